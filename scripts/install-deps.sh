@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks for building and testing zolta.
+#   install-deps.sh          everything (native build, sanitizers, fuzzing, Win32 cross build, wine)
+#   install-deps.sh --native only what the native build and zolta-run need
+set -euo pipefail
+
+native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev)
+full=("${native[@]}" clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
+      wine wine32:i386 xvfb xauth x11-apps imagemagick ffmpeg)
+
+want=("${full[@]}")
+[ "${1:-}" = "--native" ] && want=("${native[@]}")
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+  $SUDO dpkg --add-architecture i386
+fi
+echo "installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" \
+  >/tmp/zolta-apt.log 2>&1 || { tail -n 30 /tmp/zolta-apt.log; exit 1; }
