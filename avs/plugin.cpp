@@ -1,0 +1,91 @@
+#include "plugin.h"
+
+#include <cstdio>
+#include <new>
+
+#include "denoise_filter.h"
+#include "settings_file.h"
+
+namespace {
+
+// What building a filter came to. Either filter is set, or message (a
+// finished text) is, or unopened_path is (the file that could not be opened).
+struct Creation {
+  DenoiseFilter* filter = nullptr;
+  const char* message = nullptr;
+  const char* unopened_path = nullptr;
+};
+
+Creation refuse(DenoiseFilter* filter, const char* message) {
+  delete filter;  // drops its reference to the source clip
+  Creation c;
+  c.message = message;
+  return c;
+}
+
+const char* path_argument(const AVSValue& args) {
+  if (!args.IsArray() || args.ArraySize() < 2 || !args[1].IsString()) return nullptr;
+  return args[1].AsString();
+}
+
+// Builds and checks the filter without raising anything, so that every
+// resource (the file, the object, its reference to the source) is released
+// before the caller raises the error.
+Creation build_filter(const AVSValue& args) {
+  const char* path = path_argument(args);
+  DenoiseFilter* filter = nullptr;
+  {
+    const PClip clip = args[0].AsClip();
+    if (!clip) return refuse(nullptr, "ZOLTA:The first argument must be a clip.");
+    filter = new (std::nothrow) DenoiseFilter(clip);
+  }
+  if (!filter) return refuse(nullptr, "ZOLTA:Out of memory for the filter.");
+
+  FilterState& state = filter->state;
+  if (state.width <= 0 || state.width % 8 != 0) {
+    return refuse(filter, "ZOLTA:Illegal width size.");
+  }
+  if (state.height <= 0 || state.height % 8 != 0) {
+    return refuse(filter, "ZOLTA:Illegal height size.");
+  }
+
+  std::FILE* file = (path && *path) ? std::fopen(path, "rt") : nullptr;
+  if (!file) {
+    delete filter;
+    Creation c;
+    c.unopened_path = (path && *path) ? path : kNoPathText;
+    return c;
+  }
+  const SettingsResult read = read_settings(file, state.thresholds);
+  std::fclose(file);
+  if (read != SettingsResult::Ok) return refuse(filter, "ZOLTA:Invalid vcf file.");
+
+  if (!filter->GetVideoInfo().IsYUY2()) return refuse(filter, "ZOLTA:YUY2 data only");
+
+  alloc_buffers(state);
+  if (!state.plane_block) return refuse(filter, "ZOLTA:Out of memory for the frame buffers.");
+
+  Creation c;
+  c.filter = filter;
+  return c;
+}
+
+}  // namespace
+
+AVSValue AVS_CDECL create_filter(AVSValue args, void* /*user_data*/, IScriptEnvironment* env) {
+  const Creation c = build_filter(args);
+  if (c.filter) return AVSValue(static_cast<IClip*>(c.filter));
+  // The path goes in as an argument, so a "%" in it is printed as it stands
+  // and a long path is never cut by a buffer of ours.
+  if (c.unopened_path) {
+    env->ThrowError("ZOLTA:Can't open %s.", c.unopened_path);
+  } else {
+    env->ThrowError("%s", c.message);
+  }
+  return AVSValue();
+}
+
+extern "C" const char* AVS_STDCALL AvisynthPluginInit(IScriptEnvironment* env) {
+  env->AddFunction("ZOLTA", "c[path]s", create_filter, nullptr);
+  return "`ZOLTA' plugin";
+}
