@@ -68,7 +68,11 @@ struct VideoInfo {
         return 0;
     }
   }
-  int RowSize() const { return width * BytesPerPixel(); }
+  // Bytes in one row; 0 for an unknown type, INT_MAX when it would not fit.
+  int RowSize() const {
+    const long long bytes = static_cast<long long>(width) * BytesPerPixel();
+    return bytes > 0x7fffffffLL ? 0x7fffffff : static_cast<int>(bytes);
+  }
 };
 #pragma pack(pop)
 
