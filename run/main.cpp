@@ -1,0 +1,84 @@
+// zolta-run: the zolta filter on files and pipes, without VirtualDub or
+// AviSynth. It loads the library beside itself and drives it through its
+// exported entries only, as those two hosts do.
+#include <cstdio>
+#include <string>
+
+#include "byte_reader.h"
+#include "demo.h"
+#include "library.h"
+#include "options.h"
+#include "output_file.h"
+#include "paths.h"
+#include "png_io.h"
+#include "ppm_io.h"
+#include "progress.h"
+#include "y4m_io.h"
+
+namespace {
+
+int fail(const std::string& message, int status = 1) {
+  std::fprintf(stderr, "zolta-run: %s\n", message.c_str());
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RunOptions options;
+  std::string error;
+  if (!parse_options(argc, argv, options, error)) return fail(error, 2);
+  if (options.help) {
+    std::fputs(usage_text(), stdout);
+    return 0;
+  }
+
+  const std::string library_path =
+      options.library.empty() ? executable_directory() + library_file_name() : options.library;
+  LoadedLibrary library;
+  if (!load_library(library_path, library, error)) return fail(error);
+
+  int status;
+  if (options.demo) {
+    status = run_demo(library, options);
+  } else {
+    status = 1;
+    ByteReader input;
+    OutputFile output;
+    if (!open_reader(input, options.input, error)) {
+      fail(error);
+    } else if (!open_output(output, options.output, error)) {
+      fail(error);
+    } else {
+      Progress progress = start_progress();
+      bool ok;
+      if (starts_y4m(input)) {
+        ok = run_y4m_stream(library, options, input, output.file, progress, error);
+      } else if (starts_png(input)) {
+        ok = run_rgb_stream(library, options, RgbFormat::Png, input, output.file, progress, error);
+      } else if (starts_ppm(input)) {
+        ok = run_rgb_stream(library, options, RgbFormat::Ppm, input, output.file, progress, error);
+      } else {
+        ok = false;
+        error = input.failed ? "cannot read the input"
+                : reader_done(input)
+                    ? "the input is empty"
+                    : "unrecognised input: expected PNG, binary PPM (P6) or YUV4MPEG2 4:2:2";
+      }
+      finish_progress(progress);
+      if (ok && input.failed) {
+        ok = false;
+        error = "cannot read the input";
+      }
+      if (ok && commit_output(output, error)) {
+        status = 0;
+      } else {
+        discard_output(output);
+        fail(error);
+      }
+    }
+    close_reader(input);
+  }
+  unload_library(library);
+  return status;
+}

@@ -1,0 +1,202 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+bool parse_mode(const std::string& v, int& mode) {
+  if (v == "normal")
+    mode = 0;
+  else if (v == "high")
+    mode = 1;
+  else if (v == "diff")
+    mode = 2;
+  else
+    return false;
+  return true;
+}
+
+bool parse_plane(const std::string& v, int& plane) {
+  if (v == "y")
+    plane = 0;
+  else if (v == "cb")
+    plane = 1;
+  else if (v == "cr")
+    plane = 2;
+  else
+    return false;
+  return true;
+}
+
+}  // namespace
+
+bool has_view_options(const RunOptions& options) {
+  return options.mode >= 0 || options.plane >= 0 || options.show_plane || options.off;
+}
+
+bool parse_options(int argc, const char* const* argv, RunOptions& options, std::string& error) {
+  options = RunOptions();
+  if (argc <= 1) {
+    options.demo = true;
+    return true;
+  }
+  std::vector<std::string> positional;
+  bool demo_only_given = false;
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (options_done || arg == "-" || arg.size() < 2 || arg[0] != '-') {
+      positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_done = true;
+      continue;
+    }
+    std::string value;
+    bool inline_value = false;
+    const size_t eq = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+      arg.resize(eq);
+      inline_value = true;
+    }
+    auto need_value = [&]() -> bool {
+      if (inline_value) return true;
+      if (i + 1 >= argc) {
+        error = arg + " needs a value";
+        return false;
+      }
+      value = argv[++i];
+      return true;
+    };
+    auto no_value = [&]() -> bool {
+      if (inline_value) error = arg + " takes no value";
+      return !inline_value;
+    };
+    if (arg == "-h" || arg == "--help") {
+      if (!no_value()) return false;
+      options.help = true;
+    } else if (arg == "--vcf") {
+      if (!need_value()) return false;
+      options.vcf_path = value;
+    } else if (arg == "--config") {
+      if (!need_value()) return false;
+      options.config_text = value;
+    } else if (arg == "--mode") {
+      if (!need_value()) return false;
+      if (!parse_mode(value, options.mode)) {
+        error = "--mode must be normal, high or diff, not \"" + value + "\"";
+        return false;
+      }
+    } else if (arg == "--plane") {
+      if (!need_value()) return false;
+      if (!parse_plane(value, options.plane)) {
+        error = "--plane must be y, cb or cr, not \"" + value + "\"";
+        return false;
+      }
+    } else if (arg == "--show-plane") {
+      if (!no_value()) return false;
+      options.show_plane = true;
+    } else if (arg == "--off") {
+      if (!no_value()) return false;
+      options.off = true;
+    } else if (arg == "--library") {
+      if (!need_value()) return false;
+      options.library = value;
+    } else if (arg == "--demo") {
+      if (!no_value()) return false;
+      options.demo = true;
+    } else if (arg == "--picture" || arg == "--out-dir" || arg == "--demo-config") {
+      if (!need_value()) return false;
+      (arg == "--picture"   ? options.picture
+       : arg == "--out-dir" ? options.out_dir
+                            : options.demo_config) = value;
+      demo_only_given = true;
+    } else if (arg == "--sigma") {
+      if (!need_value()) return false;
+      char* end = nullptr;
+      options.sigma = std::strtod(value.c_str(), &end);
+      if (value.empty() || *end != '\0' || !(options.sigma >= 0 && options.sigma <= 255)) {
+        error = "--sigma must be a number from 0 to 255, not \"" + value + "\"";
+        return false;
+      }
+      demo_only_given = true;
+    } else if (arg == "--seed") {
+      if (!need_value()) return false;
+      char* end = nullptr;
+      errno = 0;
+      options.seed = std::strtoull(value.c_str(), &end, 10);
+      if (value.empty() || value[0] == '-' || *end != '\0' || errno == ERANGE) {
+        error = "--seed must be a non-negative integer, not \"" + value + "\"";
+        return false;
+      }
+      demo_only_given = true;
+    } else {
+      error = "unknown option " + arg + " (see zolta-run --help)";
+      return false;
+    }
+  }
+  if (options.help) return true;
+  if (!options.vcf_path.empty() && !options.config_text.empty()) {
+    error = "give either --vcf or --config, not both";
+    return false;
+  }
+  if (options.demo) {
+    if (!positional.empty()) {
+      error = "the demo takes no INPUT or OUTPUT";
+      return false;
+    }
+    if (!options.vcf_path.empty() || !options.config_text.empty() || has_view_options(options)) {
+      error = "the demo takes --picture, --out-dir, --sigma, --seed and --demo-config only";
+      return false;
+    }
+    return true;
+  }
+  if (demo_only_given) {
+    error = "--picture, --out-dir, --sigma, --seed and --demo-config belong to --demo";
+    return false;
+  }
+  if (positional.size() != 2) {
+    error = "expected INPUT and OUTPUT (see zolta-run --help)";
+    return false;
+  }
+  options.input = positional[0];
+  options.output = positional[1];
+  return true;
+}
+
+const char* usage_text() {
+  return "usage: zolta-run [options] INPUT OUTPUT\n"
+         "       zolta-run [--demo] [--picture PNG] [--out-dir DIR] [--sigma S] [--seed N]\n"
+         "\n"
+         "Wavelet noise reduction through the zolta library (libzolta.so beside this program).\n"
+         "INPUT and OUTPUT are files or '-' for standard input and output; the format is told\n"
+         "by content and kept for the output:\n"
+         "  PNG, or binary PPM (P6, 8-bit, any number of pictures one after another):\n"
+         "      the VirtualDub filter, on 32-bit RGB frames\n"
+         "  YUV4MPEG2 with C422 (8-bit 4:2:2, e.g. ffmpeg -f yuv4mpegpipe -pix_fmt yuv422p):\n"
+         "      the AviSynth filter ZOLTA, on YUY2 frames\n"
+         "\n"
+         "Settings (without either, every threshold is 0 and the picture passes unchanged):\n"
+         "  --vcf FILE        a VirtualDub processing-settings file holding the filter\n"
+         "  --config TEXT     \"Config(a, b, c, d, e, f, g, h, i)\": nine integers, each two\n"
+         "                    thresholds 0..255 packed as first * 256 + second, for Y, Cb, Cr\n"
+         "                    and levels 0..2 (first along rows, second along columns)\n"
+         "Views (PNG and PPM only):\n"
+         "  --mode normal|high|diff   denoised picture, amplified detail, amplified difference\n"
+         "  --plane y|cb|cr           plane for --show-plane and high mode\n"
+         "  --show-plane              grey picture of one denoised plane\n"
+         "  --off                     filter switched off: the input passes through\n"
+         "Other:\n"
+         "  --library FILE    load this library instead of the one beside the program\n"
+         "  -h, --help        this text\n"
+         "\n"
+         "Without arguments (or with --demo): Gaussian noise at a fixed seed on the bundled\n"
+         "photograph, denoised through the VirtualDub filter; writes the noisy and denoised\n"
+         "PNGs (to DIR, by default demo/ beside the program) and prints PSNR before and after.\n"
+         "  --demo-config TEXT  settings for the demo instead of the built-in ones\n";
+}

@@ -1,0 +1,39 @@
+// The command line of zolta-run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct RunOptions {
+  bool help = false;
+  bool demo = false;
+  std::string input;    // path or "-"
+  std::string output;   // path or "-"
+  std::string library;  // overrides the library beside the executable
+
+  // Settings: at most one of the two.
+  std::string vcf_path;
+  std::string config_text;
+
+  // Views of the VirtualDub path; -1 when not given.
+  int mode = -1;   // OutputMode
+  int plane = -1;  // 0 Y, 1 Cb, 2 Cr
+  bool show_plane = false;
+  bool off = false;
+
+  // Demo.
+  std::string picture;
+  std::string out_dir;
+  double sigma = 10.0;
+  uint64_t seed = 2026;
+  std::string demo_config;
+};
+
+// True when any of --mode, --plane, --show-plane or --off was given.
+bool has_view_options(const RunOptions& options);
+
+// No arguments at all means the demo. On failure returns false with a
+// one-line message.
+bool parse_options(int argc, const char* const* argv, RunOptions& options, std::string& error);
+
+const char* usage_text();

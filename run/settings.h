@@ -1,0 +1,28 @@
+// The nine "Config" integers that carry the eighteen thresholds: read from a
+// VirtualDub processing-settings file or from a "Config(...)" text, and
+// written as a settings file for the AviSynth plugin.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+using ConfigValues = std::array<int32_t, 9>;
+
+// The name the filter is registered under with VirtualDub, without its
+// version; the settings line follows the first line that contains it.
+extern const char kFilterKey[];
+
+// "Config(a, b, c, d, e, f, g, h, i)" with nine integers in 0..65535 (each
+// packs two thresholds of 0..255); blanks are free, a trailing ';' is allowed.
+bool parse_config_call(const std::string& text, ConfigValues& values, std::string& error);
+
+// The text of a saved settings file: the Config line after the first line
+// containing the key, "VirtualDub.video.filters.instance[N].Config(...)".
+bool parse_settings_text(const std::string& text, ConfigValues& values, std::string& error);
+
+// Reads and parses a settings file; messages name the file.
+bool read_settings_file(const std::string& path, ConfigValues& values, std::string& error);
+
+// The smallest settings file the AviSynth plugin accepts for these values.
+std::string settings_file_text(const ConfigValues& values);

@@ -1,0 +1,193 @@
+// Settings texts, the command line, the noise generator and output files.
+#include "settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "noise.h"
+#include "options.h"
+#include "output_file.h"
+
+namespace {
+
+bool parse(std::vector<const char*> args, RunOptions& options, std::string& error) {
+  args.insert(args.begin(), "zolta-run");
+  return parse_options(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+TEST(ConfigText, ParsesNineIntegersAndRefusesEverythingElse) {
+  ConfigValues v{};
+  std::string error;
+  ASSERT_TRUE(parse_config_call("Config(4128, 0, 0, 1, 2, 3, 4, 5, 65535)", v, error)) << error;
+  EXPECT_EQ(v, (ConfigValues{4128, 0, 0, 1, 2, 3, 4, 5, 65535}));
+  ASSERT_TRUE(parse_config_call(" Config (1,2,3,4,5,6,7,8,9) ; ", v, error)) << error;
+  EXPECT_EQ(v[8], 9);
+  for (const char* bad :
+       {"Config(1, 2, 3, 4, 5, 6, 7, 8)", "Config(1, 2, 3, 4, 5, 6, 7, 8, 9, 10)",
+        "Config(1, 2, 3, 4, 5, 6, 7, 8, 9", "config(1, 2, 3, 4, 5, 6, 7, 8, 9)",
+        "Config(1, 2, 3, 4, 5, 6, 7, 8, 65536)", "Config(-1, 2, 3, 4, 5, 6, 7, 8, 9)",
+        "Config(1, 2, 3, 4, 5, 6, 7, 8, 9) x", "Config(1 2, 3, 4, 5, 6, 7, 8, 9)",
+        "Config(99999999999999999999, 2, 3, 4, 5, 6, 7, 8, 9)", ""}) {
+    v = ConfigValues{7, 7, 7, 7, 7, 7, 7, 7, 7};
+    EXPECT_FALSE(parse_config_call(bad, v, error)) << bad;
+    EXPECT_EQ(v[0], 7) << "values changed on failure: " << bad;
+  }
+  EXPECT_NE(error.find("nine integers"), std::string::npos);
+}
+
+TEST(SettingsFile, TakesTheLineAfterTheFirstKeyLine) {
+  ConfigValues v{};
+  std::string error;
+  const std::string text =
+      "VirtualDub.audio.SetMode(0);\n"
+      "VirtualDub.video.filters.Add(\"quilmer (0.1)\");\n"
+      "VirtualDub.video.filters.instance[3].Config(4112, 1, 2, 3, 4, 5, 6, 7, 8);\n"
+      "VirtualDub.video.filters.Add(\"quilmer (0.1)\");\n"
+      "VirtualDub.video.filters.instance[4].Config(9, 9, 9, 9, 9, 9, 9, 9, 9);\n";
+  ASSERT_TRUE(parse_settings_text(text, v, error)) << error;
+  EXPECT_EQ(v, (ConfigValues{4112, 1, 2, 3, 4, 5, 6, 7, 8}));
+  ASSERT_TRUE(parse_settings_text(
+      "quilmer\r\nVirtualDub.video.filters.instance[0].Config(1,2,3,4,5,6,7,8,9,10);\r\n", v,
+      error))
+      << error;
+  EXPECT_EQ(v[8], 9);
+
+  EXPECT_FALSE(parse_settings_text("", v, error));
+  EXPECT_NE(error.find("quilmer"), std::string::npos);
+  EXPECT_FALSE(parse_settings_text(
+      "Quilmer\nVirtualDub.video.filters.instance[0].Config(1,2,3,4,5,6,7,8,9)", v, error));
+  EXPECT_FALSE(parse_settings_text("quilmer\nVirtualDub.video.filters.instance[0].Config(1,2,3)\n",
+                                   v, error));
+  EXPECT_FALSE(parse_settings_text(
+      "quilmer\n\nVirtualDub.video.filters.instance[0].Config(1,2,3,4,5,6,7,8,9)\n", v, error));
+  EXPECT_NE(error.find("Config call"), std::string::npos);
+
+  // What we write for the plugin is what we read.
+  const ConfigValues written{1, 256, 65535, 0, 4112, 7, 8, 9, 10};
+  ASSERT_TRUE(parse_settings_text(settings_file_text(written), v, error)) << error;
+  EXPECT_EQ(v, written);
+
+  EXPECT_FALSE(read_settings_file("/nonexistent/zolta.vcf", v, error));
+  EXPECT_NE(error.find("/nonexistent/zolta.vcf"), std::string::npos);
+}
+
+TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
+  RunOptions o;
+  std::string error;
+  const char* none[] = {"zolta-run"};
+  ASSERT_TRUE(parse_options(1, none, o, error));
+  EXPECT_TRUE(o.demo);
+
+  ASSERT_TRUE(parse({"--config", "Config(1,2,3,4,5,6,7,8,9)", "--mode=diff", "--plane", "cr",
+                     "--show-plane", "--off", "-", "out.png"},
+                    o, error))
+      << error;
+  EXPECT_EQ(o.input, "-");
+  EXPECT_EQ(o.output, "out.png");
+  EXPECT_EQ(o.mode, 2);
+  EXPECT_EQ(o.plane, 2);
+  EXPECT_TRUE(o.show_plane && o.off && has_view_options(o));
+  ASSERT_TRUE(parse({"--vcf", "a.vcf", "in", "out"}, o, error));
+  EXPECT_EQ(o.vcf_path, "a.vcf");
+  EXPECT_FALSE(has_view_options(o));
+  ASSERT_TRUE(parse({"--", "-weird-name", "out"}, o, error));
+  EXPECT_EQ(o.input, "-weird-name");
+  ASSERT_TRUE(parse({"--demo", "--out-dir", "d", "--sigma", "5", "--seed", "7"}, o, error));
+  EXPECT_EQ(o.out_dir, "d");
+  EXPECT_EQ(o.sigma, 5.0);
+  EXPECT_EQ(o.seed, 7u);
+
+  const std::vector<std::vector<const char*>> refused = {
+      {"in"},
+      {"in", "out", "extra"},
+      {"--vcf", "a", "--config", "Config(0,0,0,0,0,0,0,0,0)", "in", "out"},
+      {"--mode", "loud", "in", "out"},
+      {"--plane", "g", "in", "out"},
+      {"--vcf"},
+      {"--off=1", "in", "out"},
+      {"--frobnicate", "in", "out"},
+      {"--sigma", "5", "in", "out"},
+      {"--demo", "in", "out"},
+      {"--demo", "--mode", "diff"},
+      {"--demo", "--sigma", "-1"},
+      {"--demo", "--seed", "x"},
+  };
+  for (const auto& args : refused) {
+    error.clear();
+    EXPECT_FALSE(parse(args, o, error)) << args[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(NoiseAndPsnr, SeededGaussianNoiseHasTheRequestedSpread) {
+  NoiseSource a = noise_source(42), b = noise_source(42), c = noise_source(43);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(next_bits(a), next_bits(b));
+  EXPECT_NE(next_bits(a), next_bits(c));
+
+  NoiseSource g = noise_source(1);
+  const int n = 200000;
+  double sum = 0, sum2 = 0;
+  for (int i = 0; i < n; ++i) {
+    const double x = next_gaussian(g);
+    sum += x;
+    sum2 += x * x;
+  }
+  EXPECT_NEAR(sum / n, 0.0, 0.01);
+  EXPECT_NEAR(std::sqrt(sum2 / n), 1.0, 0.01);
+
+  std::vector<uint8_t> flat(100000, 128), noisy = flat;
+  NoiseSource s = noise_source(9);
+  add_gaussian_noise(noisy, 10.0, s);
+  // PSNR of sigma-10 noise is about 20 log10(255 / 10) = 28.1 dB.
+  EXPECT_NEAR(psnr(flat, noisy), 28.13, 0.1);
+  std::vector<uint8_t> edges = {0, 255}, copy = edges;
+  add_gaussian_noise(copy, 1000.0, s);  // clamps instead of wrapping
+  for (uint8_t v : copy) EXPECT_TRUE(v == 0 || v == 255);
+
+  EXPECT_TRUE(std::isinf(psnr(flat, flat)));
+  std::vector<uint8_t> x = {0, 0}, y = {0, 255};  // MSE 255^2 / 2
+  EXPECT_NEAR(psnr(x, y), 10 * std::log10(2.0), 1e-9);
+}
+
+TEST(OutputFile, AppearsUnderItsNameOnlyWhenCommitted) {
+  const std::string dir = testing::TempDir();
+  const std::string path = dir + "zolta-output-test.bin";
+  std::remove(path.c_str());
+  OutputFile out;
+  std::string error;
+  ASSERT_TRUE(open_output(out, path, error)) << error;
+  std::fputs("half", out.file);
+  EXPECT_FALSE(exists(path));
+  EXPECT_TRUE(exists(out.temporary));
+  const std::string temporary = out.temporary;
+  discard_output(out);
+  EXPECT_FALSE(exists(path));
+  EXPECT_FALSE(exists(temporary));
+
+  ASSERT_TRUE(open_output(out, path, error)) << error;
+  std::fputs("whole", out.file);
+  ASSERT_TRUE(commit_output(out, error)) << error;
+  std::ifstream in(path);
+  std::string content;
+  in >> content;
+  EXPECT_EQ(content, "whole");
+  discard_output(out);  // after commit: harmless, keeps the file
+  EXPECT_TRUE(exists(path));
+  std::remove(path.c_str());
+
+  EXPECT_FALSE(open_output(out, "/nonexistent-dir/x.png", error));
+  EXPECT_NE(error.find("/nonexistent-dir/x.png"), std::string::npos);
+}
