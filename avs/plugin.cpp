@@ -1,5 +1,6 @@
 #include "plugin.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -47,6 +48,12 @@ Creation build_filter(const AVSValue& args) {
   }
   if (state.height <= 0 || state.height % 8 != 0) {
     return refuse(filter, "ZOLTA:Illegal height size.");
+  }
+
+  // No frame of this host interface holds more than INT_MAX bytes; larger
+  // sizes are no clip the engine could be given.
+  if (static_cast<int64_t>(state.width) * 2 * state.height > INT32_MAX) {
+    return refuse(filter, "ZOLTA:Frame size too large.");
   }
 
   std::FILE* file = (path && *path) ? std::fopen(path, "rt") : nullptr;

@@ -107,9 +107,10 @@ TEST(CreateFilter, RefusesInTheOrderOfItsChecksAndReleasesTheSourceEachTime) {
   EXPECT_EQ(fx.refusal(720, 480, kPixelYUY2, cut.path()), "ZOLTA:Invalid vcf file.");
   EXPECT_EQ(fx.refusal(720, 480, kPixelBGR32, good.path()), "ZOLTA:YUY2 data only");
   EXPECT_EQ(fx.refusal(720, 480, kPixelBGR24, good.path()), "ZOLTA:YUY2 data only");
-  // Buffers too large to exist are reported, not used.
+  // Frames larger than any frame of the host interface are refused up front.
   EXPECT_EQ(fx.refusal(2147483640, 2147483640, kPixelYUY2, good.path()),
-            "ZOLTA:Out of memory for the frame buffers.");
+            "ZOLTA:Frame size too large.");
+  EXPECT_EQ(fx.refusal(65536, 16384, kPixelYUY2, missing.c_str()), "ZOLTA:Frame size too large.");
 
   // The settings file is closed on every path.
   EXPECT_EQ(open_files(), files_before);
