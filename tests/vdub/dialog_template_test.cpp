@@ -1,0 +1,217 @@
+// The dialog template as the resource compiler built it: decoded from the
+// compiled resource file and checked against what the dialog procedure and
+// the platform's dialog manager rely on.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "config_dialog.h"
+#include "resource.h"
+
+namespace {
+
+constexpr uint32_t kTabStop = 0x00010000, kGroup = 0x00020000, kBorder = 0x00800000;
+constexpr uint32_t kChild = 0x40000000, kVisible = 0x10000000;
+constexpr uint32_t kButtonKind = 0xF, kAutoCheck = 3, kAutoRadio = 9, kGroupBox = 7;
+constexpr uint32_t kDefaultPush = 1, kAutoHScroll = 0x80, kAutoTicks = 1, kVertical = 2;
+constexpr uint32_t kPopup = 0x80000000, kCaption = 0x00C00000, kSysMenu = 0x00080000;
+constexpr uint32_t kModalFrame = 0x80, kSetFont = 0x40;
+
+struct Item {
+  uint32_t style;
+  int x, y, cx, cy, id;
+  std::string kind;  // upper-case class name
+  std::string caption;
+};
+
+struct Template {
+  uint32_t style;
+  int x, y, cx, cy;
+  std::string caption, font;
+  int point_size;
+  std::vector<Item> items;
+};
+
+class Reader {
+ public:
+  Reader(const std::vector<uint8_t>& bytes, size_t at) : b_(bytes), at_(at) {}
+  uint16_t word() {
+    if (at_ + 2 > b_.size()) throw std::runtime_error("truncated");
+    const uint16_t v = static_cast<uint16_t>(b_[at_] | b_[at_ + 1] << 8);
+    at_ += 2;
+    return v;
+  }
+  uint32_t dword() {
+    const uint32_t lo = word();
+    return lo | static_cast<uint32_t>(word()) << 16;
+  }
+  // A string, or an ordinal written as 0xFFFF and a number ("#n").
+  std::string text_or_ordinal() {
+    uint16_t c = word();
+    if (c == 0xFFFF) return "#" + std::to_string(word());
+    std::string s;
+    for (; c != 0; c = word()) s += static_cast<char>(c < 128 ? c : '?');
+    return s;
+  }
+  void align(size_t to) { at_ = (at_ + to - 1) / to * to; }
+  size_t at() const { return at_; }
+  void seek(size_t at) { at_ = at; }
+
+ private:
+  const std::vector<uint8_t>& b_;
+  size_t at_;
+};
+
+// Class names compare without case; the predefined ones may be stored as
+// ordinals instead.
+std::string class_name(const std::string& raw) {
+  if (raw == "#128") return "BUTTON";
+  if (raw == "#129") return "EDIT";
+  if (raw == "#130") return "STATIC";
+  std::string upper = raw;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+// Finds dialog resource `name` in a compiled .res file.
+bool read_dialog(const std::string& path, int name, Template& out) {
+  std::ifstream file(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                   std::istreambuf_iterator<char>());
+  size_t at = 0;
+  while (at + 8 <= bytes.size()) {
+    Reader r(bytes, at);
+    const uint32_t data_size = r.dword(), header_size = r.dword();
+    const std::string type = r.text_or_ordinal(), id = r.text_or_ordinal();
+    const size_t data = at + header_size;
+    at = (data + data_size + 3) / 4 * 4;
+    if (type != "#5" || id != "#" + std::to_string(name)) continue;  // 5: RT_DIALOG
+
+    r.seek(data);
+    out.style = r.dword();
+    r.dword();  // extended style
+    const int count = r.word();
+    out.x = static_cast<int16_t>(r.word());
+    out.y = static_cast<int16_t>(r.word());
+    out.cx = static_cast<int16_t>(r.word());
+    out.cy = static_cast<int16_t>(r.word());
+    r.text_or_ordinal();  // menu
+    r.text_or_ordinal();  // class
+    out.caption = r.text_or_ordinal();
+    if (out.style & kSetFont) {
+      out.point_size = r.word();
+      out.font = r.text_or_ordinal();
+    }
+    for (int i = 0; i < count; ++i) {
+      r.align(4);
+      Item item;
+      item.style = r.dword();
+      r.dword();
+      item.x = static_cast<int16_t>(r.word());
+      item.y = static_cast<int16_t>(r.word());
+      item.cx = static_cast<int16_t>(r.word());
+      item.cy = static_cast<int16_t>(r.word());
+      item.id = static_cast<int16_t>(r.word());
+      item.kind = class_name(r.text_or_ordinal());
+      item.caption = r.text_or_ordinal();
+      const uint16_t extra = r.word();
+      r.seek(r.at() + extra);
+      out.items.push_back(item);
+    }
+    return true;
+  }
+  return false;
+}
+
+const Item* find(const Template& t, int id) {
+  for (const Item& item : t.items)
+    if (item.id == id) return &item;
+  return nullptr;
+}
+
+// Index of the control that starts the group `index` belongs to.
+size_t group_start(const Template& t, size_t index) {
+  while (index > 0 && !(t.items[index].style & kGroup)) --index;
+  return index;
+}
+
+size_t index_of(const Template& t, int id) {
+  for (size_t i = 0; i < t.items.size(); ++i)
+    if (t.items[i].id == id) return i;
+  return t.items.size();
+}
+
+}  // namespace
+
+TEST(VdubDialogTemplate, MatchesWhatTheDialogProcedureUses) {
+  Template t{};
+  ASSERT_TRUE(read_dialog(ZOLTA_DIALOG_RES, IDD_FILTER_CONFIG, t)) << ZOLTA_DIALOG_RES;
+
+  EXPECT_EQ(t.style & (kPopup | kCaption | kSysMenu | kModalFrame),
+            kPopup | kCaption | kSysMenu | kModalFrame);
+  EXPECT_EQ(t.caption, "filter: quilmer");
+  EXPECT_EQ(t.font, "MS Sans Serif");
+  EXPECT_EQ(t.point_size, 8);
+  EXPECT_EQ(t.cx, 187);
+  EXPECT_EQ(t.cy, 270);
+  ASSERT_EQ(t.items.size(), 32u);
+
+  for (const Item& item : t.items) {
+    SCOPED_TRACE(item.id);
+    EXPECT_EQ(item.style & (kChild | kVisible), kChild | kVisible);
+    if (item.kind == "BUTTON" && (item.style & kButtonKind) == kDefaultPush) {
+      ADD_FAILURE() << "no push button is the default one";
+    }
+  }
+
+  // Every control the procedure talks to is there, of the kind it expects.
+  for (int i = 0; i < 6; ++i) {
+    const Item* slider = find(t, kThresholdSliders[i]);
+    const Item* box = find(t, kThresholdBoxes[i]);
+    ASSERT_NE(slider, nullptr);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(slider->kind, "MSCTLS_TRACKBAR32");
+    EXPECT_EQ(slider->style & (kAutoTicks | kVertical | kTabStop), kAutoTicks | kTabStop);
+    EXPECT_EQ(box->kind, "EDIT");
+    EXPECT_EQ(box->style & (kAutoHScroll | kBorder | kTabStop), kAutoHScroll | kBorder | kTabStop);
+    EXPECT_EQ(box->y, slider->y);  // each number beside its slider
+    EXPECT_EQ(slider->y, 110 + 20 * i);
+  }
+  for (int id : {IDOK, IDCANCEL, IDC_PREVIEW}) {
+    const Item* button = find(t, id);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->style & (kButtonKind | kTabStop), kTabStop);
+  }
+  EXPECT_EQ(find(t, IDOK)->caption, "OK");
+  EXPECT_EQ(find(t, IDCANCEL)->caption, "Cancel");
+  for (int id : {IDC_ENABLE, IDC_SHOW_PLANE}) {
+    ASSERT_NE(find(t, id), nullptr);
+    EXPECT_EQ(find(t, id)->style & (kButtonKind | kTabStop), kAutoCheck | kTabStop);
+  }
+
+  // The plane buttons form one radio group and the mode buttons another,
+  // which ends before the first slider label.
+  const int planes[] = {IDC_PLANE_Y, IDC_PLANE_CB, IDC_PLANE_CR};
+  const int modes[] = {IDC_MODE_NORMAL, IDC_MODE_HIGH, IDC_MODE_DIFF};
+  for (int id : planes) {
+    ASSERT_NE(find(t, id), nullptr);
+    EXPECT_EQ(find(t, id)->style & kButtonKind, kAutoRadio);
+    EXPECT_EQ(group_start(t, index_of(t, id)), group_start(t, index_of(t, IDC_PLANE_Y)));
+  }
+  for (int id : modes) {
+    ASSERT_NE(find(t, id), nullptr);
+    EXPECT_EQ(find(t, id)->style & kButtonKind, kAutoRadio);
+    EXPECT_EQ(group_start(t, index_of(t, id)), index_of(t, IDC_MODE_NORMAL));
+  }
+  EXPECT_NE(group_start(t, index_of(t, IDC_PLANE_Y)), index_of(t, IDC_MODE_NORMAL));
+  EXPECT_EQ(index_of(t, IDC_LABEL_X0), index_of(t, IDC_MODE_DIFF) + 1);
+  EXPECT_TRUE(find(t, IDC_LABEL_X0)->style & kGroup);
+  EXPECT_EQ(find(t, IDC_MODE_NORMAL)->caption, "&N:ormal");
+  EXPECT_EQ(find(t, IDC_PLANE_CB)->caption, "C&b");
+}
