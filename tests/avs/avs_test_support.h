@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "avs_host.h"
@@ -19,10 +20,11 @@ class TempFile {
  public:
   explicit TempFile(const std::string& bytes, const std::string& suffix = ".vcf") {
     static int counter = 0;
+    static const unsigned run = std::random_device()();  // apart from concurrent runs
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     path_ = (std::filesystem::temp_directory_path() /
-             ("zolta-" + std::string(info ? info->name() : "test") + "-" +
-              std::to_string(++counter) + suffix))
+             ("zolta-" + std::string(info ? info->name() : "test") + "-" + std::to_string(run) +
+              "-" + std::to_string(++counter) + suffix))
                 .string();
     std::ofstream(path_, std::ios::binary) << bytes;
   }

@@ -94,6 +94,7 @@ TEST(CreateFilter, RefusesInTheOrderOfItsChecksAndReleasesTheSourceEachTime) {
   const int files_before = open_files();
 
   EXPECT_EQ(fx.refusal(722, 480, kPixelBGR32, missing.c_str()), "ZOLTA:Illegal width size.");
+  EXPECT_EQ(fx.refusal(722, 486, kPixelYUY2, good.path()), "ZOLTA:Illegal width size.");
   EXPECT_EQ(fx.refusal(0, 480, kPixelYUY2, good.path()), "ZOLTA:Illegal width size.");
   EXPECT_EQ(fx.refusal(-8, 480, kPixelYUY2, good.path()), "ZOLTA:Illegal width size.");
   EXPECT_EQ(fx.refusal(720, 486, kPixelBGR32, missing.c_str()), "ZOLTA:Illegal height size.");
