@@ -195,7 +195,7 @@ constexpr int kFilterDefinitionLength = 18 * static_cast<int>(sizeof(void*));
 static_assert(sizeof(FilterDefinition) == 18 * sizeof(void*), "definition is 18 pointer slots");
 static_assert(offsetof(FilterDefinition, fssProc) == 17 * sizeof(void*), "fssProc is last");
 
-#if defined(_WIN32) && !defined(_WIN64)
+#if UINTPTR_MAX == 0xFFFFFFFFu  // every 32-bit target: the product's layout
 static_assert(sizeof(void*) == 4, "32-bit layout");
 static_assert(sizeof(FilterDefinition) == 72, "the host reads 72 bytes");
 static_assert(offsetof(FilterDefinition, module) == 8, "host layout");
