@@ -10,7 +10,10 @@ PlaneBuffers plane_buffers_for(int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return b;
   const uint64_t w = static_cast<uint64_t>(width);
   const uint64_t h = static_cast<uint64_t>(height);
-  const uint64_t plane = h * (w + PlaneBuffers::kMargin);
+  const uint64_t plane = h * (w + PlaneBuffers::kMargin);  // below 2^63
+  // Anything near this size cannot be allocated anyway; refusing it here
+  // keeps the arithmetic below from wrapping.
+  if (plane > (uint64_t{1} << 48)) return b;
   const uint64_t line = w > h ? w : h;
   // Lines longer than the stack scratch holds get eleven scratch rows behind
   // the planes, each with 256 floats of room in front and 256 behind.
