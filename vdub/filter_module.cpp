@@ -118,6 +118,10 @@ int __cdecl run_proc(const FilterActivation* fa, const FilterFunctions* ff) {
     ff->Except(kNoPlaneBuffers);
     return 1;
   }
+  if (!state.src || !state.dst) {
+    ff->Except(kNoFrameBuffers);
+    return 1;
+  }
   process_rgb32_frame(state);
   clear_vector_state();
   return 0;

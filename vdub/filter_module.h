@@ -19,6 +19,7 @@ constexpr const char kIllegalWidth[] = "Illegal width size.";
 constexpr const char kIllegalHeight[] = "Illegal height size.";
 constexpr const char kNoPlaneBuffers[] =
     "quilmer: no plane buffers; processing was not started or ran out of memory.";
+constexpr const char kNoFrameBuffers[] = "quilmer: the host gave no frame buffers.";
 
 int __cdecl init_proc(FilterActivation* fa, const FilterFunctions* ff);
 int __cdecl start_proc(FilterActivation* fa, const FilterFunctions* ff);

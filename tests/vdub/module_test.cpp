@@ -192,7 +192,7 @@ TEST_F(VdubInstanceTest, AHostWhoseExceptReturnsStillGetsNoIllegalFrame) {
   EXPECT_EQ(instance.dest_row(0)[0], 0u);  // nothing was written
 }
 
-TEST_F(VdubInstanceTest, PlaneBuffersThatCannotBeAllocatedStopProcessing) {
+TEST_F(VdubInstanceTest, MissingBuffersStopProcessing) {
   // A frame far too large to hold three float planes of.
   instance.set_frame(8, 8);
   instance.source().w = 1000000000;
@@ -221,6 +221,11 @@ TEST_F(VdubInstanceTest, PlaneBuffersThatCannotBeAllocatedStopProcessing) {
   EXPECT_EQ(instance.start(), 0);
   EXPECT_EQ(instance.end(), 0);
   EXPECT_EQ(raised([&] { instance.run(); }), kNoPlaneBuffers);
+
+  // Bitmaps without pixels are refused as well.
+  instance.source().data = nullptr;
+  EXPECT_EQ(instance.start(), 0);
+  EXPECT_EQ(raised([&] { instance.run(); }), kNoFrameBuffers);
 }
 
 TEST_F(VdubInstanceTest, FramesFollowTheSourceRowsWhateverThePitch) {
