@@ -1,5 +1,7 @@
 #include "output_file.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -7,7 +9,6 @@
 #ifdef _WIN32
 #include <io.h>
 #else
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -17,6 +18,14 @@ bool open_output(OutputFile& output, const std::string& path, std::string& error
   if (path == "-") {
     output.file = stdout;
     return true;
+  }
+  // Devices and pipes (/dev/null, a named pipe) are written directly: there
+  // is nothing to replace and nothing to rename.
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    output.file = std::fopen(path.c_str(), "wb");
+    if (!output.file) error = "cannot write " + path + ": " + std::strerror(errno);
+    return output.file != nullptr;
   }
   // Beside the target, so the final rename stays on one file system.
   output.temporary = path + ".partial-XXXXXX";
@@ -46,9 +55,13 @@ bool open_output(OutputFile& output, const std::string& path, std::string& error
 bool commit_output(OutputFile& output, std::string& error) {
   if (!output.file) return false;
   const bool flushed = std::fflush(output.file) == 0 && !std::ferror(output.file);
-  if (output.file == stdout) {
+  if (output.temporary.empty()) {  // standard output or a device
+    if (output.file != stdout) std::fclose(output.file);
     output.file = nullptr;
-    if (!flushed) error = std::string("cannot write to standard output: ") + std::strerror(errno);
+    if (!flushed)
+      error = "cannot write " +
+              (output.path == "-" ? std::string("to standard output") : output.path) + ": " +
+              std::strerror(errno);
     return flushed;
   }
   const bool closed = std::fclose(output.file) == 0;

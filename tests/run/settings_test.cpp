@@ -188,6 +188,13 @@ TEST(OutputFile, AppearsUnderItsNameOnlyWhenCommitted) {
   EXPECT_TRUE(exists(path));
   std::remove(path.c_str());
 
+  // A device is written in place, with nothing beside it.
+  ASSERT_TRUE(open_output(out, "/dev/null", error)) << error;
+  EXPECT_TRUE(out.temporary.empty());
+  std::fputs("gone", out.file);
+  EXPECT_TRUE(commit_output(out, error)) << error;
+  EXPECT_TRUE(exists("/dev/null"));
+
   EXPECT_FALSE(open_output(out, "/nonexistent-dir/x.png", error));
   EXPECT_NE(error.find("/nonexistent-dir/x.png"), std::string::npos);
 }
