@@ -162,13 +162,16 @@ TEST(VdubDialogTemplate, MatchesWhatTheDialogProcedureUses) {
   EXPECT_EQ(t.cy, 270);
   ASSERT_EQ(t.items.size(), 32u);
 
+  int group_boxes = 0;
   for (const Item& item : t.items) {
     SCOPED_TRACE(item.id);
+    if (item.kind == "BUTTON" && (item.style & kButtonKind) == kGroupBox) ++group_boxes;
     EXPECT_EQ(item.style & (kChild | kVisible), kChild | kVisible);
     if (item.kind == "BUTTON" && (item.style & kButtonKind) == kDefaultPush) {
       ADD_FAILURE() << "no push button is the default one";
     }
   }
+  EXPECT_EQ(group_boxes, 2);
 
   // Every control the procedure talks to is there, of the kind it expects.
   for (int i = 0; i < 6; ++i) {
