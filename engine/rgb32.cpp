@@ -1,0 +1,77 @@
+#include "rgb32.h"
+
+#include <cstddef>
+
+#include "denoise.h"
+#include "dsp.h"
+#include "filter_bank.h"
+
+namespace {
+
+ptrdiff_t plane_stride(const FilterState& state) {
+  return static_cast<ptrdiff_t>(state.proc_width) + PlaneBuffers::kMargin;
+}
+
+}  // namespace
+
+void rgb32_to_planes(FilterState& state) {
+  dsp_kernels().rgb32_to_planes(state.src, state.src_pitch, state.width, state.height,
+                                state.plane_y, state.plane_cb, state.plane_cr,
+                                static_cast<ptrdiff_t>(state.width) + PlaneBuffers::kMargin);
+}
+
+void planes_to_rgb32(FilterState& state, uint32_t* out) {
+  dsp_kernels().planes_to_rgb32(state.plane_y, state.plane_cb, state.plane_cr, plane_stride(state),
+                                state.proc_width, state.proc_height, out);
+}
+
+void plane_to_gray(FilterState& state, uint32_t* out) {
+  const float* planes[3] = {state.plane_y, state.plane_cb, state.plane_cr};
+  const int32_t offset = state.mode == High ? 128 : 0;
+  dsp_kernels().plane_to_gray(planes[state.plane], plane_stride(state), state.proc_width,
+                              state.proc_height, offset, out);
+}
+
+void make_diff(FilterState& state) {
+  if (state.width <= 0 || state.height <= 0) return;
+  for (int32_t y = 0; y < state.height; ++y) {
+    const uint8_t* s =
+        reinterpret_cast<const uint8_t*>(state.src + y * static_cast<ptrdiff_t>(state.src_pitch));
+    uint8_t* d = reinterpret_cast<uint8_t*>(state.dst + y * static_cast<ptrdiff_t>(state.width));
+    for (int32_t x = 0; x < state.width; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        int32_t v = 8 * (s[4 * x + c] - d[4 * x + c]) + 128;
+        if (v < 0) v = 0;
+        if (v > 255) v = 255;
+        d[4 * x + c] = static_cast<uint8_t>(v);
+      }
+    }
+  }
+}
+
+void copy_frame(FilterState& state) {
+  if (state.width <= 0 || state.height <= 0) return;
+  for (int32_t y = 0; y < state.height; ++y) {
+    const uint32_t* s = state.src + y * static_cast<ptrdiff_t>(state.src_pitch);
+    uint32_t* d = state.dst + y * static_cast<ptrdiff_t>(state.width);
+    for (int32_t x = 0; x < state.width; ++x) d[x] = s[x];
+  }
+}
+
+void process_rgb32_frame(FilterState& state) {
+  if (state.enabled == 0) {
+    copy_frame(state);
+    return;
+  }
+  state.proc_height = state.height;
+  state.proc_width = state.width;
+  set_daubechies(state, 2);
+  rgb32_to_planes(state);
+  denoise_planes(state);
+  if ((state.show_plane != 0 || state.mode == High) && state.mode != Diff) {
+    plane_to_gray(state, state.dst);
+  } else {
+    planes_to_rgb32(state, state.dst);
+  }
+  if (state.mode == Diff) make_diff(state);
+}

@@ -1,0 +1,159 @@
+// The baseline path: four samples per step with SSE2.
+#include <emmintrin.h>
+
+#include "kernels.h"
+#include "sse_steps.h"
+
+namespace {
+
+void analyze_sse(float* x, float* approx, float* detail, const float* coefficients, int32_t n,
+                 int32_t a) {
+  const Taps4 c = broadcast_taps(coefficients);
+  const int32_t s = 1 << a;
+  extend_row(x, n);
+  // Output vectors from i = n + 4 - 2s on reach past x[n + 7] (step 8 only).
+  const int32_t direct_end = s < 8 ? n : (n - 8 > 0 ? n - 8 : 0);
+  int32_t i = 0;
+  for (; i < direct_end; i += 4) {
+    analyze_step4(x + i - s, x + i, x + i + s, x + i + 2 * s, c, approx + i, detail + i);
+  }
+  for (; i < n; i += 4) analyze_wrapped4(x, n, i, s, c, approx, detail);
+}
+
+void synthesize_sse(float* out, float* approx, float* detail, const float* coefficients, int32_t n,
+                    int32_t a, float threshold) {
+  const Taps4 b = broadcast_taps(coefficients);
+  const __m128 x = _mm_set1_ps(threshold);
+  const __m128 neg_x = _mm_set1_ps(-threshold);
+  const int32_t s = 1 << a;
+  extend_row(detail, n);
+  extend_row(approx, n);
+  // Output vectors below i = 2s - 8 reach in front of x[-8] (step 8 only).
+  int32_t i = 0;
+  const int32_t wrapped_end = s < 8 ? 0 : (n < 8 ? n : 8);
+  for (; i < wrapped_end; i += 4) synthesize_wrapped4(approx, detail, n, i, s, b, x, neg_x, out);
+  for (; i < n; i += 4) {
+    synthesize_step4(approx + i - 2 * s, detail + i - 2 * s, s, b, x, neg_x, out + i);
+  }
+}
+
+// The two transpositions use ordinary stores: the scratch rows are read again
+// at once, and a column group writes only 16 bytes into each plane row, so
+// stores that bypass the cache would cost a round trip to memory for every
+// one of them (about twice the frame time).
+void columns_to_rows_sse(const float* plane, ptrdiff_t stride, int32_t rows,
+                         float* const column_rows[4]) {
+  float* c0 = column_rows[0];
+  float* c1 = column_rows[1];
+  float* c2 = column_rows[2];
+  float* c3 = column_rows[3];
+  for (int32_t r = 0; r < rows; r += 4) {
+    const float* p = plane + r * stride;
+    __m128 v0 = _mm_load_ps(p);
+    __m128 v1 = _mm_load_ps(p + stride);
+    __m128 v2 = _mm_load_ps(p + 2 * stride);
+    __m128 v3 = _mm_load_ps(p + 3 * stride);
+    _MM_TRANSPOSE4_PS(v0, v1, v2, v3);
+    _mm_store_ps(c0 + r, v0);
+    _mm_store_ps(c1 + r, v1);
+    _mm_store_ps(c2 + r, v2);
+    _mm_store_ps(c3 + r, v3);
+  }
+}
+
+void rows_to_columns_sse(float* plane, ptrdiff_t stride, int32_t rows,
+                         const float* const column_rows[4]) {
+  for (int32_t r = 0; r < rows; r += 4) {
+    __m128 v0 = _mm_load_ps(column_rows[0] + r);
+    __m128 v1 = _mm_load_ps(column_rows[1] + r);
+    __m128 v2 = _mm_load_ps(column_rows[2] + r);
+    __m128 v3 = _mm_load_ps(column_rows[3] + r);
+    _MM_TRANSPOSE4_PS(v0, v1, v2, v3);
+    float* p = plane + r * stride;
+    _mm_store_ps(p, v0);
+    _mm_store_ps(p + stride, v1);
+    _mm_store_ps(p + 2 * stride, v2);
+    _mm_store_ps(p + 3 * stride, v3);
+  }
+}
+
+void rgb32_to_planes_sse(const uint32_t* src, ptrdiff_t src_pitch, int32_t width, int32_t height,
+                         float* y, float* cb, float* cr, ptrdiff_t stride) {
+  for (int32_t row = 0; row < height; ++row) {
+    const uint32_t* s = src + row * src_pitch;
+    const ptrdiff_t o = row * stride;
+    for (int32_t x = 0; x < width; x += 4)
+      rgb32_to_planes4(s + x, y + o + x, cb + o + x, cr + o + x);
+  }
+  _mm_sfence();
+}
+
+void planes_to_rgb32_sse(const float* y, const float* cb, const float* cr, ptrdiff_t stride,
+                         int32_t width, int32_t height, uint32_t* out) {
+  const PixelStore how = pixel_store_for(out);
+  for (int32_t row = 0; row < height; ++row) {
+    const ptrdiff_t o = row * stride;
+    uint32_t* d = out + static_cast<ptrdiff_t>(row) * width;
+    for (int32_t x = 0; x < width; x += 4) {
+      store_pixels16(d + x, planes_to_rgb32_4(y + o + x, cb + o + x, cr + o + x), how);
+    }
+  }
+  _mm_sfence();
+}
+
+void plane_to_gray_sse(const float* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                       int32_t offset, uint32_t* out) {
+  const PixelStore how = pixel_store_for(out);
+  const __m128i off = _mm_set1_epi32(offset);
+  for (int32_t row = 0; row < height; ++row) {
+    const float* p = plane + row * stride;
+    uint32_t* d = out + static_cast<ptrdiff_t>(row) * width;
+    for (int32_t x = 0; x < width; x += 4) store_pixels16(d + x, plane_to_gray4(p + x, off), how);
+  }
+  _mm_sfence();
+}
+
+void yuy2_to_planes_sse(const uint32_t* src, ptrdiff_t src_pitch, int32_t width, int32_t height,
+                        float* y, float* cb, float* cr, ptrdiff_t stride, ptrdiff_t chroma_stride) {
+  for (int32_t row = 0; row < height; ++row) {
+    const uint32_t* s = src + row * src_pitch;
+    float* py = y + row * stride;
+    float* pcb = cb + row * chroma_stride;
+    float* pcr = cr + row * chroma_stride;
+    for (int32_t x = 0; x < width; x += 8) {
+      yuy2_to_planes8(s + x / 2, py + x, pcb + x / 2, pcr + x / 2);
+    }
+  }
+  _mm_sfence();
+}
+
+void planes_to_yuy2_sse(const float* y, const float* cb, const float* cr, ptrdiff_t stride,
+                        ptrdiff_t chroma_stride, int32_t width, int32_t height, uint8_t* out) {
+  const PixelStore how = pixel_store_for(out);
+  for (int32_t row = 0; row < height; ++row) {
+    const float* py = y + row * stride;
+    const float* pcb = cb + row * chroma_stride;
+    const float* pcr = cr + row * chroma_stride;
+    uint8_t* d = out + static_cast<ptrdiff_t>(row) * width * 2;
+    for (int32_t x = 0; x < width; x += 8) {
+      store_pixels16(d + 2 * x, planes_to_yuy2_8(py + x, pcb + x / 2, pcr + x / 2), how);
+    }
+  }
+  _mm_sfence();
+}
+
+}  // namespace
+
+const DspKernels kDspSse = {
+    kSimdSse,
+    "sse",
+    analyze_sse,
+    synthesize_sse,
+    columns_to_rows_sse,
+    rows_to_columns_sse,
+    rgb32_to_planes_sse,
+    planes_to_rgb32_sse,
+    plane_to_gray_sse,
+    yuy2_to_planes_sse,
+    planes_to_yuy2_sse,
+};

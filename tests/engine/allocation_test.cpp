@@ -1,0 +1,114 @@
+// Counts every allocation in this test program: processing frames must not
+// allocate beyond the filter bank's two small arrays per frame.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "rgb32.h"
+#include "test_support.h"
+#include "yuy2.h"
+
+namespace {
+std::atomic<long> g_allocations{0};
+std::atomic<long> g_releases{0};
+
+void* acquire(std::size_t size) {
+  ++g_allocations;
+  return std::malloc(size ? size : 1);
+}
+
+void release(void* p) {
+  if (p) ++g_releases;
+  std::free(p);
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* p = acquire(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  if (void* p = acquire(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return acquire(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return acquire(size);
+}
+void operator delete(void* p) noexcept {
+  release(p);
+}
+void operator delete[](void* p) noexcept {
+  release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  release(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  release(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  release(p);
+}
+
+TEST(Allocation, FramesAllocateOnlyTheFilterBankArrays) {
+  const int32_t w = 64, h = 32, frames = 20;
+  const std::vector<uint32_t> src = random_words(size_t(w) * h, 1);
+  std::vector<uint32_t> dst(size_t(w) * h);
+  for (SimdPath path : available_paths()) {
+    PathScope scope(path);
+    for (bool yuy2 : {false, true}) {
+      const long before_alloc = g_allocations;
+      Instance inst(w, h, yuy2);
+      EXPECT_EQ(g_allocations - before_alloc, 1) << "alloc_buffers is one block";
+      for (auto& plane : inst.state.thresholds) {
+        for (auto& v : plane) v = 40;
+      }
+      inst.state.src = const_cast<uint32_t*>(src.data());
+      inst.state.src_pitch = yuy2 ? w / 2 : w;
+      inst.state.dst = dst.data();
+      const long a0 = g_allocations, r0 = g_releases;
+      for (int f = 0; f < frames; ++f) {
+        inst.state.mode = f % 3;
+        inst.state.show_plane = f % 2;
+        if (yuy2) {
+          process_yuy2_frame(inst.state);
+        } else {
+          process_rgb32_frame(inst.state);
+        }
+      }
+      EXPECT_EQ(g_allocations - a0, 2 * frames) << simd_path_name(path);
+      EXPECT_EQ(g_releases - r0, 2 * frames) << simd_path_name(path);
+      // The off switch copies without allocating anything.
+      inst.state.enabled = 0;
+      const long a1 = g_allocations;
+      if (!yuy2) process_rgb32_frame(inst.state);
+      EXPECT_EQ(g_allocations, a1);
+    }
+  }
+}
+
+// Lines longer than the stack scratch take their rows from the plane block.
+TEST(Allocation, LongLinesUseTheScratchBehindThePlanes) {
+  const int32_t w = 3328, h = 8;
+  const std::vector<uint32_t> src = random_words(size_t(w) * h, 2);
+  std::vector<uint32_t> dst(size_t(w) * h);
+  Instance inst(w, h, false);
+  for (auto& plane : inst.state.thresholds) {
+    for (auto& v : plane) v = 40;
+  }
+  inst.state.src = const_cast<uint32_t*>(src.data());
+  inst.state.src_pitch = w;
+  inst.state.dst = dst.data();
+  const long a0 = g_allocations;
+  for (int f = 0; f < 3; ++f) process_rgb32_frame(inst.state);
+  EXPECT_EQ(g_allocations - a0, 6);
+}

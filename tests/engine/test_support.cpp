@@ -1,0 +1,122 @@
+#include "test_support.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+Instance::Instance(int32_t width, int32_t height, bool yuy2) {
+  init_defaults(state);
+  state.width = width;
+  state.height = height;
+  state.yuy2 = yuy2 ? 1 : 0;
+  alloc_buffers(state);
+}
+
+Instance::~Instance() {
+  free_buffers(state);
+}
+
+void Instance::apply(const ref::Settings& settings) {
+  std::memcpy(state.thresholds, settings.thresholds, sizeof state.thresholds);
+  state.mode = settings.mode;
+  state.show_plane = settings.show_plane;
+  state.plane = settings.plane;
+  state.enabled = settings.enabled;
+}
+
+std::vector<uint32_t> random_words(size_t count, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint32_t> words(count);
+  for (auto& w : words) w = rng();
+  return words;
+}
+
+std::vector<uint32_t> load_photograph(int32_t* width, int32_t* height) {
+  std::vector<uint32_t> words;
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, ZOLTA_DATA_DIR "/astronaut.png")) return words;
+  image.format = PNG_FORMAT_BGRA;
+  std::vector<uint8_t> bytes(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr)) return words;
+  *width = static_cast<int32_t>(image.width);
+  *height = static_cast<int32_t>(image.height);
+  words.resize(size_t(image.width) * image.height);
+  for (size_t i = 0; i < words.size(); ++i) {
+    words[i] =
+        uint32_t(bytes[4 * i]) | uint32_t(bytes[4 * i + 1]) << 8 | uint32_t(bytes[4 * i + 2]) << 16;
+  }
+  return words;
+}
+
+std::vector<uint32_t> yuy2_from_rgb32(const std::vector<uint32_t>& rgb, int32_t width,
+                                      int32_t height) {
+  std::vector<uint32_t> groups(size_t(width / 2) * height);
+  for (int32_t r = 0; r < height; ++r) {
+    for (int32_t k = 0; k < width / 2; ++k) {
+      const uint32_t a = rgb[size_t(r) * width + 2 * k];
+      const uint32_t b = rgb[size_t(r) * width + 2 * k + 1];
+      groups[size_t(r) * (width / 2) + k] =
+          ((a >> 8) & 0xff) | (a & 0xff) << 8 | ((b >> 8) & 0xff) << 16 | ((a >> 16) & 0xff) << 24;
+    }
+  }
+  return groups;
+}
+
+ref::Planes engine_planes(const FilterState& state) {
+  ref::Planes planes;
+  planes.height = state.height;
+  const float* sources[3] = {state.plane_y, state.plane_cb, state.plane_cr};
+  for (int p = 0; p < 3; ++p) {
+    const int32_t n = (p > 0 && state.yuy2) ? state.width / 2 : state.width;
+    planes.width[p] = n;
+    planes.plane[p].resize(size_t(n) * state.height);
+    for (int32_t r = 0; r < state.height; ++r) {
+      std::memcpy(&planes.at(p, r, 0), sources[p] + size_t(r) * (n + 256), n * sizeof(float));
+    }
+  }
+  return planes;
+}
+
+testing::AssertionResult same_plane(const ref::Planes& engine, const ref::Planes& model, int p) {
+  if (engine.width[p] != model.width[p] || engine.height != model.height) {
+    return testing::AssertionFailure() << "plane " << p << " has another size";
+  }
+  for (int32_t r = 0; r < model.height; ++r) {
+    for (int32_t x = 0; x < model.width[p]; ++x) {
+      const float e = engine.at(p, r, x);
+      const float m = model.at(p, r, x);
+      if (std::memcmp(&e, &m, sizeof e) != 0) {
+        return testing::AssertionFailure() << "plane " << p << " row " << r << " sample " << x
+                                           << ": engine " << e << ", model " << m;
+      }
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
+testing::AssertionResult same_planes(const ref::Planes& engine, const ref::Planes& model) {
+  for (int p = 0; p < 3; ++p) {
+    testing::AssertionResult r = same_plane(engine, model, p);
+    if (!r) return r;
+  }
+  return testing::AssertionSuccess();
+}
+
+std::vector<SimdPath> available_paths() {
+  std::vector<SimdPath> paths;
+  for (int p = 0; p < kSimdPathCount; ++p) {
+    if (simd_path_available(static_cast<SimdPath>(p))) paths.push_back(static_cast<SimdPath>(p));
+  }
+  return paths;
+}
+
+PathScope::PathScope(SimdPath path) {
+  select_simd_path(path);
+}
+PathScope::~PathScope() {
+  select_simd_path(kSimdAvx512);
+}

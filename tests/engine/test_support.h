@@ -1,0 +1,60 @@
+// Helpers shared by the engine tests: an instance with its buffers, frames
+// of random pixels, the bundled photograph, and plane comparison.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dsp.h"
+#include "filter_state.h"
+#include "reference.h"
+
+// A FilterState with plane buffers for one frame size.
+struct Instance {
+  FilterState state{};
+  Instance(int32_t width, int32_t height, bool yuy2);
+  ~Instance();
+  Instance(const Instance&) = delete;
+  Instance& operator=(const Instance&) = delete;
+
+  void apply(const ref::Settings& settings);
+};
+
+// `count` pixel words with every byte random.
+std::vector<uint32_t> random_words(size_t count, uint32_t seed);
+
+// The bundled photograph as 32-bit RGB words (byte 3 zero); empty when it
+// cannot be read.
+std::vector<uint32_t> load_photograph(int32_t* width, int32_t* height);
+
+// A YUY2 frame made from 32-bit RGB words: luma from green, Cb from blue and
+// Cr from red of the left pixel of each pair.
+std::vector<uint32_t> yuy2_from_rgb32(const std::vector<uint32_t>& rgb, int32_t width,
+                                      int32_t height);
+
+// The engine's planes without their margins.
+ref::Planes engine_planes(const FilterState& state);
+
+// Bit-for-bit comparison, with the first difference in the message.
+testing::AssertionResult same_planes(const ref::Planes& engine, const ref::Planes& model);
+testing::AssertionResult same_plane(const ref::Planes& engine, const ref::Planes& model, int p);
+template <typename T>
+testing::AssertionResult same_bytes(const T* engine, const std::vector<T>& model) {
+  for (size_t i = 0; i < model.size(); ++i) {
+    if (engine[i] != model[i]) {
+      return testing::AssertionFailure()
+             << "element " << i << ": engine " << +engine[i] << ", model " << +model[i];
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
+// Every path this processor runs, and a scope that makes one of them current.
+std::vector<SimdPath> available_paths();
+struct PathScope {
+  explicit PathScope(SimdPath path);
+  ~PathScope();
+};
