@@ -11,8 +11,16 @@ struct RgbPicture {
   std::vector<uint8_t> rgb;  // rows back to back, 3 bytes a pixel: R, G, B
 };
 
-// Largest width or height accepted from a file.
+// Largest width or height, and largest picture, accepted from a file: a
+// header cannot make us allocate more than a few hundred megabytes.
 constexpr int kMaxPictureSide = 16384;
+constexpr long long kMaxPicturePixels = 1LL << 26;
+
+// True when width x height lies within both limits.
+inline bool picture_size_allowed(long long width, long long height) {
+  return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         width * height <= kMaxPicturePixels;
+}
 
 // Little-endian words with blue in byte 0, green in 1, red in 2, and 0 in the
 // fourth byte; rows back to back.

@@ -36,10 +36,7 @@ bool read_rows(png_structp png, png_infop info, RgbPicture* picture) {
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
-  if (width > static_cast<png_uint_32>(kMaxPictureSide) ||
-      height > static_cast<png_uint_32>(kMaxPictureSide)) {
-    png_error(png, "picture too large");
-  }
+  if (!picture_size_allowed(width, height)) png_error(png, "picture too large");
   png_set_expand(png);  // palette to RGB, small grey to 8 bits, tRNS to alpha
   png_set_strip_16(png);
   png_set_strip_alpha(png);

@@ -54,6 +54,10 @@ ReadResult read_ppm(ByteReader& reader, RgbPicture& picture, std::string& error)
     error = "bad PPM header: width and height must be 1.." + std::to_string(kMaxPictureSide);
     return ReadResult::Error;
   }
+  if (!picture_size_allowed(width, height)) {
+    error = "PPM picture too large: " + std::to_string(width) + " x " + std::to_string(height);
+    return ReadResult::Error;
+  }
   if (!read_field(reader, 65535, maxval)) {
     error = "bad PPM header: missing or invalid maximum value";
     return ReadResult::Error;

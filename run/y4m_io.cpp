@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "picture.h"
+
 namespace {
 
 constexpr size_t kMaxLine = 4096;
@@ -75,6 +77,11 @@ bool read_y4m_header(ByteReader& reader, Y4mHeader& header, std::string& error) 
   }
   if (!have_width || !have_height) {
     error = "bad YUV4MPEG2 header: width or height missing";
+    return false;
+  }
+  if (!picture_size_allowed(header.width, header.height)) {
+    error = "YUV4MPEG2 frames too large: " + std::to_string(header.width) + " x " +
+            std::to_string(header.height);
     return false;
   }
   if (chroma != "422") {

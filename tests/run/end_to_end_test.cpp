@@ -301,6 +301,14 @@ TEST_F(ZoltaRun, Y4mStreamsGoThroughTheAviSynthFunctionAsTheEngineFiltersThem) {
   ASSERT_EQ(run("cat in.y4m | $Z --vcf s.vcf - - > piped.y4m"), 0) << stderr_;
   EXPECT_TRUE(read_file(path("piped.y4m")) == y4m_bytes(expected));
 
+  // On a terminal, standard error carries the progress line.
+  if (std::system("script -V >/dev/null 2>&1") == 0) {
+    ASSERT_EQ(run("script -qec \"$Z --vcf s.vcf in.y4m tty.y4m\" /dev/null"), 0) << stdout_;
+    EXPECT_NE(stdout_.find("zolta-run: 3 frames,"), std::string::npos) << stdout_;
+    EXPECT_NE(stdout_.find(" fps"), std::string::npos) << stdout_;
+    EXPECT_TRUE(read_file(path("tty.y4m")) == y4m_bytes(expected));
+  }
+
   // No settings: thresholds 0, and the planes come back as they went in.
   ASSERT_EQ(run("$Z in.y4m plain.y4m"), 0) << stderr_;
   Y4mClip plain = clip;

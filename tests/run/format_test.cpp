@@ -91,6 +91,7 @@ TEST(PpmStream, ReadsConsecutivePicturesWithCommentsAndRefusesBadOnes) {
       {ppm_bytes(4, 2, 0) + "P5\n1 1\n255\nx", "expected \"P6\""},
       {"P6\n0 2\n255\n", "width and height"},
       {"P6\n99999 2\n255\n", "width and height"},
+      {"P6\n16384 16384\n255\n", "too large"},
       {"P6\n4 2\n", "maximum value"},
   };
   for (const auto& b : bad) {
@@ -227,6 +228,7 @@ TEST(Y4mStream, AcceptsOnlyEightBit422AndKeepsHeaderAndFrameFields) {
       {"YUV4MPEG2 W7 H2 F25:1 C422\n", "even"},
       {"YUV4MPEG2 Wx H2 F25:1 C422\n", "width"},
       {"YUV4MPEG2 W8 H2 F25:0 C422\n", "frame rate"},
+      {"YUV4MPEG2 W16384 H16384 F25:1 C422\n", "too large"},
       {"YUV4MPEG W8 H2 C422\n", "malformed"},
   };
   for (const auto& r : refused) {
