@@ -1,0 +1,26 @@
+# Cross build for 32-bit Windows with Debian's mingw-w64 toolchain
+# (packages g++-mingw-w64-i686 and binutils-mingw-w64-i686):
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+
+set(ZOLTA_MINGW_PREFIX i686-w64-mingw32)
+
+# Debian ships the compilers in two flavours; the win32 thread model needs no
+# winpthread runtime, so prefer it when both are installed.
+find_program(ZOLTA_MINGW_CC NAMES ${ZOLTA_MINGW_PREFIX}-gcc-win32 ${ZOLTA_MINGW_PREFIX}-gcc
+             REQUIRED)
+find_program(ZOLTA_MINGW_CXX NAMES ${ZOLTA_MINGW_PREFIX}-g++-win32 ${ZOLTA_MINGW_PREFIX}-g++
+             REQUIRED)
+set(CMAKE_C_COMPILER ${ZOLTA_MINGW_CC})
+set(CMAKE_CXX_COMPILER ${ZOLTA_MINGW_CXX})
+set(CMAKE_RC_COMPILER ${ZOLTA_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ZOLTA_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Test programs built here run under wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

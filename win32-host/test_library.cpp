@@ -1,0 +1,91 @@
+// The built file itself: what it exports, what it imports, and what the
+// platform loader finds in it.
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "check.h"
+#include "pe_image.h"
+#include "test_context.h"
+
+namespace {
+
+std::string lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
+  return out;
+}
+
+}  // namespace
+
+CHECK_GROUP(library_file_tables, 10, "library file: export and import tables") {
+  std::vector<uint8_t> bytes;
+  REQUIRE(read_file_bytes(test_context().library_path, bytes));
+  PeImage image;
+  std::string error;
+  const bool readable = read_pe_image(bytes, image, error);
+  if (!readable) check_note("unreadable: " + error);
+  REQUIRE(readable);
+
+  CHECK_EQ(image.machine, 0x14c);
+  CHECK(image.is_dll);
+  check_note("exports: " + joined(image.exports));
+  check_note("imports: " + joined(image.imports));
+
+  // Exactly the three entries, with the AviSynth entry's stdcall decoration
+  // kept in the exported name. The table is sorted by name.
+  const std::vector<std::string> expected = {
+      "VirtualdubFilterModuleDeinit", "VirtualdubFilterModuleInit2", "_AvisynthPluginInit@4"};
+  CHECK_EQ(joined(image.exports), joined(expected));
+
+  // Only system libraries: no GNU runtime DLL may be needed at load time.
+  const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "comctl32.dll",
+                                         "msvcrt.dll"};
+  std::set<std::string> imported;
+  for (const std::string& name : image.imports) imported.insert(lower(name));
+  for (const std::string& name : imported) {
+    CHECK(allowed.count(name) == 1 || (check_note("not a system library: " + name), false));
+  }
+  CHECK(imported.count("kernel32.dll") == 1);
+  CHECK(imported.count("user32.dll") == 1);  // the dialog
+}
+
+CHECK_GROUP(library_loader_view, 11, "library file: as the Windows loader sees it") {
+  const TestContext& context = test_context();
+  if (!context.library.handle) check_note("load failed: " + context.load_error);
+  REQUIRE(context.library.handle);
+  HMODULE module = static_cast<HMODULE>(context.library.handle);
+
+  // Each entry lies inside the loaded image: an export that names an
+  // absolute address instead would be found, and crash when called.
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+      reinterpret_cast<const uint8_t*>(module) + dos->e_lfanew);
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(module);
+  const uintptr_t end = begin + nt->OptionalHeader.SizeOfImage;
+  for (const char* name :
+       {"VirtualdubFilterModuleInit2", "VirtualdubFilterModuleDeinit", "_AvisynthPluginInit@4"}) {
+    const uintptr_t entry = reinterpret_cast<uintptr_t>(GetProcAddress(module, name));
+    const bool inside = entry >= begin && entry < end;
+    if (!inside) check_note(std::string(name) + " is not inside the image");
+    CHECK(inside);
+  }
+  // The undecorated spellings are not exported as well.
+  CHECK(GetProcAddress(module, "AvisynthPluginInit") == nullptr);
+  CHECK(GetProcAddress(module, "AvisynthPluginInit@4") == nullptr);
+
+  // The configuration dialog's template is dialog resource 101.
+  HRSRC dialog = FindResourceA(module, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(5));
+  CHECK(dialog != nullptr);
+  if (dialog) CHECK(SizeofResource(module, dialog) > 0);
+}
