@@ -189,12 +189,15 @@ std::vector<FrameCase> frame_cases(const std::vector<TestPicture>& pictures) {
       add("off", yuy2, pic);
       mixed(add("mixed", yuy2, pic));
     }
-    mixed(add("mixed-high", false, pic)).mode = High;
     mixed(add("mixed-diff", false, pic)).mode = Diff;
   }
-  // Every mode and view on the small pictures and the photograph.
+  // Every mode and view on the small pictures and the photograph; the long
+  // lines get the detail view of Y only.
   for (size_t pic = 0; pic < pictures.size(); ++pic) {
-    if (pictures[pic].width > 1000 || pictures[pic].height > 1000) continue;
+    if (pictures[pic].width > 1000 || pictures[pic].height > 1000) {
+      mixed(add("high-Y", false, pic)).mode = High;
+      continue;
+    }
     for (int32_t plane = 0; plane < 3; ++plane) {
       const std::string p = plane_names[plane];
       FrameCase& high = mixed(add("high-" + p, false, pic));
@@ -203,11 +206,12 @@ std::vector<FrameCase> frame_cases(const std::vector<TestPicture>& pictures) {
       FrameCase& view = mixed(add("view-" + p, false, pic));
       view.show_plane = 1;
       view.plane = plane;
-      FrameCase& diff_view = mixed(add("diff-view-" + p, false, pic));
-      diff_view.mode = Diff;
-      diff_view.show_plane = 1;
-      diff_view.plane = plane;
     }
+    // The difference view wins over the single-plane view.
+    FrameCase& diff_view = mixed(add("diff-view-Cr", false, pic));
+    diff_view.mode = Diff;
+    diff_view.show_plane = 1;
+    diff_view.plane = 2;
     FrameCase& off = mixed(add("disabled", false, pic));
     off.enabled = 0;
     off.mode = Diff;
