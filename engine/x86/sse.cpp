@@ -37,46 +37,6 @@ void synthesize_sse(float* out, float* approx, float* detail, const float* coeff
   }
 }
 
-// The two transpositions use ordinary stores: the scratch rows are read again
-// at once, and a column group writes only 16 bytes into each plane row, so
-// stores that bypass the cache would cost a round trip to memory for every
-// one of them (about twice the frame time).
-void columns_to_rows_sse(const float* plane, ptrdiff_t stride, int32_t rows,
-                         float* const column_rows[4]) {
-  float* c0 = column_rows[0];
-  float* c1 = column_rows[1];
-  float* c2 = column_rows[2];
-  float* c3 = column_rows[3];
-  for (int32_t r = 0; r < rows; r += 4) {
-    const float* p = plane + r * stride;
-    __m128 v0 = _mm_load_ps(p);
-    __m128 v1 = _mm_load_ps(p + stride);
-    __m128 v2 = _mm_load_ps(p + 2 * stride);
-    __m128 v3 = _mm_load_ps(p + 3 * stride);
-    _MM_TRANSPOSE4_PS(v0, v1, v2, v3);
-    _mm_store_ps(c0 + r, v0);
-    _mm_store_ps(c1 + r, v1);
-    _mm_store_ps(c2 + r, v2);
-    _mm_store_ps(c3 + r, v3);
-  }
-}
-
-void rows_to_columns_sse(float* plane, ptrdiff_t stride, int32_t rows,
-                         const float* const column_rows[4]) {
-  for (int32_t r = 0; r < rows; r += 4) {
-    __m128 v0 = _mm_load_ps(column_rows[0] + r);
-    __m128 v1 = _mm_load_ps(column_rows[1] + r);
-    __m128 v2 = _mm_load_ps(column_rows[2] + r);
-    __m128 v3 = _mm_load_ps(column_rows[3] + r);
-    _MM_TRANSPOSE4_PS(v0, v1, v2, v3);
-    float* p = plane + r * stride;
-    _mm_store_ps(p, v0);
-    _mm_store_ps(p + stride, v1);
-    _mm_store_ps(p + 2 * stride, v2);
-    _mm_store_ps(p + 3 * stride, v3);
-  }
-}
-
 void rgb32_to_planes_sse(const uint32_t* src, ptrdiff_t src_pitch, int32_t width, int32_t height,
                          float* y, float* cb, float* cr, ptrdiff_t stride) {
   for (int32_t row = 0; row < height; ++row) {
@@ -149,8 +109,8 @@ const DspKernels kDspSse = {
     "sse",
     analyze_sse,
     synthesize_sse,
-    columns_to_rows_sse,
-    rows_to_columns_sse,
+    transpose_columns_to_rows,
+    transpose_rows_to_columns,
     rgb32_to_planes_sse,
     planes_to_rgb32_sse,
     plane_to_gray_sse,

@@ -90,6 +90,48 @@ inline void synthesize_wrapped4(const float* a, const float* d, int32_t n, int32
   synthesize_step4(wa, wd, s, b, x, neg_x, out + i);
 }
 
+// --- the column pass, four columns per group ---
+
+// The two transpositions use ordinary stores: the scratch rows are read again
+// at once, and a column group writes only 16 bytes into each plane row, so
+// stores that bypass the cache would cost a round trip to memory for every
+// one of them (about twice the frame time).
+inline void transpose_columns_to_rows(const float* plane, ptrdiff_t stride, int32_t rows,
+                                      float* const column_rows[4]) {
+  float* c0 = column_rows[0];
+  float* c1 = column_rows[1];
+  float* c2 = column_rows[2];
+  float* c3 = column_rows[3];
+  for (int32_t r = 0; r < rows; r += 4) {
+    const float* p = plane + r * stride;
+    __m128 v0 = _mm_load_ps(p);
+    __m128 v1 = _mm_load_ps(p + stride);
+    __m128 v2 = _mm_load_ps(p + 2 * stride);
+    __m128 v3 = _mm_load_ps(p + 3 * stride);
+    _MM_TRANSPOSE4_PS(v0, v1, v2, v3);
+    _mm_store_ps(c0 + r, v0);
+    _mm_store_ps(c1 + r, v1);
+    _mm_store_ps(c2 + r, v2);
+    _mm_store_ps(c3 + r, v3);
+  }
+}
+
+inline void transpose_rows_to_columns(float* plane, ptrdiff_t stride, int32_t rows,
+                                      const float* const column_rows[4]) {
+  for (int32_t r = 0; r < rows; r += 4) {
+    __m128 v0 = _mm_load_ps(column_rows[0] + r);
+    __m128 v1 = _mm_load_ps(column_rows[1] + r);
+    __m128 v2 = _mm_load_ps(column_rows[2] + r);
+    __m128 v3 = _mm_load_ps(column_rows[3] + r);
+    _MM_TRANSPOSE4_PS(v0, v1, v2, v3);
+    float* p = plane + r * stride;
+    _mm_store_ps(p, v0);
+    _mm_store_ps(p + stride, v1);
+    _mm_store_ps(p + 2 * stride, v2);
+    _mm_store_ps(p + 3 * stride, v3);
+  }
+}
+
 // Float to byte: round to nearest (ties to even, the default rounding mode),
 // then signed 16-bit saturation, then unsigned 8-bit saturation.
 inline __m128i round_to_int32(__m128 v) {

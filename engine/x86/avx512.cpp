@@ -1,0 +1,52 @@
+// Sixteen samples per step with AVX-512 (compiled with -mavx512f -mavx512bw
+// -mavx512vl, with fused multiply-add never generated), then eight, then four.
+#include <immintrin.h>
+
+#include "kernels.h"
+#include "wide_conversions.h"
+#include "wide_steps.h"
+
+namespace {
+
+struct Lanes16 {
+  using V = __m512;
+  static constexpr int32_t kWidth = 16;
+  static V set1(float f) { return _mm512_set1_ps(f); }
+  static V load(const float* p) { return _mm512_loadu_ps(p); }
+  static void store(float* p, V v) { _mm512_storeu_ps(p, v); }
+  static V add(V a, V b) { return _mm512_add_ps(a, b); }
+  static V sub(V a, V b) { return _mm512_sub_ps(a, b); }
+  static V mul(V a, V b) { return _mm512_mul_ps(a, b); }
+  // t where t > x or !(t >= -x), else +0.
+  static V passing(V t, V x, V neg_x) {
+    const __mmask16 pass =
+        _mm512_cmp_ps_mask(t, x, _CMP_GT_OQ) | _mm512_cmp_ps_mask(t, neg_x, _CMP_NGE_UQ);
+    return _mm512_maskz_mov_ps(pass, t);
+  }
+};
+
+void analyze_avx512(float* x, float* approx, float* detail, const float* coefficients, int32_t n,
+                    int32_t a) {
+  analyze_row<Lanes16, Lanes8>(x, approx, detail, coefficients, n, a);
+}
+
+void synthesize_avx512(float* out, float* approx, float* detail, const float* coefficients,
+                       int32_t n, int32_t a, float threshold) {
+  synthesize_row<Lanes16, Lanes8>(out, approx, detail, coefficients, n, a, threshold);
+}
+
+}  // namespace
+
+const DspKernels kDspAvx512 = {
+    kSimdAvx512,
+    "avx512",
+    analyze_avx512,
+    synthesize_avx512,
+    transpose_columns_to_rows,
+    transpose_rows_to_columns,
+    rgb32_to_planes_wide,
+    planes_to_rgb32_wide,
+    plane_to_gray_wide,
+    yuy2_to_planes_wide,
+    planes_to_yuy2_wide,
+};
