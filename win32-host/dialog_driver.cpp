@@ -13,12 +13,13 @@ struct Session {
   const std::function<void(HWND)>* steps;
   HWND dialog = nullptr;
   bool ran = false;
+  bool forced = false;
   int ticks = 0;
 };
 
 Session* current = nullptr;
 constexpr UINT kTickMs = 20;
-constexpr int kMaxTicks = 500;  // ten seconds for the dialog to appear
+constexpr int kMaxTicks = 500;  // ten seconds for the dialog to appear, and to close
 
 BOOL CALLBACK find_dialog(HWND window, LPARAM) {
   char text[128] = {};
@@ -31,15 +32,25 @@ BOOL CALLBACK find_dialog(HWND window, LPARAM) {
 }
 
 void CALLBACK on_tick(HWND, UINT, UINT_PTR timer, DWORD) {
-  if (!current || current->ran) return;
+  if (!current) return;
+  if (current->ran) {
+    // The steps are done; a dialog that is still open after a while is
+    // closed here, so that a dialog ignoring its buttons cannot hang the run.
+    if (++current->ticks > kMaxTicks && IsWindow(current->dialog)) {
+      KillTimer(nullptr, timer);
+      current->forced = true;
+      EndDialog(current->dialog, -2);
+    }
+    return;
+  }
   if (++current->ticks > kMaxTicks) {
     KillTimer(nullptr, timer);
     return;
   }
   EnumThreadWindows(GetCurrentThreadId(), find_dialog, 0);
   if (!current->dialog) return;
-  KillTimer(nullptr, timer);
   current->ran = true;
+  current->ticks = 0;
   (*current->steps)(current->dialog);
 }
 
@@ -79,7 +90,7 @@ bool drive_dialog(const char* caption, const std::function<int()>& open,
               std::to_string(result) + ", Windows error " + std::to_string(GetLastError()) + ")";
     return false;
   }
-  if (IsWindow(session.dialog)) {
+  if (session.forced || IsWindow(session.dialog)) {
     problem = "the dialog was left open";
     return false;
   }
