@@ -89,7 +89,7 @@ owdenoise_best() {
 
 hqdn3d_best() {
   local l c
-  for l in 4 6 8 10 14 18; do for c in 4 8 12 16 24; do
+  for l in 6 10 14 18 24 32; do for c in 4 8 12 16 24; do
     ffmpeg_try "$1" "format=yuv444p,hqdn3d=luma_spatial=$l:chroma_spatial=$c"
   done; done | best
 }

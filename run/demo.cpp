@@ -15,7 +15,7 @@
 #define ZOLTA_DEMO_PICTURE "data/astronaut.png"
 #endif
 
-const ConfigValues kDemoSettings = {12336, 8224, 4112, 12336, 8224, 4112, 12336, 8224, 4112};
+const ConfigValues kDemoSettings = {49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224};
 
 namespace {
 
