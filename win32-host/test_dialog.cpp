@@ -393,4 +393,14 @@ CHECK_GROUP(dialog_reopen, 32, "dialog: reopened, OK, Escape, the close box, no 
   CHECK_EQ(result, 0);
   CHECK_EQ(state.enabled, 1);
   CHECK_EQ(state.thresholds[0][4], 1);
+
+  // A module handle without the template: the platform's failure result
+  // comes back unchanged and no setting moves.
+  FilterState before = state;
+  host.module().hInstModule = GetModuleHandleA(nullptr);
+  CHECK_EQ(instance.config(nullptr, true), -1);
+  CHECK(std::memcmp(before.thresholds, state.thresholds, sizeof before.thresholds) == 0);
+  CHECK_EQ(state.mode, before.mode);
+  CHECK_EQ(state.plane, before.plane);
+  CHECK_EQ(state.enabled, before.enabled);
 }
