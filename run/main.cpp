@@ -2,6 +2,8 @@
 // AviSynth. It loads the library beside itself and drives it through its
 // exported entries only, as those two hosts do.
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "byte_reader.h"
@@ -22,9 +24,22 @@ int fail(const std::string& message, int status = 1) {
   return status;
 }
 
-}  // namespace
+// Picks the road by the input's first bytes.
+bool run_stream(const LoadedLibrary& library, const RunOptions& options, ByteReader& input,
+                std::FILE* out, Progress& progress, std::string& error) {
+  if (starts_y4m(input)) return run_y4m_stream(library, options, input, out, progress, error);
+  if (starts_png(input))
+    return run_rgb_stream(library, options, RgbFormat::Png, input, out, progress, error);
+  if (starts_ppm(input))
+    return run_rgb_stream(library, options, RgbFormat::Ppm, input, out, progress, error);
+  error = input.failed         ? "cannot read the input"
+          : reader_done(input) ? "the input is empty"
+                               : "unrecognised input: expected PNG, binary PPM (P6) or "
+                                 "YUV4MPEG2 4:2:2";
+  return false;
+}
 
-int main(int argc, char** argv) {
+int run_main(int argc, char** argv) {
   RunOptions options;
   std::string error;
   if (!parse_options(argc, argv, options, error)) return fail(error, 2);
@@ -51,19 +66,13 @@ int main(int argc, char** argv) {
       fail(error);
     } else {
       Progress progress = start_progress();
-      bool ok;
-      if (starts_y4m(input)) {
-        ok = run_y4m_stream(library, options, input, output.file, progress, error);
-      } else if (starts_png(input)) {
-        ok = run_rgb_stream(library, options, RgbFormat::Png, input, output.file, progress, error);
-      } else if (starts_ppm(input)) {
-        ok = run_rgb_stream(library, options, RgbFormat::Ppm, input, output.file, progress, error);
-      } else {
-        ok = false;
-        error = input.failed ? "cannot read the input"
-                : reader_done(input)
-                    ? "the input is empty"
-                    : "unrecognised input: expected PNG, binary PPM (P6) or YUV4MPEG2 4:2:2";
+      bool ok = false;
+      try {
+        ok = run_stream(library, options, input, output.file, progress, error);
+      } catch (const std::bad_alloc&) {
+        error = "out of memory";
+      } catch (const std::exception& e) {
+        error = e.what();
       }
       finish_progress(progress);
       if (ok && input.failed) {
@@ -81,4 +90,16 @@ int main(int argc, char** argv) {
   }
   unload_library(library);
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run_main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory");
+  } catch (const std::exception& e) {
+    return fail(e.what());
+  }
 }
