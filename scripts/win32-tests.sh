@@ -131,7 +131,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 # ---- the Win32 run ---------------------------------------------------------------
-args=(--out win32-test)
+args=(--out win32-test --def ../zolta.def)
 [ -s "$out/native-digests.txt" ] && args+=(--digests win32-test/native-digests.txt)
 [ -s "$out/astronaut.rgb32" ] && args+=(--picture win32-test/astronaut.rgb32)
 log=$out/win32-tests.log

@@ -1,7 +1,7 @@
 // The Windows test program: loads zolta.vdf the way VirtualDub and AviSynth
 // do and drives it through the host stand-ins, inside a Win32 process.
 //   zolta-win32-tests [--library zolta.vdf] [--digests FILE] [--picture FILE]
-//                     [--out DIR] [--only TEXT]
+//                     [--def zolta.def] [--out DIR] [--only TEXT]
 #include <windows.h>
 
 #include <cstdio>
@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
       context.digests_path = argv[++i];
     } else if (arg == "--picture" && has_value) {
       context.picture_path = argv[++i];
+    } else if (arg == "--def" && has_value) {
+      context.def_path = argv[++i];
     } else if (arg == "--out" && has_value) {
       context.output_dir = argv[++i];
     } else if (arg == "--only" && has_value) {

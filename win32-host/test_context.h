@@ -11,6 +11,7 @@ struct TestContext {
   std::string digests_path;  // digests written by the native build, may be empty
   std::string picture_path;  // raw photograph written by the native build, may be empty
   std::string output_dir;    // where the screenshot goes
+  std::string def_path;      // the export list the library was linked with, may be empty
   LoadedLibrary library;     // loaded once by main, before any group runs
   std::string load_error;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,27 @@ std::string joined(const std::vector<std::string>& names) {
   std::string out;
   for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
   return out;
+}
+
+// The exported names of a module-definition file: the first word of each
+// line after EXPORTS, up to an "=" that names the symbol behind it.
+bool read_export_list(const std::string& path, std::vector<std::string>& names) {
+  std::vector<uint8_t> bytes;
+  if (!read_file_bytes(path, bytes)) return false;
+  std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+  std::string line;
+  bool in_exports = false;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::string word;
+    if (!(words >> word)) continue;
+    if (word == "EXPORTS") {
+      in_exports = true;
+    } else if (in_exports) {
+      names.push_back(word.substr(0, word.find('=')));
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -47,6 +69,15 @@ CHECK_GROUP(library_file_tables, 10, "library file: export and import tables") {
   const std::vector<std::string> expected = {
       "VirtualdubFilterModuleDeinit", "VirtualdubFilterModuleInit2", "_AvisynthPluginInit@4"};
   CHECK_EQ(joined(image.exports), joined(expected));
+  CHECK_EQ(image.export_module, std::string("zolta.vdf"));
+  // And they are the names the export list of the build gives.
+  if (!test_context().def_path.empty()) {
+    std::vector<std::string> listed;
+    const bool read = read_export_list(test_context().def_path, listed);
+    CHECK(read);
+    std::sort(listed.begin(), listed.end());
+    CHECK_EQ(joined(listed), joined(image.exports));
+  }
 
   // Only system libraries: no GNU runtime DLL may be needed at load time.
   const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "comctl32.dll",
