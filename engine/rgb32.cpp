@@ -27,8 +27,11 @@ void planes_to_rgb32(FilterState& state, uint32_t* out) {
 
 void plane_to_gray(FilterState& state, uint32_t* out) {
   const float* planes[3] = {state.plane_y, state.plane_cb, state.plane_cr};
+  // The instance data is the host's memory; a plane number out of range shows
+  // the Y plane rather than following a pointer from outside the array.
+  const int32_t plane = state.plane >= 0 && state.plane < 3 ? state.plane : 0;
   const int32_t offset = state.mode == High ? 128 : 0;
-  dsp_kernels().plane_to_gray(planes[state.plane], plane_stride(state), state.proc_width,
+  dsp_kernels().plane_to_gray(planes[plane], plane_stride(state), state.proc_width,
                               state.proc_height, offset, out);
 }
 

@@ -85,6 +85,11 @@ TEST(Rgb32Pipeline, OutputFollowsTheSwitchModeAndView) {
     for (uint32_t px : r.run()) ASSERT_EQ(px, 0u);
     r.inst.state.plane = 0;
     for (uint32_t px : r.run()) ASSERT_EQ(px, 0x80808080u);
+    // A plane number outside 0..2 shows the Y plane.
+    r.inst.state.plane = 1000000;
+    for (uint32_t px : r.run()) ASSERT_EQ(px, 0x80808080u);
+    r.inst.state.plane = -1;
+    for (uint32_t px : r.run()) ASSERT_EQ(px, 0x80808080u);
   }
 }
 
