@@ -1,5 +1,7 @@
 #include "dsp.h"
 
+#include <xmmintrin.h>
+
 #include <atomic>
 
 #include "x86/kernels.h"
@@ -84,4 +86,15 @@ const char* simd_path_name(SimdPath path) {
       return "avx512";
   }
   return "unknown";
+}
+
+uint32_t enter_default_float_mode() {
+  const uint32_t saved = _mm_getcsr();
+  // Everything masked, round to nearest, flags clear, no flush or denormals-as-zero.
+  _mm_setcsr(0x1f80);
+  return saved;
+}
+
+void leave_default_float_mode(uint32_t saved) {
+  _mm_setcsr(saved);
 }

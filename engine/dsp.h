@@ -55,3 +55,10 @@ bool simd_path_available(SimdPath path);
 SimdPath select_simd_path(SimdPath path);
 
 const char* simd_path_name(SimdPath path);
+
+// The frame pipelines run under the processor's default floating-point
+// control (round to nearest even, no flushing of tiny values to zero, every
+// exception masked), whatever the host's thread was left with, so that a
+// frame always gives the same bytes. Returns the control word to restore.
+uint32_t enter_default_float_mode();
+void leave_default_float_mode(uint32_t saved);

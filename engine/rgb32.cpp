@@ -68,7 +68,8 @@ void process_rgb32_frame(FilterState& state) {
   }
   state.proc_height = state.height;
   state.proc_width = state.width;
-  set_daubechies(state, 2);
+  const uint32_t float_mode = enter_default_float_mode();
+  set_daubechies(state, 2);  // order 2 never throws
   rgb32_to_planes(state);
   denoise_planes(state);
   if ((state.show_plane != 0 || state.mode == High) && state.mode != Diff) {
@@ -76,5 +77,6 @@ void process_rgb32_frame(FilterState& state) {
   } else {
     planes_to_rgb32(state, state.dst);
   }
+  leave_default_float_mode(float_mode);
   if (state.mode == Diff) make_diff(state);
 }

@@ -24,8 +24,10 @@ void planes_to_yuy2(FilterState& state, uint8_t* out) {
 void process_yuy2_frame(FilterState& state) {
   state.proc_width = state.width;
   state.proc_height = state.height;
-  set_daubechies(state, 2);
+  const uint32_t float_mode = enter_default_float_mode();
+  set_daubechies(state, 2);  // order 2 never throws
   yuy2_to_planes(state);
   denoise_planes(state);
   planes_to_yuy2(state, reinterpret_cast<uint8_t*>(state.dst));
+  leave_default_float_mode(float_mode);
 }

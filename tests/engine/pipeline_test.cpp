@@ -1,5 +1,6 @@
 // Buffers and the choices of the two frame pipelines.
 #include <gtest/gtest.h>
+#include <xmmintrin.h>
 
 #include <cstring>
 #include <vector>
@@ -122,5 +123,44 @@ TEST(Yuy2Pipeline, NoLevelOnGivesTheSourceBackAndIgnoresTheSwitches) {
   EXPECT_EQ(inst.state.filters.analysis_low[0], 0.341506362f);
   for (int32_t r = 0; r < h; ++r) {
     EXPECT_EQ(std::memcmp(dst.data() + r * (w / 2), src.data() + r * pitch, w * 2), 0) << r;
+  }
+}
+
+// A host thread may leave another rounding mode, flushing of tiny values or
+// unmasked exceptions behind; frames come out the same and the mode is given
+// back.
+TEST(FloatMode, FramesIgnoreTheHostsFloatingPointModeAndRestoreIt) {
+  const int32_t w = 32, h = 16;
+  ref::Settings s;
+  for (auto& plane : s.thresholds) {
+    for (auto& v : plane) v = 37;
+  }
+  const std::vector<uint32_t> src = random_words(size_t(w) * h, 21);
+  const ref::Rgb32Result rgb = ref::process_rgb32(src.data(), w, w, h, s);
+  const ref::Yuy2Result yuy2 = ref::process_yuy2(src.data(), w / 2, w, h, s);
+  // Round down, flush to zero, denormals as zero, invalid-operation trap on.
+  const unsigned host_mode = (0x1f80u & ~0x0080u) | 0x2000u | 0x8000u | 0x0040u;
+  for (bool as_yuy2 : {false, true}) {
+    Instance inst(w, h, as_yuy2);
+    inst.apply(s);
+    std::vector<uint32_t> dst(size_t(w) * h);
+    inst.state.src = const_cast<uint32_t*>(src.data());
+    inst.state.src_pitch = as_yuy2 ? w / 2 : w;
+    inst.state.dst = dst.data();
+    const unsigned before = _mm_getcsr();
+    _mm_setcsr(host_mode);
+    if (as_yuy2) {
+      process_yuy2_frame(inst.state);
+    } else {
+      process_rgb32_frame(inst.state);
+    }
+    const unsigned after = _mm_getcsr();
+    _mm_setcsr(before);
+    EXPECT_EQ(after, host_mode);
+    if (as_yuy2) {
+      EXPECT_TRUE(same_bytes(reinterpret_cast<const uint8_t*>(dst.data()), yuy2.out));
+    } else {
+      EXPECT_TRUE(same_bytes(dst.data(), rgb.out));
+    }
   }
 }
