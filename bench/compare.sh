@@ -139,10 +139,15 @@ echo
 frames=100
 "${ff[@]}" -loop 1 -i "$picture" -frames:v $frames \
   -vf "scale=720:480,noise=alls=10:allf=t,format=yuv422p" -f yuv4mpegpipe "$work/clip.y4m"
-seconds() {  # command... -> elapsed seconds
-  local t0 t1
-  t0=$(date +%s.%N); "$@"; t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
+seconds() {  # command... -> elapsed seconds, best of three runs (one run past 10 s)
+  local best="" t0 t1 t i
+  for i in 1 2 3; do
+    t0=$(date +%s.%N); "$@"; t1=$(date +%s.%N)
+    t=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
+    best=$(awk -v a="$t" -v b="${best:-$t}" 'BEGIN { print (a < b ? a : b) }')
+    awk -v a="$t" 'BEGIN { exit !(a > 10) }' && break
+  done
+  echo "$best"
 }
 all_on=$(zolta_config 160 64 32 160 64 32)
 declare -a names settings times
@@ -155,7 +160,7 @@ done
 names+=("(ffmpeg copy, no filter)"); settings+=("")
 times+=("$(seconds "${ff[@]}" -i "$work/clip.y4m" -f yuv4mpegpipe /dev/null)")
 
-echo "### Speed: 720 x 480 4:2:2, $frames noisy frames, one thread, Y4M in and out"
+echo "### Speed: 720 x 480 4:2:2, $frames noisy frames, one thread, Y4M in and out (best of 3 runs)"
 echo
 echo "| denoiser | settings | seconds | frames/s | speed relative to zolta |"
 echo "|---|---|---:|---:|---:|"
