@@ -126,6 +126,14 @@ void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// A processing-settings file as VirtualDub saves it, holding kSettingsText.
+void write_settings_file(const std::string& path) {
+  write_file(path,
+             "VirtualDub.video.filters.Add(\"quilmer (0.1)\");\n"
+             "VirtualDub.video.filters.instance[0]." +
+                 std::string(kSettingsText) + ";\n");
+}
+
 bool exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
@@ -398,10 +406,13 @@ TEST_F(ZoltaRun, WorksBetweenFfmpegPipes) {
                 "-pix_fmt yuv422p -f yuv4mpegpipe clip.y4m"),
             0)
       << stderr_;
-  ASSERT_EQ(run("ffmpeg -v error -i clip.y4m -f yuv4mpegpipe -pix_fmt yuv422p - | $Z --config '" +
-                std::string(kSettingsText) +
-                "' - - | ffmpeg -v error -f yuv4mpegpipe -i - -f rawvideo -pix_fmt yuv422p "
-                "out.yuv"),
+  write_file(path("s.vcf"),
+             "VirtualDub.video.filters.Add(\"quilmer (0.1)\");\n"
+             "VirtualDub.video.filters.instance[0]." +
+                 std::string(kSettingsText) + ";\n");
+  ASSERT_EQ(run("ffmpeg -v error -i clip.y4m -f yuv4mpegpipe -pix_fmt yuv422p - | "
+                "$Z --vcf s.vcf - - | "
+                "ffmpeg -v error -i - -f rawvideo -pix_fmt yuv422p out.yuv"),
             0)
       << stderr_;
   ByteReader reader;
