@@ -239,10 +239,7 @@ TEST_F(ZoltaRun, RgbPicturesGoThroughTheVirtualDubFilterAsTheEngineFiltersThem) 
   EXPECT_TRUE(decode_png_file(path("plain.png")).rgb == picture.rgb);
 
   // A settings file saved by VirtualDub gives the same as --config.
-  write_file(path("s.vcf"),
-             "VirtualDub.video.filters.Add(\"quilmer (0.1)\");\n"
-             "VirtualDub.video.filters.instance[0]." +
-                 std::string(kSettingsText) + ";\n");
+  write_settings_file(path("s.vcf"));
   ASSERT_EQ(run("$Z --vcf s.vcf in.png vcf.png"), 0) << stderr_;
   EXPECT_TRUE(read_file(path("vcf.png")) == read_file(path("out.png")));
 
@@ -302,10 +299,7 @@ TEST_F(ZoltaRun, Y4mStreamsGoThroughTheAviSynthFunctionAsTheEngineFiltersThem) {
   EXPECT_TRUE(read_file(path("out.y4m")) == y4m_bytes(expected));  // header and frame lines kept
 
   // Standard input and output; the plugin reads a saved settings file itself.
-  write_file(path("s.vcf"),
-             "VirtualDub.video.filters.Add(\"quilmer (0.1)\");\n"
-             "VirtualDub.video.filters.instance[0]." +
-                 std::string(kSettingsText) + ";\n");
+  write_settings_file(path("s.vcf"));
   ASSERT_EQ(run("cat in.y4m | $Z --vcf s.vcf - - > piped.y4m"), 0) << stderr_;
   EXPECT_TRUE(read_file(path("piped.y4m")) == y4m_bytes(expected));
 
@@ -406,10 +400,7 @@ TEST_F(ZoltaRun, WorksBetweenFfmpegPipes) {
                 "-pix_fmt yuv422p -f yuv4mpegpipe clip.y4m"),
             0)
       << stderr_;
-  write_file(path("s.vcf"),
-             "VirtualDub.video.filters.Add(\"quilmer (0.1)\");\n"
-             "VirtualDub.video.filters.instance[0]." +
-                 std::string(kSettingsText) + ";\n");
+  write_settings_file(path("s.vcf"));
   ASSERT_EQ(run("ffmpeg -v error -i clip.y4m -f yuv4mpegpipe -pix_fmt yuv422p - | "
                 "$Z --vcf s.vcf - - | "
                 "ffmpeg -v error -i - -f rawvideo -pix_fmt yuv422p out.yuv"),
