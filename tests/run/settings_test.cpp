@@ -48,7 +48,7 @@ TEST(ConfigText, ParsesNineIntegersAndRefusesEverythingElse) {
   EXPECT_NE(error.find("nine integers"), std::string::npos);
 }
 
-TEST(SettingsFile, TakesTheLineAfterTheFirstKeyLine) {
+TEST(SavedSettingsText, TakesTheLineAfterTheFirstKeyLine) {
   ConfigValues v{};
   std::string error;
   const std::string text =
