@@ -8,6 +8,7 @@
 #   3. speed: a 720 x 480 4:2:2 clip of 100 noisy frames, frames per second.
 # usage: bench/compare.sh [BUILD_DIR]   (default: build; needs zolta-run and ffmpeg)
 #        QUICK=1 bench/compare.sh ...    smaller grids, for a quick look
+#        SPEED_ONLY=1 bench/compare.sh ... the speed table only
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -102,6 +103,7 @@ noisy_picture() {  # sigma -> path of the noisy photograph, made by zolta-run's 
 echo "zolta side by side: $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(ffmpeg -version | head -n 1 | cut -d' ' -f1-3)"
 echo
 
+if [ "${SPEED_ONLY:-0}" != 1 ]; then
 # ---------------------------------------------------------------- quality
 noisy10=$(noisy_picture 10)
 echo "### Quality: astronaut.png, Gaussian noise sigma 10, seed 2026 (PSNR over RGB)"
@@ -135,6 +137,8 @@ for pair in light:5 medium:10 strong:20; do
 done
 echo
 
+fi
+
 # ---------------------------------------------------------------- speed
 frames=100
 "${ff[@]}" -loop 1 -i "$picture" -frames:v $frames \
@@ -153,6 +157,9 @@ all_on=$(zolta_config 160 64 32 160 64 32)
 declare -a names settings times
 names+=("zolta (AviSynth path, all 18 levels on)"); settings+=("$all_on")
 times+=("$(seconds "$Z" --config "$all_on" "$work/clip.y4m" /dev/null)")
+"${ff[@]}" -i "$work/clip.y4m" -f image2pipe -c:v ppm "$work/clip.ppm"
+names+=("zolta (VirtualDub path on RGB: the clip as PPM)"); settings+=("$all_on")
+times+=("$(seconds "$Z" --config "$all_on" "$work/clip.ppm" /dev/null)")
 for f in vaguedenoiser owdenoise hqdn3d; do
   names+=("$f"); settings+=("$f (defaults)")
   times+=("$(seconds "${ff[@]}" -i "$work/clip.y4m" -vf "$f" -f yuv4mpegpipe /dev/null)")
