@@ -50,17 +50,14 @@ Creation build_filter(const AVSValue& args) {
     return refuse(filter, "ZOLTA:Illegal height size.");
   }
 
-  // No frame of this host interface holds more than INT_MAX bytes; larger
-  // sizes are no clip the engine could be given.
-  if (static_cast<int64_t>(state.width) * 2 * state.height > INT32_MAX) {
-    return refuse(filter, "ZOLTA:Frame size too large.");
-  }
-
+  // An empty path names no file (and some C runtimes stop the process when
+  // asked to open one), but it is still the path the script gave: it goes
+  // into the message as it stands. Only a missing path gets the stand-in.
   std::FILE* file = (path && *path) ? std::fopen(path, "rt") : nullptr;
   if (!file) {
     delete filter;
     Creation c;
-    c.unopened_path = (path && *path) ? path : kNoPathText;
+    c.unopened_path = path ? path : kNoPathText;
     return c;
   }
   const SettingsResult read = read_settings(file, state.thresholds);
@@ -68,6 +65,13 @@ Creation build_filter(const AVSValue& args) {
   if (read != SettingsResult::Ok) return refuse(filter, "ZOLTA:Invalid vcf file.");
 
   if (!filter->GetVideoInfo().IsYUY2()) return refuse(filter, "ZOLTA:YUY2 data only");
+
+  // No frame of this host interface holds more than INT_MAX bytes; larger
+  // sizes are no clip the engine could be given. Checked last, so that a
+  // clip with other faults hears of them first, in their usual order.
+  if (static_cast<int64_t>(state.width) * 2 * state.height > INT32_MAX) {
+    return refuse(filter, "ZOLTA:Frame size too large.");
+  }
 
   alloc_buffers(state);
   if (!state.plane_block) return refuse(filter, "ZOLTA:Out of memory for the frame buffers.");

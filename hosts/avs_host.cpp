@@ -12,6 +12,7 @@ constexpr std::align_val_t kFrameAlign{16};
 // vsnprintf into a growable text; some C runtimes answer -1 instead of the
 // needed length when the buffer is short, so grow until the text fits.
 std::string format_text(const char* fmt, va_list args) {
+  if (!fmt) return std::string();
   std::vector<char> buffer(256);
   for (;;) {
     va_list copy;
@@ -57,6 +58,7 @@ const RegisteredFunction* AvsEnvironment::find_function(const std::string& name)
 AVSValue AvsEnvironment::call(const std::string& name, const AVSValue* args, int count) {
   const RegisteredFunction* f = find_function(name);
   if (!f) raise("There is no function named \"" + name + "\".");
+  if (!f->apply) raise("The function \"" + name + "\" was registered without code.");
   return f->apply(AVSValue(args, count), f->user_data, this);
 }
 
@@ -176,8 +178,9 @@ AVSValue AVS_STDCALL AvsEnvironment::Invoke(const char* name, const AVSValue arg
 }
 
 AVSValue AVS_STDCALL AvsEnvironment::GetVar(const char* name) {
-  auto it = variables_.find(name ? name : "");
-  if (it == variables_.end()) raise(std::string("I don't know what \"") + name + "\" means.");
+  const std::string key = name ? name : "";
+  auto it = variables_.find(key);
+  if (it == variables_.end()) raise("I don't know what \"" + key + "\" means.");
   return it->second;
 }
 

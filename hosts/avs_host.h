@@ -29,6 +29,8 @@ struct RegisteredFunction {
   void* user_data;
 };
 
+// Frames and clips made with an environment hold on to it: drop every
+// PVideoFrame, PClip and clip value before the environment ends.
 class AvsEnvironment : public IScriptEnvironment {
  public:
   AvsEnvironment();

@@ -11,11 +11,16 @@
 
 namespace {
 
-VdubHost* active_host = nullptr;
+// Every host alive, oldest first; the table entries serve the last one.
+// Hosts may end in any order, so each takes itself out wherever it stands.
+std::vector<VdubHost*>& live_hosts() {
+  static std::vector<VdubHost*> hosts;
+  return hosts;
+}
 
 VdubHost& host() {
-  if (!active_host) std::abort();  // a table entry called with no host alive
-  return *active_host;
+  if (live_hosts().empty()) std::abort();  // a table entry called with no host alive
+  return *live_hosts().back();
 }
 
 bool none() {
@@ -138,13 +143,13 @@ VdubHost::VdubHost(VdubInitEntry init, VdubDeinitEntry deinit, HINSTANCE module_
   functions_.Except = except;
   functions_.getCPUFlags = cpu_flags;
   functions_.getHostVersionInfo = host_version;
-  previous_active_ = active_host;
-  active_host = this;
+  live_hosts().push_back(this);
 }
 
 VdubHost::~VdubHost() {
   unload();
-  if (active_host == this) active_host = previous_active_;
+  std::vector<VdubHost*>& hosts = live_hosts();
+  hosts.erase(std::remove(hosts.begin(), hosts.end(), this), hosts.end());
 }
 
 int VdubHost::load() {
@@ -187,6 +192,12 @@ VdubInstance::~VdubInstance() = default;
 
 void VdubInstance::set_frame(int32_t width, int32_t height, VdubRowOrder order, int32_t pad_words) {
   const int32_t w = std::max(width, 0), h = std::max(height, 0), pad = std::max(pad_words, 0);
+  // The bitmap record counts bytes in 32-bit longs: its pitch and size must fit.
+  const int64_t row_bytes = (static_cast<int64_t>(w) + pad) * 4;
+  if (row_bytes > INT32_MAX || row_bytes * h > INT32_MAX) {
+    throw std::length_error("VdubInstance: a " + std::to_string(width) + " x " +
+                            std::to_string(height) + " frame does not fit a bitmap");
+  }
   const int32_t src_row_words = w + pad;
   src_pixels_.assign(static_cast<size_t>(src_row_words) * h + 1, 0);
   dst_pixels_.assign(static_cast<size_t>(w) * h + 1, 0);
@@ -269,7 +280,9 @@ bool VdubInstance::call_script(const std::string& name, const std::vector<int32_
   if (object && object->func_list) {
     for (const ScriptFunctionDef* f = object->func_list; f->func_ptr || f->name || f->arg_list;
          ++f) {
-      if (!f->name || name != f->name || !f->arg_list || !f->func_ptr) continue;
+      if (!f->name || name != f->name || !f->arg_list || !f->arg_list[0] || !f->func_ptr) {
+        continue;  // an entry without a return kind is no function to call
+      }
       // The first letter is the return kind; every further one an argument.
       const std::string kinds = f->arg_list + 1;
       const bool all_ints =

@@ -5,7 +5,8 @@
 // tests, the Windows test program and zolta-run; it never links the library.
 //
 // The host's table entries carry no context, so one VdubHost is active at a
-// time (the most recently constructed one that is still alive).
+// time: the most recently constructed one that is still alive, whatever order
+// the others end in.
 #pragma once
 
 #include <cstddef>
@@ -121,7 +122,6 @@ class VdubHost {
   bool has_definition_ = false;
   int definition_length_ = 0;
   bool loaded_ = false;
-  VdubHost* previous_active_ = nullptr;
 };
 
 // Row order of the source bitmap. BottomUp stores the rows in memory from
@@ -139,7 +139,8 @@ class VdubInstance {
 
   // Source and destination bitmaps of width x height 32-bit pixels. The
   // source rows are pad_words wider than the picture; the destination rows
-  // lie back to back. Pixels are not cleared.
+  // lie back to back. Pixels are cleared. Throws std::length_error when the
+  // frame's bytes do not fit the bitmap's 32-bit pitch and size.
   void set_frame(int32_t width, int32_t height, VdubRowOrder order = VdubRowOrder::TopDown,
                  int32_t pad_words = 0);
 

@@ -102,16 +102,21 @@ TEST(CreateFilter, RefusesInTheOrderOfItsChecksAndReleasesTheSourceEachTime) {
   EXPECT_EQ(fx.refusal(720, 480, kPixelBGR32, missing.c_str()),
             "ZOLTA:Can't open " + missing + ".");
   EXPECT_EQ(fx.refusal(720, 480, kPixelYUY2, nullptr), "ZOLTA:Can't open (no path given).");
-  EXPECT_EQ(fx.refusal(720, 480, kPixelYUY2, ""), "ZOLTA:Can't open (no path given).");
+  EXPECT_EQ(fx.refusal(720, 480, kPixelYUY2, ""), "ZOLTA:Can't open .");  // given, if empty
   EXPECT_EQ(fx.refusal(720, 480, kPixelBGR32, no_key.path()), "ZOLTA:Invalid vcf file.");
   EXPECT_EQ(fx.refusal(720, 480, kPixelYUY2, empty.path()), "ZOLTA:Invalid vcf file.");
   EXPECT_EQ(fx.refusal(720, 480, kPixelYUY2, cut.path()), "ZOLTA:Invalid vcf file.");
   EXPECT_EQ(fx.refusal(720, 480, kPixelBGR32, good.path()), "ZOLTA:YUY2 data only");
   EXPECT_EQ(fx.refusal(720, 480, kPixelBGR24, good.path()), "ZOLTA:YUY2 data only");
-  // Frames larger than any frame of the host interface are refused up front.
+  // Frames larger than any frame of the host interface are refused, once
+  // the checks above have passed: they keep their own order and messages.
   EXPECT_EQ(fx.refusal(2147483640, 2147483640, kPixelYUY2, good.path()),
             "ZOLTA:Frame size too large.");
-  EXPECT_EQ(fx.refusal(65536, 16384, kPixelYUY2, missing.c_str()), "ZOLTA:Frame size too large.");
+  EXPECT_EQ(fx.refusal(65536, 16384, kPixelYUY2, good.path()), "ZOLTA:Frame size too large.");
+  EXPECT_EQ(fx.refusal(65536, 16384, kPixelYUY2, missing.c_str()),
+            "ZOLTA:Can't open " + missing + ".");
+  EXPECT_EQ(fx.refusal(65536, 16384, kPixelYUY2, no_key.path()), "ZOLTA:Invalid vcf file.");
+  EXPECT_EQ(fx.refusal(65536, 16384, kPixelBGR32, good.path()), "ZOLTA:YUY2 data only");
 
   // The settings file is closed on every path.
   EXPECT_EQ(open_files(), files_before);

@@ -218,3 +218,70 @@ TEST(VdubDialogTemplate, MatchesWhatTheDialogProcedureUses) {
   EXPECT_EQ(find(t, IDC_MODE_NORMAL)->caption, "&N:ormal");
   EXPECT_EQ(find(t, IDC_PLANE_CB)->caption, "C&b");
 }
+
+TEST(VdubDialogTemplate, HoldsEveryControlInTabOrderWithItsPlaceAndStyle) {
+  Template t{};
+  ASSERT_TRUE(read_dialog(ZOLTA_DIALOG_RES, IDD_FILTER_CONFIG, t)) << ZOLTA_DIALOG_RES;
+  EXPECT_EQ(t.style, kPopup | kCaption | kSysMenu | kModalFrame | kSetFont);
+  EXPECT_EQ(t.x, 0);
+  EXPECT_EQ(t.y, 0);
+
+  // Styles beyond the child and visible bits every control has.
+  constexpr uint32_t kPush = kTabStop, kRadio = kAutoRadio, kCheck = kAutoCheck | kTabStop;
+  constexpr uint32_t kLabel = kGroup, kTrack = kAutoTicks | kTabStop;
+  constexpr uint32_t kNumber = kAutoHScroll | kBorder | kTabStop;
+  const struct {
+    int id;
+    const char* kind;
+    const char* caption;
+    int x, y, cx, cy;
+    uint32_t style;
+  } expected[] = {
+      {-1, "BUTTON", "Threshold", 7, 81, 173, 153, kGroupBox},
+      {-1, "BUTTON", "Processing", 7, 7, 173, 72, kGroupBox},
+      {1, "BUTTON", "OK", 13, 242, 50, 14, kPush},
+      {9, "BUTTON", "Show Preview", 121, 242, 50, 14, kPush},
+      {2, "BUTTON", "Cancel", 65, 242, 50, 14, kPush},
+      {1011, "BUTTON", "&Y", 48, 92, 23, 15, kRadio},
+      {1012, "BUTTON", "C&b", 77, 92, 23, 15, kRadio},
+      {1021, "BUTTON", "C&r", 104, 93, 23, 15, kRadio},
+      {-1, "STATIC", "Mode", 15, 62, 20, 12, kLabel},
+      {1022, "BUTTON", "&N:ormal", 44, 60, 37, 12, kRadio | kGroup},
+      {1023, "BUTTON", "&High", 81, 60, 27, 12, kRadio},
+      {1024, "BUTTON", "&Diff", 110, 60, 28, 12, kRadio},
+      {1020, "STATIC", "X0", 13, 110, 11, 8, kLabel},
+      {1027, "STATIC", "Y0", 13, 130, 11, 8, kLabel},
+      {1028, "STATIC", "X1", 13, 150, 11, 8, kLabel},
+      {1030, "STATIC", "Y1", 13, 170, 11, 8, kLabel},
+      {1031, "STATIC", "X2", 13, 190, 11, 8, kLabel},
+      {1032, "STATIC", "Y2", 13, 210, 11, 8, kLabel},
+      {1013, "MSCTLS_TRACKBAR32", "", 26, 110, 125, 12, kTrack},
+      {1014, "MSCTLS_TRACKBAR32", "", 26, 130, 125, 12, kTrack},
+      {1015, "MSCTLS_TRACKBAR32", "", 26, 150, 126, 12, kTrack},
+      {1016, "MSCTLS_TRACKBAR32", "", 26, 170, 125, 12, kTrack},
+      {1017, "MSCTLS_TRACKBAR32", "", 26, 190, 125, 12, kTrack},
+      {1018, "MSCTLS_TRACKBAR32", "", 26, 210, 125, 12, kTrack},
+      {1002, "EDIT", "", 153, 110, 20, 12, kNumber},
+      {1003, "EDIT", "", 153, 130, 20, 12, kNumber},
+      {1004, "EDIT", "", 153, 150, 20, 12, kNumber},
+      {1005, "EDIT", "", 153, 170, 20, 12, kNumber},
+      {1006, "EDIT", "", 153, 190, 20, 12, kNumber},
+      {1008, "EDIT", "", 153, 210, 20, 12, kNumber},
+      {1009, "BUTTON", "Filter &enable", 13, 18, 60, 13, kCheck},
+      {1010, "BUTTON", "&Show selected plane", 13, 46, 91, 12, kCheck},
+  };
+  ASSERT_EQ(t.items.size(), std::size(expected));
+  for (size_t i = 0; i < t.items.size(); ++i) {
+    const Item& item = t.items[i];
+    const auto& e = expected[i];
+    SCOPED_TRACE("control " + std::to_string(i) + ", id " + std::to_string(e.id));
+    EXPECT_EQ(item.id, e.id);
+    EXPECT_EQ(item.kind, e.kind);
+    EXPECT_EQ(item.caption, e.caption);
+    EXPECT_EQ(item.x, e.x);
+    EXPECT_EQ(item.y, e.y);
+    EXPECT_EQ(item.cx, e.cx);
+    EXPECT_EQ(item.cy, e.cy);
+    EXPECT_EQ(item.style, kChild | kVisible | e.style);
+  }
+}

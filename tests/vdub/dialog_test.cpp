@@ -50,6 +50,7 @@ TEST_F(DialogTest, OpensOnTheInstanceWithItsSettingsShown) {
   EXPECT_EQ(dialog.owner, kParent);
   EXPECT_EQ(dialog.init_param, reinterpret_cast<LPARAM>(&state()));
   EXPECT_EQ(dialog.user_slot, reinterpret_cast<WindowLong>(&state()));
+  EXPECT_EQ(dialog.user_slot_index, DWL_USER);
   EXPECT_EQ(state().preview, &instance.preview);
   EXPECT_EQ(dialog.foreign_window_calls, 0);
 
