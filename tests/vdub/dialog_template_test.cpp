@@ -18,8 +18,8 @@ namespace {
 
 constexpr uint32_t kTabStop = 0x00010000, kGroup = 0x00020000, kBorder = 0x00800000;
 constexpr uint32_t kChild = 0x40000000, kVisible = 0x10000000;
-constexpr uint32_t kButtonKind = 0xF, kAutoCheck = 3, kAutoRadio = 9, kGroupBox = 7;
-constexpr uint32_t kDefaultPush = 1, kAutoHScroll = 0x80, kAutoTicks = 1, kVertical = 2;
+constexpr uint32_t kAutoCheck = 3, kAutoRadio = 9, kGroupBox = 7;
+constexpr uint32_t kAutoHScroll = 0x80, kAutoTicks = 1;
 constexpr uint32_t kPopup = 0x80000000, kCaption = 0x00C00000, kSysMenu = 0x00080000;
 constexpr uint32_t kModalFrame = 0x80, kSetFont = 0x40;
 
@@ -149,53 +149,15 @@ size_t index_of(const Template& t, int id) {
 
 }  // namespace
 
-TEST(VdubDialogTemplate, MatchesWhatTheDialogProcedureUses) {
+TEST(VdubDialogTemplate, RadioButtonsFallIntoTheGroupsTheProcedureExpects) {
   Template t{};
   ASSERT_TRUE(read_dialog(ZOLTA_DIALOG_RES, IDD_FILTER_CONFIG, t)) << ZOLTA_DIALOG_RES;
-
-  EXPECT_EQ(t.style & (kPopup | kCaption | kSysMenu | kModalFrame),
-            kPopup | kCaption | kSysMenu | kModalFrame);
-  EXPECT_EQ(t.caption, "filter: quilmer");
-  EXPECT_EQ(t.font, "MS Sans Serif");
-  EXPECT_EQ(t.point_size, 8);
-  EXPECT_EQ(t.cx, 187);
-  EXPECT_EQ(t.cy, 270);
   ASSERT_EQ(t.items.size(), 32u);
 
-  int group_boxes = 0;
-  for (const Item& item : t.items) {
-    SCOPED_TRACE(item.id);
-    if (item.kind == "BUTTON" && (item.style & kButtonKind) == kGroupBox) ++group_boxes;
-    EXPECT_EQ(item.style & (kChild | kVisible), kChild | kVisible);
-    if (item.kind == "BUTTON" && (item.style & kButtonKind) == kDefaultPush) {
-      ADD_FAILURE() << "no push button is the default one";
-    }
-  }
-  EXPECT_EQ(group_boxes, 2);
-
-  // Every control the procedure talks to is there, of the kind it expects.
+  // Every control the procedure talks to is there.
   for (int i = 0; i < 6; ++i) {
-    const Item* slider = find(t, kThresholdSliders[i]);
-    const Item* box = find(t, kThresholdBoxes[i]);
-    ASSERT_NE(slider, nullptr);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(slider->kind, "MSCTLS_TRACKBAR32");
-    EXPECT_EQ(slider->style & (kAutoTicks | kVertical | kTabStop), kAutoTicks | kTabStop);
-    EXPECT_EQ(box->kind, "EDIT");
-    EXPECT_EQ(box->style & (kAutoHScroll | kBorder | kTabStop), kAutoHScroll | kBorder | kTabStop);
-    EXPECT_EQ(box->y, slider->y);  // each number beside its slider
-    EXPECT_EQ(slider->y, 110 + 20 * i);
-  }
-  for (int id : {IDOK, IDCANCEL, IDC_PREVIEW}) {
-    const Item* button = find(t, id);
-    ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->style & (kButtonKind | kTabStop), kTabStop);
-  }
-  EXPECT_EQ(find(t, IDOK)->caption, "OK");
-  EXPECT_EQ(find(t, IDCANCEL)->caption, "Cancel");
-  for (int id : {IDC_ENABLE, IDC_SHOW_PLANE}) {
-    ASSERT_NE(find(t, id), nullptr);
-    EXPECT_EQ(find(t, id)->style & (kButtonKind | kTabStop), kAutoCheck | kTabStop);
+    EXPECT_NE(find(t, kThresholdSliders[i]), nullptr);
+    EXPECT_NE(find(t, kThresholdBoxes[i]), nullptr);
   }
 
   // The plane buttons form one radio group and the mode buttons another,
@@ -204,27 +166,27 @@ TEST(VdubDialogTemplate, MatchesWhatTheDialogProcedureUses) {
   const int modes[] = {IDC_MODE_NORMAL, IDC_MODE_HIGH, IDC_MODE_DIFF};
   for (int id : planes) {
     ASSERT_NE(find(t, id), nullptr);
-    EXPECT_EQ(find(t, id)->style & kButtonKind, kAutoRadio);
     EXPECT_EQ(group_start(t, index_of(t, id)), group_start(t, index_of(t, IDC_PLANE_Y)));
   }
   for (int id : modes) {
     ASSERT_NE(find(t, id), nullptr);
-    EXPECT_EQ(find(t, id)->style & kButtonKind, kAutoRadio);
     EXPECT_EQ(group_start(t, index_of(t, id)), index_of(t, IDC_MODE_NORMAL));
   }
   EXPECT_NE(group_start(t, index_of(t, IDC_PLANE_Y)), index_of(t, IDC_MODE_NORMAL));
-  EXPECT_EQ(index_of(t, IDC_LABEL_X0), index_of(t, IDC_MODE_DIFF) + 1);
-  EXPECT_TRUE(find(t, IDC_LABEL_X0)->style & kGroup);
-  EXPECT_EQ(find(t, IDC_MODE_NORMAL)->caption, "&N:ormal");
-  EXPECT_EQ(find(t, IDC_PLANE_CB)->caption, "C&b");
+  EXPECT_EQ(group_start(t, index_of(t, IDC_LABEL_X0)), index_of(t, IDC_LABEL_X0));
 }
 
 TEST(VdubDialogTemplate, HoldsEveryControlInTabOrderWithItsPlaceAndStyle) {
   Template t{};
   ASSERT_TRUE(read_dialog(ZOLTA_DIALOG_RES, IDD_FILTER_CONFIG, t)) << ZOLTA_DIALOG_RES;
   EXPECT_EQ(t.style, kPopup | kCaption | kSysMenu | kModalFrame | kSetFont);
+  EXPECT_EQ(t.caption, "filter: quilmer");
+  EXPECT_EQ(t.font, "MS Sans Serif");
+  EXPECT_EQ(t.point_size, 8);
   EXPECT_EQ(t.x, 0);
   EXPECT_EQ(t.y, 0);
+  EXPECT_EQ(t.cx, 187);
+  EXPECT_EQ(t.cy, 270);
 
   // Styles beyond the child and visible bits every control has.
   constexpr uint32_t kPush = kTabStop, kRadio = kAutoRadio, kCheck = kAutoCheck | kTabStop;
