@@ -1,6 +1,8 @@
 // PNG and PPM pictures through the library's VirtualDub filter: one filter
 // instance, its "Config" script function for the settings, 32-bit RGB frames
 // through the start, run and end callbacks.
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "filter_state.h"
@@ -18,7 +20,7 @@ struct VdubSession {
   std::unique_ptr<VdubInstance> instance;
   bool started = false;
 
-  VdubSession(const LoadedLibrary& library)
+  explicit VdubSession(const LoadedLibrary& library)
       : host(reinterpret_cast<VdubInitEntry>(library.vdub_init),
              reinterpret_cast<VdubDeinitEntry>(library.vdub_deinit)) {}
   ~VdubSession() {
