@@ -8,115 +8,16 @@
 #include <string>
 
 #include "check.h"
+#include "config_dialog_layout.h"
 #include "dialog_driver.h"
-#include "dialog_template.h"
 #include "filter_state.h"
 #include "test_context.h"
 #include "vdub_host.h"
 
 namespace {
 
-constexpr const char kCaption[] = "filter: quilmer";
-
-enum Kind { GroupBox, PushButton, Radio, Label, Trackbar, NumberBox, CheckBox };
-
-struct ExpectedControl {
-  int id;  // -1: none
-  Kind kind;
-  const char* caption;
-  int x, y, cx, cy;
-  bool starts_group;
-};
-
-// The layout of resource 101, in template (tab) order.
-const ExpectedControl kControls[] = {
-    {-1, GroupBox, "Threshold", 7, 81, 173, 153, false},
-    {-1, GroupBox, "Processing", 7, 7, 173, 72, false},
-    {1, PushButton, "OK", 13, 242, 50, 14, false},
-    {9, PushButton, "Show Preview", 121, 242, 50, 14, false},
-    {2, PushButton, "Cancel", 65, 242, 50, 14, false},
-    {1011, Radio, "&Y", 48, 92, 23, 15, false},
-    {1012, Radio, "C&b", 77, 92, 23, 15, false},
-    {1021, Radio, "C&r", 104, 93, 23, 15, false},
-    {-1, Label, "Mode", 15, 62, 20, 12, true},
-    {1022, Radio, "&N:ormal", 44, 60, 37, 12, true},
-    {1023, Radio, "&High", 81, 60, 27, 12, false},
-    {1024, Radio, "&Diff", 110, 60, 28, 12, false},
-    {1020, Label, "X0", 13, 110, 11, 8, true},
-    {1027, Label, "Y0", 13, 130, 11, 8, true},
-    {1028, Label, "X1", 13, 150, 11, 8, true},
-    {1030, Label, "Y1", 13, 170, 11, 8, true},
-    {1031, Label, "X2", 13, 190, 11, 8, true},
-    {1032, Label, "Y2", 13, 210, 11, 8, true},
-    {1013, Trackbar, "", 26, 110, 125, 12, false},
-    {1014, Trackbar, "", 26, 130, 125, 12, false},
-    {1015, Trackbar, "", 26, 150, 126, 12, false},
-    {1016, Trackbar, "", 26, 170, 125, 12, false},
-    {1017, Trackbar, "", 26, 190, 125, 12, false},
-    {1018, Trackbar, "", 26, 210, 125, 12, false},
-    {1002, NumberBox, "", 153, 110, 20, 12, false},
-    {1003, NumberBox, "", 153, 130, 20, 12, false},
-    {1004, NumberBox, "", 153, 150, 20, 12, false},
-    {1005, NumberBox, "", 153, 170, 20, 12, false},
-    {1006, NumberBox, "", 153, 190, 20, 12, false},
-    {1008, NumberBox, "", 153, 210, 20, 12, false},
-    {1009, CheckBox, "Filter &enable", 13, 18, 60, 13, false},
-    {1010, CheckBox, "&Show selected plane", 13, 46, 91, 12, false},
-};
-
 const int kSliders[6] = {1013, 1014, 1015, 1016, 1017, 1018};
 const int kNumbers[6] = {1002, 1003, 1004, 1005, 1006, 1008};
-
-// Window class names are compared without regard to case, as Windows does.
-std::string lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-const char* kind_class(Kind kind) {
-  switch (kind) {
-    case Trackbar:
-      return "msctls_trackbar32";
-    case NumberBox:
-      return "Edit";
-    case Label:
-      return "Static";
-    default:
-      return "Button";
-  }
-}
-
-// What the kind requires of the style bits, as a description of the misfit
-// or empty when the style fits.
-std::string style_misfit(Kind kind, uint32_t style) {
-  const uint32_t button_type = style & BS_TYPEMASK;
-  switch (kind) {
-    case GroupBox:
-      return button_type == BS_GROUPBOX ? "" : "not a group box";
-    case PushButton:
-      if (button_type != BS_PUSHBUTTON) return "not a plain push button (or marked default)";
-      return (style & WS_TABSTOP) ? "" : "no tab stop";
-    case Radio:
-      return button_type == BS_AUTORADIOBUTTON ? "" : "not an automatic radio button";
-    case CheckBox:
-      if (button_type != BS_AUTOCHECKBOX) return "not an automatic check box";
-      return (style & WS_TABSTOP) ? "" : "no tab stop";
-    case Label:
-      return "";
-    case Trackbar:
-      if (style & TBS_VERT) return "not horizontal";
-      if (!(style & TBS_AUTOTICKS)) return "no automatic ticks";
-      return (style & WS_TABSTOP) ? "" : "no tab stop";
-    case NumberBox:
-      if (!(style & WS_BORDER)) return "no border";
-      if (!(style & ES_AUTOHSCROLL)) return "no automatic scrolling";
-      if (style & ES_READONLY) return "read-only";
-      return (style & WS_TABSTOP) ? "" : "no tab stop";
-  }
-  return "";
-}
 
 VdubInitEntry init_entry() {
   return reinterpret_cast<VdubInitEntry>(test_context().library.vdub_init);
@@ -140,7 +41,8 @@ int run_dialog(VdubInstance& instance, bool with_preview, const std::function<vo
   int result = -100;
   std::string problem;
   const bool driven = drive_dialog(
-      kCaption, [&] { return instance.config(nullptr, with_preview); }, steps, result, problem);
+      kConfigDialogCaption, [&] { return instance.config(nullptr, with_preview); }, steps, result,
+      problem);
   if (!driven) check_note(problem);
   CHECK(driven);
   return driven ? result : -100;
@@ -168,7 +70,7 @@ bool sliders_match_state(HWND dialog, const int32_t (&thresholds)[6]) {
 CHECK_GROUP(dialog_template, 30, "dialog: template 101 against its layout") {
   HMODULE module = static_cast<HMODULE>(test_context().library.handle);
   REQUIRE(module);
-  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(5));
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(kConfigDialogResource), MAKEINTRESOURCEA(5));
   REQUIRE(found);
   const uint8_t* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(module, found)));
   REQUIRE(bytes);
@@ -178,46 +80,9 @@ CHECK_GROUP(dialog_template, 30, "dialog: template 101 against its layout") {
   if (!read) check_note(error);
   REQUIRE(read);
 
-  const uint32_t frame = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  CHECK_EQ(dialog.style & frame, frame);
-  CHECK_EQ(dialog.x, 0);
-  CHECK_EQ(dialog.y, 0);
-  CHECK_EQ(dialog.cx, 187);
-  CHECK_EQ(dialog.cy, 270);
-  CHECK_EQ(dialog.caption, std::string(kCaption));
-  CHECK_EQ(dialog.font_points, 8);
-  CHECK_EQ(dialog.font, std::string("MS Sans Serif"));
-  REQUIRE(dialog.items.size() == sizeof kControls / sizeof kControls[0]);
-
-  for (size_t i = 0; i < dialog.items.size(); ++i) {
-    const DialogItem& item = dialog.items[i];
-    const ExpectedControl& want = kControls[i];
-    const std::string where = "control " + std::to_string(i) + " (\"" + want.caption + "\", id " +
-                              std::to_string(want.id) + "): ";
-    const int id = (item.id == 0xffff) ? -1 : item.id;
-    if (want.id >= 0) CHECK_EQ(id, want.id);
-    if (want.id < 0 && id >= 0 && id != 0) check_note(where + "has an id of its own");
-    CHECK_EQ(lower(item.window_class), lower(kind_class(want.kind)));
-    CHECK_EQ(item.caption, std::string(want.caption));
-    const bool placed =
-        item.x == want.x && item.y == want.y && item.cx == want.cx && item.cy == want.cy;
-    if (!placed) {
-      check_note(where + "at " + std::to_string(item.x) + "," + std::to_string(item.y) + " " +
-                 std::to_string(item.cx) + "x" + std::to_string(item.cy));
-    }
-    CHECK(placed);
-    const std::string misfit = style_misfit(want.kind, item.style);
-    if (!misfit.empty()) check_note(where + misfit);
-    CHECK(misfit.empty());
-    CHECK(item.style & WS_VISIBLE);
-    // Radio groups: planes after the push buttons, modes from "&N:ormal" to
-    // before "X0"; labels start their own groups.
-    const bool starts_group = (item.style & WS_GROUP) != 0;
-    if (want.kind == Radio || want.kind == Label) {
-      if (starts_group != want.starts_group) check_note(where + "group start differs");
-      CHECK_EQ(starts_group, want.starts_group);
-    }
-  }
+  const std::vector<std::string> misfits = config_dialog_misfits(dialog);
+  for (const std::string& misfit : misfits) check_note(misfit);
+  CHECK(misfits.empty());
 }
 
 CHECK_GROUP(dialog_session, 31, "dialog: used with the mouse and keyboard, then Cancel") {
@@ -251,9 +116,9 @@ CHECK_GROUP(dialog_session, 31, "dialog: used with the mouse and keyboard, then 
     CHECK(saved);
 
     // The live controls are those of the template.
-    for (const ExpectedControl& c : kControls) {
-      if (c.id < 0) continue;
-      CHECK_EQ(lower(class_name(GetDlgItem(dialog, c.id))), lower(kind_class(c.kind)));
+    for (size_t i = 0; i < kConfigDialogControlCount; ++i) {
+      const ExpectedControl& c = kConfigDialogControls[i];
+      if (c.id >= 0) CHECK(same_window_class(class_name(GetDlgItem(dialog, c.id)), c.window_class));
     }
 
     // Plane Cb: its thresholds appear.
