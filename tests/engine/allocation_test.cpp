@@ -7,9 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "rgb32.h"
 #include "test_support.h"
-#include "yuy2.h"
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -72,25 +70,18 @@ TEST(Allocation, FramesAllocateOnlyTheFilterBankArrays) {
       for (auto& plane : inst.state.thresholds) {
         for (auto& v : plane) v = 40;
       }
-      inst.state.src = const_cast<uint32_t*>(src.data());
-      inst.state.src_pitch = yuy2 ? w / 2 : w;
-      inst.state.dst = dst.data();
       const long a0 = g_allocations, r0 = g_releases;
       for (int f = 0; f < frames; ++f) {
         inst.state.mode = f % 3;
         inst.state.show_plane = f % 2;
-        if (yuy2) {
-          process_yuy2_frame(inst.state);
-        } else {
-          process_rgb32_frame(inst.state);
-        }
+        inst.run(src.data(), yuy2 ? w / 2 : w, dst.data());
       }
       EXPECT_EQ(g_allocations - a0, 2 * frames) << simd_path_name(path);
       EXPECT_EQ(g_releases - r0, 2 * frames) << simd_path_name(path);
       // The off switch copies without allocating anything.
       inst.state.enabled = 0;
       const long a1 = g_allocations;
-      if (!yuy2) process_rgb32_frame(inst.state);
+      if (!yuy2) inst.run(src.data(), w, dst.data());
       EXPECT_EQ(g_allocations, a1);
     }
   }
@@ -105,10 +96,7 @@ TEST(Allocation, LongLinesUseTheScratchBehindThePlanes) {
   for (auto& plane : inst.state.thresholds) {
     for (auto& v : plane) v = 40;
   }
-  inst.state.src = const_cast<uint32_t*>(src.data());
-  inst.state.src_pitch = w;
-  inst.state.dst = dst.data();
   const long a0 = g_allocations;
-  for (int f = 0; f < 3; ++f) process_rgb32_frame(inst.state);
+  for (int f = 0; f < 3; ++f) inst.run(src.data(), w, dst.data());
   EXPECT_EQ(g_allocations - a0, 6);
 }

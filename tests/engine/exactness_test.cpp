@@ -5,9 +5,7 @@
 #include <random>
 
 #include "reference.h"
-#include "rgb32.h"
 #include "test_support.h"
-#include "yuy2.h"
 
 namespace {
 
@@ -45,36 +43,6 @@ const View kRgb32Views[] = {
     {High, 1, 1, 1},   {High, 0, 2, 1},   {Diff, 0, 0, 1},   {Diff, 1, 2, 1},   {Diff, 0, 0, 0},
 };
 
-void expect_rgb32_matches(const std::vector<uint32_t>& src, int32_t pitch, int32_t width,
-                          int32_t height, const ref::Settings& settings) {
-  Instance inst(width, height, false);
-  inst.apply(settings);
-  std::vector<uint32_t> dst(size_t(width) * height, 0xdeadbeef);
-  inst.state.src = const_cast<uint32_t*>(src.data());
-  inst.state.src_pitch = pitch;
-  inst.state.dst = dst.data();
-  process_rgb32_frame(inst.state);
-  const ref::Rgb32Result model = ref::process_rgb32(src.data(), pitch, width, height, settings);
-  if (settings.enabled) {
-    EXPECT_TRUE(same_planes(engine_planes(inst.state), model.planes));
-  }
-  EXPECT_TRUE(same_bytes(dst.data(), model.out));
-}
-
-void expect_yuy2_matches(const std::vector<uint32_t>& src, int32_t pitch, int32_t width,
-                         int32_t height, const ref::Settings& settings) {
-  Instance inst(width, height, true);
-  inst.apply(settings);
-  std::vector<uint8_t> dst(size_t(width) * 2 * height, 0xa5);
-  inst.state.src = const_cast<uint32_t*>(src.data());
-  inst.state.src_pitch = pitch;
-  inst.state.dst = reinterpret_cast<uint32_t*>(dst.data());
-  process_yuy2_frame(inst.state);
-  const ref::Yuy2Result model = ref::process_yuy2(src.data(), pitch, width, height, settings);
-  EXPECT_TRUE(same_planes(engine_planes(inst.state), model.planes));
-  EXPECT_TRUE(same_bytes(dst.data(), model.out));
-}
-
 struct Size {
   int32_t width, height, pad;  // pad: extra source words per row
 };
@@ -100,7 +68,7 @@ TEST(Exactness, Rgb32FramesMatchTheModelInEveryModeAndView) {
                        << simd_path_name(path) << " " << size.width << "x" << size.height
                        << " mode " << view.mode << " view " << view.show_plane << "/" << view.plane
                        << " seed " << seed);
-          expect_rgb32_matches(src, pitch, size.width, size.height, s);
+          expect_frame_matches_model(src, pitch, size.width, size.height, s, false);
           ++seed;
         }
       }
@@ -123,7 +91,7 @@ TEST(Exactness, Yuy2FramesMatchTheModelInEveryMode) {
           s.mode = mode;
           SCOPED_TRACE(testing::Message() << simd_path_name(path) << " " << size.width << "x"
                                           << size.height << " mode " << mode << " seed " << seed);
-          expect_yuy2_matches(src, pitch, size.width, size.height, s);
+          expect_frame_matches_model(src, pitch, size.width, size.height, s, true);
           ++seed;
         }
       }
@@ -145,8 +113,8 @@ TEST(Exactness, ThePhotographMatchesTheModelInBothFormats) {
       ref::Settings s = all_levels_on(7 + mode);
       s.mode = mode;
       s.plane = mode;
-      expect_rgb32_matches(photo, width, width, height, s);
-      expect_yuy2_matches(yuy2, width / 2, width, height, s);
+      expect_frame_matches_model(photo, width, width, height, s, false);
+      expect_frame_matches_model(yuy2, width / 2, width, height, s, true);
     }
   }
 }
@@ -159,11 +127,11 @@ TEST(Exactness, LinesLongerThanTheStackScratchMatchTheModel) {
     ref::Settings s = all_levels_on(31);
     s.mode = High;
     const std::vector<uint32_t> tall = random_words(size_t(16) * 3232, 5);
-    expect_rgb32_matches(tall, 16, 16, 3232, s);
+    expect_frame_matches_model(tall, 16, 16, 3232, s, false);
     const std::vector<uint32_t> wide = random_words(size_t(3240) * 8, 6);
-    expect_yuy2_matches(wide, 3240 / 2, 3240, 8, some_levels_on(32));
+    expect_frame_matches_model(wide, 3240 / 2, 3240, 8, some_levels_on(32), true);
     // Exactly the longest line the stack scratch takes.
     const std::vector<uint32_t> edge = random_words(size_t(3224) * 8, 8);
-    expect_rgb32_matches(edge, 3224, 3224, 8, all_levels_on(33));
+    expect_frame_matches_model(edge, 3224, 3224, 8, all_levels_on(33), false);
   }
 }

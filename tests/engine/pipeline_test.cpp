@@ -5,9 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "rgb32.h"
 #include "test_support.h"
-#include "yuy2.h"
 
 namespace {
 
@@ -15,13 +13,9 @@ struct Rgb32Run {
   std::vector<uint32_t> src, dst;
   Instance inst;
   Rgb32Run(int32_t w, int32_t h, uint32_t seed)
-      : src(random_words(size_t(w) * h, seed)), dst(size_t(w) * h, 0x12345678), inst(w, h, false) {
-    inst.state.src = src.data();
-    inst.state.dst = dst.data();
-    inst.state.src_pitch = w;
-  }
+      : src(random_words(size_t(w) * h, seed)), dst(size_t(w) * h, 0x12345678), inst(w, h, false) {}
   const std::vector<uint32_t>& run() {
-    process_rgb32_frame(inst.state);
+    inst.run(src.data(), inst.state.width, dst.data());
     return dst;
   }
 };
@@ -110,14 +104,11 @@ TEST(Yuy2Pipeline, NoLevelOnGivesTheSourceBackAndIgnoresTheSwitches) {
   const int32_t w = 24, h = 8, pitch = 15;
   const std::vector<uint32_t> src = random_words(size_t(pitch) * h, 11);
   Instance inst(w, h, true);
-  inst.state.src = const_cast<uint32_t*>(src.data());
-  inst.state.src_pitch = pitch;
   std::vector<uint32_t> dst(size_t(w / 2) * h);
-  inst.state.dst = dst.data();
   inst.state.enabled = 0;
   inst.state.show_plane = 1;
   inst.state.mode = Diff;
-  process_yuy2_frame(inst.state);
+  inst.run(src.data(), pitch, dst.data());
   EXPECT_EQ(inst.state.proc_width, w);
   EXPECT_EQ(inst.state.proc_height, h);
   EXPECT_EQ(inst.state.filters.analysis_low[0], 0.341506362f);
@@ -144,16 +135,9 @@ TEST(FloatMode, FramesIgnoreTheHostsFloatingPointModeAndRestoreIt) {
     Instance inst(w, h, as_yuy2);
     inst.apply(s);
     std::vector<uint32_t> dst(size_t(w) * h);
-    inst.state.src = const_cast<uint32_t*>(src.data());
-    inst.state.src_pitch = as_yuy2 ? w / 2 : w;
-    inst.state.dst = dst.data();
     const unsigned before = _mm_getcsr();
     _mm_setcsr(host_mode);
-    if (as_yuy2) {
-      process_yuy2_frame(inst.state);
-    } else {
-      process_rgb32_frame(inst.state);
-    }
+    inst.run(src.data(), as_yuy2 ? w / 2 : w, dst.data());
     const unsigned after = _mm_getcsr();
     _mm_setcsr(before);
     EXPECT_EQ(after, host_mode);

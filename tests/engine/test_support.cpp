@@ -6,6 +6,9 @@
 #include <cstring>
 #include <random>
 
+#include "rgb32.h"
+#include "yuy2.h"
+
 Instance::Instance(int32_t width, int32_t height, bool yuy2) {
   init_defaults(state);
   state.width = width;
@@ -24,6 +27,17 @@ void Instance::apply(const ref::Settings& settings) {
   state.show_plane = settings.show_plane;
   state.plane = settings.plane;
   state.enabled = settings.enabled;
+}
+
+void Instance::run(const uint32_t* src, int32_t pitch, void* dst) {
+  state.src = const_cast<uint32_t*>(src);
+  state.src_pitch = pitch;
+  state.dst = static_cast<uint32_t*>(dst);
+  if (state.yuy2) {
+    process_yuy2_frame(state);
+  } else {
+    process_rgb32_frame(state);
+  }
 }
 
 std::vector<uint32_t> random_words(size_t count, uint32_t seed) {
@@ -81,29 +95,51 @@ ref::Planes engine_planes(const FilterState& state) {
   return planes;
 }
 
-testing::AssertionResult same_plane(const ref::Planes& engine, const ref::Planes& model, int p) {
-  if (engine.width[p] != model.width[p] || engine.height != model.height) {
+testing::AssertionResult same_plane(const FilterState& engine, const ref::Planes& model, int p) {
+  const float* planes[3] = {engine.plane_y, engine.plane_cb, engine.plane_cr};
+  const int32_t n = (p > 0 && engine.yuy2) ? engine.width / 2 : engine.width;
+  if (n != model.width[p] || engine.height != model.height) {
     return testing::AssertionFailure() << "plane " << p << " has another size";
   }
   for (int32_t r = 0; r < model.height; ++r) {
-    for (int32_t x = 0; x < model.width[p]; ++x) {
-      const float e = engine.at(p, r, x);
+    const float* row = planes[p] + size_t(r) * (n + 256);
+    for (int32_t x = 0; x < n; ++x) {
       const float m = model.at(p, r, x);
-      if (std::memcmp(&e, &m, sizeof e) != 0) {
+      if (std::memcmp(&row[x], &m, sizeof m) != 0) {
         return testing::AssertionFailure() << "plane " << p << " row " << r << " sample " << x
-                                           << ": engine " << e << ", model " << m;
+                                           << ": engine " << row[x] << ", model " << m;
       }
     }
   }
   return testing::AssertionSuccess();
 }
 
-testing::AssertionResult same_planes(const ref::Planes& engine, const ref::Planes& model) {
+testing::AssertionResult same_planes(const FilterState& engine, const ref::Planes& model) {
   for (int p = 0; p < 3; ++p) {
     testing::AssertionResult r = same_plane(engine, model, p);
     if (!r) return r;
   }
   return testing::AssertionSuccess();
+}
+
+void expect_frame_matches_model(const std::vector<uint32_t>& src, int32_t pitch, int32_t width,
+                                int32_t height, const ref::Settings& settings, bool yuy2) {
+  Instance inst(width, height, yuy2);
+  ASSERT_NE(inst.state.plane_block, nullptr);
+  inst.apply(settings);
+  std::vector<uint8_t> dst(size_t(width) * height * (yuy2 ? 2 : 4), 0xa5);
+  inst.run(src.data(), pitch, dst.data());
+  if (yuy2) {
+    const ref::Yuy2Result model = ref::process_yuy2(src.data(), pitch, width, height, settings);
+    EXPECT_TRUE(same_planes(inst.state, model.planes));
+    EXPECT_TRUE(same_bytes(dst.data(), model.out));
+  } else {
+    const ref::Rgb32Result model = ref::process_rgb32(src.data(), pitch, width, height, settings);
+    if (settings.enabled) {
+      EXPECT_TRUE(same_planes(inst.state, model.planes));
+    }
+    EXPECT_TRUE(same_bytes(reinterpret_cast<const uint32_t*>(dst.data()), model.out));
+  }
 }
 
 std::vector<SimdPath> available_paths() {

@@ -21,6 +21,9 @@ struct Instance {
   Instance& operator=(const Instance&) = delete;
 
   void apply(const ref::Settings& settings);
+  // Processes one frame from src, whose rows lie `pitch` words apart, into
+  // dst, as the instance's format asks.
+  void run(const uint32_t* src, int32_t pitch, void* dst);
 };
 
 // `count` pixel words with every byte random.
@@ -38,9 +41,10 @@ std::vector<uint32_t> yuy2_from_rgb32(const std::vector<uint32_t>& rgb, int32_t 
 // The engine's planes without their margins.
 ref::Planes engine_planes(const FilterState& state);
 
-// Bit-for-bit comparison, with the first difference in the message.
-testing::AssertionResult same_planes(const ref::Planes& engine, const ref::Planes& model);
-testing::AssertionResult same_plane(const ref::Planes& engine, const ref::Planes& model, int p);
+// Bit-for-bit comparison of the engine's planes, read in place, with planes
+// of the model, with the first difference in the message.
+testing::AssertionResult same_plane(const FilterState& engine, const ref::Planes& model, int p);
+testing::AssertionResult same_planes(const FilterState& engine, const ref::Planes& model);
 template <typename T>
 testing::AssertionResult same_bytes(const T* engine, const std::vector<T>& model) {
   for (size_t i = 0; i < model.size(); ++i) {
@@ -51,6 +55,11 @@ testing::AssertionResult same_bytes(const T* engine, const std::vector<T>& model
   }
   return testing::AssertionSuccess();
 }
+
+// The engine and the model process the same frame: the planes (when the
+// filter is on) and every output byte must be identical.
+void expect_frame_matches_model(const std::vector<uint32_t>& src, int32_t pitch, int32_t width,
+                                int32_t height, const ref::Settings& settings, bool yuy2);
 
 // Every path this processor runs, and a scope that makes one of them current.
 std::vector<SimdPath> available_paths();
