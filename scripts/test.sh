@@ -57,7 +57,7 @@ fi
 if [ -f scripts/win32-tests.sh ]; then
   section "Win32 library under wine"
   log=$(mktemp)
-  bash scripts/win32-tests.sh 2>&1 | tee "$log"
+  ZOLTA_NATIVE_BUILD=$PWD/build bash scripts/win32-tests.sh 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
   if [ -n "$line" ]; then
