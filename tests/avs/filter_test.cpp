@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "avs_test_support.h"
-#include "yuy2.h"
+#include "test_support.h"
 
 namespace {
 
@@ -120,25 +120,16 @@ TEST(DenoiseFilter, DeliversWhatTheEnginePipelineMakesOfTheSource) {
     FilterOverSource s(32, 16, pitch, kStrong);
     PVideoFrame out = s.clip()->GetFrame(0, &s.env);
 
-    // The same frame through the engine directly.
-    std::vector<BYTE> src = noisy_frame(32, 16, 100);
-    std::vector<BYTE> expected(src.size());
-    FilterState state{};
-    state.yuy2 = 1;
-    init_defaults(state);
-    state.width = 32;
-    state.height = 16;
-    std::memcpy(state.thresholds, filter_of(s.filter)->state.thresholds, sizeof state.thresholds);
-    alloc_buffers(state);
-    ASSERT_NE(state.plane_block, nullptr);
-    std::vector<uint32_t> words(src.size() / 4), dst(src.size() / 4);
+    // The same frame through the engine directly, with kStrong's thresholds.
+    std::vector<BYTE> src = noisy_frame(32, 16, 100), expected(src.size());
+    Instance engine(32, 16, true);
+    for (int i = 0; i < 6; ++i) {
+      engine.state.thresholds[0][i] = 80;  // 20560 = 80 * 256 + 80
+      engine.state.thresholds[1][i] = engine.state.thresholds[2][i] = 48;
+    }
+    std::vector<uint32_t> words(src.size() / 4);
     std::memcpy(words.data(), src.data(), src.size());
-    state.src = words.data();
-    state.src_pitch = 16;
-    state.dst = dst.data();
-    process_yuy2_frame(state);
-    free_buffers(state);
-    std::memcpy(expected.data(), dst.data(), expected.size());
+    engine.run(words.data(), 16, expected.data());
 
     EXPECT_EQ(rows_of(out), expected);
     EXPECT_NE(rows_of(out), src);  // the thresholds did something

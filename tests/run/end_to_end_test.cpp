@@ -14,56 +14,35 @@
 #include <vector>
 
 #include "byte_reader.h"
-#include "filter_state.h"
 #include "noise.h"
 #include "picture.h"
 #include "png_io.h"
 #include "ppm_io.h"
-#include "rgb32.h"
 #include "settings.h"
+#include "test_support.h"
 #include "y4m_io.h"
-#include "yuy2.h"
 
 namespace {
-
-struct Views {
-  int mode = Normal;
-  int plane = 0;
-  int show_plane = 0;
-  int enabled = 1;
-};
 
 const ConfigValues kSettings = {12336, 8224, 4112, 8224, 8224, 0, 65535, 4096, 16};
 const char kSettingsText[] = "Config(12336, 8224, 4112, 8224, 8224, 0, 65535, 4096, 16)";
 
-void set_thresholds(FilterState& state, const ConfigValues& values) {
-  int32_t* t = &state.thresholds[0][0];
+// The engine's settings for these Config values, with the views given.
+ref::Settings with_thresholds(const ConfigValues& values, ref::Settings views = {}) {
+  int32_t* t = &views.thresholds[0][0];
   for (int k = 0; k < 9; ++k) {
     t[2 * k] = values[k] >> 8;
     t[2 * k + 1] = values[k] & 255;
   }
+  return views;
 }
 
-std::vector<uint8_t> engine_rgb(const RgbPicture& in, const ConfigValues& values,
-                                const Views& views = Views()) {
-  FilterState state{};
-  state.yuy2 = 0;
-  init_defaults(state);
-  set_thresholds(state, values);
-  state.mode = views.mode;
-  state.plane = views.plane;
-  state.show_plane = views.show_plane;
-  state.enabled = views.enabled;
+std::vector<uint8_t> engine_rgb(const RgbPicture& in, const ref::Settings& settings) {
+  Instance inst(in.width, in.height, false);
+  inst.apply(settings);
   std::vector<uint32_t> src(static_cast<size_t>(in.width) * in.height), dst(src.size());
   picture_to_rgb32(in, src.data());
-  state.src = src.data();
-  state.dst = dst.data();
-  state.src_pitch = in.width;
-  state.width = in.width;
-  state.height = in.height;
-  alloc_buffers(state);
-  process_rgb32_frame(state);
-  free_buffers(state);
+  inst.run(src.data(), in.width, dst.data());
   RgbPicture out;
   rgb32_to_picture(dst.data(), in.width, in.height, out);
   return out.rgb;
@@ -72,21 +51,12 @@ std::vector<uint8_t> engine_rgb(const RgbPicture& in, const ConfigValues& values
 // One planar 4:2:2 frame through the engine's YUY2 pipeline.
 std::vector<uint8_t> engine_y4m(const std::vector<uint8_t>& planes, int width, int height,
                                 const ConfigValues& values) {
-  FilterState state{};
-  state.yuy2 = 1;
-  init_defaults(state);
-  set_thresholds(state, values);
+  Instance inst(width, height, true);
+  inst.apply(with_thresholds(values));
   std::vector<uint32_t> src(static_cast<size_t>(width) * height / 2), dst(src.size());
   planar422_to_yuy2(planes.data(), width, height, reinterpret_cast<uint8_t*>(src.data()),
                     width * 2);
-  state.src = src.data();
-  state.dst = dst.data();
-  state.src_pitch = width / 2;
-  state.width = width;
-  state.height = height;
-  alloc_buffers(state);
-  process_yuy2_frame(state);
-  free_buffers(state);
+  inst.run(src.data(), width / 2, dst.data());
   std::vector<uint8_t> out(planes.size());
   yuy2_to_planar422(reinterpret_cast<uint8_t*>(dst.data()), width * 2, width, height, out.data());
   return out;
@@ -232,7 +202,8 @@ TEST_F(ZoltaRun, RgbPicturesGoThroughTheVirtualDubFilterAsTheEngineFiltersThem) 
   ASSERT_EQ(run("$Z --config '" + std::string(kSettingsText) + "' in.png out.png"), 0) << stderr_;
   EXPECT_EQ(stderr_, "");  // no progress line when standard error is not a terminal
   EXPECT_EQ(stdout_, "");
-  EXPECT_TRUE(decode_png_file(path("out.png")).rgb == engine_rgb(picture, kSettings));
+  EXPECT_TRUE(decode_png_file(path("out.png")).rgb ==
+              engine_rgb(picture, with_thresholds(kSettings)));
 
   // Without settings every threshold is 0: the colour round trip is exact.
   ASSERT_EQ(run("$Z in.png plain.png"), 0) << stderr_;
@@ -253,7 +224,8 @@ TEST_F(ZoltaRun, RgbPicturesGoThroughTheVirtualDubFilterAsTheEngineFiltersThem) 
   ASSERT_EQ(out.size(), pictures.size());
   for (size_t i = 0; i < out.size(); ++i) {
     EXPECT_EQ(out[i].width, pictures[i].width);
-    EXPECT_TRUE(out[i].rgb == engine_rgb(pictures[i], kSettings)) << "picture " << i;
+    EXPECT_TRUE(out[i].rgb == engine_rgb(pictures[i], with_thresholds(kSettings)))
+        << "picture " << i;
   }
 }
 
@@ -263,17 +235,23 @@ TEST_F(ZoltaRun, ViewsOfTheVirtualDubFilterMatchTheEngine) {
   const std::string settings = " --config '" + std::string(kSettingsText) + "' ";
   const struct {
     const char* options;
-    Views views;
+    int32_t mode, show_plane, plane, enabled;
   } cases[] = {
-      {"--mode diff", {Diff, 0, 0, 1}},
-      {"--mode high --plane cb", {High, 1, 0, 1}},
-      {"--show-plane --plane cr", {Normal, 2, 1, 1}},
-      {"--mode=normal --show-plane", {Normal, 0, 1, 1}},
-      {"--off --mode diff", {Diff, 0, 0, 0}},
+      {"--mode diff", Diff, 0, 0, 1},
+      {"--mode high --plane cb", High, 0, 1, 1},
+      {"--show-plane --plane cr", Normal, 1, 2, 1},
+      {"--mode=normal --show-plane", Normal, 1, 0, 1},
+      {"--off --mode diff", Diff, 0, 0, 0},
   };
   for (const auto& c : cases) {
     ASSERT_EQ(run("$Z" + settings + c.options + " in.png out.png"), 0) << c.options << stderr_;
-    EXPECT_TRUE(decode_png_file(path("out.png")).rgb == engine_rgb(picture, kSettings, c.views))
+    ref::Settings views;
+    views.mode = c.mode;
+    views.show_plane = c.show_plane;
+    views.plane = c.plane;
+    views.enabled = c.enabled;
+    EXPECT_TRUE(decode_png_file(path("out.png")).rgb ==
+                engine_rgb(picture, with_thresholds(kSettings, views)))
         << c.options;
   }
   // Switched off, the picture passes unchanged.
