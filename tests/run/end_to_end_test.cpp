@@ -2,14 +2,11 @@
 // faces, every output compared with what the engine itself makes of the same
 // input and settings.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +16,7 @@
 #include "png_io.h"
 #include "ppm_io.h"
 #include "settings.h"
+#include "test_files.h"
 #include "test_support.h"
 #include "y4m_io.h"
 
@@ -85,17 +83,6 @@ std::vector<uint8_t> noisy_bytes(size_t n, uint64_t seed) {
   return bytes;
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // A processing-settings file as VirtualDub saves it, holding kSettingsText.
 void write_settings_file(const std::string& path) {
   write_file(path,
@@ -104,21 +91,9 @@ void write_settings_file(const std::string& path) {
                  std::string(kSettingsText) + ";\n");
 }
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
 std::string png_file_bytes(const RgbPicture& p) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&buffer, &size);
   std::string error;
-  EXPECT_TRUE(write_png(f, p, error)) << error;
-  fclose(f);
-  std::string s(buffer, size);
-  free(buffer);
-  return s;
+  return written([&](FILE* f) { return write_png(f, p, error); });
 }
 
 std::string ppm_file_bytes(const std::vector<RgbPicture>& pictures) {

@@ -11,6 +11,7 @@
 #include "picture.h"
 #include "png_io.h"
 #include "ppm_io.h"
+#include "test_files.h"
 #include "y4m_io.h"
 
 namespace {
@@ -36,24 +37,20 @@ std::string ppm_bytes(int w, int h, uint8_t seed, const char* header = nullptr) 
 // Encodes raw rows as a PNG of any colour type and depth with libpng itself.
 std::string encode_png(int w, int h, int color_type, int depth, const std::vector<uint8_t>& raw,
                        const std::vector<png_color>& palette = {}) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&buffer, &size);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_init_io(png, f);
-  png_set_IHDR(png, info, w, h, depth, color_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-  png_write_info(png, info);
-  const size_t row = raw.size() / h;
-  for (int y = 0; y < h; ++y) png_write_row(png, raw.data() + y * row);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  fclose(f);
-  std::string out(buffer, size);
-  free(buffer);
-  return out;
+  return written([&](FILE* f) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, w, h, depth, color_type, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+    png_write_info(png, info);
+    const size_t row = raw.size() / h;
+    for (int y = 0; y < h; ++y) png_write_row(png, raw.data() + y * row);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+  });
 }
 
 RgbPicture decode_png(const std::string& bytes, std::string& error, bool& ok) {
@@ -109,13 +106,7 @@ TEST(PpmStream, ReadsConsecutivePicturesWithCommentsAndRefusesBadOnes) {
   q.width = 3;
   q.height = 2;
   q.rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 255};
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&buffer, &size);
-  ASSERT_TRUE(write_ppm(f, q));
-  fclose(f);
-  MemoryReader back(std::string(buffer, size));
-  free(buffer);
+  MemoryReader back(written([&](FILE* f) { return write_ppm(f, q); }));
   ASSERT_EQ(read_ppm(back.reader, p, error), ReadResult::Frame);
   EXPECT_EQ(p.rgb, q.rgb);
 }
@@ -148,13 +139,7 @@ TEST(PngPicture, EveryColourTypeBecomesEightBitRgb) {
   q.width = 5;
   q.height = 3;
   for (int i = 0; i < 45; ++i) q.rgb.push_back(static_cast<uint8_t>(i * 37));
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&buffer, &size);
-  ASSERT_TRUE(write_png(f, q, error)) << error;
-  fclose(f);
-  const std::string encoded(buffer, size);
-  free(buffer);
+  const std::string encoded = written([&](FILE* f) { return write_png(f, q, error); });
   p = decode_png(encoded, error, ok);
   ASSERT_TRUE(ok) << error;
   EXPECT_EQ(p.width, 5);
@@ -208,14 +193,8 @@ TEST(Y4mStream, AcceptsOnlyEightBit422AndKeepsHeaderAndFrameFields) {
   EXPECT_EQ(frame.planes[31], 131);
   EXPECT_EQ(read_y4m_frame(m.reader, h, frame, error), ReadResult::End);
 
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&buffer, &size);
-  ASSERT_TRUE(write_y4m_header(f, h));
-  ASSERT_TRUE(write_y4m_frame(f, frame));
-  fclose(f);
-  EXPECT_EQ(std::string(buffer, size), header + frames.substr(6 + 32));
-  free(buffer);
+  EXPECT_EQ(written([&](FILE* f) { return write_y4m_header(f, h) && write_y4m_frame(f, frame); }),
+            header + frames.substr(6 + 32));
 
   const struct {
     std::string header;

@@ -2,28 +2,22 @@
 #include "settings.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "noise.h"
 #include "options.h"
 #include "output_file.h"
+#include "test_files.h"
 
 namespace {
 
 bool parse(std::vector<const char*> args, RunOptions& options, std::string& error) {
   args.insert(args.begin(), "zolta-run");
   return parse_options(static_cast<int>(args.size()), args.data(), options, error);
-}
-
-bool exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
@@ -180,10 +174,7 @@ TEST(OutputFile, AppearsUnderItsNameOnlyWhenCommitted) {
   ASSERT_TRUE(open_output(out, path, error)) << error;
   std::fputs("whole", out.file);
   ASSERT_TRUE(commit_output(out, error)) << error;
-  std::ifstream in(path);
-  std::string content;
-  in >> content;
-  EXPECT_EQ(content, "whole");
+  EXPECT_EQ(read_file(path), "whole");
   discard_output(out);  // after commit: harmless, keeps the file
   EXPECT_TRUE(exists(path));
   std::remove(path.c_str());
