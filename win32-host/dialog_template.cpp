@@ -21,10 +21,6 @@ struct Cursor {
     return low | u16() << 16;
   }
   int s16() { return static_cast<int16_t>(static_cast<uint16_t>(u16())); }
-  uint8_t u8() {
-    if (at + 1 > size) return static_cast<uint8_t>(fail());
-    return bytes[at++];
-  }
   void align4() { at = (at + 3) & ~static_cast<size_t>(3); }
   uint32_t fail() {
     ok = false;
@@ -74,19 +70,14 @@ std::string predefined_class(int atom) {
 bool read_dialog_template(const uint8_t* bytes, size_t size, DialogTemplate& dialog,
                           std::string& error) {
   dialog = DialogTemplate();
-  Cursor c{bytes, size};
-  uint32_t count = 0;
   if (size >= 4 && bytes[0] == 1 && bytes[1] == 0 && bytes[2] == 0xff && bytes[3] == 0xff) {
-    dialog.extended = true;
-    c.at = 4;
-    c.u32();  // help id
-    dialog.ex_style = c.u32();
-    dialog.style = c.u32();
-  } else {
-    dialog.style = c.u32();
-    dialog.ex_style = c.u32();
+    error = "an extended dialog template (DIALOGEX), which this reader does not read";
+    return false;
   }
-  count = c.u16();
+  Cursor c{bytes, size};
+  dialog.style = c.u32();
+  dialog.ex_style = c.u32();
+  const uint32_t count = c.u16();
   dialog.x = c.s16();
   dialog.y = c.s16();
   dialog.cx = c.s16();
@@ -97,29 +88,18 @@ bool read_dialog_template(const uint8_t* bytes, size_t size, DialogTemplate& dia
   dialog.caption = c.text();
   if (dialog.style & kSetFont) {
     dialog.font_points = static_cast<int>(c.u16());
-    if (dialog.extended) {
-      c.u16();  // weight
-      c.u8();   // italic
-      c.u8();   // character set
-    }
     dialog.font = c.text();
   }
   for (uint32_t i = 0; i < count && c.ok; ++i) {
     c.align4();
     DialogItem item;
-    if (dialog.extended) {
-      c.u32();  // help id
-      item.ex_style = c.u32();
-      item.style = c.u32();
-    } else {
-      item.style = c.u32();
-      item.ex_style = c.u32();
-    }
+    item.style = c.u32();
+    item.ex_style = c.u32();
     item.x = c.s16();
     item.y = c.s16();
     item.cx = c.s16();
     item.cy = c.s16();
-    item.id = dialog.extended ? static_cast<int>(c.u32()) : c.s16();
+    item.id = c.s16();
     int atom = -1;
     item.window_class = c.name_or_number(atom);
     if (atom >= 0) item.window_class = predefined_class(atom);

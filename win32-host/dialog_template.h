@@ -1,6 +1,6 @@
-// Reading a dialog template resource (both the classic and the extended
-// binary form) into plain records, so its controls can be compared with the
-// layout the dialog is meant to have.
+// Reading a dialog template resource (the classic binary form the resource
+// compiler makes of a DIALOG statement) into plain records, so its controls
+// can be compared with the layout the dialog is meant to have.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,6 @@ struct DialogItem {
 };
 
 struct DialogTemplate {
-  bool extended = false;
   uint32_t style = 0;
   uint32_t ex_style = 0;
   int x = 0, y = 0, cx = 0, cy = 0;

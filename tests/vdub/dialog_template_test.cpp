@@ -50,6 +50,14 @@ TEST(VdubDialogTemplate, HoldsEveryControlTheProcedureUsesInItsPlaceAndStyle) {
   ASSERT_TRUE(read_dialog_template(bytes.data(), bytes.size(), dialog, error)) << error;
   for (const std::string& misfit : config_dialog_misfits(dialog)) ADD_FAILURE() << misfit;
 
+  // The reader refuses the template cut anywhere, and the extended form it
+  // does not read.
+  for (size_t n = 0; n < bytes.size(); ++n) {
+    EXPECT_FALSE(read_dialog_template(bytes.data(), n, dialog, error)) << "length " << n;
+  }
+  const uint8_t extended[] = {1, 0, 0xff, 0xff, 0, 0, 0, 0};
+  EXPECT_FALSE(read_dialog_template(extended, sizeof extended, dialog, error));
+
   // The procedure's sliders and boxes are the layout's trackbars and edit
   // boxes, in threshold order.
   std::vector<int> trackbars, boxes;
