@@ -34,10 +34,6 @@ ref::Settings some_levels_on(uint32_t seed) {
   return s;
 }
 
-struct View {
-  int32_t mode, show_plane, plane, enabled;
-};
-
 const View kRgb32Views[] = {
     {Normal, 0, 0, 1}, {Normal, 1, 0, 1}, {Normal, 1, 1, 1}, {Normal, 1, 2, 1}, {High, 0, 0, 1},
     {High, 1, 1, 1},   {High, 0, 2, 1},   {Diff, 0, 0, 1},   {Diff, 1, 2, 1},   {Diff, 0, 0, 0},
@@ -59,11 +55,8 @@ TEST(Exactness, Rgb32FramesMatchTheModelInEveryModeAndView) {
       const std::vector<uint32_t> src = random_words(size_t(pitch) * size.height, seed);
       for (const View& view : kRgb32Views) {
         for (int variant = 0; variant < 2; ++variant) {
-          ref::Settings s = variant == 0 ? all_levels_on(seed) : some_levels_on(seed);
-          s.mode = view.mode;
-          s.show_plane = view.show_plane;
-          s.plane = view.plane;
-          s.enabled = view.enabled;
+          const ref::Settings s =
+              with_view(variant == 0 ? all_levels_on(seed) : some_levels_on(seed), view);
           SCOPED_TRACE(testing::Message()
                        << simd_path_name(path) << " " << size.width << "x" << size.height
                        << " mode " << view.mode << " view " << view.show_plane << "/" << view.plane

@@ -40,6 +40,14 @@ void Instance::run(const uint32_t* src, int32_t pitch, void* dst) {
   }
 }
 
+ref::Settings with_view(ref::Settings settings, const View& view) {
+  settings.mode = view.mode;
+  settings.show_plane = view.show_plane;
+  settings.plane = view.plane;
+  settings.enabled = view.enabled;
+  return settings;
+}
+
 std::vector<uint32_t> random_words(size_t count, uint32_t seed) {
   std::mt19937 rng(seed);
   std::vector<uint32_t> words(count);

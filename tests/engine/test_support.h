@@ -12,6 +12,12 @@
 #include "filter_state.h"
 #include "reference.h"
 
+// The switches that choose what a frame shows, beside its thresholds.
+struct View {
+  int32_t mode, show_plane, plane, enabled;
+};
+ref::Settings with_view(ref::Settings settings, const View& view);
+
 // A FilterState with plane buffers for one frame size.
 struct Instance {
   FilterState state{};

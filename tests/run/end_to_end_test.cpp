@@ -25,14 +25,15 @@ namespace {
 const ConfigValues kSettings = {12336, 8224, 4112, 8224, 8224, 0, 65535, 4096, 16};
 const char kSettingsText[] = "Config(12336, 8224, 4112, 8224, 8224, 0, 65535, 4096, 16)";
 
-// The engine's settings for these Config values, with the views given.
-ref::Settings with_thresholds(const ConfigValues& values, ref::Settings views = {}) {
-  int32_t* t = &views.thresholds[0][0];
+// The engine's settings for these Config values.
+ref::Settings with_thresholds(const ConfigValues& values) {
+  ref::Settings settings;
+  int32_t* t = &settings.thresholds[0][0];
   for (int k = 0; k < 9; ++k) {
     t[2 * k] = values[k] >> 8;
     t[2 * k + 1] = values[k] & 255;
   }
-  return views;
+  return settings;
 }
 
 std::vector<uint8_t> engine_rgb(const RgbPicture& in, const ref::Settings& settings) {
@@ -210,23 +211,18 @@ TEST_F(ZoltaRun, ViewsOfTheVirtualDubFilterMatchTheEngine) {
   const std::string settings = " --config '" + std::string(kSettingsText) + "' ";
   const struct {
     const char* options;
-    int32_t mode, show_plane, plane, enabled;
+    View view;  // mode, show_plane, plane, enabled
   } cases[] = {
-      {"--mode diff", Diff, 0, 0, 1},
-      {"--mode high --plane cb", High, 0, 1, 1},
-      {"--show-plane --plane cr", Normal, 1, 2, 1},
-      {"--mode=normal --show-plane", Normal, 1, 0, 1},
-      {"--off --mode diff", Diff, 0, 0, 0},
+      {"--mode diff", {Diff, 0, 0, 1}},
+      {"--mode high --plane cb", {High, 0, 1, 1}},
+      {"--show-plane --plane cr", {Normal, 1, 2, 1}},
+      {"--mode=normal --show-plane", {Normal, 1, 0, 1}},
+      {"--off --mode diff", {Diff, 0, 0, 0}},
   };
   for (const auto& c : cases) {
     ASSERT_EQ(run("$Z" + settings + c.options + " in.png out.png"), 0) << c.options << stderr_;
-    ref::Settings views;
-    views.mode = c.mode;
-    views.show_plane = c.show_plane;
-    views.plane = c.plane;
-    views.enabled = c.enabled;
     EXPECT_TRUE(decode_png_file(path("out.png")).rgb ==
-                engine_rgb(picture, with_thresholds(kSettings, views)))
+                engine_rgb(picture, with_view(with_thresholds(kSettings), c.view)))
         << c.options;
   }
   // Switched off, the picture passes unchanged.

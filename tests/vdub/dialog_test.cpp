@@ -31,6 +31,16 @@ struct DialogTest : VdubInstanceTest {
     for (int id : kThresholdSliders) out.push_back(dialog.control(id).position);
     return out;
   }
+  // Check marks of the mode buttons, the two switches and the plane buttons,
+  // '1' for a checked one: "100 10 100" is Normal, enabled, plane Y.
+  std::string marks() {
+    std::string out;
+    for (int id : {IDC_MODE_NORMAL, IDC_MODE_HIGH, IDC_MODE_DIFF, 0, IDC_ENABLE, IDC_SHOW_PLANE, 0,
+                   IDC_PLANE_Y, IDC_PLANE_CB, IDC_PLANE_CR}) {
+      out += id == 0 ? ' ' : dialog.control(id).checked ? '1' : '0';
+    }
+    return out;
+  }
   std::vector<std::string> box_texts() {
     std::vector<std::string> out;
     for (int id : kThresholdBoxes) out.push_back(dialog.control(id).text);
@@ -57,14 +67,7 @@ TEST_F(DialogTest, OpensOnTheInstanceWithItsSettingsShown) {
   // Defaults: all at 0, Normal, enabled, whole picture, plane Y.
   EXPECT_EQ(slider_positions(), std::vector<int>(6, 0));
   EXPECT_EQ(box_texts(), kZeros);
-  EXPECT_TRUE(dialog.control(IDC_MODE_NORMAL).checked);
-  EXPECT_FALSE(dialog.control(IDC_MODE_HIGH).checked);
-  EXPECT_FALSE(dialog.control(IDC_MODE_DIFF).checked);
-  EXPECT_TRUE(dialog.control(IDC_ENABLE).checked);
-  EXPECT_FALSE(dialog.control(IDC_SHOW_PLANE).checked);
-  EXPECT_TRUE(dialog.control(IDC_PLANE_Y).checked);
-  EXPECT_FALSE(dialog.control(IDC_PLANE_CB).checked);
-  EXPECT_FALSE(dialog.control(IDC_PLANE_CR).checked);
+  EXPECT_EQ(marks(), "100 10 100");
   EXPECT_EQ(instance.preview.count("InitButton"), 1);
   EXPECT_EQ(instance.preview.button, dialog.item(IDC_PREVIEW));
   EXPECT_EQ(redo_frames(), 0);
@@ -99,12 +102,7 @@ TEST_F(DialogTest, OpensOnTheInstanceWithItsSettingsShown) {
   EXPECT_EQ(configure([](DialogStub& d) { d.press(IDOK); }), 0);
   EXPECT_EQ(slider_positions(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(box_texts(), (std::vector<std::string>{"1", "2", "3", "4", "5", "6"}));
-  EXPECT_TRUE(dialog.control(IDC_MODE_DIFF).checked);
-  EXPECT_FALSE(dialog.control(IDC_MODE_NORMAL).checked);
-  EXPECT_FALSE(dialog.control(IDC_ENABLE).checked);
-  EXPECT_TRUE(dialog.control(IDC_SHOW_PLANE).checked);
-  EXPECT_TRUE(dialog.control(IDC_PLANE_CR).checked);
-  EXPECT_FALSE(dialog.control(IDC_PLANE_Y).checked);
+  EXPECT_EQ(marks(), "001 01 001");
   EXPECT_EQ(state().plane, 2);
 }
 
