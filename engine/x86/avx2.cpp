@@ -30,5 +30,5 @@ const DspKernels kDspAvx2 = {
     planes_to_rgb32_wide,
     plane_to_gray_wide,
     yuy2_to_planes_wide,
-    planes_to_yuy2_wide,
+    planes_to_yuy2_sse,
 };

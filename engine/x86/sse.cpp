@@ -87,6 +87,8 @@ void yuy2_to_planes_sse(const uint32_t* src, ptrdiff_t src_pitch, int32_t width,
   _mm_sfence();
 }
 
+}  // namespace
+
 void planes_to_yuy2_sse(const float* y, const float* cb, const float* cr, ptrdiff_t stride,
                         ptrdiff_t chroma_stride, int32_t width, int32_t height, uint8_t* out) {
   const PixelStore how = pixel_store_for(out);
@@ -101,8 +103,6 @@ void planes_to_yuy2_sse(const float* y, const float* cb, const float* cr, ptrdif
   }
   _mm_sfence();
 }
-
-}  // namespace
 
 const DspKernels kDspSse = {
     kSimdSse,

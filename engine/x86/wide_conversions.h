@@ -127,19 +127,4 @@ void yuy2_to_planes_wide(const uint32_t* src, ptrdiff_t src_pitch, int32_t width
   _mm_sfence();
 }
 
-void planes_to_yuy2_wide(const float* y, const float* cb, const float* cr, ptrdiff_t stride,
-                         ptrdiff_t chroma_stride, int32_t width, int32_t height, uint8_t* out) {
-  const PixelStore how = pixel_store_for(out);
-  for (int32_t row = 0; row < height; ++row) {
-    const float* py = y + row * stride;
-    const float* pcb = cb + row * chroma_stride;
-    const float* pcr = cr + row * chroma_stride;
-    uint8_t* d = out + static_cast<ptrdiff_t>(row) * width * 2;
-    for (int32_t x = 0; x < width; x += 8) {
-      store_pixels16(d + 2 * x, planes_to_yuy2_8(py + x, pcb + x / 2, pcr + x / 2), how);
-    }
-  }
-  _mm_sfence();
-}
-
 }  // namespace
