@@ -1,0 +1,240 @@
+/* zolta: a wavelet noise reducer for video frames.
+ *
+ * The library's public interface, in plain C. Every host face (VirtualDub,
+ * AviSynth, VapourSynth, AviSynth+, zolta-run) reaches the engine through
+ * these functions only.
+ *
+ * The shape of it:
+ *   - settings: eighteen thresholds [plane][direction][level] and a view;
+ *     a codec for VirtualDub's "Config(a, ..., i)" text and saved files;
+ *   - a stream: a sample format and a frame size;
+ *   - a denoiser, created once for a stream and its settings, that processes
+ *     frames given as plane pointers and strides and allocates nothing while
+ *     it does;
+ *   - a status code and a message for every failure. Nothing is thrown
+ *     across this interface.
+ *
+ * Threading: one denoiser may be shared by several threads. At creation it
+ * is given the number of frames it may process at once (`threads`) and
+ * allocates that many scratch areas; zolta_denoiser_process takes a free one
+ * for the length of the call, and a call that finds none free waits until
+ * one is given back. Creating, updating and destroying a denoiser are not to
+ * be run beside a process call on the same denoiser.
+ */
+#ifndef ZOLTA_H
+#define ZOLTA_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#define ZOLTA_API __attribute__((visibility("default")))
+#else
+#define ZOLTA_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- version --------------------------------------------------------------- */
+
+/* (major << 16) | minor. A new minor only adds; a new major may change. */
+#define ZOLTA_API_VERSION_MAJOR 1
+#define ZOLTA_API_VERSION_MINOR 0
+#define ZOLTA_API_VERSION ((ZOLTA_API_VERSION_MAJOR << 16) | ZOLTA_API_VERSION_MINOR)
+
+/* The version the library was built with. */
+ZOLTA_API int zolta_version(void);
+/* "zolta 1.0" and the like; a static text. */
+ZOLTA_API const char* zolta_version_text(void);
+
+/* ---- errors ----------------------------------------------------------------- */
+
+typedef enum zolta_status {
+  ZOLTA_OK = 0,
+  ZOLTA_ERROR_ARGUMENT = -1,     /* a null pointer or a value out of its range */
+  ZOLTA_ERROR_FORMAT = -2,       /* a family, sample type or depth not supported */
+  ZOLTA_ERROR_SIZE = -3,         /* a frame size not supported by the format */
+  ZOLTA_ERROR_MEMORY = -4,       /* out of memory */
+  ZOLTA_ERROR_SETTINGS = -5,     /* settings text or values not valid */
+  ZOLTA_ERROR_FILE_OPEN = -6,    /* a settings file that cannot be opened or is no file */
+  ZOLTA_ERROR_FILE_INVALID = -7, /* a settings file without this filter's Config line */
+  ZOLTA_ERROR_FRAME = -8         /* a frame that does not match the stream */
+} zolta_status;
+
+/* Filled by every call that can fail, when given. The message is one line
+ * without a final period only where it ends in a quoted name; it never holds
+ * a newline. */
+typedef struct zolta_error {
+  int32_t code; /* zolta_status */
+  char message[512];
+} zolta_error;
+
+/* ---- settings ----------------------------------------------------------------- */
+
+enum { ZOLTA_PLANES = 3, ZOLTA_DIRECTIONS = 2, ZOLTA_LEVELS = 3 };
+
+/* Thresholds of the public interface lie in 0..ZOLTA_THRESHOLD_MAX; a value v
+ * means a hard threshold of v / 16 on the detail of its level, 0 turns the
+ * level off. The two legacy faces keep their own ranges. */
+#define ZOLTA_THRESHOLD_MAX 4095
+
+typedef enum zolta_view {
+  ZOLTA_VIEW_NORMAL = 0, /* the denoised picture */
+  ZOLTA_VIEW_HIGH = 1,   /* the amplified detail (x16) of plane `plane`, as grey */
+  ZOLTA_VIEW_DIFF = 2    /* 8 x (input - denoised) around the middle grey */
+} zolta_view;
+
+typedef struct zolta_settings {
+  /* [plane][direction][level]. Planes are the denoiser's own: Y, Cb, Cr
+   * (also for RGB frames, which are denoised as Y, Cb, Cr); the only plane of
+   * GRAY is plane 0. Direction 0 is along rows (X), 1 along columns (Y);
+   * level 0 is the finest. */
+  int32_t thresholds[ZOLTA_PLANES][ZOLTA_DIRECTIONS][ZOLTA_LEVELS];
+  int32_t view;       /* zolta_view */
+  int32_t show_plane; /* non-zero: the picture shows plane `plane` as grey */
+  int32_t plane;      /* 0..2, the plane that the grey views show */
+  int32_t enabled;    /* zero: frames are copied unchanged */
+} zolta_settings;
+
+/* Every threshold 0, the normal view, plane 0, enabled. */
+ZOLTA_API void zolta_settings_default(zolta_settings* settings);
+
+/* ---- the settings codec ----------------------------------------------------------
+ *
+ * VirtualDub keeps the eighteen thresholds as nine integers, each one
+ * threshold along rows and one along columns of the same plane and level:
+ * value i (0..8) is plane i / 3, level i % 3, holding
+ *   (threshold along rows << 8) + threshold along columns.
+ * Packing wraps in 32 bits. Two rules read a value back; they agree on
+ * 0..65535 and differ only outside it:
+ *   ZOLTA_UNPACK_SCRIPT: the script call "Config": rows = value >> 8 (an
+ *     arithmetic shift, sign kept, not masked), columns = value & 255;
+ *   ZOLTA_UNPACK_FILE: AviSynth's reading of a saved file: rows =
+ *     (value >> 8) & 255, columns = value & 255.
+ *   ZOLTA_UNPACK_STRICT: values outside 0..65535 are refused
+ *     (ZOLTA_ERROR_SETTINGS), so that a value means the same under both.
+ */
+typedef enum zolta_unpack_rule {
+  ZOLTA_UNPACK_SCRIPT = 0,
+  ZOLTA_UNPACK_FILE = 1,
+  ZOLTA_UNPACK_STRICT = 2
+} zolta_unpack_rule;
+
+ZOLTA_API void zolta_config_pack(const zolta_settings* settings, int32_t packed[9]);
+/* Writes only the thresholds of `settings`; on failure writes nothing. */
+ZOLTA_API int zolta_config_unpack(const int32_t packed[9], int32_t rule, zolta_settings* settings,
+                                  zolta_error* error);
+
+/* "Config(a, b, c, d, e, f, g, h, i)": nine integers, blanks free around
+ * every token, an optional ';' after the call. Integers must fit in 32 bits;
+ * their range is the unpack rule's business. */
+ZOLTA_API int zolta_config_parse(const char* text, int32_t packed[9], zolta_error* error);
+/* Writes "Config(a, b, c, d, e, f, g, h, i)" with its terminating zero.
+ * Returns the length of the text without the zero; when `size` cannot hold
+ * all of it, writes an empty text if size > 0 and returns the length needed. */
+ZOLTA_API size_t zolta_config_format(const int32_t packed[9], char* buffer, size_t size);
+
+/* A processing-settings file that VirtualDub saved with this filter: the
+ * line after the first line that contains "quilmer" reads
+ * "VirtualDub.video.filters.instance[N].Config(a, ..., i". Lines are taken in
+ * pieces of at most 1023 characters. Files over ZOLTA_SETTINGS_FILE_MAX bytes,
+ * directories and other non-files are refused. */
+#define ZOLTA_SETTINGS_FILE_MAX (4 * 1024 * 1024)
+ZOLTA_API int zolta_settings_file_read(const char* path, int32_t packed[9], zolta_error* error);
+/* The same reading of a text already in memory (`length` bytes). */
+ZOLTA_API int zolta_settings_text_read(const char* text, size_t length, int32_t packed[9],
+                                       zolta_error* error);
+/* The smallest settings file that both hosts read back as `packed`.
+ * Returns the length as zolta_config_format does. */
+ZOLTA_API size_t zolta_settings_file_format(const int32_t packed[9], char* buffer, size_t size);
+
+/* ---- formats -------------------------------------------------------------------- */
+
+typedef enum zolta_family {
+  ZOLTA_FAMILY_GRAY = 0,   /* one plane */
+  ZOLTA_FAMILY_YUV444 = 1, /* planes Y, Cb, Cr; chroma at full size */
+  ZOLTA_FAMILY_YUV422 = 2, /* chroma at half width */
+  ZOLTA_FAMILY_YUV420 = 3, /* chroma at half width and half height */
+  ZOLTA_FAMILY_YUV411 = 4, /* chroma at a quarter of the width */
+  ZOLTA_FAMILY_RGB = 5,    /* planes R, G, B */
+  ZOLTA_FAMILY_RGB32 = 6,  /* packed: bytes B, G, R, unused; 8-bit only */
+  ZOLTA_FAMILY_YUY2 = 7,   /* packed: bytes Y0, Cb, Y1, Cr; 8-bit only */
+  ZOLTA_FAMILY_RGB24 = 8   /* packed: bytes R, G, B; 8-bit only */
+} zolta_family;
+
+typedef enum zolta_sample {
+  ZOLTA_SAMPLE_INTEGER = 0, /* 8 bits: uint8_t; 9 to 16 bits: uint16_t, low bits */
+  ZOLTA_SAMPLE_FLOAT = 1    /* 32-bit float */
+} zolta_sample;
+
+typedef struct zolta_stream {
+  int32_t family; /* zolta_family */
+  int32_t sample; /* zolta_sample */
+  int32_t bits;   /* 8, 9, 10, 12, 14 or 16 for integers; 32 for float */
+  int32_t width;  /* of the picture (of luma) */
+  int32_t height;
+} zolta_stream;
+
+/* Checks a stream: ZOLTA_OK, or ZOLTA_ERROR_FORMAT / ZOLTA_ERROR_SIZE with a
+ * message that names the format and the rule. Every plane's width and height
+ * must be a positive multiple of 4 (so 4:2:0 needs multiples of 8, 4:1:1 a
+ * width that is a multiple of 16, YUY2 a width that is a multiple of 8). */
+ZOLTA_API int zolta_stream_check(const zolta_stream* stream, zolta_error* error);
+/* Number of planes (1, 3, or 1 for the packed families) and the size of
+ * plane p in samples (packed families: pixels of plane 0). */
+ZOLTA_API int zolta_stream_planes(const zolta_stream* stream);
+ZOLTA_API void zolta_stream_plane_size(const zolta_stream* stream, int plane, int32_t* width,
+                                       int32_t* height);
+
+/* One frame: a pointer to the first row of each plane and the distance in
+ * bytes from one row to the next (may be negative). Packed families use
+ * plane 0 only. Planar RGB is R, G, B; planar YUV is Y, Cb, Cr. */
+typedef struct zolta_frame {
+  void* data[3];
+  ptrdiff_t stride[3];
+} zolta_frame;
+
+/* ---- the denoiser ------------------------------------------------------------------ */
+
+typedef struct zolta_denoiser zolta_denoiser;
+
+typedef struct zolta_denoiser_config {
+  zolta_stream stream;
+  zolta_settings settings;
+  int32_t threads; /* frames processed at once; 0 means 1 */
+} zolta_denoiser_config;
+
+/* Builds the filter bank and the scratch areas. On failure *denoiser is null. */
+ZOLTA_API int zolta_denoiser_create(const zolta_denoiser_config* config,
+                                    zolta_denoiser** denoiser, zolta_error* error);
+/* Replaces the settings; not beside a process call. */
+ZOLTA_API int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settings* settings,
+                                    zolta_error* error);
+/* Reads `in` and writes `out`, which may be the very same frame (same
+ * pointers and strides) but must not otherwise overlap it. Allocates nothing.
+ * Runs under the processor's default floating-point mode and gives the
+ * caller's mode back. */
+ZOLTA_API int zolta_denoiser_process(zolta_denoiser* denoiser, const zolta_frame* in,
+                                     const zolta_frame* out, zolta_error* error);
+ZOLTA_API void zolta_denoiser_destroy(zolta_denoiser* denoiser);
+
+/* ---- choosing settings from the noise ------------------------------------------------ */
+
+/* Estimates the standard deviation of white noise in each plane of one
+ * frame, on the 8-bit scale, from the median absolute deviation of its
+ * finest detail. Planes the stream lacks get 0. */
+ZOLTA_API int zolta_noise_estimate(const zolta_stream* stream, const zolta_frame* frame,
+                                   float sigma[3], zolta_error* error);
+/* Settings for noise of standard deviation sigma[p] in plane p (8-bit
+ * scale, 0 < sigma <= 50; planes the family lacks are ignored), from a table
+ * measured on photographs with added Gaussian noise. */
+ZOLTA_API int zolta_settings_for_sigma(const float sigma[3], int32_t family,
+                                       zolta_settings* settings, zolta_error* error);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ZOLTA_H */
