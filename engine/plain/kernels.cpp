@@ -13,8 +13,14 @@ namespace {
 using zolta::clamp_sample;
 using zolta::round_sample;
 
+// clamp_sample(round_sample(v), 255), in a form compilers turn into vector
+// code: rounding and clamping to integer bounds commute; NaN and values from
+// 2^31 up give 0, as their INT32_MIN does; adding and taking away 2^23 rounds
+// a value in [0, 255] to the nearest integer, ties to even, in the default
+// mode.
 inline uint8_t to_byte(float v) {
-  return static_cast<uint8_t>(clamp_sample(round_sample(v), 255));
+  const float c = v > 0.0f && v < 2147483648.0f ? (v < 255.0f ? v : 255.0f) : 0.0f;
+  return static_cast<uint8_t>(static_cast<int32_t>((c + 8388608.0f) - 8388608.0f));
 }
 
 // Writes x[n..n+7] and x[-8..-1] from the row itself, four samples at a time
