@@ -2,6 +2,7 @@
 # Builds every configuration once and runs all of zolta's tests:
 #   build/       native release build: unit, exactness and end-to-end tests
 #   build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, plus a bounded fuzz pass
+#   build-tsan/  clang with ThreadSanitizer: the tests of one denoiser shared by threads
 #   build-win/   the 32-bit Windows library zolta.vdf, tested inside Win32 processes under wine
 #   build-arm64/ the library and the engine's tests for 64-bit ARM, run under qemu-user
 #                (ZOLTA_ARM64_LARGE_FRAMES=1 adds the ultra-high-definition frames, ~2 minutes)
@@ -70,6 +71,18 @@ if cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gn
   fi
 else
   echo "ARM64 cross build failed"; failed=$((failed + 1)); status=1
+fi
+
+section "thread sanitizer build (clang, the threading tests)"
+# Only the program of the threading tests: several threads share one
+# denoiser; ThreadSanitizer stops the run at the first data race.
+if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DZOLTA_TSAN=ON -DZOLTA_BENCH=OFF >/dev/null &&
+   cmake --build build-tsan --target zolta_api_thread_tests -j"$jobs"; then
+  section "thread sanitizer tests"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build-tsan -R '^Threads[.]'
+else
+  echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
 fi
 
 if [ -f scripts/win32-tests.sh ]; then
