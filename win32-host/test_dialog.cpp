@@ -269,3 +269,28 @@ CHECK_GROUP(dialog_reopen, 32, "dialog: reopened, OK, Escape, the close box, no 
   CHECK_EQ(state.plane, before.plane);
   CHECK_EQ(state.enabled, before.enabled);
 }
+
+CHECK_GROUP(dialog_no_module, 33, "dialog: a host that names no module (newer VirtualDub)") {
+  REQUIRE(test_context().library.vdub_init);
+  initialise_common_controls();
+  VdubHost host(init_entry(), deinit_entry(), nullptr);
+  REQUIRE(host.load() == 0);
+  REQUIRE(host.module().hInstModule == nullptr);
+  VdubInstance instance(host);
+  instance.set_frame(64, 48);
+  instance.init();
+  FilterState& state = state_of(instance);
+  RecordingPreview& preview = instance.preview;
+
+  const int result = run_dialog(instance, true, [&](HWND dialog) {
+    CHECK(sliders_show(dialog, state.thresholds[0]));
+    CHECK(preview.button == GetDlgItem(dialog, 9));
+    click(dialog, 1021);
+    press_key(GetDlgItem(dialog, 1016), VK_RIGHT);
+    click(dialog, 1);
+  });
+  CHECK_EQ(result, 0);
+  CHECK_EQ(state.plane, 2);
+  CHECK_EQ(state.thresholds[2][3], 1);
+  CHECK(preview.count("RedoFrame") >= 2);
+}
