@@ -2,7 +2,8 @@
 # Builds every configuration once and runs all of zolta's tests:
 #   build/       native release build: unit, exactness and end-to-end tests
 #   build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, plus a bounded fuzz pass
-#   build-win/   the 32-bit Windows library zolta.vdf, tested inside Win32 processes under wine
+#   build-win/   the 32-bit Windows library zolta.vdf, its tests run by ctest inside Win32
+#                processes under wine
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
@@ -54,21 +55,16 @@ else
   echo "sanitizer build failed"; failed=$((failed + 1)); status=1
 fi
 
-if [ -f scripts/win32-tests.sh ]; then
-  section "Win32 library under wine"
-  log=$(mktemp)
-  ZOLTA_NATIVE_BUILD=$PWD/build bash scripts/win32-tests.sh 2>&1 | tee "$log"
-  rc=${PIPESTATUS[0]}
-  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
-  if [ -n "$line" ]; then
-    passed=$((passed + $(sed -E 's/^([0-9]+) passed.*/\1/' <<<"$line")))
-    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
-  fi
-  if [ "$rc" -ne 0 ]; then
-    status=1
-    [ -n "$line" ] || failed=$((failed + 1))
-  fi
-  rm -f "$log"
+section "Win32 cross build (mingw-w64)"
+# Its tests run each Windows test program under wine and compare its frames
+# with the native build's.
+if cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
+     -DCMAKE_BUILD_TYPE=Release -DZOLTA_NATIVE_BUILD="$PWD/build" >/dev/null &&
+   cmake --build build-win -j"$jobs"; then
+  section "Win32 tests under wine"
+  run_ctest build-win
+else
+  echo "Win32 cross build failed"; failed=$((failed + 1)); status=1
 fi
 
 echo
