@@ -22,4 +22,10 @@ if [ -n "${ZOLTA_WINE_SESSION:-}" ]; then
   fi
   export DISPLAY=:$(cat "$ZOLTA_WINE_SESSION/display")
 fi
-exec timeout -k 10 "${ZOLTA_WINE_TIMEOUT:-600}" wine "$@"
+limit=${ZOLTA_WINE_TIMEOUT:-600}
+timeout -k 10 "$limit" wine "$@"
+status=$?
+if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+  echo "wine-run: $1 did not end within $limit seconds; stopped" >&2
+fi
+exit "$status"

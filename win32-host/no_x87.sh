@@ -13,7 +13,11 @@ for archive in "$@"; do
   "$objdump" -d --no-show-raw-insn "$archive" >>"$listing" ||
     { echo "no_x87: cannot disassemble $archive" >&2; exit 1; }
 done
-found=$(grep -E $'\t''f(add|sub|subr|mul|div|divr|sqrt|prem|scale|sin|cos|abs|chs)p?( |$)' "$listing")
+# In AT&T syntax: the memory forms carry a size suffix (fmuls, faddl), the
+# integer ones an i (fimull), the popping ones a p (faddp).
+arithmetic='f(i?(add|sub|subr|mul|div|divr)[slq]?|(add|sub|subr|mul|div|divr)p|sqrt|prem1?|scale'
+arithmetic+='|sin|cos|sincos|abs|chs|rndint|patan|ptan|yl2x|yl2xp1|2xm1|xtract)'
+found=$(grep -E $'\t'"$arithmetic"'( |$)' "$listing")
 instructions=$(grep -c $'\t' "$listing")
 if [ -n "$found" ]; then
   echo "x87 arithmetic in the library's own code ($(wc -l <<<"$found") instructions):"
