@@ -1,13 +1,23 @@
 // The engine's inner loops, behind one record of function pointers that is
-// filled once from the processor's features. The frame pipelines and the
-// denoiser call only through this record; every path gives the same bits.
+// filled once from the processor's features: the plain path first, then each
+// instruction set the processor has, narrowest first, replacing the entries
+// it provides. The frame pipelines and the denoiser call only through this
+// record; every path gives the same bits.
+//
+// What every entry may assume: n, rows and RGB32 widths are multiples of 4,
+// YUY2 widths multiples of 8; rows handed to the wavelet kernels, plane rows
+// and scratch rows are 16-byte aligned (strides multiples of 4 floats), with
+// room for the eight-sample extension on both sides of a wavelet row; source
+// pictures need only word alignment and may run bottom-up (negative pitch);
+// output pictures need no alignment at all.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-enum SimdPath : int32_t { kSimdSse = 0, kSimdAvx2 = 1, kSimdAvx512 = 2 };
-constexpr int kSimdPathCount = 3;
+// Paths from narrowest to widest; the plain path runs everywhere.
+enum SimdPath : int32_t { kSimdPlain = 0, kSimdSse = 1, kSimdAvx2 = 2, kSimdAvx512 = 3 };
+constexpr int kSimdPathCount = 4;
 
 struct DspKernels {
   SimdPath path;
@@ -45,6 +55,21 @@ struct DspKernels {
 // The record in use. The first call picks the widest path that both the
 // processor and the build allow.
 const DspKernels& dsp_kernels();
+
+// The processor's features as one bit per path (bit p: it runs path p; the
+// plain path's bit is always set), read once.
+uint32_t processor_simd_features();
+constexpr uint32_t simd_feature_bit(SimdPath path) {
+  return uint32_t{1} << path;
+}
+
+// Fills `k` for the given features: the plain path first, then every
+// instruction set that is both in `features` and built in, narrowest first.
+void fill_dsp_kernels(DspKernels& k, uint32_t features);
+
+// The record of one path, or null when this build or processor lacks it.
+// For the per-function checks and benchmarks, which compare the paths.
+const DspKernels* dsp_kernels_for(SimdPath path);
 
 // Whether this processor (and this build) can run a path.
 bool simd_path_available(SimdPath path);

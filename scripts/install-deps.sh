@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks for building and testing zolta.
-#   install-deps.sh          everything (native build, sanitizers, fuzzing, Win32 cross build, wine)
+#   install-deps.sh          everything (native build, sanitizers, fuzzing, Win32 cross build, wine,
+#                            ARM64 cross build under qemu)
 #   install-deps.sh --native only what the native build and zolta-run need
 set -euo pipefail
 
 native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev)
 full=("${native[@]}" clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
-      googletest wine wine32:i386 xvfb ffmpeg)
+      wine wine32:i386 xvfb ffmpeg g++-aarch64-linux-gnu qemu-user googletest)
 
 want=("${full[@]}")
 [ "${1:-}" = "--native" ] && want=("${native[@]}")

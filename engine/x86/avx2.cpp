@@ -19,16 +19,16 @@ void synthesize_avx2(float* out, float* approx, float* detail, const float* coef
 
 }  // namespace
 
-const DspKernels kDspAvx2 = {
-    kSimdAvx2,
-    "avx2",
-    analyze_avx2,
-    synthesize_avx2,
-    transpose_columns_to_rows,
-    transpose_rows_to_columns,
-    rgb32_to_planes_wide,
-    planes_to_rgb32_wide,
-    plane_to_gray_wide,
-    yuy2_to_planes_wide,
-    planes_to_yuy2_sse,
-};
+// The transpositions and the packing back to YUY2 stay four-wide: the
+// transpositions work on four columns, and the packing reads a chroma plane
+// at half the luma rate, so wider vectors gain nothing there.
+void dsp_init_avx2(DspKernels& k) {
+  k.path = kSimdAvx2;
+  k.name = "avx2";
+  k.analyze = analyze_avx2;
+  k.synthesize = synthesize_avx2;
+  k.rgb32_to_planes = rgb32_to_planes_wide;
+  k.planes_to_rgb32 = planes_to_rgb32_wide;
+  k.plane_to_gray = plane_to_gray_wide;
+  k.yuy2_to_planes = yuy2_to_planes_wide;
+}

@@ -3,7 +3,6 @@
 #include <immintrin.h>
 
 #include "kernels.h"
-#include "wide_conversions.h"
 #include "wide_steps.h"
 
 namespace {
@@ -37,16 +36,10 @@ void synthesize_avx512(float* out, float* approx, float* detail, const float* co
 
 }  // namespace
 
-const DspKernels kDspAvx512 = {
-    kSimdAvx512,
-    "avx512",
-    analyze_avx512,
-    synthesize_avx512,
-    transpose_columns_to_rows,
-    transpose_rows_to_columns,
-    rgb32_to_planes_wide,
-    planes_to_rgb32_wide,
-    plane_to_gray_wide,
-    yuy2_to_planes_wide,
-    planes_to_yuy2_sse,
-};
+// Only the two wavelet kernels; the conversions stay eight-wide (AVX2).
+void dsp_init_avx512(DspKernels& k) {
+  k.path = kSimdAvx512;
+  k.name = "avx512";
+  k.analyze = analyze_avx512;
+  k.synthesize = synthesize_avx512;
+}

@@ -1,17 +1,13 @@
-// The per-instruction-set kernel records.
+// The x86 paths. Each replaces the entries it provides in a record that the
+// narrower paths (and first the plain path) have filled.
 #pragma once
 
 #include "dsp.h"
 
-extern const DspKernels kDspSse;
-
-// Packing back to YUY2 reads a chroma plane at half the luma rate, so wider
-// vectors gain nothing there: every path shares the four-wide version.
-void planes_to_yuy2_sse(const float* y, const float* cb, const float* cr, ptrdiff_t stride,
-                        ptrdiff_t chroma_stride, int32_t width, int32_t height, uint8_t* out);
+void dsp_init_sse(DspKernels& k);
 #if ZOLTA_HAVE_AVX2
-extern const DspKernels kDspAvx2;
+void dsp_init_avx2(DspKernels& k);
 #endif
 #if ZOLTA_HAVE_AVX512
-extern const DspKernels kDspAvx512;
+void dsp_init_avx512(DspKernels& k);
 #endif

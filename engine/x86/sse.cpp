@@ -87,8 +87,6 @@ void yuy2_to_planes_sse(const uint32_t* src, ptrdiff_t src_pitch, int32_t width,
   _mm_sfence();
 }
 
-}  // namespace
-
 void planes_to_yuy2_sse(const float* y, const float* cb, const float* cr, ptrdiff_t stride,
                         ptrdiff_t chroma_stride, int32_t width, int32_t height, uint8_t* out) {
   const PixelStore how = pixel_store_for(out);
@@ -104,16 +102,19 @@ void planes_to_yuy2_sse(const float* y, const float* cb, const float* cr, ptrdif
   _mm_sfence();
 }
 
-const DspKernels kDspSse = {
-    kSimdSse,
-    "sse",
-    analyze_sse,
-    synthesize_sse,
-    transpose_columns_to_rows,
-    transpose_rows_to_columns,
-    rgb32_to_planes_sse,
-    planes_to_rgb32_sse,
-    plane_to_gray_sse,
-    yuy2_to_planes_sse,
-    planes_to_yuy2_sse,
-};
+}  // namespace
+
+// Every entry has a four-wide version.
+void dsp_init_sse(DspKernels& k) {
+  k.path = kSimdSse;
+  k.name = "sse";
+  k.analyze = analyze_sse;
+  k.synthesize = synthesize_sse;
+  k.columns_to_rows = transpose_columns_to_rows;
+  k.rows_to_columns = transpose_rows_to_columns;
+  k.rgb32_to_planes = rgb32_to_planes_sse;
+  k.planes_to_rgb32 = planes_to_rgb32_sse;
+  k.plane_to_gray = plane_to_gray_sse;
+  k.yuy2_to_planes = yuy2_to_planes_sse;
+  k.planes_to_yuy2 = planes_to_yuy2_sse;
+}

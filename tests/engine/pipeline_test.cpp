@@ -1,6 +1,9 @@
 // Buffers and the choices of the two frame pipelines.
 #include <gtest/gtest.h>
+
+#if defined(__x86_64__) || defined(__i386__)
 #include <xmmintrin.h>
+#endif
 
 #include <cstring>
 #include <vector>
@@ -117,6 +120,34 @@ TEST(Yuy2Pipeline, NoLevelOnGivesTheSourceBackAndIgnoresTheSwitches) {
   }
 }
 
+namespace {
+
+// The processor's floating-point control word, and a mode a host thread
+// might leave behind: rounding down, flushing tiny values to zero, and on x86
+// treating tiny inputs as zero and trapping invalid operations.
+#if defined(__x86_64__) || defined(__i386__)
+unsigned float_control() {
+  return _mm_getcsr();
+}
+void set_float_control(unsigned mode) {
+  _mm_setcsr(mode);
+}
+const unsigned kHostMode = (0x1f80u & ~0x0080u) | 0x2000u | 0x8000u | 0x0040u;
+#elif defined(__aarch64__)
+unsigned float_control() {
+  uint64_t fpcr;
+  __asm__ volatile("mrs %0, fpcr" : "=r"(fpcr));
+  return static_cast<unsigned>(fpcr);
+}
+void set_float_control(unsigned mode) {
+  __asm__ volatile("msr fpcr, %0" : : "r"(uint64_t{mode}));
+}
+const unsigned kHostMode = (2u << 22) | (1u << 24) | (1u << 25);  // RMode -inf, FZ, DN
+#endif
+
+}  // namespace
+
+#if defined(__x86_64__) || defined(__i386__) || defined(__aarch64__)
 // A host thread may leave another rounding mode, flushing of tiny values or
 // unmasked exceptions behind; frames come out the same and the mode is given
 // back.
@@ -129,17 +160,16 @@ TEST(FloatMode, FramesIgnoreTheHostsFloatingPointModeAndRestoreIt) {
   const std::vector<uint32_t> src = random_words(size_t(w) * h, 21);
   const ref::Rgb32Result rgb = ref::process_rgb32(src.data(), w, w, h, s);
   const ref::Yuy2Result yuy2 = ref::process_yuy2(src.data(), w / 2, w, h, s);
-  // Round down, flush to zero, denormals as zero, invalid-operation trap on.
-  const unsigned host_mode = (0x1f80u & ~0x0080u) | 0x2000u | 0x8000u | 0x0040u;
+  const unsigned host_mode = kHostMode;
   for (bool as_yuy2 : {false, true}) {
     Instance inst(w, h, as_yuy2);
     inst.apply(s);
     std::vector<uint32_t> dst(size_t(w) * h);
-    const unsigned before = _mm_getcsr();
-    _mm_setcsr(host_mode);
+    const unsigned before = float_control();
+    set_float_control(host_mode);
     inst.run(src.data(), as_yuy2 ? w / 2 : w, dst.data());
-    const unsigned after = _mm_getcsr();
-    _mm_setcsr(before);
+    const unsigned after = float_control();
+    set_float_control(before);
     EXPECT_EQ(after, host_mode);
     if (as_yuy2) {
       EXPECT_TRUE(same_bytes(reinterpret_cast<const uint8_t*>(dst.data()), yuy2.out));
@@ -148,3 +178,4 @@ TEST(FloatMode, FramesIgnoreTheHostsFloatingPointModeAndRestoreIt) {
     }
   }
 }
+#endif
