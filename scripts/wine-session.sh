@@ -99,6 +99,8 @@ start() {
     # Without a window manager on the virtual display, wine draws the window
     # frames itself, so that screenshots show the caption.
     timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >>"$log" 2>&1
+    # The server those started ends a few seconds after them.
+    timeout 60 wineserver -w >/dev/null 2>&1 || timeout 30 wineserver -k >/dev/null 2>&1
   fi
   # A server that stays until stop, and its desktop and system processes
   # started now, with their output in the log: started by a test program,
