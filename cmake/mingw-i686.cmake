@@ -22,5 +22,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Test programs built here run under wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Test programs built here run under wine (see cmake/wine-tests.cmake).
+get_filename_component(ZOLTA_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ZOLTA_WINE_RUN})

@@ -3,7 +3,8 @@
 #   build/       native release build: unit, exactness and end-to-end tests
 #   build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, plus a bounded fuzz pass
 #   build-tsan/  clang with ThreadSanitizer: the tests of one denoiser shared by threads
-#   build-win/   the 32-bit Windows library zolta.vdf, tested inside Win32 processes under wine
+#   build-win/   the 32-bit Windows library zolta.vdf, its tests run by ctest inside Win32
+#                processes under wine
 #   build-arm64/ the library and the engine's tests for 64-bit ARM, run under qemu-user
 #                (ZOLTA_ARM64_LARGE_FRAMES=1 adds the ultra-high-definition frames, ~2 minutes)
 set -uo pipefail
@@ -85,21 +86,16 @@ else
   echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
 fi
 
-if [ -f scripts/win32-tests.sh ]; then
-  section "Win32 library under wine"
-  log=$(mktemp)
-  ZOLTA_NATIVE_BUILD=$PWD/build bash scripts/win32-tests.sh 2>&1 | tee "$log"
-  rc=${PIPESTATUS[0]}
-  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
-  if [ -n "$line" ]; then
-    passed=$((passed + $(sed -E 's/^([0-9]+) passed.*/\1/' <<<"$line")))
-    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
-  fi
-  if [ "$rc" -ne 0 ]; then
-    status=1
-    [ -n "$line" ] || failed=$((failed + 1))
-  fi
-  rm -f "$log"
+section "Win32 cross build (mingw-w64)"
+# Its tests run each Windows test program under wine and compare its frames
+# with the native build's.
+if cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
+     -DCMAKE_BUILD_TYPE=Release -DZOLTA_NATIVE_BUILD="$PWD/build" >/dev/null &&
+   cmake --build build-win -j"$jobs"; then
+  section "Win32 tests under wine"
+  run_ctest build-win
+else
+  echo "Win32 cross build failed"; failed=$((failed + 1)); status=1
 fi
 
 echo

@@ -5,6 +5,7 @@
 #include "config_dialog.h"
 #include "dialog_api.h"
 #include "filter_state.h"
+#include "library_module.h"
 #include "resource.h"
 #include "rgb32.h"
 #include "script_config.h"
@@ -141,6 +142,8 @@ int __cdecl config_proc(FilterActivation* fa, const FilterFunctions*, HWND paren
   state.preview = fa->ifp;
   HINSTANCE instance = nullptr;
   if (fa->filter && fa->filter->module) instance = fa->filter->module->hInstModule;
+  // Newer hosts leave the field null; the template is in this library.
+  if (!instance) instance = library_module();
   const INT_PTR result =
       dialog_api().DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_FILTER_CONFIG), parent,
                                    config_dialog_proc, reinterpret_cast<LPARAM>(&state));

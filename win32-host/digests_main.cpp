@@ -1,7 +1,8 @@
 // Writes the reference digests of the frame cases, computed by the native
 // library, for the Windows run to compare with:
 //   zolta-digests [--library libzolta.so] [--photo astronaut.png]
-//                 [--write-picture photo.rgb32] [--work DIR]  > digests.txt
+//                 [--write-picture photo.rgb32] [--work DIR] [--output digests.txt]
+// Without --output the digests go to standard output.
 // The photograph is decoded here (the Windows side has no PNG reader) and,
 // with --write-picture, written as raw 32-bit words for the Windows run.
 #include <png.h>
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   std::string photo_path;
   std::string picture_out;
   std::string work_dir = ".";
+  std::string output;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (i + 1 >= argc) {
@@ -63,12 +65,16 @@ int main(int argc, char** argv) {
       picture_out = value;
     } else if (arg == "--work") {
       work_dir = value;
+    } else if (arg == "--output") {
+      output = value;
     } else {
       std::fprintf(stderr, "zolta-digests: unknown argument %s\n", arg.c_str());
       return 2;
     }
   }
 
+  // Digests of an earlier run must not stand in for this one's.
+  if (!output.empty()) std::remove(output.c_str());
   std::string error;
   std::vector<uint32_t> photo;
   if (!photo_path.empty() && !read_photo(photo_path, photo, error)) {
@@ -93,6 +99,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zolta-digests: %s\n", error.c_str());
     return 1;
   }
-  std::fputs(format_digests(digests).c_str(), stdout);
+  const std::string text = format_digests(digests);
+  if (output.empty()) {
+    std::fputs(text.c_str(), stdout);
+    return 0;
+  }
+  std::FILE* f = std::fopen(output.c_str(), "wb");
+  const bool written = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (!f || std::fclose(f) != 0 || !written) {
+    std::fprintf(stderr, "zolta-digests: cannot write %s\n", output.c_str());
+    std::remove(output.c_str());
+    return 1;
+  }
+  std::printf("%zu frame digests written to %s\n", digests.size(), output.c_str());
   return 0;
 }

@@ -1,14 +1,15 @@
-// The Windows test program: loads zolta.vdf the way VirtualDub and AviSynth
-// do and drives it through the host stand-ins, inside a Win32 process.
-//   zolta-win32-tests [--library zolta.vdf] [--digests FILE] [--picture FILE]
-//                     [--def zolta.def] [--out DIR] [--only TEXT]
+// The Windows test program: GoogleTest tests that load zolta.vdf the way
+// VirtualDub and AviSynth do and drive it through the host stand-ins, inside
+// a Win32 process. ctest runs each test through wine, the cross-compiling
+// emulator of the Windows build (scripts/wine-run.sh).
+//   zolta-win32-tests [GoogleTest flags] [--library zolta.vdf] [--digests FILE]
+//                     [--picture FILE] [--def zolta.def] [--out DIR]
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
-#include "check.h"
 #include "test_context.h"
 
 TestContext& test_context() {
@@ -24,7 +25,6 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
   std::printf("CRASH: exception 0x%08lx at %p\n",
               static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
               info->ExceptionRecord->ExceptionAddress);
-  std::printf("0 passed, 1 failed\n");
   std::fflush(stdout);
   ExitProcess(3);
 }
@@ -35,11 +35,11 @@ int main(int argc, char** argv) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(report_crash);
   setvbuf(stdout, nullptr, _IONBF, 0);
+  testing::InitGoogleTest(&argc, argv);
 
   TestContext& context = test_context();
   context.library_path = executable_directory() + library_file_name();
   context.output_dir = ".";
-  std::string only;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -53,19 +53,16 @@ int main(int argc, char** argv) {
       context.def_path = argv[++i];
     } else if (arg == "--out" && has_value) {
       context.output_dir = argv[++i];
-    } else if (arg == "--only" && has_value) {
-      only = argv[++i];
     } else {
       std::printf("zolta-win32-tests: unknown argument %s\n", arg.c_str());
       return 2;
     }
   }
 
-  std::printf("library: %s\n", context.library_path.c_str());
   if (!load_library(context.library_path, context.library, context.load_error)) {
-    std::printf("cannot load the library: %s\n", context.load_error.c_str());
+    std::printf("cannot load %s: %s\n", context.library_path.c_str(), context.load_error.c_str());
   }
-  const int failed = check_run_all(only);
+  const int result = RUN_ALL_TESTS();
   unload_library(context.library);
-  return failed == 0 ? 0 : 1;
+  return result;
 }

@@ -1,12 +1,13 @@
 // The library as an AviSynth plugin inside a Win32 process: the decorated
 // entry, ZOLTA on YUY2 clips, and errors raised through ThrowError.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "check.h"
 #include "guarded_calls.h"
 #include "test_context.h"
 
@@ -70,24 +71,24 @@ bool call_zolta(Plugin& plugin, const PClip& clip, const char* path, AVSValue& r
 
 }  // namespace
 
-CHECK_GROUP(avs_registration, 40, "AviSynth: the decorated entry registers ZOLTA") {
+TEST(AviSynth, DecoratedEntryRegistersZolta) {
   Plugin plugin;
-  REQUIRE(load_plugin(plugin));
-  CHECK_EQ(plugin.description, std::string("`ZOLTA' plugin"));
-  REQUIRE(plugin.env.functions().size() == 1u);
+  ASSERT_TRUE(load_plugin(plugin));
+  EXPECT_EQ(plugin.description, std::string("`ZOLTA' plugin"));
+  ASSERT_TRUE(plugin.env.functions().size() == 1u);
   const RegisteredFunction& f = plugin.env.functions()[0];
-  CHECK_EQ(f.name, std::string("ZOLTA"));
-  CHECK_EQ(f.params, std::string("c[path]s"));
-  CHECK(f.apply != nullptr);
-  CHECK(f.user_data == nullptr);
+  EXPECT_EQ(f.name, std::string("ZOLTA"));
+  EXPECT_EQ(f.params, std::string("c[path]s"));
+  EXPECT_TRUE(f.apply != nullptr);
+  EXPECT_TRUE(f.user_data == nullptr);
 }
 
-CHECK_GROUP(avs_frames, 41, "AviSynth: ZOLTA on a YUY2 clip with a settings file") {
+TEST(AviSynth, ZoltaOnAYuy2ClipWithASettingsFile) {
   Plugin plugin;
-  REQUIRE(load_plugin(plugin));
+  ASSERT_TRUE(load_plugin(plugin));
   const std::string path = output_file("zolta-settings.vcf");
   // Y plane levels 0 and 1 at 40 in both directions, the chroma untouched.
-  REQUIRE(write_text(path, settings_text("10280, 10280, 0, 0, 0, 0, 0, 0, 0")));
+  ASSERT_TRUE(write_text(path, settings_text("10280, 10280, 0, 0, 0, 0, 0, 0, 0")));
 
   const int width = 64;
   const int height = 48;
@@ -103,26 +104,25 @@ CHECK_GROUP(avs_frames, 41, "AviSynth: ZOLTA on a YUY2 clip with a settings file
   AVSValue result;
   std::string error;
   const bool made = call_zolta(plugin, source_handle, path.c_str(), result, error);
-  if (!made) check_note("ZOLTA raised: " + error);
-  REQUIRE(made);
-  REQUIRE(result.IsClip());
+  ASSERT_TRUE(made) << "ZOLTA raised: " << error;
+  ASSERT_TRUE(result.IsClip());
   PClip filter = result.AsClip();
   result = AVSValue();
-  CHECK_EQ(filter->GetVersion(), 1);
-  CHECK_EQ(source->RefCount(), 2);  // ours and the filter's
+  EXPECT_EQ(filter->GetVersion(), 1);
+  EXPECT_EQ(source->RefCount(), 2);  // ours and the filter's
 
   const VideoInfo& out_vi = filter->GetVideoInfo();
-  CHECK(std::memcmp(&out_vi, &vi, sizeof vi) == 0);
-  CHECK_EQ(filter->GetParity(3), true);
-  CHECK_EQ(filter->GetParity(4), false);
+  EXPECT_TRUE(std::memcmp(&out_vi, &vi, sizeof vi) == 0);
+  EXPECT_TRUE(filter->GetParity(3));
+  EXPECT_FALSE(filter->GetParity(4));
 
   int changed_frames = 0;
   for (int n : {0, 4, 2}) {
     PVideoFrame out = filter->GetFrame(n, &plugin.env);
-    REQUIRE(out);
-    CHECK_EQ(out->GetRowSize(), width * 2);
-    CHECK_EQ(out->GetHeight(), height);
-    CHECK(out->GetReadPtr() != source->last_frame()->GetReadPtr());
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->GetRowSize(), width * 2);
+    EXPECT_EQ(out->GetHeight(), height);
+    EXPECT_TRUE(out->GetReadPtr() != source->last_frame()->GetReadPtr());
     // The source frame is read, never written.
     const PVideoFrame& in = source->last_frame();
     bool source_intact = true;
@@ -134,30 +134,30 @@ CHECK_GROUP(avs_frames, 41, "AviSynth: ZOLTA on a YUY2 clip with a settings file
       source_intact = source_intact && std::memcmp(src_row, original, width * 2) == 0;
       differs = differs || std::memcmp(out_row, original, width * 2) != 0;
     }
-    CHECK(source_intact);
+    EXPECT_TRUE(source_intact);
     changed_frames += differs ? 1 : 0;
   }
-  CHECK_EQ(changed_frames, 3);
-  CHECK(log->frames == std::vector<int>({0, 4, 2}));
+  EXPECT_EQ(changed_frames, 3);
+  EXPECT_TRUE(log->frames == std::vector<int>({0, 4, 2}));
 
   filter = PClip();
-  CHECK_EQ(source->RefCount(), 1);
-  CHECK_EQ(log->destroyed, 0);
+  EXPECT_EQ(source->RefCount(), 1);
+  EXPECT_EQ(log->destroyed, 0);
   source_handle = PClip();
-  CHECK_EQ(log->destroyed, 1);
-  CHECK_EQ(plugin.env.error_count, 0);
+  EXPECT_EQ(log->destroyed, 1);
+  EXPECT_EQ(plugin.env.error_count, 0);
 }
 
-CHECK_GROUP(avs_errors, 42, "AviSynth: errors through ThrowError, nothing held") {
+TEST(AviSynth, ErrorsThroughThrowErrorHoldNothing) {
   Plugin plugin;
-  REQUIRE(load_plugin(plugin));
+  ASSERT_TRUE(load_plugin(plugin));
   const std::string good = output_file("zolta-settings-good.vcf");
   const std::string keyless = output_file("zolta-settings-keyless.vcf");
   const std::string missing = output_file("no-such-settings.vcf");
-  REQUIRE(write_text(good, settings_text("4112, 4112, 4112, 0, 0, 0, 0, 0, 0")));
-  REQUIRE(write_text(keyless,
-                     "VirtualDub.video.filters.Add(\"Quilmer (0.1)\");\n"
-                     "VirtualDub.video.filters.instance[0].Config(1,2,3);\n"));
+  ASSERT_TRUE(write_text(good, settings_text("4112, 4112, 4112, 0, 0, 0, 0, 0, 0")));
+  ASSERT_TRUE(write_text(keyless,
+                         "VirtualDub.video.filters.Add(\"Quilmer (0.1)\");\n"
+                         "VirtualDub.video.filters.instance[0].Config(1,2,3);\n"));
   std::remove(missing.c_str());
 
   struct Case {
@@ -179,24 +179,24 @@ CHECK_GROUP(avs_errors, 42, "AviSynth: errors through ThrowError, nothing held")
     AVSValue result;
     std::string error;
     const bool made = call_zolta(plugin, source, c.path->c_str(), result, error);
-    CHECK(!made);
-    CHECK_EQ(error, c.expected);
+    EXPECT_TRUE(!made);
+    EXPECT_EQ(error, c.expected);
     // The refused filter gave its reference to the source back.
-    CHECK_EQ(source->RefCount(), 1);
+    EXPECT_EQ(source->RefCount(), 1);
     source = PClip();
-    CHECK_EQ(log->destroyed, 1);
+    EXPECT_EQ(log->destroyed, 1);
   }
 
   // No path at all: the open fails with a message of the same form.
   PClip source(new MemoryClip(plugin.env, make_video_info(64, 48)));
   AVSValue result;
   std::string error;
-  CHECK(!call_zolta(plugin, source, nullptr, result, error));
-  CHECK(error.rfind("ZOLTA:Can't open ", 0) == 0);
-  CHECK_EQ(source->RefCount(), 1);
-  CHECK_EQ(plugin.env.error_count, 6);
+  EXPECT_TRUE(!call_zolta(plugin, source, nullptr, result, error));
+  EXPECT_TRUE(error.rfind("ZOLTA:Can't open ", 0) == 0);
+  EXPECT_EQ(source->RefCount(), 1);
+  EXPECT_EQ(plugin.env.error_count, 6);
 
   // After all these errors the process still makes a working filter.
-  CHECK(call_zolta(plugin, source, good.c_str(), result, error));
-  CHECK(result.IsClip());
+  EXPECT_TRUE(call_zolta(plugin, source, good.c_str(), result, error));
+  EXPECT_TRUE(result.IsClip());
 }

@@ -3,11 +3,11 @@
 #include <windows.h>
 // windows.h first: commctrl.h needs its types.
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "check.h"
 #include "config_dialog_layout.h"
 #include "dialog_driver.h"
 #include "filter_state.h"
@@ -43,8 +43,7 @@ int run_dialog(VdubInstance& instance, bool with_preview, const std::function<vo
   const bool driven = drive_dialog(
       kConfigDialogCaption, [&] { return instance.config(nullptr, with_preview); }, steps, result,
       problem);
-  if (!driven) check_note(problem);
-  CHECK(driven);
+  EXPECT_TRUE(driven) << problem;
   return driven ? result : -100;
 }
 
@@ -67,143 +66,142 @@ bool sliders_match_state(HWND dialog, const int32_t (&thresholds)[6]) {
 
 }  // namespace
 
-CHECK_GROUP(dialog_template, 30, "dialog: template 101 against its layout") {
+TEST(Dialog, Template101MatchesItsLayout) {
   HMODULE module = static_cast<HMODULE>(test_context().library.handle);
-  REQUIRE(module);
+  ASSERT_TRUE(module);
   HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(kConfigDialogResource), MAKEINTRESOURCEA(5));
-  REQUIRE(found);
+  ASSERT_TRUE(found);
   const uint8_t* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(module, found)));
-  REQUIRE(bytes);
+  ASSERT_TRUE(bytes);
   DialogTemplate dialog;
   std::string error;
   const bool read = read_dialog_template(bytes, SizeofResource(module, found), dialog, error);
-  if (!read) check_note(error);
-  REQUIRE(read);
+  ASSERT_TRUE(read) << error;
 
   const std::vector<std::string> misfits = config_dialog_misfits(dialog);
-  for (const std::string& misfit : misfits) check_note(misfit);
-  CHECK(misfits.empty());
+  for (const std::string& misfit : misfits) ADD_FAILURE() << misfit;
 }
 
-CHECK_GROUP(dialog_session, 31, "dialog: used with the mouse and keyboard, then Cancel") {
-  REQUIRE(test_context().library.vdub_init);
+TEST(Dialog, UsedWithTheMouseAndKeyboardThenCancelled) {
+  ASSERT_TRUE(test_context().library.vdub_init);
   initialise_common_controls();
   VdubHost host(init_entry(), deinit_entry(),
                 static_cast<HINSTANCE>(test_context().library.handle));
-  REQUIRE(host.load() == 0);
+  ASSERT_TRUE(host.load() == 0);
   VdubInstance instance(host);
   instance.set_frame(64, 48);
   instance.init();
   FilterState& state = state_of(instance);
   // Cb thresholds 5, 10, ... 30 and Cr 200; Y keeps its defaults.
-  REQUIRE(instance.run_script("Config(0, 0, 0, 1290, 3860, 6430, 51400, 51400, 51400)"));
+  ASSERT_TRUE(instance.run_script("Config(0, 0, 0, 1290, 3860, 6430, 51400, 51400, 51400)"));
   RecordingPreview& preview = instance.preview;
 
   const int result = run_dialog(instance, true, [&](HWND dialog) {
     // As opened on defaults.
-    CHECK(sliders_show(dialog, state.thresholds[0]));
-    CHECK(is_checked(dialog, 1022) && !is_checked(dialog, 1023) && !is_checked(dialog, 1024));
-    CHECK(is_checked(dialog, 1009));
-    CHECK(!is_checked(dialog, 1010));
-    CHECK(is_checked(dialog, 1011) && !is_checked(dialog, 1012) && !is_checked(dialog, 1021));
-    CHECK_EQ(preview.count("InitButton"), 1);
-    CHECK(preview.button == GetDlgItem(dialog, 9));
-    CHECK_EQ(preview.count("RedoFrame"), 0);
+    EXPECT_TRUE(sliders_show(dialog, state.thresholds[0]));
+    EXPECT_TRUE(is_checked(dialog, 1022) && !is_checked(dialog, 1023) && !is_checked(dialog, 1024));
+    EXPECT_TRUE(is_checked(dialog, 1009));
+    EXPECT_TRUE(!is_checked(dialog, 1010));
+    EXPECT_TRUE(is_checked(dialog, 1011) && !is_checked(dialog, 1012) && !is_checked(dialog, 1021));
+    EXPECT_EQ(preview.count("InitButton"), 1);
+    EXPECT_TRUE(preview.button == GetDlgItem(dialog, 9));
+    EXPECT_EQ(preview.count("RedoFrame"), 0);
     std::string problem;
     const std::string shot = test_context().output_dir + "/dialog.png";
     const bool saved = save_window_png(dialog, shot, problem);
-    if (!saved) check_note("screenshot: " + problem);
-    CHECK(saved);
+    EXPECT_TRUE(saved) << "screenshot: " << problem;
 
     // The live controls are those of the template.
     for (size_t i = 0; i < kConfigDialogControlCount; ++i) {
       const ExpectedControl& c = kConfigDialogControls[i];
-      if (c.id >= 0) CHECK(same_window_class(class_name(GetDlgItem(dialog, c.id)), c.window_class));
+      if (c.id >= 0) {
+        EXPECT_TRUE(same_window_class(class_name(GetDlgItem(dialog, c.id)), c.window_class));
+      }
     }
 
     // Plane Cb: its thresholds appear.
     click(dialog, 1012);
-    CHECK_EQ(state.plane, 1);
-    CHECK(sliders_show(dialog, state.thresholds[1]));
-    CHECK_EQ(preview.count("RedoFrame"), 1);
+    EXPECT_EQ(state.plane, 1);
+    EXPECT_TRUE(sliders_show(dialog, state.thresholds[1]));
+    EXPECT_EQ(preview.count("RedoFrame"), 1);
 
     // One step right on X1 writes all six positions into Cb only.
     const int redo_before_key = preview.count("RedoFrame");
     press_key(GetDlgItem(dialog, 1015), VK_RIGHT);
-    CHECK_EQ(state.thresholds[1][2], 16);
-    CHECK(sliders_match_state(dialog, state.thresholds[1]));
-    CHECK_EQ(item_text(dialog, 1004), std::string("16"));
-    CHECK(preview.count("RedoFrame") > redo_before_key);
+    EXPECT_EQ(state.thresholds[1][2], 16);
+    EXPECT_TRUE(sliders_match_state(dialog, state.thresholds[1]));
+    EXPECT_EQ(item_text(dialog, 1004), std::string("16"));
+    EXPECT_TRUE(preview.count("RedoFrame") > redo_before_key);
     // End of the range, and a page down from the start.
     press_key(GetDlgItem(dialog, 1013), VK_END);
-    CHECK_EQ(state.thresholds[1][0], 255);
-    CHECK_EQ(item_text(dialog, 1002), std::string("255"));
+    EXPECT_EQ(state.thresholds[1][0], 255);
+    EXPECT_EQ(item_text(dialog, 1002), std::string("255"));
     press_key(GetDlgItem(dialog, 1018), VK_HOME);
-    CHECK_EQ(state.thresholds[1][5], 0);
+    EXPECT_EQ(state.thresholds[1][5], 0);
     press_key(GetDlgItem(dialog, 1018), VK_NEXT);
-    CHECK(state.thresholds[1][5] > 0);
-    CHECK_EQ(state.thresholds[1][5], trackbar_position(dialog, 1018));
+    EXPECT_TRUE(state.thresholds[1][5] > 0);
+    EXPECT_EQ(state.thresholds[1][5], trackbar_position(dialog, 1018));
     // A mouse drag applies the positions on the way.
     const int y0_before = state.thresholds[1][1];
     const int redo_before_drag = preview.count("RedoFrame");
     drag_trackbar_thumb(GetDlgItem(dialog, 1014), 60, 6);
-    CHECK(state.thresholds[1][1] > y0_before);
-    CHECK_EQ(state.thresholds[1][1], trackbar_position(dialog, 1014));
-    CHECK(preview.count("RedoFrame") - redo_before_drag >= 3);
+    EXPECT_TRUE(state.thresholds[1][1] > y0_before);
+    EXPECT_EQ(state.thresholds[1][1], trackbar_position(dialog, 1014));
+    EXPECT_TRUE(preview.count("RedoFrame") - redo_before_drag >= 3);
     for (int i = 0; i < 6; ++i) {
-      CHECK_EQ(state.thresholds[0][i], 0);
-      CHECK_EQ(state.thresholds[2][i], 200);
+      EXPECT_EQ(state.thresholds[0][i], 0);
+      EXPECT_EQ(state.thresholds[2][i], 200);
     }
 
     // Typing into a number box changes no threshold; the next slider move
     // overwrites the box.
     SetDlgItemTextA(dialog, 1003, "77");
-    CHECK(state.thresholds[1][1] != 77);
+    EXPECT_TRUE(state.thresholds[1][1] != 77);
     press_key(GetDlgItem(dialog, 1016), VK_LEFT);
-    CHECK_EQ(item_text(dialog, 1003), std::to_string(state.thresholds[1][1]));
+    EXPECT_EQ(item_text(dialog, 1003), std::to_string(state.thresholds[1][1]));
 
     // The two check boxes.
     const int redo_before_boxes = preview.count("RedoFrame");
     click(dialog, 1009);
-    CHECK_EQ(state.enabled, 0);
+    EXPECT_EQ(state.enabled, 0);
     click(dialog, 1009);
-    CHECK_EQ(state.enabled, 1);
+    EXPECT_EQ(state.enabled, 1);
     click(dialog, 1010);
-    CHECK_EQ(state.show_plane, 1);
-    CHECK_EQ(preview.count("RedoFrame") - redo_before_boxes, 3);
+    EXPECT_EQ(state.show_plane, 1);
+    EXPECT_EQ(preview.count("RedoFrame") - redo_before_boxes, 3);
 
     // Modes.
     click(dialog, 1023);
-    CHECK_EQ(state.mode, static_cast<int32_t>(High));
+    EXPECT_EQ(state.mode, static_cast<int32_t>(High));
     click(dialog, 1024);
-    CHECK_EQ(state.mode, static_cast<int32_t>(Diff));
-    CHECK(is_checked(dialog, 1024) && !is_checked(dialog, 1022) && !is_checked(dialog, 1023));
+    EXPECT_EQ(state.mode, static_cast<int32_t>(Diff));
+    EXPECT_TRUE(is_checked(dialog, 1024) && !is_checked(dialog, 1022) && !is_checked(dialog, 1023));
 
     // The preview button toggles without refiltering.
     const int redo_before_toggle = preview.count("RedoFrame");
     click(dialog, 9);
-    CHECK_EQ(preview.count("Toggle"), 1);
-    CHECK(preview.toggle_window == dialog);
-    CHECK_EQ(preview.count("RedoFrame"), redo_before_toggle);
+    EXPECT_EQ(preview.count("Toggle"), 1);
+    EXPECT_TRUE(preview.toggle_window == dialog);
+    EXPECT_EQ(preview.count("RedoFrame"), redo_before_toggle);
 
     click(dialog, 2);  // Cancel
   });
-  CHECK_EQ(result, 1);
+  EXPECT_EQ(result, 1);
   // Cancel restores nothing.
-  CHECK_EQ(state.thresholds[1][0], 255);
-  CHECK_EQ(state.thresholds[1][2], 16);
-  CHECK_EQ(state.mode, static_cast<int32_t>(Diff));
-  CHECK_EQ(state.plane, 1);
-  CHECK_EQ(state.show_plane, 1);
-  CHECK(state.preview == &instance.preview);
+  EXPECT_EQ(state.thresholds[1][0], 255);
+  EXPECT_EQ(state.thresholds[1][2], 16);
+  EXPECT_EQ(state.mode, static_cast<int32_t>(Diff));
+  EXPECT_EQ(state.plane, 1);
+  EXPECT_EQ(state.show_plane, 1);
+  EXPECT_TRUE(state.preview == &instance.preview);
 }
 
-CHECK_GROUP(dialog_reopen, 32, "dialog: reopened, OK, Escape, the close box, no preview") {
-  REQUIRE(test_context().library.vdub_init);
+TEST(Dialog, ReopenedClosedByOkEscapeAndTheCloseBoxAndWithoutPreview) {
+  ASSERT_TRUE(test_context().library.vdub_init);
   initialise_common_controls();
   VdubHost host(init_entry(), deinit_entry(),
                 static_cast<HINSTANCE>(test_context().library.handle));
-  REQUIRE(host.load() == 0);
+  ASSERT_TRUE(host.load() == 0);
   VdubInstance instance(host);
   instance.set_frame(64, 48);
   instance.init();
@@ -213,41 +211,41 @@ CHECK_GROUP(dialog_reopen, 32, "dialog: reopened, OK, Escape, the close box, no 
   state.mode = High;
   state.enabled = 0;
   // Y: X0 = 300 through the script (first of the pair, 300 * 256).
-  REQUIRE(instance.run_script("Config(76800, 0, 0, 0, 0, 0, 2570, 2570, 2570)"));
+  ASSERT_TRUE(instance.run_script("Config(76800, 0, 0, 0, 0, 0, 2570, 2570, 2570)"));
 
   // Reopened: the settings as they stand, then OK without touching a mode.
   int result = run_dialog(instance, true, [&](HWND dialog) {
-    CHECK(is_checked(dialog, 1021));
-    CHECK(is_checked(dialog, 1023));
-    CHECK(!is_checked(dialog, 1009));
-    CHECK(sliders_show(dialog, state.thresholds[2]));
+    EXPECT_TRUE(is_checked(dialog, 1021));
+    EXPECT_TRUE(is_checked(dialog, 1023));
+    EXPECT_TRUE(!is_checked(dialog, 1009));
+    EXPECT_TRUE(sliders_show(dialog, state.thresholds[2]));
     preview.clear();
     click(dialog, 1);
-    CHECK_EQ(preview.count("RedoFrame"), 0);
+    EXPECT_EQ(preview.count("RedoFrame"), 0);
   });
-  CHECK_EQ(result, 0);
-  CHECK_EQ(state.mode, static_cast<int32_t>(High));
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(state.mode, static_cast<int32_t>(High));
 
   // Out-of-range threshold: shown as a number, the slider at its end; the
   // first slider move on the plane stores the slider's value. Then Escape.
   result = run_dialog(instance, true, [&](HWND dialog) {
     click(dialog, 1011);
-    CHECK_EQ(state.plane, 0);
-    CHECK_EQ(item_text(dialog, 1002), std::string("300"));
-    CHECK_EQ(trackbar_position(dialog, 1013), 255);
+    EXPECT_EQ(state.plane, 0);
+    EXPECT_EQ(item_text(dialog, 1002), std::string("300"));
+    EXPECT_EQ(trackbar_position(dialog, 1013), 255);
     press_key(GetDlgItem(dialog, 1014), VK_RIGHT);
-    CHECK_EQ(state.thresholds[0][0], 255);
-    CHECK_EQ(state.thresholds[0][1], 1);
+    EXPECT_EQ(state.thresholds[0][0], 255);
+    EXPECT_EQ(state.thresholds[0][1], 1);
     click(dialog, 1022);
     post_escape(dialog);
   });
-  CHECK_EQ(result, 1);
-  CHECK_EQ(state.mode, static_cast<int32_t>(Normal));
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(state.mode, static_cast<int32_t>(Normal));
 
   // The close box cancels.
   result = run_dialog(instance, true,
                       [&](HWND dialog) { SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
-  CHECK_EQ(result, 1);
+  EXPECT_EQ(result, 1);
 
   // A host without a preview: the controls still work.
   result = run_dialog(instance, false, [&](HWND dialog) {
@@ -255,17 +253,43 @@ CHECK_GROUP(dialog_reopen, 32, "dialog: reopened, OK, Escape, the close box, no 
     press_key(GetDlgItem(dialog, 1017), VK_RIGHT);
     click(dialog, 1);
   });
-  CHECK_EQ(result, 0);
-  CHECK_EQ(state.enabled, 1);
-  CHECK_EQ(state.thresholds[0][4], 1);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(state.enabled, 1);
+  EXPECT_EQ(state.thresholds[0][4], 1);
 
   // A module handle without the template: the platform's failure result
   // comes back unchanged and no setting moves.
   FilterState before = state;
   host.module().hInstModule = GetModuleHandleA(nullptr);
-  CHECK_EQ(instance.config(nullptr, true), -1);
-  CHECK(std::memcmp(before.thresholds, state.thresholds, sizeof before.thresholds) == 0);
-  CHECK_EQ(state.mode, before.mode);
-  CHECK_EQ(state.plane, before.plane);
-  CHECK_EQ(state.enabled, before.enabled);
+  EXPECT_EQ(instance.config(nullptr, true), -1);
+  EXPECT_TRUE(std::memcmp(before.thresholds, state.thresholds, sizeof before.thresholds) == 0);
+  EXPECT_EQ(state.mode, before.mode);
+  EXPECT_EQ(state.plane, before.plane);
+  EXPECT_EQ(state.enabled, before.enabled);
+}
+
+// Newer VirtualDub builds leave the module's instance field null.
+TEST(Dialog, OpensAndWorksForAHostThatNamesNoModule) {
+  ASSERT_TRUE(test_context().library.vdub_init);
+  initialise_common_controls();
+  VdubHost host(init_entry(), deinit_entry(), nullptr);
+  ASSERT_TRUE(host.load() == 0);
+  ASSERT_TRUE(host.module().hInstModule == nullptr);
+  VdubInstance instance(host);
+  instance.set_frame(64, 48);
+  instance.init();
+  FilterState& state = state_of(instance);
+  RecordingPreview& preview = instance.preview;
+
+  const int result = run_dialog(instance, true, [&](HWND dialog) {
+    EXPECT_TRUE(sliders_show(dialog, state.thresholds[0]));
+    EXPECT_TRUE(preview.button == GetDlgItem(dialog, 9));
+    click(dialog, 1021);
+    press_key(GetDlgItem(dialog, 1016), VK_RIGHT);
+    click(dialog, 1);
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(state.plane, 2);
+  EXPECT_EQ(state.thresholds[2][3], 1);
+  EXPECT_TRUE(preview.count("RedoFrame") >= 2);
 }

@@ -1,11 +1,12 @@
 // The frames the Windows library makes, compared byte for byte (by digest)
 // with what the native build made from the same pictures and settings.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "check.h"
 #include "frame_cases.h"
 #include "test_context.h"
 
@@ -24,46 +25,44 @@ bool read_text(const std::string& path, std::string& text) {
 
 }  // namespace
 
-CHECK_GROUP(frames_identical, 50, "frames: bit-identical to the native build") {
+TEST(Frames, BitIdenticalToTheNativeBuild) {
   const TestContext& context = test_context();
-  REQUIRE(context.library.handle);
-  if (context.digests_path.empty()) check_note("no native digests were given (--digests)");
-  REQUIRE(!context.digests_path.empty());
+  ASSERT_TRUE(context.library.handle);
+  ASSERT_FALSE(context.digests_path.empty()) << "no native digests were given (--digests)";
 
   std::string text;
   std::vector<FrameDigest> expected;
-  REQUIRE(read_text(context.digests_path, text));
-  REQUIRE(parse_digests(text, expected));
+  ASSERT_TRUE(read_text(context.digests_path, text));
+  ASSERT_TRUE(parse_digests(text, expected));
 
   std::vector<uint32_t> photo;
-  if (!context.picture_path.empty()) CHECK(read_words(context.picture_path, photo));
+  if (!context.picture_path.empty()) {
+    EXPECT_TRUE(read_words(context.picture_path, photo));
+  }
   const std::vector<TestPicture> pictures = test_pictures(photo.empty() ? nullptr : &photo);
   std::vector<FrameDigest> actual;
   std::string error;
   const bool ran = run_frame_cases(context.library, pictures, frame_cases(pictures),
                                    context.output_dir, actual, error);
-  if (!ran) check_note(error);
-  REQUIRE(ran);
+  ASSERT_TRUE(ran) << error;
 
   std::map<std::string, std::string> native;
   for (const FrameDigest& d : expected) native[d.name] = d.digest;
-  CHECK_EQ(actual.size(), expected.size());
+  EXPECT_EQ(actual.size(), expected.size());
   int equal = 0;
   for (const FrameDigest& d : actual) {
     const auto it = native.find(d.name);
     if (it == native.end()) {
-      check_note("not run natively: " + d.name);
-      CHECK(false);
+      ADD_FAILURE() << "not run natively: " << d.name;
     } else if (it->second != d.digest) {
-      check_note("differs: " + d.name + " native " + it->second + ", here " + d.digest);
-      CHECK(false);
+      ADD_FAILURE() << "differs: " << d.name << " native " << it->second << ", here " << d.digest;
     } else {
       ++equal;
     }
   }
   size_t photo_cases = 0;
   for (const FrameDigest& d : actual) photo_cases += d.name.find("/photo-") != std::string::npos;
-  check_note(std::to_string(equal) + " of " + std::to_string(actual.size()) + " frames equal, " +
-             std::to_string(photo_cases) + " of them of the photograph");
-  CHECK(photo_cases > 0);
+  std::printf("%d of %d frames equal, %d of them of the photograph\n", equal,
+              static_cast<int>(actual.size()), static_cast<int>(photo_cases));
+  EXPECT_TRUE(photo_cases > 0);
 }

@@ -30,6 +30,7 @@ INT_PTR WINAPI box_param(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC pr
   stub->procedure = procedure;
   stub->init_param = param;
   if (stub->fail_create) return -1;
+  if (stub->template_module && instance != stub->template_module) return -1;
   return stub->open(param);
 }
 

@@ -67,6 +67,9 @@ class DialogStub {
   DLGPROC procedure = nullptr;
   LPARAM init_param = 0;
   bool fail_create = false;  // DialogBoxParamA fails as USER32 does (-1)
+  // When set, the only module holding the template: a dialog asked of any
+  // other (or of none) is not found, and fails as USER32 does (-1).
+  HINSTANCE template_module = nullptr;
 
   std::function<void(DialogStub&)> user;  // runs while the dialog is open
 };

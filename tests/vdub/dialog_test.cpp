@@ -1,10 +1,13 @@
 // The configuration dialog against the recording USER32 stand-in: every
 // message it handles, the settings it writes and the preview calls it makes.
+#include <dlfcn.h>
+
 #include <cstring>
 #include <vector>
 
 #include "config_dialog.h"
 #include "dialog_stub.h"
+#include "filter_module.h"
 #include "resource.h"
 #include "vdub_fixture.h"
 
@@ -296,4 +299,40 @@ TEST_F(DialogTest, WorksWithoutAPreviewAndWithoutAWindowSystem) {
   // Natively, without the stand-in, no dialog can be created at all.
   install_dialog_api(nullptr);
   EXPECT_EQ(instance.config(kParent), -1);
+}
+
+// Newer VirtualDub builds leave the module's instance field null: the dialog
+// comes from the library's own image, and works as with an older host.
+TEST(DialogFromAHostWithoutModuleHandle, OpensFromTheLibrarysOwnImageAndWorks) {
+  VdubHost host(VirtualdubFilterModuleInit2, VirtualdubFilterModuleDeinit, nullptr);
+  ASSERT_EQ(host.load(), 0);
+  ASSERT_EQ(host.module().hInstModule, nullptr);
+  VdubInstance instance(host);
+  ASSERT_EQ(instance.init(), 0);
+  FilterState& state = *static_cast<FilterState*>(instance.data());
+
+  Dl_info image{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&VirtualdubFilterModuleInit2), &image), 0);
+  DialogStub dialog;
+  dialog.template_module = static_cast<HINSTANCE>(image.dli_fbase);
+  dialog.user = [](DialogStub& d) {
+    d.pick_radio(IDC_PLANE_CR, kPlanes);
+    d.drag(IDC_SLIDER_Y1, 42);
+    d.press(IDOK);
+  };
+  EXPECT_EQ(instance.config(kParent), 0);
+  EXPECT_EQ(dialog.boxes_opened, 1);
+  EXPECT_EQ(dialog.instance, dialog.template_module);
+  EXPECT_EQ(state.plane, 2);
+  EXPECT_EQ(state.thresholds[2][3], 42);
+  EXPECT_EQ(instance.preview.count("RedoFrame"), 2);
+
+  // A host that names its module still has its own handle used.
+  const HINSTANCE host_module = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x4000));
+  host.module().hInstModule = host_module;
+  dialog.template_module = host_module;
+  dialog.user = [](DialogStub& d) { d.press(IDCANCEL); };
+  EXPECT_EQ(instance.config(kParent), 1);
+  EXPECT_EQ(dialog.instance, host_module);
+  instance.end();
 }
