@@ -191,13 +191,17 @@ bool open_output(OutputFile& output, const std::string& path, std::string& error
   // A short name in the target's own folder: the rename stays on one file
   // system, and a legal name of any length leaves room for it.
   output.temporary = folder_of(output.target) + ".zolta-XXXXXX";
-  const int fd = mkostemp(&output.temporary[0], O_CLOEXEC);
+  int fd;
+  {
+    SignalBlock block;  // made and registered for cleanup at once
+    fd = mkostemp(&output.temporary[0], O_CLOEXEC);
+    if (fd >= 0) output.cleanup_slot = register_cleanup(output.temporary.c_str());
+  }
   if (fd < 0) {
     error = "cannot write " + path + ": " + reason(errno);
     output.temporary.clear();
     return false;
   }
-  output.cleanup_slot = register_cleanup(output.temporary.c_str());
   output.fd = fd;
   if (!attach_stream(output)) {
     error = "cannot write " + path + ": " + reason(errno);
