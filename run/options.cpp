@@ -182,10 +182,14 @@ const char* usage_text() {
          "Wavelet noise reduction through the zolta library (libzolta.so beside this program).\n"
          "INPUT and OUTPUT are files or '-' for standard input and output; the format is told\n"
          "by content and kept for the output:\n"
-         "  PNG, or binary PPM (P6, 8-bit, any number of pictures one after another):\n"
+         "  PNG or binary PPM (P6, 8-bit), one picture or several one after another:\n"
          "      the VirtualDub filter, on 32-bit RGB frames\n"
          "  YUV4MPEG2 with C422 (8-bit 4:2:2, e.g. ffmpeg -f yuv4mpegpipe -pix_fmt yuv422p):\n"
          "      the AviSynth filter ZOLTA, on YUY2 frames\n"
+         "Every picture's width and height must be multiples of 8 (the filter works on 8 x 8\n"
+         "blocks). OUTPUT appears only when the whole run succeeded; an existing file keeps its\n"
+         "links, mode and owner, and a read-only one is refused. Devices, pipes and /dev/stdout\n"
+         "are written in place.\n"
          "\n"
          "Settings (without either, every threshold is 0: no wavelet level is on):\n"
          "  --vcf FILE        a VirtualDub processing-settings file holding the filter\n"
@@ -206,5 +210,7 @@ const char* usage_text() {
          "Without arguments (or with --demo): Gaussian noise at a fixed seed on the bundled\n"
          "photograph, denoised through the VirtualDub filter; writes the noisy and denoised\n"
          "PNGs (to DIR, by default demo/ beside the program) and prints PSNR before and after.\n"
+         "  --sigma S           noise level, 0..255 (0: no noise, and PSNR says \"identical\")\n"
+         "  --seed N            noise seed, a non-negative integer\n"
          "  --demo-config TEXT  settings for the demo instead of the built-in ones\n";
 }
