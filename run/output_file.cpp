@@ -76,10 +76,13 @@ std::string folder_of(const std::string& path) {
 }
 
 // Follows symlinks to the name that is finally written; the result need not
-// exist. False with errno set on a loop or a failing lookup.
+// exist. Stops early at a name of a descriptor (a link to /dev/stdout is
+// standard output, not the file behind it). False with errno set on a loop or
+// a failing lookup.
 bool follow_links(const std::string& path, std::string& target) {
   target = path;
   for (int hops = 0; hops < 40; ++hops) {
+    if (descriptor_name(target) >= 0) return true;
     struct stat st;
     if (lstat(target.c_str(), &st) != 0) return errno == ENOENT;
     if (!S_ISLNK(st.st_mode)) return true;
@@ -154,17 +157,18 @@ bool open_output(OutputFile& output, const std::string& path, std::string& error
     }
     return open_stream(output, dup(1), error);
   }
-  const int named = descriptor_name(path);
+  if (!follow_links(path, output.target)) {
+    error = "cannot write " + path + ": " + reason(errno);
+    return false;
+  }
+  const int named = descriptor_name(output.target);
   if (named >= 0) {
+    output.target.clear();
     if (standard_stream_closed(named)) {
       error = "cannot write " + path + ": it names a descriptor that is closed";
       return false;
     }
     return open_stream(output, dup(named), error);
-  }
-  if (!follow_links(path, output.target)) {
-    error = "cannot write " + path + ": " + reason(errno);
-    return false;
   }
   struct stat st;
   if (stat(output.target.c_str(), &st) == 0) {
