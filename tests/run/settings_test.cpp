@@ -76,6 +76,23 @@ TEST(SavedSettingsText, TakesTheLineAfterTheFirstKeyLine) {
 
   EXPECT_FALSE(read_settings_file("/nonexistent/zolta.vcf", v, error));
   EXPECT_NE(error.find("/nonexistent/zolta.vcf"), std::string::npos);
+
+  // Only a small regular file can be a settings file; the largest one allowed
+  // is read whole.
+  const std::string dir = testing::TempDir();
+  const std::string longest = dir + "zolta-longest.vcf";
+  std::string file = settings_file_text(written);
+  file += std::string(static_cast<size_t>(kMaxSettingsFileBytes) - file.size(), ' ');
+  write_file(longest, file);
+  EXPECT_TRUE(read_settings_file(longest, v, error)) << error;
+  write_file(longest, file + " ");
+  EXPECT_FALSE(read_settings_file(longest, v, error));
+  EXPECT_NE(error.find("too long"), std::string::npos) << error;
+  std::remove(longest.c_str());
+  EXPECT_FALSE(read_settings_file("/dev/zero", v, error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  EXPECT_FALSE(read_settings_file(dir, v, error));
+  EXPECT_NE(error.find("is a directory"), std::string::npos) << error;
 }
 
 TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
@@ -118,6 +135,17 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
       {"--demo", "--mode", "diff"},
       {"--demo", "--sigma", "-1"},
       {"--demo", "--seed", "x"},
+      {"--demo", "--seed", " -1"},  // strtoull would take it as 2^64 - 1
+      {"--demo", "--seed", "-1"},
+      {"--demo", "--sigma", " 5"},
+      // Empty values would mean "not given" and undo an earlier option.
+      {"--config", "", "in", "out"},
+      {"--config=", "in", "out"},
+      {"--vcf", "", "in", "out"},
+      {"--vcf=", "in", "out"},
+      {"--config", "Config(0,0,0,0,0,0,0,0,0)", "--config", "", "in", "out"},
+      {"--demo", "--demo-config", ""},
+      {"--library=", "in", "out"},
   };
   for (const auto& args : refused) {
     error.clear();
