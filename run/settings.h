@@ -7,11 +7,16 @@
 #include <cstdint>
 #include <string>
 
+#include "zolta.h"
+
 using ConfigValues = std::array<int32_t, 9>;
 
 // The name the filter is registered under with VirtualDub, without its
 // version; the settings line follows the first line that contains it.
 extern const char kFilterKey[];
+
+// Everything here goes through the engine's settings codec of zolta.h and
+// takes values under its strict rule: each of the nine integers in 0..65535.
 
 // "Config(a, b, c, d, e, f, g, h, i)" with nine integers in 0..65535 (each
 // packs two thresholds of 0..255); blanks are free, a trailing ';' is allowed.
@@ -22,7 +27,7 @@ bool parse_config_call(const std::string& text, ConfigValues& values, std::strin
 bool parse_settings_text(const std::string& text, ConfigValues& values, std::string& error);
 
 // Settings files are small; a longer file is refused unread.
-constexpr long kMaxSettingsFileBytes = 4L << 20;
+constexpr long kMaxSettingsFileBytes = ZOLTA_SETTINGS_FILE_MAX;
 
 // Reads and parses a settings file; messages name the file and say what was
 // wrong (missing, a directory, not a regular file, too long, no settings).

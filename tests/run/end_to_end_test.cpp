@@ -215,7 +215,7 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
       {"$Z empty out", "empty"},
       {"$Z missing.png out", "missing.png"},
       {"$Z --mode diff ok.y4m out", "no views"},
-      {"$Z --vcf missing.vcf ok.y4m out", "cannot open settings file missing.vcf"},
+      {"$Z --vcf missing.vcf ok.y4m out", "cannot open settings file \"missing.vcf\""},
       {"$Z --vcf nokey.vcf ok.y4m out", "quilmer"},
       {"$Z --vcf nokey.vcf ok.png out", "quilmer"},
       {"$Z --config 'Config(1, 2)' ok.png out", "nine integers"},

@@ -116,9 +116,9 @@ TEST_F(ZoltaRun, SettingsFilesMustBeSmallRegularFiles) {
     const char* vcf;
     const char* message;
   } cases[] = {
-      {"/dev/zero", "settings file /dev/zero is not a regular file"},
-      {"folder.vcf", "settings file folder.vcf is a directory"},
-      {"long.vcf", "settings file long.vcf is too long"},
+      {"/dev/zero", "settings file \"/dev/zero\" is not a regular file"},
+      {"folder.vcf", "settings file \"folder.vcf\" is a directory"},
+      {"long.vcf", "settings file \"long.vcf\" is too long"},
   };
   for (const auto& c : cases) {
     for (const char* input : {"ok.png", "ok.y4m"}) {
@@ -146,9 +146,13 @@ TEST_F(ZoltaRun, ASettingsFileReadsTheSameOnEveryRoad) {
   } files[] = {
       {"plain.vcf", "VirtualDub.video.filters.instance[0]." + std::string(kConfig) + ";\n", true},
       {"blanks.vcf",
-       "VirtualDub.video.filters.instance[0].Config( 12336 ,\t8224 , 4112, 8224, 8224, 0, "
+       "VirtualDub.video.filters.instance[0].Config( 12336,\t8224, 4112, 8224, 8224, 0, "
        "65535, 4096, 16 );\n",
        true},
+      {"blank-before-comma.vcf",
+       "VirtualDub.video.filters.instance[0].Config(12336 , 8224, 4112, 8224, 8224, 0, "
+       "65535, 4096, 16);\n",
+       false},
       {"over.vcf", "VirtualDub.video.filters.instance[0].Config(70000, 0, 0, 0, 0, 0, 0, 0, 0);\n",
        false},
       {"negative.vcf", "VirtualDub.video.filters.instance[0].Config(-1, 0, 0, 0, 0, 0, 0, 0, 0);\n",
