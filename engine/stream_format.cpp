@@ -26,6 +26,8 @@ const FamilyRule kFamilies[] = {
 };
 constexpr int kFamilyCount = sizeof kFamilies / sizeof kFamilies[0];
 
+void fill_layout(StreamLayout& layout, const zolta_stream& s);
+
 bool valid_family(int32_t family) {
   return family >= 0 && family < kFamilyCount;
 }
@@ -98,6 +100,20 @@ int stream_layout(const zolta_stream& s, StreamLayout& layout, zolta_error* erro
                 static_cast<int>(s.width), static_cast<int>(s.height));
   }
 
+  fill_layout(layout, s);
+  return succeed(error);
+}
+
+StreamLayout packed_layout(zolta_family family, int32_t width, int32_t height) {
+  StreamLayout layout{};
+  fill_layout(layout, zolta_stream{family, ZOLTA_SAMPLE_INTEGER, 8, width, height});
+  return layout;
+}
+
+namespace {
+
+void fill_layout(StreamLayout& layout, const zolta_stream& s) {
+  const FamilyRule& f = kFamilies[s.family];
   layout.family = static_cast<zolta_family>(s.family);
   layout.is_float = s.sample == ZOLTA_SAMPLE_FLOAT;
   layout.bits = s.bits;
@@ -116,8 +132,9 @@ int stream_layout(const zolta_stream& s, StreamLayout& layout, zolta_error* erro
   layout.max_value = layout.is_float ? 0 : (1 << s.bits) - 1;
   layout.k_in = layout.is_float ? 255.0f : static_cast<float>(255.0 / ((1 << s.bits) - 1));
   layout.k_out = layout.is_float ? 1.0f / 255.0f : static_cast<float>(((1 << s.bits) - 1) / 255.0);
-  return succeed(error);
 }
+
+}  // namespace
 
 size_t frame_row_bytes(const StreamLayout& layout, int p) {
   switch (layout.family) {

@@ -9,8 +9,6 @@
 
 #include "zolta.h"
 
-const char kFilterKey[] = "quilmer";
-
 namespace {
 
 // The strict rule's check; on success copies the values out.

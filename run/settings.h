@@ -11,10 +11,6 @@
 
 using ConfigValues = std::array<int32_t, 9>;
 
-// The name the filter is registered under with VirtualDub, without its
-// version; the settings line follows the first line that contains it.
-extern const char kFilterKey[];
-
 // Everything here goes through the engine's settings codec of zolta.h and
 // takes values under its strict rule: each of the nine integers in 0..65535.
 

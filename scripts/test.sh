@@ -2,6 +2,7 @@
 # Builds every configuration once and runs all of zolta's tests:
 #   build/       native release build: unit, exactness and end-to-end tests
 #   build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, plus a bounded fuzz pass
+#   build-tsan/  clang with ThreadSanitizer: the tests of one denoiser shared by threads
 #   build-win/   the 32-bit Windows library zolta.vdf, tested inside Win32 processes under wine
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -15,8 +16,9 @@ status=0
 # Runs ctest in a build tree and adds its counts to the totals.
 run_ctest() {
   local dir=$1 log
+  shift
   log=$(mktemp)
-  (cd "$dir" && ctest --output-on-failure --timeout 600 -j"$jobs") 2>&1 | tee "$log"
+  (cd "$dir" && ctest --output-on-failure --timeout 600 -j"$jobs" "$@") 2>&1 | tee "$log"
   local line total bad
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
   if [ -z "$line" ]; then
@@ -52,6 +54,18 @@ if CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebIn
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest build-asan
 else
   echo "sanitizer build failed"; failed=$((failed + 1)); status=1
+fi
+
+section "thread sanitizer build (clang, the threading tests)"
+# Only the program of the threading tests: several threads share one
+# denoiser; ThreadSanitizer stops the run at the first data race.
+if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DZOLTA_TSAN=ON -DZOLTA_BENCH=OFF >/dev/null &&
+   cmake --build build-tsan --target zolta_api_thread_tests -j"$jobs"; then
+  section "thread sanitizer tests"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build-tsan -R '^Threads[.]'
+else
+  echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
 fi
 
 if [ -f scripts/win32-tests.sh ]; then
