@@ -42,7 +42,15 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
     const float* coarsest = s.approx[along_x.count - 1];
     for (int32_t r = 0; r < rows; ++r) {
       float* line = plane + r * stride;
-      if (loader) loader->load(loader->context, r, line);
+      if (loader) {
+        // The row arrives in a scratch row (free until the column pass) and
+        // its reconstruction goes straight into the plane.
+        float* arrived = s.column_rows[0];
+        loader->load(loader->context, r, arrived);
+        run_chain(dsp, along_x, bank, arrived, line, s, n);
+        if (high && along_y.count == 0) amplify_detail(line, coarsest, n);
+        continue;
+      }
       run_chain(dsp, along_x, bank, line, s.out_row, s, n);
       if (high && along_y.count == 0) amplify_detail(s.out_row, coarsest, n);
       for (int32_t i = 0; i < n; ++i) line[i] = s.out_row[i];

@@ -24,6 +24,13 @@ struct Geometry {
   uint64_t floats;  // the whole workspace, a multiple of 16
 };
 
+// Floats from one scratch row to the next: a line, its extension and a
+// little more, and never less than the legacy stack scratch's 3488, whose
+// spacing keeps the eleven rows apart in the caches.
+uint64_t scratch_slot(uint64_t line) {
+  return line + 512 > 3488 ? line + 512 : 3488;
+}
+
 uint64_t round16(uint64_t floats) {
   return (floats + 15) & ~uint64_t{15};
 }
@@ -48,7 +55,7 @@ Geometry geometry_of(const StreamLayout& layout) {
     }
   }
   g.scratch = at;
-  g.floats = round16(at + kScratchRowCount * (line + 512));
+  g.floats = round16(at + kScratchRowCount * scratch_slot(line));
   return g;
 }
 
@@ -111,7 +118,7 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
           present ? static_cast<ptrdiff_t>(layout.plane_width[p] + kPlaneMargin) : 0;
     }
     const int32_t line = layout.width > layout.height ? layout.width : layout.height;
-    w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(line) + 512);
+    w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(scratch_slot(line)));
   }
   succeed(error);
   return engine;

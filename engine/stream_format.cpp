@@ -167,8 +167,8 @@ int check_frame(const StreamLayout& layout, const zolta_frame& frame, const char
         stride < 0 ? uint64_t{0} - static_cast<uint64_t>(stride) : static_cast<uint64_t>(stride);
     if (magnitude < row) {
       return fail(error, ZOLTA_ERROR_FRAME,
-                  "%s frame: plane %d has a stride of %td bytes, less than its row of %zu bytes",
-                  which, p, stride, row);
+                  "%s frame: plane %d has a stride of %ld bytes, less than its row of %lu bytes",
+                  which, p, static_cast<long>(stride), static_cast<unsigned long>(row));
     }
     const uintptr_t a = static_cast<uintptr_t>(layout.sample_bytes) - 1;
     if ((reinterpret_cast<uintptr_t>(frame.data[p]) & a) != 0 ||
