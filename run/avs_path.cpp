@@ -1,13 +1,16 @@
 // YUV4MPEG2 4:2:2 through the library's AviSynth function: every frame is
 // packed into YUY2, served by a source clip, and taken back from the clip
 // that "ZOLTA" builds around it.
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "avs_host.h"
 #include "paths.h"
+#include "signals.h"
 #include "y4m_io.h"
 
 #ifdef _WIN32
@@ -21,8 +24,10 @@ namespace {
 // A settings file for the plugin, removed when the run is over.
 struct TemporarySettings {
   std::string path;
+  int cleanup_slot = -1;  // removed on a signal too
   ~TemporarySettings() {
     if (!path.empty()) std::remove(path.c_str());
+    unregister_cleanup(cleanup_slot);
   }
 };
 
@@ -33,16 +38,25 @@ bool write_temporary_settings(const ConfigValues& values, TemporarySettings& set
 #ifdef _WIN32
   std::FILE* file =
       _mktemp_s(&path[0], path.size() + 1) == 0 ? std::fopen(path.c_str(), "w") : nullptr;
+  if (file) settings.path = path;
 #else
-  const int fd = mkstemp(&path[0]);
+  int fd;
+  {
+    SignalBlock block;  // made and registered for cleanup at once
+    fd = mkstemp(&path[0]);
+    if (fd >= 0) {
+      settings.path = path;
+      settings.cleanup_slot = register_cleanup(path.c_str());
+    }
+  }
   std::FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
   if (fd >= 0 && !file) close(fd);
 #endif
   if (!file) {
-    error = "cannot write a temporary settings file in " + path.substr(0, path.rfind('/'));
+    error = "cannot write a temporary settings file in " + path.substr(0, path.rfind('/')) + ": " +
+            std::strerror(errno);
     return false;
   }
-  settings.path = path;
   const std::string text = settings_file_text(values);
   const bool written = std::fputs(text.c_str(), file) >= 0;
   if (std::fclose(file) != 0 || !written) {
@@ -64,16 +78,19 @@ bool run_y4m_stream(const LoadedLibrary& library, const RunOptions& options, Byt
   }
   Y4mHeader header;
   if (!read_y4m_header(input, header, error)) return false;
-
-  // The plugin reads its settings from a file: the one given, or one we write.
-  TemporarySettings temporary;
-  std::string settings_path = options.vcf_path;
-  if (settings_path.empty()) {
-    ConfigValues values{};
-    if (!settings_from_options(options, values, error)) return false;
-    if (!write_temporary_settings(values, temporary, error)) return false;
-    settings_path = temporary.path;
+  if (!frame_size_usable(header.width, header.height, error)) {
+    error += " (frame 1)";
+    return false;
   }
+
+  // The plugin reads its settings from a file: one we write, from settings
+  // read and checked as on the RGB road, so that a file means the same
+  // thresholds there and here.
+  TemporarySettings temporary;
+  ConfigValues values{};
+  if (!settings_from_options(options, values, error)) return false;
+  if (!write_temporary_settings(values, temporary, error)) return false;
+  const std::string settings_path = temporary.path;
 
   try {
     AvsEnvironment env;

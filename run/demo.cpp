@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "output_file.h"
 #include "paths.h"
 #include "png_io.h"
+#include "standard_streams.h"
 
 #ifndef ZOLTA_DEMO_PICTURE
 #define ZOLTA_DEMO_PICTURE "data/astronaut.png"
@@ -47,6 +49,15 @@ std::string config_text(const ConfigValues& values) {
   return text + ")";
 }
 
+// PSNR in dB; pictures without any difference (no noise at --sigma 0) have
+// no finite figure and are reported as identical.
+std::string psnr_text(double db) {
+  if (std::isinf(db)) return "identical (no difference)";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f dB", db);
+  return text;
+}
+
 std::string file_stem(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -62,7 +73,7 @@ int run_demo(const LoadedLibrary& library, const RunOptions& options) {
   ConfigValues settings = kDemoSettings;
   if (!options.demo_config.empty() && !parse_config_call(options.demo_config, settings, error)) {
     std::fprintf(stderr, "zolta-run: %s\n", error.c_str());
-    return 2;
+    return 1;  // a settings fault, as with --config
   }
   RgbPicture clean;
   if (!read_picture(source, clean, error)) {
@@ -97,8 +108,17 @@ int run_demo(const LoadedLibrary& library, const RunOptions& options) {
               clean.width, clean.height, options.sigma,
               static_cast<unsigned long long>(options.seed));
   std::printf("filter: VirtualDub path, %s\n", config_text(settings).c_str());
-  std::printf("PSNR noisy:    %.2f dB\n", before);
-  std::printf("PSNR denoised: %.2f dB (%+.2f dB)\n", after, after - before);
+  std::printf("PSNR noisy:    %s\n", psnr_text(before).c_str());
+  if (std::isinf(before) || std::isinf(after)) {
+    std::printf("PSNR denoised: %s\n", psnr_text(after).c_str());
+  } else {
+    std::printf("PSNR denoised: %.2f dB (%+.2f dB)\n", after, after - before);
+  }
   std::printf("written: %s\n         %s\n", noisy_path.c_str(), denoised_path.c_str());
+  if (standard_stream_closed(1) || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "zolta-run: cannot write the demo's report to standard output: %s\n",
+                 standard_stream_closed(1) ? "it is closed" : std::strerror(errno));
+    return 1;
+  }
   return 0;
 }

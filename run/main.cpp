@@ -1,7 +1,9 @@
 // zolta-run: the zolta filter on files and pipes, without VirtualDub or
 // AviSynth. It loads the library beside itself and drives it through its
 // exported entries only, as those two hosts do.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -15,6 +17,8 @@
 #include "png_io.h"
 #include "ppm_io.h"
 #include "progress.h"
+#include "signals.h"
+#include "standard_streams.h"
 #include "y4m_io.h"
 
 namespace {
@@ -44,8 +48,18 @@ int run_main(int argc, char** argv) {
   std::string error;
   if (!parse_options(argc, argv, options, error)) return fail(error, 2);
   if (options.help) {
+    if (standard_stream_closed(1)) return fail("standard output is closed: nowhere to write help");
     std::fputs(usage_text(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      return fail(std::string("cannot write the help text: ") + std::strerror(errno));
+    }
     return 0;
+  }
+  // Settings are checked before any input is read, so their faults are not
+  // hidden behind the input's.
+  if (!options.demo) {
+    ConfigValues values;
+    if (!settings_from_options(options, values, error)) return fail(error);
   }
 
   const std::string library_path =
@@ -75,6 +89,7 @@ int run_main(int argc, char** argv) {
         error = e.what();
       }
       finish_progress(progress);
+      if (!ok && output_failed(output)) error = output_error(output);
       if (ok && input.failed) {
         ok = false;
         error = "cannot read the input";
@@ -95,6 +110,8 @@ int run_main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  guard_standard_streams();
+  install_signal_cleanup();
   try {
     return run_main(argc, argv);
   } catch (const std::bad_alloc&) {

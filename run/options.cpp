@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -64,14 +65,18 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       arg.resize(eq);
       inline_value = true;
     }
+    // An empty value ("--config ''", "--vcf=") is refused: it would mean
+    // "nothing given" and quietly undo an earlier option.
     auto need_value = [&]() -> bool {
-      if (inline_value) return true;
-      if (i + 1 >= argc) {
-        error = arg + " needs a value";
-        return false;
+      if (!inline_value) {
+        if (i + 1 >= argc) {
+          error = arg + " needs a value";
+          return false;
+        }
+        value = argv[++i];
       }
-      value = argv[++i];
-      return true;
+      if (value.empty()) error = arg + " needs a value, not an empty one";
+      return !value.empty();
     };
     auto no_value = [&]() -> bool {
       if (inline_value) error = arg + " takes no value";
@@ -120,7 +125,8 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       if (!need_value()) return false;
       char* end = nullptr;
       options.sigma = std::strtod(value.c_str(), &end);
-      if (value.empty() || *end != '\0' || !(options.sigma >= 0 && options.sigma <= 255)) {
+      if (std::isspace(static_cast<unsigned char>(value[0])) || *end != '\0' ||
+          !(options.sigma >= 0 && options.sigma <= 255)) {
         error = "--sigma must be a number from 0 to 255, not \"" + value + "\"";
         return false;
       }
@@ -130,7 +136,7 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       char* end = nullptr;
       errno = 0;
       options.seed = std::strtoull(value.c_str(), &end, 10);
-      if (value.empty() || value[0] == '-' || *end != '\0' || errno == ERANGE) {
+      if (value[0] < '0' || value[0] > '9' || *end != '\0' || errno == ERANGE) {
         error = "--seed must be a non-negative integer, not \"" + value + "\"";
         return false;
       }
@@ -176,10 +182,14 @@ const char* usage_text() {
          "Wavelet noise reduction through the zolta library (libzolta.so beside this program).\n"
          "INPUT and OUTPUT are files or '-' for standard input and output; the format is told\n"
          "by content and kept for the output:\n"
-         "  PNG, or binary PPM (P6, 8-bit, any number of pictures one after another):\n"
+         "  PNG or binary PPM (P6, 8-bit), one picture or several one after another:\n"
          "      the VirtualDub filter, on 32-bit RGB frames\n"
          "  YUV4MPEG2 with C422 (8-bit 4:2:2, e.g. ffmpeg -f yuv4mpegpipe -pix_fmt yuv422p):\n"
          "      the AviSynth filter ZOLTA, on YUY2 frames\n"
+         "Every picture's width and height must be multiples of 8 (the filter works on 8 x 8\n"
+         "blocks). OUTPUT appears only when the whole run succeeded; an existing file keeps its\n"
+         "links, mode and owner, and a read-only one is refused. Devices, pipes and /dev/stdout\n"
+         "are written in place.\n"
          "\n"
          "Settings (without either, every threshold is 0: no wavelet level is on):\n"
          "  --vcf FILE        a VirtualDub processing-settings file holding the filter\n"
@@ -200,5 +210,7 @@ const char* usage_text() {
          "Without arguments (or with --demo): Gaussian noise at a fixed seed on the bundled\n"
          "photograph, denoised through the VirtualDub filter; writes the noisy and denoised\n"
          "PNGs (to DIR, by default demo/ beside the program) and prints PSNR before and after.\n"
+         "  --sigma S           noise level, 0..255 (0: no noise, and PSNR says \"identical\")\n"
+         "  --seed N            noise seed, a non-negative integer\n"
          "  --demo-config TEXT  settings for the demo instead of the built-in ones\n";
 }

@@ -23,3 +23,10 @@ void rgb32_to_picture(const uint32_t* in, int width, int height, RgbPicture& pic
     p[2] = static_cast<uint8_t>(in[i]);
   }
 }
+
+bool frame_size_usable(long long width, long long height, std::string& error) {
+  if (width > 0 && height > 0 && width % 8 == 0 && height % 8 == 0) return true;
+  error = "the picture is " + std::to_string(width) + " x " + std::to_string(height) +
+          ": the filter needs a width and a height that are multiples of 8";
+  return false;
+}

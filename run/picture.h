@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct RgbPicture {
@@ -21,6 +22,10 @@ inline bool picture_size_allowed(long long width, long long height) {
   return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
          width * height <= kMaxPicturePixels;
 }
+
+// The filter works on whole 8 x 8 blocks: width and height must be multiples
+// of 8. False with a message that gives the size and this rule.
+bool frame_size_usable(long long width, long long height, std::string& error);
 
 // Little-endian words with blue in byte 0, green in 1, red in 2, and 0 in the
 // fourth byte; rows back to back.

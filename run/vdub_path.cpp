@@ -114,22 +114,22 @@ bool run_rgb_stream(const LoadedLibrary& library, const RunOptions& options, Rgb
     VdubSession session(library);
     if (!open_session(session, values, &options, error)) return false;
     RgbPicture picture, filtered;
-    if (format == RgbFormat::Png) {
-      if (!read_png(input, picture, error)) return false;
-      if (!filter_picture(session, picture, filtered, error)) return false;
-      if (!write_png(out, filtered, error)) return false;
-      count_frame(progress);
-      return true;
-    }
+    const bool png = format == RgbFormat::Png;
     for (int n = 1;; ++n) {
-      const ReadResult got = read_ppm(input, picture, error);
+      const ReadResult got =
+          png ? read_png_frame(input, picture, error) : read_ppm(input, picture, error);
       if (got == ReadResult::End) break;
       if (got == ReadResult::Error) {
         error += " (picture " + std::to_string(n) + ")";
         return false;
       }
+      if (!frame_size_usable(picture.width, picture.height, error)) {
+        error += " (picture " + std::to_string(n) + ")";
+        return false;
+      }
       if (!filter_picture(session, picture, filtered, error)) return false;
-      if (!write_ppm(out, filtered)) {
+      const bool written = png ? write_png(out, filtered, error) : write_ppm(out, filtered);
+      if (!written) {
         error = "cannot write the output";
         return false;
       }
