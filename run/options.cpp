@@ -7,6 +7,9 @@
 
 namespace {
 
+constexpr int kMaxThreads = 1024;
+constexpr double kMaxSigma = 50;
+
 bool parse_mode(const std::string& v, int& mode) {
   if (v == "normal")
     mode = 0;
@@ -104,9 +107,23 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
     } else if (arg == "--off") {
       if (!no_value()) return false;
       options.off = true;
-    } else if (arg == "--library") {
+    } else if (arg == "--thresholds") {
       if (!need_value()) return false;
-      options.library = value;
+      options.thresholds_text = value;
+    } else if (arg == "--threads") {
+      if (!need_value()) return false;
+      char* end = nullptr;
+      errno = 0;
+      const long n = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || errno == ERANGE || n < 1 || n > kMaxThreads) {
+        error = "--threads must be an integer from 1 to " + std::to_string(kMaxThreads) +
+                ", not \"" + value + "\"";
+        return false;
+      }
+      options.threads = static_cast<int>(n);
+    } else if (arg == "--estimate") {
+      if (!no_value()) return false;
+      options.estimate = true;
     } else if (arg == "--demo") {
       if (!no_value()) return false;
       options.demo = true;
@@ -118,13 +135,16 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       demo_only_given = true;
     } else if (arg == "--sigma") {
       if (!need_value()) return false;
-      char* end = nullptr;
-      options.sigma = std::strtod(value.c_str(), &end);
-      if (value.empty() || *end != '\0' || !(options.sigma >= 0 && options.sigma <= 255)) {
-        error = "--sigma must be a number from 0 to 255, not \"" + value + "\"";
-        return false;
+      options.sigma_given = true;
+      options.sigma_auto = value == "auto";
+      if (!options.sigma_auto) {
+        char* end = nullptr;
+        options.sigma = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !(options.sigma >= 0 && options.sigma <= 255)) {
+          error = "--sigma must be auto or a number from 0 to 255, not \"" + value + "\"";
+          return false;
+        }
       }
-      demo_only_given = true;
     } else if (arg == "--seed") {
       if (!need_value()) return false;
       char* end = nullptr;
@@ -141,24 +161,44 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
     }
   }
   if (options.help) return true;
-  if (!options.vcf_path.empty() && !options.config_text.empty()) {
-    error = "give either --vcf or --config, not both";
+  const int settings_given = !options.vcf_path.empty() + !options.config_text.empty() +
+                             !options.thresholds_text.empty() + (options.sigma_given && !options.demo);
+  if (settings_given > 1) {
+    error = "give one of --vcf, --config, --thresholds and --sigma, not several";
     return false;
   }
   if (options.demo) {
+    if (options.sigma_auto) {
+      error = "the demo's --sigma is the noise it adds: a number from 0 to 255, not auto";
+      return false;
+    }
     if (!positional.empty()) {
       error = "the demo takes no INPUT or OUTPUT";
       return false;
     }
-    if (!options.vcf_path.empty() || !options.config_text.empty() || has_view_options(options)) {
+    if (!options.vcf_path.empty() || !options.config_text.empty() ||
+        !options.thresholds_text.empty() || options.estimate || has_view_options(options)) {
       error = "the demo takes --picture, --out-dir, --sigma, --seed and --demo-config only";
       return false;
     }
     return true;
   }
   if (demo_only_given) {
-    error = "--picture, --out-dir, --sigma, --seed and --demo-config belong to --demo";
+    error = "--picture, --out-dir, --seed and --demo-config belong to --demo";
     return false;
+  }
+  if (options.sigma_given && !options.sigma_auto &&
+      !(options.sigma > 0 && options.sigma <= kMaxSigma)) {
+    error = "--sigma must be auto or a number above 0 and at most 50";
+    return false;
+  }
+  if (options.estimate) {
+    if (positional.size() != 1) {
+      error = "--estimate takes INPUT only (see zolta-run --help)";
+      return false;
+    }
+    options.input = positional[0];
+    return true;
   }
   if (positional.size() != 2) {
     error = "expected INPUT and OUTPUT (see zolta-run --help)";
