@@ -3,10 +3,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "standard_streams.h"
+
 bool open_reader(ByteReader& reader, const std::string& path, std::string& error) {
   reader.begin = reader.end = 0;
   reader.at_eof = reader.failed = false;
   if (path == "-") {
+    if (standard_stream_closed(0)) {
+      error = "standard input is closed: nothing to read from \"-\"";
+      return false;
+    }
     reader.file = stdin;
     reader.owned = false;
     return true;

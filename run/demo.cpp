@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -13,6 +14,7 @@
 #include "png_io.h"
 #include "program_directory.h"
 #include "settings.h"
+#include "standard_streams.h"
 
 #ifndef ZOLTA_DEMO_PICTURE
 #define ZOLTA_DEMO_PICTURE "data/astronaut.png"
@@ -65,6 +67,15 @@ bool save_picture(const std::string& path, const Picture& picture, std::string& 
   return commit_output(out, error);
 }
 
+// PSNR in dB; pictures without any difference (no noise at --sigma 0) have
+// no finite figure and are reported as identical.
+std::string psnr_text(double db) {
+  if (std::isinf(db)) return "identical (no difference)";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f dB", db);
+  return text;
+}
+
 std::string file_stem(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -80,7 +91,7 @@ int run_demo(const RunOptions& options) {
   zolta_settings settings;
   if (!demo_settings(options, settings, error)) {
     std::fprintf(stderr, "zolta-run: %s\n", error.c_str());
-    return 2;
+    return 1;  // a settings fault, as with --config
   }
   Picture clean;
   if (!read_picture(source, clean, error)) {
@@ -118,8 +129,17 @@ int run_demo(const RunOptions& options) {
   const std::string config = config_text(settings);
   std::printf("settings: --thresholds %s%s%s\n", thresholds_text(settings).c_str(),
               config.empty() ? "" : "\n          ", config.c_str());
-  std::printf("PSNR noisy:    %.2f dB\n", before);
-  std::printf("PSNR denoised: %.2f dB (%+.2f dB)\n", after, after - before);
+  std::printf("PSNR noisy:    %s\n", psnr_text(before).c_str());
+  if (std::isinf(before) || std::isinf(after)) {
+    std::printf("PSNR denoised: %s\n", psnr_text(after).c_str());
+  } else {
+    std::printf("PSNR denoised: %.2f dB (%+.2f dB)\n", after, after - before);
+  }
   std::printf("written: %s\n         %s\n", noisy_path.c_str(), denoised_path.c_str());
+  if (standard_stream_closed(1) || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "zolta-run: cannot write the demo's report to standard output: %s\n",
+                 standard_stream_closed(1) ? "it is closed" : std::strerror(errno));
+    return 1;
+  }
   return 0;
 }

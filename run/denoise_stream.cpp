@@ -149,12 +149,7 @@ class PngFormat : public PictureFormat {
  public:
   const char* unit() const override { return "picture"; }
   ReadResult read(ByteReader& input, StreamItem& item, std::string& error) override {
-    if (reader_done(input)) return ReadResult::End;
-    if (!starts_png(input)) {
-      error = "bad PNG input: the stream goes on with bytes that are not a PNG picture";
-      return ReadResult::Error;
-    }
-    return read_png(input, item.picture, error) ? ReadResult::Frame : ReadResult::Error;
+    return read_png_frame(input, item.picture, error);
   }
   bool write(std::FILE* out, const StreamItem& item, std::string& error) override {
     return write_png(out, item.picture, error);

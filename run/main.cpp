@@ -1,7 +1,9 @@
 // zolta-run: the zolta filter on files and pipes, without VirtualDub or
 // AviSynth. It drives the library (libzolta.so, found beside the program)
 // through its public interface, zolta.h.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -12,6 +14,8 @@
 #include "options.h"
 #include "output_file.h"
 #include "progress.h"
+#include "signals.h"
+#include "standard_streams.h"
 
 namespace {
 
@@ -34,10 +38,18 @@ int run_main(int argc, char** argv) {
   std::string error;
   if (!parse_options(argc, argv, options, error)) return fail(error, 2);
   if (options.help) {
+    if (standard_stream_closed(1)) return fail("standard output is closed: nowhere to write help");
     std::fputs(usage_text(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      return fail(std::string("cannot write the help text: ") + std::strerror(errno));
+    }
     return 0;
   }
   if (options.demo) return run_demo(options);
+  // Settings are checked before any input is read, so their faults are not
+  // hidden behind the input's.
+  zolta_settings settings;
+  if (!settings_from_options(options, settings, error)) return fail(error);
   if (options.estimate) return run_estimate(options);
 
   int status = 1;
@@ -58,6 +70,7 @@ int run_main(int argc, char** argv) {
       error = e.what();
     }
     finish_progress(progress);
+    if (!ok && output_failed(output)) error = output_error(output);
     if (ok && input.failed) {
       ok = false;
       error = "cannot read the input";
@@ -76,6 +89,8 @@ int run_main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  guard_standard_streams();
+  install_signal_cleanup();
   try {
     return run_main(argc, argv);
   } catch (const std::bad_alloc&) {

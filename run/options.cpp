@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -67,14 +68,18 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       arg.resize(eq);
       inline_value = true;
     }
+    // An empty value ("--config ''", "--vcf=") is refused: it would mean
+    // "nothing given" and quietly undo an earlier option.
     auto need_value = [&]() -> bool {
-      if (inline_value) return true;
-      if (i + 1 >= argc) {
-        error = arg + " needs a value";
-        return false;
+      if (!inline_value) {
+        if (i + 1 >= argc) {
+          error = arg + " needs a value";
+          return false;
+        }
+        value = argv[++i];
       }
-      value = argv[++i];
-      return true;
+      if (value.empty()) error = arg + " needs a value, not an empty one";
+      return !value.empty();
     };
     auto no_value = [&]() -> bool {
       if (inline_value) error = arg + " takes no value";
@@ -140,7 +145,8 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       if (!options.sigma_auto) {
         char* end = nullptr;
         options.sigma = std::strtod(value.c_str(), &end);
-        if (value.empty() || *end != '\0' || !(options.sigma >= 0 && options.sigma <= 255)) {
+        if (std::isspace(static_cast<unsigned char>(value[0])) || *end != '\0' ||
+            !(options.sigma >= 0 && options.sigma <= 255)) {
           error = "--sigma must be auto or a number from 0 to 255, not \"" + value + "\"";
           return false;
         }
@@ -150,7 +156,7 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       char* end = nullptr;
       errno = 0;
       options.seed = std::strtoull(value.c_str(), &end, 10);
-      if (value.empty() || value[0] == '-' || *end != '\0' || errno == ERANGE) {
+      if (value[0] < '0' || value[0] > '9' || *end != '\0' || errno == ERANGE) {
         error = "--seed must be a non-negative integer, not \"" + value + "\"";
         return false;
       }

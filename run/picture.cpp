@@ -46,3 +46,10 @@ void swap_bytes16(uint8_t* words, size_t count) {
     words[2 * i + 1] = low;
   }
 }
+
+bool frame_size_usable(long long width, long long height, std::string& error) {
+  if (width > 0 && height > 0 && width % 8 == 0 && height % 8 == 0) return true;
+  error = "the picture is " + std::to_string(width) + " x " + std::to_string(height) +
+          ": the filter needs a width and a height that are multiples of 8";
+  return false;
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct Picture {
@@ -47,6 +48,11 @@ inline bool picture_size_allowed(long long width, long long height) {
   return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
          width * height <= kMaxPicturePixels;
 }
+
+// Width and height both multiples of 8. False with a message that gives the
+// size and this rule. (The library's own rule, zolta_stream_check, is the one
+// zolta-run applies; this is the legacy faces'.)
+bool frame_size_usable(long long width, long long height, std::string& error);
 
 // Between an 8-bit RGB picture and little-endian words with blue in byte 0,
 // green in 1, red in 2 and 0 in the fourth byte, rows back to back: the

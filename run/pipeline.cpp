@@ -1,5 +1,8 @@
 #include "pipeline.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <climits>
 #include <condition_variable>
 #include <deque>
@@ -22,11 +25,22 @@ class Pipeline {
   bool run(std::string& error, PipelineStats* stats) {
     std::vector<std::thread> workers;
     std::thread writer;
+    // The threads started here leave the signals that end a run (interrupt,
+    // terminate, hang-up) to the calling thread, where a step that must not
+    // be cut can hold them back. A broken pipe stays with the writer.
+    sigset_t ending, saved;
+    sigemptyset(&ending);
+    sigaddset(&ending, SIGINT);
+    sigaddset(&ending, SIGTERM);
+    sigaddset(&ending, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &ending, &saved);
     try {
       for (int w = 0; w < stages_.threads; ++w) workers.emplace_back([this, w] { work_loop(w); });
       writer = std::thread([this] { write_loop(); });
+      pthread_sigmask(SIG_SETMASK, &saved, nullptr);
       read_loop();
     } catch (const std::system_error&) {
+      pthread_sigmask(SIG_SETMASK, &saved, nullptr);
       fail(0, "cannot start the worker threads");
       std::lock_guard<std::mutex> lock(mutex_);
       input_done_ = true;

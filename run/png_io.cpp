@@ -33,6 +33,13 @@ void on_read(png_structp png, png_bytep out, png_size_t count) {
 // pointers, so no local is left indeterminate after the jump.
 bool read_rows(png_structp png, png_infop info, Picture* picture) {
   if (setjmp(png_jmpbuf(png))) return false;
+  // Nothing but the picture is used: every ancillary chunk but tRNS is
+  // skipped unread (libpng would otherwise allocate the declared length of a
+  // text chunk up front), and what libpng still keeps is held to limits.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+  png_set_chunk_cache_max(png, kMaxPngChunksKept);
+  png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
@@ -157,4 +164,13 @@ bool write_png(std::FILE* file, const Picture& picture, std::string& error) {
   png_destroy_write_struct(&png, &info);
   if (!ok) error = std::string("cannot write PNG: ") + context.message;
   return ok;
+}
+
+ReadResult read_png_frame(ByteReader& reader, Picture& picture, std::string& error) {
+  if (reader_done(reader)) return ReadResult::End;
+  if (!starts_png(reader)) {
+    error = "bad PNG input: bytes after the last picture that are not a PNG picture";
+    return ReadResult::Error;
+  }
+  return read_png(reader, picture, error) ? ReadResult::Frame : ReadResult::Error;
 }
