@@ -402,7 +402,11 @@ bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out
     StreamItem& item = items[slot];
     zolta_error e{};
     const bool ok = format->bind(item, message) &&
-                    (zolta_stream_check(&item.stream, &e) == ZOLTA_OK || (message = e.message, false)) &&
+                    (zolta_stream_check(&item.stream, &e) == ZOLTA_OK ||
+                     (message = "a " + std::to_string(item.stream.width) + " x " +
+                                std::to_string(item.stream.height) + " " + format->unit() +
+                                ": " + e.message,
+                      false)) &&
                     denoisers[worker].process(settings, item.stream, item.frame, message);
     if (!ok) {
       message += " (" + frame_label(*format, index) + ")";

@@ -23,6 +23,7 @@
 #include "png_io.h"
 #include "ppm_io.h"
 #include "settings.h"
+#include "run_fixture.h"
 #include "test_files.h"
 #include "test_support.h"
 #include "y4m_io.h"
@@ -68,40 +69,12 @@ std::vector<uint8_t> engine_y4m(const std::vector<uint8_t>& planes, int width, i
   return out;
 }
 
-// A smooth picture with noise on it, so that the thresholds have work to do.
-Picture test_picture(int width, int height, uint64_t seed) {
-  Picture p;
-  p.width = width;
-  p.height = height;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      p.samples.push_back(static_cast<uint8_t>(x * 255 / width));
-      p.samples.push_back(static_cast<uint8_t>(y * 255 / height));
-      p.samples.push_back(static_cast<uint8_t>(((x / 8 + y / 8) & 1) ? 200 : 60));
-    }
-  NoiseSource noise = noise_source(seed);
-  add_gaussian_noise(p.samples, 12.0, noise);
-  return p;
-}
-
-std::vector<uint8_t> noisy_bytes(size_t n, uint64_t seed) {
-  std::vector<uint8_t> bytes(n, 128);
-  NoiseSource noise = noise_source(seed);
-  add_gaussian_noise(bytes, 30.0, noise);
-  return bytes;
-}
-
 // A processing-settings file as VirtualDub saves it, holding kSettingsText.
 void write_settings_file(const std::string& path) {
   write_file(path,
              "VirtualDub.video.filters.Add(\"quilmer (0.1)\");\n"
              "VirtualDub.video.filters.instance[0]." +
                  std::string(kSettingsText) + ";\n");
-}
-
-std::string png_file_bytes(const Picture& p) {
-  std::string error;
-  return written([&](FILE* f) { return write_png(f, p, error); });
 }
 
 std::string ppm_stream_bytes(const std::vector<Picture>& pictures) {
@@ -111,29 +84,6 @@ std::string ppm_stream_bytes(const std::vector<Picture>& pictures) {
     s.append(p.samples.begin(), p.samples.end());
   }
   return s;
-}
-
-Picture decode_png_file(const std::string& path) {
-  ByteReader reader;
-  std::string error;
-  Picture p;
-  EXPECT_TRUE(open_reader(reader, path, error));
-  EXPECT_TRUE(read_png(reader, p, error)) << path << ": " << error;
-  close_reader(reader);
-  return p;
-}
-
-std::vector<Picture> decode_ppm_file(const std::string& path) {
-  ByteReader reader;
-  std::string error;
-  std::vector<Picture> all;
-  EXPECT_TRUE(open_reader(reader, path, error));
-  Picture p;
-  ReadResult r;
-  while ((r = read_ppm(reader, p, error)) == ReadResult::Frame) all.push_back(p);
-  EXPECT_EQ(r, ReadResult::End) << error;
-  close_reader(reader);
-  return all;
 }
 
 struct Y4mClip {
@@ -166,46 +116,6 @@ Y4mClip noisy_clip(const std::string& header, int width, int height, size_t byte
   return clip;
 }
 
-// Peak resident memory in kilobytes of one run of a program.
-long peak_memory_kb(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int status = 0;
-  struct rusage usage {};
-  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    return -1;
-  return usage.ru_maxrss;
-}
-
-class ZoltaRun : public testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zolta-run-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = std::string(pattern) + "/";
-  }
-  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
-
-  // Runs a shell command line in the test's folder; zolta-run is "$Z".
-  int run(const std::string& command) {
-    const std::string line = "cd " + dir_ + " && Z='" ZOLTA_RUN "' && (" + command + ") >" + dir_ +
-                             "stdout 2>" + dir_ + "stderr";
-    const int status = std::system(line.c_str());
-    stderr_ = read_file(dir_ + "stderr");
-    stdout_ = read_file(dir_ + "stdout");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::string path(const std::string& name) const { return dir_ + name; }
-  // Files the failed run might have left behind.
-  bool leftovers() const {
-    return std::system(("ls -A " + dir_ + " | grep -q '^\\.zolta-'").c_str()) == 0;
-  }
-
-  std::string dir_, stdout_, stderr_;
-};
 
 }  // namespace
 
@@ -526,10 +436,18 @@ TEST_F(ZoltaRun, MemoryStaysFlatHoweverLongTheStream) {
     }
     write_file(path("long" + std::to_string(frames) + ".y4m"), clip);
   }
-  const long short_run = peak_memory_kb({ZOLTA_RUN, "--threads", "2", "--config", kSettingsText,
-                                         path("long40.y4m"), path("out40.y4m")});
-  const long long_run = peak_memory_kb({ZOLTA_RUN, "--threads", "2", "--config", kSettingsText,
-                                        path("long600.y4m"), path("out600.y4m")});
+  long peak[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    const std::string name = i == 0 ? "long40" : "long600";
+    RunChild child = start_zolta_run(
+        {"--threads", "2", "--config", kSettingsText, name + ".y4m", name + "-out.y4m"}, dir_,
+        dir_);
+    ASSERT_GT(child.pid, 0);
+    close(child.input);
+    const int status = wait_child(child.pid, &peak[i]);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+  }
+  const long short_run = peak[0], long_run = peak[1];
   ASSERT_GT(short_run, 0);
   ASSERT_GT(long_run, 0);
   EXPECT_LT(long_run, short_run + 4 * 1024) << short_run << " kB, then " << long_run << " kB";
