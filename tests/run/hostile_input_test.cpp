@@ -204,7 +204,7 @@ TEST_F(ZoltaRun, SmallSlipsGetOneClearAnswer) {
               has(stderr_, "(picture 2)"))
       << stderr_;
   ASSERT_EQ(run("$Z --help"), 0);
-  EXPECT_TRUE(has(stdout_, "multiples of 8")) << stdout_;
+  EXPECT_TRUE(has(stdout_, "multiple of 4")) << stdout_;
 
   // Without noise the demo has no finite PSNR to print, and says so.
   ASSERT_EQ(run("$Z --demo --sigma 0 --out-dir d"), 0) << stderr_;
