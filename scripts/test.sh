@@ -2,7 +2,8 @@
 # Builds every configuration once and runs all of zolta's tests:
 #   build/       native release build: unit, exactness and end-to-end tests
 #   build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, plus a bounded fuzz pass
-#   build-tsan/  clang with ThreadSanitizer: the tests of one denoiser shared by threads
+#   build-tsan/  clang with ThreadSanitizer: one denoiser shared by threads, zolta-run's frame
+#                pipeline alone and on the engine
 #   build-win/   the 32-bit Windows library zolta.vdf, its tests run by ctest inside Win32
 #                processes under wine
 #   build-arm64/ the library and the engine's tests for 64-bit ARM, run under qemu-user
@@ -74,14 +75,16 @@ else
   echo "ARM64 cross build failed"; failed=$((failed + 1)); status=1
 fi
 
-section "thread sanitizer build (clang, the threading tests)"
-# Only the program of the threading tests: several threads share one
-# denoiser; ThreadSanitizer stops the run at the first data race.
+section "thread sanitizer build (clang, the threaded code)"
+# Several threads share one denoiser; zolta-run's frame pipeline alone and on
+# the engine. ThreadSanitizer stops the run at the first data race.
 if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
      -DZOLTA_TSAN=ON -DZOLTA_BENCH=OFF >/dev/null &&
-   cmake --build build-tsan --target zolta_api_thread_tests -j"$jobs"; then
+   cmake --build build-tsan -j"$jobs" --target zolta_api_thread_tests zolta_run_format_tests \
+     zolta_run_end_to_end_tests; then
   section "thread sanitizer tests"
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build-tsan -R '^Threads[.]'
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    run_ctest build-tsan -R '^(Threads[.]|Pipeline[.]|ZoltaRun[.]EveryYuv4mpegLayout)'
 else
   echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
 fi

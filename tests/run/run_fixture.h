@@ -25,18 +25,18 @@
 #include "test_files.h"
 
 // A smooth picture with noise on it, so that the thresholds have work to do.
-inline RgbPicture test_picture(int width, int height, uint64_t seed) {
-  RgbPicture p;
+inline Picture test_picture(int width, int height, uint64_t seed) {
+  Picture p;
   p.width = width;
   p.height = height;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      p.rgb.push_back(static_cast<uint8_t>(x * 255 / width));
-      p.rgb.push_back(static_cast<uint8_t>(y * 255 / height));
-      p.rgb.push_back(static_cast<uint8_t>(((x / 8 + y / 8) & 1) ? 200 : 60));
+      p.samples.push_back(static_cast<uint8_t>(x * 255 / width));
+      p.samples.push_back(static_cast<uint8_t>(y * 255 / height));
+      p.samples.push_back(static_cast<uint8_t>(((x / 8 + y / 8) & 1) ? 200 : 60));
     }
   NoiseSource noise = noise_source(seed);
-  add_gaussian_noise(p.rgb, 12.0, noise);
+  add_gaussian_noise(p.samples, 12.0, noise);
   return p;
 }
 
@@ -47,36 +47,36 @@ inline std::vector<uint8_t> noisy_bytes(size_t n, uint64_t seed) {
   return bytes;
 }
 
-inline std::string png_file_bytes(const RgbPicture& p) {
+inline std::string png_file_bytes(const Picture& p) {
   std::string error;
   return written([&](FILE* f) { return write_png(f, p, error); });
 }
 
-inline std::string ppm_file_bytes(const std::vector<RgbPicture>& pictures) {
+inline std::string ppm_file_bytes(const std::vector<Picture>& pictures) {
   std::string s;
-  for (const RgbPicture& p : pictures) {
+  for (const Picture& p : pictures) {
     s += "P6\n" + std::to_string(p.width) + " " + std::to_string(p.height) + "\n255\n";
-    s.append(p.rgb.begin(), p.rgb.end());
+    s.append(p.samples.begin(), p.samples.end());
   }
   return s;
 }
 
-inline RgbPicture decode_png_file(const std::string& path) {
+inline Picture decode_png_file(const std::string& path) {
   ByteReader reader;
   std::string error;
-  RgbPicture p;
+  Picture p;
   EXPECT_TRUE(open_reader(reader, path, error));
   EXPECT_TRUE(read_png(reader, p, error)) << path << ": " << error;
   close_reader(reader);
   return p;
 }
 
-inline std::vector<RgbPicture> decode_ppm_file(const std::string& path) {
+inline std::vector<Picture> decode_ppm_file(const std::string& path) {
   ByteReader reader;
   std::string error;
-  std::vector<RgbPicture> all;
+  std::vector<Picture> all;
   EXPECT_TRUE(open_reader(reader, path, error));
-  RgbPicture p;
+  Picture p;
   ReadResult r;
   while ((r = read_ppm(reader, p, error)) == ReadResult::Frame) all.push_back(p);
   EXPECT_EQ(r, ReadResult::End) << error;
