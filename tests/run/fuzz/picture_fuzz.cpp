@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   reader.file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
   if (!reader.file) return 0;
   reader.owned = true;
-  RgbPicture picture;
+  Picture picture;
   std::string error;
 #ifdef ZOLTA_FUZZ_PNG
   if (starts_png(reader)) {
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       if (!picture_size_allowed(picture.width, picture.height) ||
-          picture.rgb.size() != static_cast<size_t>(picture.width) * picture.height * 3)
+          picture.samples.size() != picture_bytes(picture))
         std::abort();
       if (pictures > size) std::abort();  // every picture takes bytes
     }
