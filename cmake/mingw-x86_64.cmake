@@ -1,0 +1,26 @@
+# Cross build for 64-bit Windows with Debian's mingw-w64 toolchain
+# (packages g++-mingw-w64-x86-64 and binutils-mingw-w64-x86-64):
+#   cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+
+set(ZOLTA_MINGW_PREFIX x86_64-w64-mingw32)
+
+# The win32 thread model needs no winpthread runtime, so prefer it.
+find_program(ZOLTA_MINGW_CC NAMES ${ZOLTA_MINGW_PREFIX}-gcc-win32 ${ZOLTA_MINGW_PREFIX}-gcc
+             REQUIRED)
+find_program(ZOLTA_MINGW_CXX NAMES ${ZOLTA_MINGW_PREFIX}-g++-win32 ${ZOLTA_MINGW_PREFIX}-g++
+             REQUIRED)
+set(CMAKE_C_COMPILER ${ZOLTA_MINGW_CC})
+set(CMAKE_CXX_COMPILER ${ZOLTA_MINGW_CXX})
+set(CMAKE_RC_COMPILER ${ZOLTA_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ZOLTA_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Test programs built here run under 64-bit wine.
+find_program(ZOLTA_WINE64 NAMES wine64 wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ZOLTA_WINE64})
