@@ -1,12 +1,11 @@
 # GoogleTest built from Debian's source package (googletest, in
 # /usr/src/googletest) for a cross build, where no prebuilt library of the
-# target exists. Gives the same targets as find_package(GTest).
+# target exists. Gives the same targets as find_package(GTest). With MinGW it
+# needs the posix thread model (ZOLTA_MINGW_THREADS=posix in the toolchain).
 set(ZOLTA_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-# The Win32 thread model of MinGW has no std::mutex; GoogleTest then uses
-# the system's own locks.
 add_subdirectory(${ZOLTA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 foreach(t gtest gtest_main)
   if(TARGET ${t} AND NOT TARGET GTest::${t})

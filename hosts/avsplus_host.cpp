@@ -95,16 +95,24 @@ AvsHostState* state_of(AVS_ScriptEnvironment* env) {
 
 int bits_of(uint32_t pt) {
   switch ((pt >> 16) & 7) {
-    case 1: return 16;
-    case 2: return 32;
-    case 5: return 10;
-    case 6: return 12;
-    case 7: return 14;
-    default: return 8;
+    case 1:
+      return 16;
+    case 2:
+      return 32;
+    case 5:
+      return 10;
+    case 6:
+      return 12;
+    case 7:
+      return 14;
+    default:
+      return 8;
   }
 }
 
-int log2_sub(uint32_t code) { return static_cast<int>((code + 1) & 3); }
+int log2_sub(uint32_t code) {
+  return static_cast<int>((code + 1) & 3);
+}
 
 // The frame's planes: ids, sizes, bytes per sample.
 struct Layout {
@@ -247,8 +255,8 @@ AVS_VideoFrame* clip_frame(Clip* c, int n, std::string& error) {
     error = e ? e : "the filter returned no frame and no error";
     return nullptr;
   }
-  if (f->pixel_type != c->vi.pixel_type || f->view[0].row_size != layout_of(c->vi).widths[0] *
-                                                                        layout_of(c->vi).bytes ||
+  if (f->pixel_type != c->vi.pixel_type ||
+      f->view[0].row_size != layout_of(c->vi).widths[0] * layout_of(c->vi).bytes ||
       f->view[0].height != layout_of(c->vi).heights[0]) {
     s->violation("a frame whose format or size differs from the clip's");
   }
@@ -296,12 +304,18 @@ bool same_name(const std::string& a, const std::string& b) {
 
 bool accepts(char type, const AVS_Value& v) {
   switch (type) {
-    case 'c': return v.type == kAvsClip;
-    case 'b': return v.type == kAvsBool;
-    case 'i': return v.type == kAvsInt || v.type == kAvsLong;
-    case 'f': return v.type == kAvsFloat || v.type == kAvsInt || v.type == kAvsDouble;
-    case 's': return v.type == kAvsString;
-    default: return true;
+    case 'c':
+      return v.type == kAvsClip;
+    case 'b':
+      return v.type == kAvsBool;
+    case 'i':
+      return v.type == kAvsInt || v.type == kAvsLong;
+    case 'f':
+      return v.type == kAvsFloat || v.type == kAvsInt || v.type == kAvsDouble;
+    case 's':
+      return v.type == kAvsString;
+    default:
+      return true;
   }
 }
 
@@ -389,7 +403,9 @@ AVSPLUS_EXPORT AVS_VideoFrame* AVSC_CC avs_new_video_frame_p(AVS_ScriptEnvironme
   return f;
 }
 
-AVSPLUS_EXPORT void AVSC_CC avs_release_video_frame(AVS_VideoFrame* f) { frame_release(f); }
+AVSPLUS_EXPORT void AVSC_CC avs_release_video_frame(AVS_VideoFrame* f) {
+  frame_release(f);
+}
 
 AVSPLUS_EXPORT int AVSC_CC avs_get_pitch_p(const AVS_VideoFrame* f, int plane) {
   const AvsPlaneView* v = find_plane(f, plane);
@@ -424,20 +440,26 @@ AVSPLUS_EXPORT char* AVSC_CC avs_save_string(AVS_ScriptEnvironment* env, const c
                                              int length) {
   AvsHostState* s = state_of(env);
   HostLockGuard guard(s->lock);
-  s->saved.push_back(length < 0 ? std::string(text) : std::string(text, static_cast<size_t>(length)));
+  s->saved.push_back(length < 0 ? std::string(text)
+                                : std::string(text, static_cast<size_t>(length)));
   return &s->saved.back()[0];
 }
 
 AVSPLUS_EXPORT size_t AVSC_CC avs_get_env_property(AVS_ScriptEnvironment* env, int prop) {
   AvsHostState* s = state_of(env);
   switch (prop) {
-    case kAvsEnvPropertyLogicalCpus: return static_cast<size_t>(s->logical_cpus);
-    case 8: return 12;  // interface version
-    default: return 0;
+    case kAvsEnvPropertyLogicalCpus:
+      return static_cast<size_t>(s->logical_cpus);
+    case 8:
+      return 12;  // interface version
+    default:
+      return 0;
   }
 }
 
-AVSPLUS_EXPORT int AVSC_CC avs_get_version(AVS_Clip* /*c*/) { return 12; }
+AVSPLUS_EXPORT int AVSC_CC avs_get_version(AVS_Clip* /*c*/) {
+  return 12;
+}
 
 // ---- AvsPlusHost ------------------------------------------------------------------------------
 
@@ -584,11 +606,17 @@ int AvsPlusHost::cache_hint(AVS_Clip* clip, int hint, int range) {
   return c->fi.set_cache_hints(&c->fi, hint, range);
 }
 
-const AVS_VideoInfo& AvsPlusHost::video_info(AVS_Clip* clip) const { return clip->clip->vi; }
+const AVS_VideoInfo& AvsPlusHost::video_info(AVS_Clip* clip) const {
+  return clip->clip->vi;
+}
 
-void AvsPlusHost::release_clip(AVS_Clip* clip) { avs_release_clip(clip); }
+void AvsPlusHost::release_clip(AVS_Clip* clip) {
+  avs_release_clip(clip);
+}
 
-void AvsPlusHost::release_frame(AVS_VideoFrame* frame) { frame_release(frame); }
+void AvsPlusHost::release_frame(AVS_VideoFrame* frame) {
+  frame_release(frame);
+}
 
 AvsPlaneView AvsPlusHost::plane(AVS_VideoFrame* frame, int plane_id) const {
   const AvsPlaneView* v = find_plane(frame, plane_id);
@@ -601,10 +629,18 @@ int64_t AvsPlusHost::frame_int_property(AVS_VideoFrame* frame, const char* key,
   return it == frame->props.end() ? missing : it->second;
 }
 
-int AvsPlusHost::live_frames() const { return state_->live_frames.load(); }
-int AvsPlusHost::live_clips() const { return state_->live_clips.load(); }
-int AvsPlusHost::filter_frees() const { return state_->filter_frees.load(); }
-int AvsPlusHost::most_concurrent_calls() const { return state_->most_concurrent.load(); }
+int AvsPlusHost::live_frames() const {
+  return state_->live_frames.load();
+}
+int AvsPlusHost::live_clips() const {
+  return state_->live_clips.load();
+}
+int AvsPlusHost::filter_frees() const {
+  return state_->filter_frees.load();
+}
+int AvsPlusHost::most_concurrent_calls() const {
+  return state_->most_concurrent.load();
+}
 
 std::vector<std::string> AvsPlusHost::violations() const {
   HostLockGuard guard(state_->lock);

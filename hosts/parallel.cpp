@@ -48,13 +48,25 @@ void run_in_parallel(int workers, const std::function<void(int)>& work) {
 }
 
 #ifdef _WIN32
-HostLock::HostLock() { InitializeCriticalSection(&section_); }
-HostLock::~HostLock() { DeleteCriticalSection(&section_); }
-void HostLock::lock() { EnterCriticalSection(&section_); }
-void HostLock::unlock() { LeaveCriticalSection(&section_); }
+HostLock::HostLock() {
+  InitializeCriticalSection(&section_);
+}
+HostLock::~HostLock() {
+  DeleteCriticalSection(&section_);
+}
+void HostLock::lock() {
+  EnterCriticalSection(&section_);
+}
+void HostLock::unlock() {
+  LeaveCriticalSection(&section_);
+}
 #else
 HostLock::HostLock() = default;
 HostLock::~HostLock() = default;
-void HostLock::lock() { mutex_.lock(); }
-void HostLock::unlock() { mutex_.unlock(); }
+void HostLock::lock() {
+  mutex_.lock();
+}
+void HostLock::unlock() {
+  mutex_.unlock();
+}
 #endif

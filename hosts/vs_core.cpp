@@ -157,19 +157,28 @@ int type_of(const std::string& t) {
   return -1;
 }
 
-VsCore* core_of(const VSMap* map) { return map->core; }
+VsCore* core_of(const VSMap* map) {
+  return map->core;
+}
 
 int num_elements(const Value& v) {
   switch (v.type) {
-    case ptInt: return static_cast<int>(v.ints.size());
-    case ptFloat: return static_cast<int>(v.floats.size());
-    case ptData: return static_cast<int>(v.data.size());
-    case ptVideoNode: return static_cast<int>(v.nodes.size());
-    default: return 0;
+    case ptInt:
+      return static_cast<int>(v.ints.size());
+    case ptFloat:
+      return static_cast<int>(v.floats.size());
+    case ptData:
+      return static_cast<int>(v.data.size());
+    case ptVideoNode:
+      return static_cast<int>(v.nodes.size());
+    default:
+      return 0;
   }
 }
 
-void node_add_ref(VSNode* node) { node->refs.fetch_add(1); }
+void node_add_ref(VSNode* node) {
+  node->refs.fetch_add(1);
+}
 
 void node_release(VSNode* node);
 
@@ -244,7 +253,9 @@ VSFrame* make_frame(VsCore* core, const VSVideoFormat& format, int width, int he
 // ---- the VSAPI functions ----------------------------------------------------------
 
 // The core's handle is the VsCore itself.
-VsCore* from_core(VSCore* core) { return reinterpret_cast<VsCore*>(core); }
+VsCore* from_core(VSCore* core) {
+  return reinterpret_cast<VsCore*>(core);
+}
 
 void VS_CC create_video_filter(VSMap* out, const char* name, const VSVideoInfo* vi,
                                VSFilterGetFrame get_frame, VSFilterFree free, int mode,
@@ -280,9 +291,13 @@ void VS_CC create_video_filter(VSMap* out, const char* name, const VSVideoInfo* 
   v.nodes.push_back(node);
 }
 
-void VS_CC free_node(VSNode* node) { node_release(node); }
+void VS_CC free_node(VSNode* node) {
+  node_release(node);
+}
 
-const VSVideoInfo* VS_CC get_video_info(VSNode* node) { return &node->vi; }
+const VSVideoInfo* VS_CC get_video_info(VSNode* node) {
+  return &node->vi;
+}
 
 VSFrame* VS_CC new_video_frame(const VSVideoFormat* format, int width, int height,
                                const VSFrame* prop_src, VSCore* core) {
@@ -297,7 +312,9 @@ VSFrame* VS_CC new_video_frame(const VSVideoFormat* format, int width, int heigh
   return f;
 }
 
-void VS_CC free_frame(const VSFrame* frame) { frame_release(frame); }
+void VS_CC free_frame(const VSFrame* frame) {
+  frame_release(frame);
+}
 
 ptrdiff_t VS_CC get_stride(const VSFrame* f, int plane) {
   return plane >= 0 && plane < f->format.numPlanes ? f->stride[plane] : 0;
@@ -395,7 +412,9 @@ const Value* element(const VSMap* map, const char* key, int index, int type, int
   }
   if (error) *error = code;
   if (code != 0) {
-    if (!error) core_of(map)->violation(std::string("failed map read of \"") + key + "\" without an error pointer");
+    if (!error)
+      core_of(map)->violation(std::string("failed map read of \"") + key +
+                              "\" without an error pointer");
     return nullptr;
   }
   return v;
@@ -470,7 +489,9 @@ const VSAPI g_api = make_api();
 
 // ---- VSPLUGINAPI --------------------------------------------------------------------
 
-int VS_CC plugin_get_api_version() { return VS_MAKE_VERSION(4, 2); }
+int VS_CC plugin_get_api_version() {
+  return VS_MAKE_VERSION(4, 2);
+}
 
 int VS_CC plugin_config(const char* identifier, const char* name_space, const char* name,
                         int /*plugin_version*/, int api_version, int flags, VSPlugin* plugin) {
@@ -496,8 +517,7 @@ int VS_CC plugin_register(const char* name, const char* args, const char* return
   std::vector<ArgSpec> specs;
   if (r.config_calls == 0) c->violation("registerFunction before configPlugin");
   if (g_loading != c) c->violation("registerFunction after the entry returned");
-  if (!name || !valid_name(name) || !args || !parse_args(args, specs) || !return_type ||
-      !func) {
+  if (!name || !valid_name(name) || !args || !parse_args(args, specs) || !return_type || !func) {
     c->violation(std::string("registerFunction refused: ") + (name ? name : "(null)"));
     return 0;
   }
@@ -519,19 +539,25 @@ const VSPLUGINAPI g_plugin_api = {plugin_get_api_version, plugin_config, plugin_
 
 VsCore::VsCore(int threads) : threads_(threads) {}
 
-VsCore::~VsCore() { close_plugin_module(module_); }
+VsCore::~VsCore() {
+  close_plugin_module(module_);
+}
 
-const VSAPI* VsCore::api() const { return &g_api; }
+const VSAPI* VsCore::api() const {
+  return &g_api;
+}
 
-VSCore* VsCore::handle() { return reinterpret_cast<VSCore*>(this); }
+VSCore* VsCore::handle() {
+  return reinterpret_cast<VSCore*>(this);
+}
 
 bool VsCore::load_plugin(const std::string& path, std::string& error) {
   if (!open_plugin_module(path, module_, error)) return false;
   // The names the core looks up, in its order.
   static const char* const kNames[] = {"VapourSynthPluginInit2", "_VapourSynthPluginInit2@8"};
   const int names = sizeof(void*) == 4 ? 2 : 1;
-  VSInitPlugin init = reinterpret_cast<VSInitPlugin>(
-      find_plugin_export(module_, kNames, names, nullptr));
+  VSInitPlugin init =
+      reinterpret_cast<VSInitPlugin>(find_plugin_export(module_, kNames, names, nullptr));
   if (!init) {
     error = "No entry point found in " + path;
     close_plugin_module(module_);
@@ -684,11 +710,10 @@ const VSFrame* VsCore::produce(VSNode* node, int n, std::string& error) {
   if (result) {
     const VSVideoInfo& vi = node->vi;
     const VSVideoFormat& f = result->format;
-    const bool same_format = f.colorFamily == vi.format.colorFamily &&
-                             f.sampleType == vi.format.sampleType &&
-                             f.bitsPerSample == vi.format.bitsPerSample &&
-                             f.subSamplingW == vi.format.subSamplingW &&
-                             f.subSamplingH == vi.format.subSamplingH;
+    const bool same_format =
+        f.colorFamily == vi.format.colorFamily && f.sampleType == vi.format.sampleType &&
+        f.bitsPerSample == vi.format.bitsPerSample && f.subSamplingW == vi.format.subSamplingW &&
+        f.subSamplingH == vi.format.subSamplingH;
     if ((vi.format.colorFamily != cfUndefined && !same_format) ||
         (vi.width != 0 && (result->width != vi.width || result->height != vi.height))) {
       violation("a frame whose format or size differs from the node's");
@@ -752,33 +777,53 @@ void VsCore::set_node(VSMap* map, const char* key, VSNode* node) {
   v.nodes.push_back(node);
 }
 
-const char* VsCore::map_error(const VSMap* map) const { return map_get_error(map); }
+const char* VsCore::map_error(const VSMap* map) const {
+  return map_get_error(map);
+}
 
 VSNode* VsCore::map_node(const VSMap* map, const char* key) const {
   int err = 0;
   return map_get_node(map, key, 0, &err);
 }
 
-void VsCore::free_node(VSNode* node) { node_release(node); }
-void VsCore::free_frame(const VSFrame* frame) { frame_release(frame); }
+void VsCore::free_node(VSNode* node) {
+  node_release(node);
+}
+void VsCore::free_frame(const VSFrame* frame) {
+  frame_release(frame);
+}
 
-const VSVideoInfo& VsCore::video_info(VSNode* node) const { return node->vi; }
-int VsCore::node_filter_mode(VSNode* node) const { return node->is_source ? -1 : node->mode; }
+const VSVideoInfo& VsCore::video_info(VSNode* node) const {
+  return node->vi;
+}
+int VsCore::node_filter_mode(VSNode* node) const {
+  return node->is_source ? -1 : node->mode;
+}
 std::vector<VSFilterDependency> VsCore::node_dependencies(VSNode* node) const {
   return node->deps;
 }
 const uint8_t* VsCore::read_ptr(const VSFrame* f, int plane) const {
   return get_read_ptr(f, plane);
 }
-ptrdiff_t VsCore::stride(const VSFrame* f, int plane) const { return get_stride(f, plane); }
-int VsCore::frame_width(const VSFrame* f, int plane) const { return f->plane_width[plane]; }
-int VsCore::frame_height(const VSFrame* f, int plane) const { return f->plane_height[plane]; }
-const VSVideoFormat& VsCore::frame_format(const VSFrame* f) const { return f->format; }
+ptrdiff_t VsCore::stride(const VSFrame* f, int plane) const {
+  return get_stride(f, plane);
+}
+int VsCore::frame_width(const VSFrame* f, int plane) const {
+  return f->plane_width[plane];
+}
+int VsCore::frame_height(const VSFrame* f, int plane) const {
+  return f->plane_height[plane];
+}
+const VSVideoFormat& VsCore::frame_format(const VSFrame* f) const {
+  return f->format;
+}
 int64_t VsCore::frame_int_property(const VSFrame* f, const char* key, int64_t missing) const {
   auto it = f->props.find(key);
   return it == f->props.end() ? missing : it->second;
 }
-uint8_t* VsCore::write_ptr(VSFrame* f, int plane) { return f->data[plane]; }
+uint8_t* VsCore::write_ptr(VSFrame* f, int plane) {
+  return f->data[plane];
+}
 
 std::vector<std::string> VsCore::violations() const {
   HostLockGuard guard(lock_);
@@ -797,7 +842,9 @@ void VsCore::note_call_enter() {
   }
 }
 
-void VsCore::note_call_leave() { running_.fetch_sub(1); }
+void VsCore::note_call_leave() {
+  running_.fetch_sub(1);
+}
 
 uint32_t vs_format_id(int family, int sample_type, int bits, int sub_w, int sub_h) {
   return (static_cast<uint32_t>(family) << 28) | (static_cast<uint32_t>(sample_type) << 24) |

@@ -73,8 +73,7 @@ class VsCore {
 
   // Requests every frame in `frames` of `node` from `workers` threads at
   // once; results in the order of `frames`. Free the frames with free_frame.
-  std::vector<VsFrameResult> get_frames(VSNode* node, const std::vector<int>& frames,
-                                        int workers);
+  std::vector<VsFrameResult> get_frames(VSNode* node, const std::vector<int>& frames, int workers);
 
   // Host-side map access.
   VSMap* create_map();

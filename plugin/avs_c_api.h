@@ -60,8 +60,7 @@ struct AVS_Value {
 struct AVS_FilterInfo;
 typedef AVS_VideoFrame*(AVSC_CC* AVS_GetFrameFunc)(AVS_FilterInfo* fi, int n);
 typedef int(AVSC_CC* AVS_GetParityFunc)(AVS_FilterInfo* fi, int n);
-typedef int(AVSC_CC* AVS_GetAudioFunc)(AVS_FilterInfo* fi, void* buf, int64_t start,
-                                       int64_t count);
+typedef int(AVSC_CC* AVS_GetAudioFunc)(AVS_FilterInfo* fi, void* buf, int64_t start, int64_t count);
 typedef int(AVSC_CC* AVS_SetCacheHintsFunc)(AVS_FilterInfo* fi, int cachehints, int frame_range);
 typedef void(AVSC_CC* AVS_FreeFilterFunc)(AVS_FilterInfo* fi);
 
@@ -99,8 +98,7 @@ typedef void(AVSC_CC* avs_release_video_frame_func)(AVS_VideoFrame* f);
 typedef int(AVSC_CC* avs_get_pitch_p_func)(const AVS_VideoFrame* f, int plane);
 typedef const uint8_t*(AVSC_CC* avs_get_read_ptr_p_func)(const AVS_VideoFrame* f, int plane);
 typedef uint8_t*(AVSC_CC* avs_get_write_ptr_p_func)(const AVS_VideoFrame* f, int plane);
-typedef char*(AVSC_CC* avs_save_string_func)(AVS_ScriptEnvironment* env, const char* s,
-                                             int length);
+typedef char*(AVSC_CC* avs_save_string_func)(AVS_ScriptEnvironment* env, const char* s, int length);
 typedef size_t(AVSC_CC* avs_get_env_property_func)(AVS_ScriptEnvironment* env, int prop);
 
 }  // extern "C"

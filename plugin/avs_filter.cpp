@@ -41,7 +41,9 @@ const char* saved_message(AVS_ScriptEnvironment* env, const char* message) {
   return saved ? saved : kName;
 }
 
-bool defined(const AVS_Value& v) { return v.type != kAvsVoid; }
+bool defined(const AVS_Value& v) {
+  return v.type != kAvsVoid;
+}
 
 int64_t as_integer(const AVS_Value& v) {
 #if defined(_WIN32) && !defined(_WIN64)
@@ -54,16 +56,23 @@ int64_t as_integer(const AVS_Value& v) {
 
 double as_float(const AVS_Value& v) {
   switch (v.type) {
-    case kAvsInt: return v.d.integer;
-    case kAvsFloat: return v.d.floating_pt;
+    case kAvsInt:
+      return v.d.integer;
+    case kAvsFloat:
+      return v.d.floating_pt;
 #if defined(_WIN32) && !defined(_WIN64)
-    case kAvsLong: return static_cast<double>(*v.d.longlong_ptr);
-    case kAvsDouble: return *v.d.double_pt_ptr;
+    case kAvsLong:
+      return static_cast<double>(*v.d.longlong_ptr);
+    case kAvsDouble:
+      return *v.d.double_pt_ptr;
 #else
-    case kAvsLong: return static_cast<double>(v.d.longlong);
-    case kAvsDouble: return v.d.double_pt;
+    case kAvsLong:
+      return static_cast<double>(v.d.longlong);
+    case kAvsDouble:
+      return v.d.double_pt;
 #endif
-    default: return 0;
+    default:
+      return 0;
   }
 }
 

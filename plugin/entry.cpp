@@ -11,8 +11,7 @@
 
 extern "C" {
 
-ZOLTA_PLUGIN_EXPORT void VS_CC VapourSynthPluginInit2(VSPlugin* plugin,
-                                                      const VSPLUGINAPI* vspapi) {
+ZOLTA_PLUGIN_EXPORT void VS_CC VapourSynthPluginInit2(VSPlugin* plugin, const VSPLUGINAPI* vspapi) {
   vs_register_plugin(plugin, vspapi);
 }
 

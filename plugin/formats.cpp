@@ -34,17 +34,26 @@ int yuv_family(int log2_w, int log2_h) {
 // Bits of an AviSynth+ sample-bits code; 0 for a code without meaning.
 int avs_bits(uint32_t pixel_type) {
   switch ((pixel_type & kAvsCsSampleBitsMask) >> 16) {
-    case 0: return 8;
-    case 1: return 16;
-    case 2: return 32;
-    case 5: return 10;
-    case 6: return 12;
-    case 7: return 14;
-    default: return 0;
+    case 0:
+      return 8;
+    case 1:
+      return 16;
+    case 2:
+      return 32;
+    case 5:
+      return 10;
+    case 6:
+      return 12;
+    case 7:
+      return 14;
+    default:
+      return 0;
   }
 }
 
-int avs_log2_sub(uint32_t code) { return static_cast<int>((code + 1) & 3); }
+int avs_log2_sub(uint32_t code) {
+  return static_cast<int>((code + 1) & 3);
+}
 
 }  // namespace
 
@@ -165,8 +174,8 @@ int avs_stream_from_info(const AVS_VideoInfo& vi, zolta_stream* stream, AvsPlane
         m.plane_ids[2] = kAvsPlanarB;
       }
     } else if (pt & kAvsCsYuv) {
-      s.family = yuv_family(avs_log2_sub(pt & kAvsCsSubWMask),
-                            avs_log2_sub((pt & kAvsCsSubHMask) >> 8));
+      s.family =
+          yuv_family(avs_log2_sub(pt & kAvsCsSubWMask), avs_log2_sub((pt & kAvsCsSubHMask) >> 8));
       m.planes = 3;
       m.plane_ids[0] = kAvsPlanarY;
       m.plane_ids[1] = kAvsPlanarU;

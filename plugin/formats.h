@@ -14,8 +14,8 @@ int vs_stream_from_info(const VSVideoInfo& vi, const char* format_name, zolta_st
 
 // Where the engine's planes lie in an AviSynth+ frame.
 struct AvsPlaneMap {
-  int planes = 0;        // engine planes: 1 or 3
-  int plane_ids[3] = {};  // the host's plane id for engine plane 0, 1, 2
+  int planes = 0;          // engine planes: 1 or 3
+  int plane_ids[3] = {};   // the host's plane id for engine plane 0, 1, 2
   bool bottom_up = false;  // packed RGB: the first row in memory is the bottom one
 };
 

@@ -94,23 +94,23 @@ struct VSAPI {
   void(VS_CC* createVideoFilter)(VSMap* out, const char* name, const VSVideoInfo* vi,
                                  VSFilterGetFrame getFrame, VSFilterFree free, int filterMode,
                                  const VSFilterDependency* dependencies, int numDeps,
-                                 void* instanceData, VSCore* core);           // 0
-  VSUnusedMember unused_1_6[6];                                               // 1-6
-  void(VS_CC* freeNode)(VSNode* node);                                        // 7
-  VSUnusedMember unused_8_9[2];                                               // 8-9
-  const VSVideoInfo*(VS_CC* getVideoInfo)(VSNode* node);                      // 10
-  VSUnusedMember unused_11;                                                   // 11
+                                 void* instanceData, VSCore* core);  // 0
+  VSUnusedMember unused_1_6[6];                                      // 1-6
+  void(VS_CC* freeNode)(VSNode* node);                               // 7
+  VSUnusedMember unused_8_9[2];                                      // 8-9
+  const VSVideoInfo*(VS_CC* getVideoInfo)(VSNode* node);             // 10
+  VSUnusedMember unused_11;                                          // 11
   VSFrame*(VS_CC* newVideoFrame)(const VSVideoFormat* format, int width, int height,
-                                 const VSFrame* propSrc, VSCore* core);       // 12
-  VSUnusedMember unused_13_15[3];                                             // 13-15
-  void(VS_CC* freeFrame)(const VSFrame* f);                                   // 16
-  VSUnusedMember unused_17_20[4];                                             // 17-20
-  ptrdiff_t(VS_CC* getStride)(const VSFrame* f, int plane);                   // 21
-  const uint8_t*(VS_CC* getReadPtr)(const VSFrame* f, int plane);             // 22
-  uint8_t*(VS_CC* getWritePtr)(VSFrame* f, int plane);                        // 23
-  VSUnusedMember unused_24_29[6];                                             // 24-29
-  int(VS_CC* getVideoFormatName)(const VSVideoFormat* format, char* buffer);  // 30
-  VSUnusedMember unused_31_37[7];                                             // 31-37
+                                 const VSFrame* propSrc, VSCore* core);                  // 12
+  VSUnusedMember unused_13_15[3];                                                        // 13-15
+  void(VS_CC* freeFrame)(const VSFrame* f);                                              // 16
+  VSUnusedMember unused_17_20[4];                                                        // 17-20
+  ptrdiff_t(VS_CC* getStride)(const VSFrame* f, int plane);                              // 21
+  const uint8_t*(VS_CC* getReadPtr)(const VSFrame* f, int plane);                        // 22
+  uint8_t*(VS_CC* getWritePtr)(VSFrame* f, int plane);                                   // 23
+  VSUnusedMember unused_24_29[6];                                                        // 24-29
+  int(VS_CC* getVideoFormatName)(const VSVideoFormat* format, char* buffer);             // 30
+  VSUnusedMember unused_31_37[7];                                                        // 31-37
   const VSFrame*(VS_CC* getFrameFilter)(int n, VSNode* node, VSFrameContext* frameCtx);  // 38
   void(VS_CC* requestFrameFilter)(int n, VSNode* node, VSFrameContext* frameCtx);        // 39
   VSUnusedMember unused_40_41[2];                                                        // 40-41
@@ -158,7 +158,7 @@ static_assert(offsetof(VSCoreInfo, core) == kPointer &&
               "VSCoreInfo");
 static_assert(sizeof(VSPLUGINAPI) == 3 * kPointer, "VSPLUGINAPI");
 #define ZOLTA_VSAPI_SLOT(member, index) \
-  static_assert(offsetof(VSAPI, member) == (index) * kPointer, "VSAPI::" #member)
+  static_assert(offsetof(VSAPI, member) == (index)*kPointer, "VSAPI::" #member)
 ZOLTA_VSAPI_SLOT(createVideoFilter, 0);
 ZOLTA_VSAPI_SLOT(freeNode, 7);
 ZOLTA_VSAPI_SLOT(getVideoInfo, 10);

@@ -33,7 +33,8 @@ void read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args) {
   if (count >= 0) {
     args.has_config = true;
     args.config_count = count;
-    for (int i = 0; i < count && i < 9; ++i) args.config[i] = vsapi->mapGetInt(in, "config", i, &err);
+    for (int i = 0; i < count && i < 9; ++i)
+      args.config[i] = vsapi->mapGetInt(in, "config", i, &err);
   }
   if (vsapi->mapNumElements(in, "config_text") > 0) {
     args.config_text = vsapi->mapGetData(in, "config_text", 0, &err);
@@ -60,8 +61,8 @@ const VSFrame* VS_CC get_frame(int n, int reason, void* instance_data, void** /*
   if (reason != arAllFramesReady) return nullptr;
   const VSFrame* src = vsapi->getFrameFilter(n, instance->node, ctx);
   if (!src) return nullptr;
-  VSFrame* dst = vsapi->newVideoFrame(&instance->vi.format, instance->vi.width,
-                                      instance->vi.height, src, core);
+  VSFrame* dst = vsapi->newVideoFrame(&instance->vi.format, instance->vi.width, instance->vi.height,
+                                      src, core);
   zolta_frame in = {};
   zolta_frame out = {};
   for (int p = 0; p < instance->planes; ++p) {
@@ -106,8 +107,7 @@ void VS_CC create(const VSMap* in, VSMap* out, void* /*user_data*/, VSCore* core
   zolta_error error = {};
   SettingsArgs args;
   read_args(in, vsapi, args);
-  if (vs_stream_from_info(*vi, named ? format_name : nullptr, &config.stream, &error) !=
-          ZOLTA_OK ||
+  if (vs_stream_from_info(*vi, named ? format_name : nullptr, &config.stream, &error) != ZOLTA_OK ||
       settings_from_args(args, config.stream.family, &config.settings, &error) != ZOLTA_OK) {
     vsapi->freeNode(node);
     set_error(out, vsapi, error.message);
@@ -132,8 +132,8 @@ void VS_CC create(const VSMap* in, VSMap* out, void* /*user_data*/, VSCore* core
     return;
   }
   const VSFilterDependency deps[1] = {{node, rpStrictSpatial}};
-  vsapi->createVideoFilter(out, kName, &instance->vi, get_frame, free_instance, fmParallel, deps,
-                           1, instance, core);
+  vsapi->createVideoFilter(out, kName, &instance->vi, get_frame, free_instance, fmParallel, deps, 1,
+                           instance, core);
   // An invalid video info leaves the error on out and never calls free.
   if (vsapi->mapGetError(out)) free_instance(instance, core, vsapi);
 }

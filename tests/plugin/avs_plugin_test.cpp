@@ -29,8 +29,7 @@ const int kRgb[3] = {kAvsPlanarR, kAvsPlanarG, kAvsPlanarB};
 const int kOne[3] = {kAvsDefaultPlane, 0, 0};
 const int kGray[3] = {kAvsPlanarY, 0, 0};
 
-AvsCase make_case(const char* name, uint32_t pt, int family, int sample, int bits,
-                  const int* ids) {
+AvsCase make_case(const char* name, uint32_t pt, int family, int sample, int bits, const int* ids) {
   AvsCase c;
   c.name = name;
   c.pixel_type = pt;
@@ -160,9 +159,8 @@ class AvsPluginTest : public ::testing::Test {
     return f;
   }
 
-  void expect_engine_output(AVS_Clip* clip, AVS_Clip* src, const AvsCase& c, int width,
-                            int height, const zolta_settings& settings, int frames,
-                            int workers) {
+  void expect_engine_output(AVS_Clip* clip, AVS_Clip* src, const AvsCase& c, int width, int height,
+                            const zolta_settings& settings, int frames, int workers) {
     zolta_stream stream = c.stream;
     stream.width = width;
     stream.height = height;
@@ -231,7 +229,7 @@ TEST_F(AvsPluginTest, EveryFormatEqualsTheEngineWithPropertiesPassedThrough) {
 }
 
 TEST_F(AvsPluginTest, Yuy2GivesTheBytesOfPlanar422) {
-  SourceContent planar{&host_, kCases[2], 64, 32};  // YV16
+  SourceContent planar{&host_, kCases[2], 64, 32};   // YV16
   SourceContent packed{&host_, kCases[17], 64, 32};  // YUY2
   AVS_Clip* planar_src = source(planar, 1);
   AVS_Clip* packed_src = source(packed, 1);
@@ -264,8 +262,10 @@ TEST_F(AvsPluginTest, Yuy2GivesTheBytesOfPlanar422) {
       },
       &bytes);
 
-  AVS_Clip* a = host_.invoke("ZoltaDenoise", planar_src, {{"config_text", string_value(kTestConfig)}}, e);
-  AVS_Clip* b = host_.invoke("ZoltaDenoise", packed_src, {{"config_text", string_value(kTestConfig)}}, e);
+  AVS_Clip* a =
+      host_.invoke("ZoltaDenoise", planar_src, {{"config_text", string_value(kTestConfig)}}, e);
+  AVS_Clip* b =
+      host_.invoke("ZoltaDenoise", packed_src, {{"config_text", string_value(kTestConfig)}}, e);
   ASSERT_TRUE(a && b) << e;
   AVS_VideoFrame* fa = host_.get_frame(a, 0, e);
   AVS_VideoFrame* fb = host_.get_frame(b, 0, e);
@@ -314,9 +314,9 @@ TEST_F(AvsPluginTest, FormatsOutsideTheEnginesAreRefusedNamingTheFormat) {
     const char* expect;
   };
   const Refused refused[] = {
-      {0x88000008u, "the clip is YUVA420P8"},  {0x90000002u, "the clip is RGBAP"},
-      {0x50000001u, "the clip is RGB24"},      {0x50010001u, "the clip is RGB48"},
-      {0x50010002u, "the clip is RGB64"},      {0xA0000909u, "the clip is YUV410P8"},
+      {0x88000008u, "the clip is YUVA420P8"}, {0x90000002u, "the clip is RGBAP"},
+      {0x50000001u, "the clip is RGB24"},     {0x50010001u, "the clip is RGB48"},
+      {0x50010002u, "the clip is RGB64"},     {0xA0000909u, "the clip is YUV410P8"},
   };
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.expect);

@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Checks a built module's exports (exactly EXPECTED) and, for a Windows DLL,
 # that every imported library is one of the system's.
 #   cmake -DFORMAT=elf|pe -DTOOL=<nm or objdump> -DLIBRARY=<file> -DEXPECTED=<a;b> -P check_exports.cmake

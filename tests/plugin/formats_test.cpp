@@ -1,16 +1,21 @@
 // The hosts' formats mapped to the engine's streams, and the refusals.
+#include "formats.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "formats.h"
 
 namespace {
 
 VSVideoInfo vs_info(int family, int sample, int bits, int sub_w, int sub_h, int w, int h) {
   VSVideoInfo vi = {};
-  vi.format = VSVideoFormat{family, sample, bits, bits <= 8 ? 1 : bits <= 16 ? 2 : 4,
-                            sub_w, sub_h, family == cfGray ? 1 : 3};
+  vi.format = VSVideoFormat{family,
+                            sample,
+                            bits,
+                            bits <= 8 ? 1 : bits <= 16 ? 2 : 4,
+                            sub_w,
+                            sub_h,
+                            family == cfGray ? 1 : 3};
   vi.width = w;
   vi.height = h;
   vi.numFrames = 1;
@@ -100,10 +105,12 @@ TEST(AvsFormats, PlanesOfEachFamily) {
 TEST(AvsFormats, Names) {
   char name[48];
   const std::pair<uint32_t, const char*> names[] = {
-      {0x60000004u, "YUY2"},         {0x50000002u, "RGB32"},      {0x50010001u, "RGB48"},
-      {0xA0000008u, "YUV420P8"},     {0xA0050308u, "YUV422P10"},  {0xA002030Bu, "YUV444PS"},
-      {0x88000008u, "YUVA420P8"},    {0xE0000000u, "Y8"},         {0xE0020000u, "Y32"},
-      {0x90000001u, "RGBP"},         {0x90060002u, "RGBAP12"},    {0x12345678u, "pixel type 0x12345678"},
+      {0x60000004u, "YUY2"},      {0x50000002u, "RGB32"},
+      {0x50010001u, "RGB48"},     {0xA0000008u, "YUV420P8"},
+      {0xA0050308u, "YUV422P10"}, {0xA002030Bu, "YUV444PS"},
+      {0x88000008u, "YUVA420P8"}, {0xE0000000u, "Y8"},
+      {0xE0020000u, "Y32"},       {0x90000001u, "RGBP"},
+      {0x90060002u, "RGBAP12"},   {0x12345678u, "pixel type 0x12345678"},
   };
   for (const auto& n : names) {
     avs_format_name(static_cast<int>(n.first), name, sizeof name);

@@ -4,8 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-const char kTestConfig[] =
-    "Config(49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224)";
+const char kTestConfig[] = "Config(49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224)";
 
 int sample_bytes(const zolta_stream& stream) {
   if (stream.family == ZOLTA_FAMILY_RGB32) return 4;
@@ -15,12 +14,11 @@ int sample_bytes(const zolta_stream& stream) {
   return stream.bits > 8 ? 2 : 1;
 }
 
-void fill_plane(const zolta_stream& stream, int width, int height, uint32_t seed,
-                PlaneRef plane) {
+void fill_plane(const zolta_stream& stream, int width, int height, uint32_t seed, PlaneRef plane) {
   uint32_t state = seed * 2654435761u + 12345u;
-  const int row_values = width * (stream.family == ZOLTA_FAMILY_RGB32 ? 4
+  const int row_values = width * (stream.family == ZOLTA_FAMILY_RGB32  ? 4
                                   : stream.family == ZOLTA_FAMILY_YUY2 ? 2
-                                                                      : 1);
+                                                                       : 1);
   for (int y = 0; y < height; ++y) {
     uint8_t* row = plane.data + y * plane.stride;
     for (int x = 0; x < row_values; ++x) {
@@ -80,8 +78,7 @@ std::string compare_plane(const std::vector<uint8_t>& expected, int row_bytes, i
     for (int x = 0; x < row_bytes; ++x) {
       if (want[x] != got[x]) {
         char text[96];
-        std::snprintf(text, sizeof text, "row %d byte %d: %u instead of %u", y, x, got[x],
-                      want[x]);
+        std::snprintf(text, sizeof text, "row %d byte %d: %u instead of %u", y, x, got[x], want[x]);
         return text;
       }
     }

@@ -1,16 +1,18 @@
 // The settings arguments that both hosts share: exactly one way of giving the
 // thresholds, each way reaching the engine's own reading, and the views.
+#include "settings_args.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "plugin_test_support.h"
-#include "settings_args.h"
 
 namespace {
 
-zolta_error run(const SettingsArgs& args, zolta_settings* settings, int family = ZOLTA_FAMILY_YUV420) {
+zolta_error run(const SettingsArgs& args, zolta_settings* settings,
+                int family = ZOLTA_FAMILY_YUV420) {
   zolta_error error = {};
   zolta_settings_default(settings);
   error.code = settings_from_args(args, family, settings, &error);

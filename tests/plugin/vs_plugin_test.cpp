@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "plugin_test_support.h"
@@ -71,14 +71,13 @@ class VsPluginTest : public ::testing::Test {
   // A source whose frame n is filled with content seeded by n and the plane.
   VSNode* source(const VsCase& c, int width, int height, int frames) {
     const zolta_stream stream = stream_of(c, width, height);
-    return core_.source(vs_format_id(c.family, c.sample, c.bits, c.sub_w, c.sub_h), width,
-                        height, frames, [this, stream](int n, VSFrame* frame) {
+    return core_.source(vs_format_id(c.family, c.sample, c.bits, c.sub_w, c.sub_h), width, height,
+                        frames, [this, stream](int n, VSFrame* frame) {
                           for (int p = 0; p < zolta_stream_planes(&stream); ++p) {
                             int32_t w = 0, h = 0;
                             zolta_stream_plane_size(&stream, p, &w, &h);
                             fill_plane(stream, w, h, static_cast<uint32_t>(n * 3 + p),
-                                       PlaneRef{core_.write_ptr(frame, p),
-                                                core_.stride(frame, p)});
+                                       PlaneRef{core_.write_ptr(frame, p), core_.stride(frame, p)});
                           }
                         });
   }
@@ -174,8 +173,8 @@ TEST_F(VsPluginTest, ParallelFilterSharedByManyThreads) {
   const VsCase& c = kCases[8];  // YUV420P8
   VSNode* src = source(c, 128, 96, 24);
   VSMap* args = core_.create_map();
-  for (const char* v : {"49344", "16448", "8224", "57568", "16448", "8224", "57568", "16448",
-                        "8224"}) {
+  for (const char* v :
+       {"49344", "16448", "8224", "57568", "16448", "8224", "57568", "16448", "8224"}) {
     core_.set_int(args, "config", std::atoll(v), true);
   }
   std::string error;
