@@ -1,5 +1,6 @@
 // The module's only two exports: the VapourSynth API 4 entry and the
-// AviSynth+ C-interface entry. Nothing is thrown across either.
+// AviSynth+ C-interface entry (the 32-bit Windows build, for AviSynth+ only,
+// has the second alone). Nothing is thrown across either.
 #include "avs_filter.h"
 #include "vs_filter.h"
 
@@ -11,9 +12,11 @@
 
 extern "C" {
 
+#ifdef ZOLTA_PLUGIN_VAPOURSYNTH
 ZOLTA_PLUGIN_EXPORT void VS_CC VapourSynthPluginInit2(VSPlugin* plugin, const VSPLUGINAPI* vspapi) {
   vs_register_plugin(plugin, vspapi);
 }
+#endif
 
 ZOLTA_PLUGIN_EXPORT const char* AVSC_CC avisynth_c_plugin_init2(AVS_ScriptEnvironment* env) {
   return avs_register_plugin(env);
