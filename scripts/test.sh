@@ -3,6 +3,10 @@
 #   build/       native release build: unit, exactness and end-to-end tests
 #   build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, plus a bounded fuzz pass
 #   build-win/   the 32-bit Windows library zolta.vdf, tested inside Win32 processes under wine
+#   build-tsan/  clang with ThreadSanitizer: zolta-plugin with frames asked for from many threads
+#   build-win64/, build-win32-plugin/
+#                zolta-plugin for 64-bit Windows (VapourSynth and AviSynth+) and for 32-bit
+#                Windows (AviSynth+), with their tests cross-built and run under wine
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
@@ -53,6 +57,39 @@ if CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebIn
 else
   echo "sanitizer build failed"; failed=$((failed + 1)); status=1
 fi
+
+section "thread sanitizer build (clang, zolta-plugin)"
+if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DZOLTA_ONLY_PLUGIN=ON -DZOLTA_TSAN=ON >/dev/null &&
+   cmake --build build-tsan -j"$jobs"; then
+  section "thread sanitizer tests"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build-tsan
+else
+  echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
+fi
+
+# zolta-plugin for Windows: the module, the stand-in hosts (AviSynth.dll) and
+# the tests cross-built, the tests run by ctest under wine, each build in its
+# own wine prefix.
+plugin_windows() {
+  local dir=$1 toolchain=$2 arch=$3
+  section "zolta-plugin for Windows ($dir)"
+  if cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$toolchain" \
+       -DZOLTA_MINGW_THREADS=posix -DZOLTA_ONLY_PLUGIN=ON -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+     cmake --build "$dir" -j"$jobs"; then
+    export WINEPREFIX=$PWD/$dir/wineprefix WINEARCH=$arch WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    timeout 30 wineserver -k >/dev/null 2>&1
+    [ -f "$WINEPREFIX/system.reg" ] || timeout 300 wineboot -i >/dev/null 2>&1
+    run_ctest "$dir"
+    timeout 30 wineserver -k >/dev/null 2>&1
+    unset WINEPREFIX WINEARCH WINEDEBUG WINEDLLOVERRIDES
+  else
+    echo "cross build in $dir failed"; failed=$((failed + 1)); status=1
+  fi
+}
+plugin_windows build-win64 mingw-x86_64.cmake win64
+plugin_windows build-win32-plugin mingw-i686.cmake win32
 
 if [ -f scripts/win32-tests.sh ]; then
   section "Win32 library under wine"
