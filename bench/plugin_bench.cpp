@@ -88,8 +88,8 @@ void vapoursynth_1080p420(benchmark::State& st) {
     for (int i = 0; i < batch; ++i) frames.push_back(next++);
     for (VsFrameResult& r : core.get_frames(node, frames, threads)) core.free_frame(r.frame);
   }
-  st.counters["fps"] = benchmark::Counter(static_cast<double>(st.iterations()) * batch,
-                                          benchmark::Counter::kIsRate);
+  st.counters["fps"] =
+      benchmark::Counter(static_cast<double>(st.iterations()) * batch, benchmark::Counter::kIsRate);
   st.counters["threads"] = threads;
   core.free_node(node);
   core.free_node(src);
@@ -142,8 +142,8 @@ void avisynth_plus_1080p420(benchmark::State& st) {
     });
     first += batch;
   }
-  st.counters["fps"] = benchmark::Counter(static_cast<double>(st.iterations()) * batch,
-                                          benchmark::Counter::kIsRate);
+  st.counters["fps"] =
+      benchmark::Counter(static_cast<double>(st.iterations()) * batch, benchmark::Counter::kIsRate);
   st.counters["threads"] = threads;
   host.release_clip(clip);
   host.release_clip(src);

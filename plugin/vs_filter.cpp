@@ -25,8 +25,9 @@ void set_error(VSMap* out, const VSAPI* vsapi, const char* message) {
   vsapi->mapSetError(out, text);
 }
 
-// Reads the optional arguments into args; false (with message) when one has
-// the wrong shape.
+// Reads the optional arguments into args. The core has checked their types
+// and counts against the registered argument string; an absent one stays
+// unset.
 void read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args) {
   int err = 0;
   const int count = vsapi->mapNumElements(in, "config");

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "avs_c_api.h"
 #include "plugin_test_support.h"
 #include "vs_core.h"
 
@@ -346,6 +347,20 @@ TEST_F(VsPluginTest, BadSettingsAreRefusedWithTheEnginesMessages) {
   EXPECT_EQ(refusal(src, args), std::string("Denoise: ") + e.message);
   core_.free_node(src);
   EXPECT_EQ(core_.filter_frees(), 0);
+}
+
+// This program has no AviSynth+ library loaded: the AviSynth+ entry finds
+// none of its functions, registers nothing and says why.
+TEST(AvsEntryWithoutTheHost, SaysWhatIsMissing) {
+  PluginModule module;
+  std::string error;
+  ASSERT_TRUE(open_plugin_module(plugin_path_beside_executable(), module, error)) << error;
+  const char* const names[] = {"avisynth_c_plugin_init2"};
+  auto init = reinterpret_cast<AVS_PluginInitFunc>(find_plugin_export(module, names, 1, nullptr));
+  ASSERT_NE(init, nullptr);
+  const std::string text = init(nullptr);
+  EXPECT_NE(text.find("does not provide"), std::string::npos) << text;
+  close_plugin_module(module);
 }
 
 }  // namespace
