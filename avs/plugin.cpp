@@ -1,11 +1,10 @@
 #include "plugin.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <new>
 
 #include "denoise_filter.h"
-#include "settings_file.h"
+#include "settings_codec.h"
 
 namespace {
 
@@ -53,16 +52,19 @@ Creation build_filter(const AVSValue& args) {
   // An empty path names no file (and some C runtimes stop the process when
   // asked to open one), but it is still the path the script gave: it goes
   // into the message as it stands. Only a missing path gets the stand-in.
-  std::FILE* file = (path && *path) ? std::fopen(path, "rt") : nullptr;
-  if (!file) {
+  // Directories and other non-files cannot be opened as settings files.
+  int32_t values[9];
+  const int read = (path && *path) ? zolta::read_settings_file(path, values, nullptr)
+                                   : static_cast<int>(ZOLTA_ERROR_FILE_OPEN);
+  if (read == ZOLTA_ERROR_FILE_OPEN) {
     delete filter;
     Creation c;
     c.unopened_path = path ? path : kNoPathText;
     return c;
   }
-  const SettingsResult read = read_settings(file, state.thresholds);
-  std::fclose(file);
-  if (read != SettingsResult::Ok) return refuse(filter, "ZOLTA:Invalid vcf file.");
+  if (read == ZOLTA_ERROR_MEMORY) return refuse(filter, "ZOLTA:Out of memory for the filter.");
+  if (read != ZOLTA_OK) return refuse(filter, "ZOLTA:Invalid vcf file.");
+  zolta::unpack_legacy(values, ZOLTA_UNPACK_FILE, state.thresholds);
 
   if (!filter->GetVideoInfo().IsYUY2()) return refuse(filter, "ZOLTA:YUY2 data only");
 

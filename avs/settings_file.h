@@ -5,16 +5,12 @@
 #include <cstdint>
 #include <cstdio>
 
-// The filter's name in VirtualDub's chain, without its version suffix. The
-// first line that contains it is followed by the filter's Config line.
-constexpr const char kSettingsKey[] = "quilmer";
-// Lines are read in pieces of at most this many characters.
-constexpr int kSettingsLineBuffer = 1024;
-
 enum class SettingsResult {
   Ok,
   NoKeyLine,      // no piece of the file contains the key
   BadConfigLine,  // the key line is last, or the next line is not a Config call with nine integers
+  TooLong,        // more than ZOLTA_SETTINGS_FILE_MAX bytes
+  NoMemory,       // no buffer for the text
 };
 
 // Parses "VirtualDub.video.filters.instance[<index>].Config(<v0>,...,<v8>"
@@ -29,7 +25,9 @@ bool parse_config_line(const char* line, int32_t& index, int32_t (&values)[9]);
 // complement.
 void unpack_settings_value(int32_t value, int32_t& first, int32_t& second);
 
-// Reads the file from its current position. On Ok, thresholds holds the
+// Reads the file from its current position, through the settings codec
+// (lines in pieces of 1023 characters after the first line that contains
+// "quilmer"). On Ok, thresholds holds the
 // eighteen values (planes Y, Cb, Cr; each X0, Y0, X1, Y1, X2, Y2); on any
 // other result it is left untouched. Never closes the file.
 SettingsResult read_settings(std::FILE* file, int32_t (&thresholds)[3][6]);

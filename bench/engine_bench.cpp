@@ -3,6 +3,7 @@
 // levels run. Run with --benchmark_repetitions=5 for medians.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "reference.h"
 #include "rgb32.h"
 #include "yuy2.h"
+#include "zolta.h"
 
 namespace {
 
@@ -68,6 +70,57 @@ void engine_frame(benchmark::State& st, SimdPath path, int32_t width, int32_t he
   }
 }
 
+// A frame of a planar format through the public interface, every threshold
+// 40, on one thread.
+void api_frame(benchmark::State& st, SimdPath path, zolta_stream stream) {
+  select_simd_path(path);
+  zolta_denoiser_config config{stream, {}, 1};
+  zolta_settings_default(&config.settings);
+  for (auto& plane : config.settings.thresholds) {
+    for (auto& direction : plane) {
+      for (auto& v : direction) v = 40;
+    }
+  }
+  zolta_denoiser* denoiser = nullptr;
+  if (zolta_denoiser_create(&config, &denoiser, nullptr) != ZOLTA_OK) {
+    st.SkipWithError("denoiser not created");
+    return;
+  }
+  const int planes = zolta_stream_planes(&stream);
+  const size_t sample = stream.sample == ZOLTA_SAMPLE_FLOAT ? 4 : (stream.bits > 8 ? 2 : 1);
+  std::vector<std::vector<uint8_t>> in(planes), out(planes);
+  zolta_frame fin{}, fout{};
+  std::mt19937 rng(42);
+  for (int p = 0; p < planes; ++p) {
+    int32_t w, h;
+    zolta_stream_plane_size(&stream, p, &w, &h);
+    in[p].resize(size_t(w) * h * sample);
+    out[p].resize(in[p].size());
+    // The same gradient with noise as the packed frames, at the stream's depth.
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+      const float v8 = static_cast<float>((i / 7) % 200 + rng() % 40);
+      if (stream.sample == ZOLTA_SAMPLE_FLOAT) {
+        const float f = p == 0 ? v8 / 255.0f : (v8 - 128.0f) / 255.0f;
+        std::memcpy(&in[p][4 * i], &f, 4);
+      } else if (stream.bits > 8) {
+        const uint16_t u = static_cast<uint16_t>(v8 * ((1 << stream.bits) - 1) / 255.0f);
+        std::memcpy(&in[p][2 * i], &u, 2);
+      } else {
+        in[p][i] = static_cast<uint8_t>(v8);
+      }
+    }
+    fin.data[p] = in[p].data();
+    fout.data[p] = out[p].data();
+    fin.stride[p] = fout.stride[p] = static_cast<ptrdiff_t>(w * sample);
+  }
+  for (auto _ : st) {
+    zolta_denoiser_process(denoiser, &fin, &fout, nullptr);
+    benchmark::DoNotOptimize(out[0].data());
+    benchmark::ClobberMemory();
+  }
+  zolta_denoiser_destroy(denoiser);
+}
+
 void reference_frame(benchmark::State& st, int32_t width, int32_t height, bool yuy2) {
   ref::Settings settings;
   for (auto& plane : settings.thresholds) {
@@ -100,7 +153,27 @@ const Case kCases[] = {
 
 }  // namespace
 
+struct ApiCase {
+  const char* name;
+  zolta_stream stream;
+};
+
+const ApiCase kApiCases[] = {
+    {"api_yuv420_8bit_1920x1080", {ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 1920, 1080}},
+    {"api_yuv420_10bit_1920x1080", {ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10, 1920, 1080}},
+    {"api_yuv420_float_1920x1080", {ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_FLOAT, 32, 1920, 1080}},
+};
+
 int main(int argc, char** argv) {
+  for (const ApiCase& c : kApiCases) {
+    for (int p = 0; p < kSimdPathCount; ++p) {
+      const SimdPath path = static_cast<SimdPath>(p);
+      if (!simd_path_available(path)) continue;
+      const std::string name = std::string(c.name) + "/" + simd_path_name(path);
+      benchmark::RegisterBenchmark(name.c_str(), api_frame, path, c.stream)
+          ->Unit(benchmark::kMillisecond);
+    }
+  }
   for (const Case& c : kCases) {
     for (int p = 0; p < kSimdPathCount; ++p) {
       const SimdPath path = static_cast<SimdPath>(p);

@@ -41,15 +41,18 @@ void amplify_detail(float* r, const float* coarsest, int32_t n) {
 
 void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
                    const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
-                   ptrdiff_t stride, const ScratchRows& s) {
+                   ptrdiff_t stride, const ScratchRows& s, const RowLoader* loader) {
   if (along_x.count > 0) {
     const float* coarsest = s.approx[along_x.count - 1];
     for (int32_t r = 0; r < rows; ++r) {
       float* line = plane + r * stride;
+      if (loader) loader->load(loader->context, r, line);
       run_chain(dsp, along_x, bank, line, s.out_row, s, n);
       if (high && along_y.count == 0) amplify_detail(s.out_row, coarsest, n);
       for (int32_t i = 0; i < n; ++i) line[i] = s.out_row[i];
     }
+  } else if (loader) {
+    for (int32_t r = 0; r < rows; ++r) loader->load(loader->context, r, plane + r * stride);
   }
 
   if (along_y.count > 0) {

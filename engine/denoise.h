@@ -46,10 +46,18 @@ constexpr int kScratchRowLead = 256;
 // A slot of line + 512 floats holds a line of `line` samples.
 ScratchRows scratch_rows_at(float* base, ptrdiff_t slot);
 
+// Fills row `row` of a plane just before the row pass reads it, so that a
+// frame's samples reach the denoiser while the row is still in the cache.
+struct RowLoader {
+  void (*load)(const void* context, int32_t row, float* line);
+  const void* context;
+};
+
 // Denoises one plane of n samples by `rows` rows (both multiples of 4), rows
 // `stride` floats apart, 16-byte aligned, with at least 8 floats of room in
 // front of the first row and behind every row. `high`: the plane becomes its
-// amplified detail (the High view).
+// amplified detail (the High view). With a loader, every row is loaded
+// first (the plane's content before the call does not matter).
 void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
                    const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
-                   ptrdiff_t stride, const ScratchRows& s);
+                   ptrdiff_t stride, const ScratchRows& s, const RowLoader* loader = nullptr);

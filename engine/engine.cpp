@@ -124,6 +124,21 @@ OutputView output_view(const StreamLayout& layout, const EngineSettings& s) {
   return view;
 }
 
+namespace {
+
+struct RowSource {
+  const StreamLayout* layout;
+  const zolta_frame* frame;
+  int plane;
+};
+
+void load_row(const void* context, int32_t row, float* line) {
+  const RowSource& s = *static_cast<const RowSource*>(context);
+  plane_row_to_floats(*s.layout, *s.frame, s.plane, row, line);
+}
+
+}  // namespace
+
 void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
                     const zolta_frame& out) {
   const StreamLayout& L = engine.layout;
@@ -132,13 +147,18 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
     return;
   }
   const uint32_t float_mode = enter_default_float_mode();
-  frame_to_planes(L, in, w.planes);
+  // RGB frames make all three planes from every pixel, so they are converted
+  // first; planes of the other families are loaded row by row as the
+  // denoiser reaches them.
+  if (L.rgb) frame_to_planes(L, in, w.planes);
   const DspKernels& dsp = dsp_kernels();
   const bool high = engine.settings.mode == High;
   for (int p = 0; p < L.planes; ++p) {
+    const RowSource source{&L, &in, p};
+    const RowLoader loader{load_row, &source};
     denoise_plane(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
                   w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                  w.scratch);
+                  w.scratch, L.rgb ? nullptr : &loader);
   }
   planes_to_frame(L, w.planes, output_view(L, engine.settings), in, out);
   leave_default_float_mode(float_mode);

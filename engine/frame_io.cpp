@@ -76,9 +76,9 @@ void load_float(const Channel& c, int32_t w, int32_t h, bool chroma, float* dst,
   }
 }
 
-void load_plane(const StreamLayout& layout, const Channel& c, int p, float* dst, ptrdiff_t stride) {
+void load_plane_rows(const StreamLayout& layout, const Channel& c, int p, int32_t h, float* dst,
+                     ptrdiff_t stride) {
   const int32_t w = layout.plane_width[p];
-  const int32_t h = layout.plane_height[p];
   if (layout.is_float) {
     load_float(c, w, h, p > 0, dst, stride);
   } else if (layout.sample_bytes == 2) {
@@ -355,7 +355,18 @@ void frame_to_planes(const StreamLayout& layout, const zolta_frame& in, const Fl
     }
     return;
   }
-  for (int p = 0; p < layout.planes; ++p) load_plane(layout, c[p], p, out.plane[p], out.stride[p]);
+  for (int p = 0; p < layout.planes; ++p) {
+    load_plane_rows(layout, c[p], p, layout.plane_height[p], out.plane[p], out.stride[p]);
+  }
+}
+
+void plane_row_to_floats(const StreamLayout& layout, const zolta_frame& in, int p, int32_t row,
+                         float* line) {
+  Channel c[3];
+  frame_channels(layout, in, c);
+  Channel one = c[p];
+  one.base += row * one.stride;
+  load_plane_rows(layout, one, p, 1, line, 0);
 }
 
 void planes_to_frame(const StreamLayout& layout, const FloatPlanes& planes, const OutputView& view,

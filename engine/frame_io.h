@@ -41,6 +41,11 @@ inline int32_t quantize(float v, float k, float max) {
 
 void frame_to_planes(const StreamLayout& layout, const zolta_frame& in, const FloatPlanes& out);
 
+// Row `row` of plane p of a YUV or GRAY frame (planar or YUY2) to the 8-bit
+// scale, as frame_to_planes converts it.
+void plane_row_to_floats(const StreamLayout& layout, const zolta_frame& in, int p, int32_t row,
+                         float* line);
+
 // Writes `out` from the planes as the view asks. `in` is read only by the
 // Diff view, sample by sample before the same sample of `out` is written, so
 // `in` and `out` may be the same frame.

@@ -11,6 +11,7 @@
 
 namespace zolta {
 
+const char kFilterName[] = "quilmer (0.1)";
 const char kSettingsKey[] = "quilmer";
 
 namespace {
@@ -182,8 +183,8 @@ bool parse_config_line(const char* line, int32_t& index, int32_t packed[9]) {
   return true;
 }
 
-int read_settings_text(const char* text, size_t length, int32_t packed[9], zolta_error* error) {
-  if (!text && length > 0) return fail(error, ZOLTA_ERROR_ARGUMENT, "no settings text given");
+SettingsReading scan_settings_text(const char* text, size_t length, int32_t packed[9]) {
+  if (length > static_cast<size_t>(ZOLTA_SETTINGS_FILE_MAX)) return SettingsReading::kTooLong;
   // The text in pieces as fgets takes them from a file: up to and including
   // a newline, at most kSettingsPiece characters; each piece is a C string,
   // so a zero byte in it ends what is looked at.
@@ -207,18 +208,54 @@ int read_settings_text(const char* text, size_t length, int32_t packed[9], zolta
       break;
     }
   }
-  if (!found) {
-    return fail(error, ZOLTA_ERROR_FILE_INVALID, "no line of the settings names the filter \"%s\"",
-                kSettingsKey);
-  }
+  if (!found) return SettingsReading::kNoKeyLine;
   int32_t index = 0;
   if (!next_piece() || !parse_config_line(piece, index, packed)) {
-    return fail(error, ZOLTA_ERROR_FILE_INVALID,
-                "the line after the \"%s\" line is not "
-                "VirtualDub.video.filters.instance[N].Config( with nine integers",
-                kSettingsKey);
+    return SettingsReading::kBadConfigLine;
   }
-  return succeed(error);
+  return SettingsReading::kOk;
+}
+
+namespace {
+
+int reading_status(SettingsReading reading, zolta_error* error) {
+  switch (reading) {
+    case SettingsReading::kOk:
+      return succeed(error);
+    case SettingsReading::kNoKeyLine:
+      return fail(error, ZOLTA_ERROR_FILE_INVALID, "no line names the filter \"%s\"", kSettingsKey);
+    case SettingsReading::kBadConfigLine:
+      return fail(error, ZOLTA_ERROR_FILE_INVALID,
+                  "the line after the \"%s\" line is not a Config call "
+                  "\"VirtualDub.video.filters.instance[N].Config(a, ..., i\" with nine integers",
+                  kSettingsKey);
+    case SettingsReading::kTooLong:
+      break;
+  }
+  return fail(error, ZOLTA_ERROR_FILE_INVALID, "too long (over %d bytes)", ZOLTA_SETTINGS_FILE_MAX);
+}
+
+}  // namespace
+
+int read_settings_text(const char* text, size_t length, int32_t packed[9], zolta_error* error) {
+  if (!text && length > 0) return fail(error, ZOLTA_ERROR_ARGUMENT, "no settings text given");
+  return reading_status(scan_settings_text(text, length, packed), error);
+}
+
+int read_settings_stream(std::FILE* file, int32_t packed[9], SettingsReading& reading,
+                         zolta_error* error) {
+  const size_t capacity = static_cast<size_t>(ZOLTA_SETTINGS_FILE_MAX) + 1;
+  char* text = static_cast<char*>(std::malloc(capacity));
+  if (!text) return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for a settings file");
+  size_t length = 0;
+  while (length < capacity) {
+    const size_t got = std::fread(text + length, 1, capacity - length, file);
+    if (got == 0) break;
+    length += got;
+  }
+  reading = scan_settings_text(text, length, packed);
+  std::free(text);
+  return reading_status(reading, error);
 }
 
 int read_settings_file(const char* path, int32_t packed[9], zolta_error* error) {
@@ -240,33 +277,14 @@ int read_settings_file(const char* path, int32_t packed[9], zolta_error* error) 
     return fail(error, ZOLTA_ERROR_FILE_OPEN, "cannot open settings file \"%s\": %s", path,
                 std::strerror(errno));
   }
-  const size_t capacity = static_cast<size_t>(ZOLTA_SETTINGS_FILE_MAX) + 1;
-  char* text = static_cast<char*>(std::malloc(capacity));
-  if (!text) {
-    std::fclose(file);
-    return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for settings file \"%s\"", path);
-  }
-  size_t length = 0;
-  while (length < capacity) {
-    const size_t got = std::fread(text + length, 1, capacity - length, file);
-    if (got == 0) break;
-    length += got;
-  }
+  SettingsReading reading;
+  const int result = read_settings_stream(file, packed, reading, error);
   std::fclose(file);
-  int result;
-  if (length > static_cast<size_t>(ZOLTA_SETTINGS_FILE_MAX)) {
-    result =
-        fail(error, ZOLTA_ERROR_FILE_INVALID, "settings file \"%s\" is too long (over %d bytes)",
-             path, ZOLTA_SETTINGS_FILE_MAX);
-  } else {
-    result = read_settings_text(text, length, packed, error);
-    if (result != ZOLTA_OK && error) {
-      char detail[sizeof error->message];
-      std::memcpy(detail, error->message, sizeof detail);
-      fail(error, result, "settings file \"%s\": %s", path, detail);
-    }
+  if (result != ZOLTA_OK && error) {
+    char detail[sizeof error->message];
+    std::memcpy(detail, error->message, sizeof detail);
+    fail(error, result, "settings file \"%s\": %s", path, detail);
   }
-  std::free(text);
   return result;
 }
 

@@ -5,13 +5,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "zolta.h"
 
 namespace zolta {
 
-// The filter's name in VirtualDub's chain, without its version; the Config
-// line follows the first line of a settings file that contains it.
+// The filter's name in VirtualDub's chain, and the same without its version:
+// the Config line follows the first line of a settings file that contains it.
+extern const char kFilterName[];
 extern const char kSettingsKey[];
 // Lines of a settings file are taken in pieces of at most this many
 // characters (a buffer of 1024 for fgets).
@@ -38,8 +40,21 @@ size_t format_config(const int32_t packed[9], char* buffer, size_t size);
 // outside 32 bits make the line invalid.
 bool parse_config_line(const char* line, int32_t& index, int32_t packed[9]);
 
+// What reading a settings text came to.
+enum class SettingsReading {
+  kOk,
+  kNoKeyLine,      // no piece contains the key
+  kBadConfigLine,  // the key's piece is the last, or the next is no Config line
+  kTooLong,        // more than ZOLTA_SETTINGS_FILE_MAX bytes
+};
+
 // A settings text in memory, read as fgets reads a file in pieces.
+SettingsReading scan_settings_text(const char* text, size_t length, int32_t packed[9]);
 int read_settings_text(const char* text, size_t length, int32_t packed[9], zolta_error* error);
+// A stream from its position on (never closed here), at most
+// ZOLTA_SETTINGS_FILE_MAX bytes of it. ZOLTA_ERROR_MEMORY when no buffer.
+int read_settings_stream(std::FILE* file, int32_t packed[9], SettingsReading& reading,
+                         zolta_error* error);
 int read_settings_file(const char* path, int32_t packed[9], zolta_error* error);
 size_t format_settings_file(const int32_t packed[9], char* buffer, size_t size);
 

@@ -1,119 +1,66 @@
 #include "settings.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 
-const char kFilterKey[] = "quilmer";
+#include "settings_codec.h"
+#include "zolta.h"
+
+// Thin calls into the settings codec (engine/settings_codec.h); the run
+// accepts only values in 0..65535, which mean the same under both hosts.
 
 namespace {
 
-void skip_blanks(const char*& p) {
-  while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
-}
-
-bool take(const char*& p, const char* word) {
-  skip_blanks(p);
-  const size_t n = std::strlen(word);
-  if (std::strncmp(p, word, n) != 0) return false;
-  p += n;
-  return true;
-}
-
-bool take_integer(const char*& p, long min, long max, long& value) {
-  skip_blanks(p);
-  if (!(*p == '-' || *p == '+' || (*p >= '0' && *p <= '9'))) return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtol(p, &end, 10);
-  if (end == p || errno == ERANGE || value < min || value > max) return false;
-  p = end;
-  return true;
-}
-
-// Nine comma-separated values in 0..65535.
-bool take_values(const char*& p, ConfigValues& values) {
-  for (int k = 0; k < 9; ++k) {
-    long v;
-    if (k > 0 && !take(p, ",")) return false;
-    if (!take_integer(p, 0, 65535, v)) return false;
-    values[k] = static_cast<int32_t>(v);
-  }
-  return true;
+bool in_range(const int32_t packed[9]) {
+  zolta_settings unused;
+  return zolta_config_unpack(packed, ZOLTA_UNPACK_STRICT, &unused, nullptr) == ZOLTA_OK;
 }
 
 }  // namespace
 
 bool parse_config_call(const std::string& text, ConfigValues& values, std::string& error) {
-  const char* p = text.c_str();
-  ConfigValues parsed{};
-  const bool ok = take(p, "Config") && take(p, "(") && take_values(p, parsed) && take(p, ")");
-  if (ok) {
-    take(p, ";");
-    skip_blanks(p);
-  }
-  if (!ok || *p != '\0') {
+  int32_t packed[9];
+  if (zolta::parse_config(text.c_str(), packed, nullptr) != ZOLTA_OK || !in_range(packed)) {
     error = "bad --config \"" + text +
             "\": expected Config(a, b, c, d, e, f, g, h, i) with nine integers 0..65535";
     return false;
   }
-  values = parsed;
+  std::copy(packed, packed + 9, values.begin());
   return true;
 }
 
 bool parse_settings_text(const std::string& text, ConfigValues& values, std::string& error) {
-  std::istringstream lines(text);
-  std::string line;
-  bool found = false;
-  while (std::getline(lines, line)) {
-    if (line.find(kFilterKey) != std::string::npos) {
-      found = true;
-      break;
-    }
-  }
-  if (!found) {
-    error = std::string("no line names the filter \"") + kFilterKey + "\"";
+  int32_t packed[9];
+  zolta_error e{};
+  if (zolta::read_settings_text(text.data(), text.size(), packed, &e) != ZOLTA_OK) {
+    error = e.message;
     return false;
   }
-  std::getline(lines, line);
-  const char* p = line.c_str();
-  long index;
-  ConfigValues parsed{};
-  if (!(take(p, "VirtualDub.video.filters.instance[") && take_integer(p, 0, 1L << 30, index) &&
-        take(p, "].Config(") && take_values(p, parsed))) {
-    error = std::string("the line after the \"") + kFilterKey +
-            "\" line does not start with a Config call of nine integers 0..65535";
+  if (!in_range(packed)) {
+    error = std::string("the Config call after the \"") + zolta::kSettingsKey +
+            "\" line holds values outside 0..65535";
     return false;
   }
-  values = parsed;
+  std::copy(packed, packed + 9, values.begin());
   return true;
 }
 
 bool read_settings_file(const std::string& path, ConfigValues& values, std::string& error) {
-  std::ifstream file(path);
-  if (!file) {
-    error = "cannot open settings file " + path + ": " + std::strerror(errno);
+  int32_t packed[9];
+  zolta_error e{};
+  if (zolta::read_settings_file(path.c_str(), packed, &e) != ZOLTA_OK) {
+    error = e.message;
     return false;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (!parse_settings_text(text.str(), values, error)) {
-    error = "settings file " + path + ": " + error;
+  if (!in_range(packed)) {
+    error = "settings file \"" + path + "\": values outside 0..65535";
     return false;
   }
+  std::copy(packed, packed + 9, values.begin());
   return true;
 }
 
 std::string settings_file_text(const ConfigValues& values) {
-  std::string text = "VirtualDub.video.filters.Add(\"";
-  text += kFilterKey;
-  text += " (0.1)\");\nVirtualDub.video.filters.instance[0].Config(";
-  for (int k = 0; k < 9; ++k) {
-    if (k > 0) text += ", ";
-    text += std::to_string(values[k]);
-  }
-  text += ");\n";
+  char text[256];
+  zolta::format_settings_file(values.data(), text, sizeof text);
   return text;
 }

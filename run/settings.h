@@ -9,10 +9,6 @@
 
 using ConfigValues = std::array<int32_t, 9>;
 
-// The name the filter is registered under with VirtualDub, without its
-// version; the settings line follows the first line that contains it.
-extern const char kFilterKey[];
-
 // "Config(a, b, c, d, e, f, g, h, i)" with nine integers in 0..65535 (each
 // packs two thresholds of 0..255); blanks are free, a trailing ';' is allowed.
 bool parse_config_call(const std::string& text, ConfigValues& values, std::string& error);

@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "rgb32.h"
 #include "script_config.h"
+#include "settings_codec.h"
 
 #if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
 #include <mmintrin.h>
@@ -35,7 +36,7 @@ static FilterDefinition filter_definition = {
     nullptr,                 // next
     nullptr,                 // prev
     nullptr,                 // module
-    "quilmer (0.1)",         // name
+    zolta::kFilterName,      // name: "quilmer (0.1)"
     "",                      // desc
     "the zolta developers",  // maker
     nullptr,                 // private_data

@@ -1,9 +1,7 @@
 #include "script_config.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include "filter_state.h"
+#include "settings_codec.h"
 
 namespace {
 
@@ -20,24 +18,19 @@ ScriptFunctionDef script_functions[] = {
 CScriptObject script_object = {nullptr, script_functions, nullptr};
 
 int32_t packed_pair(int32_t first, int32_t second) {
-  // Unsigned arithmetic wraps where signed arithmetic would overflow.
-  const uint32_t value = (static_cast<uint32_t>(first) << 8) + static_cast<uint32_t>(second);
-  return static_cast<int32_t>(value);
+  return zolta::pack_pair(first, second);
 }
 
 void unpack_pair(int32_t value, int32_t& first, int32_t& second) {
-  first = value >> 8;  // arithmetic: keeps the sign
-  second = value & 255;
+  zolta::unpack_pair_script(value, first, second);
 }
 
 void pack_thresholds(const FilterState& state, int32_t packed[9]) {
-  const int32_t* run = &state.thresholds[0][0];
-  for (int k = 0; k < kPairs; ++k) packed[k] = packed_pair(run[2 * k], run[2 * k + 1]);
+  zolta::pack_legacy(state.thresholds, packed);
 }
 
 void unpack_thresholds(const int32_t packed[9], FilterState& state) {
-  int32_t* run = &state.thresholds[0][0];
-  for (int k = 0; k < kPairs; ++k) unpack_pair(packed[k], run[2 * k], run[2 * k + 1]);
+  zolta::unpack_legacy(packed, ZOLTA_UNPACK_SCRIPT, state.thresholds);
 }
 
 bool __cdecl script_string_proc(FilterActivation* fa, const FilterFunctions*, char* buffer,
@@ -45,22 +38,10 @@ bool __cdecl script_string_proc(FilterActivation* fa, const FilterFunctions*, ch
   if (!buffer || buffer_length <= 0) return false;
   int32_t packed[kPairs];
   pack_thresholds(*static_cast<const FilterState*>(fa->filter_data), packed);
-
-  // Room for nine values of any 32-bit size: 7 + 9 * 11 + 8 * 2 + 1 + 1.
-  char text[128];
-  int length = std::snprintf(text, sizeof text, "Config(");
-  for (int k = 0; k < kPairs; ++k) {
-    length += std::snprintf(text + length, sizeof text - length, k == 0 ? "%d" : ", %d",
-                            static_cast<int>(packed[k]));
-  }
-  length += std::snprintf(text + length, sizeof text - length, ")");
-
-  if (length >= buffer_length) {
-    buffer[0] = '\0';
-    return false;
-  }
-  std::memcpy(buffer, text, static_cast<size_t>(length) + 1);
-  return true;
+  // A cut call would be saved and later fail to load: the whole text or an
+  // empty one.
+  const size_t length = zolta::format_config(packed, buffer, static_cast<size_t>(buffer_length));
+  return length < static_cast<size_t>(buffer_length);
 }
 
 void __cdecl script_config(IScriptInterpreter*, void* context, CScriptValue* args, int arg_count) {

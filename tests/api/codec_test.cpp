@@ -142,7 +142,7 @@ TEST(Codec, SettingsTextsAreReadAsTheAviSynthFaceReadsFiles) {
   // A key beyond a zero byte of its piece is not seen.
   EXPECT_EQ(read_text(std::string("a\0quilmer\n", 10) + config, v, &error),
             ZOLTA_ERROR_FILE_INVALID);
-  EXPECT_STREQ(error.message, "no line of the settings names the filter \"quilmer\"");
+  EXPECT_STREQ(error.message, "no line names the filter \"quilmer\"");
   // The Config line from its first character, commas right after numbers.
   EXPECT_EQ(read_text("quilmer\n " + config, v, &error), ZOLTA_ERROR_FILE_INVALID);
   EXPECT_EQ(read_text("quilmer\nVirtualDub.video.filters.instance[0].Config(1 ,2,3,4,5,6,7,8,9", v,
@@ -154,8 +154,8 @@ TEST(Codec, SettingsTextsAreReadAsTheAviSynthFaceReadsFiles) {
             ZOLTA_ERROR_FILE_INVALID);
   EXPECT_EQ(read_text("quilmer", v, &error), ZOLTA_ERROR_FILE_INVALID);
   EXPECT_STREQ(error.message,
-               "the line after the \"quilmer\" line is not "
-               "VirtualDub.video.filters.instance[N].Config( with nine integers");
+               "the line after the \"quilmer\" line is not a Config call "
+               "\"VirtualDub.video.filters.instance[N].Config(a, ..., i\" with nine integers");
 }
 
 TEST(Codec, SettingsFilesRoundTripAndBadPathsAreRefused) {
@@ -186,7 +186,7 @@ TEST(Codec, SettingsFilesRoundTripAndBadPathsAreRefused) {
   }
   EXPECT_EQ(zolta_settings_file_read(path, back, &error), ZOLTA_ERROR_FILE_INVALID);
   EXPECT_EQ(std::string(error.message),
-            std::string("settings file \"") + path + "\" is too long (over 4194304 bytes)");
+            std::string("settings file \"") + path + "\": too long (over 4194304 bytes)");
   std::remove(path);
 
   EXPECT_EQ(zolta_settings_file_read(path, back, &error), ZOLTA_ERROR_FILE_OPEN);

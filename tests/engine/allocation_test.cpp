@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "zolta.h"
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -99,4 +100,49 @@ TEST(Allocation, LongLinesUseTheScratchBehindThePlanes) {
   const long a0 = g_allocations;
   for (int f = 0; f < 3; ++f) inst.run(src.data(), w, dst.data());
   EXPECT_EQ(g_allocations - a0, 6);
+}
+
+// Through the public interface: a denoiser allocates when it is created and
+// never while it processes frames, in any format and view.
+TEST(Allocation, DenoisersAllocateNothingPerFrame) {
+  const int32_t w = 64, h = 32;
+  const zolta_stream streams[] = {
+      {ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, w, h},
+      {ZOLTA_FAMILY_YUV422, ZOLTA_SAMPLE_INTEGER, 10, w, h},
+      {ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_FLOAT, 32, w, h},
+      {ZOLTA_FAMILY_RGB32, ZOLTA_SAMPLE_INTEGER, 8, w, h},
+      {ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8, w, h},
+  };
+  // Room for every format: three planes of 4-byte samples, or packed pixels.
+  std::vector<uint32_t> in = random_words(size_t(w) * h * 3, 9), out(in.size());
+  for (const zolta_stream& s : streams) {
+    zolta_denoiser_config config{s, {}, 2};
+    zolta_settings_default(&config.settings);
+    for (auto& plane : config.settings.thresholds) {
+      for (auto& dir : plane) {
+        for (auto& v : dir) v = 40;
+      }
+    }
+    zolta_denoiser* d = nullptr;
+    ASSERT_EQ(zolta_denoiser_create(&config, &d, nullptr), ZOLTA_OK);
+    zolta_frame fin{}, fout{};
+    for (int p = 0; p < 3; ++p) {
+      fin.data[p] = in.data() + size_t(p) * w * h;
+      fout.data[p] = out.data() + size_t(p) * w * h;
+      fin.stride[p] = fout.stride[p] = w * 4;
+    }
+    if (s.sample == ZOLTA_SAMPLE_INTEGER && s.bits == 10) {
+      for (size_t i = 0; i < in.size(); ++i) in[i] &= 0x03ff03ffu;
+    }
+    const long a0 = g_allocations;
+    for (int f = 0; f < 6; ++f) {
+      config.settings.view = f % 3;
+      config.settings.show_plane = f % 2;
+      ASSERT_EQ(zolta_denoiser_update(d, &config.settings, nullptr), ZOLTA_OK);
+      ASSERT_EQ(zolta_denoiser_process(d, &fin, &fout, nullptr), ZOLTA_OK);
+      ASSERT_EQ(zolta_denoiser_process(d, &fout, &fout, nullptr), ZOLTA_OK);
+    }
+    EXPECT_EQ(g_allocations, a0) << s.family;
+    zolta_denoiser_destroy(d);
+  }
 }
