@@ -186,7 +186,8 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
   }
   if (status != ZOLTA_OK) {
     delete instance;
-    const char* message = saved_message(env, error.message);
+    // Kept by the filter's own environment handle, which outlives this call.
+    const char* message = saved_message(fi->env, error.message);
     g_avs->release_clip(clip);
     return error_value(message);
   }
