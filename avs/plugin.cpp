@@ -75,8 +75,8 @@ Creation build_filter(const AVSValue& args) {
     return refuse(filter, "ZOLTA:Frame size too large.");
   }
 
-  alloc_buffers(state);
-  if (!state.plane_block) return refuse(filter, "ZOLTA:Out of memory for the frame buffers.");
+  if (!start_stream(state, state.width, state.height, true))
+    return refuse(filter, "ZOLTA:Out of memory for the frame buffers.");
 
   Creation c;
   c.filter = filter;

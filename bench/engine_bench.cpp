@@ -38,16 +38,13 @@ struct Frame {
     for (auto& plane : state.thresholds) {
       for (auto& v : plane) v = 40;
     }
-    state.width = width;
-    state.height = height;
-    state.yuy2 = yuy2 ? 1 : 0;
     const size_t words = yuy2 ? size_t(width / 2) * height : size_t(width) * height;
     src = noisy_words(words);
     dst.resize(words);
     state.src = src.data();
     state.dst = dst.data();
     state.src_pitch = yuy2 ? width / 2 : width;
-    alloc_buffers(state);
+    start_stream(state, width, height, yuy2);
   }
   ~Frame() { free_buffers(state); }
 };

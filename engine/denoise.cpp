@@ -7,10 +7,6 @@
 
 namespace {
 
-// Slot of one stack scratch row: 256 floats in front of the row, room for a
-// line of kMaxStackLine samples, its extension and a little more behind.
-constexpr int kStackSlot = 3488;
-
 // Runs the analysis chain down and the synthesis chain back up over one line,
 // leaving the reconstruction in `result` (which may be the line itself) and
 // the coarsest approximation untouched in approx[count - 1].
@@ -46,7 +42,15 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
     const float* coarsest = s.approx[along_x.count - 1];
     for (int32_t r = 0; r < rows; ++r) {
       float* line = plane + r * stride;
-      if (loader) loader->load(loader->context, r, line);
+      if (loader) {
+        // The row arrives in a scratch row (free until the column pass) and
+        // its reconstruction goes straight into the plane.
+        float* arrived = s.column_rows[0];
+        loader->load(loader->context, r, arrived);
+        run_chain(dsp, along_x, bank, arrived, line, s, n);
+        if (high && along_y.count == 0) amplify_detail(line, coarsest, n);
+        continue;
+      }
       run_chain(dsp, along_x, bank, line, s.out_row, s, n);
       if (high && along_y.count == 0) amplify_detail(s.out_row, coarsest, n);
       for (int32_t i = 0; i < n; ++i) line[i] = s.out_row[i];
@@ -69,30 +73,6 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
     }
   }
 }
-
-namespace {
-
-void denoise_with(const FilterState& state, const ScratchRows& s) {
-  const DspKernels& dsp = dsp_kernels();
-  const LevelPlan plan = level_plan(state);
-  float* const planes[3] = {state.plane_y, state.plane_cb, state.plane_cr};
-  for (int p = 0; p < 3; ++p) {
-    const int32_t n = (p > 0 && state.yuy2) ? state.proc_width / 2 : state.proc_width;
-    denoise_plane(dsp, state.filters, plan.chains[p][0], plan.chains[p][1], state.mode == High,
-                  planes[p], n, state.proc_height, n + PlaneBuffers::kMargin, s);
-  }
-}
-
-// Frames up to kMaxStackLine: the eleven rows live in this call's frame.
-__attribute__((noinline)) void denoise_with_stack_scratch(const FilterState& state) {
-  float block[kScratchRowCount * kStackSlot + 16];
-  // Align by hand: not every target honours large alignments on the stack.
-  const uintptr_t raw = reinterpret_cast<uintptr_t>(block);
-  float* base = reinterpret_cast<float*>((raw + 63) & ~static_cast<uintptr_t>(63));
-  denoise_with(state, scratch_rows_at(base, kStackSlot));
-}
-
-}  // namespace
 
 ScratchRows scratch_rows_at(float* base, ptrdiff_t slot) {
   float* rows[kScratchRowCount];
@@ -118,23 +98,4 @@ LevelPlan level_plan_for(const int32_t thresholds[3][6], bool wide_chroma) {
     }
   }
   return plan;
-}
-
-LevelPlan level_plan(const FilterState& state) {
-  // Full-width chroma of RGB32 frames steps twice as far along rows, so a
-  // level spans the same distance in pixels in both frame formats.
-  return level_plan_for(state.thresholds, state.yuy2 == 0);
-}
-
-void denoise_planes(FilterState& state) {
-  const int32_t line = state.proc_width > state.proc_height ? state.proc_width : state.proc_height;
-  if (line <= kMaxStackLine) {
-    denoise_with_stack_scratch(state);
-    return;
-  }
-  // Longer lines: alloc_buffers placed eleven rows of line + 512 floats behind
-  // the three planes of the same block.
-  const PlaneBuffers b = plane_buffers_for(state.width, state.height);
-  const ptrdiff_t slot = (state.width > state.height ? state.width : state.height) + 512;
-  denoise_with(state, scratch_rows_at(state.plane_y + 3 * b.plane_floats, slot));
 }

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "filter_state.h"
+#include "filter_bank.h"
 
 struct DspKernels;
 
@@ -28,8 +28,6 @@ struct LevelPlan {
 // have the luma's width, and their steps along rows are twice the luma's, so
 // that a level spans the same distance in pixels as with subsampled chroma.
 LevelPlan level_plan_for(const int32_t thresholds[3][6], bool wide_chroma);
-LevelPlan level_plan(const FilterState& state);
-void denoise_planes(FilterState& state);
 
 // Scratch rows of one plane pass, in the order they lie in their block.
 struct ScratchRows {

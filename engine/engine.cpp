@@ -5,104 +5,129 @@
 
 #include "dsp.h"
 #include "errors.h"
-#include "filter_bank.h"
+#include "packed_frames.h"
 
 namespace zolta {
 
 namespace {
 
 // Every plane: 128 floats in front of its first row and 256 behind every row
-// (room for the periodic extension, as the legacy planes have).
+// (room for the periodic extension).
 constexpr uint64_t kPlaneLead = 128;
 constexpr uint64_t kPlaneMargin = 256;
 constexpr uint64_t kAlign = 64;
 
-uint64_t plane_floats(const StreamLayout& layout, int p) {
-  return kPlaneLead + static_cast<uint64_t>(layout.plane_height[p]) *
-                          (static_cast<uint64_t>(layout.plane_width[p]) + kPlaneMargin);
+// Where the parts of one workspace lie, in floats from its aligned start.
+struct Geometry {
+  uint64_t plane[3];
+  uint64_t scratch;
+  uint64_t floats;  // the whole workspace, a multiple of 16
+};
+
+// Floats from one scratch row to the next: a line, its extension and a
+// little more, and never less than the legacy stack scratch's 3488, whose
+// spacing keeps the eleven rows apart in the caches.
+uint64_t scratch_slot(uint64_t line) {
+  return line + 512 > 3488 ? line + 512 : 3488;
 }
 
-uint64_t scratch_slot(const StreamLayout& layout) {
-  const uint64_t line = layout.width > layout.height ? layout.width : layout.height;
-  return line + 512;
-}
-
-// Rounded up to whole 64-byte lines.
-uint64_t aligned_floats(uint64_t floats) {
+uint64_t round16(uint64_t floats) {
   return (floats + 15) & ~uint64_t{15};
 }
 
-}  // namespace
-
-size_t workspace_bytes(const StreamLayout& layout) {
-  uint64_t floats = 0;
-  for (int p = 0; p < layout.planes; ++p) floats += aligned_floats(plane_floats(layout, p));
-  floats += kScratchRowCount * scratch_slot(layout);
-  const uint64_t bytes = floats * sizeof(float) + kAlign;
-  if (bytes > static_cast<uint64_t>(PTRDIFF_MAX) / 2) return 0;
-  return static_cast<size_t>(bytes);
-}
-
-namespace {
-
-bool workspace_init(Workspace& w, const StreamLayout& layout) {
-  const size_t bytes = workspace_bytes(layout);
-  w.block = bytes ? ::operator new(bytes, std::nothrow) : nullptr;
-  if (!w.block) return false;
-  const uintptr_t raw = reinterpret_cast<uintptr_t>(w.block);
-  float* at = reinterpret_cast<float*>((raw + kAlign - 1) & ~static_cast<uintptr_t>(kAlign - 1));
-  for (int p = 0; p < 3; ++p) {
-    if (p >= layout.planes) {
-      w.planes.plane[p] = nullptr;
-      w.planes.stride[p] = 0;
-      continue;
+Geometry geometry_of(const StreamLayout& layout) {
+  Geometry g{};
+  const uint64_t w = static_cast<uint64_t>(layout.width);
+  const uint64_t h = static_cast<uint64_t>(layout.height);
+  const uint64_t line = w > h ? w : h;
+  const bool packed = layout.family == ZOLTA_FAMILY_RGB32 || layout.family == ZOLTA_FAMILY_YUY2;
+  uint64_t at = 0;
+  if (packed) {
+    const uint64_t plane = h * (w + kPlaneMargin);
+    for (int p = 0; p < 3; ++p) g.plane[p] = kPlaneLead + p * plane;
+    at = kPlaneLead + 3 * plane;
+  } else {
+    for (int p = 0; p < layout.planes; ++p) {
+      g.plane[p] = at + kPlaneLead;
+      const uint64_t rows = static_cast<uint64_t>(layout.plane_height[p]);
+      const uint64_t width = static_cast<uint64_t>(layout.plane_width[p]);
+      at = round16(at + kPlaneLead + rows * (width + kPlaneMargin));
     }
-    w.planes.plane[p] = at + kPlaneLead;
-    w.planes.stride[p] = static_cast<ptrdiff_t>(layout.plane_width[p] + kPlaneMargin);
-    at += aligned_floats(plane_floats(layout, p));
   }
-  w.scratch = scratch_rows_at(at, static_cast<ptrdiff_t>(scratch_slot(layout)));
-  return true;
+  g.scratch = at;
+  g.floats = round16(at + kScratchRowCount * scratch_slot(line));
+  return g;
+}
+
+uint64_t round_bytes(uint64_t bytes) {
+  return (bytes + kAlign - 1) & ~(kAlign - 1);
 }
 
 }  // namespace
 
-int engine_create(Engine& engine, const StreamLayout& layout, const EngineSettings& settings,
-                  int32_t workspaces, zolta_error* error) {
-  engine.layout = layout;
-  engine.workspaces = nullptr;
-  engine.workspace_count = 0;
-  std::memset(&engine.bank, 0, sizeof engine.bank);
-  build_daubechies(engine.bank, 2);
-  engine_set_settings(engine, settings);
+Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings,
+                      int32_t workspaces, zolta_error* error) {
   if (workspaces < 1) workspaces = 1;
-  if (workspace_bytes(layout) == 0) {
-    return fail(error, ZOLTA_ERROR_SIZE, "%s frame of %d x %d does not fit in memory",
-                family_name(layout.family), static_cast<int>(layout.width),
-                static_cast<int>(layout.height));
+  // Far beyond any memory; refused before the geometry's products could wrap.
+  const uint64_t plane =
+      static_cast<uint64_t>(layout.height) * (static_cast<uint64_t>(layout.width) + 512);
+  if (layout.width <= 0 || layout.height <= 0 || plane > (uint64_t{1} << 48)) {
+    fail(error, ZOLTA_ERROR_SIZE, "%s frame of %d x %d does not fit in memory",
+         family_name(layout.family), static_cast<int>(layout.width),
+         static_cast<int>(layout.height));
+    return nullptr;
   }
-  Workspace* list = new (std::nothrow) Workspace[workspaces];
-  if (!list) return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for %d work areas", workspaces);
+  const Geometry g = geometry_of(layout);
+  const uint64_t head = round_bytes(sizeof(Engine)) +
+                        round_bytes(sizeof(Workspace) * static_cast<uint64_t>(workspaces));
+  const uint64_t area = g.floats * sizeof(float);
+  // Sizes near 2^63 cannot come from 32-bit sizes, but check before adding.
+  const uint64_t limit = static_cast<uint64_t>(PTRDIFF_MAX) / 2;
+  if (area > limit / static_cast<uint64_t>(workspaces) ||
+      head + area * workspaces + kAlign > limit) {
+    fail(error, ZOLTA_ERROR_SIZE, "%s frame of %d x %d does not fit in memory",
+         family_name(layout.family), static_cast<int>(layout.width),
+         static_cast<int>(layout.height));
+    return nullptr;
+  }
+  const size_t bytes = static_cast<size_t>(head + area * workspaces + kAlign);
+  void* block = ::operator new(bytes, std::nothrow);
+  if (!block) {
+    fail(error, ZOLTA_ERROR_MEMORY, "out of memory for %d work areas of %s frames of %d x %d",
+         static_cast<int>(workspaces), family_name(layout.family), static_cast<int>(layout.width),
+         static_cast<int>(layout.height));
+    return nullptr;
+  }
+  Engine* engine = new (block) Engine;
+  engine->layout = layout;
+  std::memset(&engine->bank, 0, sizeof engine->bank);
+  build_daubechies(engine->bank, 2);
+  engine_set_settings(*engine, settings);
+  uint8_t* base = static_cast<uint8_t*>(block);
+  engine->workspaces = new (base + round_bytes(sizeof(Engine))) Workspace[workspaces];
+  engine->workspace_count = workspaces;
+  const uintptr_t raw = reinterpret_cast<uintptr_t>(base + head);
+  float* areas = reinterpret_cast<float*>((raw + kAlign - 1) & ~static_cast<uintptr_t>(kAlign - 1));
   for (int32_t k = 0; k < workspaces; ++k) {
-    if (!workspace_init(list[k], layout)) {
-      for (int32_t j = 0; j < k; ++j) ::operator delete(list[j].block);
-      delete[] list;
-      return fail(error, ZOLTA_ERROR_MEMORY,
-                  "out of memory for the work areas of %d frames of %d x %d", workspaces,
-                  static_cast<int>(layout.width), static_cast<int>(layout.height));
+    float* start = areas + static_cast<uint64_t>(k) * g.floats;
+    Workspace& w = engine->workspaces[k];
+    for (int p = 0; p < 3; ++p) {
+      const bool present = p < layout.planes;
+      w.planes.plane[p] = present ? start + g.plane[p] : nullptr;
+      w.planes.stride[p] =
+          present ? static_cast<ptrdiff_t>(layout.plane_width[p] + kPlaneMargin) : 0;
     }
+    const int32_t line = layout.width > layout.height ? layout.width : layout.height;
+    w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(scratch_slot(line)));
   }
-  engine.workspaces = list;
-  engine.workspace_count = workspaces;
-  return succeed(error);
+  succeed(error);
+  return engine;
 }
 
-void engine_destroy(Engine& engine) {
-  for (int32_t k = 0; k < engine.workspace_count; ++k)
-    ::operator delete(engine.workspaces[k].block);
-  delete[] engine.workspaces;
-  engine.workspaces = nullptr;
-  engine.workspace_count = 0;
+void engine_destroy(Engine* engine) {
+  if (!engine) return;
+  // Engine and Workspace are plain records: nothing to run but the release.
+  ::operator delete(static_cast<void*>(engine));
 }
 
 void engine_set_settings(Engine& engine, const EngineSettings& settings) {
@@ -113,10 +138,12 @@ void engine_set_settings(Engine& engine, const EngineSettings& settings) {
 OutputView output_view(const StreamLayout& layout, const EngineSettings& s) {
   OutputView view;
   view.plane = s.plane >= 0 && s.plane < layout.planes ? s.plane : 0;
-  view.high = s.mode == High;
-  if (s.mode == Diff) {
+  view.high = s.mode == 1;
+  if (s.views == 0) {
+    view.kind = ViewKind::kNormal;
+  } else if (s.mode == 2) {
     view.kind = ViewKind::kDiff;
-  } else if (s.show_plane != 0 || s.mode == High) {
+  } else if (s.show_plane != 0 || s.mode == 1) {
     view.kind = ViewKind::kGray;
   } else {
     view.kind = ViewKind::kNormal;
@@ -147,20 +174,22 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
     return;
   }
   const uint32_t float_mode = enter_default_float_mode();
-  // RGB frames make all three planes from every pixel, so they are converted
-  // first; planes of the other families are loaded row by row as the
+  // RGB and packed frames are converted first (RGB makes three planes from
+  // every pixel); planes of the other families are loaded row by row as the
   // denoiser reaches them.
-  if (L.rgb) frame_to_planes(L, in, w.planes);
+  const bool whole_frame = L.rgb || L.family == ZOLTA_FAMILY_YUY2;
+  if (whole_frame && !packed_to_planes(L, in, w.planes)) frame_to_planes(L, in, w.planes);
   const DspKernels& dsp = dsp_kernels();
-  const bool high = engine.settings.mode == High;
+  const bool high = engine.settings.mode == 1;
   for (int p = 0; p < L.planes; ++p) {
     const RowSource source{&L, &in, p};
     const RowLoader loader{load_row, &source};
     denoise_plane(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
                   w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                  w.scratch, L.rgb ? nullptr : &loader);
+                  w.scratch, whole_frame ? nullptr : &loader);
   }
-  planes_to_frame(L, w.planes, output_view(L, engine.settings), in, out);
+  const OutputView view = output_view(L, engine.settings);
+  if (!planes_to_packed(L, w.planes, view, out)) planes_to_frame(L, w.planes, view, in, out);
   leave_default_float_mode(float_mode);
 }
 

@@ -1,14 +1,14 @@
 // The engine object: one stream's layout, settings, filter bank and level
-// plan, and the working memory of the frames it may process at once. Every
-// face (the public C interface, the VirtualDub and AviSynth records) runs
-// frames through it.
+// plan, and the working memory of the frames it may process at once, all in
+// one block of memory. Every face (the public C interface, the VirtualDub
+// and AviSynth records) runs frames through it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "denoise.h"
-#include "filter_state.h"
+#include "filter_bank.h"
 #include "frame_io.h"
 #include "stream_format.h"
 
@@ -19,16 +19,17 @@ namespace zolta {
 // (the public interface limits them, the legacy faces do not), and the view.
 struct EngineSettings {
   int32_t thresholds[3][6];
-  int32_t mode;  // OutputMode; other values show the denoised picture
+  int32_t mode;  // 0 normal, 1 high, 2 diff; other values show the denoised picture
   int32_t show_plane;
   int32_t plane;  // out of range: plane 0
   int32_t enabled;
+  // 0: the picture is always the planes as denoised (High still amplifies
+  // the detail), as the AviSynth face has always done.
+  int32_t views;
 };
 
-// The working memory of one frame: the float planes and the scratch rows,
-// carved from one block.
+// The working memory of one frame: the float planes and the scratch rows.
 struct Workspace {
-  void* block;
   FloatPlanes planes;
   ScratchRows scratch;
 };
@@ -39,18 +40,20 @@ struct Engine {
   FilterBank bank;
   LevelPlan plan;
   int32_t workspace_count;
-  Workspace* workspaces;
+  Workspace* workspaces;  // in the same block, behind the engine
 };
 
-// Bytes of one workspace for the layout; 0 when it cannot be represented.
-size_t workspace_bytes(const StreamLayout& layout);
-
-// Builds the bank and `workspaces` (at least 1) working areas. On failure
-// (ZOLTA_ERROR_MEMORY) the engine holds nothing and needs no destroy.
-int engine_create(Engine& engine, const StreamLayout& layout, const EngineSettings& settings,
-                  int32_t workspaces, zolta_error* error);
-void engine_destroy(Engine& engine);
-// Takes new settings (the level plan follows them).
+// Builds the bank and `workspaces` (at least 1) working areas in one block,
+// the engine at its start. Null on failure (ZOLTA_ERROR_MEMORY, or
+// ZOLTA_ERROR_SIZE for sizes that cannot be represented).
+//
+// The packed families keep the legacy record's plane geometry: the Y plane
+// 128 floats into the block's aligned area, the three planes back to back,
+// each of height x (width + 256) floats, the scratch rows right behind.
+Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings,
+                      int32_t workspaces, zolta_error* error);
+void engine_destroy(Engine* engine);
+// Takes new settings (the level plan follows them). Allocates nothing.
 void engine_set_settings(Engine& engine, const EngineSettings& settings);
 
 // Processes one frame with one workspace, under the default floating-point

@@ -1,7 +1,6 @@
 #include "filter_bank.h"
 
 #include <cmath>
-#include <vector>
 
 // Daubechies' extremal-phase orthonormal scaling filters h(0)..h(2N-1) for
 // N = 2..10 vanishing moments, normalised to sum to sqrt(2). Computed at 60
@@ -141,25 +140,19 @@ int table_offset(int order) {
 
 }  // namespace
 
-void set_daubechies(FilterState& state, int order) {
-  if (order < 2 || order > 10) throw "set_daubechies() : Illigal Daubechies coefficient.\n";
-  build_daubechies(state.filters, order);
-}
-
 bool build_daubechies(FilterBank& bank, int order) {
   const double s = std::sqrt(2.0);
   if (order < 2 || order > 10) return false;
   const int taps = 2 * order;
   const double* h = kDaubechiesTable + table_offset(order);
 
-  std::vector<double> lo;
-  lo.reserve(taps);
-  for (int k = 0; k < taps; ++k) lo.push_back(s * h[k]);
-  std::vector<double> hi;
-  hi.reserve(taps);
+  // Fixed arrays: building a bank allocates nothing.
+  double lo[20];
+  double hi[20];
+  for (int k = 0; k < taps; ++k) lo[k] = s * h[k];
   for (int g = 0; g < taps; ++g) {
     const double v = lo[taps - 1 - g];
-    hi.push_back(g % 2 == 0 ? -v : v);
+    hi[g] = g % 2 == 0 ? -v : v;
   }
 
   for (int k = 0; k < taps; ++k) {

@@ -13,7 +13,7 @@
 #include "zolta.h"
 
 struct zolta_denoiser {
-  zolta::Engine engine;
+  zolta::Engine* engine;
   zolta::SlotPool pool;
 };
 
@@ -60,6 +60,7 @@ EngineSettings engine_settings(const zolta_settings& s) {
   e.show_plane = s.show_plane;
   e.plane = s.plane;
   e.enabled = s.enabled;
+  e.views = 1;
   return e;
 }
 
@@ -202,10 +203,12 @@ int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** 
   if (threads == 0) threads = 1;
   zolta_denoiser* d = new (std::nothrow) zolta_denoiser;
   if (!d) return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for the denoiser");
-  status = engine_create(d->engine, layout, engine_settings(config->settings), threads, error);
-  if (status != ZOLTA_OK) {
+  zolta_error local{};
+  d->engine = engine_create(layout, engine_settings(config->settings), threads, &local);
+  if (!d->engine) {
     delete d;
-    return status;
+    if (error) *error = local;
+    return local.code;
   }
   if (!d->pool.init(threads)) {
     engine_destroy(d->engine);
@@ -221,7 +224,7 @@ int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settings* settin
   if (!denoiser) return fail(error, ZOLTA_ERROR_ARGUMENT, "no denoiser given");
   const int status = check_settings(settings, error);
   if (status != ZOLTA_OK) return status;
-  engine_set_settings(denoiser->engine, engine_settings(*settings));
+  engine_set_settings(*denoiser->engine, engine_settings(*settings));
   return succeed(error);
 }
 
@@ -230,7 +233,7 @@ int zolta_denoiser_process(zolta_denoiser* denoiser, const zolta_frame* in, cons
   if (!denoiser || !in || !out) {
     return fail(error, ZOLTA_ERROR_ARGUMENT, "no denoiser or frame given");
   }
-  const StreamLayout& layout = denoiser->engine.layout;
+  const StreamLayout& layout = denoiser->engine->layout;
   int status = check_frame(layout, *in, "input", error);
   if (status != ZOLTA_OK) return status;
   status = check_frame(layout, *out, "output", error);
@@ -242,7 +245,7 @@ int zolta_denoiser_process(zolta_denoiser* denoiser, const zolta_frame* in, cons
     }
   }
   SlotLease lease(denoiser->pool);
-  engine_process(denoiser->engine, denoiser->engine.workspaces[lease.slot()], *in, *out);
+  engine_process(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], *in, *out);
   return succeed(error);
 }
 

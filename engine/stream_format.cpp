@@ -26,6 +26,8 @@ const FamilyRule kFamilies[] = {
 };
 constexpr int kFamilyCount = sizeof kFamilies / sizeof kFamilies[0];
 
+void fill_layout(StreamLayout& layout, const zolta_stream& s);
+
 bool valid_family(int32_t family) {
   return family >= 0 && family < kFamilyCount;
 }
@@ -98,6 +100,20 @@ int stream_layout(const zolta_stream& s, StreamLayout& layout, zolta_error* erro
                 static_cast<int>(s.width), static_cast<int>(s.height));
   }
 
+  fill_layout(layout, s);
+  return succeed(error);
+}
+
+StreamLayout packed_layout(zolta_family family, int32_t width, int32_t height) {
+  StreamLayout layout{};
+  fill_layout(layout, zolta_stream{family, ZOLTA_SAMPLE_INTEGER, 8, width, height});
+  return layout;
+}
+
+namespace {
+
+void fill_layout(StreamLayout& layout, const zolta_stream& s) {
+  const FamilyRule& f = kFamilies[s.family];
   layout.family = static_cast<zolta_family>(s.family);
   layout.is_float = s.sample == ZOLTA_SAMPLE_FLOAT;
   layout.bits = s.bits;
@@ -116,8 +132,9 @@ int stream_layout(const zolta_stream& s, StreamLayout& layout, zolta_error* erro
   layout.max_value = layout.is_float ? 0 : (1 << s.bits) - 1;
   layout.k_in = layout.is_float ? 255.0f : static_cast<float>(255.0 / ((1 << s.bits) - 1));
   layout.k_out = layout.is_float ? 1.0f / 255.0f : static_cast<float>(((1 << s.bits) - 1) / 255.0);
-  return succeed(error);
 }
+
+}  // namespace
 
 size_t frame_row_bytes(const StreamLayout& layout, int p) {
   switch (layout.family) {
@@ -150,8 +167,8 @@ int check_frame(const StreamLayout& layout, const zolta_frame& frame, const char
         stride < 0 ? uint64_t{0} - static_cast<uint64_t>(stride) : static_cast<uint64_t>(stride);
     if (magnitude < row) {
       return fail(error, ZOLTA_ERROR_FRAME,
-                  "%s frame: plane %d has a stride of %td bytes, less than its row of %zu bytes",
-                  which, p, stride, row);
+                  "%s frame: plane %d has a stride of %ld bytes, less than its row of %lu bytes",
+                  which, p, static_cast<long>(stride), static_cast<unsigned long>(row));
     }
     const uintptr_t a = static_cast<uintptr_t>(layout.sample_bytes) - 1;
     if ((reinterpret_cast<uintptr_t>(frame.data[p]) & a) != 0 ||

@@ -31,6 +31,11 @@ const char* family_name(int32_t family);
 // zolta_stream_check.
 int stream_layout(const zolta_stream& stream, StreamLayout& layout, zolta_error* error);
 
+// The layout of a legacy packed stream (ZOLTA_FAMILY_RGB32 or YUY2) of any
+// positive size, without the public interface's checks: the legacy faces
+// check sizes in their own words.
+StreamLayout packed_layout(zolta_family family, int32_t width, int32_t height);
+
 // Bytes of one row of frame plane p (packed families: the pixels' bytes).
 size_t frame_row_bytes(const StreamLayout& layout, int p);
 // Rows of frame plane p.

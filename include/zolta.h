@@ -86,6 +86,19 @@ typedef enum zolta_view {
   ZOLTA_VIEW_DIFF = 2    /* 8 x (input - denoised) around the middle grey */
 } zolta_view;
 
+/* The views on every format (b bits; half = 1 << (b - 1); float output is
+ * never clamped):
+ *   grey picture (HIGH, or show_plane outside DIFF): the shown plane v on the
+ *     8-bit scale becomes clamp(round(v * (2^b - 1) / 255) + (HIGH ? half :
+ *     0), 0, 2^b - 1); float (v + (HIGH ? 128 : 0)) / 255. RGB families write
+ *     it to R, G and B (32-bit RGB also to its fourth byte); YUV and GRAY
+ *     write it as Y (a chroma plane shown at full size, each sample
+ *     repeated) with chroma at half (float 0).
+ *   DIFF: per sample of every plane (RGB: per channel) clamp(8 x (input -
+ *     denoised) + half, 0, 2^b - 1); float 8 x (input - denoised), plus
+ *     128 / 255 for Y, GRAY and R, G, B.
+ *   enabled = 0: the input is copied. */
+
 typedef struct zolta_settings {
   /* [plane][direction][level]. Planes are the denoiser's own: Y, Cb, Cr
    * (also for RGB frames, which are denoised as Y, Cb, Cr); the only plane of
@@ -169,6 +182,25 @@ typedef enum zolta_sample {
   ZOLTA_SAMPLE_FLOAT = 1    /* 32-bit float */
 } zolta_sample;
 
+/* What the samples mean. The denoiser works on float planes on the 8-bit
+ * scale, so that a threshold means the same at every depth:
+ *   integer x of b bits -> (float)x * (float)(255.0 / (2^b - 1)) (exactly x
+ *     at 8 bits); back: clamp(round(v * (float)((2^b - 1) / 255.0)), 0,
+ *     2^b - 1), rounding to nearest, ties to even;
+ *   float: Y, GRAY, R, G, B as v * 255 (0..1 -> 0..255); Cb, Cr as
+ *     c * 255 + 128 (-0.5..0.5 -> 0..255); back v / 255 and
+ *     (v - 128) / 255, not clamped.
+ * YUV planes go in as they are (chroma centred at 128, as in YUY2). RGB
+ * frames (planar at any depth, RGB24, RGB32) are denoised as Y, Cb, Cr made
+ * from the 8-bit-scale R, G, B by the 32-bit RGB formulas
+ *   Y = (0.587 G + 0.299 R) + 0.114 B, Cb = 0.565 (B - Y), Cr = 0.713 (R - Y)
+ *   B = 1.77 Cb + Y, R = 1.403 Cr + Y, G = (-0.344 Cb - 0.714 Cr) + Y
+ * in single precision in that order. Along rows, full-width chroma (4:4:4,
+ * every RGB family) steps one level further apart than luma; subsampled
+ * chroma steps as luma; along columns every plane steps as luma. So 8-bit
+ * 4:2:2 gives the YUY2 bytes, and 8-bit planar RGB and RGB24 the RGB32 bytes,
+ * in every view. */
+
 typedef struct zolta_stream {
   int32_t family; /* zolta_family */
   int32_t sample; /* zolta_sample */
@@ -214,6 +246,8 @@ ZOLTA_API int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settin
                                     zolta_error* error);
 /* Reads `in` and writes `out`, which may be the very same frame (same
  * pointers and strides) but must not otherwise overlap it. Allocates nothing.
+ * Planes of 16-bit and float samples must be aligned to their sample size
+ * (pointer and stride); every stride's size must be at least a row.
  * Runs under the processor's default floating-point mode and gives the
  * caller's mode back. */
 ZOLTA_API int zolta_denoiser_process(zolta_denoiser* denoiser, const zolta_frame* in,

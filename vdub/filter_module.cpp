@@ -91,18 +91,19 @@ int __cdecl init_proc(FilterActivation* fa, const FilterFunctions*) {
 
 int __cdecl start_proc(FilterActivation* fa, const FilterFunctions* ff) {
   FilterState& state = state_of(fa);
-  free_buffers(state);  // a start without an end must not leak
   const VFBitmap& src = *fa->src;
   state.src = src.data;
-  state.width = src.w;
-  state.height = src.h;
   state.src_pitch = src.pitch >> 2;
   state.dst = fa->dst->data;
   // A size the run callback will refuse gets no buffers; it is reported
-  // there, in the host's words for it.
-  if (state.width <= 0 || state.height <= 0) return 0;
-  alloc_buffers(state);
-  if (!state.plane_block) {
+  // there, in the host's words for it. A start without an end must not leak.
+  if (src.w <= 0 || src.h <= 0) {
+    free_buffers(state);
+    state.width = src.w;
+    state.height = src.h;
+    return 0;
+  }
+  if (!start_stream(state, src.w, src.h, false)) {
     ff->ExceptOutOfMemory();
     return 1;  // hosts whose error function returns see a failed start
   }

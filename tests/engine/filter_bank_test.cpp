@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "filter_state.h"
+
 namespace {
 
 const double* filter_of(int order) {

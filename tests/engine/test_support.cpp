@@ -11,10 +11,7 @@
 
 Instance::Instance(int32_t width, int32_t height, bool yuy2) {
   init_defaults(state);
-  state.width = width;
-  state.height = height;
-  state.yuy2 = yuy2 ? 1 : 0;
-  alloc_buffers(state);
+  start_stream(state, width, height, yuy2);
 }
 
 Instance::~Instance() {

@@ -2,9 +2,8 @@
 
 #include <cstddef>
 
-#include "denoise.h"
 #include "dsp.h"
-#include "filter_bank.h"
+#include "legacy_engine.h"
 
 namespace {
 
@@ -68,15 +67,6 @@ void process_rgb32_frame(FilterState& state) {
   }
   state.proc_height = state.height;
   state.proc_width = state.width;
-  const uint32_t float_mode = enter_default_float_mode();
-  set_daubechies(state, 2);  // order 2 never throws
-  rgb32_to_planes(state);
-  denoise_planes(state);
-  if ((state.show_plane != 0 || state.mode == High) && state.mode != Diff) {
-    plane_to_gray(state, state.dst);
-  } else {
-    planes_to_rgb32(state, state.dst);
-  }
-  leave_default_float_mode(float_mode);
-  if (state.mode == Diff) make_diff(state);
+  // Source rows src_pitch words apart; output rows back to back.
+  run_engine(state, state.src_pitch * ptrdiff_t{4}, state.width * ptrdiff_t{4}, true);
 }

@@ -2,9 +2,8 @@
 
 #include <cstddef>
 
-#include "denoise.h"
 #include "dsp.h"
-#include "filter_bank.h"
+#include "legacy_engine.h"
 
 void yuy2_to_planes(FilterState& state) {
   const ptrdiff_t stride = static_cast<ptrdiff_t>(state.width) + PlaneBuffers::kMargin;
@@ -24,10 +23,7 @@ void planes_to_yuy2(FilterState& state, uint8_t* out) {
 void process_yuy2_frame(FilterState& state) {
   state.proc_width = state.width;
   state.proc_height = state.height;
-  const uint32_t float_mode = enter_default_float_mode();
-  set_daubechies(state, 2);  // order 2 never throws
-  yuy2_to_planes(state);
-  denoise_planes(state);
-  planes_to_yuy2(state, reinterpret_cast<uint8_t*>(state.dst));
-  leave_default_float_mode(float_mode);
+  // The AviSynth face has no views and no off switch: the denoised planes
+  // are the picture (High still amplifies the detail).
+  run_engine(state, state.src_pitch * ptrdiff_t{4}, state.width * ptrdiff_t{2}, false);
 }
