@@ -7,10 +7,18 @@ set(CMAKE_SYSTEM_PROCESSOR x86)
 set(ZOLTA_MINGW_PREFIX i686-w64-mingw32)
 
 # Debian ships the compilers in two flavours; the win32 thread model needs no
-# winpthread runtime, so prefer it when both are installed.
-find_program(ZOLTA_MINGW_CC NAMES ${ZOLTA_MINGW_PREFIX}-gcc-win32 ${ZOLTA_MINGW_PREFIX}-gcc
+# winpthread runtime, so prefer it when both are installed. The posix one
+# (-DZOLTA_MINGW_THREADS=posix) has std::thread and std::mutex, which
+# GoogleTest needs; linked statically, it adds no import.
+if(NOT ZOLTA_MINGW_THREADS)
+  set(ZOLTA_MINGW_THREADS win32)
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZOLTA_MINGW_THREADS)
+find_program(ZOLTA_MINGW_CC
+             NAMES ${ZOLTA_MINGW_PREFIX}-gcc-${ZOLTA_MINGW_THREADS} ${ZOLTA_MINGW_PREFIX}-gcc
              REQUIRED)
-find_program(ZOLTA_MINGW_CXX NAMES ${ZOLTA_MINGW_PREFIX}-g++-win32 ${ZOLTA_MINGW_PREFIX}-g++
+find_program(ZOLTA_MINGW_CXX
+             NAMES ${ZOLTA_MINGW_PREFIX}-g++-${ZOLTA_MINGW_THREADS} ${ZOLTA_MINGW_PREFIX}-g++
              REQUIRED)
 set(CMAKE_C_COMPILER ${ZOLTA_MINGW_CC})
 set(CMAKE_CXX_COMPILER ${ZOLTA_MINGW_CXX})

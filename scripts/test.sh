@@ -2,12 +2,15 @@
 # Builds every configuration once and runs all of zolta's tests:
 #   build/       native release build: unit, exactness and end-to-end tests
 #   build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, plus a bounded fuzz pass
-#   build-tsan/  clang with ThreadSanitizer: one denoiser shared by threads, zolta-run's frame
-#                pipeline alone and on the engine
+#   build-tsan/  clang with ThreadSanitizer: one denoiser shared by threads, directly and through
+#                zolta-plugin in both host stand-ins; zolta-run's frame pipeline
 #   build-win/   the 32-bit Windows library zolta.vdf, its tests run by ctest inside Win32
 #                processes under wine
 #   build-arm64/ the library and the engine's tests for 64-bit ARM, run under qemu-user
 #                (ZOLTA_ARM64_LARGE_FRAMES=1 adds the ultra-high-definition frames, ~2 minutes)
+#   build-win64/, build-win32-plugin/
+#                zolta-plugin for 64-bit Windows (VapourSynth and AviSynth+) and for 32-bit
+#                Windows (AviSynth+), with their tests cross-built and run under wine
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
@@ -76,15 +79,16 @@ else
 fi
 
 section "thread sanitizer build (clang, the threaded code)"
-# Several threads share one denoiser; zolta-run's frame pipeline alone and on
-# the engine. ThreadSanitizer stops the run at the first data race.
+# Several threads share one denoiser, directly and through zolta-plugin in the
+# two host stand-ins; zolta-run's frame pipeline alone and on the engine.
+# ThreadSanitizer stops the run at the first data race.
 if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
      -DZOLTA_TSAN=ON -DZOLTA_BENCH=OFF >/dev/null &&
    cmake --build build-tsan -j"$jobs" --target zolta_api_thread_tests zolta_run_format_tests \
-     zolta_run_end_to_end_tests; then
+     zolta_run_end_to_end_tests zolta_plugin_vs_tests zolta_plugin_avs_tests; then
   section "thread sanitizer tests"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    run_ctest build-tsan -R '^(Threads[.]|Pipeline[.]|ZoltaRun[.]EveryYuv4mpegLayout)'
+    run_ctest build-tsan -R '^(Threads|Pipeline|VsPluginTest|AvsPluginTest)[.]|^ZoltaRun[.]EveryYuv4mpegLayout'
 else
   echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
 fi
@@ -100,6 +104,29 @@ if cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" 
 else
   echo "Win32 cross build failed"; failed=$((failed + 1)); status=1
 fi
+
+# zolta-plugin for Windows: the module, the stand-in hosts (AviSynth.dll) and
+# the tests cross-built, the tests run by ctest under wine, each build in its
+# own wine prefix.
+plugin_windows() {
+  local dir=$1 toolchain=$2 arch=$3
+  section "zolta-plugin for Windows ($dir)"
+  if cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$toolchain" \
+       -DZOLTA_MINGW_THREADS=posix -DZOLTA_ONLY_PLUGIN=ON -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+     cmake --build "$dir" -j"$jobs"; then
+    export WINEPREFIX=$PWD/$dir/wineprefix WINEARCH=$arch WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    timeout 30 wineserver -k >/dev/null 2>&1
+    [ -f "$WINEPREFIX/system.reg" ] || timeout 300 wineboot -i >/dev/null 2>&1
+    run_ctest "$dir"
+    timeout 30 wineserver -k >/dev/null 2>&1
+    unset WINEPREFIX WINEARCH WINEDEBUG WINEDLLOVERRIDES
+  else
+    echo "cross build in $dir failed"; failed=$((failed + 1)); status=1
+  fi
+}
+plugin_windows build-win64 mingw-x86_64.cmake win64
+plugin_windows build-win32-plugin mingw-i686.cmake win32
 
 echo
 echo "tests: $passed passed, $failed failed"

@@ -1,0 +1,93 @@
+// A stand-in for AviSynth+ with its C interface, built as a library of the
+// host's name (libavisynth.so.12 by soname, AviSynth.dll on Windows) that
+// exports the C functions a filter uses, by their plain names, so that a
+// plugin finds them at run time as it finds the real host's. The test side
+// drives it through AvsPlusHost: load a plugin through its C entry, invoke a
+// registered function as the script interpreter would, ask its clip for
+// frames (from several threads at once), send cache hints, release it (which
+// runs free_filter). What breaks the interface's rules is recorded as a
+// violation: writes to frames the filter does not own, a frame returned
+// together with an error, a frame of the wrong format, the init-time
+// environment used after the entry returned, double releases.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "avs_c_api.h"
+
+#if defined(_WIN32)
+#ifdef ZOLTA_AVSPLUS_HOST_BUILD
+#define AVSPLUS_HOST_API __declspec(dllexport)
+#else
+#define AVSPLUS_HOST_API __declspec(dllimport)
+#endif
+#else
+#define AVSPLUS_HOST_API __attribute__((visibility("default")))
+#endif
+
+struct AvsHostState;
+
+// One plane of a frame as the host stores it.
+struct AvsPlaneView {
+  uint8_t* data = nullptr;
+  int pitch = 0;
+  int row_size = 0;  // bytes
+  int height = 0;
+};
+
+// A named argument for invoke: the value is given as the interpreter would
+// (arrays as an 'a' value over the caller's elements).
+struct AvsNamedArg {
+  std::string name;
+  AVS_Value value;
+};
+
+class AVSPLUS_HOST_API AvsPlusHost {
+ public:
+  // logical_cpus: what avs_get_env_property reports as the processor count.
+  explicit AvsPlusHost(int logical_cpus);
+  ~AvsPlusHost();
+  AvsPlusHost(const AvsPlusHost&) = delete;
+  AvsPlusHost& operator=(const AvsPlusHost&) = delete;
+
+  // Loads the library and calls its C entry, trying the names in the host's
+  // order. Returns false with a message, or true with the entry's text.
+  bool load_plugin(const std::string& path, std::string& text_or_error);
+  // The parameter string registered for a function; empty when none is.
+  std::string function_params(const std::string& name) const;
+
+  // A source clip: frames from fill(n, frame), each with the integer
+  // property "SourceFrame" = n. The caller owns the handle.
+  typedef void (*FillFunc)(void* user, int n, AVS_VideoFrame* frame);
+  AVS_Clip* source(const AVS_VideoInfo& vi, FillFunc fill, void* user);
+
+  // Calls a registered function: the clip as the first (positional)
+  // argument, the others by name. Returns a clip handle, or null with error.
+  AVS_Clip* invoke(const std::string& name, AVS_Clip* clip, const std::vector<AvsNamedArg>& named,
+                   std::string& error);
+
+  // avs_get_frame with the clip's error on failure.
+  AVS_VideoFrame* get_frame(AVS_Clip* clip, int n, std::string& error);
+  // Sends a cache hint to the clip's filter; what it answers.
+  int cache_hint(AVS_Clip* clip, int hint, int range);
+  const AVS_VideoInfo& video_info(AVS_Clip* clip) const;
+  void release_clip(AVS_Clip* clip);
+  void release_frame(AVS_VideoFrame* frame);
+
+  // Plane access by the host's plane ids.
+  AvsPlaneView plane(AVS_VideoFrame* frame, int plane_id) const;
+  int64_t frame_int_property(AVS_VideoFrame* frame, const char* key, int64_t missing) const;
+
+  // Bookkeeping.
+  int live_frames() const;
+  int live_clips() const;
+  int filter_frees() const;
+  std::vector<std::string> violations() const;
+  // The most get_frame calls of a filter that were running at one moment.
+  int most_concurrent_calls() const;
+
+ private:
+  AvsHostState* state_;
+};

@@ -1,0 +1,379 @@
+// zolta-plugin in the AviSynth+ stand-in environment library: the module
+// finds the host's C functions by name in the loaded host library; every
+// format equals the engine's own output (planar RGB through the G, B, R
+// storage; RGB32 bottom-up; YUY2 equal to 8-bit 4:2:2), the nice-filter MT
+// mode declared and frames asked for from several threads at once, and every
+// refusal coming back as an AviSynth+ error.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "avsplus_host.h"
+#include "parallel.h"
+#include "plugin_module.h"
+#include "plugin_test_support.h"
+
+namespace {
+
+struct AvsCase {
+  const char* name;
+  uint32_t pixel_type;
+  zolta_stream stream;  // width and height set per test
+  int engine_ids[3];    // the host's plane id of engine plane 0, 1, 2
+};
+
+const int kYuv[3] = {kAvsPlanarY, kAvsPlanarU, kAvsPlanarV};
+const int kRgb[3] = {kAvsPlanarR, kAvsPlanarG, kAvsPlanarB};
+const int kOne[3] = {kAvsDefaultPlane, 0, 0};
+const int kGray[3] = {kAvsPlanarY, 0, 0};
+
+AvsCase make_case(const char* name, uint32_t pt, int family, int sample, int bits, const int* ids) {
+  AvsCase c;
+  c.name = name;
+  c.pixel_type = pt;
+  c.stream = zolta_stream{family, sample, bits, 0, 0};
+  std::memcpy(c.engine_ids, ids, sizeof c.engine_ids);
+  return c;
+}
+
+const AvsCase kCases[] = {
+    make_case("YV12", 0xA0000008u, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, kYuv),
+    make_case("I420", 0xA0000010u, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, kYuv),
+    make_case("YV16", 0xA0000308u, ZOLTA_FAMILY_YUV422, ZOLTA_SAMPLE_INTEGER, 8, kYuv),
+    make_case("YV24", 0xA000030Bu, ZOLTA_FAMILY_YUV444, ZOLTA_SAMPLE_INTEGER, 8, kYuv),
+    make_case("YV411", 0xA0000309u, ZOLTA_FAMILY_YUV411, ZOLTA_SAMPLE_INTEGER, 8, kYuv),
+    make_case("Y8", 0xE0000000u, ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, kGray),
+    make_case("Y10", 0xE0050000u, ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 10, kGray),
+    make_case("Y32", 0xE0020000u, ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_FLOAT, 32, kGray),
+    make_case("YUV420P10", 0xA0050008u, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10, kYuv),
+    make_case("YUV420P12", 0xA0060008u, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 12, kYuv),
+    make_case("YUV422P14", 0xA0070308u, ZOLTA_FAMILY_YUV422, ZOLTA_SAMPLE_INTEGER, 14, kYuv),
+    make_case("YUV444P16", 0xA001030Bu, ZOLTA_FAMILY_YUV444, ZOLTA_SAMPLE_INTEGER, 16, kYuv),
+    make_case("YUV420PS", 0xA0020008u, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_FLOAT, 32, kYuv),
+    make_case("RGBP", 0x90000001u, ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_INTEGER, 8, kRgb),
+    make_case("RGBP10", 0x90050001u, ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_INTEGER, 10, kRgb),
+    make_case("RGBP16", 0x90010001u, ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_INTEGER, 16, kRgb),
+    make_case("RGBPS", 0x90020001u, ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_FLOAT, 32, kRgb),
+    make_case("YUY2", 0x60000004u, ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8, kOne),
+    make_case("RGB32", 0x50000002u, ZOLTA_FAMILY_RGB32, ZOLTA_SAMPLE_INTEGER, 8, kOne),
+};
+
+AVS_VideoInfo video_info(uint32_t pixel_type, int width, int height, int frames) {
+  AVS_VideoInfo vi = {};
+  vi.width = width;
+  vi.height = height;
+  vi.fps_numerator = 25;
+  vi.fps_denominator = 1;
+  vi.num_frames = frames;
+  vi.pixel_type = static_cast<int>(pixel_type);
+  return vi;
+}
+
+AVS_Value int_value(int v) {
+  AVS_Value a;
+  a.type = kAvsInt;
+  a.array_size = 0;
+  a.d.integer = v;
+  return a;
+}
+
+AVS_Value string_value(const char* s) {
+  AVS_Value a;
+  a.type = kAvsString;
+  a.array_size = 0;
+  a.d.string = s;
+  return a;
+}
+
+AVS_Value float_value(float f) {
+  AVS_Value a;
+  a.type = kAvsFloat;
+  a.array_size = 0;
+  a.d.floating_pt = f;
+  return a;
+}
+
+AVS_Value array_value(const std::vector<AVS_Value>& elements) {
+  AVS_Value a;
+  a.type = kAvsArray;
+  a.array_size = static_cast<short>(elements.size());
+  a.d.array = elements.data();
+  return a;
+}
+
+// What a source fills its frames with.
+struct SourceContent {
+  AvsPlusHost* host;
+  AvsCase c;
+  int width, height;
+};
+
+void fill_source(void* user, int n, AVS_VideoFrame* frame) {
+  const SourceContent* s = static_cast<const SourceContent*>(user);
+  zolta_stream stream = s->c.stream;
+  stream.width = s->width;
+  stream.height = s->height;
+  for (int p = 0; p < zolta_stream_planes(&stream); ++p) {
+    int32_t w = 0, h = 0;
+    zolta_stream_plane_size(&stream, p, &w, &h);
+    const AvsPlaneView v = s->host->plane(frame, s->c.engine_ids[p]);
+    fill_plane(stream, w, h, static_cast<uint32_t>(n * 3 + p), PlaneRef{v.data, v.pitch});
+  }
+}
+
+class AvsPluginTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string text;
+    ASSERT_TRUE(host_.load_plugin(plugin_path_beside_executable(), text)) << text;
+    EXPECT_EQ(text, "zolta wavelet noise reduction");
+  }
+
+  void TearDown() override {
+    EXPECT_EQ(host_.live_frames(), 0);
+    EXPECT_EQ(host_.live_clips(), 0);
+    for (const std::string& what : host_.violations()) ADD_FAILURE() << "interface: " << what;
+  }
+
+  AVS_Clip* source(SourceContent& content, int frames) {
+    return host_.source(video_info(content.c.pixel_type, content.width, content.height, frames),
+                        fill_source, &content);
+  }
+
+  // The engine's input for frame n of a source: the host's planes, RGB32
+  // from its last row up.
+  zolta_frame engine_input(const AvsCase& c, AVS_VideoFrame* frame, int height) {
+    zolta_frame f = {};
+    for (int p = 0; p < 3; ++p) {
+      const AvsPlaneView v = host_.plane(frame, c.engine_ids[p]);
+      if (p > 0 && c.engine_ids[p] == 0) break;
+      f.data[p] = v.data;
+      f.stride[p] = v.pitch;
+    }
+    if (c.stream.family == ZOLTA_FAMILY_RGB32) {
+      f.data[0] = static_cast<uint8_t*>(f.data[0]) + (height - 1) * f.stride[0];
+      f.stride[0] = -f.stride[0];
+    }
+    return f;
+  }
+
+  void expect_engine_output(AVS_Clip* clip, AVS_Clip* src, const AvsCase& c, int width, int height,
+                            const zolta_settings& settings, int frames, int workers) {
+    zolta_stream stream = c.stream;
+    stream.width = width;
+    stream.height = height;
+    std::vector<AVS_VideoFrame*> got(static_cast<size_t>(frames), nullptr);
+    std::vector<std::string> errors(static_cast<size_t>(frames));
+    std::atomic<int> next{0};
+    run_in_parallel(workers, [&](int) {
+      for (int n = next.fetch_add(1); n < frames; n = next.fetch_add(1)) {
+        got[static_cast<size_t>(n)] = host_.get_frame(clip, n, errors[static_cast<size_t>(n)]);
+      }
+    });
+    for (int n = 0; n < frames; ++n) {
+      AVS_VideoFrame* out = got[static_cast<size_t>(n)];
+      ASSERT_NE(out, nullptr) << errors[static_cast<size_t>(n)];
+      std::string e;
+      AVS_VideoFrame* in = host_.get_frame(src, n, e);
+      const auto expected = engine_output(stream, settings, engine_input(c, in, height));
+      const zolta_frame result = engine_input(c, out, height);
+      for (int p = 0; p < zolta_stream_planes(&stream); ++p) {
+        int32_t w = 0, h = 0;
+        zolta_stream_plane_size(&stream, p, &w, &h);
+        EXPECT_EQ(compare_plane(expected[static_cast<size_t>(p)], w * sample_bytes(stream), h,
+                                static_cast<const uint8_t*>(result.data[p]), result.stride[p]),
+                  "")
+            << "frame " << n << " plane " << p;
+      }
+      EXPECT_EQ(host_.frame_int_property(out, "SourceFrame", -1), n);
+      host_.release_frame(out);
+      host_.release_frame(in);
+    }
+  }
+
+  std::string refusal(AVS_Clip* src, const std::vector<AvsNamedArg>& args) {
+    std::string error;
+    AVS_Clip* clip = host_.invoke("ZoltaDenoise", src, args, error);
+    EXPECT_EQ(clip, nullptr);
+    if (clip) host_.release_clip(clip);
+    return error;
+  }
+
+  AvsPlusHost host_{3};
+};
+
+TEST_F(AvsPluginTest, RegistersZoltaDenoise) {
+  EXPECT_EQ(host_.function_params("ZoltaDenoise"),
+            "c[config]i*[config_text]s[vcf]s[sigma]f[view]s[plane]i");
+}
+
+TEST_F(AvsPluginTest, EveryFormatEqualsTheEngineWithPropertiesPassedThrough) {
+  const zolta_settings settings = settings_from_text(kTestConfig);
+  int made = 0;
+  for (const AvsCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    SourceContent content{&host_, c, 64, 32};
+    AVS_Clip* src = source(content, 3);
+    std::string error;
+    AVS_Clip* clip =
+        host_.invoke("ZoltaDenoise", src, {{"config_text", string_value(kTestConfig)}}, error);
+    ASSERT_NE(clip, nullptr) << error;
+    ++made;
+    expect_engine_output(clip, src, c, 64, 32, settings, 3, 2);
+    host_.release_clip(clip);
+    host_.release_clip(src);
+  }
+  EXPECT_EQ(host_.filter_frees(), made);
+}
+
+TEST_F(AvsPluginTest, Yuy2GivesTheBytesOfPlanar422) {
+  SourceContent planar{&host_, kCases[2], 64, 32};   // YV16
+  SourceContent packed{&host_, kCases[17], 64, 32};  // YUY2
+  AVS_Clip* planar_src = source(planar, 1);
+  AVS_Clip* packed_src = source(packed, 1);
+  // The YUY2 source carries the samples of the planar one.
+  std::string e;
+  AVS_VideoFrame* p_in = host_.get_frame(planar_src, 0, e);
+  std::vector<uint8_t> yuy2(64 * 2 * 32);
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      uint8_t* q = &yuy2[static_cast<size_t>(y * 128 + x * 4)];
+      q[0] = host_.plane(p_in, kAvsPlanarY).data[y * host_.plane(p_in, kAvsPlanarY).pitch + 2 * x];
+      q[1] = host_.plane(p_in, kAvsPlanarU).data[y * host_.plane(p_in, kAvsPlanarU).pitch + x];
+      q[2] =
+          host_.plane(p_in, kAvsPlanarY).data[y * host_.plane(p_in, kAvsPlanarY).pitch + 2 * x + 1];
+      q[3] = host_.plane(p_in, kAvsPlanarV).data[y * host_.plane(p_in, kAvsPlanarV).pitch + x];
+    }
+  }
+  host_.release_frame(p_in);
+  host_.release_clip(packed_src);
+  struct Bytes {
+    AvsPlusHost* host;
+    const std::vector<uint8_t>* bytes;
+  } bytes{&host_, &yuy2};
+  packed_src = host_.source(
+      video_info(0x60000004u, 64, 32, 1),
+      [](void* user, int, AVS_VideoFrame* f) {
+        const Bytes* b = static_cast<const Bytes*>(user);
+        const AvsPlaneView v = b->host->plane(f, kAvsDefaultPlane);
+        for (int y = 0; y < 32; ++y) std::memcpy(v.data + y * v.pitch, &(*b->bytes)[y * 128], 128);
+      },
+      &bytes);
+
+  AVS_Clip* a =
+      host_.invoke("ZoltaDenoise", planar_src, {{"config_text", string_value(kTestConfig)}}, e);
+  AVS_Clip* b =
+      host_.invoke("ZoltaDenoise", packed_src, {{"config_text", string_value(kTestConfig)}}, e);
+  ASSERT_TRUE(a && b) << e;
+  AVS_VideoFrame* fa = host_.get_frame(a, 0, e);
+  AVS_VideoFrame* fb = host_.get_frame(b, 0, e);
+  ASSERT_TRUE(fa && fb) << e;
+  const AvsPlaneView y = host_.plane(fa, kAvsPlanarY), u = host_.plane(fa, kAvsPlanarU),
+                     v = host_.plane(fa, kAvsPlanarV), p = host_.plane(fb, kAvsDefaultPlane);
+  int differences = 0;
+  for (int r = 0; r < 32; ++r) {
+    for (int x = 0; x < 32; ++x) {
+      const uint8_t* q = p.data + r * p.pitch + 4 * x;
+      differences += q[0] != y.data[r * y.pitch + 2 * x];
+      differences += q[1] != u.data[r * u.pitch + x];
+      differences += q[2] != y.data[r * y.pitch + 2 * x + 1];
+      differences += q[3] != v.data[r * v.pitch + x];
+    }
+  }
+  EXPECT_EQ(differences, 0);
+  host_.release_frame(fa);
+  host_.release_frame(fb);
+  host_.release_clip(a);
+  host_.release_clip(b);
+  host_.release_clip(planar_src);
+  host_.release_clip(packed_src);
+}
+
+TEST_F(AvsPluginTest, NiceFilterWithManyThreadsAtOnce) {
+  SourceContent content{&host_, kCases[0], 128, 96};
+  AVS_Clip* src = source(content, 24);
+  std::vector<AVS_Value> config;
+  for (int v : {49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224})
+    config.push_back(int_value(v));
+  std::string error;
+  AVS_Clip* clip = host_.invoke("ZoltaDenoise", src, {{"config", array_value(config)}}, error);
+  ASSERT_NE(clip, nullptr) << error;
+  EXPECT_EQ(host_.cache_hint(clip, kAvsCacheGetMtMode, 0), kAvsMtNiceFilter);
+  EXPECT_EQ(host_.cache_hint(clip, 31, 0), 0);  // a hint it does not take
+  expect_engine_output(clip, src, kCases[0], 128, 96, settings_from_text(kTestConfig), 24, 4);
+  host_.release_clip(clip);
+  EXPECT_EQ(host_.filter_frees(), 1);
+  host_.release_clip(src);
+}
+
+TEST_F(AvsPluginTest, FormatsOutsideTheEnginesAreRefusedNamingTheFormat) {
+  struct Refused {
+    uint32_t pixel_type;
+    const char* expect;
+  };
+  const Refused refused[] = {
+      {0x88000008u, "the clip is YUVA420P8"}, {0x90000002u, "the clip is RGBAP"},
+      {0x50000001u, "the clip is RGB24"},     {0x50010001u, "the clip is RGB48"},
+      {0x50010002u, "the clip is RGB64"},     {0xA0000909u, "the clip is YUV410P8"},
+  };
+  for (const Refused& r : refused) {
+    SCOPED_TRACE(r.expect);
+    AVS_Clip* src = host_.source(video_info(r.pixel_type, 64, 32, 1), nullptr, nullptr);
+    const std::string error = refusal(src, {{"config_text", string_value(kTestConfig)}});
+    EXPECT_EQ(error.rfind("ZoltaDenoise: ", 0), 0u) << error;
+    EXPECT_NE(error.find(r.expect), std::string::npos) << error;
+    EXPECT_NE(error.find("accepted: "), std::string::npos) << error;
+    host_.release_clip(src);
+  }
+  AVS_Clip* src = host_.source(video_info(0x60000004u, 60, 32, 1), nullptr, nullptr);
+  zolta_stream narrow = {ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8, 60, 32};
+  zolta_error e;
+  ASSERT_NE(zolta_stream_check(&narrow, &e), ZOLTA_OK);
+  EXPECT_EQ(refusal(src, {{"config_text", string_value(kTestConfig)}}),
+            std::string("ZoltaDenoise: ") + e.message);
+  host_.release_clip(src);
+}
+
+TEST_F(AvsPluginTest, BadSettingsComeBackAsErrors) {
+  std::vector<AVS_Value> eight(8, int_value(0));
+  std::vector<AVS_Value> over(9, int_value(0));
+  over[4] = int_value(65536);
+  struct Bad {
+    const char* what;
+    std::vector<AvsNamedArg> args;
+    const char* expect;
+  };
+  const Bad bad[] = {
+      {"none", {}, "exactly one way"},
+      {"two", {{"vcf", string_value("x.vcf")}, {"sigma", float_value(5)}}, "exactly one way"},
+      {"eight", {{"config", array_value(eight)}}, "config takes nine integers, not 8"},
+      {"one", {{"config", int_value(5)}}, "config takes nine integers, not 1"},
+      {"over", {{"config", array_value(over)}}, nullptr},
+      {"missing file", {{"vcf", string_value("no-such-dir/none.vcf")}}, nullptr},
+      {"sigma", {{"sigma", float_value(-1)}}, nullptr},
+      {"view",
+       {{"config_text", string_value(kTestConfig)}, {"view", string_value("up")}},
+       "view must be normal, high or diff"},
+      {"plane of grey",
+       {{"config_text", string_value(kTestConfig)}, {"plane", int_value(1)}},
+       "plane must be 0 for this clip"},
+  };
+  for (const Bad& b : bad) {
+    SCOPED_TRACE(b.what);
+    SourceContent content{&host_, kCases[5], 32, 32};  // Y8
+    AVS_Clip* src = source(content, 1);
+    const std::string error = refusal(src, b.args);
+    EXPECT_EQ(error.rfind("ZoltaDenoise: ", 0), 0u) << error;
+    EXPECT_GT(error.size(), std::string("ZoltaDenoise: ").size());
+    if (b.expect) {
+      EXPECT_NE(error.find(b.expect), std::string::npos) << error;
+    }
+    host_.release_clip(src);
+  }
+  // Refused instances are released before free_filter is set.
+  EXPECT_EQ(host_.filter_frees(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include "plugin_test_support.h"
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+const char kTestConfig[] = "Config(49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224)";
+
+int sample_bytes(const zolta_stream& stream) {
+  if (stream.family == ZOLTA_FAMILY_RGB32) return 4;
+  if (stream.family == ZOLTA_FAMILY_YUY2) return 2;
+  if (stream.family == ZOLTA_FAMILY_RGB24) return 3;
+  if (stream.sample == ZOLTA_SAMPLE_FLOAT) return 4;
+  return stream.bits > 8 ? 2 : 1;
+}
+
+void fill_plane(const zolta_stream& stream, int width, int height, uint32_t seed, PlaneRef plane) {
+  uint32_t state = seed * 2654435761u + 12345u;
+  const int row_values = width * (stream.family == ZOLTA_FAMILY_RGB32  ? 4
+                                  : stream.family == ZOLTA_FAMILY_YUY2 ? 2
+                                                                       : 1);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = plane.data + y * plane.stride;
+    for (int x = 0; x < row_values; ++x) {
+      state = state * 1664525u + 1013904223u;
+      // A smooth picture and some noise on it.
+      const double base = 0.5 + 0.35 * ((x * 7 + y * 3) % 64 - 32) / 32.0;
+      const double noise = ((state >> 16) & 255) / 255.0 * 0.2 - 0.1;
+      double v = base + noise;
+      v = v < 0 ? 0 : v > 1 ? 1 : v;
+      if (stream.sample == ZOLTA_SAMPLE_FLOAT) {
+        const float f = static_cast<float>(v);
+        std::memcpy(row + 4 * x, &f, 4);
+      } else if (stream.bits > 8) {
+        const uint16_t s = static_cast<uint16_t>(v * ((1 << stream.bits) - 1));
+        std::memcpy(row + 2 * x, &s, 2);
+      } else {
+        row[x] = static_cast<uint8_t>(v * 255);
+      }
+    }
+  }
+}
+
+std::vector<std::vector<uint8_t>> engine_output(const zolta_stream& stream,
+                                                const zolta_settings& settings,
+                                                const zolta_frame& input) {
+  zolta_denoiser_config config = {};
+  config.stream = stream;
+  config.settings = settings;
+  config.threads = 1;
+  zolta_denoiser* denoiser = nullptr;
+  zolta_error error;
+  if (zolta_denoiser_create(&config, &denoiser, &error) != ZOLTA_OK) {
+    throw std::runtime_error(error.message);
+  }
+  const int planes = zolta_stream_planes(&stream);
+  std::vector<std::vector<uint8_t>> out(static_cast<size_t>(planes));
+  zolta_frame frame = {};
+  for (int p = 0; p < planes; ++p) {
+    int32_t w = 0, h = 0;
+    zolta_stream_plane_size(&stream, p, &w, &h);
+    const ptrdiff_t row = static_cast<ptrdiff_t>(w) * sample_bytes(stream);
+    out[static_cast<size_t>(p)].assign(static_cast<size_t>(row * h), 0);
+    frame.data[p] = out[static_cast<size_t>(p)].data();
+    frame.stride[p] = row;
+  }
+  const int status = zolta_denoiser_process(denoiser, &input, &frame, &error);
+  zolta_denoiser_destroy(denoiser);
+  if (status != ZOLTA_OK) throw std::runtime_error(error.message);
+  return out;
+}
+
+std::string compare_plane(const std::vector<uint8_t>& expected, int row_bytes, int height,
+                          const uint8_t* data, ptrdiff_t stride) {
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* want = expected.data() + static_cast<size_t>(y) * row_bytes;
+    const uint8_t* got = data + y * stride;
+    for (int x = 0; x < row_bytes; ++x) {
+      if (want[x] != got[x]) {
+        char text[96];
+        std::snprintf(text, sizeof text, "row %d byte %d: %u instead of %u", y, x, got[x], want[x]);
+        return text;
+      }
+    }
+  }
+  return std::string();
+}
+
+zolta_settings settings_from_text(const char* text) {
+  int32_t packed[9];
+  zolta_error error;
+  zolta_settings settings;
+  zolta_settings_default(&settings);
+  if (zolta_config_parse(text, packed, &error) != ZOLTA_OK ||
+      zolta_config_unpack(packed, ZOLTA_UNPACK_STRICT, &settings, &error) != ZOLTA_OK) {
+    throw std::runtime_error(error.message);
+  }
+  return settings;
+}
