@@ -37,7 +37,8 @@ void amplify_detail(float* r, const float* coarsest, int32_t n) {
 
 void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
                    const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
-                   ptrdiff_t stride, const ScratchRows& s, const RowLoader* loader) {
+                   ptrdiff_t stride, const ScratchRows& s, const RowLoader* loader,
+                   const ColumnSink* sink) {
   if (along_x.count > 0) {
     const float* coarsest = s.approx[along_x.count - 1];
     for (int32_t r = 0; r < rows; ++r) {
@@ -69,7 +70,11 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
         run_chain(dsp, along_y, bank, line, line, s, rows);
         if (high) amplify_detail(line, coarsest, rows);
       }
-      dsp.rows_to_columns(columns, stride, rows, s.column_rows);
+      if (sink) {
+        sink->store(sink->context, 4 * g, rows, s.column_rows);
+      } else {
+        dsp.rows_to_columns(columns, stride, rows, s.column_rows);
+      }
     }
   }
 }

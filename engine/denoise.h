@@ -51,11 +51,21 @@ struct RowLoader {
   const void* context;
 };
 
+// Takes the four finished columns [first, first + 4) of every row in place
+// of the column pass's write back into the plane (so the plane's content
+// after the call is undefined), e.g. straight into a frame.
+struct ColumnSink {
+  void (*store)(const void* context, int32_t first, int32_t rows, const float* const columns[4]);
+  const void* context;
+};
+
 // Denoises one plane of n samples by `rows` rows (both multiples of 4), rows
 // `stride` floats apart, 16-byte aligned, with at least 8 floats of room in
 // front of the first row and behind every row. `high`: the plane becomes its
 // amplified detail (the High view). With a loader, every row is loaded
-// first (the plane's content before the call does not matter).
+// first (the plane's content before the call does not matter). With a sink
+// and a column pass, the finished columns go to the sink.
 void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
                    const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
-                   ptrdiff_t stride, const ScratchRows& s, const RowLoader* loader = nullptr);
+                   ptrdiff_t stride, const ScratchRows& s, const RowLoader* loader = nullptr,
+                   const ColumnSink* sink = nullptr);

@@ -21,6 +21,7 @@ constexpr uint64_t kAlign = 64;
 struct Geometry {
   uint64_t plane[3];
   uint64_t scratch;
+  uint64_t tile;
   uint64_t floats;  // the whole workspace, a multiple of 16
 };
 
@@ -55,7 +56,8 @@ Geometry geometry_of(const StreamLayout& layout) {
     }
   }
   g.scratch = at;
-  g.floats = round16(at + kScratchRowCount * scratch_slot(line));
+  g.tile = round16(at + kScratchRowCount * scratch_slot(line));
+  g.floats = round16(g.tile + 4 * h);
   return g;
 }
 
@@ -119,6 +121,7 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     }
     const int32_t line = layout.width > layout.height ? layout.width : layout.height;
     w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(scratch_slot(line)));
+    w.tile = start + g.tile;
   }
   succeed(error);
   return engine;
@@ -164,6 +167,23 @@ void load_row(const void* context, int32_t row, float* line) {
   plane_row_to_floats(*s.layout, *s.frame, s.plane, row, line);
 }
 
+struct TileTarget {
+  const StreamLayout* layout;
+  const zolta_frame* frame;
+  const DspKernels* dsp;
+  float* tile;
+  int plane;
+};
+
+// The column pass's finished columns: transposed back into the tile, then
+// straight into the frame.
+void store_columns(const void* context, int32_t first, int32_t rows,
+                   const float* const columns[4]) {
+  const TileTarget& t = *static_cast<const TileTarget*>(context);
+  t.dsp->rows_to_columns(t.tile, 4, rows, columns);
+  tile_to_frame(*t.layout, t.tile, rows, t.plane, first, *t.frame);
+}
+
 }  // namespace
 
 void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
@@ -181,15 +201,24 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
   if (whole_frame && !packed_to_planes(L, in, w.planes)) frame_to_planes(L, in, w.planes);
   const DspKernels& dsp = dsp_kernels();
   const bool high = engine.settings.mode == 1;
+  const OutputView view = output_view(L, engine.settings);
+  // Planar frames in the normal view are written plane by plane, and from
+  // the column pass straight into the frame when the plane has one.
+  const bool by_plane = !whole_frame && view.kind == ViewKind::kNormal;
   for (int p = 0; p < L.planes; ++p) {
     const RowSource source{&L, &in, p};
     const RowLoader loader{load_row, &source};
+    const TileTarget target{&L, &out, &dsp, w.tile, p};
+    const ColumnSink sink{store_columns, &target};
+    const bool columns_out = by_plane && engine.plan.chains[p][1].count > 0;
     denoise_plane(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
                   w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                  w.scratch, whole_frame ? nullptr : &loader);
+                  w.scratch, whole_frame ? nullptr : &loader, columns_out ? &sink : nullptr);
+    if (by_plane && !columns_out) plane_to_frame(L, w.planes.plane[p], w.planes.stride[p], p, out);
   }
-  const OutputView view = output_view(L, engine.settings);
-  if (!planes_to_packed(L, w.planes, view, out)) planes_to_frame(L, w.planes, view, in, out);
+  if (!by_plane && !planes_to_packed(L, w.planes, view, out)) {
+    planes_to_frame(L, w.planes, view, in, out);
+  }
   leave_default_float_mode(float_mode);
 }
 

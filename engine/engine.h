@@ -32,6 +32,7 @@ struct EngineSettings {
 struct Workspace {
   FloatPlanes planes;
   ScratchRows scratch;
+  float* tile;  // rows x 4 floats: the finished columns of the column pass
 };
 
 struct Engine {

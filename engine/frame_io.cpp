@@ -393,6 +393,58 @@ void planes_to_frame(const StreamLayout& layout, const FloatPlanes& planes, cons
   }
 }
 
+void plane_to_frame(const StreamLayout& L, const float* plane, ptrdiff_t stride, int p,
+                    const zolta_frame& out) {
+  const Channel c{static_cast<uint8_t*>(out.data[p]), out.stride[p], 1};
+  const int32_t w = L.plane_width[p], h = L.plane_height[p];
+  if (L.is_float) {
+    store_float(plane, stride, w, h, p > 0, c);
+  } else if (L.sample_bytes == 2) {
+    store_integer<uint16_t, 1>(plane, stride, w, h, L.k_out, static_cast<float>(L.max_value), c);
+  } else {
+    store_integer<uint8_t, 1>(plane, stride, w, h, L.k_out, static_cast<float>(L.max_value), c);
+  }
+}
+
+namespace {
+
+template <typename T>
+void tile_to_integers(const float* tile, int32_t rows, float k, float max, uint8_t* base,
+                      ptrdiff_t stride) {
+  for (int32_t r = 0; r < rows; ++r) {
+    const float* t = tile + 4 * r;
+    T* d = reinterpret_cast<T*>(base + r * stride);
+    d[0] = static_cast<T>(quantize(t[0], k, max));
+    d[1] = static_cast<T>(quantize(t[1], k, max));
+    d[2] = static_cast<T>(quantize(t[2], k, max));
+    d[3] = static_cast<T>(quantize(t[3], k, max));
+  }
+}
+
+}  // namespace
+
+void tile_to_frame(const StreamLayout& L, const float* tile, int32_t rows, int p, int32_t first,
+                   const zolta_frame& out) {
+  uint8_t* base =
+      static_cast<uint8_t*>(out.data[p]) + static_cast<ptrdiff_t>(first) * L.sample_bytes;
+  const ptrdiff_t stride = out.stride[p];
+  if (L.is_float) {
+    for (int32_t r = 0; r < rows; ++r) {
+      const float* t = tile + 4 * r;
+      float* d = reinterpret_cast<float*>(base + r * stride);
+      if (p > 0) {
+        for (int j = 0; j < 4; ++j) d[j] = (t[j] - 128.0f) / 255.0f;
+      } else {
+        for (int j = 0; j < 4; ++j) d[j] = t[j] / 255.0f;
+      }
+    }
+  } else if (L.sample_bytes == 2) {
+    tile_to_integers<uint16_t>(tile, rows, L.k_out, static_cast<float>(L.max_value), base, stride);
+  } else {
+    tile_to_integers<uint8_t>(tile, rows, L.k_out, static_cast<float>(L.max_value), base, stride);
+  }
+}
+
 void copy_frame(const StreamLayout& layout, const zolta_frame& in, const zolta_frame& out) {
   for (int p = 0; p < layout.frame_planes; ++p) {
     const size_t bytes = frame_row_bytes(layout, p);

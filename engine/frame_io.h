@@ -52,6 +52,15 @@ void plane_row_to_floats(const StreamLayout& layout, const zolta_frame& in, int 
 void planes_to_frame(const StreamLayout& layout, const FloatPlanes& planes, const OutputView& view,
                      const zolta_frame& in, const zolta_frame& out);
 
+// The normal view of plane p of a YUV or GRAY planar frame (the part of
+// planes_to_frame for that plane).
+void plane_to_frame(const StreamLayout& layout, const float* plane, ptrdiff_t stride, int p,
+                    const zolta_frame& out);
+// Columns [first, first + 4) of plane p of such a frame, normal view, from
+// a tile of rows x 4 floats (row r at tile + 4 r).
+void tile_to_frame(const StreamLayout& layout, const float* tile, int32_t rows, int p,
+                   int32_t first, const zolta_frame& out);
+
 // Copies the frame's samples unchanged (the filter switched off).
 void copy_frame(const StreamLayout& layout, const zolta_frame& in, const zolta_frame& out);
 

@@ -244,15 +244,26 @@ int read_settings_text(const char* text, size_t length, int32_t packed[9], zolta
 
 int read_settings_stream(std::FILE* file, int32_t packed[9], SettingsReading& reading,
                          zolta_error* error) {
-  const size_t capacity = static_cast<size_t>(ZOLTA_SETTINGS_FILE_MAX) + 1;
+  // The buffer grows with what the stream holds, up to one byte over the
+  // limit (which is enough to know the text is too long).
+  const size_t limit = static_cast<size_t>(ZOLTA_SETTINGS_FILE_MAX) + 1;
+  size_t capacity = 4096;
   char* text = static_cast<char*>(std::malloc(capacity));
-  if (!text) return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for a settings file");
   size_t length = 0;
-  while (length < capacity) {
-    const size_t got = std::fread(text + length, 1, capacity - length, file);
-    if (got == 0) break;
-    length += got;
+  while (text) {
+    length += std::fread(text + length, 1, capacity - length, file);
+    if (length < capacity || capacity == limit) break;
+    const size_t larger = capacity * 2 < limit ? capacity * 2 : limit;
+    char* grown = static_cast<char*>(std::realloc(text, larger));
+    if (!grown) {
+      std::free(text);
+      text = nullptr;
+      break;
+    }
+    text = grown;
+    capacity = larger;
   }
+  if (!text) return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for a settings file");
   reading = scan_settings_text(text, length, packed);
   std::free(text);
   return reading_status(reading, error);

@@ -89,6 +89,19 @@ TEST(Refusals, SettingsOutsideTheirRangesAreRefusedAtCreateAndUpdate) {
   EXPECT_EQ(zolta_denoiser_create(nullptr, &d, &error), ZOLTA_ERROR_ARGUMENT);
 }
 
+TEST(Refusals, WorkingAreasThatCannotBeAllocated) {
+  // A valid stream whose working area (about 4 TB) no allocator gives.
+  zolta_denoiser_config config{
+      {ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, 1 << 20, 1 << 20}, {}, 2};
+  zolta_settings_default(&config.settings);
+  zolta_denoiser* d = nullptr;
+  zolta_error error{};
+  ASSERT_EQ(zolta_stream_check(&config.stream, &error), ZOLTA_OK) << error.message;
+  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_MEMORY);
+  EXPECT_EQ(d, nullptr);
+  EXPECT_STREQ(error.message, "out of memory for 2 work areas of GRAY frames of 1048576 x 1048576");
+}
+
 TEST(Refusals, FramesThatDoNotMatchTheStream) {
   const zolta_stream s{ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10, 16, 16};
   zolta_settings settings;
