@@ -452,7 +452,16 @@ TEST_F(ZoltaRun, MemoryStaysFlatHoweverLongTheStream) {
   ASSERT_GT(short_run, 0);
   ASSERT_GT(long_run, 0);
   EXPECT_LT(long_run, short_run + 4 * 1024) << short_run << " kB, then " << long_run << " kB";
+  // AddressSanitizer's shadow memory and quarantine add a fixed amount that
+  // says nothing about frames held; the growth check above still holds there.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZOLTA_TEST_UNDER_ASAN 1
+#endif
+#endif
+#if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
   EXPECT_LT(long_run, 40 * 1024) << "more than a few frames held";
+#endif
 }
 
 TEST_F(ZoltaRun, DemoDenoisesTheBundledPhotographAndReportsPsnr) {
