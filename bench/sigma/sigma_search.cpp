@@ -8,9 +8,9 @@
 
 namespace {
 
-// Axis ranges: base 16 .. 4095 (65 steps), level fractions 0 .. 1.5,
-// columns 0.5 .. 1.5, chroma 0.5 .. 5.
-constexpr int kSteps[kGridAxes] = {65, 31, 31, 21, 46};
+// Axis ranges: base 0 (every level off) and 8 .. 4095 (74 steps), level
+// fractions 0 .. 1.5, columns 0.5 .. 1.5, chroma 0.5 .. 5.
+constexpr int kSteps[kGridAxes] = {74, 31, 31, 21, 46};
 
 int clamp_index(int axis, int index) {
   return index < 0 ? 0 : index >= kSteps[axis] ? kSteps[axis] - 1 : index;
@@ -40,7 +40,8 @@ int grid_steps(int axis) {
 double grid_value(int axis, int index) {
   switch (axis) {
     case kBase:
-      return std::min(16.0 * std::exp2(index / 8.0), double{ZOLTA_THRESHOLD_MAX});
+      if (index == 0) return 0.0;
+      return std::min(8.0 * std::exp2((index - 1) / 8.0), double{ZOLTA_THRESHOLD_MAX});
     case kLevel1:
     case kLevel2:
       return 0.05 * index;
@@ -76,6 +77,14 @@ GridPoint grid_point_near(double base, double level1, double level2, double colu
   GridPoint point;
   for (int a = 0; a < kGridAxes; ++a) point.index[a] = nearest_index(a, values[a]);
   return point;
+}
+
+GridPoint grid_point_for(const zolta_settings& settings) {
+  const auto& y = settings.thresholds[0];
+  const double base = y[0][0];
+  if (base <= 0) return grid_point_near(0, 0, 0, 1, 1);
+  return grid_point_near(base, y[0][1] / base, y[0][2] / base, y[1][0] / base,
+                         settings.thresholds[1][0][0] / base);
 }
 
 SearchResult search_grid(const GridPoint& start, int window,

@@ -2,8 +2,8 @@
 // and the search over its grid.
 //
 // A point of the grid has five coordinates:
-//   base     the luma threshold of level 0 along rows, on a geometric scale
-//            (16 * 2^(k / 8), so that neighbours differ by about 9 %);
+//   base     the luma threshold of level 0 along rows: 0 (every level off),
+//            or on a geometric scale 8 * 2^(k / 8), neighbours about 9 % apart;
 //   level1   the luma threshold of level 1 as a fraction of level 0;
 //   level2   the same for level 2 (0 turns the level off);
 //   columns  the threshold along columns as a fraction of the one along rows;
@@ -32,6 +32,9 @@ double grid_value(int axis, int index);
 zolta_settings grid_settings(const GridPoint& point);
 // The grid point nearest to a luma level-0 threshold and the given fractions.
 GridPoint grid_point_near(double base, double level1, double level2, double columns, double chroma);
+// The grid point nearest to given settings, read from their luma level-0
+// threshold along rows and its ratios to the others.
+GridPoint grid_point_for(const zolta_settings& settings);
 
 struct SearchResult {
   GridPoint point;
