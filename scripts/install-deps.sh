@@ -6,7 +6,7 @@ set -euo pipefail
 
 native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev)
 full=("${native[@]}" clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
-      wine wine32:i386 xvfb ffmpeg)
+      wine wine32:i386 xvfb ffmpeg parallel time)
 
 want=("${full[@]}")
 [ "${1:-}" = "--native" ] && want=("${native[@]}")
