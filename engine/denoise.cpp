@@ -7,28 +7,9 @@
 
 namespace {
 
-// Scratch rows of one call, in the order they lie in their block.
-struct ScratchRows {
-  float* column_rows[4];
-  float* out_row;
-  float* approx[3];
-  float* detail[3];
-};
-
-constexpr int kScratchRowCount = 11;
 // Slot of one stack scratch row: 256 floats in front of the row, room for a
 // line of kMaxStackLine samples, its extension and a little more behind.
 constexpr int kStackSlot = 3488;
-constexpr int kRowLead = 256;
-
-ScratchRows scratch_rows_at(float* base, ptrdiff_t slot) {
-  float* rows[kScratchRowCount];
-  for (int k = 0; k < kScratchRowCount; ++k) rows[k] = base + k * slot + kRowLead;
-  return {{rows[0], rows[1], rows[2], rows[3]},
-          rows[4],
-          {rows[5], rows[7], rows[9]},
-          {rows[6], rows[8], rows[10]}};
-}
 
 // Runs the analysis chain down and the synthesis chain back up over one line,
 // leaving the reconstruction in `result` (which may be the line itself) and
@@ -56,17 +37,16 @@ void amplify_detail(float* r, const float* coarsest, int32_t n) {
   for (int32_t i = 0; i < n; ++i) r[i] = (r[i] - coarsest[i]) * 16.0f;
 }
 
-void denoise_plane(const DspKernels& dsp, const FilterState& state, const LevelChain& along_x,
-                   const LevelChain& along_y, float* plane, int32_t n, const ScratchRows& s) {
-  const ptrdiff_t stride = n + PlaneBuffers::kMargin;
-  const int32_t rows = state.proc_height;
-  const bool high = state.mode == High;
+}  // namespace
 
+void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
+                   const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
+                   ptrdiff_t stride, const ScratchRows& s) {
   if (along_x.count > 0) {
     const float* coarsest = s.approx[along_x.count - 1];
     for (int32_t r = 0; r < rows; ++r) {
       float* line = plane + r * stride;
-      run_chain(dsp, along_x, state.filters, line, s.out_row, s, n);
+      run_chain(dsp, along_x, bank, line, s.out_row, s, n);
       if (high && along_y.count == 0) amplify_detail(s.out_row, coarsest, n);
       for (int32_t i = 0; i < n; ++i) line[i] = s.out_row[i];
     }
@@ -79,7 +59,7 @@ void denoise_plane(const DspKernels& dsp, const FilterState& state, const LevelC
       dsp.columns_to_rows(columns, stride, rows, s.column_rows);
       for (int j = 0; j < 4; ++j) {
         float* line = s.column_rows[j];
-        run_chain(dsp, along_y, state.filters, line, line, s, rows);
+        run_chain(dsp, along_y, bank, line, line, s, rows);
         if (high) amplify_detail(line, coarsest, rows);
       }
       dsp.rows_to_columns(columns, stride, rows, s.column_rows);
@@ -87,13 +67,16 @@ void denoise_plane(const DspKernels& dsp, const FilterState& state, const LevelC
   }
 }
 
+namespace {
+
 void denoise_with(const FilterState& state, const ScratchRows& s) {
   const DspKernels& dsp = dsp_kernels();
   const LevelPlan plan = level_plan(state);
   float* const planes[3] = {state.plane_y, state.plane_cb, state.plane_cr};
   for (int p = 0; p < 3; ++p) {
     const int32_t n = (p > 0 && state.yuy2) ? state.proc_width / 2 : state.proc_width;
-    denoise_plane(dsp, state, plan.chains[p][0], plan.chains[p][1], planes[p], n, s);
+    denoise_plane(dsp, state.filters, plan.chains[p][0], plan.chains[p][1], state.mode == High,
+                  planes[p], n, state.proc_height, n + PlaneBuffers::kMargin, s);
   }
 }
 
@@ -108,23 +91,36 @@ __attribute__((noinline)) void denoise_with_stack_scratch(const FilterState& sta
 
 }  // namespace
 
-LevelPlan level_plan(const FilterState& state) {
+ScratchRows scratch_rows_at(float* base, ptrdiff_t slot) {
+  float* rows[kScratchRowCount];
+  for (int k = 0; k < kScratchRowCount; ++k) rows[k] = base + k * slot + kScratchRowLead;
+  return {{rows[0], rows[1], rows[2], rows[3]},
+          rows[4],
+          {rows[5], rows[7], rows[9]},
+          {rows[6], rows[8], rows[10]}};
+}
+
+LevelPlan level_plan_for(const int32_t thresholds[3][6], bool wide_chroma) {
   LevelPlan plan{};
   for (int p = 0; p < 3; ++p) {
     for (int d = 0; d < 2; ++d) {
       LevelChain& chain = plan.chains[p][d];
       for (int l = 0; l < 3; ++l) {
-        const int32_t v = state.thresholds[p][d + 2 * l];
+        const int32_t v = thresholds[p][d + 2 * l];
         if (v == 0) continue;
-        // Full-width chroma of RGB32 frames steps twice as far along rows, so
-        // a level spans the same distance in pixels in both frame formats.
-        const bool wide_chroma = p > 0 && d == 0 && state.yuy2 == 0;
-        chain.stages[chain.count] = {wide_chroma ? l + 1 : l, static_cast<float>(v) * 0.0625f};
+        const bool wider = wide_chroma && p > 0 && d == 0;
+        chain.stages[chain.count] = {wider ? l + 1 : l, static_cast<float>(v) * 0.0625f};
         ++chain.count;
       }
     }
   }
   return plan;
+}
+
+LevelPlan level_plan(const FilterState& state) {
+  // Full-width chroma of RGB32 frames steps twice as far along rows, so a
+  // level spans the same distance in pixels in both frame formats.
+  return level_plan_for(state.thresholds, state.yuy2 == 0);
 }
 
 void denoise_planes(FilterState& state) {

@@ -142,8 +142,13 @@ int table_offset(int order) {
 }  // namespace
 
 void set_daubechies(FilterState& state, int order) {
-  const double s = std::sqrt(2.0);
   if (order < 2 || order > 10) throw "set_daubechies() : Illigal Daubechies coefficient.\n";
+  build_daubechies(state.filters, order);
+}
+
+bool build_daubechies(FilterBank& bank, int order) {
+  const double s = std::sqrt(2.0);
+  if (order < 2 || order > 10) return false;
   const int taps = 2 * order;
   const double* h = kDaubechiesTable + table_offset(order);
 
@@ -157,11 +162,11 @@ void set_daubechies(FilterState& state, int order) {
     hi.push_back(g % 2 == 0 ? -v : v);
   }
 
-  FilterBank& bank = state.filters;
   for (int k = 0; k < taps; ++k) {
     bank.analysis_low[k] = static_cast<float>(lo[k] * 0.5);
     bank.analysis_high[k] = static_cast<float>(hi[k] * 0.5);
     bank.synthesis_low[k] = static_cast<float>(lo[taps - 1 - k] * 0.5);
     bank.synthesis_high[k] = static_cast<float>(hi[taps - 1 - k] * 0.5);
   }
+  return true;
 }

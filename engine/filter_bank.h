@@ -10,3 +10,6 @@ extern const double kDaubechiesTable[kDaubechiesTableSize];
 // Throws a const char* message for an order outside 2..10, before touching
 // the bank.
 void set_daubechies(FilterState& state, int order);
+
+// Fills the bank for an order in 2..10; false (bank untouched) otherwise.
+bool build_daubechies(FilterBank& bank, int order);

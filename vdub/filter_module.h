@@ -4,10 +4,18 @@
 
 #include "vdub_interface.h"
 
+#if defined(_WIN32)
+#define ZOLTA_VDUB_EXPORT
+#else
+#define ZOLTA_VDUB_EXPORT __attribute__((visibility("default")))
+#endif
+
 extern "C" {
-int __cdecl VirtualdubFilterModuleInit2(FilterModule* module, const FilterFunctions* functions,
-                                        int& vdfd_ver, int& vdfd_compat);
-void __cdecl VirtualdubFilterModuleDeinit(FilterModule* module, const FilterFunctions* functions);
+ZOLTA_VDUB_EXPORT int __cdecl VirtualdubFilterModuleInit2(FilterModule* module,
+                                                          const FilterFunctions* functions,
+                                                          int& vdfd_ver, int& vdfd_compat);
+ZOLTA_VDUB_EXPORT void __cdecl VirtualdubFilterModuleDeinit(FilterModule* module,
+                                                            const FilterFunctions* functions);
 }
 
 // Interface version the module is written for, and the oldest it works with.

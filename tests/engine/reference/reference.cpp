@@ -108,29 +108,32 @@ std::vector<Stage> stages_for(const int32_t settings[6], int32_t direction, bool
 
 }  // namespace
 
+void denoise_plane(std::vector<float>& plane, int32_t w, int32_t h, const int32_t thresholds[6],
+                   bool high, bool doubled_row_step) {
+  const std::vector<Stage> xs = stages_for(thresholds, 0, doubled_row_step);
+  const std::vector<Stage> ys = stages_for(thresholds, 1, false);
+  auto at = [&](int32_t r, int32_t x) -> float& { return plane[size_t(r) * w + x]; };
+  if (!xs.empty()) {
+    for (int32_t r = 0; r < h; ++r) {
+      std::vector<float> line(plane.begin() + size_t(r) * w, plane.begin() + size_t(r + 1) * w);
+      const std::vector<float> result = run_line(line, xs, high && ys.empty());
+      for (int32_t x = 0; x < w; ++x) at(r, x) = result[x];
+    }
+  }
+  if (!ys.empty()) {
+    for (int32_t x = 0; x < w; ++x) {
+      std::vector<float> column(h);
+      for (int32_t r = 0; r < h; ++r) column[r] = at(r, x);
+      const std::vector<float> result = run_line(column, ys, high);
+      for (int32_t r = 0; r < h; ++r) at(r, x) = result[r];
+    }
+  }
+}
+
 void denoise(Planes& planes, const int32_t thresholds[3][6], int32_t mode, bool yuy2) {
-  const bool high = mode == 1;
   for (int p = 0; p < 3; ++p) {
-    const int32_t w = planes.width[p];
-    const int32_t h = planes.height;
-    const std::vector<Stage> xs = stages_for(thresholds[p], 0, p > 0 && !yuy2);
-    const std::vector<Stage> ys = stages_for(thresholds[p], 1, false);
-    if (!xs.empty()) {
-      for (int32_t r = 0; r < h; ++r) {
-        std::vector<float> line(planes.plane[p].begin() + size_t(r) * w,
-                                planes.plane[p].begin() + size_t(r + 1) * w);
-        const std::vector<float> result = run_line(line, xs, high && ys.empty());
-        for (int32_t x = 0; x < w; ++x) planes.at(p, r, x) = result[x];
-      }
-    }
-    if (!ys.empty()) {
-      for (int32_t x = 0; x < w; ++x) {
-        std::vector<float> column(h);
-        for (int32_t r = 0; r < h; ++r) column[r] = planes.at(p, r, x);
-        const std::vector<float> result = run_line(column, ys, high);
-        for (int32_t r = 0; r < h; ++r) planes.at(p, r, x) = result[r];
-      }
-    }
+    denoise_plane(planes.plane[p], planes.width[p], planes.height, thresholds[p], mode == 1,
+                  p > 0 && !yuy2);
   }
 }
 

@@ -43,6 +43,12 @@ void analyze(const std::vector<float>& x, int32_t s, std::vector<float>& approx,
 void synthesize(const std::vector<float>& approx, const std::vector<float>& detail, int32_t s,
                 float threshold, std::vector<float>& out);
 
+// Denoises one plane of w x h samples (row after row) with its six
+// thresholds X0 Y0 X1 Y1 X2 Y2; `doubled_row_step`: steps along rows twice
+// the luma's (full-width chroma).
+void denoise_plane(std::vector<float>& plane, int32_t w, int32_t h, const int32_t thresholds[6],
+                   bool high, bool doubled_row_step);
+
 // Denoises the planes in place; `yuy2` selects the chroma step rule.
 void denoise(Planes& planes, const int32_t thresholds[3][6], int32_t mode, bool yuy2);
 

@@ -1,0 +1,20 @@
+// Settings chosen from the noise of a frame: an estimate of the noise's
+// standard deviation per plane, and a table from that to thresholds.
+#pragma once
+
+#include "stream_format.h"
+
+namespace zolta {
+
+// sigma of white noise in each of the denoiser's planes (Y, Cb, Cr; RGB
+// frames as Y, Cb, Cr) on the 8-bit scale: the median absolute value of the
+// finest diagonal Haar detail, (a - b - c + d) / 2 over 2 x 2 blocks, divided
+// by 0.6745. Planes the stream lacks get 0.
+int estimate_noise(const StreamLayout& layout, const zolta_frame& frame, float sigma[3],
+                   zolta_error* error);
+
+// The provisional table (sigma_table.cpp): thresholds of one plane for noise
+// of standard deviation sigma (0 < sigma <= 50), [direction][level].
+void thresholds_for_sigma(float sigma, bool chroma, int32_t thresholds[2][3]);
+
+}  // namespace zolta

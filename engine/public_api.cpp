@@ -1,0 +1,284 @@
+// The C functions of zolta.h over the engine object and the settings codec.
+// Nothing is thrown across this interface.
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "engine.h"
+#include "errors.h"
+#include "noise_estimate.h"
+#include "settings_codec.h"
+#include "slot_pool.h"
+#include "stream_format.h"
+#include "zolta.h"
+
+struct zolta_denoiser {
+  zolta::Engine engine;
+  zolta::SlotPool pool;
+};
+
+namespace zolta {
+namespace {
+
+// The most frames one denoiser may process at once.
+constexpr int32_t kMaxThreads = 1024;
+
+int check_settings(const zolta_settings* s, zolta_error* error) {
+  if (!s) return fail(error, ZOLTA_ERROR_ARGUMENT, "no settings given");
+  for (int p = 0; p < ZOLTA_PLANES; ++p) {
+    for (int d = 0; d < ZOLTA_DIRECTIONS; ++d) {
+      for (int l = 0; l < ZOLTA_LEVELS; ++l) {
+        const int32_t v = s->thresholds[p][d][l];
+        if (v < 0 || v > ZOLTA_THRESHOLD_MAX) {
+          return fail(error, ZOLTA_ERROR_SETTINGS,
+                      "threshold [plane %d][direction %d][level %d] is %ld; thresholds lie in "
+                      "0..%d",
+                      p, d, l, static_cast<long>(v), ZOLTA_THRESHOLD_MAX);
+        }
+      }
+    }
+  }
+  if (s->view < ZOLTA_VIEW_NORMAL || s->view > ZOLTA_VIEW_DIFF) {
+    return fail(error, ZOLTA_ERROR_SETTINGS, "view %ld is none of normal (0), high (1), diff (2)",
+                static_cast<long>(s->view));
+  }
+  if (s->plane < 0 || s->plane >= ZOLTA_PLANES) {
+    return fail(error, ZOLTA_ERROR_SETTINGS, "plane %ld is not 0, 1 or 2",
+                static_cast<long>(s->plane));
+  }
+  return succeed(error);
+}
+
+EngineSettings engine_settings(const zolta_settings& s) {
+  EngineSettings e;
+  for (int p = 0; p < 3; ++p) {
+    for (int d = 0; d < 2; ++d) {
+      for (int l = 0; l < 3; ++l) e.thresholds[p][d + 2 * l] = s.thresholds[p][d][l];
+    }
+  }
+  e.mode = s.view;
+  e.show_plane = s.show_plane;
+  e.plane = s.plane;
+  e.enabled = s.enabled;
+  return e;
+}
+
+size_t copy_empty(char* buffer, size_t size) {
+  if (buffer && size > 0) buffer[0] = '\0';
+  return 0;
+}
+
+int check_stream_pointer(const zolta_stream* stream, StreamLayout& layout, zolta_error* error) {
+  if (!stream) return fail(error, ZOLTA_ERROR_ARGUMENT, "no stream given");
+  return stream_layout(*stream, layout, error);
+}
+
+}  // namespace
+}  // namespace zolta
+
+using namespace zolta;
+
+extern "C" {
+
+int zolta_version(void) {
+  return ZOLTA_API_VERSION;
+}
+
+const char* zolta_version_text(void) {
+  return "zolta 1.0";
+}
+
+void zolta_settings_default(zolta_settings* settings) {
+  if (!settings) return;
+  std::memset(settings, 0, sizeof *settings);
+  settings->view = ZOLTA_VIEW_NORMAL;
+  settings->enabled = 1;
+}
+
+void zolta_config_pack(const zolta_settings* settings, int32_t packed[9]) {
+  if (!settings || !packed) return;
+  for (int i = 0; i < 9; ++i) {
+    const int p = i / 3, l = i % 3;
+    packed[i] = pack_pair(settings->thresholds[p][0][l], settings->thresholds[p][1][l]);
+  }
+}
+
+int zolta_config_unpack(const int32_t packed[9], int32_t rule, zolta_settings* settings,
+                        zolta_error* error) {
+  if (!packed || !settings) return fail(error, ZOLTA_ERROR_ARGUMENT, "no values or settings given");
+  if (rule != ZOLTA_UNPACK_SCRIPT && rule != ZOLTA_UNPACK_FILE && rule != ZOLTA_UNPACK_STRICT) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT,
+                "unpack rule %ld is none of script (0), file (1), "
+                "strict (2)",
+                static_cast<long>(rule));
+  }
+  if (rule == ZOLTA_UNPACK_STRICT) {
+    for (int i = 0; i < 9; ++i) {
+      if (packed[i] < 0 || packed[i] > 65535) {
+        return fail(error, ZOLTA_ERROR_SETTINGS,
+                    "Config value %d is %ld; each value lies in 0..65535 (two thresholds "
+                    "of 0..255)",
+                    i + 1, static_cast<long>(packed[i]));
+      }
+    }
+  }
+  for (int i = 0; i < 9; ++i) {
+    const int p = i / 3, l = i % 3;
+    int32_t& rows = settings->thresholds[p][0][l];
+    int32_t& columns = settings->thresholds[p][1][l];
+    if (rule == ZOLTA_UNPACK_FILE) {
+      unpack_pair_file(packed[i], rows, columns);
+    } else {
+      unpack_pair_script(packed[i], rows, columns);
+    }
+  }
+  return succeed(error);
+}
+
+int zolta_config_parse(const char* text, int32_t packed[9], zolta_error* error) {
+  if (!packed) return fail(error, ZOLTA_ERROR_ARGUMENT, "no values given");
+  return parse_config(text, packed, error);
+}
+
+size_t zolta_config_format(const int32_t packed[9], char* buffer, size_t size) {
+  if (!packed) return copy_empty(buffer, size);
+  return format_config(packed, buffer, size);
+}
+
+int zolta_settings_file_read(const char* path, int32_t packed[9], zolta_error* error) {
+  if (!packed) return fail(error, ZOLTA_ERROR_ARGUMENT, "no values given");
+  return read_settings_file(path, packed, error);
+}
+
+int zolta_settings_text_read(const char* text, size_t length, int32_t packed[9],
+                             zolta_error* error) {
+  if (!packed) return fail(error, ZOLTA_ERROR_ARGUMENT, "no values given");
+  return read_settings_text(text, length, packed, error);
+}
+
+size_t zolta_settings_file_format(const int32_t packed[9], char* buffer, size_t size) {
+  if (!packed) return copy_empty(buffer, size);
+  return format_settings_file(packed, buffer, size);
+}
+
+int zolta_stream_check(const zolta_stream* stream, zolta_error* error) {
+  StreamLayout layout;
+  return check_stream_pointer(stream, layout, error);
+}
+
+int zolta_stream_planes(const zolta_stream* stream) {
+  StreamLayout layout;
+  if (!stream || stream_layout(*stream, layout, nullptr) != ZOLTA_OK) return 0;
+  return layout.frame_planes;
+}
+
+void zolta_stream_plane_size(const zolta_stream* stream, int plane, int32_t* width,
+                             int32_t* height) {
+  int32_t w = 0, h = 0;
+  StreamLayout layout;
+  if (stream && stream_layout(*stream, layout, nullptr) == ZOLTA_OK && plane >= 0 &&
+      plane < layout.frame_planes) {
+    w = layout.plane_width[plane];
+    h = layout.plane_height[plane];
+  }
+  if (width) *width = w;
+  if (height) *height = h;
+}
+
+int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** denoiser,
+                          zolta_error* error) {
+  if (denoiser) *denoiser = nullptr;
+  if (!config || !denoiser) return fail(error, ZOLTA_ERROR_ARGUMENT, "no config or result given");
+  StreamLayout layout;
+  int status = stream_layout(config->stream, layout, error);
+  if (status != ZOLTA_OK) return status;
+  status = check_settings(&config->settings, error);
+  if (status != ZOLTA_OK) return status;
+  int32_t threads = config->threads;
+  if (threads < 0 || threads > kMaxThreads) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT, "threads is %ld; it lies in 0..%d",
+                static_cast<long>(threads), kMaxThreads);
+  }
+  if (threads == 0) threads = 1;
+  zolta_denoiser* d = new (std::nothrow) zolta_denoiser;
+  if (!d) return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for the denoiser");
+  status = engine_create(d->engine, layout, engine_settings(config->settings), threads, error);
+  if (status != ZOLTA_OK) {
+    delete d;
+    return status;
+  }
+  if (!d->pool.init(threads)) {
+    engine_destroy(d->engine);
+    delete d;
+    return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for the denoiser");
+  }
+  *denoiser = d;
+  return succeed(error);
+}
+
+int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settings* settings,
+                          zolta_error* error) {
+  if (!denoiser) return fail(error, ZOLTA_ERROR_ARGUMENT, "no denoiser given");
+  const int status = check_settings(settings, error);
+  if (status != ZOLTA_OK) return status;
+  engine_set_settings(denoiser->engine, engine_settings(*settings));
+  return succeed(error);
+}
+
+int zolta_denoiser_process(zolta_denoiser* denoiser, const zolta_frame* in, const zolta_frame* out,
+                           zolta_error* error) {
+  if (!denoiser || !in || !out) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT, "no denoiser or frame given");
+  }
+  const StreamLayout& layout = denoiser->engine.layout;
+  int status = check_frame(layout, *in, "input", error);
+  if (status != ZOLTA_OK) return status;
+  status = check_frame(layout, *out, "output", error);
+  if (status != ZOLTA_OK) return status;
+  for (int p = 0; p < layout.frame_planes; ++p) {
+    if (in->data[p] == out->data[p] && in->stride[p] != out->stride[p]) {
+      return fail(error, ZOLTA_ERROR_FRAME,
+                  "plane %d: input and output start at the same place with other strides", p);
+    }
+  }
+  SlotLease lease(denoiser->pool);
+  engine_process(denoiser->engine, denoiser->engine.workspaces[lease.slot()], *in, *out);
+  return succeed(error);
+}
+
+void zolta_denoiser_destroy(zolta_denoiser* denoiser) {
+  if (!denoiser) return;
+  engine_destroy(denoiser->engine);
+  delete denoiser;
+}
+
+int zolta_noise_estimate(const zolta_stream* stream, const zolta_frame* frame, float sigma[3],
+                         zolta_error* error) {
+  if (!frame || !sigma) return fail(error, ZOLTA_ERROR_ARGUMENT, "no frame or result given");
+  StreamLayout layout;
+  int status = check_stream_pointer(stream, layout, error);
+  if (status != ZOLTA_OK) return status;
+  status = check_frame(layout, *frame, "input", error);
+  if (status != ZOLTA_OK) return status;
+  return estimate_noise(layout, *frame, sigma, error);
+}
+
+int zolta_settings_for_sigma(const float sigma[3], int32_t family, zolta_settings* settings,
+                             zolta_error* error) {
+  if (!sigma || !settings) return fail(error, ZOLTA_ERROR_ARGUMENT, "no sigma or settings given");
+  if (family < ZOLTA_FAMILY_GRAY || family > ZOLTA_FAMILY_RGB24) {
+    return fail(error, ZOLTA_ERROR_FORMAT, "unknown format family %ld", static_cast<long>(family));
+  }
+  const int planes = family == ZOLTA_FAMILY_GRAY ? 1 : 3;
+  for (int p = 0; p < planes; ++p) {
+    if (!(sigma[p] > 0.0f && sigma[p] <= 50.0f)) {
+      return fail(error, ZOLTA_ERROR_ARGUMENT, "sigma of plane %d is %g; it lies in (0, 50]", p,
+                  static_cast<double>(sigma[p]));
+    }
+  }
+  zolta_settings_default(settings);
+  for (int p = 0; p < planes; ++p) thresholds_for_sigma(sigma[p], p > 0, settings->thresholds[p]);
+  return succeed(error);
+}
+
+}  // extern "C"

@@ -1,0 +1,102 @@
+// Settings from the noise: the estimate finds the standard deviation of
+// added Gaussian noise on the 8-bit scale at every depth, and the table
+// never lowers a threshold when the noise grows.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "api_support.h"
+
+namespace {
+
+// A flat grey 4:2:0 frame of the given depth with Gaussian noise of `sigma`
+// (8-bit scale) in luma and sigma / 2 in chroma.
+TestFrame noisy_frame(const zolta_stream& s, float sigma, uint32_t seed) {
+  TestFrame t = make_frame(s, 0, false, 0);
+  std::mt19937 rng(seed);
+  std::normal_distribution<float> noise(0.0f, 1.0f);
+  const bool is_float = s.sample == ZOLTA_SAMPLE_FLOAT;
+  const double max = is_float ? 1.0 : double((1 << s.bits) - 1);
+  for (int p = 0; p < 3; ++p) {
+    int32_t w, h;
+    zolta_stream_plane_size(&s, p, &w, &h);
+    const float sd = p == 0 ? sigma : sigma / 2;
+    for (int32_t r = 0; r < h; ++r) {
+      uint8_t* row = static_cast<uint8_t*>(t.frame.data[p]) + r * t.frame.stride[p];
+      for (int32_t x = 0; x < w; ++x) {
+        const double v8 = 128.0 + sd * noise(rng);  // 8-bit scale
+        if (is_float) {
+          const float v = static_cast<float>(p == 0 ? v8 / 255.0 : (v8 - 128.0) / 255.0);
+          std::memcpy(row + 4 * x, &v, 4);
+        } else {
+          const double v = std::nearbyint(v8 * max / 255.0);
+          if (s.bits > 8) {
+            const uint16_t u = static_cast<uint16_t>(v);
+            std::memcpy(row + 2 * x, &u, 2);
+          } else {
+            row[x] = static_cast<uint8_t>(v);
+          }
+        }
+      }
+    }
+  }
+  return t;
+}
+
+TEST(Noise, EstimateFindsAddedGaussianNoiseAtEveryDepth) {
+  for (int32_t bits : {8, 10, 16, 32}) {
+    const zolta_stream s{ZOLTA_FAMILY_YUV420,
+                         bits == 32 ? ZOLTA_SAMPLE_FLOAT : ZOLTA_SAMPLE_INTEGER, bits, 256, 256};
+    for (float sigma : {4.0f, 10.0f, 20.0f}) {
+      SCOPED_TRACE(testing::Message() << bits << " bits, sigma " << sigma);
+      const TestFrame f = noisy_frame(s, sigma, static_cast<uint32_t>(bits * 100 + sigma));
+      float found[3] = {-1, -1, -1};
+      zolta_error error{};
+      ASSERT_EQ(zolta_noise_estimate(&s, &f.frame, found, &error), ZOLTA_OK) << error.message;
+      EXPECT_NEAR(found[0], sigma, sigma * 0.08f);
+      EXPECT_NEAR(found[1], sigma / 2, sigma * 0.08f);
+      EXPECT_NEAR(found[2], sigma / 2, sigma * 0.08f);
+    }
+  }
+  const zolta_stream gray{ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, 16, 16};
+  const TestFrame flat = make_frame(gray, 0, false, 0, 100);
+  float found[3] = {-1, -1, -1};
+  ASSERT_EQ(zolta_noise_estimate(&gray, &flat.frame, found, nullptr), ZOLTA_OK);
+  EXPECT_EQ(found[0], 0.0f);
+  EXPECT_EQ(found[1], 0.0f) << "planes the stream lacks";
+}
+
+TEST(Noise, SettingsGrowWithTheNoiseAndRefuseSigmaOutsideTheirRange) {
+  zolta_settings last;
+  zolta_settings_default(&last);
+  for (float sigma = 0.5f; sigma <= 50.0f; sigma += 0.5f) {
+    const float s3[3] = {sigma, sigma, sigma};
+    zolta_settings s;
+    ASSERT_EQ(zolta_settings_for_sigma(s3, ZOLTA_FAMILY_YUV420, &s, nullptr), ZOLTA_OK);
+    for (int p = 0; p < 3; ++p) {
+      for (int d = 0; d < 2; ++d) {
+        for (int l = 0; l < 3; ++l) {
+          EXPECT_GE(s.thresholds[p][d][l], last.thresholds[p][d][l]) << sigma;
+          EXPECT_LE(s.thresholds[p][d][l], ZOLTA_THRESHOLD_MAX);
+        }
+      }
+    }
+    EXPECT_GT(s.thresholds[0][0][0], 0);
+    last = s;
+  }
+  const float gray_only[3] = {10.0f, 0.0f, -1.0f};
+  zolta_settings s;
+  zolta_error error{};
+  ASSERT_EQ(zolta_settings_for_sigma(gray_only, ZOLTA_FAMILY_GRAY, &s, &error), ZOLTA_OK);
+  EXPECT_EQ(s.thresholds[1][0][0], 0);
+  EXPECT_EQ(zolta_settings_for_sigma(gray_only, ZOLTA_FAMILY_YUV444, &s, &error),
+            ZOLTA_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "sigma of plane 1 is 0; it lies in (0, 50]");
+  const float too_much[3] = {50.5f, 1.0f, 1.0f};
+  EXPECT_EQ(zolta_settings_for_sigma(too_much, ZOLTA_FAMILY_RGB, &s, &error), ZOLTA_ERROR_ARGUMENT);
+  EXPECT_EQ(zolta_settings_for_sigma(too_much, 12, &s, &error), ZOLTA_ERROR_FORMAT);
+}
+
+}  // namespace

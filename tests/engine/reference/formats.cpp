@@ -1,0 +1,254 @@
+#include "formats.h"
+
+#include <cstring>
+#include <vector>
+
+#include "zolta.h"
+
+namespace ref {
+
+namespace {
+
+bool is_rgb(int32_t family) {
+  return family == ZOLTA_FAMILY_RGB || family == ZOLTA_FAMILY_RGB32 || family == ZOLTA_FAMILY_RGB24;
+}
+
+// Chroma subsampling as shifts of width and height.
+void chroma_shifts(int32_t family, int32_t& sx, int32_t& sy) {
+  sx = sy = 0;
+  if (family == ZOLTA_FAMILY_YUV422 || family == ZOLTA_FAMILY_YUY2) sx = 1;
+  if (family == ZOLTA_FAMILY_YUV420) sx = sy = 1;
+  if (family == ZOLTA_FAMILY_YUV411) sx = 2;
+}
+
+// Where sample x of row r of channel c lies. Channels: planar frames their
+// planes; RGB32 and RGB24 R, G, B; YUY2 Y, Cb, Cr.
+uint8_t* sample_at(const Format& f, const FrameRef& fr, int c, int32_t r, int32_t x) {
+  const int32_t size = f.is_float ? 4 : (f.bits > 8 ? 2 : 1);
+  switch (f.family) {
+    case ZOLTA_FAMILY_RGB32: {
+      const int byte = c == 0 ? 2 : (c == 1 ? 1 : 0);  // B, G, R, unused
+      return fr.data[0] + r * fr.stride[0] + 4 * x + byte;
+    }
+    case ZOLTA_FAMILY_RGB24:
+      return fr.data[0] + r * fr.stride[0] + 3 * x + c;
+    case ZOLTA_FAMILY_YUY2:
+      if (c == 0) return fr.data[0] + r * fr.stride[0] + 2 * x;
+      return fr.data[0] + r * fr.stride[0] + 4 * x + (c == 1 ? 1 : 3);
+    default:
+      return fr.data[c] + r * fr.stride[c] + size * x;
+  }
+}
+
+uint32_t read_integer(const Format& f, const FrameRef& fr, int c, int32_t r, int32_t x) {
+  const uint8_t* p = sample_at(f, fr, c, r, x);
+  if (f.bits > 8) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
+  return *p;
+}
+
+float read_float(const Format& f, const FrameRef& fr, int c, int32_t r, int32_t x) {
+  float v;
+  std::memcpy(&v, sample_at(f, fr, c, r, x), 4);
+  return v;
+}
+
+void write_integer(const Format& f, const FrameRef& fr, int c, int32_t r, int32_t x, int64_t v) {
+  uint8_t* p = sample_at(f, fr, c, r, x);
+  if (f.bits > 8) {
+    const uint16_t s = static_cast<uint16_t>(v);
+    std::memcpy(p, &s, 2);
+  } else {
+    *p = static_cast<uint8_t>(v);
+  }
+}
+
+void write_float(const Format& f, const FrameRef& fr, int c, int32_t r, int32_t x, float v) {
+  std::memcpy(sample_at(f, fr, c, r, x), &v, 4);
+}
+
+int64_t max_of(const Format& f) {
+  return (int64_t{1} << f.bits) - 1;
+}
+
+int64_t clamp_to(int64_t v, int64_t max) {
+  return v < 0 ? 0 : (v > max ? max : v);
+}
+
+// Integer sample -> 8-bit scale, and back.
+float scale_in(const Format& f) {
+  return static_cast<float>(255.0 / static_cast<double>(max_of(f)));
+}
+float scale_out(const Format& f) {
+  return static_cast<float>(static_cast<double>(max_of(f)) / 255.0);
+}
+int64_t integer_sample(const Format& f, float v) {
+  return clamp_to(round_sample(v * scale_out(f)), max_of(f));
+}
+
+struct ModelPlanes {
+  int count = 0;
+  int32_t w[3] = {}, h[3] = {};
+  std::vector<float> p[3];
+  float& at(int c, int32_t r, int32_t x) { return p[c][size_t(r) * w[c] + x]; }
+};
+
+}  // namespace
+
+void process_format(const Format& f, const FrameRef& in, const FrameRef& out, const Settings& s) {
+  const bool rgb = is_rgb(f.family);
+  const bool gray = f.family == ZOLTA_FAMILY_GRAY;
+  int32_t sx, sy;
+  chroma_shifts(f.family, sx, sy);
+  const int channels = gray ? 1 : 3;
+  auto channel_w = [&](int c) { return (c > 0 && !rgb) ? f.width >> sx : f.width; };
+  auto channel_h = [&](int c) { return (c > 0 && !rgb) ? f.height >> sy : f.height; };
+
+  if (!s.enabled) {
+    for (int c = 0; c < channels; ++c) {
+      for (int32_t r = 0; r < channel_h(c); ++r) {
+        for (int32_t x = 0; x < channel_w(c); ++x) {
+          const int32_t size = f.is_float ? 4 : (f.bits > 8 ? 2 : 1);
+          std::memcpy(sample_at(f, out, c, r, x), sample_at(f, in, c, r, x), size);
+        }
+      }
+    }
+    if (f.family == ZOLTA_FAMILY_RGB32) {
+      for (int32_t r = 0; r < f.height; ++r) {
+        for (int32_t x = 0; x < f.width; ++x) {
+          out.data[0][r * out.stride[0] + 4 * x + 3] = in.data[0][r * in.stride[0] + 4 * x + 3];
+        }
+      }
+    }
+    return;
+  }
+
+  // In: everything on the 8-bit scale.
+  ModelPlanes m;
+  m.count = channels;
+  for (int c = 0; c < channels; ++c) {
+    m.w[c] = channel_w(c);
+    m.h[c] = channel_h(c);
+    m.p[c].assign(size_t(m.w[c]) * m.h[c], 0.0f);
+  }
+  auto in_value = [&](int c, int32_t r, int32_t x, bool chroma) {
+    if (f.is_float) {
+      const float v = read_float(f, in, c, r, x);
+      return chroma ? v * 255.0f + 128.0f : v * 255.0f;
+    }
+    return static_cast<float>(read_integer(f, in, c, r, x)) * scale_in(f);
+  };
+  for (int c = 0; c < channels; ++c) {
+    for (int32_t r = 0; r < m.h[c]; ++r) {
+      for (int32_t x = 0; x < m.w[c]; ++x) {
+        if (rgb) {
+          if (c > 0) continue;
+          const float red = in_value(0, r, x, false);
+          const float g = in_value(1, r, x, false);
+          const float b = in_value(2, r, x, false);
+          const float y = (g * 0.587f + red * 0.299f) + b * 0.114f;
+          m.at(0, r, x) = y;
+          m.at(1, r, x) = (b - y) * 0.565f;
+          m.at(2, r, x) = (red - y) * 0.713f;
+        } else {
+          m.at(c, r, x) = in_value(c, r, x, c > 0);
+        }
+      }
+    }
+  }
+
+  const bool high = s.mode == 1;
+  const bool full_width_chroma = !gray && (rgb || sx == 0);
+  for (int c = 0; c < channels; ++c) {
+    denoise_plane(m.p[c], m.w[c], m.h[c], s.thresholds[c], high, c > 0 && full_width_chroma);
+  }
+
+  const bool diff = s.mode == 2;
+  const bool grey_picture = !diff && (s.show_plane != 0 || high);
+  const int shown = (s.plane >= 0 && s.plane < channels) ? s.plane : 0;
+  const int64_t half = f.is_float ? 0 : (max_of(f) + 1) / 2;
+
+  if (rgb) {
+    for (int32_t r = 0; r < f.height; ++r) {
+      for (int32_t x = 0; x < f.width; ++x) {
+        if (grey_picture) {
+          const float v = m.at(shown, r, x);
+          if (f.is_float) {
+            const float g = high ? (v + 128.0f) / 255.0f : v / 255.0f;
+            for (int c = 0; c < 3; ++c) write_float(f, out, c, r, x, g);
+          } else {
+            const int64_t g =
+                clamp_to(int64_t(round_sample(v * scale_out(f))) + (high ? half : 0), max_of(f));
+            for (int c = 0; c < 3; ++c) write_integer(f, out, c, r, x, g);
+            if (f.family == ZOLTA_FAMILY_RGB32) out.data[0][r * out.stride[0] + 4 * x + 3] = g;
+          }
+          continue;
+        }
+        const float y = m.at(0, r, x), cb = m.at(1, r, x), cr = m.at(2, r, x);
+        const float value[3] = {cr * 1.403f + y, (cb * -0.344f + cr * -0.714f) + y, cb * 1.77f + y};
+        for (int c = 0; c < 3; ++c) {
+          if (f.is_float) {
+            float o = value[c] / 255.0f;
+            if (diff) o = 8.0f * (read_float(f, in, c, r, x) - o) + 128.0f / 255.0f;
+            write_float(f, out, c, r, x, o);
+          } else {
+            int64_t o = integer_sample(f, value[c]);
+            if (diff)
+              o = clamp_to(8 * (int64_t(read_integer(f, in, c, r, x)) - o) + half, max_of(f));
+            write_integer(f, out, c, r, x, o);
+          }
+        }
+        if (f.family == ZOLTA_FAMILY_RGB32) out.data[0][r * out.stride[0] + 4 * x + 3] = 0;
+      }
+    }
+    return;
+  }
+
+  // YUV and GRAY.
+  for (int c = 0; c < channels; ++c) {
+    for (int32_t r = 0; r < m.h[c]; ++r) {
+      for (int32_t x = 0; x < m.w[c]; ++x) {
+        const bool chroma = c > 0;
+        if (grey_picture) {
+          if (c == 0) continue;  // written below
+          if (f.is_float) {
+            write_float(f, out, c, r, x, 0.0f);
+          } else {
+            write_integer(f, out, c, r, x, half);
+          }
+          continue;
+        }
+        const float v = m.at(c, r, x);
+        if (f.is_float) {
+          float o = chroma ? (v - 128.0f) / 255.0f : v / 255.0f;
+          if (diff) o = 8.0f * (read_float(f, in, c, r, x) - o) + (chroma ? 0.0f : 128.0f / 255.0f);
+          write_float(f, out, c, r, x, o);
+        } else {
+          int64_t o = integer_sample(f, v);
+          if (diff) o = clamp_to(8 * (int64_t(read_integer(f, in, c, r, x)) - o) + half, max_of(f));
+          write_integer(f, out, c, r, x, o);
+        }
+      }
+    }
+  }
+  if (grey_picture) {
+    const int32_t shx = shown > 0 ? sx : 0, shy = shown > 0 ? sy : 0;
+    for (int32_t r = 0; r < f.height; ++r) {
+      for (int32_t x = 0; x < f.width; ++x) {
+        const float v = m.at(shown, r >> shy, x >> shx);
+        if (f.is_float) {
+          write_float(f, out, 0, r, x, high ? (v + 128.0f) / 255.0f : v / 255.0f);
+        } else {
+          write_integer(
+              f, out, 0, r, x,
+              clamp_to(int64_t(round_sample(v * scale_out(f))) + (high ? half : 0), max_of(f)));
+        }
+      }
+    }
+  }
+}
+
+}  // namespace ref
