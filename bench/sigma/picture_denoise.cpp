@@ -35,21 +35,24 @@ struct Engine {
 
 bool denoise_picture(const RgbPicture& in, const zolta_settings& settings, RgbPicture& out,
                      std::string& error) {
-  Engine engine(in);
-  if (!engine.state.plane_block) {
-    error = "out of memory";
-    return false;
-  }
-  for (int p = 0; p < 3; ++p) {
-    for (int d = 0; d < 2; ++d) {
-      for (int l = 0; l < 3; ++l) {
-        engine.state.thresholds[p][d + 2 * l] = settings.thresholds[p][d][l];
-      }
-    }
-  }
-  process_rgb32_frame(engine.state);
-  rgb32_to_picture(engine.dst.data(), in.width, in.height, out);
-  return true;
+  zolta_denoiser_config config{};
+  config.stream = {ZOLTA_FAMILY_RGB24, ZOLTA_SAMPLE_INTEGER, 8, in.width, in.height};
+  config.settings = settings;
+  config.threads = 1;
+  zolta_denoiser* denoiser = nullptr;
+  zolta_error e{};
+  out.width = in.width;
+  out.height = in.height;
+  out.rgb.resize(in.rgb.size());
+  const ptrdiff_t stride = static_cast<ptrdiff_t>(in.width) * 3;
+  const zolta_frame source = {{const_cast<uint8_t*>(in.rgb.data()), nullptr, nullptr},
+                              {stride, 0, 0}};
+  const zolta_frame result = {{out.rgb.data(), nullptr, nullptr}, {stride, 0, 0}};
+  const bool ok = zolta_denoiser_create(&config, &denoiser, &e) == ZOLTA_OK &&
+                  zolta_denoiser_process(denoiser, &source, &result, &e) == ZOLTA_OK;
+  zolta_denoiser_destroy(denoiser);
+  if (!ok) error = e.message;
+  return ok;
 }
 
 void plane_noise(const RgbPicture& clean, const RgbPicture& noisy, double sigma[3]) {
