@@ -3,10 +3,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "standard_streams.h"
+
 bool open_reader(ByteReader& reader, const std::string& path, std::string& error) {
   reader.begin = reader.end = 0;
   reader.at_eof = reader.failed = false;
   if (path == "-") {
+    if (standard_stream_closed(0)) {
+      error = "standard input is closed: nothing to read from \"-\"";
+      return false;
+    }
     reader.file = stdin;
     reader.owned = false;
     return true;
@@ -66,6 +72,17 @@ size_t reader_read(ByteReader& reader, void* out, size_t count) {
   size_t done = 0;
   while (done < count) {
     size_t avail = reader.end - reader.begin;
+    if (avail == 0 && count - done >= sizeof reader.buffer && !reader.at_eof && reader.file) {
+      // A large read (a frame) goes straight into its place, not through the
+      // buffer.
+      const size_t got = std::fread(dst + done, 1, count - done, reader.file);
+      done += got;
+      if (done < count) {
+        reader.at_eof = true;
+        reader.failed = std::ferror(reader.file) != 0;
+      }
+      continue;
+    }
     if (avail == 0) {
       avail = reader_fill(reader, sizeof reader.buffer);
       if (avail == 0) break;

@@ -2,34 +2,62 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "denoise_stream.h"
 #include "noise.h"
 #include "output_file.h"
-#include "paths.h"
 #include "png_io.h"
+#include "program_directory.h"
+#include "settings.h"
+#include "standard_streams.h"
 
 #ifndef ZOLTA_DEMO_PICTURE
 #define ZOLTA_DEMO_PICTURE "data/astronaut.png"
 #endif
 
-const ConfigValues kDemoSettings = {49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224};
-
 namespace {
 
-bool read_picture(const std::string& path, RgbPicture& picture, std::string& error) {
+bool read_picture(const std::string& path, Picture& picture, std::string& error) {
   ByteReader reader;
   if (!open_reader(reader, path, error)) return false;
   bool ok = starts_png(reader);
   if (!ok) error = path + " is not a PNG picture";
   ok = ok && read_png(reader, picture, error);
   close_reader(reader);
+  if (ok && (picture_wide(picture) || picture.channels == 2 || picture.channels == 4)) {
+    error = path + ": the demo takes 8-bit RGB or grey pictures without alpha";
+    ok = false;
+  }
   return ok;
 }
 
-bool save_picture(const std::string& path, const RgbPicture& picture, std::string& error) {
+// The settings the library's table gives for the noise the demo adds, or the
+// ones --demo-config names.
+bool demo_settings(const RunOptions& options, zolta_settings& settings, std::string& error) {
+  zolta_settings_default(&settings);
+  zolta_error e{};
+  if (!options.demo_config.empty()) {
+    ConfigValues values{};
+    if (!parse_config_call(options.demo_config, values, error)) return false;
+    if (zolta_config_unpack(values.data(), ZOLTA_UNPACK_STRICT, &settings, &e) == ZOLTA_OK)
+      return true;
+  } else {
+    if (options.sigma <= 0) return true;  // no noise: nothing to take away
+    const float s = static_cast<float>(std::min(options.sigma, 50.0));
+    const float sigma[3] = {s, s, s};
+    if (zolta_settings_for_sigma(sigma, ZOLTA_FAMILY_RGB24, &settings, &e) == ZOLTA_OK)
+      return true;
+  }
+  error = e.message;
+  return false;
+}
+
+bool save_picture(const std::string& path, const Picture& picture, std::string& error) {
   OutputFile out;
   if (!open_output(out, path, error)) return false;
   if (!write_png(out.file, picture, error)) {
@@ -39,12 +67,13 @@ bool save_picture(const std::string& path, const RgbPicture& picture, std::strin
   return commit_output(out, error);
 }
 
-std::string config_text(const ConfigValues& values) {
-  std::string text = "Config(";
-  for (size_t k = 0; k < values.size(); ++k) {
-    text += (k ? ", " : "") + std::to_string(values[k]);
-  }
-  return text + ")";
+// PSNR in dB; pictures without any difference (no noise at --sigma 0) have
+// no finite figure and are reported as identical.
+std::string psnr_text(double db) {
+  if (std::isinf(db)) return "identical (no difference)";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f dB", db);
+  return text;
 }
 
 std::string file_stem(const std::string& path) {
@@ -56,28 +85,29 @@ std::string file_stem(const std::string& path) {
 
 }  // namespace
 
-int run_demo(const LoadedLibrary& library, const RunOptions& options) {
+int run_demo(const RunOptions& options) {
   std::string error;
   const std::string source = options.picture.empty() ? ZOLTA_DEMO_PICTURE : options.picture;
-  ConfigValues settings = kDemoSettings;
-  if (!options.demo_config.empty() && !parse_config_call(options.demo_config, settings, error)) {
+  zolta_settings settings;
+  if (!demo_settings(options, settings, error)) {
     std::fprintf(stderr, "zolta-run: %s\n", error.c_str());
-    return 2;
+    return 1;  // a settings fault, as with --config
   }
-  RgbPicture clean;
+  Picture clean;
   if (!read_picture(source, clean, error)) {
     std::fprintf(stderr, "zolta-run: %s\n", error.c_str());
     return 1;
   }
-  RgbPicture noisy = clean, denoised;
+  Picture noisy = clean;
   NoiseSource noise = noise_source(options.seed);
-  add_gaussian_noise(noisy.rgb, options.sigma, noise);
-  if (!filter_rgb_picture(library, settings, noisy, denoised, error)) {
+  add_gaussian_noise(noisy.samples, options.sigma, noise);
+  Picture denoised = noisy;
+  if (!denoise_picture(settings, denoised, error)) {
     std::fprintf(stderr, "zolta-run: %s\n", error.c_str());
     return 1;
   }
 
-  std::string dir = options.out_dir.empty() ? executable_directory() + "demo" : options.out_dir;
+  std::string dir = options.out_dir.empty() ? program_directory() + "demo" : options.out_dir;
   if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
     std::fprintf(stderr, "zolta-run: cannot create %s: %s\n", dir.c_str(), std::strerror(errno));
     return 1;
@@ -91,14 +121,25 @@ int run_demo(const LoadedLibrary& library, const RunOptions& options) {
     return 1;
   }
 
-  const double before = psnr(clean.rgb, noisy.rgb);
-  const double after = psnr(clean.rgb, denoised.rgb);
+  const double before = psnr(clean.samples, noisy.samples);
+  const double after = psnr(clean.samples, denoised.samples);
   std::printf("zolta-run demo: %s (%d x %d), Gaussian noise sigma %g, seed %llu\n", source.c_str(),
               clean.width, clean.height, options.sigma,
               static_cast<unsigned long long>(options.seed));
-  std::printf("filter: VirtualDub path, %s\n", config_text(settings).c_str());
-  std::printf("PSNR noisy:    %.2f dB\n", before);
-  std::printf("PSNR denoised: %.2f dB (%+.2f dB)\n", after, after - before);
+  const std::string config = config_text(settings);
+  std::printf("settings: --thresholds %s%s%s\n", thresholds_text(settings).c_str(),
+              config.empty() ? "" : "\n          ", config.c_str());
+  std::printf("PSNR noisy:    %s\n", psnr_text(before).c_str());
+  if (std::isinf(before) || std::isinf(after)) {
+    std::printf("PSNR denoised: %s\n", psnr_text(after).c_str());
+  } else {
+    std::printf("PSNR denoised: %.2f dB (%+.2f dB)\n", after, after - before);
+  }
   std::printf("written: %s\n         %s\n", noisy_path.c_str(), denoised_path.c_str());
+  if (standard_stream_closed(1) || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "zolta-run: cannot write the demo's report to standard output: %s\n",
+                 standard_stream_closed(1) ? "it is closed" : std::strerror(errno));
+    return 1;
+  }
   return 0;
 }

@@ -8,12 +8,19 @@ struct RunOptions {
   bool help = false;
   bool demo = false;
   std::string input;    // path or "-"
-  std::string output;   // path or "-"
-  std::string library;  // overrides the library beside the executable
+  std::string output;   // path or "-"; empty with --estimate
 
-  // Settings: at most one of the two.
+  // Settings: at most one of --vcf, --config, --thresholds and --sigma.
   std::string vcf_path;
   std::string config_text;
+  std::string thresholds_text;  // eighteen integers 0..4095
+  bool sigma_given = false;     // --sigma S (the demo: the noise it adds)
+  bool sigma_auto = false;      // --sigma auto
+
+  // Measure the input's noise and print it with the settings it would get.
+  bool estimate = false;
+  // Frames denoised at once; 0 means every core the process may use.
+  int threads = 0;
 
   // Views of the VirtualDub path; -1 when not given.
   int mode = -1;   // OutputMode

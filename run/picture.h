@@ -1,15 +1,42 @@
-// An 8-bit RGB picture as read from and written to PNG and PPM files, and
-// its conversion to and from the 32-bit pixels VirtualDub hands to filters.
+// A picture as read from and written to PNG and PPM/PGM files: grey, grey
+// with alpha, RGB or RGBA, 8 or 16 bits a sample, channels interleaved as in
+// the file. The output is written in the layout the input had.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
-struct RgbPicture {
+struct Picture {
   int width = 0;
   int height = 0;
-  std::vector<uint8_t> rgb;  // rows back to back, 3 bytes a pixel: R, G, B
+  int channels = 3;  // 1 grey, 2 grey + alpha, 3 RGB, 4 RGBA
+  int maxval = 255;  // largest sample value: 2^bits - 1
+  // Rows back to back. One byte a sample when maxval <= 255, else one
+  // uint16_t in the machine's byte order.
+  std::vector<uint8_t> samples;
+
+  // What the file said beyond the samples, kept for the output.
+  bool from_palette = false;  // a PNG palette, expanded (written as RGB or RGBA)
+  bool has_key = false;       // a PNG transparent colour (tRNS) of a grey or RGB picture
+  uint16_t key[3] = {0, 0, 0};
+  bool pgm = false;           // PPM family: P5 (grey) rather than P6
 };
+
+inline bool picture_wide(const Picture& p) {
+  return p.maxval > 255;
+}
+inline int picture_bits(const Picture& p) {
+  int bits = 0;
+  while ((1 << bits) - 1 < p.maxval) ++bits;
+  return bits;
+}
+inline size_t picture_bytes(const Picture& p) {
+  return static_cast<size_t>(p.width) * p.height * p.channels * (picture_wide(p) ? 2 : 1);
+}
+// Sets the size and layout and sizes the samples to match.
+void shape_picture(Picture& p, int width, int height, int channels, int maxval);
 
 // Largest width or height, and largest picture, accepted from a file: a
 // header cannot make us allocate more than a few hundred megabytes.
@@ -22,7 +49,18 @@ inline bool picture_size_allowed(long long width, long long height) {
          width * height <= kMaxPicturePixels;
 }
 
-// Little-endian words with blue in byte 0, green in 1, red in 2, and 0 in the
-// fourth byte; rows back to back.
-void picture_to_rgb32(const RgbPicture& picture, uint32_t* out);
-void rgb32_to_picture(const uint32_t* in, int width, int height, RgbPicture& picture);
+// Width and height both multiples of 8. False with a message that gives the
+// size and this rule. (The library's own rule, zolta_stream_check, is the one
+// zolta-run applies; this is the legacy faces'.)
+bool frame_size_usable(long long width, long long height, std::string& error);
+
+// Between an 8-bit RGB picture and little-endian words with blue in byte 0,
+// green in 1, red in 2 and 0 in the fourth byte, rows back to back: the
+// pixels of the VirtualDub face.
+void picture_to_rgb32(const Picture& picture, uint32_t* out);
+void rgb32_to_picture(const uint32_t* in, int width, int height, Picture& picture);
+
+// True on a machine that stores the low byte of a word first.
+bool little_endian_host();
+// Swaps the two bytes of each of count 16-bit words.
+void swap_bytes16(uint8_t* words, size_t count);

@@ -1,6 +1,8 @@
 #include "ppm_io.h"
 
+#include <algorithm>
 #include <cctype>
+#include <vector>
 
 namespace {
 
@@ -33,22 +35,27 @@ bool read_field(ByteReader& reader, long limit, long& value) {
   return digits > 0 && value > 0;
 }
 
+std::string header_text(const Picture& picture) {
+  return std::string(picture.pgm ? "P5\n" : "P6\n") + std::to_string(picture.width) + " " +
+         std::to_string(picture.height) + "\n" + std::to_string(picture.maxval) + "\n";
+}
+
 }  // namespace
 
 bool starts_ppm(ByteReader& reader) {
   return reader_fill(reader, 2) == 2 && reader.buffer[reader.begin] == 'P' &&
-         reader.buffer[reader.begin + 1] == '6';
+         (reader.buffer[reader.begin + 1] == '6' || reader.buffer[reader.begin + 1] == '5');
 }
 
-ReadResult read_ppm(ByteReader& reader, RgbPicture& picture, std::string& error) {
+ReadResult read_ppm(ByteReader& reader, Picture& picture, std::string& error) {
   while (reader_peek(reader) >= 0 && std::isspace(reader_peek(reader))) reader_get(reader);
   if (reader_done(reader)) return ReadResult::End;
   if (!starts_ppm(reader)) {
-    error = "bad PPM input: expected \"P6\" at the start of a picture";
+    error = "bad PPM input: expected \"P6\" or \"P5\" at the start of a picture";
     return ReadResult::Error;
   }
   reader_get(reader);
-  reader_get(reader);
+  const bool pgm = reader_get(reader) == '5';
   long width, height, maxval;
   if (!read_field(reader, kMaxPictureSide, width) || !read_field(reader, kMaxPictureSide, height)) {
     error = "bad PPM header: width and height must be 1.." + std::to_string(kMaxPictureSide);
@@ -59,12 +66,7 @@ ReadResult read_ppm(ByteReader& reader, RgbPicture& picture, std::string& error)
     return ReadResult::Error;
   }
   if (!read_field(reader, 65535, maxval)) {
-    error = "bad PPM header: missing or invalid maximum value";
-    return ReadResult::Error;
-  }
-  if (maxval != 255) {
-    error = "unsupported PPM: maximum value " + std::to_string(maxval) +
-            "; only 8-bit PPM (maximum value 255) is accepted";
+    error = "bad PPM header: the maximum value must be 1..65535";
     return ReadResult::Error;
   }
   const int separator = reader_get(reader);
@@ -72,18 +74,40 @@ ReadResult read_ppm(ByteReader& reader, RgbPicture& picture, std::string& error)
     error = "bad PPM header: no white space before the pixel data";
     return ReadResult::Error;
   }
-  picture.width = static_cast<int>(width);
-  picture.height = static_cast<int>(height);
-  const size_t bytes = static_cast<size_t>(width) * height * 3;
-  picture.rgb.resize(bytes);
-  if (reader_read(reader, picture.rgb.data(), bytes) != bytes) {
+  picture = Picture();
+  picture.pgm = pgm;
+  shape_picture(picture, static_cast<int>(width), static_cast<int>(height), pgm ? 1 : 3,
+                static_cast<int>(maxval));
+  const size_t bytes = picture.samples.size();
+  if (reader_read(reader, picture.samples.data(), bytes) != bytes) {
     error = "truncated PPM input: the picture data ends early";
     return ReadResult::Error;
+  }
+  if (picture_wide(picture) && little_endian_host()) {
+    swap_bytes16(picture.samples.data(), bytes / 2);
   }
   return ReadResult::Frame;
 }
 
-bool write_ppm(std::FILE* file, const RgbPicture& picture) {
-  if (std::fprintf(file, "P6\n%d %d\n255\n", picture.width, picture.height) < 0) return false;
-  return std::fwrite(picture.rgb.data(), 1, picture.rgb.size(), file) == picture.rgb.size();
+bool write_ppm(std::FILE* file, const Picture& picture) {
+  if (picture.channels != (picture.pgm ? 1 : 3)) return false;
+  const std::string header = header_text(picture);
+  if (std::fwrite(header.data(), 1, header.size(), file) != header.size()) return false;
+  if (!picture_wide(picture) || !little_endian_host()) {
+    return std::fwrite(picture.samples.data(), 1, picture.samples.size(), file) ==
+           picture.samples.size();
+  }
+  // Most significant byte first, in pieces so that no second picture is held.
+  std::vector<uint8_t> piece(1 << 16);
+  for (size_t at = 0; at < picture.samples.size(); at += piece.size()) {
+    const size_t n = std::min(piece.size(), picture.samples.size() - at);
+    std::copy_n(picture.samples.data() + at, n, piece.data());
+    swap_bytes16(piece.data(), n / 2);
+    if (std::fwrite(piece.data(), 1, n, file) != n) return false;
+  }
+  return true;
+}
+
+size_t ppm_file_bytes(const Picture& picture) {
+  return header_text(picture).size() + picture_bytes(picture);
 }

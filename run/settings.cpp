@@ -1,9 +1,11 @@
 #include "settings.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 const char kFilterKey[] = "quilmer";
@@ -92,15 +94,41 @@ bool parse_settings_text(const std::string& text, ConfigValues& values, std::str
 }
 
 bool read_settings_file(const std::string& path, ConfigValues& values, std::string& error) {
-  std::ifstream file(path);
+  const std::string name = "settings file " + path;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
-    error = "cannot open settings file " + path + ": " + std::strerror(errno);
+    error = "cannot open " + name + ": " + std::strerror(errno);
     return false;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (!parse_settings_text(text.str(), values, error)) {
-    error = "settings file " + path + ": " + error;
+  // Only a regular file of a few megabytes can be one: a directory, a device
+  // or a pipe (which might never end) is refused before anything is read.
+  struct stat st;
+  std::string text, problem;
+  if (fstat(fileno(file), &st) != 0) {
+    problem = "cannot read " + name + ": " + std::strerror(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    problem = name + " is a directory, not a settings file";
+  } else if (!S_ISREG(st.st_mode)) {
+    problem = name + " is not a regular file (a settings file is a saved text file)";
+  } else if (st.st_size > kMaxSettingsFileBytes) {
+    problem = name + " is too long for a settings file (" + std::to_string(st.st_size) +
+              " bytes; at most " + std::to_string(kMaxSettingsFileBytes) + ")";
+  } else {
+    text.resize(static_cast<size_t>(kMaxSettingsFileBytes) + 1);
+    text.resize(std::fread(&text[0], 1, text.size(), file));
+    if (std::ferror(file)) {
+      problem = "cannot read " + name + ": " + std::strerror(errno);
+    } else if (text.size() > static_cast<size_t>(kMaxSettingsFileBytes)) {
+      problem = name + " is too long for a settings file (it grew while being read)";
+    }
+  }
+  std::fclose(file);
+  if (!problem.empty()) {
+    error = problem;
+    return false;
+  }
+  if (!parse_settings_text(text, values, error)) {
+    error = name + ": " + error;
     return false;
   }
   return true;

@@ -21,7 +21,11 @@ bool parse_config_call(const std::string& text, ConfigValues& values, std::strin
 // containing the key, "VirtualDub.video.filters.instance[N].Config(...)".
 bool parse_settings_text(const std::string& text, ConfigValues& values, std::string& error);
 
-// Reads and parses a settings file; messages name the file.
+// Settings files are small; a longer file is refused unread.
+constexpr long kMaxSettingsFileBytes = 4L << 20;
+
+// Reads and parses a settings file; messages name the file and say what was
+// wrong (missing, a directory, not a regular file, too long, no settings).
 bool read_settings_file(const std::string& path, ConfigValues& values, std::string& error);
 
 // The smallest settings file the AviSynth plugin accepts for these values.

@@ -2,6 +2,7 @@
 # Builds every configuration once and runs all of zolta's tests:
 #   build/       native release build: unit, exactness and end-to-end tests
 #   build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, plus a bounded fuzz pass
+#   build-tsan/  clang with ThreadSanitizer: the frame pipeline's tests and zolta-run in parallel
 #   build-win/   the 32-bit Windows library zolta.vdf, tested inside Win32 processes under wine
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -12,11 +13,13 @@ passed=0
 failed=0
 status=0
 
-# Runs ctest in a build tree and adds its counts to the totals.
+# Runs ctest in a build tree (further arguments go to ctest) and adds its
+# counts to the totals.
 run_ctest() {
   local dir=$1 log
+  shift
   log=$(mktemp)
-  (cd "$dir" && ctest --output-on-failure --timeout 600 -j"$jobs") 2>&1 | tee "$log"
+  (cd "$dir" && ctest --output-on-failure --timeout 600 -j"$jobs" "$@") 2>&1 | tee "$log"
   local line total bad
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
   if [ -z "$line" ]; then
@@ -52,6 +55,17 @@ if CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebIn
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest build-asan
 else
   echo "sanitizer build failed"; failed=$((failed + 1)); status=1
+fi
+
+section "thread sanitizer build (clang, TSan: zolta-run's frame pipeline, alone and on the engine)"
+if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DZOLTA_THREAD_SANITIZE=ON -DZOLTA_BENCH=OFF >/dev/null &&
+   cmake --build build-tsan -j"$jobs" --target zolta_run_format_tests zolta_run_end_to_end_tests; then
+  section "thread sanitizer tests"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    run_ctest build-tsan -R '^(Pipeline\.|ZoltaRun\.EveryYuv4mpegLayout)'
+else
+  echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
 fi
 
 if [ -f scripts/win32-tests.sh ]; then

@@ -103,6 +103,19 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
   EXPECT_EQ(o.out_dir, "d");
   EXPECT_EQ(o.sigma, 5.0);
   EXPECT_EQ(o.seed, 7u);
+  // The noise level and the threads of a run.
+  ASSERT_TRUE(parse({"--threads", "3", "--sigma", "auto", "in", "out"}, o, error)) << error;
+  EXPECT_EQ(o.threads, 3);
+  EXPECT_TRUE(o.sigma_given && o.sigma_auto);
+  ASSERT_TRUE(parse({"--sigma=12.5", "--mode", "diff", "in", "out"}, o, error)) << error;
+  EXPECT_TRUE(o.sigma_given && !o.sigma_auto);
+  EXPECT_EQ(o.sigma, 12.5);
+  EXPECT_EQ(o.threads, 0);  // every core
+  ASSERT_TRUE(parse({"--thresholds", "1,2,3", "in", "out"}, o, error)) << error;
+  EXPECT_EQ(o.thresholds_text, "1,2,3");  // checked with the settings, not here
+  ASSERT_TRUE(parse({"--estimate", "in.y4m"}, o, error)) << error;
+  EXPECT_TRUE(o.estimate);
+  EXPECT_EQ(o.input, "in.y4m");
 
   const std::vector<std::vector<const char*>> refused = {
       {"in"},
@@ -113,7 +126,18 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
       {"--vcf"},
       {"--off=1", "in", "out"},
       {"--frobnicate", "in", "out"},
-      {"--sigma", "5", "in", "out"},
+      {"--sigma", "0", "in", "out"},
+      {"--sigma", "50.5", "in", "out"},
+      {"--sigma", "loud", "in", "out"},
+      {"--sigma", "auto", "--config", "Config(0,0,0,0,0,0,0,0,0)", "in", "out"},
+      {"--thresholds", "1", "--vcf", "a", "in", "out"},
+      {"--threads", "0", "in", "out"},
+      {"--threads", "2x", "in", "out"},
+      {"--threads", "99999", "in", "out"},
+      {"--estimate", "in", "out"},
+      {"--estimate"},
+      {"--demo", "--sigma", "auto"},
+      {"--demo", "--estimate"},
       {"--demo", "in", "out"},
       {"--demo", "--mode", "diff"},
       {"--demo", "--sigma", "-1"},

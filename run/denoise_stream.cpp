@@ -1,0 +1,466 @@
+#include "denoise_stream.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "engine_frames.h"
+#include "pipeline.h"
+#include "png_io.h"
+#include "ppm_io.h"
+#include "settings.h"
+#include "y4m_io.h"
+
+#ifdef __linux__
+#include <sched.h>
+#endif
+#include <thread>
+
+namespace {
+
+// ---- settings ------------------------------------------------------------------
+
+bool unpack(const ConfigValues& values, zolta_settings& settings, std::string& error) {
+  zolta_error e{};
+  if (zolta_config_unpack(values.data(), ZOLTA_UNPACK_STRICT, &settings, &e) != ZOLTA_OK) {
+    error = e.message;
+    return false;
+  }
+  return true;
+}
+
+void apply_views(const RunOptions& options, zolta_settings& settings) {
+  if (options.mode >= 0) settings.view = options.mode;
+  if (options.plane >= 0) settings.plane = options.plane;
+  if (options.show_plane) settings.show_plane = 1;
+  if (options.off) settings.enabled = 0;
+}
+
+// ---- one frame through the engine ----------------------------------------------------
+
+// A denoiser for the stream of the frames a worker is given; made again when
+// the stream changes (pictures of another size).
+class WorkerDenoiser {
+ public:
+  WorkerDenoiser() = default;
+  WorkerDenoiser(const WorkerDenoiser&) = delete;
+  WorkerDenoiser& operator=(const WorkerDenoiser&) = delete;
+  ~WorkerDenoiser() { zolta_denoiser_destroy(denoiser_); }
+
+  bool process(const zolta_settings& settings, const zolta_stream& stream,
+               const zolta_frame& frame, std::string& error) {
+    zolta_error e{};
+    if (!denoiser_ || !same_stream(stream, stream_)) {
+      zolta_denoiser_destroy(denoiser_);
+      denoiser_ = nullptr;
+      zolta_denoiser_config config{};
+      config.stream = stream;
+      config.settings = settings;
+      config.threads = 1;
+      if (zolta_denoiser_create(&config, &denoiser_, &e) != ZOLTA_OK) {
+        denoiser_ = nullptr;
+        error = e.message;
+        return false;
+      }
+      stream_ = stream;
+    }
+    if (zolta_denoiser_process(denoiser_, &frame, &frame, &e) != ZOLTA_OK) {
+      error = e.message;
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  zolta_denoiser* denoiser_ = nullptr;
+  zolta_stream stream_{};
+};
+
+// ---- the three formats ------------------------------------------------------------------
+
+struct StreamItem {
+  Y4mFrame y4m;
+  Picture picture;
+  std::vector<uint8_t> planar;  // colour planes of a picture that needs them
+  zolta_stream stream{};
+  zolta_frame frame{};
+};
+
+class FrameFormat {
+ public:
+  virtual ~FrameFormat() = default;
+  // "frame" or "picture", for messages.
+  virtual const char* unit() const = 0;
+  virtual ReadResult read(ByteReader& input, StreamItem& item, std::string& error) = 0;
+  // Points item.stream and item.frame at the item's samples.
+  virtual bool bind(StreamItem& item, std::string& error) = 0;
+  virtual void unbind(StreamItem& item) = 0;
+  virtual bool write(std::FILE* out, const StreamItem& item, std::string& error) = 0;
+  // What comes before the first frame in the output.
+  virtual bool start(std::FILE*) { return true; }
+  // Frames in an input of `bytes` bytes, after the first frame was read; -1
+  // when the size does not tell.
+  virtual long frames_in(long long, const StreamItem&) const { return -1; }
+};
+
+class Y4mFormat : public FrameFormat {
+ public:
+  explicit Y4mFormat(const Y4mHeader& header) : header_(header) {}
+  const char* unit() const override { return "frame"; }
+  ReadResult read(ByteReader& input, StreamItem& item, std::string& error) override {
+    return read_y4m_frame(input, header_, item.y4m, error);
+  }
+  bool bind(StreamItem& item, std::string&) override {
+    bind_y4m(header_, item.y4m, item.stream, item.frame);
+    return true;
+  }
+  void unbind(StreamItem&) override {}
+  bool write(std::FILE* out, const StreamItem& item, std::string& error) override {
+    if (write_y4m_frame(out, header_, item.y4m)) return true;
+    error = "cannot write the output";
+    return false;
+  }
+  bool start(std::FILE* out) override { return write_y4m_header(out, header_); }
+  long frames_in(long long bytes, const StreamItem&) const override {
+    return static_cast<long>((bytes - static_cast<long long>(y4m_header_bytes(header_))) /
+                             static_cast<long long>(y4m_frame_file_bytes(header_)));
+  }
+  const Y4mHeader& header() const { return header_; }
+
+ private:
+  Y4mHeader header_;
+};
+
+class PictureFormat : public FrameFormat {
+ public:
+  bool bind(StreamItem& item, std::string& error) override {
+    return bind_picture(item.picture, item.planar, item.stream, item.frame, error);
+  }
+  void unbind(StreamItem& item) override { unbind_picture(item.picture, item.planar, item.stream); }
+};
+
+class PngFormat : public PictureFormat {
+ public:
+  const char* unit() const override { return "picture"; }
+  ReadResult read(ByteReader& input, StreamItem& item, std::string& error) override {
+    return read_png_frame(input, item.picture, error);
+  }
+  bool write(std::FILE* out, const StreamItem& item, std::string& error) override {
+    return write_png(out, item.picture, error);
+  }
+};
+
+class PpmFormat : public PictureFormat {
+ public:
+  const char* unit() const override { return "picture"; }
+  ReadResult read(ByteReader& input, StreamItem& item, std::string& error) override {
+    return read_ppm(input, item.picture, error);
+  }
+  bool write(std::FILE* out, const StreamItem& item, std::string& error) override {
+    if (write_ppm(out, item.picture)) return true;
+    error = "cannot write the output";
+    return false;
+  }
+  long frames_in(long long bytes, const StreamItem& first) const override {
+    return static_cast<long>(bytes / static_cast<long long>(ppm_file_bytes(first.picture)));
+  }
+};
+
+std::string frame_label(const FrameFormat& format, long index) {
+  return std::string(format.unit()) + " " + std::to_string(index + 1);
+}
+
+// The format of the stream that starts in input; a YUV4MPEG2 header is read.
+std::unique_ptr<FrameFormat> open_format(ByteReader& input, std::string& error) {
+  if (starts_y4m(input)) {
+    Y4mHeader header;
+    if (!read_y4m_header(input, header, error)) return nullptr;
+    return std::make_unique<Y4mFormat>(header);
+  }
+  if (starts_png(input)) return std::make_unique<PngFormat>();
+  if (starts_ppm(input)) return std::make_unique<PpmFormat>();
+  error = input.failed         ? "cannot read the input"
+          : reader_done(input) ? "the input is empty"
+                               : "unrecognised input: expected YUV4MPEG2, PNG or binary "
+                                 "PPM/PGM (P6/P5)";
+  return nullptr;
+}
+
+// ---- the noise --------------------------------------------------------------------------
+
+struct NoiseEstimate {
+  int frames = 0;
+  int family = ZOLTA_FAMILY_GRAY;
+  float sigma[3] = {0, 0, 0};  // median over the frames, per plane
+};
+
+// Reads up to `count` frames into `frames`, bound to the engine's view of them.
+bool read_ahead(FrameFormat& format, ByteReader& input, int count, std::deque<StreamItem>& frames,
+                std::string& error) {
+  for (int n = 0; n < count; ++n) {
+    StreamItem item;
+    const ReadResult got = format.read(input, item, error);
+    if (got == ReadResult::End) break;
+    if (got == ReadResult::Error || !format.bind(item, error)) {
+      error += " (" + frame_label(format, n) + ")";
+      return false;
+    }
+    frames.push_back(std::move(item));
+  }
+  return true;
+}
+
+// Measures the frames read ahead: the median of each plane's estimates.
+bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
+                   NoiseEstimate& estimate, std::string& error) {
+  std::vector<float> per_plane[3];
+  for (size_t n = 0; n < frames.size(); ++n) {
+    zolta_error e{};
+    float sigma[3] = {0, 0, 0};
+    if (zolta_noise_estimate(&frames[n].stream, &frames[n].frame, sigma, &e) != ZOLTA_OK) {
+      error = std::string(e.message) + " (" + frame_label(format, static_cast<long>(n)) + ")";
+      return false;
+    }
+    for (int p = 0; p < 3; ++p) per_plane[p].push_back(sigma[p]);
+  }
+  estimate.frames = static_cast<int>(frames.size());
+  if (!frames.empty()) estimate.family = frames.front().stream.family;
+  for (int p = 0; p < 3 && estimate.frames > 0; ++p) {
+    std::vector<float>& v = per_plane[p];
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    estimate.sigma[p] = v[v.size() / 2];
+  }
+  return true;
+}
+
+// The settings for measured noise; levels the mapping has no entry for (no
+// noise at all) are taken at its lowest level.
+bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settings,
+                           std::string& error) {
+  float sigma[3];
+  for (int p = 0; p < 3; ++p) sigma[p] = std::min(std::max(estimate.sigma[p], 0.1f), 50.0f);
+  zolta_settings_default(&settings);
+  zolta_error e{};
+  if (zolta_settings_for_sigma(sigma, estimate.family, &settings, &e) != ZOLTA_OK) {
+    error = e.message;
+    return false;
+  }
+  return true;
+}
+
+long long regular_file_size(ByteReader& input) {
+  struct stat st;
+  if (!input.file || fstat(fileno(input.file), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<long long>(st.st_size);
+}
+
+}  // namespace
+
+bool parse_thresholds(const std::string& text, zolta_settings& settings, std::string& error) {
+  int32_t values[18];
+  const char* p = text.c_str();
+  int count = 0;
+  bool ok = true;
+  while (ok) {
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '\0') break;
+    if (count > 0) {
+      if (*p == ',') ++p;
+      while (*p == ' ' || *p == '\t') ++p;
+    }
+    if (!std::isdigit(static_cast<unsigned char>(*p)) || count == 18) {
+      ok = false;
+      break;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(p, &end, 10);
+    ok = errno != ERANGE && v <= ZOLTA_THRESHOLD_MAX;
+    values[count++] = static_cast<int32_t>(v);
+    p = end;
+  }
+  if (!ok || count != 18) {
+    error = "bad --thresholds \"" + text +
+            "\": expected eighteen integers 0..4095 (Y, Cb, Cr; along rows, then along "
+            "columns; levels 0, 1, 2)";
+    return false;
+  }
+  std::copy(values, values + 18, &settings.thresholds[0][0][0]);
+  return true;
+}
+
+std::string thresholds_text(const zolta_settings& settings) {
+  std::string text;
+  const int32_t* t = &settings.thresholds[0][0][0];
+  for (int i = 0; i < 18; ++i) text += (i ? "," : "") + std::to_string(t[i]);
+  return text;
+}
+
+std::string config_text(const zolta_settings& settings) {
+  const int32_t* t = &settings.thresholds[0][0][0];
+  for (int i = 0; i < 18; ++i)
+    if (t[i] < 0 || t[i] > 255) return std::string();
+  int32_t packed[9];
+  zolta_config_pack(&settings, packed);
+  char text[160];
+  zolta_config_format(packed, text, sizeof text);
+  return text;
+}
+
+bool settings_from_options(const RunOptions& options, zolta_settings& settings,
+                           std::string& error) {
+  zolta_settings_default(&settings);
+  if (!options.thresholds_text.empty()) {
+    if (!parse_thresholds(options.thresholds_text, settings, error)) return false;
+  } else if (options.sigma_given && !options.sigma_auto) {
+    // Settled by denoise_stream, which knows the stream's family.
+  } else if (!options.config_text.empty() || !options.vcf_path.empty()) {
+    ConfigValues values{};
+    const bool read = !options.config_text.empty()
+                          ? parse_config_call(options.config_text, values, error)
+                          : read_settings_file(options.vcf_path, values, error);
+    if (!read || !unpack(values, settings, error)) return false;
+  }
+  apply_views(options, settings);
+  return true;
+}
+
+int available_cores() {
+#ifdef __linux__
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int n = CPU_COUNT(&set);
+    if (n > 0) return n;
+  }
+#endif
+  const unsigned n = std::thread::hardware_concurrency();
+  return n > 0 ? static_cast<int>(n) : 1;
+}
+
+bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out,
+                    Progress& progress, std::string& error) {
+  zolta_settings settings;
+  if (!settings_from_options(options, settings, error)) return false;
+  std::unique_ptr<FrameFormat> format = open_format(input, error);
+  if (!format) return false;
+
+  // Settings for a noise level: given, or measured on the first frames. The
+  // frames read ahead go first into the pipeline.
+  std::deque<StreamItem> ahead;
+  if (options.sigma_given) {
+    NoiseEstimate estimate;
+    if (!read_ahead(*format, input, options.sigma_auto ? kEstimateFrames : 1, ahead, error))
+      return false;
+    if (options.sigma_auto) {
+      if (!measure_noise(*format, ahead, estimate, error)) return false;
+    } else {
+      estimate.frames = static_cast<int>(ahead.size());
+      if (!ahead.empty()) estimate.family = ahead.front().stream.family;
+      for (float& s : estimate.sigma) s = static_cast<float>(options.sigma);
+    }
+    if (estimate.frames > 0) {
+      if (!settings_for_estimate(estimate, settings, error)) return false;
+      apply_views(options, settings);
+    }
+  }
+  if (!format->start(out)) {
+    error = "cannot write the output";
+    return false;
+  }
+
+  const int threads = options.threads > 0 ? options.threads : available_cores();
+  const long long input_bytes = regular_file_size(input);
+  std::vector<StreamItem> items(pipeline_slots(threads));
+  std::vector<WorkerDenoiser> denoisers(threads);
+
+  PipelineStages stages;
+  stages.threads = threads;
+  stages.slots = static_cast<int>(items.size());
+  stages.read = [&](int slot, long index, std::string& message) {
+    StreamItem& item = items[slot];
+    ReadResult got = ReadResult::Frame;
+    if (!ahead.empty()) {
+      std::swap(item, ahead.front());
+      ahead.pop_front();
+    } else {
+      got = format->read(input, item, message);
+    }
+    if (got == ReadResult::Error) message += " (" + frame_label(*format, index) + ")";
+    if (got == ReadResult::Frame && index == 0 && input_bytes >= 0) {
+      set_progress_total(progress, format->frames_in(input_bytes, item));
+    }
+    return got;
+  };
+  stages.work = [&](int slot, int worker, long index, std::string& message) {
+    StreamItem& item = items[slot];
+    zolta_error e{};
+    const bool ok = format->bind(item, message) &&
+                    (zolta_stream_check(&item.stream, &e) == ZOLTA_OK ||
+                     (message = "a " + std::to_string(item.stream.width) + " x " +
+                                std::to_string(item.stream.height) + " " + format->unit() +
+                                ": " + e.message,
+                      false)) &&
+                    denoisers[worker].process(settings, item.stream, item.frame, message);
+    if (!ok) {
+      message += " (" + frame_label(*format, index) + ")";
+      return false;
+    }
+    format->unbind(item);
+    return true;
+  };
+  stages.write = [&](int slot, long, std::string& message) {
+    if (!format->write(out, items[slot], message)) return false;
+    count_frame(progress);
+    return true;
+  };
+  return run_pipeline(stages, error);
+}
+
+bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error) {
+  std::unique_ptr<FrameFormat> format = open_format(input, error);
+  if (!format) return false;
+  std::deque<StreamItem> frames;
+  NoiseEstimate estimate;
+  if (!read_ahead(*format, input, kEstimateFrames, frames, error) ||
+      !measure_noise(*format, frames, estimate, error))
+    return false;
+  if (estimate.frames == 0) {
+    error = "the input holds no frame to measure";
+    return false;
+  }
+  zolta_settings settings;
+  if (!settings_for_estimate(estimate, settings, error)) return false;
+  const bool rgb = estimate.family == ZOLTA_FAMILY_RGB || estimate.family == ZOLTA_FAMILY_RGB24;
+  const char* names[3] = {rgb ? "R" : "Y", rgb ? "G" : "Cb", rgb ? "B" : "Cr"};
+  const int planes = estimate.family == ZOLTA_FAMILY_GRAY ? 1 : 3;
+  std::fprintf(report, "noise (standard deviation on the 8-bit scale, median of %d %s%s):",
+               estimate.frames, format->unit(), estimate.frames == 1 ? "" : "s");
+  for (int p = 0; p < planes; ++p) std::fprintf(report, " %s %.2f", names[p], estimate.sigma[p]);
+  std::fprintf(report, "\nsettings: --thresholds %s\n", thresholds_text(settings).c_str());
+  const std::string config = config_text(settings);
+  if (!config.empty()) std::fprintf(report, "          --config \"%s\"\n", config.c_str());
+  if (std::fflush(report) != 0 || std::ferror(report)) {
+    error = "cannot write the report";
+    return false;
+  }
+  return true;
+}
+
+bool denoise_picture(const zolta_settings& settings, Picture& picture, std::string& error) {
+  StreamItem item;
+  std::swap(item.picture, picture);
+  PngFormat format;
+  WorkerDenoiser denoiser;
+  const bool ok = format.bind(item, error) &&
+                  denoiser.process(settings, item.stream, item.frame, error);
+  if (ok) format.unbind(item);
+  std::swap(item.picture, picture);
+  return ok;
+}

@@ -1,0 +1,38 @@
+// Frames through three stages at once: read in order on the calling thread,
+// worked on by several threads, written in order by one more. The frames live
+// in a fixed set of slots that are reused, so memory stays the same however
+// long the stream is.
+//
+// Errors: the first frame (in stream order) whose reading, work or writing
+// fails stops the run; every frame before it is still worked on and written,
+// none after it, and that frame's message is the one returned. So the result
+// does not depend on the number of threads or on timing.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "ppm_io.h"  // ReadResult
+
+struct PipelineStages {
+  int threads = 1;  // worker threads, 1 or more
+  int slots = 4;    // frames held at once, at least threads + 2
+  // Fills a slot with frame `index` (0, 1, 2 ...); End after the last frame.
+  std::function<ReadResult(int slot, long index, std::string& error)> read;
+  // Works on a slot in place; `worker` is 0..threads-1, the caller's thread.
+  std::function<bool(int slot, int worker, long index, std::string& error)> work;
+  // Writes a worked slot; called in frame order.
+  std::function<bool(int slot, long index, std::string& error)> write;
+};
+
+struct PipelineStats {
+  long frames_written = 0;
+  int most_in_flight = 0;  // the largest number of slots in use at one time
+};
+
+// Slots for a number of worker threads: a few frames per thread.
+int pipeline_slots(int threads);
+
+// Runs the stages until the input ends or a frame fails. False with the
+// failing frame's message on failure.
+bool run_pipeline(const PipelineStages& stages, std::string& error, PipelineStats* stats = nullptr);

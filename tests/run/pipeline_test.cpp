@@ -1,0 +1,140 @@
+// The frame pipeline: order, bounded memory and the first failing frame,
+// whatever the number of threads and the timing.
+#include "pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A stream of `frames` numbered frames; work scrambles a frame's value and
+// takes a time that varies from frame to frame, so that workers finish out
+// of order.
+struct FakeStream {
+  long frames = 0;
+  long fail_read_at = -1, fail_write_at = -1;
+  std::vector<long> fail_work_at;
+  bool throw_at_work = false;
+  std::vector<uint64_t> slot_value;
+  std::vector<uint64_t> written;
+  std::vector<long> written_index;
+
+  static uint64_t scramble(uint64_t v) {
+    for (int i = 0; i < 3; ++i) v = v * 6364136223846793005ULL + 1442695040888963407ULL;
+    return v;
+  }
+
+  bool run(int threads, std::string& error, PipelineStats* stats) {
+    PipelineStages stages;
+    stages.threads = threads;
+    stages.slots = pipeline_slots(threads);
+    slot_value.assign(stages.slots, 0);
+    stages.read = [&](int slot, long index, std::string& message) {
+      if (index == fail_read_at) {
+        message = "read failed at " + std::to_string(index);
+        return ReadResult::Error;
+      }
+      if (index >= frames) return ReadResult::End;
+      slot_value[slot] = static_cast<uint64_t>(index);
+      return ReadResult::Frame;
+    };
+    stages.work = [&](int slot, int worker, long index, std::string& message) {
+      EXPECT_GE(worker, 0);
+      EXPECT_LT(worker, threads);
+      if (index % 7 == 3) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      for (long f : fail_work_at) {
+        if (index == f) {
+          if (throw_at_work) throw std::bad_alloc();
+          message = "work failed at " + std::to_string(index);
+          return false;
+        }
+      }
+      slot_value[slot] = scramble(slot_value[slot]);
+      return true;
+    };
+    stages.write = [&](int slot, long index, std::string& message) {
+      if (index == fail_write_at) {
+        message = "write failed at " + std::to_string(index);
+        return false;
+      }
+      written.push_back(slot_value[slot]);
+      written_index.push_back(index);
+      return true;
+    };
+    return run_pipeline(stages, error, stats);
+  }
+};
+
+}  // namespace
+
+TEST(Pipeline, WritesEveryFrameInOrderWithAFewFramesInFlightForAnyNumberOfThreads) {
+  std::vector<uint64_t> expected;
+  for (long i = 0; i < 3000; ++i) expected.push_back(FakeStream::scramble(i));
+  for (int threads : {1, 2, 4, 7}) {
+    FakeStream stream;
+    stream.frames = 3000;
+    std::string error;
+    PipelineStats stats;
+    ASSERT_TRUE(stream.run(threads, error, &stats)) << error;
+    EXPECT_TRUE(stream.written == expected) << threads << " threads";
+    EXPECT_EQ(stats.frames_written, 3000);
+    // Memory: never more frames held than the slots, however long the stream.
+    EXPECT_LE(stats.most_in_flight, pipeline_slots(threads));
+    EXPECT_GE(stats.most_in_flight, 1);
+  }
+  // An empty stream writes nothing and succeeds.
+  FakeStream empty;
+  std::string error;
+  EXPECT_TRUE(empty.run(3, error, nullptr)) << error;
+  EXPECT_TRUE(empty.written.empty());
+}
+
+TEST(Pipeline, TheFirstFailingFrameStopsTheRunWithItsMessageWhateverTheTiming) {
+  for (int threads : {1, 2, 4}) {
+    for (int round = 0; round < 20; ++round) {
+      // Frame 10 is slow (10 % 7 == 3) and fails; frame 12 fails at once.
+      // Frame 10's message wins, every frame before it is written and none
+      // after it.
+      FakeStream stream;
+      stream.frames = 200;
+      stream.fail_work_at = {10, 12};
+      std::string error;
+      EXPECT_FALSE(stream.run(threads, error, nullptr));
+      EXPECT_EQ(error, "work failed at 10") << threads;
+      ASSERT_EQ(stream.written_index.size(), 10u) << threads;
+      EXPECT_EQ(stream.written_index.back(), 9);
+    }
+  }
+  for (int threads : {1, 3}) {
+    FakeStream reading;
+    reading.frames = 100;
+    reading.fail_read_at = 40;
+    reading.fail_work_at = {45};  // never read, so never met
+    std::string error;
+    EXPECT_FALSE(reading.run(threads, error, nullptr));
+    EXPECT_EQ(error, "read failed at 40");
+    EXPECT_EQ(reading.written.size(), 40u);
+
+    FakeStream writing;
+    writing.frames = 100;
+    writing.fail_write_at = 25;
+    EXPECT_FALSE(writing.run(threads, error, nullptr));
+    EXPECT_EQ(error, "write failed at 25");
+    EXPECT_EQ(writing.written.size(), 25u);
+
+    // A stage that throws fails its frame like any other failure.
+    FakeStream throwing;
+    throwing.frames = 50;
+    throwing.fail_work_at = {5};
+    throwing.throw_at_work = true;
+    EXPECT_FALSE(throwing.run(threads, error, nullptr));
+    EXPECT_EQ(error, "out of memory");
+    EXPECT_EQ(throwing.written.size(), 5u);
+  }
+}
