@@ -26,8 +26,8 @@ namespace {
 
 struct Case {
   std::string path;
-  RgbPicture clean;
-  RgbPicture noisy;
+  Picture clean;
+  Picture noisy;
 };
 
 // One level of noise: the noise the planes got and the best of the grid.
@@ -38,10 +38,14 @@ struct Row {
   SearchResult best;
 };
 
-bool read_picture(const std::string& path, RgbPicture& picture, std::string& error) {
+bool read_picture(const std::string& path, Picture& picture, std::string& error) {
   ByteReader reader;
   if (!open_reader(reader, path, error)) return false;
-  const bool ok = starts_png(reader) && read_png(reader, picture, error);
+  bool ok = starts_png(reader) && read_png(reader, picture, error);
+  if (ok && (picture.channels != 3 || picture.maxval != 255)) {
+    error = path + " is not an 8-bit RGB picture";
+    ok = false;
+  }
   if (!ok && error.empty()) error = path + " is not a PNG picture";
   close_reader(reader);
   return ok;
@@ -49,14 +53,14 @@ bool read_picture(const std::string& path, RgbPicture& picture, std::string& err
 
 double mean_psnr(const std::vector<Case>& cases, const zolta_settings& settings) {
   double sum = 0;
-  RgbPicture out;
+  Picture out;
   std::string error;
   for (const Case& c : cases) {
     if (!denoise_picture(c.noisy, settings, out, error)) {
       std::fprintf(stderr, "sigma_grid: %s\n", error.c_str());
       std::exit(1);
     }
-    sum += psnr(c.clean.rgb, out.rgb);
+    sum += psnr(c.clean.samples, out.samples);
   }
   return sum / cases.size();
 }
@@ -201,8 +205,8 @@ int main(int argc, char** argv) {
     for (Case& c : cases) {
       c.noisy = c.clean;
       NoiseSource source = noise_source(seed);
-      add_gaussian_noise(c.noisy.rgb, sigma, source);
-      row.psnr_noisy += psnr(c.clean.rgb, c.noisy.rgb) / cases.size();
+      add_gaussian_noise(c.noisy.samples, sigma, source);
+      row.psnr_noisy += psnr(c.clean.samples, c.noisy.samples) / cases.size();
       double planes[3];
       plane_noise(c.clean, c.noisy, planes);
       for (int p = 0; p < 3; ++p) row.plane_sigma[p] += planes[p] / cases.size();

@@ -14,7 +14,7 @@ struct Engine {
   FilterState state{};
   std::vector<uint32_t> src, dst;
 
-  explicit Engine(const RgbPicture& picture)
+  explicit Engine(const Picture& picture)
       : src(static_cast<size_t>(picture.width) * picture.height), dst(src.size()) {
     init_defaults(state);
     picture_to_rgb32(picture, src.data());
@@ -33,7 +33,7 @@ struct Engine {
 
 }  // namespace
 
-bool denoise_picture(const RgbPicture& in, const zolta_settings& settings, RgbPicture& out,
+bool denoise_picture(const Picture& in, const zolta_settings& settings, Picture& out,
                      std::string& error) {
   zolta_denoiser_config config{};
   config.stream = {ZOLTA_FAMILY_RGB24, ZOLTA_SAMPLE_INTEGER, 8, in.width, in.height};
@@ -41,13 +41,11 @@ bool denoise_picture(const RgbPicture& in, const zolta_settings& settings, RgbPi
   config.threads = 1;
   zolta_denoiser* denoiser = nullptr;
   zolta_error e{};
-  out.width = in.width;
-  out.height = in.height;
-  out.rgb.resize(in.rgb.size());
+  out = in;
   const ptrdiff_t stride = static_cast<ptrdiff_t>(in.width) * 3;
-  const zolta_frame source = {{const_cast<uint8_t*>(in.rgb.data()), nullptr, nullptr},
+  const zolta_frame source = {{const_cast<uint8_t*>(in.samples.data()), nullptr, nullptr},
                               {stride, 0, 0}};
-  const zolta_frame result = {{out.rgb.data(), nullptr, nullptr}, {stride, 0, 0}};
+  const zolta_frame result = {{out.samples.data(), nullptr, nullptr}, {stride, 0, 0}};
   const bool ok = zolta_denoiser_create(&config, &denoiser, &e) == ZOLTA_OK &&
                   zolta_denoiser_process(denoiser, &source, &result, &e) == ZOLTA_OK;
   zolta_denoiser_destroy(denoiser);
@@ -55,7 +53,7 @@ bool denoise_picture(const RgbPicture& in, const zolta_settings& settings, RgbPi
   return ok;
 }
 
-void plane_noise(const RgbPicture& clean, const RgbPicture& noisy, double sigma[3]) {
+void plane_noise(const Picture& clean, const Picture& noisy, double sigma[3]) {
   Engine a(clean), b(noisy);
   if (!a.state.plane_block || !b.state.plane_block) {
     sigma[0] = sigma[1] = sigma[2] = 0;

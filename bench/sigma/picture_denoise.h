@@ -8,9 +8,9 @@
 #include "zolta.h"
 
 // On failure returns false with a one-line message.
-bool denoise_picture(const RgbPicture& in, const zolta_settings& settings, RgbPicture& out,
+bool denoise_picture(const Picture& in, const zolta_settings& settings, Picture& out,
                      std::string& error);
 
 // Standard deviation of (noisy - clean) in each of the planes Y, Cb, Cr that
 // the denoiser makes of an RGB picture: the noise level each plane really has.
-void plane_noise(const RgbPicture& clean, const RgbPicture& noisy, double sigma[3]);
+void plane_noise(const Picture& clean, const Picture& noisy, double sigma[3]);

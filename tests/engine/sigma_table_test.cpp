@@ -19,40 +19,39 @@
 
 namespace {
 
-RgbPicture photograph() {
-  RgbPicture picture;
+Picture photograph() {
+  Picture picture;
   ByteReader reader;
   std::string error;
   if (open_reader(reader, ZOLTA_DATA_DIR "/astronaut.png", error)) {
-    if (!starts_png(reader) || !read_png(reader, picture, error)) picture = RgbPicture{};
+    if (!starts_png(reader) || !read_png(reader, picture, error)) picture = Picture{};
     close_reader(reader);
   }
   return picture;
 }
 
-double denoised_psnr(const RgbPicture& clean, const RgbPicture& noisy,
-                     const zolta_settings& settings) {
-  RgbPicture out;
+double denoised_psnr(const Picture& clean, const Picture& noisy, const zolta_settings& settings) {
+  Picture out;
   std::string error;
   if (!denoise_picture(noisy, settings, out, error)) {
     ADD_FAILURE() << error;
     return 0;
   }
-  return psnr(clean.rgb, out.rgb);
+  return psnr(clean.samples, out.samples);
 }
 
 TEST(SigmaTable, SettingsFromTheEstimatedNoiseAreNearlyTheBestOfTheGrid) {
-  const RgbPicture clean = photograph();
+  const Picture clean = photograph();
   ASSERT_GT(clean.width, 0) << "data/astronaut.png could not be read";
   for (int sigma : {5, 10, 15, 20, 30}) {
     SCOPED_TRACE("sigma " + std::to_string(sigma));
-    RgbPicture noisy = clean;
+    Picture noisy = clean;
     NoiseSource source = noise_source(2026);
-    add_gaussian_noise(noisy.rgb, sigma, source);
+    add_gaussian_noise(noisy.samples, sigma, source);
 
     const zolta_stream stream = {ZOLTA_FAMILY_RGB24, ZOLTA_SAMPLE_INTEGER, 8, noisy.width,
                                  noisy.height};
-    const zolta_frame frame = {{noisy.rgb.data(), nullptr, nullptr}, {noisy.width * 3, 0, 0}};
+    const zolta_frame frame = {{noisy.samples.data(), nullptr, nullptr}, {noisy.width * 3, 0, 0}};
     zolta_error error{};
     float estimate[3];
     ASSERT_EQ(zolta_noise_estimate(&stream, &frame, estimate, &error), ZOLTA_OK) << error.message;
@@ -66,7 +65,7 @@ TEST(SigmaTable, SettingsFromTheEstimatedNoiseAreNearlyTheBestOfTheGrid) {
     const SearchResult best = search_grid(grid_point_for(chosen), 3, [&](const zolta_settings& s) {
       return denoised_psnr(clean, noisy, s);
     });
-    const double before = psnr(clean.rgb, noisy.rgb);
+    const double before = psnr(clean.samples, noisy.samples);
     std::printf(
         "sigma %d: planes %.2f %.2f %.2f, estimated %.2f %.2f %.2f; PSNR %.2f -> %.2f dB,"
         " grid best %.2f dB (%s)\n",
