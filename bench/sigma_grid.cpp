@@ -6,9 +6,15 @@
 //
 // usage: sigma_grid [--sigmas FIRST-LAST] [--seed N] [--table FILE] PICTURE.png...
 //        sigma_grid --sigmas S-S --evaluate "T1 ... T18" PICTURE.png...
+//        sigma_grid --sigmas S-S --mapping PICTURE.png...
 // Prints one tab-separated line per level (the first line names the columns);
-// --table writes the rows of engine/sigma_table.cpp and of the README's table.
+// --table writes the rows of engine/sigma_table.cpp.
 // --evaluate scores the eighteen given thresholds instead of searching.
+// --mapping checks the library's table instead (the README's table): for each
+// level, the settings it gives for the level given (as zolta-run --sigma S on
+// an RGB picture chooses them) and for the level measured on the noisy
+// picture (--sigma auto), with their PSNR and the best of the grid near them.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -138,6 +144,50 @@ void write_table(const std::string& path, const std::vector<Row>& rows, uint64_t
   std::fclose(f);
 }
 
+// Settings through the public interface for noise per plane, or a failure.
+zolta_settings table_settings(const float sigma[3]) {
+  zolta_settings settings;
+  zolta_error error{};
+  float clamped[3];
+  for (int p = 0; p < 3; ++p) clamped[p] = std::min(std::max(sigma[p], 0.01f), 50.0f);
+  if (zolta_settings_for_sigma(clamped, ZOLTA_FAMILY_RGB24, &settings, &error) != ZOLTA_OK) {
+    std::fprintf(stderr, "sigma_grid: %s\n", error.message);
+    std::exit(1);
+  }
+  return settings;
+}
+
+void check_mapping(const std::vector<Case>& cases, int sigma, const Row& row) {
+  float given[3];
+  rgb_noise_in_planes(sigma, given);
+  const zolta_settings by_level = table_settings(given);
+  double measured = 0, best = 0;
+  for (const Case& c : cases) {
+    const std::vector<Case> one = {c};
+    float estimate[3];
+    zolta_error error{};
+    const zolta_stream stream = {ZOLTA_FAMILY_RGB24, ZOLTA_SAMPLE_INTEGER, 8, c.noisy.width,
+                                 c.noisy.height};
+    const zolta_frame frame = {{const_cast<uint8_t*>(c.noisy.samples.data()), nullptr, nullptr},
+                               {c.noisy.width * 3, 0, 0}};
+    if (zolta_noise_estimate(&stream, &frame, estimate, &error) != ZOLTA_OK) {
+      std::fprintf(stderr, "sigma_grid: %s\n", error.message);
+      std::exit(1);
+    }
+    const zolta_settings chosen = table_settings(estimate);
+    measured += mean_psnr(one, chosen) / cases.size();
+    best += search_grid(grid_point_for(chosen), 3,
+                        [&](const zolta_settings& s) { return mean_psnr(one, s); })
+                .score /
+            cases.size();
+  }
+  std::string list = thresholds_text(by_level);
+  for (char& ch : list) ch = ch == ' ' ? ',' : ch;
+  std::printf("| %d | `%s` | %.2f | %.2f | %.2f | %.2f |\n", sigma, list.c_str(), row.psnr_noisy,
+              mean_psnr(cases, by_level), measured, best);
+  std::fflush(stdout);
+}
+
 zolta_settings parse_thresholds(const std::string& text) {
   zolta_settings given{};
   given.enabled = 1;
@@ -161,6 +211,7 @@ int main(int argc, char** argv) {
   int first = 1, last = 50;
   uint64_t seed = 2026;
   std::string evaluate, table;
+  bool mapping = false;
   std::vector<Case> cases;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -173,6 +224,8 @@ int main(int argc, char** argv) {
       seed = std::strtoull(argv[++i], nullptr, 10);
     } else if (arg == "--evaluate" && i + 1 < argc) {
       evaluate = argv[++i];
+    } else if (arg == "--mapping") {
+      mapping = true;
     } else if (arg == "--table" && i + 1 < argc) {
       table = argv[++i];
     } else {
@@ -193,9 +246,15 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  std::printf(
-      "sigma\tsigma_y\tsigma_cb\tsigma_cr\tpsnr_noisy\tpsnr_best\tevaluations\t"
-      "thresholds\tpoint\n");
+  if (mapping) {
+    std::printf(
+        "| sigma | settings for --sigma S (--thresholds) | PSNR noisy | --sigma S |"
+        " --sigma auto | grid best |\n|---:|---|---:|---:|---:|---:|\n");
+  } else {
+    std::printf(
+        "sigma\tsigma_y\tsigma_cb\tsigma_cr\tpsnr_noisy\tpsnr_best\tevaluations\t"
+        "thresholds\tpoint\n");
+  }
   std::vector<Row> rows;
   // The first start is a guess; each later level starts from the best point
   // of the level before, its thresholds scaled with the noise.
@@ -210,6 +269,10 @@ int main(int argc, char** argv) {
       double planes[3];
       plane_noise(c.clean, c.noisy, planes);
       for (int p = 0; p < 3; ++p) row.plane_sigma[p] += planes[p] / cases.size();
+    }
+    if (mapping) {
+      check_mapping(cases, sigma, row);
+      continue;
     }
     if (!evaluate.empty()) {
       const zolta_settings given = parse_thresholds(evaluate);
