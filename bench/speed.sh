@@ -91,7 +91,7 @@ for size in $sizes; do
 
       z1=$(row "$name" "zolta-run" 1 \
         "$(measure "$Z" --threads 1 --thresholds "$thresholds" "$clip" /dev/null)")
-      z1_cpu=$(awk -F'|' 'END { print $7 }' "$rows")
+      z1_cpu=$(awk -F'|' 'END { gsub(/ /, "", $7); print $7 }' "$rows")
       zn=$(row "$name" "zolta-run" "$cores" \
         "$(measure "$Z" --threads "$cores" --thresholds "$thresholds" "$clip" /dev/null)")
       filters="hqdn3d vaguedenoiser"
