@@ -7,6 +7,7 @@
 // usage: sigma_grid [--sigmas FIRST-LAST] [--seed N] [--table FILE] PICTURE.png...
 //        sigma_grid --sigmas S-S --evaluate "T1 ... T18" PICTURE.png...
 //        sigma_grid --sigmas S-S --mapping PICTURE.png...
+// --cap T holds every threshold the search tries at T at most (255: the legacy faces' range).
 // Prints one tab-separated line per level (the first line names the columns);
 // --table writes the rows of engine/sigma_table.cpp.
 // --evaluate scores the eighteen given thresholds instead of searching.
@@ -57,7 +58,16 @@ bool read_picture(const std::string& path, Picture& picture, std::string& error)
   return ok;
 }
 
-double mean_psnr(const std::vector<Case>& cases, const zolta_settings& settings) {
+// Largest threshold the search may use (--cap; the legacy faces stop at 255).
+int32_t g_cap = ZOLTA_THRESHOLD_MAX;
+
+double mean_psnr(const std::vector<Case>& cases, const zolta_settings& given) {
+  zolta_settings settings = given;
+  for (auto& plane : settings.thresholds) {
+    for (auto& direction : plane) {
+      for (auto& v : direction) v = std::min(v, g_cap);
+    }
+  }
   double sum = 0;
   Picture out;
   std::string error;
@@ -224,6 +234,8 @@ int main(int argc, char** argv) {
       seed = std::strtoull(argv[++i], nullptr, 10);
     } else if (arg == "--evaluate" && i + 1 < argc) {
       evaluate = argv[++i];
+    } else if (arg == "--cap" && i + 1 < argc) {
+      g_cap = static_cast<int32_t>(std::strtol(argv[++i], nullptr, 10));
     } else if (arg == "--mapping") {
       mapping = true;
     } else if (arg == "--table" && i + 1 < argc) {
