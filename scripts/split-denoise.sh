@@ -94,7 +94,7 @@ convert=()
 # 2. Denoise, a segment a job. The job's command is one shell line; every word
 # of it is quoted here so that any option or path passes through unchanged.
 zolta_words=$(printf ' %q' "$zolta" "$@")
-job="set -o pipefail; ${ff[*]} -i {} -f yuv4mpegpipe - |$zolta_words - - | ${ff[*]} -f yuv4mpegpipe -i - ${lossless[*]} {.}.done.mkv"
+job="set -o pipefail; ${ff[*]} -i {} -strict -1 -f yuv4mpegpipe - |$zolta_words - - | ${ff[*]} -f yuv4mpegpipe -i - ${lossless[*]} {.}.done.mkv"
 where=()
 if [ -n "$logins" ]; then
   where=(--sshlogin "$logins" --trc {.}.done.mkv)
