@@ -409,10 +409,7 @@ bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out
     zolta_error e{};
     const bool ok = format->bind(item, message) &&
                     (zolta_stream_check(&item.stream, &e) == ZOLTA_OK ||
-                     (message = "a " + std::to_string(item.stream.width) + " x " +
-                                std::to_string(item.stream.height) + " " + format->unit() +
-                                ": " + e.message,
-                      false)) &&
+                     (message = e.message, false)) &&
                     denoisers[worker].process(settings, item.stream, item.frame, message);
     if (!ok) {
       message += " (" + frame_label(*format, index) + ")";

@@ -200,7 +200,7 @@ TEST_F(ZoltaRun, SmallSlipsGetOneClearAnswer) {
 
   // Sizes: the size, the rule and the picture.
   EXPECT_EQ(run("$Z two.ppm out.ppm"), 1);
-  EXPECT_TRUE(has(stderr_, "14 x 8") && has(stderr_, "multiple of 4") &&
+  EXPECT_TRUE(has(stderr_, "14 x 8") && has(stderr_, "multiples of 4") &&
               has(stderr_, "(picture 2)"))
       << stderr_;
   ASSERT_EQ(run("$Z --help"), 0);
