@@ -19,9 +19,10 @@
 #   -t SECONDS     length of a segment (default 60)
 #   -f PIX_FMT     convert to this pixel format before denoising (e.g. yuv422p);
 #                  default: the input's own
-#   --zolta PATH   the zolta-run to run (default: build/zolta-run here, and
-#                  "zolta-run" from PATH on other machines)
-#   --keep DIR     keep the segments in DIR (default: a temporary folder)
+#   --zolta PATH   the zolta-run to run (default: build/zolta-run; with -S,
+#                  "zolta-run" from PATH on every machine)
+#   --keep DIR     keep the segments in DIR, an empty or new folder (default: a
+#                  temporary folder)
 # Example:
 #   scripts/split-denoise.sh -S 8/me@render1,8/me@render2,: film.mkv clean.mkv -- --sigma auto
 set -euo pipefail
@@ -73,12 +74,15 @@ input=$(realpath "$input")
 case $zolta in */*) zolta=$(realpath "$zolta") ;; esac
 out_dir=$(cd "$(dirname "$output")" && pwd) || die "no folder for $output"
 output=$out_dir/$(basename "$output")
+tmp=$out_dir/.part$$-$(basename "$output")  # keeps the extension, which names the container
 if [ -n "$keep" ]; then
   mkdir -p "$keep"
+  [ -z "$(ls -A "$keep")" ] || die "--keep $keep: the folder must be empty"
   work=$(cd "$keep" && pwd)
+  trap 'rm -f "$tmp"' EXIT
 else
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
+  trap 'rm -rf "$work"; rm -f "$tmp"' EXIT
 fi
 ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
 lossless=(-c:v ffv1 -g 1)
@@ -105,7 +109,6 @@ fi
 
 # 3. Join, in the segments' order, without decoding.
 for f in "$work"/part-*.done.mkv; do printf "file '%s'\n" "$f"; done >"$work/list.txt"
-tmp=$out_dir/.part$$-$(basename "$output")  # keeps the extension, which names the container
 case $output in
   *.y4m)
     # The stream header is the one zolta-run keeps from ffmpeg's reading of
@@ -120,5 +123,5 @@ case $output in
   *)
     "${ff[@]}" -f concat -safe 0 -i "$work/list.txt" -i "$input" -map 0:v -map 1:a? \
       -c copy "$tmp" ;;
-esac || { rm -f "$tmp"; die "ffmpeg could not join the segments"; }
+esac || die "ffmpeg could not join the segments"
 mv -f "$tmp" "$output"
