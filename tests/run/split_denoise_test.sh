@@ -35,6 +35,10 @@ check "Matroska output" bash -c '
   ffmpeg -v error -nostdin -i "$3/joined.mkv" -f yuv4mpegpipe - | tail -n +2 >"$3/frames" &&
   tail -n +2 "$3/whole.y4m" | cmp - "$3/frames"' _ "$split" "$zolta" "$work" "$config"
 
+check "job slots given as machines (-S 3/:, this one)" bash -c '
+  "$1" -S 3/: -t 0.4 --zolta "$2" "$3/clip.y4m" "$3/slots.y4m" -- --config "$4" 2>/dev/null &&
+  cmp "$3/whole.y4m" "$3/slots.y4m"' _ "$split" "$zolta" "$work" "$config"
+
 # 10-bit 4:2:0 at 30000/1001 frames a second, thresholds beyond the legacy range.
 "${ff[@]}" -f lavfi -i testsrc=size=128x96:rate=30000/1001 -frames:v 40 \
   -vf noise=alls=12:allf=t,format=yuv420p10le -strict -1 -f yuv4mpegpipe "$work/deep.y4m" || exit 1
