@@ -7,7 +7,6 @@
 // usage: sigma_grid [--sigmas FIRST-LAST] [--seed N] [--table FILE] PICTURE.png...
 //        sigma_grid --sigmas S-S --evaluate "T1 ... T18" PICTURE.png...
 //        sigma_grid --sigmas S-S --mapping PICTURE.png...
-// --cap T holds every threshold the search tries at T at most (255: the legacy faces' range).
 // Prints one tab-separated line per level (the first line names the columns);
 // --table writes the rows of engine/sigma_table.cpp.
 // --evaluate scores the eighteen given thresholds instead of searching.
@@ -15,6 +14,8 @@
 // level, the settings it gives for the level given (as zolta-run --sigma S on
 // an RGB picture chooses them) and for the level measured on the noisy
 // picture (--sigma auto), with their PSNR and the best of the grid near them.
+// --cap T holds every threshold the search tries at T at most (255: the legacy
+// faces' range).
 #include <algorithm>
 #include <array>
 #include <cmath>
