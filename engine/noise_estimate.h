@@ -13,7 +13,7 @@ namespace zolta {
 int estimate_noise(const StreamLayout& layout, const zolta_frame& frame, float sigma[3],
                    zolta_error* error);
 
-// The provisional table (sigma_table.cpp): thresholds of one plane for noise
+// The noise-level table (sigma_table.cpp): thresholds of one plane for noise
 // of standard deviation sigma (0 < sigma <= 50), [direction][level].
 void thresholds_for_sigma(float sigma, bool chroma, int32_t thresholds[2][3]);
 

@@ -48,8 +48,9 @@ bool demo_settings(const RunOptions& options, zolta_settings& settings, std::str
       return true;
   } else {
     if (options.sigma <= 0) return true;  // no noise: nothing to take away
-    const float s = static_cast<float>(std::min(options.sigma, 50.0));
-    const float sigma[3] = {s, s, s};
+    float sigma[3];  // the noise is added to R, G and B
+    rgb_noise_in_planes(options.sigma, sigma);
+    for (float& s : sigma) s = std::min(s, 50.0f);
     if (zolta_settings_for_sigma(sigma, ZOLTA_FAMILY_RGB24, &settings, &e) == ZOLTA_OK)
       return true;
   }

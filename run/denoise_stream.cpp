@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine_frames.h"
+#include "noise.h"
 #include "pipeline.h"
 #include "png_io.h"
 #include "ppm_io.h"
@@ -363,7 +364,12 @@ bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out
     } else {
       estimate.frames = static_cast<int>(ahead.size());
       if (!ahead.empty()) estimate.family = ahead.front().stream.family;
-      for (float& s : estimate.sigma) s = static_cast<float>(options.sigma);
+      // The given noise is in the input's samples; RGB is denoised as Y, Cb, Cr.
+      if (estimate.family == ZOLTA_FAMILY_RGB || estimate.family == ZOLTA_FAMILY_RGB24) {
+        rgb_noise_in_planes(options.sigma, estimate.sigma);
+      } else {
+        for (float& s : estimate.sigma) s = static_cast<float>(options.sigma);
+      }
     }
     if (estimate.frames > 0) {
       if (!settings_for_estimate(estimate, settings, error)) return false;
@@ -434,8 +440,7 @@ bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error) {
   }
   zolta_settings settings;
   if (!settings_for_estimate(estimate, settings, error)) return false;
-  const bool rgb = estimate.family == ZOLTA_FAMILY_RGB || estimate.family == ZOLTA_FAMILY_RGB24;
-  const char* names[3] = {rgb ? "R" : "Y", rgb ? "G" : "Cb", rgb ? "B" : "Cr"};
+  const char* names[3] = {"Y", "Cb", "Cr"};  // RGB too: the planes it is denoised in
   const int planes = estimate.family == ZOLTA_FAMILY_GRAY ? 1 : 3;
   std::fprintf(report, "noise (standard deviation on the 8-bit scale, median of %d %s%s):",
                estimate.frames, format->unit(), estimate.frames == 1 ? "" : "s");

@@ -83,7 +83,11 @@ TEST(Noise, SettingsGrowWithTheNoiseAndRefuseSigmaOutsideTheirRange) {
         }
       }
     }
-    EXPECT_GT(s.thresholds[0][0][0], 0);
+    // Noise below about 0.7 is best left alone (the measured table starts
+    // there with every level off); from 1 on, luma is always denoised.
+    if (sigma >= 1.0f) {
+      EXPECT_GT(s.thresholds[0][0][0], 0) << sigma;
+    }
     last = s;
   }
   const float gray_only[3] = {10.0f, 0.0f, -1.0f};

@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# zolta-run end to end, file to file, beside ffmpeg's denoisers and beside the
+# engine benchmark, on clips of noisy frames made with ffmpeg:
+# 720 x 480 and 1920 x 1080; 4:2:2 and 4:2:0; 8 and 10 bits. zolta has every
+# level on (all eighteen thresholds 40). Every row is one run under
+# /usr/bin/time -v: wall time, CPU time (user + system) and peak memory.
+# Prints markdown tables:
+#   1. every row: zolta-run with one thread and with every core; hqdn3d,
+#      vaguedenoiser and (720 x 480 only) nlmeans at their defaults, with
+#      ffmpeg's default threading and with one thread;
+#   2. zolta-run with one thread against the engine benchmark (CPU time per
+#      frame), every core against one thread, and zolta-run with every core
+#      against the ffmpeg filters with theirs.
+# usage: bench/speed.sh [BUILD_DIR]    (default: build; needs zolta-run,
+#        bench/zolta_api_bench, ffmpeg and /usr/bin/time)
+#        FRAMES=20 SIZES=720x480 bench/speed.sh ...   a quicker look
+# Takes about a quarter of an hour on a 2-core machine; not part of the tests.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+Z=$build/zolta-run
+B=$build/bench/zolta_api_bench
+picture=$root/data/astronaut.png
+frames=${FRAMES:-100}
+sizes=${SIZES:-720x480 1920x1080}
+layouts=${LAYOUTS:-422 420}
+depths=${DEPTHS:-8 10}
+for tool in "$Z" "$B" /usr/bin/time; do
+  [ -x "$tool" ] || { echo "speed.sh: $tool not found" >&2; exit 1; }
+done
+command -v ffmpeg >/dev/null || { echo "speed.sh: ffmpeg is not installed" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
+thresholds=$(printf '40,%.0s' {1..18})
+thresholds=${thresholds%,}
+cores=$(nproc)
+
+# Runs a command once under /usr/bin/time -v; prints "wall_s cpu_s peak_MB".
+measure() {
+  if ! /usr/bin/time -v -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt"; then
+    echo "speed.sh: failed: $*" >&2
+    cat "$work/stderr.txt" >&2
+    exit 1
+  fi
+  awk -F': ' '
+    /Elapsed \(wall clock\)/ { n = split($2, t, ":"); wall = 0
+                               for (i = 1; i <= n; i++) wall = wall * 60 + t[i] }
+    /User time/ { user = $2 } /System time/ { sys = $2 }
+    /Maximum resident set size/ { rss = $2 }
+    END { printf "%.3f %.3f %.1f\n", wall, user + sys, rss / 1024 }' "$work/time.txt"
+}
+
+# The engine benchmark's CPU time per frame, in ms, for one frame format and
+# size, one thread.
+engine_ms() {  # layout bits width height
+  "$B" --benchmark_filter="^api/yuv$1p$2/$3x$4\$" --benchmark_repetitions=3 \
+    --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null |
+    awk -F, '/_median/ { t = $4; u = $5; gsub(/"/, "", u)
+                         if (u == "ns") t /= 1e6; else if (u == "us") t /= 1e3; else if (u == "s") t *= 1e3
+                         printf "%.3f\n", t }'
+}
+
+rows=$work/rows.txt
+summary=$work/summary.txt
+: >"$rows"
+: >"$summary"
+row() {  # clip program threads "wall cpu mb"
+  local clip=$1 program=$2 threads=$3 wall cpu mb
+  read -r wall cpu mb <<<"$4"
+  awk -v c="$clip" -v p="$program" -v t="$threads" -v w="$wall" -v u="$cpu" -v m="$mb" -v f="$frames" \
+    'BEGIN { printf "| %s | %s | %s | %.2f | %.1f | %.2f | %.0f |\n", c, p, t, w, f / w, 1000 * u / f, m }' \
+    >>"$rows"
+  echo "$wall"
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+for size in $sizes; do
+  w=${size%x*}
+  h=${size#*x}
+  for layout in $layouts; do
+    for bits in $depths; do
+      fmt=yuv${layout}p
+      [ "$bits" = 8 ] || fmt=${fmt}${bits}le
+      clip=$work/clip.y4m
+      name="${w}x${h} ${layout} ${bits}-bit"
+      "${ff[@]}" -loop 1 -i "$picture" -frames:v "$frames" \
+        -vf "scale=$w:$h,noise=alls=10:allf=t,format=$fmt" -strict -1 -f yuv4mpegpipe "$clip"
+
+      z1=$(row "$name" "zolta-run" 1 \
+        "$(measure "$Z" --threads 1 --thresholds "$thresholds" "$clip" /dev/null)")
+      z1_cpu=$(awk -F'|' 'END { gsub(/ /, "", $7); print $7 }' "$rows")
+      zn=$(row "$name" "zolta-run" "$cores" \
+        "$(measure "$Z" --threads "$cores" --thresholds "$thresholds" "$clip" /dev/null)")
+      filters="hqdn3d vaguedenoiser"
+      [ "$size" = 720x480 ] && filters="$filters nlmeans"
+      declare -A fast=()
+      for f in $filters; do
+        fast[$f]=$(row "$name" "ffmpeg $f" default \
+          "$(measure "${ff[@]}" -i "$clip" -vf "$f" -strict -1 -f yuv4mpegpipe /dev/null)")
+        row "$name" "ffmpeg $f" 1 "$(measure "${ff[@]}" -threads 1 -filter_threads 1 \
+          -filter_complex_threads 1 -i "$clip" -vf "$f" -strict -1 -f yuv4mpegpipe /dev/null)" \
+          >/dev/null
+      done
+      engine=$(engine_ms "$layout" "$bits" "$w" "$h")
+      {
+        printf '| %s | %.2f | %s | %s | %s |' "$name" "$z1_cpu" "${engine:-?}" \
+          "$( [ -n "$engine" ] && ratio "$z1_cpu" "$engine" || echo ?)" "$(ratio "$z1" "$zn")"
+        for f in hqdn3d vaguedenoiser nlmeans; do
+          if [ -n "${fast[$f]:-}" ]; then printf ' %s |' "$(ratio "${fast[$f]}" "$zn")"; else printf ' |'; fi
+        done
+        echo
+      } >>"$summary"
+      unset fast
+      rm -f "$clip"
+    done
+  done
+done
+
+echo "zolta-run speed: $(date -u '+%Y-%m-%d %H:%M UTC'), $cores cores," \
+  "$(ffmpeg -version | head -n 1 | cut -d' ' -f1-3), $frames frames a clip, load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "### Every run (one run each, Y4M file in, Y4M to /dev/null)"
+echo
+echo "| clip | program | threads | wall s | frames/s | CPU ms/frame | peak MB |"
+echo "|---|---|---:|---:|---:|---:|---:|"
+cat "$rows"
+echo
+echo "### Ratios"
+echo
+echo "CPU: zolta-run --threads 1, user + system per frame; engine: the benchmark's CPU time per frame"
+echo "(median of 3). Speed-ups are frame rates with every core ($cores threads) over the other row."
+echo
+echo "| clip | zolta-run 1 thread CPU ms/frame | engine ms/frame | zolta-run / engine | every core / 1 thread | zolta-run / hqdn3d | zolta-run / vaguedenoiser | zolta-run / nlmeans |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+cat "$summary"
