@@ -1,7 +1,8 @@
 #include "formats.h"
 
-#include <cstdarg>
 #include <cstdio>
+
+#include "plugin_errors.h"
 
 namespace {
 
@@ -11,17 +12,6 @@ const char kVsAccepted[] =
 const char kAvsAccepted[] =
     "accepted: YUY2, RGB32, and planar Y, YUV 4:4:4, 4:2:2, 4:2:0, 4:1:1 (YV411) or RGB "
     "without alpha, with 8 to 16-bit integer or 32-bit float samples";
-
-int fail(zolta_error* error, int code, const char* format, ...) {
-  if (error) {
-    error->code = code;
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(error->message, sizeof error->message, format, args);
-    va_end(args);
-  }
-  return code;
-}
 
 int yuv_family(int log2_w, int log2_h) {
   if (log2_w == 0 && log2_h == 0) return ZOLTA_FAMILY_YUV444;
@@ -61,12 +51,13 @@ int vs_stream_from_info(const VSVideoInfo& vi, const char* format_name, zolta_st
                         zolta_error* error) {
   const VSVideoFormat& f = vi.format;
   if (f.colorFamily == cfUndefined) {
-    return fail(error, ZOLTA_ERROR_FORMAT, "the clip has a variable format; %s", kVsAccepted);
+    return plugin_fail(error, ZOLTA_ERROR_FORMAT, "the clip has a variable format; %s",
+                       kVsAccepted);
   }
   const char* name = format_name ? format_name : "this format";
   if (vi.width <= 0 || vi.height <= 0) {
-    return fail(error, ZOLTA_ERROR_SIZE, "the clip (%s) has a variable frame size; %s", name,
-                kVsAccepted);
+    return plugin_fail(error, ZOLTA_ERROR_SIZE, "the clip (%s) has a variable frame size; %s", name,
+                       kVsAccepted);
   }
   int family = -1;
   if (f.colorFamily == cfGray) {
@@ -79,7 +70,7 @@ int vs_stream_from_info(const VSVideoInfo& vi, const char* format_name, zolta_st
   const bool integer = f.sampleType == stInteger && f.bitsPerSample >= 8 && f.bitsPerSample <= 16;
   const bool single = f.sampleType == stFloat && f.bitsPerSample == 32;
   if (family < 0 || !(integer || single)) {
-    return fail(error, ZOLTA_ERROR_FORMAT, "the clip is %s; %s", name, kVsAccepted);
+    return plugin_fail(error, ZOLTA_ERROR_FORMAT, "the clip is %s; %s", name, kVsAccepted);
   }
   zolta_stream s;
   s.family = family;
@@ -146,7 +137,7 @@ int avs_stream_from_info(const AVS_VideoInfo& vi, zolta_stream* stream, AvsPlane
   AvsPlaneMap m;
   const int bits = avs_bits(pt);
   if (vi.width <= 0) {
-    return fail(error, ZOLTA_ERROR_FORMAT, "the clip has no video; %s", kAvsAccepted);
+    return plugin_fail(error, ZOLTA_ERROR_FORMAT, "the clip has no video; %s", kAvsAccepted);
   }
   if (pt == kAvsCsYuy2) {
     s.family = ZOLTA_FAMILY_YUY2;
@@ -185,7 +176,7 @@ int avs_stream_from_info(const AVS_VideoInfo& vi, zolta_stream* stream, AvsPlane
   if (s.family < 0) {
     char name[48];
     avs_format_name(vi.pixel_type, name, sizeof name);
-    return fail(error, ZOLTA_ERROR_FORMAT, "the clip is %s; %s", name, kAvsAccepted);
+    return plugin_fail(error, ZOLTA_ERROR_FORMAT, "the clip is %s; %s", name, kAvsAccepted);
   }
   const int status = zolta_stream_check(&s, error);
   if (status != ZOLTA_OK) return status;

@@ -1,42 +1,32 @@
 #include "settings_args.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
-namespace {
+#include "plugin_errors.h"
 
-int fail(zolta_error* error, int code, const char* format, ...) {
-  if (error) {
-    error->code = code;
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(error->message, sizeof error->message, format, args);
-    va_end(args);
-  }
-  return code;
-}
+namespace {
 
 int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_settings* settings,
                          zolta_error* error) {
   const int ways = (args.has_config ? 1 : 0) + (args.config_text ? 1 : 0) + (args.vcf ? 1 : 0) +
                    (args.has_sigma ? 1 : 0);
   if (ways != 1) {
-    return fail(error, ZOLTA_ERROR_ARGUMENT,
-                "give the settings in exactly one way: config, config_text, vcf or sigma (%d "
-                "given)",
-                ways);
+    return plugin_fail(
+        error, ZOLTA_ERROR_ARGUMENT,
+        "give the settings in exactly one way: config, config_text, vcf or sigma (%d "
+        "given)",
+        ways);
   }
   int32_t packed[9];
   if (args.has_config) {
     if (args.config_count != 9) {
-      return fail(error, ZOLTA_ERROR_ARGUMENT, "config takes nine integers, not %d",
-                  args.config_count);
+      return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "config takes nine integers, not %d",
+                         args.config_count);
     }
     for (int i = 0; i < 9; ++i) {
       if (args.config[i] < INT32_MIN || args.config[i] > INT32_MAX) {
-        return fail(error, ZOLTA_ERROR_SETTINGS, "config value %d (%lld) is out of range", i + 1,
-                    static_cast<long long>(args.config[i]));
+        return plugin_fail(error, ZOLTA_ERROR_SETTINGS, "config value %d (%lld) is out of range",
+                           i + 1, static_cast<long long>(args.config[i]));
       }
       packed[i] = static_cast<int32_t>(args.config[i]);
     }
@@ -71,14 +61,14 @@ int settings_from_args(const SettingsArgs& args, int32_t family, zolta_settings*
   } else if (std::strcmp(args.view, "diff") == 0) {
     built.view = ZOLTA_VIEW_DIFF;
   } else {
-    return fail(error, ZOLTA_ERROR_ARGUMENT, "view must be normal, high or diff, not \"%s\"",
-                args.view);
+    return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "view must be normal, high or diff, not \"%s\"",
+                       args.view);
   }
   if (args.has_plane) {
     const int planes = family == ZOLTA_FAMILY_GRAY ? 1 : 3;
     if (args.plane < 0 || args.plane >= planes) {
-      return fail(error, ZOLTA_ERROR_ARGUMENT, "plane must be %s for this clip, not %lld",
-                  planes == 1 ? "0" : "0, 1 or 2", static_cast<long long>(args.plane));
+      return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "plane must be %s for this clip, not %lld",
+                         planes == 1 ? "0" : "0, 1 or 2", static_cast<long long>(args.plane));
     }
     built.plane = static_cast<int32_t>(args.plane);
     built.show_plane = 1;
