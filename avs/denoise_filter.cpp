@@ -7,13 +7,13 @@
 DenoiseFilter::DenoiseFilter(const PClip& source) : GenericVideoFilter(source) {
   std::memset(&state, 0, sizeof state);
   state.yuy2 = 1;
-  init_defaults(state);
+  zolta::init_defaults(state);
   state.width = vi.width;
   state.height = vi.height;
 }
 
 DenoiseFilter::~DenoiseFilter() {
-  free_buffers(state);
+  zolta::free_buffers(state);
 }
 
 namespace {
@@ -52,6 +52,6 @@ PVideoFrame AVS_STDCALL DenoiseFilter::GetFrame(int n, IScriptEnvironment* env) 
   state.src = reinterpret_cast<uint32_t*>(const_cast<BYTE*>(src->GetReadPtr()));
   state.src_pitch = src->GetPitch() / 4;
   state.dst = reinterpret_cast<uint32_t*>(dst->GetWritePtr());
-  process_yuy2_frame(state);
+  zolta::process_yuy2_frame(state);
   return dst;
 }

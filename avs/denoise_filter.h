@@ -14,5 +14,5 @@ class DenoiseFilter : public GenericVideoFilter {
 
   PVideoFrame AVS_STDCALL GetFrame(int n, IScriptEnvironment* env) override;
 
-  FilterState state;
+  zolta::FilterState state;
 };

@@ -41,7 +41,7 @@ Creation build_filter(const AVSValue& args) {
   }
   if (!filter) return refuse(nullptr, "ZOLTA:Out of memory for the filter.");
 
-  FilterState& state = filter->state;
+  zolta::FilterState& state = filter->state;
   if (state.width <= 0 || state.width % 8 != 0) {
     return refuse(filter, "ZOLTA:Illegal width size.");
   }
@@ -75,7 +75,7 @@ Creation build_filter(const AVSValue& args) {
     return refuse(filter, "ZOLTA:Frame size too large.");
   }
 
-  if (!start_stream(state, state.width, state.height, true))
+  if (!zolta::start_stream(state, state.width, state.height, true))
     return refuse(filter, "ZOLTA:Out of memory for the frame buffers.");
 
   Creation c;

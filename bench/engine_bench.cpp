@@ -15,6 +15,8 @@
 #include "yuy2.h"
 #include "zolta.h"
 
+using namespace zolta;
+
 namespace {
 
 std::vector<uint32_t> noisy_words(size_t count) {

@@ -9,6 +9,8 @@
 #include "dsp.h"
 #include "harness.h"
 
+using namespace zolta;
+
 namespace {
 
 using checkasm::Case;

@@ -5,6 +5,8 @@
 
 #include "dsp.h"
 
+namespace zolta {
+
 namespace {
 
 // Runs the analysis chain down and the synthesis chain back up over one line,
@@ -104,3 +106,5 @@ LevelPlan level_plan_for(const int32_t thresholds[3][6], bool wide_chroma) {
   }
   return plan;
 }
+
+}  // namespace zolta

@@ -6,6 +6,8 @@
 
 #include "filter_bank.h"
 
+namespace zolta {
+
 struct DspKernels;
 
 struct LevelStage {
@@ -69,3 +71,5 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
                    const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
                    ptrdiff_t stride, const ScratchRows& s, const RowLoader* loader = nullptr,
                    const ColumnSink* sink = nullptr);
+
+}  // namespace zolta

@@ -17,6 +17,8 @@
 #include <cfenv>
 #endif
 
+namespace zolta {
+
 namespace {
 
 // One record per path, each filled for the features up to that path.
@@ -155,3 +157,5 @@ void leave_default_float_mode(uint32_t saved) {
   std::fesetround(static_cast<int>(saved));
 #endif
 }
+
+}  // namespace zolta

@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zolta {
+
 // Paths from narrowest to widest; the plain path runs everywhere.
 enum SimdPath : int32_t { kSimdPlain = 0, kSimdSse = 1, kSimdAvx2 = 2, kSimdAvx512 = 3 };
 constexpr int kSimdPathCount = 4;
@@ -87,3 +89,5 @@ const char* simd_path_name(SimdPath path);
 // frame always gives the same bytes. Returns the control word to restore.
 uint32_t enter_default_float_mode();
 void leave_default_float_mode(uint32_t saved);
+
+}  // namespace zolta

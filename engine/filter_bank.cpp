@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace zolta {
+
 // Daubechies' extremal-phase orthonormal scaling filters h(0)..h(2N-1) for
 // N = 2..10 vanishing moments, normalised to sum to sqrt(2). Computed at 60
 // significant digits by spectral factorisation: the roots y of
@@ -163,3 +165,5 @@ bool build_daubechies(FilterBank& bank, int order) {
   }
   return true;
 }
+
+}  // namespace zolta

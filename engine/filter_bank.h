@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace zolta {
+
 // Rows of the wavelet filter bank. The kernels read entries 0..3 of
 // analysis_low and synthesis_low.
 struct FilterBank {
@@ -18,3 +20,5 @@ extern const double kDaubechiesTable[kDaubechiesTableSize];
 
 // Fills the bank for an order in 2..10; false (bank untouched) otherwise.
 bool build_daubechies(FilterBank& bank, int order);
+
+}  // namespace zolta

@@ -5,6 +5,8 @@
 #include "engine.h"
 #include "stream_format.h"
 
+namespace zolta {
+
 PlaneBuffers plane_buffers_for(int32_t width, int32_t height) {
   PlaneBuffers b{};
   if (width > 0 && height > 0) {
@@ -60,3 +62,5 @@ void set_daubechies(FilterState& state, int order) {
   if (order < 2 || order > 10) throw "set_daubechies() : Illigal Daubechies coefficient.\n";
   build_daubechies(state.filters, order);
 }
+
+}  // namespace zolta

@@ -12,10 +12,12 @@
 
 class IFilterPreview;  // VirtualDub's preview interface; only the dialog calls it.
 
+namespace zolta {
+
 enum OutputMode : int32_t { Normal = 0, High = 1, Diff = 2 };
 
 struct FilterState {
-  IFilterPreview* preview;
+  ::IFilterPreview* preview;
   float* plane_y;
   float* plane_cb;
   float* plane_cr;
@@ -76,3 +78,5 @@ void set_daubechies(FilterState& state, int order);
 struct LevelPlan;
 LevelPlan level_plan(const FilterState& state);
 void denoise_planes(FilterState& state);
+
+}  // namespace zolta

@@ -4,6 +4,8 @@
 
 #include "engine.h"
 
+namespace zolta {
+
 void run_engine(FilterState& state, ptrdiff_t src_stride, ptrdiff_t dst_stride, bool views) {
   zolta::Engine& engine = *static_cast<zolta::Engine*>(state.plane_block);
   zolta::EngineSettings settings;
@@ -18,3 +20,5 @@ void run_engine(FilterState& state, ptrdiff_t src_stride, ptrdiff_t dst_stride, 
   const zolta_frame out{{state.dst, nullptr, nullptr}, {dst_stride, 0, 0}};
   zolta::engine_process(engine, engine.workspaces[0], in, out);
 }
+
+}  // namespace zolta

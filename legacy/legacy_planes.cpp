@@ -8,6 +8,8 @@
 #include "dsp.h"
 #include "filter_state.h"
 
+namespace zolta {
+
 namespace {
 
 // Slot of one stack scratch row: 256 floats in front of the row, room for a
@@ -58,3 +60,5 @@ void denoise_planes(FilterState& state) {
   const ptrdiff_t slot = (state.width > state.height ? state.width : state.height) + 512;
   denoise_with(state, scratch_rows_at(state.plane_y + 3 * b.plane_floats, slot));
 }
+
+}  // namespace zolta

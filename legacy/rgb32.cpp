@@ -5,6 +5,8 @@
 #include "dsp.h"
 #include "legacy_engine.h"
 
+namespace zolta {
+
 namespace {
 
 ptrdiff_t plane_stride(const FilterState& state) {
@@ -70,3 +72,5 @@ void process_rgb32_frame(FilterState& state) {
   // Source rows src_pitch words apart; output rows back to back.
   run_engine(state, state.src_pitch * ptrdiff_t{4}, state.width * ptrdiff_t{4}, true);
 }
+
+}  // namespace zolta

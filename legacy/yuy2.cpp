@@ -5,6 +5,8 @@
 #include "dsp.h"
 #include "legacy_engine.h"
 
+namespace zolta {
+
 void yuy2_to_planes(FilterState& state) {
   const ptrdiff_t stride = static_cast<ptrdiff_t>(state.width) + PlaneBuffers::kMargin;
   const ptrdiff_t chroma_stride = static_cast<ptrdiff_t>(state.width / 2) + PlaneBuffers::kMargin;
@@ -27,3 +29,5 @@ void process_yuy2_frame(FilterState& state) {
   // are the picture (High still amplifies the detail).
   run_engine(state, state.src_pitch * ptrdiff_t{4}, state.width * ptrdiff_t{2}, false);
 }
+
+}  // namespace zolta

@@ -4,6 +4,10 @@
 
 #include "filter_state.h"
 
+namespace zolta {
+
 void yuy2_to_planes(FilterState& state);
 void planes_to_yuy2(FilterState& state, uint8_t* out);
 void process_yuy2_frame(FilterState& state);
+
+}  // namespace zolta

@@ -5,6 +5,8 @@
 #include "resource.h"
 #include "vdub_interface.h"
 
+using namespace zolta;
+
 const int kThresholdSliders[6] = {IDC_SLIDER_X0, IDC_SLIDER_Y0, IDC_SLIDER_X1,
                                   IDC_SLIDER_Y1, IDC_SLIDER_X2, IDC_SLIDER_Y2};
 const int kThresholdBoxes[6] = {IDC_VALUE_X0, IDC_VALUE_Y0, IDC_VALUE_X1,

@@ -16,6 +16,8 @@
 #define ZOLTA_HAVE_EMMS 1
 #endif
 
+using namespace zolta;
+
 namespace {
 
 FilterState& state_of(const FilterActivation* fa) {

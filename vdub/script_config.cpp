@@ -3,6 +3,8 @@
 #include "filter_state.h"
 #include "settings_codec.h"
 
+using namespace zolta;
+
 namespace {
 
 constexpr int kPairs = 9;

@@ -7,7 +7,9 @@
 
 #include "vdub_interface.h"
 
+namespace zolta {
 struct FilterState;
+}  // namespace zolta
 
 extern CScriptObject script_object;
 
@@ -19,8 +21,8 @@ int32_t packed_pair(int32_t first, int32_t second);
 void unpack_pair(int32_t value, int32_t& first, int32_t& second);
 
 // Nine packed pairs from the eighteen thresholds (Y, Cb, Cr; X0 Y0 X1 Y1 X2 Y2).
-void pack_thresholds(const FilterState& state, int32_t packed[9]);
-void unpack_thresholds(const int32_t packed[9], FilterState& state);
+void pack_thresholds(const zolta::FilterState& state, int32_t packed[9]);
+void unpack_thresholds(const int32_t packed[9], zolta::FilterState& state);
 
 // Writes "Config(a, b, ...)" for the instance. Returns false, writing at most
 // an empty text, when the buffer cannot hold the whole call: a cut call

@@ -103,7 +103,7 @@ std::string run_vdub_case(VdubHost& host, const TestPicture& picture, const Fram
   instance.set_frame(picture.width, picture.height);
   instance.init();
   instance.call_script("Config", packed_pairs(c.thresholds));
-  FilterState& state = *static_cast<FilterState*>(instance.data());
+  zolta::FilterState& state = *static_cast<zolta::FilterState*>(instance.data());
   state.mode = c.mode;
   state.enabled = c.enabled;
   state.show_plane = c.show_plane;
@@ -189,19 +189,19 @@ std::vector<FrameCase> frame_cases(const std::vector<TestPicture>& pictures) {
       add("off", yuy2, pic);
       mixed(add("mixed", yuy2, pic));
     }
-    mixed(add("mixed-diff", false, pic)).mode = Diff;
+    mixed(add("mixed-diff", false, pic)).mode = zolta::Diff;
   }
   // Every mode and view on the small pictures and the photograph; the long
   // lines get the detail view of Y only.
   for (size_t pic = 0; pic < pictures.size(); ++pic) {
     if (pictures[pic].width > 1000 || pictures[pic].height > 1000) {
-      mixed(add("high-Y", false, pic)).mode = High;
+      mixed(add("high-Y", false, pic)).mode = zolta::High;
       continue;
     }
     for (int32_t plane = 0; plane < 3; ++plane) {
       const std::string p = plane_names[plane];
       FrameCase& high = mixed(add("high-" + p, false, pic));
-      high.mode = High;
+      high.mode = zolta::High;
       high.plane = plane;
       FrameCase& view = mixed(add("view-" + p, false, pic));
       view.show_plane = 1;
@@ -209,12 +209,12 @@ std::vector<FrameCase> frame_cases(const std::vector<TestPicture>& pictures) {
     }
     // The difference view wins over the single-plane view.
     FrameCase& diff_view = mixed(add("diff-view-Cr", false, pic));
-    diff_view.mode = Diff;
+    diff_view.mode = zolta::Diff;
     diff_view.show_plane = 1;
     diff_view.plane = 2;
     FrameCase& off = mixed(add("disabled", false, pic));
     off.enabled = 0;
-    off.mode = Diff;
+    off.mode = zolta::Diff;
   }
   // Each of the eighteen levels on its own, in both formats.
   for (int p = 0; p < 3; ++p) {

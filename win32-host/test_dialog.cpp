@@ -14,6 +14,8 @@
 #include "test_context.h"
 #include "vdub_host.h"
 
+using namespace zolta;
+
 namespace {
 
 const int kSliders[6] = {1013, 1014, 1015, 1016, 1017, 1018};

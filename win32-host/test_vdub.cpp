@@ -15,6 +15,8 @@
 #include "test_context.h"
 #include "vdub_host.h"
 
+using namespace zolta;
+
 namespace {
 
 VdubInitEntry init_entry() {

@@ -7,6 +7,8 @@
 #include "filter_state.h"
 #include "rgb32.h"
 
+using namespace zolta;
+
 namespace {
 
 // The engine's record for one picture, with its planes allocated.

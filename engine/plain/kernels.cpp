@@ -8,6 +8,8 @@
 
 #include "sample_rules.h"
 
+namespace zolta {
+
 namespace {
 
 using zolta::clamp_sample;
@@ -235,3 +237,5 @@ void dsp_init_plain(DspKernels& k) {
   k.yuy2_to_planes = yuy2_to_planes_plain;
   k.planes_to_yuy2 = planes_to_yuy2_plain;
 }
+
+}  // namespace zolta

@@ -5,6 +5,8 @@
 #include "wide_conversions.h"
 #include "wide_steps.h"
 
+namespace zolta {
+
 namespace {
 
 void analyze_avx2(float* x, float* approx, float* detail, const float* coefficients, int32_t n,
@@ -32,3 +34,5 @@ void dsp_init_avx2(DspKernels& k) {
   k.plane_to_gray = plane_to_gray_wide;
   k.yuy2_to_planes = yuy2_to_planes_wide;
 }
+
+}  // namespace zolta

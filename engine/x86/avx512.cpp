@@ -5,6 +5,8 @@
 #include "kernels.h"
 #include "wide_steps.h"
 
+namespace zolta {
+
 namespace {
 
 struct Lanes16 {
@@ -43,3 +45,5 @@ void dsp_init_avx512(DspKernels& k) {
   k.analyze = analyze_avx512;
   k.synthesize = synthesize_avx512;
 }
+
+}  // namespace zolta

@@ -4,6 +4,8 @@
 
 #include "dsp.h"
 
+namespace zolta {
+
 void dsp_init_sse(DspKernels& k);
 #if ZOLTA_HAVE_AVX2
 void dsp_init_avx2(DspKernels& k);
@@ -11,3 +13,5 @@ void dsp_init_avx2(DspKernels& k);
 #if ZOLTA_HAVE_AVX512
 void dsp_init_avx512(DspKernels& k);
 #endif
+
+}  // namespace zolta

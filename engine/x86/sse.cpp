@@ -4,6 +4,8 @@
 #include "kernels.h"
 #include "sse_steps.h"
 
+namespace zolta {
+
 namespace {
 
 void analyze_sse(float* x, float* approx, float* detail, const float* coefficients, int32_t n,
@@ -118,3 +120,5 @@ void dsp_init_sse(DspKernels& k) {
   k.yuy2_to_planes = yuy2_to_planes_sse;
   k.planes_to_yuy2 = planes_to_yuy2_sse;
 }
+
+}  // namespace zolta

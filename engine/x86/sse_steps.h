@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zolta {
+
 namespace {
 
 struct Taps4 {
@@ -225,3 +227,5 @@ inline __m128i planes_to_yuy2_8(const float* y, const float* cb, const float* cr
 }
 
 }  // namespace
+
+}  // namespace zolta

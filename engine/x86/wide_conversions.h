@@ -8,6 +8,8 @@
 
 #include "sse_steps.h"
 
+namespace zolta {
+
 namespace {
 
 inline void store_pixels32(void* out, __m256i v, PixelStore how) {
@@ -128,3 +130,5 @@ void yuy2_to_planes_wide(const uint32_t* src, ptrdiff_t src_pitch, int32_t width
 }
 
 }  // namespace
+
+}  // namespace zolta

@@ -9,6 +9,8 @@
 
 #include "sse_steps.h"
 
+namespace zolta {
+
 namespace {
 
 // Eight lanes (AVX).
@@ -116,3 +118,5 @@ void synthesize_row(float* out, float* approx, float* detail, const float* coeff
 }
 
 }  // namespace
+
+}  // namespace zolta

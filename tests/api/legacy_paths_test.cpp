@@ -15,8 +15,9 @@ constexpr int32_t kWidth = 48;
 constexpr int32_t kHeight = 24;
 
 const View kEveryView[] = {
-    {Normal, 0, 0, 1}, {High, 0, 0, 1}, {High, 0, 2, 1},   {Diff, 0, 0, 1},
-    {Normal, 1, 1, 1}, {Diff, 1, 2, 1}, {Normal, 0, 0, 0},
+    {zolta::Normal, 0, 0, 1}, {zolta::High, 0, 0, 1},   {zolta::High, 0, 2, 1},
+    {zolta::Diff, 0, 0, 1},   {zolta::Normal, 1, 1, 1}, {zolta::Diff, 1, 2, 1},
+    {zolta::Normal, 0, 0, 0},
 };
 
 zolta_settings api_settings(const ref::Settings& m) {

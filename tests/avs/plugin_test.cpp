@@ -63,11 +63,11 @@ TEST(CreateFilter, BuildsAYuy2FilterWithTheFileThresholdsAndDefaults) {
     EXPECT_EQ(source->RefCount(), 2);
     EXPECT_EQ(std::memcmp(&filter->GetVideoInfo(), &vi, sizeof vi), 0);
     EXPECT_EQ(filter->GetVersion(), 1);
-    const FilterState& s = filter->state;
+    const zolta::FilterState& s = filter->state;
     for (auto& plane : s.thresholds)
       for (int v : plane) EXPECT_EQ(v, 16);
     EXPECT_EQ(s.yuy2, 1);
-    EXPECT_EQ(s.mode, Normal);
+    EXPECT_EQ(s.mode, zolta::Normal);
     EXPECT_EQ(s.enabled, 1);
     EXPECT_EQ(s.show_plane, 0);
     EXPECT_EQ(s.plane, 0);

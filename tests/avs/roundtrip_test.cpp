@@ -10,8 +10,8 @@ namespace {
 
 // The "Config(...)" text the VirtualDub side writes for these thresholds.
 std::string config_call(const int32_t (&thresholds)[3][6]) {
-  FilterState state{};
-  init_defaults(state);
+  zolta::FilterState state{};
+  zolta::init_defaults(state);
   std::memcpy(state.thresholds, thresholds, sizeof state.thresholds);
   FilterActivation fa{};
   fa.filter_data = &state;

@@ -7,6 +7,8 @@
 
 #include "reference.h"
 
+using namespace zolta;
+
 namespace checkasm {
 
 namespace {

@@ -85,7 +85,7 @@ class Run {
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
-  void call(const DspKernels& k);
+  void call(const zolta::DspKernels& k);
   // The first byte outside the writable parts that changed, or "".
   std::string guard_damage() const;
   // The first byte that differs from the same case run elsewhere, or "".

@@ -16,6 +16,8 @@
 #include "dsp.h"
 #include "harness.h"
 
+using namespace zolta;
+
 namespace {
 
 using checkasm::Case;

@@ -10,6 +10,8 @@
 #include "test_support.h"
 #include "zolta.h"
 
+using namespace zolta;
+
 namespace {
 std::atomic<long> g_allocations{0};
 std::atomic<long> g_releases{0};

@@ -8,6 +8,8 @@
 #include "test_support.h"
 #include "yuy2.h"
 
+using namespace zolta;
+
 namespace {
 
 uint32_t bgr(uint32_t b, uint32_t g, uint32_t r, uint32_t x = 0) {

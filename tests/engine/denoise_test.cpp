@@ -12,6 +12,8 @@
 #include "test_support.h"
 #include "yuy2.h"
 
+using namespace zolta;
+
 namespace {
 
 void fill_random_planes(Instance& inst, uint32_t seed) {

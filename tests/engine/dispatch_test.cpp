@@ -6,6 +6,8 @@
 #include "dsp.h"
 #include "test_support.h"
 
+using namespace zolta;
+
 TEST(Dispatch, PathsAreChosenWithinWhatTheProcessorRuns) {
   const std::vector<SimdPath> paths = available_paths();
   ASSERT_FALSE(paths.empty());

@@ -7,6 +7,8 @@
 #include "reference.h"
 #include "test_support.h"
 
+using namespace zolta;
+
 namespace {
 
 // Settings with every level on, mixing ordinary thresholds with negative ones

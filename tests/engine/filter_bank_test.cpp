@@ -7,6 +7,8 @@
 
 #include "filter_state.h"
 
+using namespace zolta;
+
 namespace {
 
 const double* filter_of(int order) {

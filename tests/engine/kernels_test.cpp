@@ -11,6 +11,8 @@
 #include "test_support.h"
 #include "wavelet_kernels.h"
 
+using namespace zolta;
+
 namespace {
 
 const float* const c = ref::kAnalysis;

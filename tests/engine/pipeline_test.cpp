@@ -10,6 +10,8 @@
 
 #include "test_support.h"
 
+using namespace zolta;
+
 namespace {
 
 struct Rgb32Run {

@@ -11,6 +11,8 @@
 #include "rgb32.h"
 #include "yuy2.h"
 
+using namespace zolta;
+
 Instance::Instance(int32_t width, int32_t height, bool yuy2) {
   init_defaults(state);
   start_stream(state, width, height, yuy2);

@@ -20,7 +20,7 @@ ref::Settings with_view(ref::Settings settings, const View& view);
 
 // A FilterState with plane buffers for one frame size.
 struct Instance {
-  FilterState state{};
+  zolta::FilterState state{};
   Instance(int32_t width, int32_t height, bool yuy2);
   ~Instance();
   Instance(const Instance&) = delete;
@@ -45,12 +45,13 @@ std::vector<uint32_t> yuy2_from_rgb32(const std::vector<uint32_t>& rgb, int32_t 
                                       int32_t height);
 
 // The engine's planes without their margins.
-ref::Planes engine_planes(const FilterState& state);
+ref::Planes engine_planes(const zolta::FilterState& state);
 
 // Bit-for-bit comparison of the engine's planes, read in place, with planes
 // of the model, with the first difference in the message.
-testing::AssertionResult same_plane(const FilterState& engine, const ref::Planes& model, int p);
-testing::AssertionResult same_planes(const FilterState& engine, const ref::Planes& model);
+testing::AssertionResult same_plane(const zolta::FilterState& engine, const ref::Planes& model,
+                                    int p);
+testing::AssertionResult same_planes(const zolta::FilterState& engine, const ref::Planes& model);
 template <typename T>
 testing::AssertionResult same_bytes(const T* engine, const std::vector<T>& model) {
   for (size_t i = 0; i < model.size(); ++i) {
@@ -68,8 +69,8 @@ void expect_frame_matches_model(const std::vector<uint32_t>& src, int32_t pitch,
                                 int32_t height, const ref::Settings& settings, bool yuy2);
 
 // Every path this processor runs, and a scope that makes one of them current.
-std::vector<SimdPath> available_paths();
+std::vector<zolta::SimdPath> available_paths();
 struct PathScope {
-  explicit PathScope(SimdPath path);
+  explicit PathScope(zolta::SimdPath path);
   ~PathScope();
 };

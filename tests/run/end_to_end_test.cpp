@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,8 +21,8 @@
 #include "picture.h"
 #include "png_io.h"
 #include "ppm_io.h"
-#include "settings.h"
 #include "run_fixture.h"
+#include "settings.h"
 #include "test_files.h"
 #include "test_support.h"
 #include "y4m_io.h"
@@ -116,7 +115,6 @@ Y4mClip noisy_clip(const std::string& header, int width, int height, size_t byte
   return clip;
 }
 
-
 }  // namespace
 
 // kSettings as --thresholds takes them: [plane][direction][level].
@@ -149,8 +147,7 @@ TEST_F(ZoltaRun, RgbPicturesGiveTheBytesOfThe32BitRgbPath) {
   write_settings_file(path("s.vcf"));
   ASSERT_EQ(run("$Z --vcf s.vcf in.png vcf.png"), 0) << stderr_;
   EXPECT_TRUE(read_file(path("vcf.png")) == read_file(path("out.png")));
-  ASSERT_EQ(run("$Z --thresholds " + thresholds_option(kSettings) + " in.png t.png"), 0)
-      << stderr_;
+  ASSERT_EQ(run("$Z --thresholds " + thresholds_option(kSettings) + " in.png t.png"), 0) << stderr_;
   EXPECT_TRUE(read_file(path("t.png")) == read_file(path("out.png")));
 
   // Several PPM pictures in one stream, one of another size, through a pipe,
@@ -182,11 +179,11 @@ TEST_F(ZoltaRun, ViewsMatchTheEngine) {
     const char* options;
     View view;  // mode, show_plane, plane, enabled
   } cases[] = {
-      {"--mode diff", {Diff, 0, 0, 1}},
-      {"--mode high --plane cb", {High, 0, 1, 1}},
-      {"--show-plane --plane cr", {Normal, 1, 2, 1}},
-      {"--mode=normal --show-plane", {Normal, 1, 0, 1}},
-      {"--off --mode diff", {Diff, 0, 0, 0}},
+      {"--mode diff", {zolta::Diff, 0, 0, 1}},
+      {"--mode high --plane cb", {zolta::High, 0, 1, 1}},
+      {"--show-plane --plane cr", {zolta::Normal, 1, 2, 1}},
+      {"--mode=normal --show-plane", {zolta::Normal, 1, 0, 1}},
+      {"--off --mode diff", {zolta::Diff, 0, 0, 0}},
   };
   for (const auto& c : cases) {
     ASSERT_EQ(run("$Z" + settings + c.options + " in.png out.png"), 0) << c.options << stderr_;
@@ -234,10 +231,11 @@ TEST_F(ZoltaRun, EveryYuv4mpegLayoutAndDepthKeepsItsHeaderAndGivesTheSameBytesFo
     const char* tag;
     size_t bytes;  // of a 32 x 16 frame
   } layouts[] = {
-      {"420jpeg", 32 * 16 * 3 / 2}, {"420mpeg2", 32 * 16 * 3 / 2}, {"420p10", 32 * 16 * 3},
-      {"422p12", 32 * 16 * 4},      {"444p16", 32 * 16 * 6},       {"444", 32 * 16 * 3},
-      {"411", 32 * 16 * 3 / 2},     {"mono", 32 * 16},             {"mono10", 32 * 16 * 2},
-      {"444alpha", 32 * 16 * 4},
+      {"420jpeg", 32 * 16 * 3 / 2}, {"420mpeg2", 32 * 16 * 3 / 2},
+      {"420p10", 32 * 16 * 3},      {"422p12", 32 * 16 * 4},
+      {"444p16", 32 * 16 * 6},      {"444", 32 * 16 * 3},
+      {"411", 32 * 16 * 3 / 2},     {"mono", 32 * 16},
+      {"mono10", 32 * 16 * 2},      {"444alpha", 32 * 16 * 4},
   };
   for (const auto& l : layouts) {
     const std::string header =
@@ -245,7 +243,7 @@ TEST_F(ZoltaRun, EveryYuv4mpegLayoutAndDepthKeepsItsHeaderAndGivesTheSameBytesFo
     Y4mClip clip = noisy_clip(header, 32, 16, l.bytes, 5, 40);
     // Deeper samples within their range: the noisy bytes, low byte first,
     // masked to the depth.
-    const int bits = std::strchr(l.tag, 'p') ? std::atoi(std::strchr(l.tag, 'p') + 1)
+    const int bits = std::strchr(l.tag, 'p')          ? std::atoi(std::strchr(l.tag, 'p') + 1)
                      : std::string(l.tag) == "mono10" ? 10
                                                       : 8;
     if (bits > 8)
@@ -268,9 +266,10 @@ TEST_F(ZoltaRun, EveryYuv4mpegLayoutAndDepthKeepsItsHeaderAndGivesTheSameBytesFo
         if (std::string(l.tag) == "444alpha") {  // the alpha plane passes untouched
           const size_t plane = 32 * 16;
           const size_t at = header.size() + 6 + 3 * plane;
-          EXPECT_EQ(out.compare(at, plane, std::string(clip.frames[0].begin() + 3 * plane,
-                                                       clip.frames[0].end())),
-                    0);
+          EXPECT_EQ(
+              out.compare(at, plane,
+                          std::string(clip.frames[0].begin() + 3 * plane, clip.frames[0].end())),
+              0);
         }
       } else {
         EXPECT_TRUE(out == first) << l.tag << ", " << threads << " threads";
@@ -281,9 +280,7 @@ TEST_F(ZoltaRun, EveryYuv4mpegLayoutAndDepthKeepsItsHeaderAndGivesTheSameBytesFo
 
 TEST_F(ZoltaRun, PicturesKeepTheirLayoutDepthAndAlpha) {
   // 16-bit RGBA, 16-bit grey and 8-bit grey with alpha, in one PNG stream.
-  const struct {
-    int channels, maxval;
-  } layouts[] = {{4, 65535}, {1, 65535}, {2, 255}, {3, 65535}};
+  const struct { int channels, maxval; } layouts[] = {{4, 65535}, {1, 65535}, {2, 255}, {3, 65535}};
   std::string stream;
   std::vector<Picture> pictures;
   for (const auto& l : layouts) {
@@ -323,9 +320,9 @@ TEST_F(ZoltaRun, PicturesKeepTheirLayoutDepthAndAlpha) {
         const size_t pixel = in.channels * sample;
         bool alpha_kept = true;
         for (size_t at = pixel - sample; at < in.samples.size(); at += pixel)
-          alpha_kept = alpha_kept && std::equal(in.samples.begin() + at,
-                                                in.samples.begin() + at + sample,
-                                                got.samples.begin() + at);
+          alpha_kept =
+              alpha_kept && std::equal(in.samples.begin() + at, in.samples.begin() + at + sample,
+                                       got.samples.begin() + at);
         EXPECT_TRUE(alpha_kept) << in.channels;
       }
     }

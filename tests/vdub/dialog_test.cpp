@@ -98,7 +98,7 @@ TEST_F(DialogTest, OpensOnTheInstanceWithItsSettingsShown) {
   // Another instance's state, reopened: shown as it stands, plane kept.
   const int32_t cr[6] = {1, 2, 3, 4, 5, 6};
   std::memcpy(state().thresholds[2], cr, sizeof cr);
-  state().mode = Diff;
+  state().mode = zolta::Diff;
   state().enabled = 0;
   state().show_plane = 1;
   state().plane = 2;
@@ -171,7 +171,7 @@ TEST_F(DialogTest, OkReadsTheModeButtonsAndCancelKeepsTheEdits) {
               d.press(IDOK);
             }),
             0);
-  EXPECT_EQ(state().mode, High);
+  EXPECT_EQ(state().mode, zolta::High);
   EXPECT_EQ(redo_frames(), 1);
 
   // No mode button checked: the mode stays.
@@ -181,7 +181,7 @@ TEST_F(DialogTest, OkReadsTheModeButtonsAndCancelKeepsTheEdits) {
               d.press(IDOK);
             }),
             0);
-  EXPECT_EQ(state().mode, High);
+  EXPECT_EQ(state().mode, zolta::High);
   EXPECT_EQ(redo_frames(), 0);
 
   // Cancel ends with 1 and undoes nothing.
@@ -233,7 +233,7 @@ TEST_F(DialogTest, SwitchesAndModeButtonsTakeEffectAtOnce) {
 TEST_F(DialogTest, PreviewButtonTypedTextAndStrayMessagesChangeNothing) {
   state().thresholds[0][0] = 12;
   state().preview = &instance.preview;  // what configProc stores
-  const FilterState before = state();
+  const zolta::FilterState before = state();
   INT_PTR toggle_result = -1;
   std::string typed;
   configure([&](DialogStub& d) {
@@ -279,7 +279,7 @@ TEST_F(DialogTest, WorksWithoutAPreviewAndWithoutAWindowSystem) {
             0);
   EXPECT_EQ(state().preview, nullptr);
   EXPECT_EQ(state().thresholds[1][2], 9);
-  EXPECT_EQ(state().mode, High);
+  EXPECT_EQ(state().mode, zolta::High);
   EXPECT_TRUE(instance.preview.calls.empty());
 
   // Messages before WM_INITDIALOG find no state and do nothing.
@@ -292,7 +292,7 @@ TEST_F(DialogTest, WorksWithoutAPreviewAndWithoutAWindowSystem) {
   // The platform cannot create the dialog: its failure value comes back
   // and no setting changes.
   dialog.fail_create = true;
-  const FilterState before = state();
+  const zolta::FilterState before = state();
   EXPECT_EQ(configure([](DialogStub& d) { d.press(IDCANCEL); }), -1);
   EXPECT_EQ(std::memcmp(state().thresholds, before.thresholds, sizeof before.thresholds), 0);
 
@@ -309,7 +309,7 @@ TEST(DialogFromAHostWithoutModuleHandle, OpensFromTheLibrarysOwnImageAndWorks) {
   ASSERT_EQ(host.module().hInstModule, nullptr);
   VdubInstance instance(host);
   ASSERT_EQ(instance.init(), 0);
-  FilterState& state = *static_cast<FilterState*>(instance.data());
+  zolta::FilterState& state = *static_cast<zolta::FilterState*>(instance.data());
 
   Dl_info image{};
   ASSERT_NE(dladdr(reinterpret_cast<void*>(&VirtualdubFilterModuleInit2), &image), 0);

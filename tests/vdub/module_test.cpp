@@ -50,7 +50,7 @@ TEST(VdubRegistration, RegistersTheFullDefinitionAndWithdrawsIt) {
     ASSERT_NE(def->desc, nullptr);
     EXPECT_STREQ(def->desc, "");
     ASSERT_NE(def->maker, nullptr);
-    EXPECT_EQ(def->inst_data_size, static_cast<int>(sizeof(FilterState)));
+    EXPECT_EQ(def->inst_data_size, static_cast<int>(sizeof(zolta::FilterState)));
     EXPECT_EQ(def->module, &module.host.module());
     EXPECT_NE(def->initProc, nullptr);
     EXPECT_NE(def->runProc, nullptr);
@@ -100,10 +100,10 @@ TEST(VdubRegistration, RefusedRegistrationFailsAndLeavesTheVersionsAlone) {
 
 TEST_F(VdubInstanceTest, InitGivesDefaultsOnAnUnclearedBlock) {
   // The host filled the block with 0xCD before init.
-  const FilterState& s = state();
+  const zolta::FilterState& s = state();
   for (const auto& plane : s.thresholds)
     for (int32_t t : plane) EXPECT_EQ(t, 0);
-  EXPECT_EQ(s.mode, Normal);
+  EXPECT_EQ(s.mode, zolta::Normal);
   EXPECT_EQ(s.show_plane, 0);
   EXPECT_EQ(s.plane, 0);
   EXPECT_EQ(s.enabled, 1);

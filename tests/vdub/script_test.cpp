@@ -11,7 +11,7 @@ namespace {
 
 using ScriptTest = VdubInstanceTest;
 
-void set_all(FilterState& s, int32_t value) {
+void set_all(zolta::FilterState& s, int32_t value) {
   for (auto& plane : s.thresholds)
     for (int32_t& t : plane) t = value;
 }
@@ -90,12 +90,12 @@ TEST_F(ScriptTest, ReadsEachIntegerAsTwoThresholds) {
   EXPECT_EQ(std::memcmp(state().thresholds, expected, sizeof expected), 0);
 
   // Nothing but the thresholds changes.
-  state().mode = Diff;
+  state().mode = zolta::Diff;
   state().enabled = 0;
   state().plane = 2;
   state().show_plane = 1;
   ASSERT_TRUE(instance.call_script("Config", {0, 0, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(state().mode, Diff);
+  EXPECT_EQ(state().mode, zolta::Diff);
   EXPECT_EQ(state().enabled, 0);
   EXPECT_EQ(state().plane, 2);
   EXPECT_EQ(state().show_plane, 1);
@@ -129,7 +129,7 @@ TEST_F(ScriptTest, AnyThresholdsSurviveTheSavedCall) {
     VdubInstance restored(module.host);
     ASSERT_EQ(restored.init(), 0);
     ASSERT_TRUE(restored.run_script(line)) << line;
-    const FilterState& r = *static_cast<const FilterState*>(restored.data());
+    const zolta::FilterState& r = *static_cast<const zolta::FilterState*>(restored.data());
     ASSERT_EQ(std::memcmp(r.thresholds, saved, sizeof saved), 0) << line;
   }
 }

@@ -24,5 +24,5 @@ struct VdubInstanceTest : ::testing::Test {
   }
   void TearDown() override { instance.end(); }
 
-  FilterState& state() { return *static_cast<FilterState*>(instance.data()); }
+  zolta::FilterState& state() { return *static_cast<zolta::FilterState*>(instance.data()); }
 };

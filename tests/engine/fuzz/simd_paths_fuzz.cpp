@@ -23,6 +23,8 @@
 #include "plugin.h"
 #include "vdub_host.h"
 
+using namespace zolta;
+
 namespace {
 
 struct FrameCase {
