@@ -163,7 +163,30 @@ const ApiCase kApiCases[] = {
     {"api_yuv420_float_1920x1080", {ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_FLOAT, 32, 1920, 1080}},
 };
 
+// The frames bench/speed.sh runs zolta-run on, on the widest path only, named
+// api/yuv<layout>p<bits>/<width>x<height> for the script to find.
+void register_speed_script_rows() {
+  SimdPath widest = kSimdPlain;
+  for (int p = 0; p < kSimdPathCount; ++p) {
+    if (simd_path_available(static_cast<SimdPath>(p))) widest = static_cast<SimdPath>(p);
+  }
+  const int32_t sizes[][2] = {{720, 480}, {1920, 1080}};
+  for (const auto& size : sizes) {
+    for (int layout : {422, 420}) {
+      for (int bits : {8, 10}) {
+        const zolta_stream stream{layout == 422 ? ZOLTA_FAMILY_YUV422 : ZOLTA_FAMILY_YUV420,
+                                  ZOLTA_SAMPLE_INTEGER, bits, size[0], size[1]};
+        const std::string name = "api/yuv" + std::to_string(layout) + "p" + std::to_string(bits) +
+                                 "/" + std::to_string(size[0]) + "x" + std::to_string(size[1]);
+        benchmark::RegisterBenchmark(name.c_str(), api_frame, widest, stream)
+            ->Unit(benchmark::kMillisecond);
+      }
+    }
+  }
+}
+
 int main(int argc, char** argv) {
+  register_speed_script_rows();
   for (const ApiCase& c : kApiCases) {
     for (int p = 0; p < kSimdPathCount; ++p) {
       const SimdPath path = static_cast<SimdPath>(p);

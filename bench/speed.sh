@@ -12,7 +12,7 @@
 #      frame), every core against one thread, and zolta-run with every core
 #      against the ffmpeg filters with theirs.
 # usage: bench/speed.sh [BUILD_DIR]    (default: build; needs zolta-run,
-#        bench/zolta_api_bench, ffmpeg and /usr/bin/time)
+#        bench/zolta_engine_bench, ffmpeg and /usr/bin/time)
 #        FRAMES=20 SIZES=720x480 bench/speed.sh ...   a quicker look
 # Takes about a quarter of an hour on a 2-core machine; not part of the tests.
 set -euo pipefail
@@ -20,7 +20,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 Z=$build/zolta-run
-B=$build/bench/zolta_api_bench
+B=$build/bench/zolta_engine_bench
 picture=$root/data/astronaut.png
 frames=${FRAMES:-100}
 sizes=${SIZES:-720x480 1920x1080}
