@@ -230,6 +230,13 @@ uint32_t* VdubInstance::source_row(int32_t y) {
                                      static_cast<ptrdiff_t>(y) * src_.pitch);
 }
 
+void VdubInstance::load_source(const uint32_t* pixels) {
+  for (int32_t y = 0; y < src_.h; ++y) {
+    std::memcpy(source_row(y), pixels + static_cast<size_t>(y) * src_.w,
+                static_cast<size_t>(src_.w) * 4);
+  }
+}
+
 uint32_t* VdubInstance::dest_row(int32_t y) {
   return dst_.data + static_cast<ptrdiff_t>(y) * dst_.w;
 }

@@ -164,6 +164,9 @@ class VdubInstance {
 
   uint32_t* source_row(int32_t y);
   uint32_t* dest_row(int32_t y);
+  // Fills the source bitmap, whatever its row order and pitch, from
+  // width * height pixels stored top row first.
+  void load_source(const uint32_t* pixels);
   int32_t width() const { return src_.w; }
   int32_t height() const { return src_.h; }
 

@@ -108,10 +108,7 @@ std::string run_vdub_case(VdubHost& host, const TestPicture& picture, const Fram
   state.enabled = c.enabled;
   state.show_plane = c.show_plane;
   state.plane = c.plane;
-  for (int32_t y = 0; y < picture.height; ++y) {
-    std::memcpy(instance.source_row(y), &picture.rgb32[static_cast<size_t>(y) * picture.width],
-                static_cast<size_t>(picture.width) * 4);
-  }
+  instance.load_source(picture.rgb32.data());
   instance.start();
   instance.run();
   uint64_t hash = kFnvStart;

@@ -137,10 +137,7 @@ std::vector<uint8_t> run_rgb32(const FrameCase& c) {
   state.plane = c.plane;
   state.show_plane = c.show_plane;
   state.enabled = c.enabled;
-  for (int32_t y = 0; y < c.height; ++y) {
-    std::memcpy(instance.source_row(y), &c.source[static_cast<size_t>(y) * c.width],
-                static_cast<size_t>(c.width) * 4);
-  }
+  instance.load_source(c.source.data());
   instance.start();
   instance.run();
   std::vector<uint8_t> out(static_cast<size_t>(c.width) * c.height * 4);
