@@ -48,13 +48,18 @@ int main(int argc, char** argv) {
         c.height = 1;
         c.a = a;
         size = "720/step" + std::to_string(1 << a);
+      } else if (entry == checkasm::kAnalyzeSpan || entry == checkasm::kSynthesizeSpan) {
+        if (a == 3) break;
+        // A strip of 16 columns of 480 rows.
+        c.length = 16 * 480;
+        c.height = 1;
+        c.step = 16 << a;
+        size = "16x480/step" + std::to_string(1 << a);
       } else {
         if (a > 0) break;
-        const bool transpose =
-            entry == checkasm::kColumnsToRows || entry == checkasm::kRowsToColumns;
-        c.length = transpose ? 480 : 720;
-        c.height = transpose ? 1 : 480;
-        size = transpose ? "480" : "720x480";
+        c.length = 720;
+        c.height = 480;
+        size = "720x480";
       }
       for (int p = 0; p < kSimdPathCount; ++p) {
         const SimdPath path = static_cast<SimdPath>(p);

@@ -2,8 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "dsp.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zolta {
 
@@ -29,26 +34,126 @@ void run_chain(const DspKernels& dsp, const LevelChain& chain, const FilterBank&
   dsp.synthesize(result, s.approx[0], s.detail[0], b, n, st[0].exponent, st[0].threshold);
 }
 
+int32_t wrap_row(int32_t r, int32_t rows) {
+  const int32_t m = r % rows;
+  return m < 0 ? m + rows : m;
+}
+
+// Writes `count` strip rows in front of and behind a strip of `rows` rows,
+// `width` floats each, as its periodic continuation.
+void extend_strip(float* strip, int32_t width, int32_t rows, int32_t count) {
+  const size_t bytes = static_cast<size_t>(width) * sizeof(float);
+  for (int32_t k = 1; k <= count; ++k) {
+    std::memcpy(strip - k * width, strip + wrap_row(-k, rows) * width, bytes);
+    std::memcpy(strip + (rows - 1 + k) * width, strip + wrap_row(rows - 1 + k, rows) * width,
+                bytes);
+  }
+}
+
+// Copies `rows` rows of `width` floats; whole strips in fixed-size copies.
+void copy_rows(float* to, ptrdiff_t to_stride, const float* from, ptrdiff_t from_stride,
+               int32_t width, int32_t rows) {
+  if (width == kStripWidth) {
+    for (int32_t r = 0; r < rows; ++r) {
+      __builtin_prefetch(from + (r + 12) * from_stride);
+      std::memcpy(to + r * to_stride, from + r * from_stride, kStripWidth * sizeof(float));
+    }
+    return;
+  }
+  const size_t bytes = static_cast<size_t>(width) * sizeof(float);
+  for (int32_t r = 0; r < rows; ++r) std::memcpy(to + r * to_stride, from + r * from_stride, bytes);
+}
+
+// run_chain over a strip of columns: the same levels, sample by sample the
+// same operations, with the neighbours of a sample `step` strip rows away.
+// The reconstruction replaces the strip.
+void run_strip_chain(const DspKernels& dsp, const LevelChain& chain, const FilterBank& bank,
+                     float* strip, const ColumnStrips& s, int32_t width, int32_t rows) {
+  const int32_t count = width * rows;
+  const LevelStage* st = chain.stages;
+  for (int32_t l = 0; l < chain.count; ++l) {
+    float* input = l == 0 ? strip : s.approx[l - 1];
+    const int32_t step = 1 << st[l].exponent;
+    extend_strip(input, width, rows, 2 * step);
+    dsp.analyze_span(input, s.approx[l], s.detail[l], bank.analysis_low, count, step * width);
+  }
+  for (int32_t l = chain.count - 1; l >= 0; --l) {
+    float* output = l == 0 ? strip : s.approx[l - 1];
+    const int32_t step = 1 << st[l].exponent;
+    extend_strip(s.approx[l], width, rows, 2 * step);
+    extend_strip(s.detail[l], width, rows, 2 * step);
+    dsp.synthesize_span(output, s.approx[l], s.detail[l], bank.synthesis_low, count, step * width,
+                        st[l].threshold);
+  }
+}
+
 // High mode: the line becomes its amplified detail over the coarsest
 // approximation.
 void amplify_detail(float* r, const float* coarsest, int32_t n) {
   for (int32_t i = 0; i < n; ++i) r[i] = (r[i] - coarsest[i]) * 16.0f;
 }
 
+// Row r of a plane kept strip by strip at `base`: strip k (columns from 16 k)
+// kStripLead strip rows into the k-th slot of strip_floats(rows) floats, its
+// rows `width` floats apart, so that it has room for its extension.
+float* strip_in_place(float* base, int32_t first, int32_t rows) {
+  return base + (first / kStripWidth) * strip_floats(rows) + kStripLead * kStripWidth;
+}
+
+// Row r into such a plane. Whole strip rows are written with stores that
+// bypass the cache where the processor has them: every row writes whole
+// lines of every strip, and the column pass reads them back only after the
+// last row.
+void scatter_row(const float* row, int32_t n, int32_t r, int32_t rows, float* base) {
+  int32_t first = 0;
+  for (; first + kStripWidth <= n; first += kStripWidth) {
+    float* to = strip_in_place(base, first, rows) + static_cast<ptrdiff_t>(r) * kStripWidth;
+#if defined(__SSE2__)
+    for (int32_t j = 0; j < kStripWidth; j += 4) {
+      _mm_stream_ps(to + j, _mm_load_ps(row + first + j));
+    }
+#else
+    std::memcpy(to, row + first, kStripWidth * sizeof(float));
+#endif
+  }
+  if (first < n) {
+    const int32_t width = n - first;
+    std::memcpy(strip_in_place(base, first, rows) + static_cast<ptrdiff_t>(r) * width, row + first,
+                static_cast<size_t>(width) * sizeof(float));
+  }
+}
+
 }  // namespace
 
 void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
                    const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
-                   ptrdiff_t stride, const ScratchRows& s, const RowLoader* loader,
-                   const ColumnSink* sink) {
-  if (along_x.count > 0) {
+                   ptrdiff_t stride, const ScratchRows& s, const ColumnStrips& strips,
+                   const RowLoader* loader, const ColumnSink* sink) {
+  // Loaded rows whose columns go to a sink never need the plane's layout:
+  // the rows are kept strip by strip, each strip in one piece.
+  const bool strip_major = loader && sink && along_y.count > 0;
+  if (strip_major) {
+    for (int32_t r = 0; r < rows; ++r) {
+      float* arrived = s.spare[0];
+      loader->load(loader->context, r, arrived);
+      const float* done = arrived;
+      if (along_x.count > 0) {
+        run_chain(dsp, along_x, bank, arrived, s.out_row, s, n);
+        done = s.out_row;
+      }
+      scatter_row(done, n, r, rows, plane);
+    }
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
+  } else if (along_x.count > 0) {
     const float* coarsest = s.approx[along_x.count - 1];
     for (int32_t r = 0; r < rows; ++r) {
       float* line = plane + r * stride;
       if (loader) {
-        // The row arrives in a scratch row (free until the column pass) and
-        // its reconstruction goes straight into the plane.
-        float* arrived = s.column_rows[0];
+        // The row arrives in a spare scratch row and its reconstruction goes
+        // straight into the plane.
+        float* arrived = s.spare[0];
         loader->load(loader->context, r, arrived);
         run_chain(dsp, along_x, bank, arrived, line, s, n);
         if (high && along_y.count == 0) amplify_detail(line, coarsest, n);
@@ -63,19 +168,18 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
   }
 
   if (along_y.count > 0) {
-    const float* coarsest = s.approx[along_y.count - 1];
-    for (int32_t g = 0; g < n / 4; ++g) {
-      float* columns = plane + 4 * g;
-      dsp.columns_to_rows(columns, stride, rows, s.column_rows);
-      for (int j = 0; j < 4; ++j) {
-        float* line = s.column_rows[j];
-        run_chain(dsp, along_y, bank, line, line, s, rows);
-        if (high) amplify_detail(line, coarsest, rows);
-      }
+    const float* coarsest = strips.approx[along_y.count - 1];
+    for (int32_t first = 0; first < n; first += kStripWidth) {
+      const int32_t width = n - first < kStripWidth ? n - first : kStripWidth;
+      float* columns = plane + first;
+      float* strip = strip_major ? strip_in_place(plane, first, rows) : strips.strip;
+      if (!strip_major) copy_rows(strip, width, columns, stride, width, rows);
+      run_strip_chain(dsp, along_y, bank, strip, strips, width, rows);
+      if (high) amplify_detail(strip, coarsest, width * rows);
       if (sink) {
-        sink->store(sink->context, 4 * g, rows, s.column_rows);
+        sink->store(sink->context, first, width, rows, strip);
       } else {
-        dsp.rows_to_columns(columns, stride, rows, s.column_rows);
+        copy_rows(columns, stride, strip, width, width, rows);
       }
     }
   }
@@ -88,6 +192,18 @@ ScratchRows scratch_rows_at(float* base, ptrdiff_t slot) {
           rows[4],
           {rows[5], rows[7], rows[9]},
           {rows[6], rows[8], rows[10]}};
+}
+
+size_t strip_floats(int32_t rows) {
+  return static_cast<size_t>(kStripWidth) * (static_cast<size_t>(rows) + 2 * kStripLead);
+}
+
+ColumnStrips column_strips_at(float* base, int32_t rows) {
+  const size_t slot = strip_floats(rows);
+  const size_t lead = static_cast<size_t>(kStripLead) * kStripWidth;
+  float* a[kStripCount];
+  for (int k = 0; k < kStripCount; ++k) a[k] = base + k * slot + lead;
+  return {a[0], {a[1], a[3], a[5]}, {a[2], a[4], a[6]}};
 }
 
 LevelPlan level_plan_for(const int32_t thresholds[3][6], bool wide_chroma) {

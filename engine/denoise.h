@@ -31,9 +31,10 @@ struct LevelPlan {
 // that a level spans the same distance in pixels as with subsampled chroma.
 LevelPlan level_plan_for(const int32_t thresholds[3][6], bool wide_chroma);
 
-// Scratch rows of one plane pass, in the order they lie in their block.
+// Scratch rows of the row pass, in the order they lie in their block.
+// The first four are free rows (the first takes a row as it is loaded).
 struct ScratchRows {
-  float* column_rows[4];
+  float* spare[4];
   float* out_row;
   float* approx[3];
   float* detail[3];
@@ -46,6 +47,26 @@ constexpr int kScratchRowLead = 256;
 // A slot of line + 512 floats holds a line of `line` samples.
 ScratchRows scratch_rows_at(float* base, ptrdiff_t slot);
 
+// Scratch of the column pass, which works on strips of up to kStripWidth
+// neighbouring columns, a strip row of `width` floats per plane row: the
+// strip itself (then its reconstruction) and the levels of its transform.
+struct ColumnStrips {
+  float* strip;
+  float* approx[3];
+  float* detail[3];
+};
+
+constexpr int32_t kStripWidth = 16;
+constexpr int kStripCount = 7;
+// Strip rows of room in front of and behind every strip (for the periodic
+// extension of steps up to 8).
+constexpr int32_t kStripLead = 16;
+// Floats of one strip array for planes of up to `rows` rows, a multiple of 16.
+size_t strip_floats(int32_t rows);
+// The seven arrays back to back from `base` (64-byte aligned: so is every
+// strip row of a whole strip).
+ColumnStrips column_strips_at(float* base, int32_t rows);
+
 // Fills row `row` of a plane just before the row pass reads it, so that a
 // frame's samples reach the denoiser while the row is still in the cache.
 struct RowLoader {
@@ -53,23 +74,26 @@ struct RowLoader {
   const void* context;
 };
 
-// Takes the four finished columns [first, first + 4) of every row in place
-// of the column pass's write back into the plane (so the plane's content
-// after the call is undefined), e.g. straight into a frame.
+// Takes the finished strip of columns [first, first + width) of every row
+// (`rows` strip rows, `width` floats apart) in place of the column pass's
+// write back into the plane (so the plane's content after the call is
+// undefined), e.g. straight into a frame.
 struct ColumnSink {
-  void (*store)(const void* context, int32_t first, int32_t rows, const float* const columns[4]);
+  void (*store)(const void* context, int32_t first, int32_t width, int32_t rows,
+                const float* strip);
   const void* context;
 };
 
 // Denoises one plane of n samples by `rows` rows (both multiples of 4), rows
 // `stride` floats apart, 16-byte aligned, with at least 8 floats of room in
-// front of the first row and behind every row. `high`: the plane becomes its
-// amplified detail (the High view). With a loader, every row is loaded
-// first (the plane's content before the call does not matter). With a sink
-// and a column pass, the finished columns go to the sink.
+// front of the first row and behind every row; `strips` made for at least
+// `rows` rows. `high`: the plane becomes its amplified detail (the High
+// view). With a loader, every row is loaded first (the plane's content
+// before the call does not matter). With a sink and a column pass, the
+// finished columns go to the sink.
 void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
                    const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
-                   ptrdiff_t stride, const ScratchRows& s, const RowLoader* loader = nullptr,
-                   const ColumnSink* sink = nullptr);
+                   ptrdiff_t stride, const ScratchRows& s, const ColumnStrips& strips,
+                   const RowLoader* loader = nullptr, const ColumnSink* sink = nullptr);
 
 }  // namespace zolta

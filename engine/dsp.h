@@ -32,12 +32,16 @@ struct DspKernels {
   void (*synthesize)(float* output, float* approx, float* detail, const float* coefficients,
                      int32_t n, int32_t a, float threshold);
 
-  // Column group of the Y pass: columns [0, 4) of `rows` plane rows, `stride`
-  // floats apart, to and from four scratch rows.
-  void (*columns_to_rows)(const float* plane, ptrdiff_t stride, int32_t rows,
-                          float* const column_rows[4]);
-  void (*rows_to_columns)(float* plane, ptrdiff_t stride, int32_t rows,
-                          const float* const column_rows[4]);
+  // The same level over `count` samples that are already in place around
+  // the run: sample f takes its inputs `step` floats apart (analysis: from
+  // f - step to f + 2 step; synthesis: from f - 2 step to f + step), with
+  // nothing wrapped. The column pass runs it over a strip of columns, one
+  // row of the strip `step` / 2^a floats from the next. count a multiple of
+  // 4; no alignment needed.
+  void (*analyze_span)(const float* input, float* approx, float* detail, const float* coefficients,
+                       int32_t count, int32_t step);
+  void (*synthesize_span)(float* output, const float* approx, const float* detail,
+                          const float* coefficients, int32_t count, int32_t step, float threshold);
 
   // Frame conversions. Source rows are `src_pitch` words apart, plane rows
   // `stride` (chroma of YUY2: `chroma_stride`) floats apart, output rows back

@@ -3,6 +3,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "dsp.h"
 #include "errors.h"
 #include "packed_frames.h"
@@ -21,7 +25,7 @@ constexpr uint64_t kAlign = 64;
 struct Geometry {
   uint64_t plane[3];
   uint64_t scratch;
-  uint64_t tile;
+  uint64_t strips;
   uint64_t floats;  // the whole workspace, a multiple of 16
 };
 
@@ -52,12 +56,17 @@ Geometry geometry_of(const StreamLayout& layout) {
       g.plane[p] = at + kPlaneLead;
       const uint64_t rows = static_cast<uint64_t>(layout.plane_height[p]);
       const uint64_t width = static_cast<uint64_t>(layout.plane_width[p]);
-      at = round16(at + kPlaneLead + rows * (width + kPlaneMargin));
+      // Room for the rows with their margins, or for the plane kept strip
+      // by strip, each strip with room for its extension.
+      const uint64_t by_rows = rows * (width + kPlaneMargin);
+      const uint64_t by_strips =
+          (width + kStripWidth - 1) / kStripWidth * strip_floats(layout.plane_height[p]);
+      at = round16(at + kPlaneLead + (by_rows > by_strips ? by_rows : by_strips));
     }
   }
   g.scratch = at;
-  g.tile = round16(at + kScratchRowCount * scratch_slot(line));
-  g.floats = round16(g.tile + 4 * h);
+  g.strips = round16(at + kScratchRowCount * scratch_slot(line));
+  g.floats = g.strips + kStripCount * strip_floats(layout.height);
   return g;
 }
 
@@ -73,7 +82,10 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
   // Far beyond any memory; refused before the geometry's products could wrap.
   const uint64_t plane =
       static_cast<uint64_t>(layout.height) * (static_cast<uint64_t>(layout.width) + 512);
-  if (layout.width <= 0 || layout.height <= 0 || plane > (uint64_t{1} << 48)) {
+  // The column pass counts the samples of a strip in 32 bits.
+  const int32_t tallest = INT32_MAX / kStripWidth - 2 * kStripLead;
+  if (layout.width <= 0 || layout.height <= 0 || layout.height > tallest ||
+      plane > (uint64_t{1} << 48)) {
     fail(error, ZOLTA_ERROR_SIZE, "%s frame of %d x %d does not fit in memory",
          family_name(layout.family), static_cast<int>(layout.width),
          static_cast<int>(layout.height));
@@ -100,6 +112,14 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
          static_cast<int>(layout.height));
     return nullptr;
   }
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  {
+    const uintptr_t huge = uintptr_t{2} << 20;
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + huge - 1) & ~(huge - 1);
+    const uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(huge - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+  }
+#endif
   Engine* engine = new (block) Engine;
   engine->layout = layout;
   std::memset(&engine->bank, 0, sizeof engine->bank);
@@ -121,7 +141,7 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     }
     const int32_t line = layout.width > layout.height ? layout.width : layout.height;
     w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(scratch_slot(line)));
-    w.tile = start + g.tile;
+    w.strips = column_strips_at(start + g.strips, layout.height);
   }
   succeed(error);
   return engine;
@@ -167,21 +187,17 @@ void load_row(const void* context, int32_t row, float* line) {
   plane_row_to_floats(*s.layout, *s.frame, s.plane, row, line);
 }
 
-struct TileTarget {
+struct StripTarget {
   const StreamLayout* layout;
   const zolta_frame* frame;
-  const DspKernels* dsp;
-  float* tile;
   int plane;
 };
 
-// The column pass's finished columns: transposed back into the tile, then
-// straight into the frame.
-void store_columns(const void* context, int32_t first, int32_t rows,
-                   const float* const columns[4]) {
-  const TileTarget& t = *static_cast<const TileTarget*>(context);
-  t.dsp->rows_to_columns(t.tile, 4, rows, columns);
-  tile_to_frame(*t.layout, t.tile, rows, t.plane, first, *t.frame);
+// The column pass's finished strips, straight into the frame.
+void store_strip(const void* context, int32_t first, int32_t width, int32_t rows,
+                 const float* strip) {
+  const StripTarget& t = *static_cast<const StripTarget*>(context);
+  strip_to_frame(*t.layout, strip, width, rows, t.plane, first, *t.frame);
 }
 
 }  // namespace
@@ -208,12 +224,13 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
   for (int p = 0; p < L.planes; ++p) {
     const RowSource source{&L, &in, p};
     const RowLoader loader{load_row, &source};
-    const TileTarget target{&L, &out, &dsp, w.tile, p};
-    const ColumnSink sink{store_columns, &target};
+    const StripTarget target{&L, &out, p};
+    const ColumnSink sink{store_strip, &target};
     const bool columns_out = by_plane && engine.plan.chains[p][1].count > 0;
     denoise_plane(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
                   w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                  w.scratch, whole_frame ? nullptr : &loader, columns_out ? &sink : nullptr);
+                  w.scratch, w.strips, whole_frame ? nullptr : &loader,
+                  columns_out ? &sink : nullptr);
     if (by_plane && !columns_out) plane_to_frame(L, w.planes.plane[p], w.planes.stride[p], p, out);
   }
   if (!by_plane && !planes_to_packed(L, w.planes, view, out)) {

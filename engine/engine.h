@@ -28,11 +28,12 @@ struct EngineSettings {
   int32_t views;
 };
 
-// The working memory of one frame: the float planes and the scratch rows.
+// The working memory of one frame: the float planes, the row pass's scratch
+// rows and the column pass's strips.
 struct Workspace {
   FloatPlanes planes;
   ScratchRows scratch;
-  float* tile;  // rows x 4 floats: the finished columns of the column pass
+  ColumnStrips strips;
 };
 
 struct Engine {

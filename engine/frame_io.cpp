@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "denoise.h"
 #include "sample_rules.h"
 
 namespace zolta {
@@ -137,13 +138,16 @@ int32_t diff_integer(int32_t in, int32_t out, int32_t half, int32_t max) {
 // The 8-bit-scale offset of float luma-like output in the Diff view.
 constexpr float kDiffLift = 128.0f / 255.0f;
 
-template <typename T, int kStep>
+// kWidth: rows of that many samples, whatever w says (a loop the compiler
+// unrolls for short rows).
+template <typename T, int kStep, int kWidth = 0>
 void store_integer(const float* src, ptrdiff_t stride, int32_t w, int32_t h, float k, float max,
                    const Channel& c) {
+  const int32_t width = kWidth > 0 ? kWidth : w;
   for (int32_t r = 0; r < h; ++r) {
     const float* s = src + r * stride;
     T* d = row_at<T>(c, r);
-    for (int32_t x = 0; x < w; ++x) d[kStep * x] = static_cast<T>(quantize(s[x], k, max));
+    for (int32_t x = 0; x < width; ++x) d[kStep * x] = static_cast<T>(quantize(s[x], k, max));
   }
 }
 
@@ -393,56 +397,44 @@ void planes_to_frame(const StreamLayout& layout, const FloatPlanes& planes, cons
   }
 }
 
-void plane_to_frame(const StreamLayout& L, const float* plane, ptrdiff_t stride, int p,
-                    const zolta_frame& out) {
-  const Channel c{static_cast<uint8_t*>(out.data[p]), out.stride[p], 1};
-  const int32_t w = L.plane_width[p], h = L.plane_height[p];
-  if (L.is_float) {
-    store_float(plane, stride, w, h, p > 0, c);
-  } else if (L.sample_bytes == 2) {
-    store_integer<uint16_t, 1>(plane, stride, w, h, L.k_out, static_cast<float>(L.max_value), c);
-  } else {
-    store_integer<uint8_t, 1>(plane, stride, w, h, L.k_out, static_cast<float>(L.max_value), c);
-  }
-}
-
 namespace {
 
-template <typename T>
-void tile_to_integers(const float* tile, int32_t rows, float k, float max, uint8_t* base,
-                      ptrdiff_t stride) {
-  for (int32_t r = 0; r < rows; ++r) {
-    const float* t = tile + 4 * r;
-    T* d = reinterpret_cast<T*>(base + r * stride);
-    d[0] = static_cast<T>(quantize(t[0], k, max));
-    d[1] = static_cast<T>(quantize(t[1], k, max));
-    d[2] = static_cast<T>(quantize(t[2], k, max));
-    d[3] = static_cast<T>(quantize(t[3], k, max));
+// The normal view of w x h floats of plane p, rows `stride` floats apart,
+// into the channel.
+void store_plane(const StreamLayout& L, const float* src, ptrdiff_t stride, int32_t w, int32_t h,
+                 int p, const Channel& c) {
+  if (L.is_float) {
+    store_float(src, stride, w, h, p > 0, c);
+  } else if (L.sample_bytes == 2) {
+    store_integer<uint16_t, 1>(src, stride, w, h, L.k_out, static_cast<float>(L.max_value), c);
+  } else {
+    store_integer<uint8_t, 1>(src, stride, w, h, L.k_out, static_cast<float>(L.max_value), c);
   }
 }
 
 }  // namespace
 
-void tile_to_frame(const StreamLayout& L, const float* tile, int32_t rows, int p, int32_t first,
-                   const zolta_frame& out) {
+void plane_to_frame(const StreamLayout& L, const float* plane, ptrdiff_t stride, int p,
+                    const zolta_frame& out) {
+  const Channel c{static_cast<uint8_t*>(out.data[p]), out.stride[p], 1};
+  store_plane(L, plane, stride, L.plane_width[p], L.plane_height[p], p, c);
+}
+
+void strip_to_frame(const StreamLayout& L, const float* strip, int32_t width, int32_t rows, int p,
+                    int32_t first, const zolta_frame& out) {
   uint8_t* base =
       static_cast<uint8_t*>(out.data[p]) + static_cast<ptrdiff_t>(first) * L.sample_bytes;
-  const ptrdiff_t stride = out.stride[p];
-  if (L.is_float) {
-    for (int32_t r = 0; r < rows; ++r) {
-      const float* t = tile + 4 * r;
-      float* d = reinterpret_cast<float*>(base + r * stride);
-      if (p > 0) {
-        for (int j = 0; j < 4; ++j) d[j] = (t[j] - 128.0f) / 255.0f;
-      } else {
-        for (int j = 0; j < 4; ++j) d[j] = t[j] / 255.0f;
-      }
+  const Channel c{base, out.stride[p], 1};
+  if (width == kStripWidth && !L.is_float) {
+    const float max = static_cast<float>(L.max_value);
+    if (L.sample_bytes == 2) {
+      store_integer<uint16_t, 1, kStripWidth>(strip, width, width, rows, L.k_out, max, c);
+    } else {
+      store_integer<uint8_t, 1, kStripWidth>(strip, width, width, rows, L.k_out, max, c);
     }
-  } else if (L.sample_bytes == 2) {
-    tile_to_integers<uint16_t>(tile, rows, L.k_out, static_cast<float>(L.max_value), base, stride);
-  } else {
-    tile_to_integers<uint8_t>(tile, rows, L.k_out, static_cast<float>(L.max_value), base, stride);
+    return;
   }
+  store_plane(L, strip, width, width, rows, p, c);
 }
 
 void copy_frame(const StreamLayout& layout, const zolta_frame& in, const zolta_frame& out) {

@@ -56,10 +56,10 @@ void planes_to_frame(const StreamLayout& layout, const FloatPlanes& planes, cons
 // planes_to_frame for that plane).
 void plane_to_frame(const StreamLayout& layout, const float* plane, ptrdiff_t stride, int p,
                     const zolta_frame& out);
-// Columns [first, first + 4) of plane p of such a frame, normal view, from
-// a tile of rows x 4 floats (row r at tile + 4 r).
-void tile_to_frame(const StreamLayout& layout, const float* tile, int32_t rows, int p,
-                   int32_t first, const zolta_frame& out);
+// Columns [first, first + width) of plane p of such a frame, normal view,
+// from a strip of rows x width floats (row r at strip + width r).
+void strip_to_frame(const StreamLayout& layout, const float* strip, int32_t width, int32_t rows,
+                    int p, int32_t first, const zolta_frame& out);
 
 // Copies the frame's samples unchanged (the filter switched off).
 void copy_frame(const StreamLayout& layout, const zolta_frame& in, const zolta_frame& out);

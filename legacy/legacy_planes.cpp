@@ -3,6 +3,7 @@
 // planes with scratch rows on the stack (or behind the planes for long lines).
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "denoise.h"
 #include "dsp.h"
@@ -23,11 +24,16 @@ namespace {
 void denoise_with(const FilterState& state, const ScratchRows& s) {
   const DspKernels& dsp = dsp_kernels();
   const LevelPlan plan = level_plan(state);
+  // The column pass's strips (which the record never had) on the heap.
+  std::vector<float> block(kStripCount * strip_floats(state.proc_height) + 16);
+  const uintptr_t raw = reinterpret_cast<uintptr_t>(block.data());
+  const ColumnStrips strips = column_strips_at(
+      reinterpret_cast<float*>((raw + 63) & ~static_cast<uintptr_t>(63)), state.proc_height);
   float* const planes[3] = {state.plane_y, state.plane_cb, state.plane_cr};
   for (int p = 0; p < 3; ++p) {
     const int32_t n = (p > 0 && state.yuy2) ? state.proc_width / 2 : state.proc_width;
     denoise_plane(dsp, state.filters, plan.chains[p][0], plan.chains[p][1], state.mode == High,
-                  planes[p], n, state.proc_height, n + PlaneBuffers::kMargin, s);
+                  planes[p], n, state.proc_height, n + PlaneBuffers::kMargin, s, strips);
   }
 }
 

@@ -4,6 +4,7 @@
 // float and writes with ordinary stores.
 #include "plain/kernels.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "sample_rules.h"
@@ -59,16 +60,16 @@ inline void analyze_sample(float xm, float x0, float xp, float xpp, const Taps& 
 
 // u = ((b0 A[i-2s] + b1 A[i-s]) + b2 A[i]) + b3 A[i+s]
 // t = ((b3 D[i-2s] - b2 D[i-s]) + b1 D[i]) - b0 D[i+s]
-// out = u + t where t > x or !(t >= -x) (so NaN passes), else u + 0.
-inline float synthesize_sample(const float a[4], const float d[4], const Taps& b, float x,
-                               float neg_x) {
+// out = u + t where t > x or !(t >= -x) (so NaN passes), else u + 0; for
+// every x, NaN included, that is where !(|t| <= x): one comparison.
+inline float synthesize_sample(const float a[4], const float d[4], const Taps& b, float x) {
   float u = b.k0 * a[0] + b.k1 * a[1];
   u = u + b.k2 * a[2];
   u = u + b.k3 * a[3];
   float t = b.k3 * d[0] - b.k2 * d[1];
   t = t + b.k1 * d[2];
   t = t - b.k0 * d[3];
-  const bool pass = t > x || !(t >= neg_x);
+  const bool pass = !(std::fabs(t) <= x);
   return u + (pass ? t : 0.0f);
 }
 
@@ -92,7 +93,6 @@ void analyze_plain(float* x, float* approx, float* detail, const float* coeffici
 void synthesize_plain(float* out, float* approx, float* detail, const float* coefficients,
                       int32_t n, int32_t a, float threshold) {
   const Taps b{coefficients[0], coefficients[1], coefficients[2], coefficients[3]};
-  const float neg_x = -threshold;
   const int32_t s = 1 << a;
   extend_row(detail, n);
   extend_row(approx, n);
@@ -106,28 +106,33 @@ void synthesize_plain(float* out, float* approx, float* detail, const float* coe
       wa[k] = approx[j];
       wd[k] = detail[j];
     }
-    out[i] = synthesize_sample(wa, wd, b, threshold, neg_x);
+    out[i] = synthesize_sample(wa, wd, b, threshold);
   }
   for (; i < n; ++i) {
     const float wa[4] = {approx[i - 2 * s], approx[i - s], approx[i], approx[i + s]};
     const float wd[4] = {detail[i - 2 * s], detail[i - s], detail[i], detail[i + s]};
-    out[i] = synthesize_sample(wa, wd, b, threshold, neg_x);
+    out[i] = synthesize_sample(wa, wd, b, threshold);
   }
 }
 
-void columns_to_rows_plain(const float* plane, ptrdiff_t stride, int32_t rows,
-                           float* const column_rows[4]) {
-  for (int32_t r = 0; r < rows; ++r) {
-    const float* p = plane + r * stride;
-    for (int c = 0; c < 4; ++c) column_rows[c][r] = p[c];
+void analyze_span_plain(const float* x, float* approx, float* detail, const float* coefficients,
+                        int32_t count, int32_t step) {
+  const Taps c{coefficients[0], coefficients[1], coefficients[2], coefficients[3]};
+  for (int32_t i = 0; i < count; ++i) {
+    analyze_sample(x[i - step], x[i], x[i + step], x[i + 2 * step], c, approx + i, detail + i);
   }
 }
 
-void rows_to_columns_plain(float* plane, ptrdiff_t stride, int32_t rows,
-                           const float* const column_rows[4]) {
-  for (int32_t r = 0; r < rows; ++r) {
-    float* p = plane + r * stride;
-    for (int c = 0; c < 4; ++c) p[c] = column_rows[c][r];
+void synthesize_span_plain(float* out, const float* approx, const float* detail,
+                           const float* coefficients, int32_t count, int32_t step,
+                           float threshold) {
+  const Taps b{coefficients[0], coefficients[1], coefficients[2], coefficients[3]};
+  for (int32_t i = 0; i < count; ++i) {
+    const float* a = approx + i - 2 * step;
+    const float* d = detail + i - 2 * step;
+    const float wa[4] = {a[0], a[step], a[2 * step], a[3 * step]};
+    const float wd[4] = {d[0], d[step], d[2 * step], d[3 * step]};
+    out[i] = synthesize_sample(wa, wd, b, threshold);
   }
 }
 
@@ -229,8 +234,8 @@ void dsp_init_plain(DspKernels& k) {
   k.name = "plain";
   k.analyze = analyze_plain;
   k.synthesize = synthesize_plain;
-  k.columns_to_rows = columns_to_rows_plain;
-  k.rows_to_columns = rows_to_columns_plain;
+  k.analyze_span = analyze_span_plain;
+  k.synthesize_span = synthesize_span_plain;
   k.rgb32_to_planes = rgb32_to_planes_plain;
   k.planes_to_rgb32 = planes_to_rgb32_plain;
   k.plane_to_gray = plane_to_gray_plain;

@@ -21,14 +21,15 @@ void synthesize_avx2(float* out, float* approx, float* detail, const float* coef
 
 }  // namespace
 
-// The transpositions and the packing back to YUY2 stay four-wide: the
-// transpositions work on four columns, and the packing reads a chroma plane
-// at half the luma rate, so wider vectors gain nothing there.
+// The packing back to YUY2 stays four-wide: it reads a chroma plane at half
+// the luma rate, so wider vectors gain nothing there.
 void dsp_init_avx2(DspKernels& k) {
   k.path = kSimdAvx2;
   k.name = "avx2";
   k.analyze = analyze_avx2;
   k.synthesize = synthesize_avx2;
+  k.analyze_span = analyze_span<Lanes8>;
+  k.synthesize_span = synthesize_span<Lanes8>;
   k.rgb32_to_planes = rgb32_to_planes_wide;
   k.planes_to_rgb32 = planes_to_rgb32_wide;
   k.plane_to_gray = plane_to_gray_wide;

@@ -18,11 +18,9 @@ struct Lanes16 {
   static V add(V a, V b) { return _mm512_add_ps(a, b); }
   static V sub(V a, V b) { return _mm512_sub_ps(a, b); }
   static V mul(V a, V b) { return _mm512_mul_ps(a, b); }
-  // t where t > x or !(t >= -x), else +0.
-  static V passing(V t, V x, V neg_x) {
-    const __mmask16 pass =
-        _mm512_cmp_ps_mask(t, x, _CMP_GT_OQ) | _mm512_cmp_ps_mask(t, neg_x, _CMP_NGE_UQ);
-    return _mm512_maskz_mov_ps(pass, t);
+  // t where !(|t| <= x), else +0.
+  static V passing(V t, V x) {
+    return _mm512_maskz_mov_ps(_mm512_cmp_ps_mask(_mm512_abs_ps(t), x, _CMP_NLE_UQ), t);
   }
 };
 
@@ -44,6 +42,8 @@ void dsp_init_avx512(DspKernels& k) {
   k.name = "avx512";
   k.analyze = analyze_avx512;
   k.synthesize = synthesize_avx512;
+  k.analyze_span = analyze_span<Lanes16, Lanes8>;
+  k.synthesize_span = synthesize_span<Lanes16, Lanes8>;
 }
 
 }  // namespace zolta

@@ -61,16 +61,18 @@ inline void analyze_step4(const float* p0, const float* p1, const float* p2, con
 
 // u = ((b0 A[i-2s] + b1 A[i-s]) + b2 A[i]) + b3 A[i+s]
 // t = ((b3 D[i-2s] - b2 D[i-s]) + b1 D[i]) - b0 D[i+s]
-// out = u + t where t > x or !(t >= -x) (so NaN passes), else u + 0.
+// out = u + t where t > x or !(t >= -x) (so NaN passes), else u + 0; for
+// every x, NaN included, that is where !(|t| <= x): one comparison.
 inline void synthesize_step4(const float* a0, const float* d0, ptrdiff_t s, const Taps4& b,
-                             __m128 x, __m128 neg_x, float* out) {
+                             __m128 x, float* out) {
   __m128 u = _mm_add_ps(_mm_mul_ps(b.k0, _mm_loadu_ps(a0)), _mm_mul_ps(b.k1, _mm_loadu_ps(a0 + s)));
   u = _mm_add_ps(u, _mm_mul_ps(b.k2, _mm_loadu_ps(a0 + 2 * s)));
   u = _mm_add_ps(u, _mm_mul_ps(b.k3, _mm_loadu_ps(a0 + 3 * s)));
   __m128 t = _mm_sub_ps(_mm_mul_ps(b.k3, _mm_loadu_ps(d0)), _mm_mul_ps(b.k2, _mm_loadu_ps(d0 + s)));
   t = _mm_add_ps(t, _mm_mul_ps(b.k1, _mm_loadu_ps(d0 + 2 * s)));
   t = _mm_sub_ps(t, _mm_mul_ps(b.k0, _mm_loadu_ps(d0 + 3 * s)));
-  const __m128 pass = _mm_or_ps(_mm_cmpgt_ps(t, x), _mm_cmpnge_ps(t, neg_x));
+  const __m128 magnitude = _mm_and_ps(t, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
+  const __m128 pass = _mm_cmpnle_ps(magnitude, x);
   _mm_store_ps(out, _mm_add_ps(u, _mm_and_ps(pass, t)));
 }
 
@@ -84,53 +86,27 @@ inline void analyze_wrapped4(const float* x, int32_t n, int32_t i, int32_t s, co
 }
 
 inline void synthesize_wrapped4(const float* a, const float* d, int32_t n, int32_t i, int32_t s,
-                                const Taps4& b, __m128 x, __m128 neg_x, float* out) {
+                                const Taps4& b, __m128 x, float* out) {
   alignas(16) float wa[32];
   alignas(16) float wd[32];
   fill_window(wa, a, i - 2 * s, 3 * s + 4, n);
   fill_window(wd, d, i - 2 * s, 3 * s + 4, n);
-  synthesize_step4(wa, wd, s, b, x, neg_x, out + i);
+  synthesize_step4(wa, wd, s, b, x, out + i);
 }
 
-// --- the column pass, four columns per group ---
-
-// The two transpositions use ordinary stores: the scratch rows are read again
-// at once, and a column group writes only 16 bytes into each plane row, so
-// stores that bypass the cache would cost a round trip to memory for every
-// one of them (about twice the frame time).
-inline void transpose_columns_to_rows(const float* plane, ptrdiff_t stride, int32_t rows,
-                                      float* const column_rows[4]) {
-  float* c0 = column_rows[0];
-  float* c1 = column_rows[1];
-  float* c2 = column_rows[2];
-  float* c3 = column_rows[3];
-  for (int32_t r = 0; r < rows; r += 4) {
-    const float* p = plane + r * stride;
-    __m128 v0 = _mm_load_ps(p);
-    __m128 v1 = _mm_load_ps(p + stride);
-    __m128 v2 = _mm_load_ps(p + 2 * stride);
-    __m128 v3 = _mm_load_ps(p + 3 * stride);
-    _MM_TRANSPOSE4_PS(v0, v1, v2, v3);
-    _mm_store_ps(c0 + r, v0);
-    _mm_store_ps(c1 + r, v1);
-    _mm_store_ps(c2 + r, v2);
-    _mm_store_ps(c3 + r, v3);
+// A level over samples whose neighbours are all in place (the column
+// pass's strips), four samples per step from `i` on.
+inline void analyze_span4(const float* x, float* approx, float* detail, const Taps4& c, int32_t i,
+                          int32_t count, int32_t step) {
+  for (; i < count; i += 4) {
+    analyze_step4(x + i - step, x + i, x + i + step, x + i + 2 * step, c, approx + i, detail + i);
   }
 }
 
-inline void transpose_rows_to_columns(float* plane, ptrdiff_t stride, int32_t rows,
-                                      const float* const column_rows[4]) {
-  for (int32_t r = 0; r < rows; r += 4) {
-    __m128 v0 = _mm_load_ps(column_rows[0] + r);
-    __m128 v1 = _mm_load_ps(column_rows[1] + r);
-    __m128 v2 = _mm_load_ps(column_rows[2] + r);
-    __m128 v3 = _mm_load_ps(column_rows[3] + r);
-    _MM_TRANSPOSE4_PS(v0, v1, v2, v3);
-    float* p = plane + r * stride;
-    _mm_store_ps(p, v0);
-    _mm_store_ps(p + stride, v1);
-    _mm_store_ps(p + 2 * stride, v2);
-    _mm_store_ps(p + 3 * stride, v3);
+inline void synthesize_span4(const float* approx, const float* detail, const Taps4& b, __m128 x,
+                             int32_t i, int32_t count, int32_t step, float* out) {
+  for (; i < count; i += 4) {
+    synthesize_step4(approx + i - 2 * step, detail + i - 2 * step, step, b, x, out + i);
   }
 }
 

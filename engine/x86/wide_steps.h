@@ -23,11 +23,10 @@ struct Lanes8 {
   static V add(V a, V b) { return _mm256_add_ps(a, b); }
   static V sub(V a, V b) { return _mm256_sub_ps(a, b); }
   static V mul(V a, V b) { return _mm256_mul_ps(a, b); }
-  // t where t > x or !(t >= -x), else +0.
-  static V passing(V t, V x, V neg_x) {
-    const V pass =
-        _mm256_or_ps(_mm256_cmp_ps(t, x, _CMP_GT_OQ), _mm256_cmp_ps(t, neg_x, _CMP_NGE_UQ));
-    return _mm256_and_ps(pass, t);
+  // t where !(|t| <= x), else +0.
+  static V passing(V t, V x) {
+    const V magnitude = _mm256_and_ps(t, _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff)));
+    return _mm256_and_ps(_mm256_cmp_ps(magnitude, x, _CMP_NLE_UQ), t);
   }
 };
 
@@ -67,7 +66,6 @@ int32_t synthesize_run(const float* approx, const float* detail, int32_t s,
                        int32_t end) {
   const WideTaps<L> b(coefficients);
   const typename L::V x = L::set1(threshold);
-  const typename L::V neg_x = L::set1(-threshold);
   for (; i + L::kWidth <= end; i += L::kWidth) {
     const float* a0 = approx + i - 2 * s;
     const float* d0 = detail + i - 2 * s;
@@ -77,7 +75,7 @@ int32_t synthesize_run(const float* approx, const float* detail, int32_t s,
     typename L::V t = L::sub(L::mul(b.k3, L::load(d0)), L::mul(b.k2, L::load(d0 + s)));
     t = L::add(t, L::mul(b.k1, L::load(d0 + 2 * s)));
     t = L::sub(t, L::mul(b.k0, L::load(d0 + 3 * s)));
-    L::store(out + i, L::add(u, L::passing(t, x, neg_x)));
+    L::store(out + i, L::add(u, L::passing(t, x)));
   }
   return i;
 }
@@ -107,14 +105,32 @@ void synthesize_row(float* out, float* approx, float* detail, const float* coeff
   extend_row(approx, n);
   const Taps4 b = broadcast_taps(coefficients);
   const __m128 x = _mm_set1_ps(threshold);
-  const __m128 neg_x = _mm_set1_ps(-threshold);
   int32_t i = 0;
   const int32_t wrapped_end = s < 8 ? 0 : (n < 8 ? n : 8);
-  for (; i < wrapped_end; i += 4) synthesize_wrapped4(approx, detail, n, i, s, b, x, neg_x, out);
+  for (; i < wrapped_end; i += 4) synthesize_wrapped4(approx, detail, n, i, s, b, x, out);
   ((i = synthesize_run<Widths>(approx, detail, s, coefficients, threshold, out, i, n)), ...);
   for (; i < n; i += 4) {
-    synthesize_step4(approx + i - 2 * s, detail + i - 2 * s, s, b, x, neg_x, out + i);
+    synthesize_step4(approx + i - 2 * s, detail + i - 2 * s, s, b, x, out + i);
   }
+}
+
+// A level over samples whose neighbours are all in place: widest vectors
+// first, then four samples.
+template <class... Widths>
+void analyze_span(const float* x, float* approx, float* detail, const float* coefficients,
+                  int32_t count, int32_t step) {
+  int32_t i = 0;
+  ((i = analyze_run<Widths>(x, step, coefficients, approx, detail, i, count)), ...);
+  analyze_span4(x, approx, detail, broadcast_taps(coefficients), i, count, step);
+}
+
+template <class... Widths>
+void synthesize_span(float* out, const float* approx, const float* detail,
+                     const float* coefficients, int32_t count, int32_t step, float threshold) {
+  int32_t i = 0;
+  ((i = synthesize_run<Widths>(approx, detail, step, coefficients, threshold, out, i, count)), ...);
+  synthesize_span4(approx, detail, broadcast_taps(coefficients), _mm_set1_ps(threshold), i, count,
+                   step, out);
 }
 
 }  // namespace

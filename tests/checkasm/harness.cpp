@@ -49,7 +49,9 @@ const int32_t kOffsets[] = {0, 128, -128, 255, 256, INT32_MAX, INT32_MIN};
 
 const int32_t kWaveletLengths[] = {4,  8,  12, 16, 20,  24,  28,   36,
                                    44, 52, 60, 68, 100, 260, 1028, 2044};
-const int32_t kTransposeRows[] = {4, 8, 12, 16, 20, 36, 100, 1028};
+const int32_t kSpanLengths[] = {4, 8, 12, 16, 20, 28, 36, 68, 260, 1028};
+// Strip widths 4, 8, 12 and 16 times the steps 1..8, and steps past the end.
+const int32_t kSpanSteps[] = {1, 2, 4, 8, 12, 16, 24, 32, 48, 64, 128};
 const int32_t kRgb32Widths[] = {4, 8, 12, 16, 20, 28, 36, 68, 1028};
 const int32_t kYuy2Widths[] = {8, 16, 24, 32, 40, 56, 72, 1032};
 
@@ -86,10 +88,10 @@ const char* entry_name(Entry entry) {
       return "analyze";
     case kSynthesize:
       return "synthesize";
-    case kColumnsToRows:
-      return "columns_to_rows";
-    case kRowsToColumns:
-      return "rows_to_columns";
+    case kAnalyzeSpan:
+      return "analyze_span";
+    case kSynthesizeSpan:
+      return "synthesize_span";
     case kRgb32ToPlanes:
       return "rgb32_to_planes";
     case kPlanesToRgb32:
@@ -112,9 +114,10 @@ std::string Case::describe() const {
       s << "n " << length << " step " << (1 << a) << (filter_taps ? "" : " random taps");
       if (entry == kSynthesize) s << " threshold " << float_text(threshold);
       break;
-    case kColumnsToRows:
-    case kRowsToColumns:
-      s << "rows " << length << " stride 4+" << pad << (bottom_up ? " bottom-up" : "");
+    case kAnalyzeSpan:
+    case kSynthesizeSpan:
+      s << "count " << length << " step " << step << (filter_taps ? "" : " random taps");
+      if (entry == kSynthesizeSpan) s << " threshold " << float_text(threshold);
       break;
     default:
       s << length << "x" << height << " pad " << pad << (bottom_up ? " bottom-up" : "")
@@ -130,9 +133,9 @@ int sweep_length(Entry entry) {
     case kAnalyze:
     case kSynthesize:
       return 4 * count_of(kWaveletLengths);
-    case kColumnsToRows:
-    case kRowsToColumns:
-      return 6 * count_of(kTransposeRows);
+    case kAnalyzeSpan:
+    case kSynthesizeSpan:
+      return count_of(kSpanLengths) * count_of(kSpanSteps);
     case kRgb32ToPlanes:
     case kPlanesToRgb32:
     case kPlaneToGray:
@@ -154,17 +157,18 @@ Case case_for(Entry entry, int index, uint32_t seed) {
   switch (entry) {
     case kAnalyze:
     case kSynthesize:
-      c.length = kWaveletLengths[sweep / 4];
-      c.a = sweep % 4;
+    case kAnalyzeSpan:
+    case kSynthesizeSpan:
+      if (entry == kAnalyze || entry == kSynthesize) {
+        c.length = kWaveletLengths[sweep / 4];
+        c.a = sweep % 4;
+      } else {
+        c.length = kSpanLengths[sweep / count_of(kSpanSteps)];
+        c.step = kSpanSteps[sweep % count_of(kSpanSteps)];
+      }
       c.filter_taps = rng() % 4 != 0;
       c.threshold = rng() % 3 == 0 ? std::uniform_real_distribution<float>(-20.0f, 300.0f)(rng)
                                    : kThresholds[rng() % count_of(kThresholds)];
-      break;
-    case kColumnsToRows:
-    case kRowsToColumns:
-      c.length = kTransposeRows[sweep / 6];
-      c.pad = 4 * (sweep % 3) * (sweep % 3);  // 0, 4, 16
-      c.bottom_up = (sweep / 3) % 2 == 1;
       break;
     default: {
       const bool yuy2 = entry == kYuy2ToPlanes || entry == kPlanesToYuy2;
@@ -265,7 +269,8 @@ Run::Run(const Case& c, size_t shift) : case_(c), shift_(shift) {
   };
 
   for (int k = 0; k < 4; ++k) {
-    taps_[k] = c.filter_taps ? (c.entry == kAnalyze ? ref::kAnalysis[k] : ref::kSynthesis[k])
+    const bool analysis = c.entry == kAnalyze || c.entry == kAnalyzeSpan;
+    taps_[k] = c.filter_taps ? (analysis ? ref::kAnalysis[k] : ref::kSynthesis[k])
                              : std::uniform_real_distribution<float>(-1.0f, 1.0f)(rng);
   }
   const int32_t n = c.length;
@@ -288,26 +293,29 @@ Run::Run(const Case& c, size_t shift) : case_(c), shift_(shift) {
       mark(add("out", 4, true, kGuard, n, 0), 0, n);
       break;
     }
-    case kColumnsToRows:
-    case kRowsToColumns: {
-      const bool to_rows = c.entry == kColumnsToRows;
-      stride_ = 4 + c.pad;
-      Buffer& p = add("plane", 4, true, kGuard, int64_t{n} * stride_, stride_);
-      for (int32_t r = 0; r < n; ++r) {
-        if (to_rows) {
-          fill_floats(p, r * stride_, 4, false);
-        } else {
-          mark(p, r * stride_, 4);
+    case kAnalyzeSpan:
+    case kSynthesizeSpan: {
+      // The samples around the span continue it periodically (so the model's
+      // periodic row gives the expected outputs); the entry may write none
+      // of them.
+      const bool analysis = c.entry == kAnalyzeSpan;
+      const int32_t before = analysis ? c.step : 2 * c.step;
+      const int32_t after = analysis ? 2 * c.step : c.step;
+      auto input = [&](const char* name) {
+        Buffer& b = add(name, 4, true, kGuard + before, n + after, 0);
+        fill_floats(b, 0, n, false);
+        for (int32_t k = -before; k < n + after; ++k) {
+          *b.at<float>(k) = *b.at<float>(((k % n) + n) % n);
         }
+      };
+      if (analysis) {
+        input("x");
+        for (const char* name : {"approx", "detail"}) mark(add(name, 4, true, kGuard, n, 0), 0, n);
+      } else {
+        input("approx");
+        input("detail");
       }
-      for (const char* name : {"column0", "column1", "column2", "column3"}) {
-        Buffer& col = add(name, 4, true, kGuard, n, 0);
-        if (to_rows) {
-          mark(col, 0, n);
-        } else {
-          fill_floats(col, 0, n, false);
-        }
-      }
+      if (!analysis) mark(add("out", 4, true, kGuard, n, 0), 0, n);
       break;
     }
     case kRgb32ToPlanes:
@@ -359,19 +367,13 @@ void Run::call(const DspKernels& k) {
       k.synthesize(b[2].at<float>(0), b[0].at<float>(0), b[1].at<float>(0), taps_, n, c.a,
                    c.threshold);
       break;
-    case kColumnsToRows:
-    case kRowsToColumns: {
-      // Bottom-up: the entry starts at the last row and steps backwards.
-      const ptrdiff_t first = c.bottom_up ? (n - 1) * stride_ : 0;
-      const ptrdiff_t stride = c.bottom_up ? -stride_ : stride_;
-      float* cols[4] = {b[1].at<float>(0), b[2].at<float>(0), b[3].at<float>(0), b[4].at<float>(0)};
-      if (c.entry == kColumnsToRows) {
-        k.columns_to_rows(b[0].at<float>(first), stride, n, cols);
-      } else {
-        k.rows_to_columns(b[0].at<float>(first), stride, n, cols);
-      }
+    case kAnalyzeSpan:
+      k.analyze_span(b[0].at<float>(0), b[1].at<float>(0), b[2].at<float>(0), taps_, n, c.step);
       break;
-    }
+    case kSynthesizeSpan:
+      k.synthesize_span(b[2].at<float>(0), b[0].at<float>(0), b[1].at<float>(0), taps_, n, c.step,
+                        c.threshold);
+      break;
     case kRgb32ToPlanes:
     case kYuy2ToPlanes: {
       const ptrdiff_t first = c.bottom_up ? (c.height - 1) * pitch_ : 0;
@@ -477,18 +479,21 @@ std::string Run::model_difference() const {
     return p;
   };
   switch (c.entry) {
-    case kAnalyze: {
+    case kAnalyze:
+    case kAnalyzeSpan: {
       if (!c.filter_taps) return "";
       std::vector<float> approx, detail;
-      ref::analyze(row_vector(b[0], 0, n), 1 << c.a, approx, detail);
+      ref::analyze(row_vector(b[0], 0, n), c.entry == kAnalyze ? 1 << c.a : c.step, approx, detail);
       if (!compare_floats(b[1], 0, approx.data(), n)) break;
       compare_floats(b[2], 0, detail.data(), n);
       break;
     }
-    case kSynthesize: {
+    case kSynthesize:
+    case kSynthesizeSpan: {
       if (!c.filter_taps) return "";
       std::vector<float> out;
-      ref::synthesize(row_vector(b[0], 0, n), row_vector(b[1], 0, n), 1 << c.a, c.threshold, out);
+      ref::synthesize(row_vector(b[0], 0, n), row_vector(b[1], 0, n),
+                      c.entry == kSynthesize ? 1 << c.a : c.step, c.threshold, out);
       compare_floats(b[2], 0, out.data(), n);
       break;
     }
@@ -547,9 +552,6 @@ std::string Run::model_difference() const {
       }
       break;
     }
-    case kColumnsToRows:
-    case kRowsToColumns:
-      break;  // the model has no transpositions; whole frames cover them
   }
   return s.str();
 }

@@ -16,8 +16,8 @@ namespace checkasm {
 enum Entry : int {
   kAnalyze,
   kSynthesize,
-  kColumnsToRows,
-  kRowsToColumns,
+  kAnalyzeSpan,
+  kSynthesizeSpan,
   kRgb32ToPlanes,
   kPlanesToRgb32,
   kPlaneToGray,
@@ -30,9 +30,10 @@ const char* entry_name(Entry entry);
 // The parameters of one call.
 struct Case {
   Entry entry = kAnalyze;
-  int32_t length = 4;       // n of a wavelet row, rows of a transposition, picture width
+  int32_t length = 4;       // n of a wavelet row, samples of a span, picture width
   int32_t height = 1;       // rows of a picture
   int32_t a = 0;            // step 2^a of a wavelet level
+  int32_t step = 1;         // step of a span
   int32_t pad = 0;          // extra elements per row (floats: a multiple of 4)
   bool bottom_up = false;   // source rows run backwards (negative pitch)
   int32_t out_shift = 0;    // bytes the output picture lies past a 64-byte boundary

@@ -30,10 +30,10 @@ bool same_entry(const DspKernels& a, const DspKernels& b, Entry e) {
       return a.analyze == b.analyze;
     case checkasm::kSynthesize:
       return a.synthesize == b.synthesize;
-    case checkasm::kColumnsToRows:
-      return a.columns_to_rows == b.columns_to_rows;
-    case checkasm::kRowsToColumns:
-      return a.rows_to_columns == b.rows_to_columns;
+    case checkasm::kAnalyzeSpan:
+      return a.analyze_span == b.analyze_span;
+    case checkasm::kSynthesizeSpan:
+      return a.synthesize_span == b.synthesize_span;
     case checkasm::kRgb32ToPlanes:
       return a.rgb32_to_planes == b.rgb32_to_planes;
     case checkasm::kPlanesToRgb32:
