@@ -1,6 +1,6 @@
 // Each entry of the dispatch record on its own, path beside path, on the
 // per-function check's buffers: a wavelet row of 720 samples at every step,
-// transpositions of 480 rows, conversions of a 720 x 480 picture.
+// spans over a strip of 16 x 480 samples, conversions of a 720 x 480 picture.
 //   zolta_kernels_bench --benchmark_filter=analyze
 #include <benchmark/benchmark.h>
 

@@ -49,7 +49,7 @@ const int32_t kOffsets[] = {0, 128, -128, 255, 256, INT32_MAX, INT32_MIN};
 
 const int32_t kWaveletLengths[] = {4,  8,  12, 16, 20,  24,  28,   36,
                                    44, 52, 60, 68, 100, 260, 1028, 2044};
-const int32_t kSpanLengths[] = {4, 8, 12, 16, 20, 28, 36, 68, 260, 1028};
+const int32_t kSpanLengths[] = {4, 8, 12, 16, 20, 28, 36, 68, 144, 260, 1028, 1072};
 // Strip widths 4, 8, 12 and 16 times the steps 1..8, and steps past the end.
 const int32_t kSpanSteps[] = {1, 2, 4, 8, 12, 16, 24, 32, 48, 64, 128};
 const int32_t kRgb32Widths[] = {4, 8, 12, 16, 20, 28, 36, 68, 1028};
