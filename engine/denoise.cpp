@@ -55,7 +55,8 @@ void copy_rows(float* to, ptrdiff_t to_stride, const float* from, ptrdiff_t from
                int32_t width, int32_t rows) {
   if (width == kStripWidth) {
     for (int32_t r = 0; r < rows; ++r) {
-      __builtin_prefetch(from + (r + 12) * from_stride);
+      // Rows far apart: ask for each a few rows ahead.
+      if (r + 12 < rows) __builtin_prefetch(from + (r + 12) * from_stride);
       std::memcpy(to + r * to_stride, from + r * from_stride, kStripWidth * sizeof(float));
     }
     return;
@@ -93,9 +94,10 @@ void amplify_detail(float* r, const float* coarsest, int32_t n) {
   for (int32_t i = 0; i < n; ++i) r[i] = (r[i] - coarsest[i]) * 16.0f;
 }
 
-// Row r of a plane kept strip by strip at `base`: strip k (columns from 16 k)
-// kStripLead strip rows into the k-th slot of strip_floats(rows) floats, its
-// rows `width` floats apart, so that it has room for its extension.
+// A plane kept strip by strip at `base`: the strip of columns from `first`
+// (a multiple of 16) lies kStripLead strip rows into slot first / 16 of
+// strip_floats(rows) floats each, its rows as wide as the strip, so that it
+// has room for its extension. Returns its first row.
 float* strip_in_place(float* base, int32_t first, int32_t rows) {
   return base + (first / kStripWidth) * strip_floats(rows) + kStripLead * kStripWidth;
 }

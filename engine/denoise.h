@@ -90,7 +90,9 @@ struct ColumnSink {
 // `rows` rows. `high`: the plane becomes its amplified detail (the High
 // view). With a loader, every row is loaded first (the plane's content
 // before the call does not matter). With a sink and a column pass, the
-// finished columns go to the sink.
+// finished columns go to the sink. With both, the plane is kept strip by
+// strip instead of row by row (`stride` does not matter then): its memory
+// must hold ceil(n / kStripWidth) x strip_floats(rows) floats from `plane`.
 void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
                    const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
                    ptrdiff_t stride, const ScratchRows& s, const ColumnStrips& strips,
