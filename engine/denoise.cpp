@@ -39,30 +39,33 @@ int32_t wrap_row(int32_t r, int32_t rows) {
   return m < 0 ? m + rows : m;
 }
 
-// Writes `count` strip rows in front of and behind a strip of `rows` rows,
-// `width` floats each, as its periodic continuation.
-void extend_strip(float* strip, int32_t width, int32_t rows, int32_t count) {
-  const size_t bytes = static_cast<size_t>(width) * sizeof(float);
-  for (int32_t k = 1; k <= count; ++k) {
-    std::memcpy(strip - k * width, strip + wrap_row(-k, rows) * width, bytes);
-    std::memcpy(strip + (rows - 1 + k) * width, strip + wrap_row(rows - 1 + k, rows) * width,
-                bytes);
+// Copies one strip row; a whole strip's rows in a copy of fixed size.
+inline void copy_strip_row(float* to, const float* from, int32_t width) {
+  if (width == kStripWidth) {
+    std::memcpy(to, from, kStripWidth * sizeof(float));
+  } else {
+    std::memcpy(to, from, static_cast<size_t>(width) * sizeof(float));
   }
 }
 
-// Copies `rows` rows of `width` floats; whole strips in fixed-size copies.
+// Writes `count` strip rows in front of and behind a strip of `rows` rows,
+// `width` floats each, as its periodic continuation.
+void extend_strip(float* strip, int32_t width, int32_t rows, int32_t count) {
+  for (int32_t k = 1; k <= count; ++k) {
+    copy_strip_row(strip - k * width, strip + wrap_row(-k, rows) * width, width);
+    copy_strip_row(strip + (rows - 1 + k) * width, strip + wrap_row(rows - 1 + k, rows) * width,
+                   width);
+  }
+}
+
+// Copies `rows` rows of a strip between the plane and the strip's scratch.
 void copy_rows(float* to, ptrdiff_t to_stride, const float* from, ptrdiff_t from_stride,
                int32_t width, int32_t rows) {
-  if (width == kStripWidth) {
-    for (int32_t r = 0; r < rows; ++r) {
-      // Rows far apart: ask for each a few rows ahead.
-      if (r + 12 < rows) __builtin_prefetch(from + (r + 12) * from_stride);
-      std::memcpy(to + r * to_stride, from + r * from_stride, kStripWidth * sizeof(float));
-    }
-    return;
+  for (int32_t r = 0; r < rows; ++r) {
+    // Rows far apart: ask for each a few rows ahead.
+    if (r + 12 < rows) __builtin_prefetch(from + (r + 12) * from_stride);
+    copy_strip_row(to + r * to_stride, from + r * from_stride, width);
   }
-  const size_t bytes = static_cast<size_t>(width) * sizeof(float);
-  for (int32_t r = 0; r < rows; ++r) std::memcpy(to + r * to_stride, from + r * from_stride, bytes);
 }
 
 // run_chain over a strip of columns: the same levels, sample by sample the
