@@ -182,9 +182,14 @@ struct RowSource {
   int plane;
 };
 
+// Every row asks for the next one, which arrives while the row pass works on
+// this one.
 void load_row(const void* context, int32_t row, float* line) {
   const RowSource& s = *static_cast<const RowSource*>(context);
   plane_row_to_floats(*s.layout, *s.frame, s.plane, row, line);
+  if (row + 1 < s.layout->plane_height[s.plane]) {
+    prefetch_plane_row(*s.layout, *s.frame, s.plane, row + 1);
+  }
 }
 
 struct StripTarget {

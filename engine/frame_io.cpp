@@ -373,6 +373,13 @@ void plane_row_to_floats(const StreamLayout& layout, const zolta_frame& in, int 
   load_plane_rows(layout, one, p, 1, line, 0);
 }
 
+void prefetch_plane_row(const StreamLayout& layout, const zolta_frame& in, int p, int32_t row) {
+  if (p >= layout.frame_planes) return;  // planes of packed frames share one
+  const uint8_t* first = static_cast<const uint8_t*>(in.data[p]) + row * in.stride[p];
+  const size_t bytes = frame_row_bytes(layout, p);
+  for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(first + at);
+}
+
 void planes_to_frame(const StreamLayout& layout, const FloatPlanes& planes, const OutputView& view,
                      const zolta_frame& in, const zolta_frame& out) {
   Channel ci[3], co[3];

@@ -46,6 +46,10 @@ void frame_to_planes(const StreamLayout& layout, const zolta_frame& in, const Fl
 void plane_row_to_floats(const StreamLayout& layout, const zolta_frame& in, int p, int32_t row,
                          float* line);
 
+// Asks the processor to fetch row `row` of plane p of `in` into its caches,
+// ahead of plane_row_to_floats.
+void prefetch_plane_row(const StreamLayout& layout, const zolta_frame& in, int p, int32_t row);
+
 // Writes `out` from the planes as the view asks. `in` is read only by the
 // Diff view, sample by sample before the same sample of `out` is written, so
 // `in` and `out` may be the same frame.
