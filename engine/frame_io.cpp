@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "denoise.h"
 #include "sample_rules.h"
 
 namespace zolta {
@@ -138,16 +137,13 @@ int32_t diff_integer(int32_t in, int32_t out, int32_t half, int32_t max) {
 // The 8-bit-scale offset of float luma-like output in the Diff view.
 constexpr float kDiffLift = 128.0f / 255.0f;
 
-// kWidth: rows of that many samples, whatever w says (a loop the compiler
-// unrolls for short rows).
-template <typename T, int kStep, int kWidth = 0>
+template <typename T, int kStep>
 void store_integer(const float* src, ptrdiff_t stride, int32_t w, int32_t h, float k, float max,
                    const Channel& c) {
-  const int32_t width = kWidth > 0 ? kWidth : w;
   for (int32_t r = 0; r < h; ++r) {
     const float* s = src + r * stride;
     T* d = row_at<T>(c, r);
-    for (int32_t x = 0; x < width; ++x) d[kStep * x] = static_cast<T>(quantize(s[x], k, max));
+    for (int32_t x = 0; x < w; ++x) d[kStep * x] = static_cast<T>(quantize(s[x], k, max));
   }
 }
 
@@ -432,15 +428,6 @@ void strip_to_frame(const StreamLayout& L, const float* strip, int32_t width, in
   uint8_t* base =
       static_cast<uint8_t*>(out.data[p]) + static_cast<ptrdiff_t>(first) * L.sample_bytes;
   const Channel c{base, out.stride[p], 1};
-  if (width == kStripWidth && !L.is_float) {
-    const float max = static_cast<float>(L.max_value);
-    if (L.sample_bytes == 2) {
-      store_integer<uint16_t, 1, kStripWidth>(strip, width, width, rows, L.k_out, max, c);
-    } else {
-      store_integer<uint8_t, 1, kStripWidth>(strip, width, width, rows, L.k_out, max, c);
-    }
-    return;
-  }
   store_plane(L, strip, width, width, rows, p, c);
 }
 
