@@ -47,7 +47,7 @@ cores=$(nproc)
 # the shortest wall time (read from the shell's clock, to the microsecond);
 # prints "wall_s cpu_s peak_MB" of that run.
 measure() {  # runs command...
-  local runs=$1 best="" k start end
+  local runs=$1 best="" k start end wall cpu mb
   shift
   for ((k = 0; k < runs; ++k)); do
     start=$EPOCHREALTIME
@@ -57,15 +57,13 @@ measure() {  # runs command...
       exit 1
     fi
     end=$EPOCHREALTIME
-    best=$(awk -F': ' -v wall="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')" \
-      -v best="$best" '
-      /User time/ { user = $2 } /System time/ { sys = $2 }
+    wall=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
+    read -r cpu mb < <(awk -F': ' '/User time/ { user = $2 } /System time/ { sys = $2 }
       /Maximum resident set size/ { rss = $2 }
-      END {
-        split(best, b, " ")
-        if (best == "" || wall < b[1]) printf "%.6f %.3f %.1f\n", wall, user + sys, rss / 1024
-        else print best
-      }' "$work/time.txt")
+      END { printf "%.3f %.1f\n", user + sys, rss / 1024 }' "$work/time.txt")
+    if [ -z "$best" ] || awk -v a="$wall" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then
+      best="$wall $cpu $mb"
+    fi
   done
   echo "$best"
 }
