@@ -1,7 +1,7 @@
 # GoogleTest built from Debian's source tree (package googletest, in
 # /usr/src/googletest) for a cross build, whose test programs cannot link the
 # native library. Gives the targets GTest::gtest and GTest::gtest_main, as
-# find_package(GTest) does. Used by the Win32 harness (win32-host/), the
+# find_package(GTest) does. Used by the Win32 harness (tests/win32/program/), the
 # Windows builds of zolta-plugin and the ARM64 build of the engine's tests.
 set(ZOLTA_GTEST_SOURCE /usr/src/googletest CACHE PATH
     "GoogleTest source tree for cross builds")

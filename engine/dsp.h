@@ -25,8 +25,9 @@ struct DspKernels {
   SimdPath path;
   const char* name;
 
-  // One level of the undecimated transform over a periodic row (see
-  // wavelet_kernels.h for the contract).
+  // One level of the undecimated transform over a periodic row. Rows are
+  // 16-byte aligned, n a positive multiple of 4, with room for the periodic
+  // extension in front of and behind every input row.
   void (*analyze)(float* input, float* approx, float* detail, const float* coefficients, int32_t n,
                   int32_t a);
   void (*synthesize)(float* output, float* approx, float* detail, const float* coefficients,

@@ -1,5 +1,5 @@
 // The noise-level table: thresholds for white noise of a given standard
-// deviation in one plane (8-bit scale), measured by bench/sigma_grid on
+// deviation in one plane (8-bit scale), measured by tools/sigma_table/sigma_grid on
 // photographs with Gaussian noise added to their R, G and B bytes (sigma 1 to
 // 75, seed 2026). For each level of noise it keeps the best point of a small
 // grid of settings by PSNR against the clean photograph, keyed by the noise
@@ -24,7 +24,7 @@ struct Entry {
   int32_t thresholds[2][3];  // [direction][level]
 };
 
-// Generated: bench/sigma_grid --sigmas 1-75 --table FILE data/astronaut.png
+// Generated: tools/sigma_table/sigma_grid --sigmas 1-75 --table FILE data/astronaut.png
 const Entry kLuma[] = {
     {0.68f, {{0, 0, 0}, {0, 0, 0}}},
     {1.32f, {{11, 10, 7}, {12, 12, 7}}},

@@ -2,7 +2,7 @@
 # Builds the 32-bit Windows library zolta.vdf and its test program with the
 # mingw-w64 cross compiler and runs the Windows checks with ctest, each test
 # program inside a Win32 process under wine (the build's cross-compiling
-# emulator; the checks are listed in win32-host/win32_tests.cmake).
+# emulator; the checks are listed in tests/win32/program/win32_tests.cmake).
 #
 #   build-win/             the cross build, its wine prefix, and the files the
 #                          run writes (win32-test/: the dialog screenshot ...)
@@ -19,10 +19,10 @@ native=${ZOLTA_NATIVE_BUILD:-$root/build-winnative}
 jobs=2
 
 if [ -z "${ZOLTA_NATIVE_BUILD:-}" ]; then
-  cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DZOLTA_TESTS=OFF -DZOLTA_BENCH=OFF \
+  cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DZOLTA_BENCH=OFF \
     >/dev/null || exit 1
 fi
-cmake --build "$native" --target zolta zolta-digests -j"$jobs" >/dev/null || exit 1
+cmake --build "$native" --target zolta_legacy_module zolta-digests -j"$jobs" >/dev/null || exit 1
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DZOLTA_NATIVE_BUILD="$native" >/dev/null || exit 1
 cmake --build build-win -j"$jobs" || exit 1

@@ -4,9 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "rgb32.h"
+#include "legacy_conversions.h"
 #include "test_support.h"
-#include "yuy2.h"
 
 using namespace zolta;
 

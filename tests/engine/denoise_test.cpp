@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "filter_bank.h"
-#include "rgb32.h"
+#include "legacy_conversions.h"
+#include "legacy_planes.h"
 #include "test_support.h"
-#include "yuy2.h"
 
 using namespace zolta;
 

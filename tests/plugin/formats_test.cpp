@@ -1,5 +1,6 @@
 // The hosts' formats mapped to the engine's streams, and the refusals.
-#include "formats.h"
+#include "avs_formats.h"
+#include "vs_formats.h"
 
 #include <gtest/gtest.h>
 

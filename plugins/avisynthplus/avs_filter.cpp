@@ -1,0 +1,219 @@
+#include "avs_filter.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "avs_formats.h"
+#include "avs_functions.h"
+#include "settings_args.h"
+#include "zolta.h"
+
+namespace {
+
+const char kName[] = "ZoltaDenoise";
+// clip, then the named arguments in this order.
+const char kParams[] = "c[config]i*[config_text]s[vcf]s[sigma]f[view]s[plane]i";
+enum { kArgClip, kArgConfig, kArgConfigText, kArgVcf, kArgSigma, kArgView, kArgPlane, kArgCount };
+
+const AvsFunctions* g_avs = nullptr;
+
+// Read-only after creation; shared by every thread that asks for frames.
+struct Instance {
+  AvsPlaneMap map;
+  int heights[3] = {};
+  zolta_denoiser* denoiser = nullptr;
+};
+
+AVS_Value error_value(const char* text) {
+  AVS_Value v;
+  v.type = kAvsError;
+  v.array_size = 0;
+  v.d.string = text;
+  return v;
+}
+
+// The host keeps the message's pointer: the text goes into the environment.
+const char* saved_message(AVS_ScriptEnvironment* env, const char* message) {
+  char text[640];
+  std::snprintf(text, sizeof text, "%s: %s", kName, message);
+  const char* saved = g_avs->save_string(env, text, -1);
+  return saved ? saved : kName;
+}
+
+bool defined(const AVS_Value& v) {
+  return v.type != kAvsVoid;
+}
+
+int64_t as_integer(const AVS_Value& v) {
+#if defined(_WIN32) && !defined(_WIN64)
+  if (v.type == kAvsLong) return *v.d.longlong_ptr;
+#else
+  if (v.type == kAvsLong) return v.d.longlong;
+#endif
+  return v.d.integer;
+}
+
+double as_float(const AVS_Value& v) {
+  switch (v.type) {
+    case kAvsInt:
+      return v.d.integer;
+    case kAvsFloat:
+      return v.d.floating_pt;
+#if defined(_WIN32) && !defined(_WIN64)
+    case kAvsLong:
+      return static_cast<double>(*v.d.longlong_ptr);
+    case kAvsDouble:
+      return *v.d.double_pt_ptr;
+#else
+    case kAvsLong:
+      return static_cast<double>(v.d.longlong);
+    case kAvsDouble:
+      return v.d.double_pt;
+#endif
+    default:
+      return 0;
+  }
+}
+
+void read_args(const AVS_Value* a, SettingsArgs& args) {
+  if (defined(a[kArgConfig])) {
+    const AVS_Value& config = a[kArgConfig];
+    args.has_config = true;
+    args.config_count = config.type == kAvsArray ? config.array_size : 1;
+    for (int i = 0; i < args.config_count && i < 9; ++i) {
+      args.config[i] = as_integer(config.type == kAvsArray ? config.d.array[i] : config);
+    }
+  }
+  if (defined(a[kArgConfigText])) args.config_text = a[kArgConfigText].d.string;
+  if (defined(a[kArgVcf])) args.vcf = a[kArgVcf].d.string;
+  if (defined(a[kArgSigma])) {
+    args.has_sigma = true;
+    args.sigma = as_float(a[kArgSigma]);
+  }
+  if (defined(a[kArgView])) args.view = a[kArgView].d.string;
+  if (defined(a[kArgPlane])) {
+    args.has_plane = true;
+    args.plane = as_integer(a[kArgPlane]);
+  }
+}
+
+void fill_frame(const Instance& instance, AVS_VideoFrame* frame, bool write, zolta_frame& out) {
+  for (int p = 0; p < instance.map.planes; ++p) {
+    const int id = instance.map.plane_ids[p];
+    const uint8_t* data =
+        write ? g_avs->get_write_ptr_p(frame, id) : g_avs->get_read_ptr_p(frame, id);
+    ptrdiff_t stride = g_avs->get_pitch_p(frame, id);
+    if (instance.map.bottom_up) {
+      // The first row in memory is the picture's last one.
+      data += (instance.heights[p] - 1) * stride;
+      stride = -stride;
+    }
+    out.data[p] = const_cast<uint8_t*>(data);
+    out.stride[p] = stride;
+  }
+}
+
+AVS_VideoFrame* AVSC_CC get_frame(AVS_FilterInfo* fi, int n) {
+  const Instance* instance = static_cast<const Instance*>(fi->user_data);
+  AVS_VideoFrame* src = g_avs->get_frame(fi->child, n);
+  if (!src) return nullptr;  // the host raises the source's error
+  AVS_VideoFrame* dst = g_avs->new_video_frame_p(fi->env, &fi->vi, src);
+  if (!dst) {
+    g_avs->release_video_frame(src);
+    fi->error = "ZoltaDenoise: the host gave no new frame";
+    return nullptr;
+  }
+  zolta_frame in = {};
+  zolta_frame out = {};
+  fill_frame(*instance, src, false, in);
+  fill_frame(*instance, dst, true, out);
+  zolta_error error;
+  const int status = zolta_denoiser_process(instance->denoiser, &in, &out, &error);
+  g_avs->release_video_frame(src);
+  if (status != ZOLTA_OK) {
+    g_avs->release_video_frame(dst);
+    fi->error = saved_message(fi->env, error.message);
+    return nullptr;
+  }
+  return dst;
+}
+
+int AVSC_CC set_cache_hints(AVS_FilterInfo* /*fi*/, int hint, int /*frame_range*/) {
+  // One instance, get_frame on many threads at once.
+  return hint == kAvsCacheGetMtMode ? kAvsMtNiceFilter : 0;
+}
+
+void AVSC_CC free_filter(AVS_FilterInfo* fi) {
+  Instance* instance = static_cast<Instance*>(fi->user_data);
+  if (!instance) return;
+  zolta_denoiser_destroy(instance->denoiser);
+  delete instance;
+  fi->user_data = nullptr;
+}
+
+AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user_data*/) {
+  if (args.type != kAvsArray || args.array_size != kArgCount ||
+      args.d.array[kArgClip].type != kAvsClip) {
+    return error_value("ZoltaDenoise: the first argument must be a clip");
+  }
+  const AVS_Value* a = args.d.array;
+  AVS_FilterInfo* fi = nullptr;
+  AVS_Clip* clip = g_avs->new_c_filter(env, &fi, a[kArgClip], 1);
+  if (!clip || !fi) return error_value("ZoltaDenoise: the host could not create the filter");
+
+  zolta_denoiser_config config = {};
+  zolta_error error = {};
+  SettingsArgs settings_args;
+  read_args(a, settings_args);
+  Instance* instance = new (std::nothrow) Instance;
+  int status = instance ? ZOLTA_OK : ZOLTA_ERROR_MEMORY;
+  if (!instance) std::snprintf(error.message, sizeof error.message, "out of memory");
+  if (status == ZOLTA_OK) {
+    status = avs_stream_from_info(fi->vi, &config.stream, &instance->map, &error);
+  }
+  if (status == ZOLTA_OK) {
+    status = settings_from_args(settings_args, config.stream.family, &config.settings, &error);
+  }
+  if (status == ZOLTA_OK) {
+    const size_t cpus = g_avs->get_env_property(env, kAvsEnvPropertyLogicalCpus);
+    config.threads = cpus > 0 && cpus < 1024 ? static_cast<int32_t>(cpus) : 1;
+    for (int p = 0; p < instance->map.planes; ++p) {
+      int32_t width = 0;
+      zolta_stream_plane_size(&config.stream, p, &width, &instance->heights[p]);
+    }
+    status = zolta_denoiser_create(&config, &instance->denoiser, &error);
+  }
+  if (status != ZOLTA_OK) {
+    delete instance;
+    // Kept by the filter's own environment handle, which outlives this call.
+    const char* message = saved_message(fi->env, error.message);
+    g_avs->release_clip(clip);
+    return error_value(message);
+  }
+  fi->user_data = instance;
+  fi->get_frame = get_frame;
+  fi->set_cache_hints = set_cache_hints;
+  fi->free_filter = free_filter;
+  AVS_Value result;
+  g_avs->set_to_clip(&result, clip);
+  g_avs->release_clip(clip);
+  return result;
+}
+
+}  // namespace
+
+const char* avs_register_plugin(AVS_ScriptEnvironment* env) {
+  const char* missing = nullptr;
+  const AvsFunctions* functions = avs_find_functions(&missing);
+  if (!functions) {
+    static char text[160];
+    std::snprintf(text, sizeof text, "zolta: the AviSynth+ host does not provide %s", missing);
+    return text;
+  }
+  if (!g_avs) g_avs = functions;
+  if (g_avs->add_function(env, kName, kParams, apply, nullptr) != 0) {
+    return "zolta: the AviSynth+ host refused ZoltaDenoise";
+  }
+  return "zolta wavelet noise reduction";
+}

@@ -1,0 +1,27 @@
+// The module's only two exports: the VapourSynth API 4 entry and the
+// AviSynth+ C-interface entry (the 32-bit Windows build, for AviSynth+ only,
+// has the second alone). Nothing is thrown across either.
+#include "avs_filter.h"
+#ifdef ZOLTA_PLUGIN_VAPOURSYNTH
+#include "vs_filter.h"
+#endif
+
+#if defined(_WIN32)
+#define ZOLTA_PLUGIN_EXPORT
+#else
+#define ZOLTA_PLUGIN_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" {
+
+#ifdef ZOLTA_PLUGIN_VAPOURSYNTH
+ZOLTA_PLUGIN_EXPORT void VS_CC VapourSynthPluginInit2(VSPlugin* plugin, const VSPLUGINAPI* vspapi) {
+  vs_register_plugin(plugin, vspapi);
+}
+#endif
+
+ZOLTA_PLUGIN_EXPORT const char* AVSC_CC avisynth_c_plugin_init2(AVS_ScriptEnvironment* env) {
+  return avs_register_plugin(env);
+}
+
+}  // extern "C"
