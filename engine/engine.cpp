@@ -216,9 +216,11 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
   }
   const uint32_t float_mode = enter_default_float_mode();
   // RGB and packed frames are converted first (RGB makes three planes from
-  // every pixel); planes of the other families are loaded row by row as the
+  // every pixel), and so are frames whose planes are interleaved in one
+  // picture; planes of the other families are loaded row by row as the
   // denoiser reaches them.
-  const bool whole_frame = L.rgb || L.family == ZOLTA_FAMILY_YUY2;
+  const bool whole_frame = L.rgb || L.family == ZOLTA_FAMILY_YUY2 || frame_interleaved(L, in) ||
+                           frame_interleaved(L, out);
   if (whole_frame && !packed_to_planes(L, in, w.planes)) frame_to_planes(L, in, w.planes);
   const DspKernels& dsp = dsp_kernels();
   const bool high = engine.settings.mode == 1;

@@ -9,13 +9,21 @@ namespace zolta {
 namespace {
 
 // One channel of a frame in memory: its first sample, the bytes from row to
-// row, and the samples from one sample to the next (1 for planes; 2 or 4 for
-// the channels of packed frames).
+// row, and the samples from one sample to the next (1 for planes of their
+// own; 2, 3 or 4 for the channels of packed frames; the caller's pixel step
+// for planes interleaved in one picture).
 struct Channel {
   uint8_t* base;
   ptrdiff_t stride;
   int32_t step;
 };
+
+// Index of sample x of a row: kStep samples apart, or the channel's own step
+// when kStep is 0 (interleaved planes).
+template <int kStep>
+inline ptrdiff_t at(const Channel& c, int32_t x) {
+  return static_cast<ptrdiff_t>(kStep != 0 ? kStep : c.step) * x;
+}
 
 template <typename T>
 T* row_at(const Channel& c, int32_t r) {
@@ -45,7 +53,8 @@ void frame_channels(const StreamLayout& layout, const zolta_frame& f, Channel ou
       return;
     default:
       for (int p = 0; p < 3; ++p) {
-        out[p] = {static_cast<uint8_t*>(f.data[p]), f.stride[p], 1};
+        const ptrdiff_t step = f.step[p] != 0 ? f.step[p] / layout.sample_bytes : 1;
+        out[p] = {static_cast<uint8_t*>(f.data[p]), f.stride[p], static_cast<int32_t>(step)};
       }
       return;
   }
@@ -59,19 +68,20 @@ void load_integer(const Channel& c, int32_t w, int32_t h, float k, float* dst, p
   for (int32_t r = 0; r < h; ++r) {
     const T* s = row_at<const T>(c, r);
     float* d = dst + r * stride;
-    for (int32_t x = 0; x < w; ++x) d[x] = static_cast<float>(s[kStep * x]) * k;
+    for (int32_t x = 0; x < w; ++x) d[x] = static_cast<float>(s[at<kStep>(c, x)]) * k;
   }
 }
 
 // Float samples: luma v * 255, chroma c * 255 + 128.
+template <int kStep>
 void load_float(const Channel& c, int32_t w, int32_t h, bool chroma, float* dst, ptrdiff_t stride) {
   for (int32_t r = 0; r < h; ++r) {
     const float* s = row_at<const float>(c, r);
     float* d = dst + r * stride;
     if (chroma) {
-      for (int32_t x = 0; x < w; ++x) d[x] = s[x] * 255.0f + 128.0f;
+      for (int32_t x = 0; x < w; ++x) d[x] = s[at<kStep>(c, x)] * 255.0f + 128.0f;
     } else {
-      for (int32_t x = 0; x < w; ++x) d[x] = s[x] * 255.0f;
+      for (int32_t x = 0; x < w; ++x) d[x] = s[at<kStep>(c, x)] * 255.0f;
     }
   }
 }
@@ -80,15 +90,25 @@ void load_plane_rows(const StreamLayout& layout, const Channel& c, int p, int32_
                      ptrdiff_t stride) {
   const int32_t w = layout.plane_width[p];
   if (layout.is_float) {
-    load_float(c, w, h, p > 0, dst, stride);
+    if (c.step == 1) {
+      load_float<1>(c, w, h, p > 0, dst, stride);
+    } else {
+      load_float<0>(c, w, h, p > 0, dst, stride);
+    }
   } else if (layout.sample_bytes == 2) {
-    load_integer<uint16_t, 1>(c, w, h, layout.k_in, dst, stride);
+    if (c.step == 1) {
+      load_integer<uint16_t, 1>(c, w, h, layout.k_in, dst, stride);
+    } else {
+      load_integer<uint16_t, 0>(c, w, h, layout.k_in, dst, stride);
+    }
   } else if (c.step == 1) {
     load_integer<uint8_t, 1>(c, w, h, layout.k_in, dst, stride);
   } else if (c.step == 2) {
     load_integer<uint8_t, 2>(c, w, h, layout.k_in, dst, stride);
-  } else {
+  } else if (c.step == 4) {
     load_integer<uint8_t, 4>(c, w, h, layout.k_in, dst, stride);
+  } else {
+    load_integer<uint8_t, 0>(c, w, h, layout.k_in, dst, stride);
   }
 }
 
@@ -103,11 +123,11 @@ void load_rgb(const StreamLayout& layout, const Channel c[3], const FloatPlanes&
     float* py = out.plane[0] + r * out.stride[0];
     float* pcb = out.plane[1] + r * out.stride[1];
     float* pcr = out.plane[2] + r * out.stride[2];
-    const int32_t step = c[0].step;
+    const ptrdiff_t step_r = c[0].step, step_g = c[1].step, step_b = c[2].step;
     for (int32_t x = 0; x < layout.width; ++x) {
-      const float red = static_cast<float>(sr[step * x]) * k;
-      const float g = static_cast<float>(sg[step * x]) * k;
-      const float b = static_cast<float>(sb[step * x]) * k;
+      const float red = static_cast<float>(sr[step_r * x]) * k;
+      const float g = static_cast<float>(sg[step_g * x]) * k;
+      const float b = static_cast<float>(sb[step_b * x]) * k;
       const float y = (g * 0.587f + red * 0.299f) + b * 0.114f;
       py[x] = y;
       pcb[x] = (b - y) * 0.565f;
@@ -143,7 +163,7 @@ void store_integer(const float* src, ptrdiff_t stride, int32_t w, int32_t h, flo
   for (int32_t r = 0; r < h; ++r) {
     const float* s = src + r * stride;
     T* d = row_at<T>(c, r);
-    for (int32_t x = 0; x < w; ++x) d[kStep * x] = static_cast<T>(quantize(s[x], k, max));
+    for (int32_t x = 0; x < w; ++x) d[at<kStep>(c, x)] = static_cast<T>(quantize(s[x], k, max));
   }
 }
 
@@ -158,24 +178,26 @@ void diff_integer_plane(const float* src, ptrdiff_t stride, int32_t w, int32_t h
     T* d = row_at<T>(out, r);
     for (int32_t x = 0; x < w; ++x) {
       const int32_t o = quantize(s[x], k, maxf);
-      d[kStep * x] = static_cast<T>(diff_integer(i[kStep * x], o, half, max));
+      d[at<kStep>(out, x)] = static_cast<T>(diff_integer(i[at<kStep>(in, x)], o, half, max));
     }
   }
 }
 
+template <int kStep>
 void store_float(const float* src, ptrdiff_t stride, int32_t w, int32_t h, bool chroma,
                  const Channel& c) {
   for (int32_t r = 0; r < h; ++r) {
     const float* s = src + r * stride;
     float* d = row_at<float>(c, r);
     if (chroma) {
-      for (int32_t x = 0; x < w; ++x) d[x] = (s[x] - 128.0f) / 255.0f;
+      for (int32_t x = 0; x < w; ++x) d[at<kStep>(c, x)] = (s[x] - 128.0f) / 255.0f;
     } else {
-      for (int32_t x = 0; x < w; ++x) d[x] = s[x] / 255.0f;
+      for (int32_t x = 0; x < w; ++x) d[at<kStep>(c, x)] = s[x] / 255.0f;
     }
   }
 }
 
+template <int kStep>
 void diff_float_plane(const float* src, ptrdiff_t stride, int32_t w, int32_t h, bool chroma,
                       const Channel& in, const Channel& out) {
   for (int32_t r = 0; r < h; ++r) {
@@ -184,9 +206,9 @@ void diff_float_plane(const float* src, ptrdiff_t stride, int32_t w, int32_t h, 
     float* d = row_at<float>(out, r);
     for (int32_t x = 0; x < w; ++x) {
       if (chroma) {
-        d[x] = 8.0f * (i[x] - (s[x] - 128.0f) / 255.0f);
+        d[at<kStep>(out, x)] = 8.0f * (i[at<kStep>(in, x)] - (s[x] - 128.0f) / 255.0f);
       } else {
-        d[x] = 8.0f * (i[x] - s[x] / 255.0f) + kDiffLift;
+        d[at<kStep>(out, x)] = 8.0f * (i[at<kStep>(in, x)] - s[x] / 255.0f) + kDiffLift;
       }
     }
   }
@@ -196,7 +218,7 @@ template <typename T, int kStep>
 void fill_plane(const Channel& c, int32_t w, int32_t h, T value) {
   for (int32_t r = 0; r < h; ++r) {
     T* d = row_at<T>(c, r);
-    for (int32_t x = 0; x < w; ++x) d[kStep * x] = value;
+    for (int32_t x = 0; x < w; ++x) d[at<kStep>(c, x)] = value;
   }
 }
 
@@ -235,21 +257,23 @@ void store_yuv_integer(const StreamLayout& L, const FloatPlanes& planes, const O
     const float* src = planes.plane[s] + (r >> sy) * planes.stride[s];
     T* d = row_at<T>(out[0], r);
     for (int32_t x = 0; x < L.width; ++x) {
-      d[kStepY * x] = static_cast<T>(gray_integer(src[x >> sx], L.k_out, offset, L.max_value));
+      d[at<kStepY>(out[0], x)] =
+          static_cast<T>(gray_integer(src[x >> sx], L.k_out, offset, L.max_value));
     }
   }
 }
 
+template <int kStep>
 void store_yuv_float(const StreamLayout& L, const FloatPlanes& planes, const OutputView& view,
                      const Channel in[3], const Channel out[3]) {
   for (int p = 0; p < L.planes; ++p) {
     const int32_t w = L.plane_width[p], h = L.plane_height[p];
     if (view.kind == ViewKind::kNormal) {
-      store_float(planes.plane[p], planes.stride[p], w, h, p > 0, out[p]);
+      store_float<kStep>(planes.plane[p], planes.stride[p], w, h, p > 0, out[p]);
     } else if (view.kind == ViewKind::kDiff) {
-      diff_float_plane(planes.plane[p], planes.stride[p], w, h, p > 0, in[p], out[p]);
+      diff_float_plane<kStep>(planes.plane[p], planes.stride[p], w, h, p > 0, in[p], out[p]);
     } else if (p > 0) {
-      fill_plane<float, 1>(out[p], w, h, 0.0f);
+      fill_plane<float, kStep>(out[p], w, h, 0.0f);
     }
   }
   if (view.kind != ViewKind::kGray) return;
@@ -259,7 +283,8 @@ void store_yuv_float(const StreamLayout& L, const FloatPlanes& planes, const Out
   for (int32_t r = 0; r < L.height; ++r) {
     const float* src = planes.plane[s] + (r >> sy) * planes.stride[s];
     float* d = row_at<float>(out[0], r);
-    for (int32_t x = 0; x < L.width; ++x) d[x] = gray_float(src[x >> sx], view.high);
+    for (int32_t x = 0; x < L.width; ++x)
+      d[at<kStep>(out[0], x)] = gray_float(src[x >> sx], view.high);
   }
 }
 
@@ -276,7 +301,6 @@ void store_rgb_integer(const StreamLayout& L, const FloatPlanes& planes, const O
   const bool rgb32 = L.family == ZOLTA_FAMILY_RGB32;
   const float maxf = static_cast<float>(L.max_value);
   const int32_t half = (L.max_value + 1) / 2;
-  const int32_t step = out[0].step;
   const int32_t offset = view.high ? half : 0;
   for (int32_t r = 0; r < L.height; ++r) {
     const float* py = planes.plane[0] + r * planes.stride[0];
@@ -289,13 +313,13 @@ void store_rgb_integer(const StreamLayout& L, const FloatPlanes& planes, const O
     // The unused fourth byte of 32-bit RGB: the grey in grey pictures, else 0.
     uint8_t* spare = rgb32 ? reinterpret_cast<uint8_t*>(d[2]) + 3 : nullptr;
     for (int32_t x = 0; x < L.width; ++x) {
-      const ptrdiff_t at = static_cast<ptrdiff_t>(step) * x;
+      const ptrdiff_t o[3] = {at<0>(out[0], x), at<0>(out[1], x), at<0>(out[2], x)};
       if (view.kind == ViewKind::kGray) {
         const T g = static_cast<T>(gray_integer(shown[x], L.k_out, offset, L.max_value));
-        d[0][at] = g;
-        d[1][at] = g;
-        d[2][at] = g;
-        if (spare) spare[at] = static_cast<uint8_t>(g);
+        d[0][o[0]] = g;
+        d[1][o[1]] = g;
+        d[2][o[2]] = g;
+        if (spare) spare[o[2]] = static_cast<uint8_t>(g);
         continue;
       }
       float rgb[3];
@@ -303,10 +327,12 @@ void store_rgb_integer(const StreamLayout& L, const FloatPlanes& planes, const O
       int32_t v[3];
       for (int c = 0; c < 3; ++c) v[c] = quantize(rgb[c], L.k_out, maxf);
       if (view.kind == ViewKind::kDiff) {
-        for (int c = 0; c < 3; ++c) v[c] = diff_integer(s[c][at], v[c], half, L.max_value);
+        for (int c = 0; c < 3; ++c) {
+          v[c] = diff_integer(s[c][at<0>(in[c], x)], v[c], half, L.max_value);
+        }
       }
-      for (int c = 0; c < 3; ++c) d[c][at] = static_cast<T>(v[c]);
-      if (spare) spare[at] = 0;
+      for (int c = 0; c < 3; ++c) d[c][o[c]] = static_cast<T>(v[c]);
+      if (spare) spare[o[2]] = 0;
     }
   }
 }
@@ -322,20 +348,21 @@ void store_rgb_float(const StreamLayout& L, const FloatPlanes& planes, const Out
     const float* s[3] = {row_at<const float>(in[0], r), row_at<const float>(in[1], r),
                          row_at<const float>(in[2], r)};
     for (int32_t x = 0; x < L.width; ++x) {
+      const ptrdiff_t o[3] = {at<0>(out[0], x), at<0>(out[1], x), at<0>(out[2], x)};
       if (view.kind == ViewKind::kGray) {
         const float g = gray_float(shown[x], view.high);
-        d[0][x] = g;
-        d[1][x] = g;
-        d[2][x] = g;
+        d[0][o[0]] = g;
+        d[1][o[1]] = g;
+        d[2][o[2]] = g;
         continue;
       }
       float rgb[3];
       ycc_to_rgb(py[x], pcb[x], pcr[x], rgb);
       for (int c = 0; c < 3; ++c) rgb[c] = rgb[c] / 255.0f;
       if (view.kind == ViewKind::kDiff) {
-        for (int c = 0; c < 3; ++c) rgb[c] = 8.0f * (s[c][x] - rgb[c]) + kDiffLift;
+        for (int c = 0; c < 3; ++c) rgb[c] = 8.0f * (s[c][at<0>(in[c], x)] - rgb[c]) + kDiffLift;
       }
-      for (int c = 0; c < 3; ++c) d[c][x] = rgb[c];
+      for (int c = 0; c < 3; ++c) d[c][o[c]] = rgb[c];
     }
   }
 }
@@ -389,10 +416,19 @@ void planes_to_frame(const StreamLayout& layout, const FloatPlanes& planes, cons
     } else {
       store_rgb_integer<uint8_t>(layout, planes, view, ci, co);
     }
-  } else if (layout.is_float) {
-    store_yuv_float(layout, planes, view, ci, co);
   } else if (layout.family == ZOLTA_FAMILY_YUY2) {
     store_yuv_integer<uint8_t, 2, 4>(layout, planes, view, ci, co);
+  } else if (frame_interleaved(layout, in) || frame_interleaved(layout, out)) {
+    // Planes interleaved in one picture: each channel at its own step.
+    if (layout.is_float) {
+      store_yuv_float<0>(layout, planes, view, ci, co);
+    } else if (layout.sample_bytes == 2) {
+      store_yuv_integer<uint16_t, 0, 0>(layout, planes, view, ci, co);
+    } else {
+      store_yuv_integer<uint8_t, 0, 0>(layout, planes, view, ci, co);
+    }
+  } else if (layout.is_float) {
+    store_yuv_float<1>(layout, planes, view, ci, co);
   } else if (layout.sample_bytes == 2) {
     store_yuv_integer<uint16_t, 1, 1>(layout, planes, view, ci, co);
   } else {
@@ -407,7 +443,7 @@ namespace {
 void store_plane(const StreamLayout& L, const float* src, ptrdiff_t stride, int32_t w, int32_t h,
                  int p, const Channel& c) {
   if (L.is_float) {
-    store_float(src, stride, w, h, p > 0, c);
+    store_float<1>(src, stride, w, h, p > 0, c);
   } else if (L.sample_bytes == 2) {
     store_integer<uint16_t, 1>(src, stride, w, h, L.k_out, static_cast<float>(L.max_value), c);
   } else {
@@ -432,6 +468,28 @@ void strip_to_frame(const StreamLayout& L, const float* strip, int32_t width, in
 }
 
 void copy_frame(const StreamLayout& layout, const zolta_frame& in, const zolta_frame& out) {
+  if (frame_interleaved(layout, in) || frame_interleaved(layout, out)) {
+    // Sample by sample, so that what lies between the samples (alpha) is
+    // left as it is.
+    Channel ci[3], co[3];
+    frame_channels(layout, in, ci);
+    frame_channels(layout, out, co);
+    const size_t bytes = static_cast<size_t>(layout.sample_bytes);
+    for (int p = 0; p < layout.frame_planes; ++p) {
+      if (ci[p].base == co[p].base && ci[p].stride == co[p].stride && ci[p].step == co[p].step) {
+        continue;
+      }
+      const int32_t w = static_cast<int32_t>(frame_row_bytes(layout, p) / bytes);
+      for (int32_t r = 0; r < frame_rows(layout, p); ++r) {
+        const uint8_t* s = row_at<const uint8_t>(ci[p], r);
+        uint8_t* d = row_at<uint8_t>(co[p], r);
+        for (int32_t x = 0; x < w; ++x) {
+          std::memcpy(d + at<0>(co[p], x) * bytes, s + at<0>(ci[p], x) * bytes, bytes);
+        }
+      }
+    }
+    return;
+  }
   for (int p = 0; p < layout.frame_planes; ++p) {
     const size_t bytes = frame_row_bytes(layout, p);
     const int32_t rows = frame_rows(layout, p);

@@ -57,4 +57,32 @@ int estimate_noise(const StreamLayout& layout, const zolta_frame& frame, float s
   return succeed(error);
 }
 
+void rgb_noise_in_planes(const float rgb[3], float planes[3]) {
+  // Weights of R, G and B in each plane.
+  static const double kWeights[3][3] = {{0.299, 0.587, 0.114},
+                                        {0.565 * -0.299, 0.565 * -0.587, 0.565 * 0.886},
+                                        {0.713 * 0.701, 0.713 * -0.587, 0.713 * -0.114}};
+  if (rgb[0] == rgb[1] && rgb[1] == rgb[2]) {
+    // The same noise in every channel: sigma times the square root of the
+    // sum of the squared weights, in this order (the noise table's own
+    // measurements were made with it).
+    const double sigma = rgb[0];
+    const double y = std::sqrt(0.299 * 0.299 + 0.587 * 0.587 + 0.114 * 0.114);
+    const double cb = 0.565 * std::sqrt(0.299 * 0.299 + 0.587 * 0.587 + 0.886 * 0.886);
+    const double cr = 0.713 * std::sqrt(0.701 * 0.701 + 0.587 * 0.587 + 0.114 * 0.114);
+    planes[0] = static_cast<float>(sigma * y);
+    planes[1] = static_cast<float>(sigma * cb);
+    planes[2] = static_cast<float>(sigma * cr);
+    return;
+  }
+  for (int p = 0; p < 3; ++p) {
+    double variance = 0.0;
+    for (int c = 0; c < 3; ++c) {
+      const double part = kWeights[p][c] * rgb[c];
+      variance += part * part;
+    }
+    planes[p] = static_cast<float>(std::sqrt(variance));
+  }
+}
+
 }  // namespace zolta

@@ -17,4 +17,9 @@ int estimate_noise(const StreamLayout& layout, const zolta_frame& frame, float s
 // of standard deviation sigma (0 < sigma <= 50), [direction][level].
 void thresholds_for_sigma(float sigma, bool chroma, int32_t thresholds[2][3]);
 
+// Noise of standard deviations rgb[0..2], independent in R, G and B, as the
+// standard deviations it has in the planes RGB is denoised in:
+// Y = 0.299 R + 0.587 G + 0.114 B, Cb = 0.565 (B - Y), Cr = 0.713 (R - Y).
+void rgb_noise_in_planes(const float rgb[3], float planes[3]);
+
 }  // namespace zolta

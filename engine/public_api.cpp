@@ -15,6 +15,7 @@
 struct zolta_denoiser {
   zolta::Engine* engine;
   zolta::SlotPool pool;
+  int32_t radius = 0;  // frames before and after the one denoised
 };
 
 namespace zolta {
@@ -25,6 +26,8 @@ constexpr int32_t kMaxThreads = 1024;
 
 int check_settings(const zolta_settings* s, zolta_error* error) {
   if (!s) return fail(error, ZOLTA_ERROR_ARGUMENT, "no settings given");
+  const int status = check_version(s->version, "zolta_settings", error);
+  if (status != ZOLTA_OK) return status;
   for (int p = 0; p < ZOLTA_PLANES; ++p) {
     for (int d = 0; d < ZOLTA_DIRECTIONS; ++d) {
       for (int l = 0; l < ZOLTA_LEVELS; ++l) {
@@ -71,7 +74,29 @@ size_t copy_empty(char* buffer, size_t size) {
 
 int check_stream_pointer(const zolta_stream* stream, StreamLayout& layout, zolta_error* error) {
   if (!stream) return fail(error, ZOLTA_ERROR_ARGUMENT, "no stream given");
+  const int status = check_version(stream->version, "zolta_stream", error);
+  if (status != ZOLTA_OK) return status;
   return stream_layout(*stream, layout, error);
+}
+
+bool same_frame(const zolta_frame& a, const zolta_frame& b, int planes) {
+  for (int p = 0; p < planes; ++p) {
+    if (a.data[p] != b.data[p] || a.stride[p] != b.stride[p] || a.step[p] != b.step[p]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int check_family(int32_t family, zolta_error* error) {
+  if (family < ZOLTA_FAMILY_GRAY || family > ZOLTA_FAMILY_RGB24) {
+    return fail(error, ZOLTA_ERROR_FORMAT, "unknown format family %ld", static_cast<long>(family));
+  }
+  return succeed(error);
+}
+
+bool rgb_family(int32_t family) {
+  return family == ZOLTA_FAMILY_RGB || family == ZOLTA_FAMILY_RGB24 || family == ZOLTA_FAMILY_RGB32;
 }
 
 }  // namespace
@@ -89,11 +114,35 @@ const char* zolta_version_text(void) {
   return "zolta 1.0";
 }
 
-void zolta_settings_default(zolta_settings* settings) {
+void zolta_settings_default(zolta_settings* settings, uint32_t version) {
   if (!settings) return;
-  std::memset(settings, 0, sizeof *settings);
+  *settings = zolta_settings{};
+  settings->version = version;
   settings->view = ZOLTA_VIEW_NORMAL;
   settings->enabled = 1;
+}
+
+void zolta_stream_default(zolta_stream* stream, uint32_t version) {
+  if (!stream) return;
+  *stream = zolta_stream{};
+  stream->version = version;
+  stream->family = ZOLTA_FAMILY_GRAY;
+  stream->sample = ZOLTA_SAMPLE_INTEGER;
+  stream->bits = 8;
+}
+
+void zolta_frame_default(zolta_frame* frame, uint32_t version) {
+  if (!frame) return;
+  *frame = zolta_frame{};
+  frame->version = version;
+}
+
+void zolta_denoiser_config_default(zolta_denoiser_config* config, uint32_t version) {
+  if (!config) return;
+  *config = zolta_denoiser_config{};
+  config->version = version;
+  zolta_stream_default(&config->stream, version);
+  zolta_settings_default(&config->settings, version);
 }
 
 void zolta_config_pack(const zolta_settings* settings, int32_t packed[9]) {
@@ -190,8 +239,10 @@ int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** 
                           zolta_error* error) {
   if (denoiser) *denoiser = nullptr;
   if (!config || !denoiser) return fail(error, ZOLTA_ERROR_ARGUMENT, "no config or result given");
+  int status = check_version(config->version, "zolta_denoiser_config", error);
+  if (status != ZOLTA_OK) return status;
   StreamLayout layout;
-  int status = stream_layout(config->stream, layout, error);
+  status = check_stream_pointer(&config->stream, layout, error);
   if (status != ZOLTA_OK) return status;
   status = check_settings(&config->settings, error);
   if (status != ZOLTA_OK) return status;
@@ -230,22 +281,55 @@ int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settings* settin
 
 int zolta_denoiser_process(zolta_denoiser* denoiser, const zolta_frame* in, const zolta_frame* out,
                            zolta_error* error) {
-  if (!denoiser || !in || !out) {
+  return zolta_denoiser_process_window(denoiser, &in, 1, out, error);
+}
+
+int zolta_denoiser_radius(const zolta_denoiser* denoiser) {
+  return denoiser ? denoiser->radius : 0;
+}
+
+int zolta_denoiser_process_window(zolta_denoiser* denoiser, const zolta_frame* const* frames,
+                                  int32_t count, const zolta_frame* out, zolta_error* error) {
+  if (!denoiser || !frames || !out) {
     return fail(error, ZOLTA_ERROR_ARGUMENT, "no denoiser or frame given");
   }
+  const int32_t radius = zolta_denoiser_radius(denoiser);
+  if (count != 2 * radius + 1) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT,
+                "a window of %ld frames; this denoiser takes %ld (temporal radius %ld)",
+                static_cast<long>(count), static_cast<long>(2 * radius + 1),
+                static_cast<long>(radius));
+  }
   const StreamLayout& layout = denoiser->engine->layout;
-  int status = check_frame(layout, *in, "input", error);
+  for (int32_t i = 0; i < count; ++i) {
+    if (!frames[i]) return fail(error, ZOLTA_ERROR_ARGUMENT, "no frame given");
+    const int status = check_frame(layout, *frames[i], "input", error);
+    if (status != ZOLTA_OK) return status;
+  }
+  int status = check_frame(layout, *out, "output", error);
   if (status != ZOLTA_OK) return status;
-  status = check_frame(layout, *out, "output", error);
-  if (status != ZOLTA_OK) return status;
+  const zolta_frame& in = *frames[radius];
   for (int p = 0; p < layout.frame_planes; ++p) {
-    if (in->data[p] == out->data[p] && in->stride[p] != out->stride[p]) {
+    if (in.data[p] == out->data[p] && in.stride[p] != out->stride[p]) {
       return fail(error, ZOLTA_ERROR_FRAME,
                   "plane %d: input and output start at the same place with other strides", p);
     }
+    if (in.data[p] == out->data[p] && in.step[p] != out->step[p]) {
+      return fail(error, ZOLTA_ERROR_FRAME,
+                  "plane %d: input and output start at the same place with other pixel steps", p);
+    }
+  }
+  if (!same_frame(in, *out, layout.frame_planes)) {
+    for (int32_t i = 0; i < count; ++i) {
+      if (i != radius && same_frame(*frames[i], *out, layout.frame_planes)) {
+        return fail(error, ZOLTA_ERROR_FRAME,
+                    "the output is input frame %ld of the window, not its centre",
+                    static_cast<long>(i));
+      }
+    }
   }
   SlotLease lease(denoiser->pool);
-  engine_process(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], *in, *out);
+  engine_process(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], in, *out);
   return succeed(error);
 }
 
@@ -269,9 +353,8 @@ int zolta_noise_estimate(const zolta_stream* stream, const zolta_frame* frame, f
 int zolta_settings_for_sigma(const float sigma[3], int32_t family, zolta_settings* settings,
                              zolta_error* error) {
   if (!sigma || !settings) return fail(error, ZOLTA_ERROR_ARGUMENT, "no sigma or settings given");
-  if (family < ZOLTA_FAMILY_GRAY || family > ZOLTA_FAMILY_RGB24) {
-    return fail(error, ZOLTA_ERROR_FORMAT, "unknown format family %ld", static_cast<long>(family));
-  }
+  const int status = check_family(family, error);
+  if (status != ZOLTA_OK) return status;
   const int planes = family == ZOLTA_FAMILY_GRAY ? 1 : 3;
   for (int p = 0; p < planes; ++p) {
     if (!(sigma[p] > 0.0f && sigma[p] <= 50.0f)) {
@@ -279,9 +362,39 @@ int zolta_settings_for_sigma(const float sigma[3], int32_t family, zolta_setting
                   static_cast<double>(sigma[p]));
     }
   }
-  zolta_settings_default(settings);
+  zolta_settings_default(settings, ZOLTA_API_VERSION);
   for (int p = 0; p < planes; ++p) thresholds_for_sigma(sigma[p], p > 0, settings->thresholds[p]);
   return succeed(error);
+}
+
+int zolta_noise_to_planes(const float channel_sigma[3], int32_t family, float plane_sigma[3],
+                          zolta_error* error) {
+  if (!channel_sigma || !plane_sigma) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT, "no sigma or result given");
+  }
+  const int status = check_family(family, error);
+  if (status != ZOLTA_OK) return status;
+  const int planes = family == ZOLTA_FAMILY_GRAY ? 1 : 3;
+  for (int p = 0; p < planes; ++p) {
+    if (!(channel_sigma[p] >= 0.0f && channel_sigma[p] <= 1.0e6f)) {
+      return fail(error, ZOLTA_ERROR_ARGUMENT, "sigma of channel %d is %g; it lies in [0, 1e6]", p,
+                  static_cast<double>(channel_sigma[p]));
+    }
+  }
+  float result[3] = {channel_sigma[0], planes > 1 ? channel_sigma[1] : 0.0f,
+                     planes > 1 ? channel_sigma[2] : 0.0f};
+  if (rgb_family(family)) rgb_noise_in_planes(channel_sigma, result);
+  for (int p = 0; p < 3; ++p) plane_sigma[p] = result[p];
+  return succeed(error);
+}
+
+int zolta_settings_for_noise(const float channel_sigma[3], int32_t family, zolta_settings* settings,
+                             zolta_error* error) {
+  if (!settings) return fail(error, ZOLTA_ERROR_ARGUMENT, "no sigma or settings given");
+  float planes[3];
+  const int status = zolta_noise_to_planes(channel_sigma, family, planes, error);
+  if (status != ZOLTA_OK) return status;
+  return zolta_settings_for_sigma(planes, family, settings, error);
 }
 
 }  // extern "C"

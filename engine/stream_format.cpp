@@ -106,7 +106,8 @@ int stream_layout(const zolta_stream& s, StreamLayout& layout, zolta_error* erro
 
 StreamLayout packed_layout(zolta_family family, int32_t width, int32_t height) {
   StreamLayout layout{};
-  fill_layout(layout, zolta_stream{family, ZOLTA_SAMPLE_INTEGER, 8, width, height});
+  fill_layout(layout,
+              zolta_stream{ZOLTA_API_VERSION, family, ZOLTA_SAMPLE_INTEGER, 8, width, height, {}});
   return layout;
 }
 
@@ -155,14 +156,55 @@ int32_t frame_rows(const StreamLayout& layout, int p) {
   return layout.rgb ? layout.height : layout.plane_height[p];
 }
 
+int check_version(uint32_t version, const char* record, zolta_error* error) {
+  const uint32_t major = version >> 16, minor = version & 0xffff;
+  if (version == 0) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT,
+                "the %s has version 0: fill it with %s_default(&record, ZOLTA_API_VERSION) first",
+                record, record);
+  }
+  if (major != ZOLTA_API_VERSION_MAJOR || minor > ZOLTA_API_VERSION_MINOR) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT,
+                "the %s has version %lu.%lu; this library is version %d.%d", record,
+                static_cast<unsigned long>(major), static_cast<unsigned long>(minor),
+                ZOLTA_API_VERSION_MAJOR, ZOLTA_API_VERSION_MINOR);
+  }
+  return succeed(error);
+}
+
+bool frame_interleaved(const StreamLayout& layout, const zolta_frame& frame) {
+  for (int p = 0; p < layout.frame_planes; ++p) {
+    if (frame.step[p] != 0 && frame.step[p] != layout.sample_bytes) return true;
+  }
+  return false;
+}
+
 int check_frame(const StreamLayout& layout, const zolta_frame& frame, const char* which,
                 zolta_error* error) {
+  int status = check_version(frame.version, "zolta_frame", error);
+  if (status != ZOLTA_OK) return status;
+  const bool packed = layout.family == ZOLTA_FAMILY_RGB32 || layout.family == ZOLTA_FAMILY_RGB24 ||
+                      layout.family == ZOLTA_FAMILY_YUY2;
   for (int p = 0; p < layout.frame_planes; ++p) {
     if (!frame.data[p]) {
       return fail(error, ZOLTA_ERROR_FRAME, "%s frame: plane %d has no data", which, p);
     }
+    const ptrdiff_t step = frame.step[p];
+    if (step != 0 && (packed || step < layout.sample_bytes || step % layout.sample_bytes != 0 ||
+                      step > (ptrdiff_t{1} << 20))) {
+      return fail(error, ZOLTA_ERROR_FRAME,
+                  packed ? "%s frame: plane %d has a pixel step of %ld bytes; packed formats take 0"
+                         : "%s frame: plane %d has a pixel step of %ld bytes; it is 0 or a "
+                           "multiple of the sample size up to 1048576",
+                  which, p, static_cast<long>(step));
+    }
     const ptrdiff_t stride = frame.stride[p];
-    const size_t row = frame_row_bytes(layout, p);
+    uint64_t row = frame_row_bytes(layout, p);
+    if (step != 0) {
+      const uint64_t samples = row / static_cast<uint64_t>(layout.sample_bytes);
+      row =
+          (samples - 1) * static_cast<uint64_t>(step) + static_cast<uint64_t>(layout.sample_bytes);
+    }
     const uint64_t magnitude =
         stride < 0 ? uint64_t{0} - static_cast<uint64_t>(stride) : static_cast<uint64_t>(stride);
     if (magnitude < row) {

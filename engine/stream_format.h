@@ -36,6 +36,14 @@ int stream_layout(const zolta_stream& stream, StreamLayout& layout, zolta_error*
 // check sizes in their own words.
 StreamLayout packed_layout(zolta_family family, int32_t width, int32_t height);
 
+// ZOLTA_OK for a record of a version this library reads; otherwise
+// ZOLTA_ERROR_ARGUMENT with a message naming the record ("zolta_frame", ...).
+int check_version(uint32_t version, const char* record, zolta_error* error);
+
+// True when a plane of the frame has a pixel step other than its sample
+// size (planes interleaved in one picture).
+bool frame_interleaved(const StreamLayout& layout, const zolta_frame& frame);
+
 // Bytes of one row of frame plane p (packed families: the pixels' bytes).
 size_t frame_row_bytes(const StreamLayout& layout, int p);
 // Rows of frame plane p.

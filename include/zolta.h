@@ -14,12 +14,24 @@
  *   - a status code and a message for every failure. Nothing is thrown
  *     across this interface.
  *
- * Threading: one denoiser may be shared by several threads. At creation it
- * is given the number of frames it may process at once (`threads`) and
- * allocates that many scratch areas; zolta_denoiser_process takes a free one
- * for the length of the call, and a call that finds none free waits until
- * one is given back. Creating, updating and destroying a denoiser are not to
- * be run beside a process call on the same denoiser.
+ * Threading (the one model of every face): one denoiser per stream, shared
+ * by every thread that processes its frames. At creation it is given the
+ * number of frames it may process at once (`threads`) and allocates that many
+ * working areas; a process call takes a free one for the length of the call,
+ * and a call that finds none free waits until one is given back. Creating,
+ * updating and destroying a denoiser are not to be run beside a process call
+ * on the same denoiser.
+ *
+ * Growth: every record the caller fills (zolta_stream, zolta_settings,
+ * zolta_frame, zolta_denoiser_config) begins with `version` and ends with
+ * reserved space. Fill a record with its zolta_..._default(&record,
+ * ZOLTA_API_VERSION) call, then set the fields you need. The library reads
+ * only the fields of the version the record names and refuses a record of
+ * version 0, of another major version, or of a minor version newer than its
+ * own (ZOLTA_ERROR_ARGUMENT). A later minor version adds fields only inside
+ * the reserved space, each with a default (zero) that keeps the earlier
+ * behaviour, so a record keeps its size and every offset through all of
+ * version 1: a program built against 1.0 runs with every libzolta.so.1.
  */
 #ifndef ZOLTA_H
 #define ZOLTA_H
@@ -33,16 +45,28 @@
 #define ZOLTA_API
 #endif
 
+/* In C++ a record's version starts as the version of this header, so that
+ * `zolta_frame frame{};` is ready to fill; in C, call its _default function. */
+#ifdef __cplusplus
+#define ZOLTA_RECORD_VERSION = ZOLTA_API_VERSION
+#else
+#define ZOLTA_RECORD_VERSION
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* ---- version --------------------------------------------------------------- */
 
-/* (major << 16) | minor. A new minor only adds; a new major may change. */
+/* (major << 16) | minor. A new minor only adds; a new major may change.
+ * 1.0 is the first interface that is installed (libzolta.so.1): the records
+ * with a version and reserved space, the pixel step of a frame, the window
+ * process call and the noise of the input's own channels. */
+#define ZOLTA_MAKE_VERSION(major, minor) (((major) << 16) | (minor))
 #define ZOLTA_API_VERSION_MAJOR 1
 #define ZOLTA_API_VERSION_MINOR 0
-#define ZOLTA_API_VERSION ((ZOLTA_API_VERSION_MAJOR << 16) | ZOLTA_API_VERSION_MINOR)
+#define ZOLTA_API_VERSION ZOLTA_MAKE_VERSION(ZOLTA_API_VERSION_MAJOR, ZOLTA_API_VERSION_MINOR)
 
 /* The version the library was built with. */
 ZOLTA_API int zolta_version(void);
@@ -100,6 +124,8 @@ typedef enum zolta_view {
  *   enabled = 0: the input is copied. */
 
 typedef struct zolta_settings {
+  uint32_t version
+      ZOLTA_RECORD_VERSION; /* ZOLTA_API_VERSION of the caller (zolta_settings_default) */
   /* [plane][direction][level]. Planes are the denoiser's own: Y, Cb, Cr
    * (also for RGB frames, which are denoised as Y, Cb, Cr); the only plane of
    * GRAY is plane 0. Direction 0 is along rows (X), 1 along columns (Y);
@@ -109,10 +135,12 @@ typedef struct zolta_settings {
   int32_t show_plane; /* non-zero: the picture shows plane `plane` as grey */
   int32_t plane;      /* 0..2, the plane that the grey views show */
   int32_t enabled;    /* zero: frames are copied unchanged */
+  int32_t reserved[64];
 } zolta_settings;
 
-/* Every threshold 0, the normal view, plane 0, enabled. */
-ZOLTA_API void zolta_settings_default(zolta_settings* settings);
+/* Every threshold 0, the normal view, plane 0, enabled; `version` set to the
+ * given version (normally ZOLTA_API_VERSION) and the reserved space zeroed. */
+ZOLTA_API void zolta_settings_default(zolta_settings* settings, uint32_t version);
 
 /* ---- the settings codec ----------------------------------------------------------
  *
@@ -202,12 +230,18 @@ typedef enum zolta_sample {
  * in every view. */
 
 typedef struct zolta_stream {
-  int32_t family; /* zolta_family */
-  int32_t sample; /* zolta_sample */
-  int32_t bits;   /* 8, 9, 10, 12, 14 or 16 for integers; 32 for float */
-  int32_t width;  /* of the picture (of luma) */
+  uint32_t version
+      ZOLTA_RECORD_VERSION; /* ZOLTA_API_VERSION of the caller (zolta_stream_default) */
+  int32_t family;           /* zolta_family */
+  int32_t sample;           /* zolta_sample */
+  int32_t bits;             /* 8, 9, 10, 12, 14 or 16 for integers; 32 for float */
+  int32_t width;            /* of the picture (of luma) */
   int32_t height;
+  int32_t reserved[16];
 } zolta_stream;
+
+/* Family GRAY, 8-bit integers, size 0 x 0; `version` set, reserved zeroed. */
+ZOLTA_API void zolta_stream_default(zolta_stream* stream, uint32_t version);
 
 /* Checks a stream: ZOLTA_OK, or ZOLTA_ERROR_FORMAT / ZOLTA_ERROR_SIZE with a
  * message that names the format and the rule. Every plane's width and height
@@ -220,27 +254,49 @@ ZOLTA_API int zolta_stream_planes(const zolta_stream* stream);
 ZOLTA_API void zolta_stream_plane_size(const zolta_stream* stream, int plane, int32_t* width,
                                        int32_t* height);
 
-/* One frame: a pointer to the first row of each plane and the distance in
- * bytes from one row to the next (may be negative). Packed families use
- * plane 0 only. Planar RGB is R, G, B; planar YUV is Y, Cb, Cr. */
+/* One frame: a pointer to the first sample of each plane, the distance in
+ * bytes from one row to the next (may be negative) and from one sample of a
+ * row to the next. Packed families use plane 0 only. Planar RGB is R, G, B;
+ * planar YUV is Y, Cb, Cr.
+ *
+ * The pixel step lets the planes of a planar family lie interleaved in one
+ * picture, each plane pointing at its first sample: RGBA or BGRA of 8 or 16
+ * bits (R, G, B at their offsets, step 4 or 8 bytes), grey with alpha (step 2
+ * or 4), RGB of 16 bits (step 6). A step of 0 means the sample size (planes
+ * of their own); otherwise it is a positive multiple of the sample size.
+ * Samples between the steps (alpha) are never read or written. Packed
+ * families take step 0 only. */
 typedef struct zolta_frame {
+  uint32_t version ZOLTA_RECORD_VERSION; /* ZOLTA_API_VERSION of the caller (zolta_frame_default) */
   void* data[3];
   ptrdiff_t stride[3];
+  ptrdiff_t step[3];
+  intptr_t reserved[8];
 } zolta_frame;
+
+/* No planes, every stride and step 0; `version` set, reserved zeroed. */
+ZOLTA_API void zolta_frame_default(zolta_frame* frame, uint32_t version);
 
 /* ---- the denoiser ------------------------------------------------------------------ */
 
 typedef struct zolta_denoiser zolta_denoiser;
 
 typedef struct zolta_denoiser_config {
+  uint32_t version
+      ZOLTA_RECORD_VERSION; /* ZOLTA_API_VERSION of the caller (zolta_denoiser_config_default) */
   zolta_stream stream;
   zolta_settings settings;
   int32_t threads; /* frames processed at once; 0 means 1 */
+  int32_t reserved[32];
 } zolta_denoiser_config;
 
+/* The stream's and the settings' defaults inside, threads 0; `version` of
+ * all three set, reserved zeroed. */
+ZOLTA_API void zolta_denoiser_config_default(zolta_denoiser_config* config, uint32_t version);
+
 /* Builds the filter bank and the scratch areas. On failure *denoiser is null. */
-ZOLTA_API int zolta_denoiser_create(const zolta_denoiser_config* config,
-                                    zolta_denoiser** denoiser, zolta_error* error);
+ZOLTA_API int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** denoiser,
+                                    zolta_error* error);
 /* Replaces the settings; not beside a process call. */
 ZOLTA_API int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settings* settings,
                                     zolta_error* error);
@@ -252,6 +308,25 @@ ZOLTA_API int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settin
  * caller's mode back. */
 ZOLTA_API int zolta_denoiser_process(zolta_denoiser* denoiser, const zolta_frame* in,
                                      const zolta_frame* out, zolta_error* error);
+
+/* The temporal radius R of a denoiser: output frame n is made from input
+ * frames n - R ... n + R. It is 0 in version 1.0 (each frame on its own);
+ * a later version sets it in the config. */
+ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
+
+/* Frame n from its window: `frames` holds `count` = 2R + 1 pointers to input
+ * frames n - R ... n + R in order, frames[R] being frame n. At the ends of a
+ * stream the caller fills the window by mirroring at the first and the last
+ * frame (frame -k is frame k, frame N - 1 + k is frame N - 1 - k); a pointer
+ * may appear more than once. `out` may be frames[R] itself (same pointers,
+ * strides and steps) but must not overlap any input frame otherwise. The
+ * rules of zolta_denoiser_process hold for every frame of the window, and
+ * with R = 0 the call is zolta_denoiser_process(frames[0], out). Threads may
+ * process the windows of different frames at once; the input frames are only
+ * read. */
+ZOLTA_API int zolta_denoiser_process_window(zolta_denoiser* denoiser,
+                                            const zolta_frame* const* frames, int32_t count,
+                                            const zolta_frame* out, zolta_error* error);
 ZOLTA_API void zolta_denoiser_destroy(zolta_denoiser* denoiser);
 
 /* ---- choosing settings from the noise ------------------------------------------------ */
@@ -261,10 +336,23 @@ ZOLTA_API void zolta_denoiser_destroy(zolta_denoiser* denoiser);
  * finest detail. Planes the stream lacks get 0. */
 ZOLTA_API int zolta_noise_estimate(const zolta_stream* stream, const zolta_frame* frame,
                                    float sigma[3], zolta_error* error);
-/* Settings for noise of standard deviation sigma[p] in plane p (8-bit
- * scale, 0 < sigma <= 50; planes the family lacks are ignored), from a table
- * measured on photographs with added Gaussian noise. */
+/* Settings for noise of standard deviation sigma[p] in the denoiser's plane
+ * p (8-bit scale, 0 < sigma <= 50; planes the family lacks are ignored), from
+ * a table measured on photographs with added Gaussian noise. What
+ * zolta_noise_estimate measures goes in as it is. */
 ZOLTA_API int zolta_settings_for_sigma(const float sigma[3], int32_t family,
+                                       zolta_settings* settings, zolta_error* error);
+
+/* Noise given in the input's own channels (R, G, B for the RGB families,
+ * independent in each; Y, Cb, Cr or grey otherwise), standard deviations on
+ * the 8-bit scale, as the noise of the denoiser's planes: for RGB, in
+ * Y = 0.299 R + 0.587 G + 0.114 B, Cb = 0.565 (B - Y), Cr = 0.713 (R - Y);
+ * for every other family the same values. */
+ZOLTA_API int zolta_noise_to_planes(const float channel_sigma[3], int32_t family,
+                                    float plane_sigma[3], zolta_error* error);
+/* The two steps at once: settings for noise given in the input's channels.
+ * Every face that takes a noise level from its user goes through this. */
+ZOLTA_API int zolta_settings_for_noise(const float channel_sigma[3], int32_t family,
                                        zolta_settings* settings, zolta_error* error);
 
 #ifdef __cplusplus

@@ -39,7 +39,7 @@ bool read_picture(const std::string& path, Picture& picture, std::string& error)
 // The settings the library's table gives for the noise the demo adds, or the
 // ones --demo-config names.
 bool demo_settings(const RunOptions& options, zolta_settings& settings, std::string& error) {
-  zolta_settings_default(&settings);
+  zolta_settings_default(&settings, ZOLTA_API_VERSION);
   zolta_error e{};
   if (!options.demo_config.empty()) {
     ConfigValues values{};

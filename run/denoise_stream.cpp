@@ -246,7 +246,7 @@ bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settin
                            std::string& error) {
   float sigma[3];
   for (int p = 0; p < 3; ++p) sigma[p] = std::min(std::max(estimate.sigma[p], 0.1f), 50.0f);
-  zolta_settings_default(&settings);
+  zolta_settings_default(&settings, ZOLTA_API_VERSION);
   zolta_error e{};
   if (zolta_settings_for_sigma(sigma, estimate.family, &settings, &e) != ZOLTA_OK) {
     error = e.message;
@@ -316,7 +316,7 @@ std::string config_text(const zolta_settings& settings) {
 
 bool settings_from_options(const RunOptions& options, zolta_settings& settings,
                            std::string& error) {
-  zolta_settings_default(&settings);
+  zolta_settings_default(&settings, ZOLTA_API_VERSION);
   if (!options.thresholds_text.empty()) {
     if (!parse_thresholds(options.thresholds_text, settings, error)) return false;
   } else if (options.sigma_given && !options.sigma_auto) {

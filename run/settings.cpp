@@ -14,7 +14,7 @@ namespace {
 // The strict rule's check; on success copies the values out.
 bool take_strict(const int32_t packed[9], ConfigValues& values, std::string& error) {
   zolta_settings settings;
-  zolta_settings_default(&settings);
+  zolta_settings_default(&settings, ZOLTA_API_VERSION);
   zolta_error e{};
   if (zolta_config_unpack(packed, ZOLTA_UNPACK_STRICT, &settings, &e) != ZOLTA_OK) {
     error = e.message;

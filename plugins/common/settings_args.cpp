@@ -53,7 +53,7 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
 int settings_from_args(const SettingsArgs& args, int32_t family, zolta_settings* settings,
                        zolta_error* error) {
   zolta_settings built;
-  zolta_settings_default(&built);
+  zolta_settings_default(&built, ZOLTA_API_VERSION);
   if (!args.view || std::strcmp(args.view, "normal") == 0) {
     built.view = ZOLTA_VIEW_NORMAL;
   } else if (std::strcmp(args.view, "high") == 0) {

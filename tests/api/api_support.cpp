@@ -25,7 +25,7 @@ std::string format_name(const FormatCase& f) {
 }
 
 zolta_stream stream_of(const FormatCase& f, int32_t width, int32_t height) {
-  return {f.family, f.sample, f.bits, width, height};
+  return {ZOLTA_API_VERSION, f.family, f.sample, f.bits, width, height, {}};
 }
 
 namespace {
@@ -179,7 +179,7 @@ ref::Settings model_settings(const zolta_settings& s) {
 zolta_settings random_settings(uint32_t seed, int32_t max) {
   std::mt19937 rng(seed);
   zolta_settings s;
-  zolta_settings_default(&s);
+  zolta_settings_default(&s, ZOLTA_API_VERSION);
   for (auto& plane : s.thresholds) {
     for (auto& direction : plane) {
       for (auto& v : direction) v = rng() % 3 == 0 ? 0 : static_cast<int32_t>(rng() % (max + 1));
@@ -189,7 +189,7 @@ zolta_settings random_settings(uint32_t seed, int32_t max) {
 }
 
 Denoiser::Denoiser(const zolta_stream& s, const zolta_settings& settings, int32_t threads) {
-  zolta_denoiser_config config{s, settings, threads};
+  zolta_denoiser_config config{ZOLTA_API_VERSION, s, settings, threads, {}};
   zolta_error error{};
   EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_OK) << error.message;
 }

@@ -19,7 +19,7 @@ struct Pair {
 Pair unpack_first(int32_t value, int32_t rule) {
   int32_t packed[9] = {value, 0, 0, 0, 0, 0, 0, 0, 0};
   zolta_settings s;
-  zolta_settings_default(&s);
+  zolta_settings_default(&s, ZOLTA_API_VERSION);
   zolta_error error{};
   EXPECT_EQ(zolta_config_unpack(packed, rule, &s, &error), ZOLTA_OK) << error.message;
   return {s.thresholds[0][0][0], s.thresholds[0][1][0]};
@@ -46,7 +46,7 @@ TEST(Codec, UnpackRulesAgreeInsideTheirRangeAndDifferAtTheLegacyEdges) {
   }
   int32_t packed[9] = {1, 2, 3, 65536, 5, 6, 7, 8, 9};
   zolta_settings s;
-  zolta_settings_default(&s);
+  zolta_settings_default(&s, ZOLTA_API_VERSION);
   zolta_error error{};
   EXPECT_EQ(zolta_config_unpack(packed, ZOLTA_UNPACK_STRICT, &s, &error), ZOLTA_ERROR_SETTINGS);
   EXPECT_STREQ(error.message,
@@ -57,7 +57,7 @@ TEST(Codec, UnpackRulesAgreeInsideTheirRangeAndDifferAtTheLegacyEdges) {
 
 TEST(Codec, PackAndUnpackRoundTripEveryPlaneAndLevel) {
   zolta_settings s;
-  zolta_settings_default(&s);
+  zolta_settings_default(&s, ZOLTA_API_VERSION);
   int32_t v = 1;
   for (auto& plane : s.thresholds) {
     for (auto& dir : plane) {
@@ -70,7 +70,7 @@ TEST(Codec, PackAndUnpackRoundTripEveryPlaneAndLevel) {
   EXPECT_EQ(packed[4], s.thresholds[1][0][1] * 256 + s.thresholds[1][1][1]);
   for (int32_t rule : {ZOLTA_UNPACK_SCRIPT, ZOLTA_UNPACK_FILE, ZOLTA_UNPACK_STRICT}) {
     zolta_settings back;
-    zolta_settings_default(&back);
+    zolta_settings_default(&back, ZOLTA_API_VERSION);
     ASSERT_EQ(zolta_config_unpack(packed, rule, &back, nullptr), ZOLTA_OK);
     EXPECT_EQ(std::memcmp(back.thresholds, s.thresholds, sizeof s.thresholds), 0) << rule;
   }

@@ -62,7 +62,7 @@ TEST(ApiFormats, HighThresholdsAndFullLevelsMatchTheModel) {
   for (const FormatCase& fc : every_format()) {
     SCOPED_TRACE(format_name(fc));
     zolta_settings s;
-    zolta_settings_default(&s);
+    zolta_settings_default(&s, ZOLTA_API_VERSION);
     for (auto& plane : s.thresholds) {
       for (auto& dir : plane) {
         for (int l = 0; l < 3; ++l) dir[l] = l == 0 ? ZOLTA_THRESHOLD_MAX : 40 + 100 * l;

@@ -22,7 +22,7 @@ const View kEveryView[] = {
 
 zolta_settings api_settings(const ref::Settings& m) {
   zolta_settings s;
-  zolta_settings_default(&s);
+  zolta_settings_default(&s, ZOLTA_API_VERSION);
   for (int p = 0; p < 3; ++p) {
     for (int d = 0; d < 2; ++d) {
       for (int l = 0; l < 3; ++l) s.thresholds[p][d][l] = m.thresholds[p][d + 2 * l];

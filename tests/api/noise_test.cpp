@@ -47,8 +47,8 @@ TestFrame noisy_frame(const zolta_stream& s, float sigma, uint32_t seed) {
 
 TEST(Noise, EstimateFindsAddedGaussianNoiseAtEveryDepth) {
   for (int32_t bits : {8, 10, 16, 32}) {
-    const zolta_stream s{ZOLTA_FAMILY_YUV420,
-                         bits == 32 ? ZOLTA_SAMPLE_FLOAT : ZOLTA_SAMPLE_INTEGER, bits, 256, 256};
+    const zolta_stream s{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420,
+                         bits == 32 ? ZOLTA_SAMPLE_FLOAT : ZOLTA_SAMPLE_INTEGER, bits, 256, 256, {}};
     for (float sigma : {4.0f, 10.0f, 20.0f}) {
       SCOPED_TRACE(testing::Message() << bits << " bits, sigma " << sigma);
       const TestFrame f = noisy_frame(s, sigma, static_cast<uint32_t>(bits * 100 + sigma));
@@ -60,7 +60,7 @@ TEST(Noise, EstimateFindsAddedGaussianNoiseAtEveryDepth) {
       EXPECT_NEAR(found[2], sigma / 2, sigma * 0.08f);
     }
   }
-  const zolta_stream gray{ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, 16, 16};
+  const zolta_stream gray{ZOLTA_API_VERSION, ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, 16, 16, {}};
   const TestFrame flat = make_frame(gray, 0, false, 0, 100);
   float found[3] = {-1, -1, -1};
   ASSERT_EQ(zolta_noise_estimate(&gray, &flat.frame, found, nullptr), ZOLTA_OK);
@@ -70,7 +70,7 @@ TEST(Noise, EstimateFindsAddedGaussianNoiseAtEveryDepth) {
 
 TEST(Noise, SettingsGrowWithTheNoiseAndRefuseSigmaOutsideTheirRange) {
   zolta_settings last;
-  zolta_settings_default(&last);
+  zolta_settings_default(&last, ZOLTA_API_VERSION);
   for (float sigma = 0.5f; sigma <= 50.0f; sigma += 0.5f) {
     const float s3[3] = {sigma, sigma, sigma};
     zolta_settings s;

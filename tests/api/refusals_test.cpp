@@ -18,42 +18,42 @@ std::string check(zolta_stream s, int expected) {
 TEST(Refusals, StreamsNameTheFormatAndTheRule) {
   using S = zolta_stream;
   const int32_t I = ZOLTA_SAMPLE_INTEGER, F = ZOLTA_SAMPLE_FLOAT;
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_YUV420, I, 8, 1918, 1080}, ZOLTA_ERROR_SIZE),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, I, 8, 1918, 1080, {}}, ZOLTA_ERROR_SIZE),
             "4:2:0 needs width and height that are multiples of 8; got 1918 x 1080");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_YUV422, I, 10, 1920, 1082}, ZOLTA_ERROR_SIZE),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV422, I, 10, 1920, 1082, {}}, ZOLTA_ERROR_SIZE),
             "4:2:2 needs a width that is a multiple of 8 and a height that is a multiple of 4; "
             "got 1920 x 1082");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_YUV411, I, 8, 1928, 1080}, ZOLTA_ERROR_SIZE),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV411, I, 8, 1928, 1080, {}}, ZOLTA_ERROR_SIZE),
             "4:1:1 needs a width that is a multiple of 16 and a height that is a multiple of 4; "
             "got 1928 x 1080");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_YUY2, I, 8, 4, 4}, ZOLTA_ERROR_SIZE),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUY2, I, 8, 4, 4, {}}, ZOLTA_ERROR_SIZE),
             "YUY2 needs a width that is a multiple of 8 and a height that is a multiple of 4; "
             "got 4 x 4");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_GRAY, F, 32, 0, 8}, ZOLTA_ERROR_SIZE),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_GRAY, F, 32, 0, 8, {}}, ZOLTA_ERROR_SIZE),
             "GRAY needs width and height that are multiples of 4; got 0 x 8");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_RGB, I, 8, 8, -4}, ZOLTA_ERROR_SIZE),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB, I, 8, 8, -4, {}}, ZOLTA_ERROR_SIZE),
             "planar RGB needs width and height that are multiples of 4; got 8 x -4");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_YUV444, I, 8, 2147483644, 2147483644}, ZOLTA_ERROR_SIZE),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV444, I, 8, 2147483644, 2147483644, {}}, ZOLTA_ERROR_SIZE),
             "4:4:4 frame of 2147483644 x 2147483644 does not fit in memory");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_YUV444, I, 11, 8, 8}, ZOLTA_ERROR_FORMAT),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV444, I, 11, 8, 8, {}}, ZOLTA_ERROR_FORMAT),
             "4:4:4 integer samples have 8, 9, 10, 12, 14 or 16 bits; got 11");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_YUV444, F, 16, 8, 8}, ZOLTA_ERROR_FORMAT),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV444, F, 16, 8, 8, {}}, ZOLTA_ERROR_FORMAT),
             "4:4:4 float samples have 32 bits; got 16");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_RGB32, I, 10, 8, 8}, ZOLTA_ERROR_FORMAT),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB32, I, 10, 8, 8, {}}, ZOLTA_ERROR_FORMAT),
             "RGB32 has 8-bit integer samples only; got 10 bits");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_RGB24, F, 32, 8, 8}, ZOLTA_ERROR_FORMAT),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB24, F, 32, 8, 8, {}}, ZOLTA_ERROR_FORMAT),
             "RGB24 has 8-bit integer samples only; got float");
-  EXPECT_EQ(check(S{9, I, 8, 8, 8}, ZOLTA_ERROR_FORMAT), "unknown format family 9");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_GRAY, 2, 8, 8, 8}, ZOLTA_ERROR_FORMAT),
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, 9, I, 8, 8, 8, {}}, ZOLTA_ERROR_FORMAT), "unknown format family 9");
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_GRAY, 2, 8, 8, 8, {}}, ZOLTA_ERROR_FORMAT),
             "GRAY: unknown sample type 2");
-  EXPECT_EQ(check(S{ZOLTA_FAMILY_YUV420, I, 16, 8, 8}, ZOLTA_OK), "");
+  EXPECT_EQ(check(S{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, I, 16, 8, 8, {}}, ZOLTA_OK), "");
   EXPECT_EQ(zolta_stream_check(nullptr, nullptr), ZOLTA_ERROR_ARGUMENT);
 }
 
 TEST(Refusals, SettingsOutsideTheirRangesAreRefusedAtCreateAndUpdate) {
-  const zolta_stream s{ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 16, 16};
-  zolta_denoiser_config config{s, {}, 1};
-  zolta_settings_default(&config.settings);
+  const zolta_stream s{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 16, 16, {}};
+  zolta_denoiser_config config{ZOLTA_API_VERSION, s, {}, 1, {}};
+  zolta_settings_default(&config.settings, ZOLTA_API_VERSION);
   zolta_denoiser* d = reinterpret_cast<zolta_denoiser*>(&config);  // must become null
   zolta_error error{};
   config.settings.thresholds[2][1][2] = ZOLTA_THRESHOLD_MAX + 1;
@@ -92,8 +92,12 @@ TEST(Refusals, SettingsOutsideTheirRangesAreRefusedAtCreateAndUpdate) {
 TEST(Refusals, WorkingAreasThatCannotBeAllocated) {
   // A valid stream whose working area (about 4 TB) no allocator gives.
   zolta_denoiser_config config{
-      {ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, 1 << 20, 1 << 20}, {}, 2};
-  zolta_settings_default(&config.settings);
+      ZOLTA_API_VERSION,
+      {ZOLTA_API_VERSION, ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, 1 << 20, 1 << 20, {}},
+      {},
+      2,
+      {}};
+  zolta_settings_default(&config.settings, ZOLTA_API_VERSION);
   zolta_denoiser* d = nullptr;
   zolta_error error{};
   ASSERT_EQ(zolta_stream_check(&config.stream, &error), ZOLTA_OK) << error.message;
@@ -103,9 +107,9 @@ TEST(Refusals, WorkingAreasThatCannotBeAllocated) {
 }
 
 TEST(Refusals, FramesThatDoNotMatchTheStream) {
-  const zolta_stream s{ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10, 16, 16};
+  const zolta_stream s{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10, 16, 16, {}};
   zolta_settings settings;
-  zolta_settings_default(&settings);
+  zolta_settings_default(&settings, ZOLTA_API_VERSION);
   Denoiser d(s, settings);
   TestFrame in = make_frame(s, 0, false, 3);
   TestFrame out = make_frame(s, 0, false, 0);
@@ -139,17 +143,17 @@ TEST(Refusals, FramesThatDoNotMatchTheStream) {
 }
 
 TEST(Refusals, StreamPlanesAndSizesOfEveryFamily) {
-  const zolta_stream yuv{ZOLTA_FAMILY_YUV411, ZOLTA_SAMPLE_INTEGER, 8, 32, 8};
+  const zolta_stream yuv{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV411, ZOLTA_SAMPLE_INTEGER, 8, 32, 8, {}};
   int32_t w, h;
   EXPECT_EQ(zolta_stream_planes(&yuv), 3);
   zolta_stream_plane_size(&yuv, 2, &w, &h);
   EXPECT_EQ(w, 8);
   EXPECT_EQ(h, 8);
-  const zolta_stream yuy2{ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8, 32, 8};
+  const zolta_stream yuy2{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8, 32, 8, {}};
   EXPECT_EQ(zolta_stream_planes(&yuy2), 1);
   zolta_stream_plane_size(&yuy2, 1, &w, &h);
   EXPECT_EQ(w, 0);
-  const zolta_stream bad{ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 12, 8};
+  const zolta_stream bad{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 12, 8, {}};
   EXPECT_EQ(zolta_stream_planes(&bad), 0);
   EXPECT_EQ(zolta_version(), (1 << 16) | 0);
   EXPECT_STREQ(zolta_version_text(), "zolta 1.0");

@@ -110,17 +110,17 @@ TEST(Allocation, LongLinesUseTheScratchBehindThePlanes) {
 TEST(Allocation, DenoisersAllocateNothingPerFrame) {
   const int32_t w = 64, h = 32;
   const zolta_stream streams[] = {
-      {ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, w, h},
-      {ZOLTA_FAMILY_YUV422, ZOLTA_SAMPLE_INTEGER, 10, w, h},
-      {ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_FLOAT, 32, w, h},
-      {ZOLTA_FAMILY_RGB32, ZOLTA_SAMPLE_INTEGER, 8, w, h},
-      {ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8, w, h},
+      {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, w, h, {}},
+      {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV422, ZOLTA_SAMPLE_INTEGER, 10, w, h, {}},
+      {ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_FLOAT, 32, w, h, {}},
+      {ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB32, ZOLTA_SAMPLE_INTEGER, 8, w, h, {}},
+      {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8, w, h, {}},
   };
   // Room for every format: three planes of 4-byte samples, or packed pixels.
   std::vector<uint32_t> in = random_words(size_t(w) * h * 3, 9), out(in.size());
   for (const zolta_stream& s : streams) {
-    zolta_denoiser_config config{s, {}, 2};
-    zolta_settings_default(&config.settings);
+    zolta_denoiser_config config{ZOLTA_API_VERSION, s, {}, 2, {}};
+    zolta_settings_default(&config.settings, ZOLTA_API_VERSION);
     for (auto& plane : config.settings.thresholds) {
       for (auto& dir : plane) {
         for (auto& v : dir) v = 40;

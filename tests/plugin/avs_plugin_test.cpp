@@ -33,7 +33,7 @@ AvsCase make_case(const char* name, uint32_t pt, int family, int sample, int bit
   AvsCase c;
   c.name = name;
   c.pixel_type = pt;
-  c.stream = zolta_stream{family, sample, bits, 0, 0};
+  c.stream = zolta_stream{ZOLTA_API_VERSION, family, sample, bits, 0, 0, {}};
   std::memcpy(c.engine_ids, ids, sizeof c.engine_ids);
   return c;
 }
@@ -328,7 +328,7 @@ TEST_F(AvsPluginTest, FormatsOutsideTheEnginesAreRefusedNamingTheFormat) {
     host_.release_clip(src);
   }
   AVS_Clip* src = host_.source(video_info(0x60000004u, 60, 32, 1), nullptr, nullptr);
-  zolta_stream narrow = {ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8, 60, 32};
+  zolta_stream narrow = {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8, 60, 32, {}};
   zolta_error e;
   ASSERT_NE(zolta_stream_check(&narrow, &e), ZOLTA_OK);
   EXPECT_EQ(refusal(src, {{"config_text", string_value(kTestConfig)}}),

@@ -90,7 +90,7 @@ zolta_settings settings_from_text(const char* text) {
   int32_t packed[9];
   zolta_error error;
   zolta_settings settings;
-  zolta_settings_default(&settings);
+  zolta_settings_default(&settings, ZOLTA_API_VERSION);
   if (zolta_config_parse(text, packed, &error) != ZOLTA_OK ||
       zolta_config_unpack(packed, ZOLTA_UNPACK_STRICT, &settings, &error) != ZOLTA_OK) {
     throw std::runtime_error(error.message);

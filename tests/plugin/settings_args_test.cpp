@@ -14,7 +14,7 @@ namespace {
 zolta_error run(const SettingsArgs& args, zolta_settings* settings,
                 int family = ZOLTA_FAMILY_YUV420) {
   zolta_error error = {};
-  zolta_settings_default(settings);
+  zolta_settings_default(settings, ZOLTA_API_VERSION);
   error.code = settings_from_args(args, family, settings, &error);
   return error;
 }
@@ -141,7 +141,7 @@ TEST(SettingsArgs, ViewsAndPlanes) {
 
 TEST(SettingsArgs, AFailureLeavesTheSettingsAsTheyWere) {
   zolta_settings s;
-  zolta_settings_default(&s);
+  zolta_settings_default(&s, ZOLTA_API_VERSION);
   s.thresholds[1][1][1] = 77;
   const zolta_settings before = s;
   SettingsArgs a;

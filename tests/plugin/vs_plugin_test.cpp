@@ -206,7 +206,7 @@ TEST_F(VsPluginTest, EachWayOfGivingSettingsReachesTheEngine) {
   zolta_error e;
   ASSERT_EQ(zolta_settings_for_sigma(sigma, ZOLTA_FAMILY_YUV444, &sigma_settings, &e), ZOLTA_OK);
   zolta_settings sigma_expected;
-  zolta_settings_default(&sigma_expected);
+  zolta_settings_default(&sigma_expected, ZOLTA_API_VERSION);
   std::memcpy(sigma_expected.thresholds, sigma_settings.thresholds,
               sizeof sigma_expected.thresholds);
   zolta_settings high = settings_from_text(kTestConfig);
@@ -273,7 +273,7 @@ TEST_F(VsPluginTest, FormatsOutsideTheEnginesAreRefusedNamingTheFormat) {
   VSNode* src = core_.source(vs_format_id(cfYUV, stInteger, 8, 1, 1), 64, 36, 1, nullptr);
   VSMap* args = core_.create_map();
   core_.set_data(args, "config_text", kTestConfig);
-  zolta_stream odd = {ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 64, 36};
+  zolta_stream odd = {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 64, 36, {}};
   zolta_error e;
   ASSERT_NE(zolta_stream_check(&odd, &e), ZOLTA_OK);
   EXPECT_EQ(refusal(src, args), std::string("Denoise: ") + e.message);
