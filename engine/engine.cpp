@@ -121,6 +121,7 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
   }
 #endif
   Engine* engine = new (block) Engine;
+  engine->dsp = &dsp_kernels();
   engine->layout = layout;
   std::memset(&engine->bank, 0, sizeof engine->bank);
   build_daubechies(engine->bank, 2);
@@ -221,8 +222,10 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
   // denoiser reaches them.
   const bool whole_frame = L.rgb || L.family == ZOLTA_FAMILY_YUY2 || frame_interleaved(L, in) ||
                            frame_interleaved(L, out);
-  if (whole_frame && !packed_to_planes(L, in, w.planes)) frame_to_planes(L, in, w.planes);
-  const DspKernels& dsp = dsp_kernels();
+  if (whole_frame && !packed_to_planes(*engine.dsp, L, in, w.planes)) {
+    frame_to_planes(L, in, w.planes);
+  }
+  const DspKernels& dsp = *engine.dsp;
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
   // Planar frames in the normal view are written plane by plane, and from
@@ -240,7 +243,7 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
                   columns_out ? &sink : nullptr);
     if (by_plane && !columns_out) plane_to_frame(L, w.planes.plane[p], w.planes.stride[p], p, out);
   }
-  if (!by_plane && !planes_to_packed(L, w.planes, view, out)) {
+  if (!by_plane && !planes_to_packed(dsp, L, w.planes, view, out)) {
     planes_to_frame(L, w.planes, view, in, out);
   }
   leave_default_float_mode(float_mode);

@@ -37,6 +37,7 @@ struct Workspace {
 };
 
 struct Engine {
+  const DspKernels* dsp;  // the processor's kernels, chosen when the engine is made
   StreamLayout layout;
   EngineSettings settings;
   FilterBank bank;

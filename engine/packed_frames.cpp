@@ -12,12 +12,12 @@ bool word_aligned(const void* data, ptrdiff_t stride) {
 
 }  // namespace
 
-bool packed_to_planes(const StreamLayout& L, const zolta_frame& in, const FloatPlanes& planes) {
+bool packed_to_planes(const DspKernels& dsp, const StreamLayout& L, const zolta_frame& in,
+                      const FloatPlanes& planes) {
   if (L.family != ZOLTA_FAMILY_RGB32 && L.family != ZOLTA_FAMILY_YUY2) return false;
   if (!word_aligned(in.data[0], in.stride[0])) return false;
   const uint32_t* src = static_cast<const uint32_t*>(in.data[0]);
   const ptrdiff_t pitch = in.stride[0] / 4;
-  const DspKernels& dsp = dsp_kernels();
   if (L.family == ZOLTA_FAMILY_RGB32) {
     dsp.rgb32_to_planes(src, pitch, L.width, L.height, planes.plane[0], planes.plane[1],
                         planes.plane[2], planes.stride[0]);
@@ -28,12 +28,11 @@ bool packed_to_planes(const StreamLayout& L, const zolta_frame& in, const FloatP
   return true;
 }
 
-bool planes_to_packed(const StreamLayout& L, const FloatPlanes& planes, const OutputView& view,
-                      const zolta_frame& out) {
+bool planes_to_packed(const DspKernels& dsp, const StreamLayout& L, const FloatPlanes& planes,
+                      const OutputView& view, const zolta_frame& out) {
   if (view.kind == ViewKind::kDiff) return false;
   if (L.family != ZOLTA_FAMILY_RGB32 && L.family != ZOLTA_FAMILY_YUY2) return false;
   if (!word_aligned(out.data[0], out.stride[0])) return false;
-  const DspKernels& dsp = dsp_kernels();
   uint8_t* d = static_cast<uint8_t*>(out.data[0]);
   const ptrdiff_t s = out.stride[0];
   const ptrdiff_t ps = planes.stride[0];

@@ -48,11 +48,16 @@ bool demo_settings(const RunOptions& options, zolta_settings& settings, std::str
       return true;
   } else {
     if (options.sigma <= 0) return true;  // no noise: nothing to take away
-    float sigma[3];  // the noise is added to R, G and B
-    rgb_noise_in_planes(options.sigma, sigma);
+    // The noise is added to R, G and B.
+    const float rgb[3] = {static_cast<float>(options.sigma), static_cast<float>(options.sigma),
+                          static_cast<float>(options.sigma)};
+    float sigma[3];
+    if (zolta_noise_to_planes(rgb, ZOLTA_FAMILY_RGB24, sigma, &e) != ZOLTA_OK) {
+      error = e.message;
+      return false;
+    }
     for (float& s : sigma) s = std::min(s, 50.0f);
-    if (zolta_settings_for_sigma(sigma, ZOLTA_FAMILY_RGB24, &settings, &e) == ZOLTA_OK)
-      return true;
+    if (zolta_settings_for_sigma(sigma, ZOLTA_FAMILY_RGB24, &settings, &e) == ZOLTA_OK) return true;
   }
   error = e.message;
   return false;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "engine_frames.h"
@@ -45,33 +46,37 @@ void apply_views(const RunOptions& options, zolta_settings& settings) {
 
 // ---- one frame through the engine ----------------------------------------------------
 
-// A denoiser for the stream of the frames a worker is given; made again when
-// the stream changes (pictures of another size).
-class WorkerDenoiser {
+// One denoiser for the stream, shared by every worker as the plugins share
+// theirs: it holds a working area per worker. Made for the first frame, and
+// made again when the stream changes (pictures of another size); a worker
+// keeps the denoiser its frame needs until that frame is done.
+class StreamDenoiser {
  public:
-  WorkerDenoiser() = default;
-  WorkerDenoiser(const WorkerDenoiser&) = delete;
-  WorkerDenoiser& operator=(const WorkerDenoiser&) = delete;
-  ~WorkerDenoiser() { zolta_denoiser_destroy(denoiser_); }
+  // More workers than a denoiser takes wait for a free working area.
+  explicit StreamDenoiser(int workers) : workers_(std::min(workers, 1024)) {}
 
-  bool process(const zolta_settings& settings, const zolta_stream& stream,
-               const zolta_frame& frame, std::string& error) {
+  bool process(const zolta_settings& settings, const zolta_stream& stream, const zolta_frame& frame,
+               std::string& error) {
+    std::shared_ptr<zolta_denoiser> denoiser;
     zolta_error e{};
-    if (!denoiser_ || !same_stream(stream, stream_)) {
-      zolta_denoiser_destroy(denoiser_);
-      denoiser_ = nullptr;
-      zolta_denoiser_config config{};
-      config.stream = stream;
-      config.settings = settings;
-      config.threads = 1;
-      if (zolta_denoiser_create(&config, &denoiser_, &e) != ZOLTA_OK) {
-        denoiser_ = nullptr;
-        error = e.message;
-        return false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!current_ || !same_stream(stream, stream_)) {
+        zolta_denoiser_config config{};
+        config.stream = stream;
+        config.settings = settings;
+        config.threads = workers_;
+        zolta_denoiser* made = nullptr;
+        if (zolta_denoiser_create(&config, &made, &e) != ZOLTA_OK) {
+          error = e.message;
+          return false;
+        }
+        current_.reset(made, zolta_denoiser_destroy);
+        stream_ = stream;
       }
-      stream_ = stream;
+      denoiser = current_;
     }
-    if (zolta_denoiser_process(denoiser_, &frame, &frame, &e) != ZOLTA_OK) {
+    if (zolta_denoiser_process(denoiser.get(), &frame, &frame, &e) != ZOLTA_OK) {
       error = e.message;
       return false;
     }
@@ -79,7 +84,9 @@ class WorkerDenoiser {
   }
 
  private:
-  zolta_denoiser* denoiser_ = nullptr;
+  const int workers_;
+  std::mutex mutex_;
+  std::shared_ptr<zolta_denoiser> current_;
   zolta_stream stream_{};
 };
 
@@ -88,7 +95,6 @@ class WorkerDenoiser {
 struct StreamItem {
   Y4mFrame y4m;
   Picture picture;
-  std::vector<uint8_t> planar;  // colour planes of a picture that needs them
   zolta_stream stream{};
   zolta_frame frame{};
 };
@@ -141,9 +147,9 @@ class Y4mFormat : public FrameFormat {
 class PictureFormat : public FrameFormat {
  public:
   bool bind(StreamItem& item, std::string& error) override {
-    return bind_picture(item.picture, item.planar, item.stream, item.frame, error);
+    return bind_picture(item.picture, item.stream, item.frame, error);
   }
-  void unbind(StreamItem& item) override { unbind_picture(item.picture, item.planar, item.stream); }
+  void unbind(StreamItem&) override {}
 };
 
 class PngFormat : public PictureFormat {
@@ -345,10 +351,9 @@ int available_cores() {
   return n > 0 ? static_cast<int>(n) : 1;
 }
 
-bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out,
-                    Progress& progress, std::string& error) {
-  zolta_settings settings;
-  if (!settings_from_options(options, settings, error)) return false;
+bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, ByteReader& input,
+                    std::FILE* out, Progress& progress, std::string& error) {
+  zolta_settings settings = chosen;
   std::unique_ptr<FrameFormat> format = open_format(input, error);
   if (!format) return false;
 
@@ -365,11 +370,9 @@ bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out
       estimate.frames = static_cast<int>(ahead.size());
       if (!ahead.empty()) estimate.family = ahead.front().stream.family;
       // The given noise is in the input's samples; RGB is denoised as Y, Cb, Cr.
-      if (estimate.family == ZOLTA_FAMILY_RGB || estimate.family == ZOLTA_FAMILY_RGB24) {
-        rgb_noise_in_planes(options.sigma, estimate.sigma);
-      } else {
-        for (float& s : estimate.sigma) s = static_cast<float>(options.sigma);
-      }
+      const float given = static_cast<float>(options.sigma);
+      const float channels[3] = {given, given, given};
+      zolta_noise_to_planes(channels, estimate.family, estimate.sigma, nullptr);
     }
     if (estimate.frames > 0) {
       if (!settings_for_estimate(estimate, settings, error)) return false;
@@ -384,7 +387,7 @@ bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out
   const int threads = options.threads > 0 ? options.threads : available_cores();
   const long long input_bytes = regular_file_size(input);
   std::vector<StreamItem> items(pipeline_slots(threads));
-  std::vector<WorkerDenoiser> denoisers(threads);
+  StreamDenoiser denoiser(threads);
 
   PipelineStages stages;
   stages.threads = threads;
@@ -404,13 +407,13 @@ bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out
     }
     return got;
   };
-  stages.work = [&](int slot, int worker, long index, std::string& message) {
+  stages.work = [&](int slot, int, long index, std::string& message) {
     StreamItem& item = items[slot];
     zolta_error e{};
-    const bool ok = format->bind(item, message) &&
-                    (zolta_stream_check(&item.stream, &e) == ZOLTA_OK ||
-                     (message = e.message, false)) &&
-                    denoisers[worker].process(settings, item.stream, item.frame, message);
+    const bool ok =
+        format->bind(item, message) &&
+        (zolta_stream_check(&item.stream, &e) == ZOLTA_OK || (message = e.message, false)) &&
+        denoiser.process(settings, item.stream, item.frame, message);
     if (!ok) {
       message += " (" + frame_label(*format, index) + ")";
       return false;
@@ -442,8 +445,9 @@ bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error) {
   if (!settings_for_estimate(estimate, settings, error)) return false;
   const char* names[3] = {"Y", "Cb", "Cr"};  // RGB too: the planes it is denoised in
   const int planes = estimate.family == ZOLTA_FAMILY_GRAY ? 1 : 3;
-  std::fprintf(report, "noise (standard deviation on the 8-bit scale, median of %d %s%s):",
-               estimate.frames, format->unit(), estimate.frames == 1 ? "" : "s");
+  std::fprintf(report,
+               "noise (standard deviation on the 8-bit scale, median of %d %s%s):", estimate.frames,
+               format->unit(), estimate.frames == 1 ? "" : "s");
   for (int p = 0; p < planes; ++p) std::fprintf(report, " %s %.2f", names[p], estimate.sigma[p]);
   std::fprintf(report, "\nsettings: --thresholds %s\n", thresholds_text(settings).c_str());
   const std::string config = config_text(settings);
@@ -459,9 +463,9 @@ bool denoise_picture(const zolta_settings& settings, Picture& picture, std::stri
   StreamItem item;
   std::swap(item.picture, picture);
   PngFormat format;
-  WorkerDenoiser denoiser;
-  const bool ok = format.bind(item, error) &&
-                  denoiser.process(settings, item.stream, item.frame, error);
+  StreamDenoiser denoiser(1);
+  const bool ok =
+      format.bind(item, error) && denoiser.process(settings, item.stream, item.frame, error);
   if (ok) format.unbind(item);
   std::swap(item.picture, picture);
   return ok;

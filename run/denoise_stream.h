@@ -18,8 +18,7 @@ constexpr int kEstimateFrames = 8;
 // Settings from --config, --vcf, --thresholds or a given --sigma (every
 // threshold 0 without any), with the views of --mode, --plane, --show-plane
 // and --off. --sigma auto is settled by denoise_stream, which sees frames.
-bool settings_from_options(const RunOptions& options, zolta_settings& settings,
-                           std::string& error);
+bool settings_from_options(const RunOptions& options, zolta_settings& settings, std::string& error);
 
 // "--thresholds": eighteen integers 0..4095, separated by commas or blanks,
 // in the order [plane][direction][level].
@@ -33,10 +32,12 @@ std::string config_text(const zolta_settings& settings);
 int available_cores();
 
 // Reads the stream that starts in input (YUV4MPEG2, PNG or PPM/PGM, told by
-// its first bytes), denoises every frame and writes it to out. False with a
-// one-line message on the first frame that fails.
-bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out,
-                    Progress& progress, std::string& error);
+// its first bytes), denoises every frame with `settings` (what
+// settings_from_options made of the options; a noise level given or measured
+// settles their thresholds here) and writes it to out. False with a one-line
+// message on the first frame that fails.
+bool denoise_stream(const RunOptions& options, const zolta_settings& settings, ByteReader& input,
+                    std::FILE* out, Progress& progress, std::string& error);
 
 // Measures the noise of the first frames of the input and prints it, with the
 // settings --sigma auto would choose, to report.

@@ -63,7 +63,7 @@ int run_main(int argc, char** argv) {
     Progress progress = start_progress();
     bool ok = false;
     try {
-      ok = denoise_stream(options, input, output.file, progress, error);
+      ok = denoise_stream(options, settings, input, output.file, progress, error);
     } catch (const std::bad_alloc&) {
       error = "out of memory";
     } catch (const std::exception& e) {

@@ -39,16 +39,6 @@ void add_gaussian_noise(std::vector<uint8_t>& bytes, double sigma, NoiseSource& 
   }
 }
 
-void rgb_noise_in_planes(double sigma, float planes[3]) {
-  // The square root of the sum of the squared weights of R, G and B in each plane.
-  const double y = std::sqrt(0.299 * 0.299 + 0.587 * 0.587 + 0.114 * 0.114);
-  const double cb = 0.565 * std::sqrt(0.299 * 0.299 + 0.587 * 0.587 + 0.886 * 0.886);
-  const double cr = 0.713 * std::sqrt(0.701 * 0.701 + 0.587 * 0.587 + 0.114 * 0.114);
-  planes[0] = static_cast<float>(sigma * y);
-  planes[1] = static_cast<float>(sigma * cb);
-  planes[2] = static_cast<float>(sigma * cr);
-}
-
 double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
   double sum = 0;
   for (size_t i = 0; i < a.size(); ++i) {

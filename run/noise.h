@@ -21,12 +21,6 @@ double next_gaussian(NoiseSource& source);
 // nearest integer and clamping to 0..255.
 void add_gaussian_noise(std::vector<uint8_t>& bytes, double sigma, NoiseSource& source);
 
-// Noise of standard deviation sigma, independent in R, G and B, as the
-// standard deviations it has in the planes the library denoises RGB in:
-// Y = 0.299 R + 0.587 G + 0.114 B, Cb = 0.565 (B - Y), Cr = 0.713 (R - Y).
-// The library's noise table takes these.
-void rgb_noise_in_planes(double sigma, float planes[3]);
-
 // Peak signal-to-noise ratio in dB over all bytes; +infinity for identical
 // inputs. Both must have the same size.
 double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);

@@ -168,7 +168,8 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
   }
   if (options.help) return true;
   const int settings_given = !options.vcf_path.empty() + !options.config_text.empty() +
-                             !options.thresholds_text.empty() + (options.sigma_given && !options.demo);
+                             !options.thresholds_text.empty() +
+                             (options.sigma_given && !options.demo);
   if (settings_given > 1) {
     error = "give one of --vcf, --config, --thresholds and --sigma, not several";
     return false;
@@ -241,7 +242,8 @@ const char* usage_text() {
          "  --sigma auto      the same, with the noise measured on the first frames\n"
          "  --thresholds LIST eighteen integers 0..4095 (v means v/16 on the 8-bit scale, 0\n"
          "                    turns a level off): Y, Cb, Cr; along rows then along columns;\n"
-         "                    levels 0, 1, 2. E.g. 40,24,8,40,24,8,64,32,0,64,32,0,64,32,0,64,32,0\n"
+         "                    levels 0, 1, 2. E.g. "
+         "40,24,8,40,24,8,64,32,0,64,32,0,64,32,0,64,32,0\n"
          "  --config TEXT     \"Config(a, b, c, d, e, f, g, h, i)\": nine integers, each two\n"
          "                    thresholds 0..255 packed as first * 256 + second, for Y, Cb, Cr\n"
          "                    and levels 0..2 (first along rows, second along columns)\n"

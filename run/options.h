@@ -7,8 +7,8 @@
 struct RunOptions {
   bool help = false;
   bool demo = false;
-  std::string input;    // path or "-"
-  std::string output;   // path or "-"; empty with --estimate
+  std::string input;   // path or "-"
+  std::string output;  // path or "-"; empty with --estimate
 
   // Settings: at most one of --vcf, --config, --thresholds and --sigma.
   std::string vcf_path;

@@ -21,7 +21,7 @@ struct Picture {
   bool from_palette = false;  // a PNG palette, expanded (written as RGB or RGBA)
   bool has_key = false;       // a PNG transparent colour (tRNS) of a grey or RGB picture
   uint16_t key[3] = {0, 0, 0};
-  bool pgm = false;           // PPM family: P5 (grey) rather than P6
+  bool pgm = false;  // PPM family: P5 (grey) rather than P6
 };
 
 inline bool picture_wide(const Picture& p) {

@@ -148,8 +148,7 @@ class Pipeline {
         state_[slot] = SlotState::Working;
       }
       std::string message;
-      const bool ok =
-          guarded([&] { return stages_.work(slot, worker, index, message); }, message);
+      const bool ok = guarded([&] { return stages_.work(slot, worker, index, message); }, message);
       std::lock_guard<std::mutex> lock(mutex_);
       if (!ok) {
         fail_locked(index, message);
@@ -174,8 +173,7 @@ class Pipeline {
         if (slot < 0) break;
       }
       std::string message;
-      const bool ok =
-          guarded([&] { return stages_.write(slot, next_write_, message); }, message);
+      const bool ok = guarded([&] { return stages_.write(slot, next_write_, message); }, message);
       std::lock_guard<std::mutex> lock(mutex_);
       if (!ok) fail_locked(next_write_, message);
       state_[slot] = SlotState::Free;

@@ -21,8 +21,8 @@ struct Y4mHeader {
   std::string chroma = "420jpeg";  // the C field, without the 'C'
 
   // The layout the chroma tag means.
-  int family = 0;  // zolta_family: GRAY, YUV444, YUV422, YUV420 or YUV411
-  int bits = 8;    // 8 to 16
+  int family = 0;      // zolta_family: GRAY, YUV444, YUV422, YUV420 or YUV411
+  int bits = 8;        // 8 to 16
   bool alpha = false;  // a fourth plane (444alpha), passed through untouched
   int planes = 3;      // 1, 3 or 4
   int plane_width[4] = {0, 0, 0, 0};

@@ -40,7 +40,8 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
     const float sigma = static_cast<float>(args.sigma);
     const float sigmas[3] = {sigma, sigma, sigma};
     zolta_settings chosen;
-    const int status = zolta_settings_for_sigma(sigmas, family, &chosen, error);
+    // The user's noise is in the clip's own channels (R, G, B for RGB clips).
+    const int status = zolta_settings_for_noise(sigmas, family, &chosen, error);
     if (status != ZOLTA_OK) return status;
     std::memcpy(settings->thresholds, chosen.thresholds, sizeof settings->thresholds);
     return ZOLTA_OK;

@@ -103,8 +103,13 @@ TEST(SettingsArgs, SigmaGivesThresholdsOnlyAndKeepsTheViews) {
   zolta_settings table;
   const float sigmas[3] = {10, 10, 10};
   zolta_error e;
-  ASSERT_EQ(zolta_settings_for_sigma(sigmas, ZOLTA_FAMILY_RGB, &table, &e), ZOLTA_OK);
+  // The noise of R, G and B, as zolta-run takes it: lighter settings than the
+  // same number taken as the noise of Y, Cb and Cr.
+  ASSERT_EQ(zolta_settings_for_noise(sigmas, ZOLTA_FAMILY_RGB, &table, &e), ZOLTA_OK);
   EXPECT_EQ(std::memcmp(s.thresholds, table.thresholds, sizeof s.thresholds), 0);
+  zolta_settings planes;
+  ASSERT_EQ(zolta_settings_for_sigma(sigmas, ZOLTA_FAMILY_RGB, &planes, &e), ZOLTA_OK);
+  EXPECT_LT(s.thresholds[0][0][0], planes.thresholds[0][0][0]);
   EXPECT_EQ(s.view, ZOLTA_VIEW_DIFF);
   EXPECT_EQ(s.enabled, 1);
 }

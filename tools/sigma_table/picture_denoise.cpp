@@ -38,16 +38,21 @@ struct Engine {
 bool denoise_picture(const Picture& in, const zolta_settings& settings, Picture& out,
                      std::string& error) {
   zolta_denoiser_config config{};
-  config.stream = {ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB24, ZOLTA_SAMPLE_INTEGER, 8, in.width, in.height, {}};
+  config.stream = {
+      ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB24, ZOLTA_SAMPLE_INTEGER, 8, in.width, in.height, {}};
   config.settings = settings;
   config.threads = 1;
   zolta_denoiser* denoiser = nullptr;
   zolta_error e{};
   out = in;
   const ptrdiff_t stride = static_cast<ptrdiff_t>(in.width) * 3;
-  const zolta_frame source = {ZOLTA_API_VERSION, {const_cast<uint8_t*>(in.samples.data()), nullptr, nullptr},
-                              {stride, 0, 0}, {0, 0, 0}, {}};
-  const zolta_frame result = {ZOLTA_API_VERSION, {out.samples.data(), nullptr, nullptr}, {stride, 0, 0}, {0, 0, 0}, {}};
+  const zolta_frame source = {ZOLTA_API_VERSION,
+                              {const_cast<uint8_t*>(in.samples.data()), nullptr, nullptr},
+                              {stride, 0, 0},
+                              {0, 0, 0},
+                              {}};
+  const zolta_frame result = {
+      ZOLTA_API_VERSION, {out.samples.data(), nullptr, nullptr}, {stride, 0, 0}, {0, 0, 0}, {}};
   const bool ok = zolta_denoiser_create(&config, &denoiser, &e) == ZOLTA_OK &&
                   zolta_denoiser_process(denoiser, &source, &result, &e) == ZOLTA_OK;
   zolta_denoiser_destroy(denoiser);

@@ -170,17 +170,27 @@ zolta_settings table_settings(const float sigma[3]) {
 
 void check_mapping(const std::vector<Case>& cases, int sigma, const Row& row) {
   float given[3];
-  rgb_noise_in_planes(sigma, given);
+  const float rgb[3] = {static_cast<float>(sigma), static_cast<float>(sigma),
+                        static_cast<float>(sigma)};
+  zolta_noise_to_planes(rgb, ZOLTA_FAMILY_RGB24, given, nullptr);
   const zolta_settings by_level = table_settings(given);
   double measured = 0, best = 0;
   for (const Case& c : cases) {
     const std::vector<Case> one = {c};
     float estimate[3];
     zolta_error error{};
-    const zolta_stream stream = {ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB24, ZOLTA_SAMPLE_INTEGER, 8, c.noisy.width,
-                                 c.noisy.height, {}};
-    const zolta_frame frame = {ZOLTA_API_VERSION, {const_cast<uint8_t*>(c.noisy.samples.data()), nullptr, nullptr},
-                               {c.noisy.width * 3, 0, 0}, {0, 0, 0}, {}};
+    const zolta_stream stream = {ZOLTA_API_VERSION,
+                                 ZOLTA_FAMILY_RGB24,
+                                 ZOLTA_SAMPLE_INTEGER,
+                                 8,
+                                 c.noisy.width,
+                                 c.noisy.height,
+                                 {}};
+    const zolta_frame frame = {ZOLTA_API_VERSION,
+                               {const_cast<uint8_t*>(c.noisy.samples.data()), nullptr, nullptr},
+                               {c.noisy.width * 3, 0, 0},
+                               {0, 0, 0},
+                               {}};
     if (zolta_noise_estimate(&stream, &frame, estimate, &error) != ZOLTA_OK) {
       std::fprintf(stderr, "sigma_grid: %s\n", error.message);
       std::exit(1);
