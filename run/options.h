@@ -1,4 +1,5 @@
-// The command line of zolta-run.
+// The command line of zolta-run: its options, their values and --help come
+// from the parameter table (parameters.h).
 #pragma once
 
 #include <cstdint>
@@ -7,8 +8,8 @@
 struct RunOptions {
   bool help = false;
   bool demo = false;
-  std::string input;    // path or "-"
-  std::string output;   // path or "-"; empty with --estimate
+  std::string input;   // path or "-"
+  std::string output;  // path or "-"; empty with --estimate
 
   // Settings: at most one of --vcf, --config, --thresholds and --sigma.
   std::string vcf_path;
@@ -28,11 +29,11 @@ struct RunOptions {
   bool show_plane = false;
   bool off = false;
 
-  // Demo.
+  // Demo. parse_options sets the table's defaults.
   std::string picture;
   std::string out_dir;
-  double sigma = 10.0;
-  uint64_t seed = 2026;
+  double sigma = 0;
+  uint64_t seed = 0;
   std::string demo_config;
 };
 
