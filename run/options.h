@@ -1,4 +1,5 @@
-// The command line of zolta-run.
+// The command line of zolta-run: its options, their values and --help come
+// from the parameter table (parameters.h).
 #pragma once
 
 #include <cstdint>
@@ -28,11 +29,11 @@ struct RunOptions {
   bool show_plane = false;
   bool off = false;
 
-  // Demo.
+  // Demo. parse_options sets the table's defaults.
   std::string picture;
   std::string out_dir;
-  double sigma = 10.0;
-  uint64_t seed = 2026;
+  double sigma = 0;
+  uint64_t seed = 0;
   std::string demo_config;
 };
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "avs_args.h"
 #include "avs_formats.h"
 #include "avs_functions.h"
 #include "settings_args.h"
@@ -12,9 +13,8 @@
 namespace {
 
 const char kName[] = "ZoltaDenoise";
-// clip, then the named arguments in this order.
-const char kParams[] = "c[config]i*[config_text]s[vcf]s[sigma]f[view]s[plane]i";
-enum { kArgClip, kArgConfig, kArgConfigText, kArgVcf, kArgSigma, kArgView, kArgPlane, kArgCount };
+// The clip is the first argument (avs_args.h).
+constexpr int kArgClip = 0;
 
 const AvsFunctions* g_avs = nullptr;
 
@@ -39,63 +39,6 @@ const char* saved_message(AVS_ScriptEnvironment* env, const char* message) {
   std::snprintf(text, sizeof text, "%s: %s", kName, message);
   const char* saved = g_avs->save_string(env, text, -1);
   return saved ? saved : kName;
-}
-
-bool defined(const AVS_Value& v) {
-  return v.type != kAvsVoid;
-}
-
-int64_t as_integer(const AVS_Value& v) {
-#if defined(_WIN32) && !defined(_WIN64)
-  if (v.type == kAvsLong) return *v.d.longlong_ptr;
-#else
-  if (v.type == kAvsLong) return v.d.longlong;
-#endif
-  return v.d.integer;
-}
-
-double as_float(const AVS_Value& v) {
-  switch (v.type) {
-    case kAvsInt:
-      return v.d.integer;
-    case kAvsFloat:
-      return v.d.floating_pt;
-#if defined(_WIN32) && !defined(_WIN64)
-    case kAvsLong:
-      return static_cast<double>(*v.d.longlong_ptr);
-    case kAvsDouble:
-      return *v.d.double_pt_ptr;
-#else
-    case kAvsLong:
-      return static_cast<double>(v.d.longlong);
-    case kAvsDouble:
-      return v.d.double_pt;
-#endif
-    default:
-      return 0;
-  }
-}
-
-void read_args(const AVS_Value* a, SettingsArgs& args) {
-  if (defined(a[kArgConfig])) {
-    const AVS_Value& config = a[kArgConfig];
-    args.has_config = true;
-    args.config_count = config.type == kAvsArray ? config.array_size : 1;
-    for (int i = 0; i < args.config_count && i < 9; ++i) {
-      args.config[i] = as_integer(config.type == kAvsArray ? config.d.array[i] : config);
-    }
-  }
-  if (defined(a[kArgConfigText])) args.config_text = a[kArgConfigText].d.string;
-  if (defined(a[kArgVcf])) args.vcf = a[kArgVcf].d.string;
-  if (defined(a[kArgSigma])) {
-    args.has_sigma = true;
-    args.sigma = as_float(a[kArgSigma]);
-  }
-  if (defined(a[kArgView])) args.view = a[kArgView].d.string;
-  if (defined(a[kArgPlane])) {
-    args.has_plane = true;
-    args.plane = as_integer(a[kArgPlane]);
-  }
 }
 
 void fill_frame(const Instance& instance, AVS_VideoFrame* frame, bool write, zolta_frame& out) {
@@ -153,7 +96,7 @@ void AVSC_CC free_filter(AVS_FilterInfo* fi) {
 }
 
 AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user_data*/) {
-  if (args.type != kAvsArray || args.array_size != kArgCount ||
+  if (args.type != kAvsArray || args.array_size != avs_param_count() ||
       args.d.array[kArgClip].type != kAvsClip) {
     return error_value("ZoltaDenoise: the first argument must be a clip");
   }
@@ -165,7 +108,7 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
   zolta_denoiser_config config = {};
   zolta_error error = {};
   SettingsArgs settings_args;
-  read_args(a, settings_args);
+  avs_read_args(a, settings_args);
   Instance* instance = new (std::nothrow) Instance;
   int status = instance ? ZOLTA_OK : ZOLTA_ERROR_MEMORY;
   if (!instance) std::snprintf(error.message, sizeof error.message, "out of memory");
@@ -212,7 +155,7 @@ const char* avs_register_plugin(AVS_ScriptEnvironment* env) {
     return text;
   }
   if (!g_avs) g_avs = functions;
-  if (g_avs->add_function(env, kName, kParams, apply, nullptr) != 0) {
+  if (g_avs->add_function(env, kName, avs_params_string(), apply, nullptr) != 0) {
     return "zolta: the AviSynth+ host refused ZoltaDenoise";
   }
   return "zolta wavelet noise reduction";

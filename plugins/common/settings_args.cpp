@@ -1,43 +1,89 @@
 #include "settings_args.h"
 
 #include <cstring>
+#include <string>
 
 #include "plugin_errors.h"
 
 namespace {
 
+// "config, config_text, vcf, sigma or thresholds": the ways, in table order.
+std::string ways_text() {
+  std::string names[kParamCount];
+  int n = 0;
+  for (const ParamDef& p : kParams)
+    if (param_offered(p, kFacePlugins) && p.settings_way) names[n++] = p.name;
+  std::string text;
+  for (int i = 0; i < n; ++i) text += (i == 0 ? "" : i + 1 == n ? " or " : ", ") + names[i];
+  return text;
+}
+
+int count_of_ways(const SettingsArgs& args) {
+  int ways = 0;
+  for (const ParamDef& p : kParams)
+    if (param_offered(p, kFacePlugins) && p.settings_way && args[p.id].given) ++ways;
+  return ways;
+}
+
+// A list argument with exactly the row's number of values.
+int check_count(const ParamDef& p, const ArgValue& v, zolta_error* error) {
+  if (v.count == p.count) return ZOLTA_OK;
+  return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "%s takes %s integers, not %d", p.name,
+                     param_count_word(p.count).c_str(), v.count);
+}
+
+// The nine integers: each must fit the engine's integers; their range is the
+// strict rule's, with the engine's message.
+int packed_from_config(const ArgValue& v, int32_t packed[9], zolta_error* error) {
+  const int status = check_count(kParams[kParamConfig], v, error);
+  if (status != ZOLTA_OK) return status;
+  for (int i = 0; i < 9; ++i) {
+    if (v.ints[i] < INT32_MIN || v.ints[i] > INT32_MAX) {
+      return plugin_fail(error, ZOLTA_ERROR_SETTINGS, "config value %d (%lld) is out of range",
+                         i + 1, static_cast<long long>(v.ints[i]));
+    }
+    packed[i] = static_cast<int32_t>(v.ints[i]);
+  }
+  return ZOLTA_OK;
+}
+
+// The eighteen thresholds, in the order of zolta_settings.thresholds.
+int take_thresholds(const ArgValue& v, zolta_settings* settings, zolta_error* error) {
+  const ParamDef& p = kParams[kParamThresholds];
+  const int status = check_count(p, v, error);
+  if (status != ZOLTA_OK) return status;
+  int32_t* t = &settings->thresholds[0][0][0];
+  for (int i = 0; i < p.count; ++i) {
+    if (v.ints[i] < p.min || v.ints[i] > p.max) {
+      return plugin_fail(error, ZOLTA_ERROR_SETTINGS, "%s value %d (%lld) is outside %g..%g",
+                         p.name, i + 1, static_cast<long long>(v.ints[i]), p.min, p.max);
+    }
+    t[i] = static_cast<int32_t>(v.ints[i]);
+  }
+  return ZOLTA_OK;
+}
+
 int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_settings* settings,
                          zolta_error* error) {
-  const int ways = (args.has_config ? 1 : 0) + (args.config_text ? 1 : 0) + (args.vcf ? 1 : 0) +
-                   (args.has_sigma ? 1 : 0);
+  const int ways = count_of_ways(args);
   if (ways != 1) {
-    return plugin_fail(
-        error, ZOLTA_ERROR_ARGUMENT,
-        "give the settings in exactly one way: config, config_text, vcf or sigma (%d "
-        "given)",
-        ways);
+    return plugin_fail(error, ZOLTA_ERROR_ARGUMENT,
+                       "give the settings in exactly one way: %s (%d given)", ways_text().c_str(),
+                       ways);
   }
+  if (args[kParamThresholds].given) return take_thresholds(args[kParamThresholds], settings, error);
   int32_t packed[9];
-  if (args.has_config) {
-    if (args.config_count != 9) {
-      return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "config takes nine integers, not %d",
-                         args.config_count);
-    }
-    for (int i = 0; i < 9; ++i) {
-      if (args.config[i] < INT32_MIN || args.config[i] > INT32_MAX) {
-        return plugin_fail(error, ZOLTA_ERROR_SETTINGS, "config value %d (%lld) is out of range",
-                           i + 1, static_cast<long long>(args.config[i]));
-      }
-      packed[i] = static_cast<int32_t>(args.config[i]);
-    }
-  } else if (args.config_text) {
-    const int status = zolta_config_parse(args.config_text, packed, error);
+  if (args[kParamConfig].given) {
+    const int status = packed_from_config(args[kParamConfig], packed, error);
     if (status != ZOLTA_OK) return status;
-  } else if (args.vcf) {
-    const int status = zolta_settings_file_read(args.vcf, packed, error);
+  } else if (args[kParamConfigText].given) {
+    const int status = zolta_config_parse(args[kParamConfigText].text, packed, error);
+    if (status != ZOLTA_OK) return status;
+  } else if (args[kParamVcf].given) {
+    const int status = zolta_settings_file_read(args[kParamVcf].text, packed, error);
     if (status != ZOLTA_OK) return status;
   } else {
-    const float sigma = static_cast<float>(args.sigma);
+    const float sigma = static_cast<float>(args[kParamSigma].number);
     const float sigmas[3] = {sigma, sigma, sigma};
     zolta_settings chosen;
     // The user's noise is in the clip's own channels (R, G, B for RGB clips).
@@ -55,23 +101,22 @@ int settings_from_args(const SettingsArgs& args, int32_t family, zolta_settings*
                        zolta_error* error) {
   zolta_settings built;
   zolta_settings_default(&built, ZOLTA_API_VERSION);
-  if (!args.view || std::strcmp(args.view, "normal") == 0) {
-    built.view = ZOLTA_VIEW_NORMAL;
-  } else if (std::strcmp(args.view, "high") == 0) {
-    built.view = ZOLTA_VIEW_HIGH;
-  } else if (std::strcmp(args.view, "diff") == 0) {
-    built.view = ZOLTA_VIEW_DIFF;
-  } else {
-    return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "view must be normal, high or diff, not \"%s\"",
-                       args.view);
+  const ParamDef& view = kParams[kParamView];
+  const char* view_text = args[kParamView].given ? args[kParamView].text : view.default_value;
+  const int view_index = param_choice_index(view, view_text);
+  if (view_index < 0) {
+    return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "%s must be %s, not \"%s\"", view.name,
+                       param_choices_text(view).c_str(), view_text);
   }
-  if (args.has_plane) {
+  built.view = ZOLTA_VIEW_NORMAL + view_index;
+  const ArgValue& plane = args[kParamPlane];
+  if (plane.given) {
     const int planes = family == ZOLTA_FAMILY_GRAY ? 1 : 3;
-    if (args.plane < 0 || args.plane >= planes) {
+    if (plane.ints[0] < 0 || plane.ints[0] >= planes) {
       return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "plane must be %s for this clip, not %lld",
-                         planes == 1 ? "0" : "0, 1 or 2", static_cast<long long>(args.plane));
+                         planes == 1 ? "0" : "0, 1 or 2", static_cast<long long>(plane.ints[0]));
     }
-    built.plane = static_cast<int32_t>(args.plane);
+    built.plane = static_cast<int32_t>(plane.ints[0]);
     built.show_plane = 1;
   }
   const int status = thresholds_from_args(args, family, &built, error);

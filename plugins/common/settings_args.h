@@ -1,29 +1,33 @@
-// The filter's settings arguments, as both hosts hand them over, turned into
-// the engine's settings. Host-independent: each host face reads its own
-// argument map into a SettingsArgs and gets the settings or a message back.
+// The filter's arguments, as both hosts hand them over, turned into the
+// engine's settings. Host-independent: each host face reads its own argument
+// map into a SettingsArgs, one value per row of the parameter table that the
+// plugins offer, and gets the settings or a message back.
 #pragma once
 
 #include <cstdint>
 
+#include "parameters.h"
 #include "zolta.h"
 
-struct SettingsArgs {
-  // Exactly one of the four ways of giving thresholds.
-  bool has_config = false;  // the nine integers
-  int config_count = 0;     // as many as were given (only nine are accepted)
-  int64_t config[9] = {};
-  const char* config_text = nullptr;  // "Config(a, ..., i)"
-  const char* vcf = nullptr;          // path of a VirtualDub settings file
-  bool has_sigma = false;
-  double sigma = 0;  // noise level on the 8-bit scale, for every plane
-
-  // The views.
-  const char* view = nullptr;  // "normal" (default), "high" or "diff"
-  bool has_plane = false;
-  int64_t plane = 0;  // 0..2: the picture shows this plane as grey
+// One argument as the host gave it.
+struct ArgValue {
+  bool given = false;
+  int count = 0;  // lists: as many values as were given (the first kParamMaxValues are kept)
+  int64_t ints[kParamMaxValues] = {};  // kInt: ints[0]
+  double number = 0;                   // kFloat
+  const char* text = nullptr;          // kText, kChoice
 };
 
-// Fills settings from args for a stream of the given family (zolta_family).
-// On failure returns a zolta_status, fills error and leaves settings as is.
+struct SettingsArgs {
+  ArgValue values[kParamCount];  // by ParamId; rows no plugin offers stay unset
+
+  ArgValue& operator[](ParamId id) { return values[id]; }
+  const ArgValue& operator[](ParamId id) const { return values[id]; }
+};
+
+// Fills settings from args for a stream of the given family (zolta_family):
+// the thresholds given in exactly one of the ways the table marks, and the
+// views. On failure returns a zolta_status, fills error and leaves settings
+// as is.
 int settings_from_args(const SettingsArgs& args, int32_t family, zolta_settings* settings,
                        zolta_error* error);

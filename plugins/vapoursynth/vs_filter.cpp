@@ -4,6 +4,7 @@
 #include <new>
 
 #include "settings_args.h"
+#include "vs_args.h"
 #include "vs_formats.h"
 #include "zolta.h"
 
@@ -23,33 +24,6 @@ void set_error(VSMap* out, const VSAPI* vsapi, const char* message) {
   char text[640];
   std::snprintf(text, sizeof text, "%s: %s", kName, message);
   vsapi->mapSetError(out, text);
-}
-
-// Reads the optional arguments into args. The core has checked their types
-// and counts against the registered argument string; an absent one stays
-// unset.
-void read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args) {
-  int err = 0;
-  const int count = vsapi->mapNumElements(in, "config");
-  if (count >= 0) {
-    args.has_config = true;
-    args.config_count = count;
-    for (int i = 0; i < count && i < 9; ++i)
-      args.config[i] = vsapi->mapGetInt(in, "config", i, &err);
-  }
-  if (vsapi->mapNumElements(in, "config_text") > 0) {
-    args.config_text = vsapi->mapGetData(in, "config_text", 0, &err);
-  }
-  if (vsapi->mapNumElements(in, "vcf") > 0) args.vcf = vsapi->mapGetData(in, "vcf", 0, &err);
-  if (vsapi->mapNumElements(in, "sigma") > 0) {
-    args.has_sigma = true;
-    args.sigma = vsapi->mapGetFloat(in, "sigma", 0, &err);
-  }
-  if (vsapi->mapNumElements(in, "view") > 0) args.view = vsapi->mapGetData(in, "view", 0, &err);
-  if (vsapi->mapNumElements(in, "plane") > 0) {
-    args.has_plane = true;
-    args.plane = vsapi->mapGetInt(in, "plane", 0, &err);
-  }
 }
 
 const VSFrame* VS_CC get_frame(int n, int reason, void* instance_data, void** /*frame_data*/,
@@ -107,7 +81,7 @@ void VS_CC create(const VSMap* in, VSMap* out, void* /*user_data*/, VSCore* core
   zolta_denoiser_config config = {};
   zolta_error error = {};
   SettingsArgs args;
-  read_args(in, vsapi, args);
+  vs_read_args(in, vsapi, args);
   if (vs_stream_from_info(*vi, named ? format_name : nullptr, &config.stream, &error) != ZOLTA_OK ||
       settings_from_args(args, config.stream.family, &config.settings, &error) != ZOLTA_OK) {
     vsapi->freeNode(node);
@@ -145,8 +119,5 @@ void vs_register_plugin(VSPlugin* plugin, const VSPLUGINAPI* vspapi) {
   vspapi->configPlugin("org.zolta.denoise", "zolta", "zolta wavelet noise reduction",
                        VS_MAKE_VERSION(ZOLTA_API_VERSION_MAJOR, ZOLTA_API_VERSION_MINOR),
                        VAPOURSYNTH_API_VERSION_4_0, 0, plugin);
-  vspapi->registerFunction(kName,
-                           "clip:vnode;config:int[]:opt:empty;config_text:data:opt;vcf:data:opt;"
-                           "sigma:float:opt;view:data:opt;plane:int:opt;",
-                           "clip:vnode;", create, nullptr, plugin);
+  vspapi->registerFunction(kName, vs_args_string(), "clip:vnode;", create, nullptr, plugin);
 }

@@ -206,7 +206,25 @@ class AvsPluginTest : public ::testing::Test {
 
 TEST_F(AvsPluginTest, RegistersZoltaDenoise) {
   EXPECT_EQ(host_.function_params("ZoltaDenoise"),
-            "c[config]i*[config_text]s[vcf]s[sigma]f[view]s[plane]i");
+            "c[config]i*[config_text]s[vcf]s[sigma]f[view]s[plane]i[thresholds]i*");
+}
+
+TEST_F(AvsPluginTest, EighteenThresholdsBeyondTheConfigRangeReachTheEngine) {
+  const int32_t eighteen[18] = {4095, 300, 40, 256, 24, 8, 64, 32, 0,
+                                64,   32,  0,  64,  32, 0, 64, 32, 1};
+  std::vector<AVS_Value> values;
+  for (int32_t v : eighteen) values.push_back(int_value(v));
+  zolta_settings settings;
+  zolta_settings_default(&settings, ZOLTA_API_VERSION);
+  std::memcpy(settings.thresholds, eighteen, sizeof eighteen);
+  SourceContent content{&host_, kCases[0], 64, 32};  // YV12
+  AVS_Clip* src = source(content, 2);
+  std::string error;
+  AVS_Clip* clip = host_.invoke("ZoltaDenoise", src, {{"thresholds", array_value(values)}}, error);
+  ASSERT_NE(clip, nullptr) << error;
+  expect_engine_output(clip, src, kCases[0], 64, 32, settings, 2, 2);
+  host_.release_clip(clip);
+  host_.release_clip(src);
 }
 
 TEST_F(AvsPluginTest, EveryFormatEqualsTheEngineWithPropertiesPassedThrough) {
@@ -340,6 +358,9 @@ TEST_F(AvsPluginTest, BadSettingsComeBackAsErrors) {
   std::vector<AVS_Value> eight(8, int_value(0));
   std::vector<AVS_Value> over(9, int_value(0));
   over[4] = int_value(65536);
+  std::vector<AVS_Value> thresholds_over(18, int_value(0));
+  thresholds_over[17] = int_value(4096);
+  const std::vector<AVS_Value> zeros(18, int_value(0));
   struct Bad {
     const char* what;
     std::vector<AvsNamedArg> args;
@@ -350,6 +371,15 @@ TEST_F(AvsPluginTest, BadSettingsComeBackAsErrors) {
       {"two", {{"vcf", string_value("x.vcf")}, {"sigma", float_value(5)}}, "exactly one way"},
       {"eight", {{"config", array_value(eight)}}, "config takes nine integers, not 8"},
       {"one", {{"config", int_value(5)}}, "config takes nine integers, not 1"},
+      {"one threshold",
+       {{"thresholds", int_value(5)}},
+       "thresholds takes eighteen integers, not 1"},
+      {"threshold over 4095",
+       {{"thresholds", array_value(thresholds_over)}},
+       "thresholds value 18 (4096) is outside 0..4095"},
+      {"thresholds and sigma",
+       {{"thresholds", array_value(zeros)}, {"sigma", float_value(5)}},
+       "exactly one way"},
       {"over", {{"config", array_value(over)}}, nullptr},
       {"missing file", {{"vcf", string_value("no-such-dir/none.vcf")}}, nullptr},
       {"sigma", {{"sigma", float_value(-1)}}, nullptr},

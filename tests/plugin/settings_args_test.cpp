@@ -19,14 +19,31 @@ zolta_error run(const SettingsArgs& args, zolta_settings* settings,
   return error;
 }
 
-SettingsArgs config_args(std::initializer_list<int64_t> values) {
-  SettingsArgs a;
-  a.has_config = true;
-  a.config_count = static_cast<int>(values.size());
+void set_list(SettingsArgs& a, ParamId id, std::initializer_list<int64_t> values) {
+  a[id].given = true;
+  a[id].count = static_cast<int>(values.size());
   int i = 0;
   for (int64_t v : values)
-    if (i < 9) a.config[i++] = v;
+    if (i < kParamMaxValues) a[id].ints[i++] = v;
+}
+
+SettingsArgs config_args(std::initializer_list<int64_t> values) {
+  SettingsArgs a;
+  set_list(a, kParamConfig, values);
   return a;
+}
+
+void set_text(SettingsArgs& a, ParamId id, const char* text) {
+  a[id].given = true;
+  a[id].count = 1;
+  a[id].text = text;
+}
+
+void set_number(SettingsArgs& a, ParamId id, double v) {
+  a[id].given = true;
+  a[id].count = 1;
+  a[id].number = v;
+  a[id].ints[0] = static_cast<int64_t>(v);
 }
 
 TEST(SettingsArgs, TheNineIntegersAndTheTextGiveTheSameSettings) {
@@ -34,7 +51,7 @@ TEST(SettingsArgs, TheNineIntegersAndTheTextGiveTheSameSettings) {
   SettingsArgs ints = config_args({49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224});
   ASSERT_EQ(run(ints, &from_ints).code, ZOLTA_OK);
   SettingsArgs text;
-  text.config_text = kTestConfig;
+  set_text(text, kParamConfigText, kTestConfig);
   ASSERT_EQ(run(text, &from_text).code, ZOLTA_OK);
   const zolta_settings expected = settings_from_text(kTestConfig);
   EXPECT_EQ(std::memcmp(&from_ints, &expected, sizeof expected), 0);
@@ -46,8 +63,7 @@ TEST(SettingsArgs, ExactlyOneWayOfGivingThresholds) {
   SettingsArgs none;
   EXPECT_EQ(run(none, &s).code, ZOLTA_ERROR_ARGUMENT);
   SettingsArgs two = config_args({0, 0, 0, 0, 0, 0, 0, 0, 0});
-  two.has_sigma = true;
-  two.sigma = 5;
+  set_number(two, kParamSigma, 5);
   const zolta_error e = run(two, &s);
   EXPECT_EQ(e.code, ZOLTA_ERROR_ARGUMENT);
   EXPECT_NE(std::string(e.message).find("exactly one way"), std::string::npos) << e.message;
@@ -73,20 +89,19 @@ TEST(SettingsArgs, TextFileAndSigmaFailuresAreTheEngines) {
   int32_t packed[9];
   zolta_error engine;
   SettingsArgs text;
-  text.config_text = "Config(1, 2, 3)";
+  set_text(text, kParamConfigText, "Config(1, 2, 3)");
   zolta_error e = run(text, &s);
-  EXPECT_EQ(e.code, zolta_config_parse(text.config_text, packed, &engine));
+  EXPECT_EQ(e.code, zolta_config_parse("Config(1, 2, 3)", packed, &engine));
   EXPECT_STREQ(e.message, engine.message);
 
   SettingsArgs file;
-  file.vcf = "no-such-directory/settings.vcf";
+  set_text(file, kParamVcf, "no-such-directory/settings.vcf");
   e = run(file, &s);
-  EXPECT_EQ(e.code, zolta_settings_file_read(file.vcf, packed, &engine));
+  EXPECT_EQ(e.code, zolta_settings_file_read("no-such-directory/settings.vcf", packed, &engine));
   EXPECT_STREQ(e.message, engine.message);
 
   SettingsArgs sigma;
-  sigma.has_sigma = true;
-  sigma.sigma = 80;
+  set_number(sigma, kParamSigma, 80);
   const float sigmas[3] = {80, 80, 80};
   e = run(sigma, &s);
   EXPECT_EQ(e.code, zolta_settings_for_sigma(sigmas, ZOLTA_FAMILY_YUV420, &s, &engine));
@@ -95,9 +110,8 @@ TEST(SettingsArgs, TextFileAndSigmaFailuresAreTheEngines) {
 
 TEST(SettingsArgs, SigmaGivesThresholdsOnlyAndKeepsTheViews) {
   SettingsArgs a;
-  a.has_sigma = true;
-  a.sigma = 10;
-  a.view = "diff";
+  set_number(a, kParamSigma, 10);
+  set_text(a, kParamView, "diff");
   zolta_settings s;
   ASSERT_EQ(run(a, &s, ZOLTA_FAMILY_RGB).code, ZOLTA_OK);
   zolta_settings table;
@@ -116,32 +130,78 @@ TEST(SettingsArgs, SigmaGivesThresholdsOnlyAndKeepsTheViews) {
 
 TEST(SettingsArgs, ViewsAndPlanes) {
   SettingsArgs a;
-  a.config_text = kTestConfig;
+  set_text(a, kParamConfigText, kTestConfig);
   zolta_settings s;
   for (auto [text, view] : {std::pair<const char*, int>{"normal", ZOLTA_VIEW_NORMAL},
                             {"high", ZOLTA_VIEW_HIGH},
                             {"diff", ZOLTA_VIEW_DIFF}}) {
-    a.view = text;
+    set_text(a, kParamView, text);
     ASSERT_EQ(run(a, &s).code, ZOLTA_OK);
     EXPECT_EQ(s.view, view);
     EXPECT_EQ(s.show_plane, 0);
   }
-  a.view = "High";
+  set_text(a, kParamView, "High");
   EXPECT_EQ(run(a, &s).code, ZOLTA_ERROR_ARGUMENT);
-  a.view = nullptr;
-  a.has_plane = true;
-  a.plane = 2;
+  a[kParamView] = ArgValue();
+  set_number(a, kParamPlane, 2);
   ASSERT_EQ(run(a, &s).code, ZOLTA_OK);
   EXPECT_EQ(s.plane, 2);
   EXPECT_EQ(s.show_plane, 1);
   for (int64_t bad : {int64_t{-1}, int64_t{3}, int64_t{1} << 33}) {
-    a.plane = bad;
+    a[kParamPlane].ints[0] = bad;
     EXPECT_EQ(run(a, &s).code, ZOLTA_ERROR_ARGUMENT) << bad;
   }
-  a.plane = 1;
+  a[kParamPlane].ints[0] = 1;
   const zolta_error e = run(a, &s, ZOLTA_FAMILY_GRAY);
   EXPECT_EQ(e.code, ZOLTA_ERROR_ARGUMENT);
   EXPECT_NE(std::string(e.message).find("plane must be 0 for this clip"), std::string::npos);
+}
+
+TEST(SettingsArgs, EighteenThresholdsGoInAsTheyAre) {
+  SettingsArgs a;
+  set_list(a, kParamThresholds, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 4095});
+  set_text(a, kParamView, "high");
+  zolta_settings s;
+  ASSERT_EQ(run(a, &s).code, ZOLTA_OK);
+  const int32_t* t = &s.thresholds[0][0][0];
+  for (int i = 0; i < 17; ++i) EXPECT_EQ(t[i], i);
+  EXPECT_EQ(s.thresholds[2][1][2], 4095);  // Cr, along columns, level 2
+  EXPECT_EQ(s.view, ZOLTA_VIEW_HIGH);
+
+  // Beyond 255 only this way reaches the engine: the same thresholds as
+  // zolta-run's --thresholds.
+  set_list(a, kParamThresholds, {300, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_EQ(run(a, &s).code, ZOLTA_OK);
+  EXPECT_EQ(s.thresholds[0][0][0], 300);
+}
+
+TEST(SettingsArgs, ThresholdsAreCountedRangedAndAWayOfTheirOwn) {
+  zolta_settings s;
+  SettingsArgs a;
+  set_list(a, kParamThresholds, {1, 2, 3});
+  zolta_error e = run(a, &s);
+  EXPECT_EQ(e.code, ZOLTA_ERROR_ARGUMENT);
+  EXPECT_STREQ(e.message, "thresholds takes eighteen integers, not 3");
+  set_list(a, kParamThresholds, {});
+  EXPECT_STREQ(run(a, &s).message, "thresholds takes eighteen integers, not 0");
+  for (int64_t bad : {int64_t{4096}, int64_t{-1}, int64_t{1} << 40}) {
+    set_list(a, kParamThresholds, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, bad});
+    e = run(a, &s);
+    EXPECT_EQ(e.code, ZOLTA_ERROR_SETTINGS) << bad;
+    EXPECT_NE(std::string(e.message).find("thresholds value 18 ("), std::string::npos) << e.message;
+    EXPECT_NE(std::string(e.message).find("0..4095"), std::string::npos) << e.message;
+  }
+  // With the text, the file, the nine integers or sigma: two ways.
+  set_list(a, kParamThresholds, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  for (ParamId other : {kParamConfig, kParamConfigText, kParamVcf, kParamSigma}) {
+    SettingsArgs two = a;
+    set_text(two, other, kTestConfig);
+    e = run(two, &s);
+    EXPECT_EQ(e.code, ZOLTA_ERROR_ARGUMENT) << other;
+    EXPECT_STREQ(e.message,
+                 "give the settings in exactly one way: config, config_text, vcf, sigma or "
+                 "thresholds (2 given)");
+  }
 }
 
 TEST(SettingsArgs, AFailureLeavesTheSettingsAsTheyWere) {
@@ -150,8 +210,8 @@ TEST(SettingsArgs, AFailureLeavesTheSettingsAsTheyWere) {
   s.thresholds[1][1][1] = 77;
   const zolta_settings before = s;
   SettingsArgs a;
-  a.config_text = kTestConfig;
-  a.view = "sideways";
+  set_text(a, kParamConfigText, kTestConfig);
+  set_text(a, kParamView, "sideways");
   zolta_error e;
   EXPECT_NE(settings_from_args(a, ZOLTA_FAMILY_YUV444, &s, &e), ZOLTA_OK);
   EXPECT_EQ(std::memcmp(&s, &before, sizeof s), 0);

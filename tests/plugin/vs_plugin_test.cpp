@@ -150,6 +150,10 @@ TEST_F(VsPluginTest, RegistersOneFunctionInItsNamespace) {
   ASSERT_EQ(p.functions.size(), 1u);
   EXPECT_EQ(p.functions[0].name, "Denoise");
   EXPECT_EQ(p.functions[0].return_type, "clip:vnode;");
+  // The arguments of the earlier releases keep their places; thresholds follows.
+  EXPECT_EQ(p.functions[0].args,
+            "clip:vnode;config:int[]:opt:empty;config_text:data:opt;vcf:data:opt;"
+            "sigma:float:opt;view:data:opt;plane:int:opt;thresholds:int[]:opt:empty;");
 }
 
 TEST_F(VsPluginTest, EveryFormatEqualsTheEngineWithPropertiesPassedThrough) {
@@ -209,6 +213,12 @@ TEST_F(VsPluginTest, EachWayOfGivingSettingsReachesTheEngine) {
   zolta_settings_default(&sigma_expected, ZOLTA_API_VERSION);
   std::memcpy(sigma_expected.thresholds, sigma_settings.thresholds,
               sizeof sigma_expected.thresholds);
+  // Thresholds beyond the 0..255 of the Config forms, as zolta-run takes them.
+  const int32_t eighteen[18] = {4095, 300, 40, 256, 24, 8, 64, 32, 0,
+                                64,   32,  0,  64,  32, 0, 64, 32, 1};
+  zolta_settings direct;
+  zolta_settings_default(&direct, ZOLTA_API_VERSION);
+  std::memcpy(direct.thresholds, eighteen, sizeof eighteen);
   zolta_settings high = settings_from_text(kTestConfig);
   high.view = ZOLTA_VIEW_HIGH;
   high.plane = 2;
@@ -222,6 +232,11 @@ TEST_F(VsPluginTest, EachWayOfGivingSettingsReachesTheEngine) {
   const Way ways[] = {
       {"vcf", [&](VSMap* m) { core_.set_data(m, "vcf", path); }, settings_from_text(kTestConfig)},
       {"sigma", [&](VSMap* m) { core_.set_float(m, "sigma", 7.5); }, sigma_expected},
+      {"thresholds",
+       [&](VSMap* m) {
+         for (int32_t v : eighteen) core_.set_int(m, "thresholds", v, true);
+       },
+       direct},
       {"view high, plane 2",
        [&](VSMap* m) {
          core_.set_data(m, "config_text", kTestConfig);
@@ -307,6 +322,22 @@ TEST_F(VsPluginTest, BadSettingsAreRefusedWithTheEnginesMessages) {
        nullptr},
       {"no Config text", [&](VSMap* m) { core_.set_data(m, "config_text", "Config(1, 2)"); },
        nullptr},
+      {"seventeen thresholds",
+       [&](VSMap* m) {
+         for (int i = 0; i < 17; ++i) core_.set_int(m, "thresholds", 0, true);
+       },
+       "thresholds takes eighteen integers, not 17"},
+      {"threshold over 4095",
+       [&](VSMap* m) {
+         for (int i = 0; i < 18; ++i) core_.set_int(m, "thresholds", i == 3 ? 4096 : 0, true);
+       },
+       "thresholds value 4 (4096) is outside 0..4095"},
+      {"thresholds and a file",
+       [&](VSMap* m) {
+         for (int i = 0; i < 18; ++i) core_.set_int(m, "thresholds", 0, true);
+         core_.set_data(m, "vcf", "x.vcf");
+       },
+       "exactly one way: config, config_text, vcf, sigma or thresholds (2 given)"},
       {"missing file", [&](VSMap* m) { core_.set_data(m, "vcf", "no-such-dir/none.vcf"); },
        nullptr},
       {"sigma 0", [&](VSMap* m) { core_.set_float(m, "sigma", 0); }, nullptr},

@@ -174,11 +174,41 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
       {"--config", "Config(0,0,0,0,0,0,0,0,0)", "--config", "", "in", "out"},
       {"--demo", "--demo-config", ""},
       {"--library=", "in", "out"},
+      // Only whole option names, one to an argument.
+      {"--thr", "3", "in", "out"},
+      {"--sig", "5", "in", "out"},
+      {"--of=1", "in", "out"},
+      {"-hh"},
+      {"-h=1"},
+      {"--thresholds"},
   };
   for (const auto& args : refused) {
     error.clear();
     EXPECT_FALSE(parse(args, o, error)) << args[0];
     EXPECT_FALSE(error.empty());
+  }
+  // Word for word: an abbreviation is an unknown option, and a value's fault
+  // names the option as typed.
+  const std::vector<std::pair<std::vector<const char*>, const char*>> messages = {
+      {{"--thr", "3", "in", "out"}, "unknown option --thr (see zolta-run --help)"},
+      {{"-hh"}, "unknown option -hh (see zolta-run --help)"},
+      {{"--of=1", "in", "out"}, "unknown option --of (see zolta-run --help)"},
+      {{"--off=1", "in", "out"}, "--off takes no value"},
+      {{"in", "out", "--vcf"}, "--vcf needs a value"},
+      {{"--vcf=", "in", "out"}, "--vcf needs a value, not an empty one"},
+      {{"--mode", "loud", "in", "out"}, "--mode must be normal, high or diff, not \"loud\""},
+      {{"--threads", "0", "in", "out"}, "--threads must be an integer from 1 to 1024, not \"0\""},
+      {{"--sigma", "x", "in", "out"}, "--sigma must be auto or a number from 0 to 255, not \"x\""},
+      {{"--sigma", "51", "in", "out"}, "--sigma must be auto or a number above 0 and at most 50"},
+      {{"--seed", "1", "in", "out"},
+       "--picture, --out-dir, --seed and --demo-config belong to --demo"},
+      {{"--demo", "--off"},
+       "the demo takes --picture, --out-dir, --sigma, --seed and --demo-config only"},
+  };
+  for (const auto& [args, message] : messages) {
+    error.clear();
+    EXPECT_FALSE(parse(args, o, error)) << args[0];
+    EXPECT_EQ(error, message);
   }
 }
 
