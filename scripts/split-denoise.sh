@@ -99,6 +99,7 @@ shown_input=$input
 command -v ffmpeg >/dev/null || die "ffmpeg is not installed"
 command -v ffprobe >/dev/null || die "ffprobe is not installed (Debian: ffmpeg)"
 command -v parallel >/dev/null || die "GNU parallel is not installed (Debian: parallel)"
+command -v ps >/dev/null || die "ps is not installed (Debian: procps)"
 [[ $seconds =~ ^[0-9]+([.][0-9]+)?$ ]] || die "-t takes seconds, not \"$seconds\""
 if [ -z "$zolta" ]; then
   if [ -n "$logins" ] && [ "$logins" != ":" ]; then zolta=zolta-run; else zolta=$root/build/zolta-run; fi
@@ -166,6 +167,12 @@ else
   remove_work=1
   work=$(absolute "$work"; echo .)
   work=${work%.}
+fi
+# The tools' own temporary files too (GNU parallel's among them) stay where
+# TMPDIR named, seen from the segments' folder.
+if [ -n "${TMPDIR:-}" ]; then
+  TMPDIR=$(absolute "$TMPDIR"; echo .)
+  export TMPDIR=${TMPDIR%.}
 fi
 cd -- "$work"
 
@@ -277,6 +284,7 @@ if ! run "${ff[@]}" -i first.mkv -strict -1 -f yuv4mpegpipe - >/dev/null 2>first
       die "$shown_input has $format frames, which zolta-run cannot read; pass -f with a YUV format, e.g. -f yuv420p" ;;
   esac
 fi
+rm -f first.err
 
 # 1. Cut. Every FFV1 frame (-g 1) is a key frame, so each segment starts
 # exactly where the one before it ends. Relative names: the folder's own name
