@@ -116,9 +116,10 @@ output=${output%.}
 
 # 0. The output file, by zolta-run's rules: written through symlinks to their
 # target; an existing file keeps its mode and (where allowed) its owner and
-# group, and its hard links; a read-only one is refused; a device or a pipe is
-# written in place. A whole result goes to a temporary name beside the target
-# and is put in place at the end.
+# group, and its hard links; a read-only one is refused. A whole result goes
+# to a temporary name beside the target and is put in place at the end; one
+# for a device or a pipe is made in the segments' folder and then copied
+# there.
 follow_links "$output" || die "cannot write $shown_output: too many levels of symbolic links"
 target_dir=${target%/*}/
 [ -d "$target_dir" ] || die "cannot write $shown_output: its folder $target_dir does not exist"
@@ -150,9 +151,7 @@ cleanup() {
   if [ "$remove_work" = 1 ]; then rm -rf -- "$work"; fi
 }
 trap cleanup EXIT
-if [ "$stream" = 1 ]; then
-  tmp=$target
-else
+if [ "$stream" = 0 ]; then
   capture tmp mktemp -p "$target_dir" --suffix="$suffix" .split-denoise-XXXXXX ||
     die "cannot write $shown_output: its folder is not writable"
 fi
@@ -175,6 +174,7 @@ if [ -n "${TMPDIR:-}" ]; then
   export TMPDIR=${TMPDIR%.}
 fi
 cd -- "$work"
+if [ "$stream" = 1 ]; then tmp=$work/joined$suffix; fi
 
 # Every process started below, however deep (GNU parallel gives each job a
 # process group of its own, so a group is not enough), as a list of ids. The
@@ -373,4 +373,7 @@ if [ "$stream" = 0 ]; then
     mv -f -T -- "$tmp" "$target" || die "cannot write $shown_output"
   fi
   tmp=""
+else
+  run sh -c 'exec cat -- "$1" >"$2"' sh "$tmp" "$target" || die "cannot write $shown_output"
+  rm -f -- "$tmp"
 fi

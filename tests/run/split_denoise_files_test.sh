@@ -152,6 +152,11 @@ folder_case() {
     [ -z "$(ls -A folder.mkv)" ]
 }
 check "a folder is refused" folder_case
+pipe_case() {
+  mkfifo piped.mkv && { cat piped.mkv >from-pipe.mkv & } &&
+    denoise clip.y4m piped.mkv && wait $! && [ -p piped.mkv ] && same_frames from-pipe.mkv
+}
+check "a pipe is written in place" pipe_case
 
 echo "split-denoise files: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
