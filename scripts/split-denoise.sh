@@ -198,34 +198,46 @@ descendants() {
     }'
 }
 
+# "STATE STARTTIME" of a process, from /proc; fails once it is gone.
+process_state() {
+  local line fields
+  read -r line 2>/dev/null <"/proc/$1/stat" || return 1
+  read -r -a fields <<<"${line##*) }"  # the fields after the command's name
+  echo "${fields[0]} ${fields[19]}"
+}
+
 # Stops the whole run: every process is frozen first (so none starts another
 # or is lost to a parent that ends), then asked to end; what still runs after
-# ten seconds is killed. Returns when none is left.
+# ten seconds is killed. Returns when none is left. A process is known by its
+# id and start time, so an id that comes free and is given again is left alone.
 stop_run() {
-  local all=" " pid more list alive tries state
+  local all=" " pid more state tries alive
+  local -A started=()
   while :; do
     more=0
-    list=$(descendants)
-    for pid in $list; do
+    for pid in $(descendants); do
       case $all in *" $pid "*) continue ;; esac
+      kill -STOP "$pid" 2>/dev/null || continue
+      state=$(process_state "$pid") || continue
+      started[$pid]=${state#* }
       all+="$pid "
-      kill -STOP "$pid" 2>/dev/null || true
       more=1
     done
     [ "$more" = 1 ] || break
   done
   for pid in $all; do kill -TERM "$pid" 2>/dev/null || true; done
   for pid in $all; do kill -CONT "$pid" 2>/dev/null || true; done
-  for ((tries = 0; tries < 200; tries++)); do
+  for ((tries = 0; tries < 250; tries++)); do
     alive=""
     for pid in $all; do
-      read -r state 2>/dev/null <"/proc/$pid/stat" || continue
-      state=${state##*) }
-      state=${state%% *}
-      [ "$state" = Z ] || alive+="$pid "
+      state=$(process_state "$pid") || continue
+      [ "${state#* }" = "${started[$pid]}" ] && [ "${state%% *}" != Z ] && alive+="$pid "
     done
-    [ -n "$alive" ] || break
-    [ "$tries" -lt 199 ] || for pid in $alive; do kill -KILL "$pid" 2>/dev/null || true; done
+    all=$alive
+    [ -n "$all" ] || break
+    if [ "$tries" = 200 ]; then
+      for pid in $all; do kill -KILL "$pid" 2>/dev/null || true; done
+    fi
     sleep 0.05
   done
   wait 2>/dev/null || true
