@@ -313,7 +313,7 @@ export SPLIT_DENOISE_ZOLTA
 job="set -o pipefail; ${ff[*]} -i {} -strict -1 -f yuv4mpegpipe - | eval \"\$SPLIT_DENOISE_ZOLTA - -\" | ${ff[*]} -f yuv4mpegpipe -i - ${lossless[*]} {.}.done.mkv"
 where=()
 if [ -n "$logins" ]; then
-  where=(--sshlogin "$logins" --trc {.}.done.mkv)
+  where=(--sshlogin "$logins" --trc '{.}.done.mkv')
 fi
 printf '%s\n' part-*.mkv >parts.txt
 run parallel ${jobs:+-j "$jobs"} "${where[@]}" --env SPLIT_DENOISE_ZOLTA --halt now,fail=1 \
