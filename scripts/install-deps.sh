@@ -8,7 +8,7 @@ set -euo pipefail
 native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev)
 full=("${native[@]}" clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb ffmpeg
-      g++-aarch64-linux-gnu qemu-user googletest parallel time)
+      g++-aarch64-linux-gnu qemu-user googletest parallel procps time)
 
 want=("${full[@]}")
 [ "${1:-}" = "--native" ] && want=("${native[@]}")

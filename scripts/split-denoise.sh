@@ -1,28 +1,33 @@
 #!/usr/bin/env bash
 # Denoises a video in segments, several at a time, on this machine or on many:
 #   1. ffmpeg cuts the video into segments of whole frames, kept losslessly
-#      (FFV1 in Matroska: every frame a key frame; the colour range and
-#      field order kept);
+#      (FFV1 in Matroska: every frame a key frame, none added or dropped);
 #   2. GNU parallel runs "ffmpeg | zolta-run | ffmpeg" on each segment, as many
 #      at once as there are job slots (--sshlogin reaches other machines);
-#   3. ffmpeg joins the denoised segments in order, losslessly.
+#   3. ffmpeg joins the denoised segments in order, losslessly, with the
+#      input's audio at the input's offset from the video and the input's
+#      colour tags and field order.
 # Each frame is denoised on its own, so the joined frames are exactly those of
 # one zolta-run over the whole video.
 #
 # usage: split-denoise.sh [OPTIONS] INPUT OUTPUT [-- ZOLTA-RUN OPTIONS...]
 #   OUTPUT         .y4m: YUV4MPEG2; any other name: FFV1 video in the container
-#                  its extension names (e.g. .mkv, .nut), with INPUT's audio
+#                  its extension names (e.g. .mkv, .nut), with INPUT's audio.
+#                  Written as zolta-run writes: through symlinks, keeping the
+#                  mode and owner of an existing file; a read-only one is refused
 #   -j N           job slots on each machine (default: its cores)
 #   -S LOGINS      machines, as GNU parallel's --sshlogin: "4/user@host,:" is four
 #                  slots on host and the default number here (":"). Remote
 #                  machines need ffmpeg and zolta-run (see --zolta)
 #   -t SECONDS     length of a segment (default 60)
-#   -f PIX_FMT     convert to this pixel format before denoising (e.g. yuv422p);
-#                  default: the input's own
+#   -f PIX_FMT     convert to this pixel format before denoising (e.g. yuv422p;
+#                  RGB input needs one, e.g. yuv444p); default: the input's own
 #   --zolta PATH   the zolta-run to run (default: build/zolta-run; with -S,
 #                  "zolta-run" from PATH on every machine)
 #   --keep DIR     keep the segments in DIR, an empty or new folder (default: a
 #                  temporary folder)
+# SIGINT, SIGTERM and SIGHUP stop every process of the run before the script
+# ends, and nothing is written.
 # Example:
 #   scripts/split-denoise.sh -S 8/me@render1,8/me@render2,: film.mkv clean.mkv -- --sigma auto
 set -euo pipefail
@@ -32,7 +37,35 @@ die() {
   exit 1
 }
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+# Runs a command and keeps all of its output but the final newline in the
+# named variable (a name may itself end in a newline, which $(...) would drop).
+capture() {
+  local _name=$1 _out
+  shift
+  _out=$("$@" && echo .) || return 1
+  _out=${_out%.}
+  printf -v "$_name" '%s' "${_out%$'\n'}"
+}
+
+# The absolute form of a path, every character kept.
+absolute() {
+  case $1 in /*) printf '%s' "$1" ;; *) printf '%s/%s' "$PWD" "$1" ;; esac
+}
+
+# Follows symlinks from $1 (absolute) to the name finally written, which need
+# not exist; sets target. Fails on a loop.
+follow_links() {
+  local hops link
+  target=$1
+  for ((hops = 0; hops < 40; hops++)); do
+    [ -L "$target" ] || return 0
+    capture link readlink -- "$target" || return 1
+    case $link in /*) target=$link ;; *) target=${target%/*}/$link ;; esac
+  done
+  return 1
+}
+
+root=$(cd "$(dirname -- "$0")/.." && pwd)
 jobs=""
 logins=""
 seconds=60
@@ -62,66 +95,297 @@ if [ $# -gt 0 ]; then
   shift
 fi
 [ -f "$input" ] || die "cannot open $input"
+shown_input=$input
 command -v ffmpeg >/dev/null || die "ffmpeg is not installed"
+command -v ffprobe >/dev/null || die "ffprobe is not installed (Debian: ffmpeg)"
 command -v parallel >/dev/null || die "GNU parallel is not installed (Debian: parallel)"
+command -v ps >/dev/null || die "ps is not installed (Debian: procps)"
 [[ $seconds =~ ^[0-9]+([.][0-9]+)?$ ]] || die "-t takes seconds, not \"$seconds\""
 if [ -z "$zolta" ]; then
   if [ -n "$logins" ] && [ "$logins" != ":" ]; then zolta=zolta-run; else zolta=$root/build/zolta-run; fi
 fi
 
-input=$(realpath "$input")
-# The jobs run inside the segments' folder: a local path is made absolute.
-case $zolta in */*) zolta=$(realpath "$zolta") ;; esac
-out_dir=$(cd "$(dirname "$output")" && pwd) || die "no folder for $output"
-output=$out_dir/$(basename "$output")
-tmp=$out_dir/.part$$-$(basename "$output")  # keeps the extension, which names the container
-if [ -n "$keep" ]; then
-  mkdir -p "$keep"
-  [ -z "$(ls -A "$keep")" ] || die "--keep $keep: the folder must be empty"
-  work=$(cd "$keep" && pwd)
-  trap 'rm -f "$tmp"' EXIT
-else
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"; rm -f "$tmp"' EXIT
+# The work runs inside the segments' folder: every path given is made
+# absolute first.
+input=$(absolute "$input"; echo .)
+input=${input%.}
+case $zolta in */*) zolta=$(absolute "$zolta"; echo .); zolta=${zolta%.} ;; esac
+shown_output=$output
+output=$(absolute "$output"; echo .)
+output=${output%.}
+
+# 0. The output file, by zolta-run's rules: written through symlinks to their
+# target; an existing file keeps its mode and (where allowed) its owner and
+# group, and its hard links; a read-only one is refused. A whole result goes
+# to a temporary name beside the target and is put in place at the end; one
+# for a device or a pipe is made in the segments' folder and then copied
+# there.
+follow_links "$output" || die "cannot write $shown_output: too many levels of symbolic links"
+target_dir=${target%/*}/
+[ -d "$target_dir" ] || die "cannot write $shown_output: its folder $target_dir does not exist"
+stream=0
+existed=0
+if [ -e "$target" ]; then
+  [ -d "$target" ] && die "cannot write $shown_output: it is a directory"
+  if [ -f "$target" ]; then
+    read -r mode owner group links < <(stat -L -c '%a %u %g %h' -- "$target")
+    # Root may write anything, so a file without any write permission counts
+    # as read-only too.
+    if [ ! -w "$target" ] || (((8#$mode & 8#222) == 0)); then
+      die "$shown_output is read-only: not replaced (make it writable or choose another name)"
+    fi
+    existed=1
+  else
+    stream=1
+  fi
 fi
+# The temporary keeps the extension of the name given, which names the container.
+name=${output##*/}
+suffix=""
+case $name in ?*.*) suffix=.${name##*.} ;; esac
+work=""
+remove_work=0
+tmp=""
+cleanup() {
+  if [ "$stream" = 0 ] && [ -n "$tmp" ]; then rm -f -- "$tmp"; fi
+  if [ "$remove_work" = 1 ]; then rm -rf -- "$work"; fi
+}
+trap cleanup EXIT
+if [ "$stream" = 0 ]; then
+  capture tmp mktemp -p "$target_dir" --suffix="$suffix" .split-denoise-XXXXXX ||
+    die "cannot write $shown_output: its folder is not writable"
+fi
+
+if [ -n "$keep" ]; then
+  mkdir -p -- "$keep"
+  [ -z "$(ls -A -- "$keep")" ] || die "--keep $keep: the folder must be empty"
+  work=$(absolute "$keep"; echo .)
+  work=${work%.}
+else
+  capture work mktemp -d || die "cannot make a temporary folder"
+  remove_work=1
+  work=$(absolute "$work"; echo .)
+  work=${work%.}
+fi
+# The tools' own temporary files too (GNU parallel's among them) stay where
+# TMPDIR named, seen from the segments' folder.
+if [ -n "${TMPDIR:-}" ]; then
+  TMPDIR=$(absolute "$TMPDIR"; echo .)
+  export TMPDIR=${TMPDIR%.}
+fi
+cd -- "$work"
+if [ "$stream" = 1 ]; then tmp=$work/joined$suffix; fi
+
+# Every process started below, however deep (GNU parallel gives each job a
+# process group of its own, so a group is not enough), as a list of ids. The
+# command substitution running it leaves itself out.
+descendants() {
+  local self=$BASHPID
+  ps -e -o pid=,ppid= | awk -v top=$$ -v self="$self" '
+    { parent[$1] = $2; pids[NR] = $1 }
+    END {
+      found[top] = 1
+      do {
+        more = 0
+        for (i in pids) {
+          p = pids[i]
+          if (!(p in found) && (parent[p] in found) && p != self && !(parent[p] == self)) {
+            found[p] = 1; more = 1
+          }
+        }
+      } while (more)
+      for (p in found) if (p != top) print p
+    }'
+}
+
+# "STATE STARTTIME" of a process, from /proc; fails once it is gone.
+process_state() {
+  local line fields
+  read -r line 2>/dev/null <"/proc/$1/stat" || return 1
+  read -r -a fields <<<"${line##*) }"  # the fields after the command's name
+  echo "${fields[0]} ${fields[19]}"
+}
+
+# Stops the whole run: every process is frozen first (so none starts another
+# or is lost to a parent that ends), then asked to end; what still runs after
+# ten seconds is killed. Returns when none is left. A process is known by its
+# id and start time, so an id that comes free and is given again is left alone.
+stop_run() {
+  local all=" " pid more state tries alive
+  local -A started=()
+  while :; do
+    more=0
+    for pid in $(descendants); do
+      case $all in *" $pid "*) continue ;; esac
+      kill -STOP "$pid" 2>/dev/null || continue
+      state=$(process_state "$pid") || continue
+      started[$pid]=${state#* }
+      all+="$pid "
+      more=1
+    done
+    [ "$more" = 1 ] || break
+  done
+  for pid in $all; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in $all; do kill -CONT "$pid" 2>/dev/null || true; done
+  for ((tries = 0; tries < 250; tries++)); do
+    alive=""
+    for pid in $all; do
+      state=$(process_state "$pid") || continue
+      [ "${state#* }" = "${started[$pid]}" ] && [ "${state%% *}" != Z ] && alive+="$pid "
+    done
+    all=$alive
+    [ -n "$all" ] || break
+    if [ "$tries" = 200 ]; then
+      for pid in $all; do kill -KILL "$pid" 2>/dev/null || true; done
+    fi
+    sleep 0.05
+  done
+  wait 2>/dev/null || true
+}
+
+on_signal() {
+  trap '' TERM INT HUP
+  stop_run
+  cleanup
+  trap - "$1" EXIT
+  kill -s "$1" $$
+}
+trap 'on_signal TERM' TERM
+trap 'on_signal INT' INT
+trap 'on_signal HUP' HUP
+
+# Long commands run in the background, so that a signal is handled at once
+# (a foreground command would hold it back until it ends).
+run() {
+  "$@" &
+  wait $!
+}
+
 ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
 lossless=(-c:v ffv1 -g 1)
-
-# 1. Cut. Every FFV1 frame (-g 1) is a key frame, so each segment starts
-# exactly where the one before it ends.
 convert=()
 [ -n "$pix_fmt" ] && convert=(-pix_fmt "$pix_fmt")
-"${ff[@]}" -i "$input" -map 0:v:0 "${convert[@]}" "${lossless[@]}" -f segment \
-  -segment_time "$seconds" -segment_format matroska -reset_timestamps 1 "$work/part-%06d.mkv" ||
-  die "ffmpeg could not cut $input"
+# Every frame as it comes, none repeated to fill a late start or a gap.
+cut=(-map 0:v:0 -fps_mode passthrough "${convert[@]}" "${lossless[@]}")
 
-# 2. Denoise, a segment a job. The job's command is one shell line; every word
-# of it is quoted here so that any option or path passes through unchanged.
-zolta_words=$(printf ' %q' "$zolta" "$@")
-job="set -o pipefail; ${ff[*]} -i {} -strict -1 -f yuv4mpegpipe - |$zolta_words - - | ${ff[*]} -f yuv4mpegpipe -i - ${lossless[*]} {.}.done.mkv"
+# What ffprobe says of a file's first video stream: "key=value" lines.
+probe() {
+  ffprobe -v error -select_streams v:0 -show_entries "$1" -of default=noprint_wrappers=1 \
+    "file:$2"
+}
+value() {  # KEY PROBED
+  sed -n "s/^$1=//p" <<<"$2" | head -n 1
+}
+
+# The first frame the way the jobs will get it: a frame that YUV4MPEG2 cannot
+# carry (RGB, alpha) fails here, not in every segment.
+run "${ff[@]}" -i "file:$input" "${cut[@]}" -frames:v 1 first.mkv ||
+  die "ffmpeg could not read $shown_input"
+if ! run "${ff[@]}" -i first.mkv -strict -1 -f yuv4mpegpipe - >/dev/null 2>first.err; then
+  format=$(value pix_fmt "$(probe stream=pix_fmt first.mkv)")
+  if [ -n "$pix_fmt" ]; then
+    die "-f $pix_fmt: zolta-run reads YUV or grey frames (YUV4MPEG2), not $format"
+  fi
+  case $format in
+    *rgb* | *bgr* | *gbr* | pal8 | 0* | x*)
+      depth=$(sed -nE 's/.*[^0-9](9|10|12|14|16)(le|be)$/\1/p' <<<"$format")
+      case $format in rgb48* | bgr48* | rgba64* | bgra64*) depth=16 ;; esac
+      want=yuv444p${depth:+${depth}le}
+      die "$shown_input has RGB frames ($format); zolta-run reads YUV: pass -f $want to convert them" ;;
+    *)
+      die "$shown_input has $format frames, which zolta-run cannot read; pass -f with a YUV format, e.g. -f yuv420p" ;;
+  esac
+fi
+rm -f first.err
+
+# 1. Cut. Every FFV1 frame (-g 1) is a key frame, so each segment starts
+# exactly where the one before it ends. Relative names: the folder's own name
+# may hold anything, '%' included.
+run "${ff[@]}" -i "file:$input" "${cut[@]}" -f segment -segment_time "$seconds" \
+  -segment_format matroska -reset_timestamps 1 part-%06d.mkv ||
+  die "ffmpeg could not cut $shown_input"
+
+# 2. Denoise, a segment a job. zolta-run and its options reach the job in a
+# variable, every word quoted, so that no path or option is read as one of
+# parallel's replacement strings.
+SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" "$@")
+export SPLIT_DENOISE_ZOLTA
+job="set -o pipefail; ${ff[*]} -i {} -strict -1 -f yuv4mpegpipe - | eval \"\$SPLIT_DENOISE_ZOLTA - -\" | ${ff[*]} -f yuv4mpegpipe -i - ${lossless[*]} {.}.done.mkv"
 where=()
 if [ -n "$logins" ]; then
-  where=(--sshlogin "$logins" --trc {.}.done.mkv)
+  where=(--sshlogin "$logins" --trc '{.}.done.mkv')
 fi
-(cd "$work" && ls part-*.mkv | grep -v '\.done\.mkv$' |
-  parallel ${jobs:+-j "$jobs"} "${where[@]}" --halt now,fail=1 "$job") ||
-  die "a segment failed; nothing was written to $output"
+printf '%s\n' part-*.mkv >parts.txt
+run parallel ${jobs:+-j "$jobs"} "${where[@]}" --env SPLIT_DENOISE_ZOLTA --halt now,fail=1 \
+  -a parts.txt "$job" || die "a segment failed; nothing was written to $shown_output"
 
 # 3. Join, in the segments' order, without decoding.
-for f in "$work"/part-*.done.mkv; do printf "file '%s'\n" "$f"; done >"$work/list.txt"
+for f in part-*.done.mkv; do printf "file '%s'\n" "$f"; done >list.txt
 case $output in
   *.y4m)
     # The stream header is the one zolta-run keeps from ffmpeg's reading of
     # the input (frame rate, interlacing, aspect, chroma siting and range as
     # they were), then the joined frames.
-    "${ff[@]}" -i "$input" -map 0:v:0 "${convert[@]}" -frames:v 1 -f yuv4mpegpipe -strict -1 \
-      "$work/first.y4m" &&
-    { head -n 1 "$work/first.y4m"
-      "${ff[@]}" -f concat -safe 0 -i "$work/list.txt" -map 0:v -fps_mode passthrough \
-        -f yuv4mpegpipe -strict -1 - | tail -n +2
-    } >"$tmp" ;;
+    run "${ff[@]}" -i "file:$input" -map 0:v:0 "${convert[@]}" -frames:v 1 -f yuv4mpegpipe \
+      -strict -1 first.y4m || die "ffmpeg could not read $shown_input"
+    run bash -c 'set -o pipefail
+      { head -n 1 first.y4m
+        "$@" -f concat -safe 0 -i list.txt -map 0:v -fps_mode passthrough \
+          -f yuv4mpegpipe -strict -1 - | tail -n +2
+      } >"$0"' "$tmp" "${ff[@]}" ;;
   *)
-    "${ff[@]}" -f concat -safe 0 -i "$work/list.txt" -i "$input" -map 0:v -map 1:a? \
-      -c copy "$tmp" ;;
+    # The video starts where the input's did, against its audio; the colour
+    # tags that the pixel conversion decides (matrix, range, chroma siting)
+    # are read from a converted frame, those it leaves alone (primaries,
+    # transfer) and the field order, which the cut does not keep, from the
+    # input.
+    from_input=$(probe stream=start_time,color_primaries,color_transfer,field_order:format=start_time "$input")
+    from_frame=$(probe stream=color_space,color_range,chroma_location first.mkv)
+    video_start=$(value start_time "$from_input")
+    file_start=$(sed -n 's/^start_time=//p' <<<"$from_input" | tail -n 1)
+    offset=$(awk -v v="$video_start" -v f="$file_start" \
+      'BEGIN { if (v ~ /^-?[0-9.]+$/ && f ~ /^-?[0-9.]+$/) printf "%.6f", v - f; else print 0 }')
+    tags=()
+    tag() {  # OPTION VALUE: a value ffmpeg names. Range and siting are stated
+      # even when unknown, as the YUV4MPEG2 passage would otherwise fill them in.
+      case $2 in "" | reserved | N/A) return ;; esac
+      if [ "$2" = unknown ] && [ "$1" != -color_range ]; then return; fi
+      tags+=("$1:v" "$2")
+    }
+    primaries=$(value color_primaries "$from_input")
+    transfer=$(value color_transfer "$from_input")
+    matrix=$(value color_space "$from_frame")
+    case $transfer in bt470m) transfer=gamma22 ;; bt470bg) transfer=gamma28 ;; esac
+    case $matrix in gbr) matrix=rgb ;; esac
+    tag -color_primaries "$primaries"
+    tag -color_trc "$transfer"
+    tag -colorspace "$matrix"
+    tag -color_range "$(value color_range "$from_frame")"
+    tag -chroma_sample_location "$(value chroma_location "$from_frame")"
+    tag -field_order "$(value field_order "$from_input")"
+    run "${ff[@]}" -itsoffset "$offset" -f concat -safe 0 -i list.txt -i "file:$input" \
+      -map 0:v -map 1:a? -c copy "${tags[@]}" "$tmp" ;;
 esac || die "ffmpeg could not join the segments"
-mv -f "$tmp" "$output"
+
+if [ "$stream" = 0 ]; then
+  if [ "$existed" = 1 ]; then
+    # The owner first: changing it may clear set-id bits that the mode sets.
+    if [ "$(id -u)" = 0 ] || [ "$owner" = "$(id -u)" ]; then
+      chown -- "$owner:$group" "$tmp" 2>/dev/null || chgrp -- "$group" "$tmp" 2>/dev/null || true
+    fi
+    chmod -- "$mode" "$tmp"
+  else
+    chmod -- "$(printf '%o' $((8#666 & ~8#$(umask))))" "$tmp"
+  fi
+  if [ "$existed" = 1 ] && [ "$links" -gt 1 ]; then
+    # Hard links stay linked: the result is copied into the file in place.
+    cat -- "$tmp" >"$target" || die "cannot write $shown_output; the complete output is kept in $tmp"
+    rm -f -- "$tmp"
+  else
+    mv -f -T -- "$tmp" "$target" || die "cannot write $shown_output"
+  fi
+  tmp=""
+else
+  run sh -c 'exec cat -- "$1" >"$2"' sh "$tmp" "$target" || die "cannot write $shown_output"
+  rm -f -- "$tmp"
+fi
