@@ -243,7 +243,7 @@ static_assert(offsetof(CScriptValue, u) == 2 * kSlot && sizeof(CScriptValue) == 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(FilterDefinition) == 72, "the 32-bit host reads 72 bytes");
 static_assert(offsetof(FilterActivation, ifp) == 44, "FilterActivation on 32-bit");
-static_assert(offsetof(VFBitmap, hdc) == 44, "VFBitmap on 32-bit");
+static_assert(sizeof(VBitmap) == 40 && sizeof(VFBitmap) == 48, "bitmaps on 32-bit");
 #endif
 
 }  // namespace standin_vdub

@@ -2,7 +2,9 @@
 // points, keeps the definition it registers, and drives filter instances the
 // way the host does (instance block, source and destination bitmaps, the
 // callbacks, a recording preview, script calls by name). Used by the native
-// tests, the Windows test program and zolta-run; it never links the library.
+// tests, the Windows test program and zolta-run; it never links the library,
+// and knows the interface only from its own declarations
+// (vdub_declarations.h, namespace standin_vdub).
 //
 // The host's table entries carry no context, so one VdubHost is active at a
 // time: the most recently constructed one that is still alive, whatever order

@@ -147,7 +147,7 @@ TEST_F(VsPluginTest, RegistersOneFunctionInItsNamespace) {
   const VsPluginRecord& p = core_.plugin();
   EXPECT_EQ(p.name_space, "zolta");
   EXPECT_EQ(p.identifier, "org.zolta.denoise");
-  EXPECT_EQ(p.api_version, VS_MAKE_VERSION(4, 0));
+  EXPECT_EQ(p.api_version, kApi40);
   ASSERT_EQ(p.functions.size(), 1u);
   EXPECT_EQ(p.functions[0].name, "Denoise");
   EXPECT_EQ(p.functions[0].return_type, "clip:vnode;");
