@@ -19,6 +19,8 @@
 #include "plugin_module.h"
 #include "vs_core.h"
 
+using namespace standin_vs;
+
 namespace {
 
 const int kWidth = 1920, kHeight = 1080;

@@ -1,5 +1,5 @@
-// Shared helpers of the AviSynth tests: settings files on disk and a host
-// with the plugin loaded.
+// Shared helpers of the AviSynth tests: settings files on disk and the
+// stand-in host.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,8 +11,9 @@
 #include <string>
 
 #include "avs_host.h"
-#include "denoise_filter.h"
-#include "plugin.h"
+
+// The tests speak the host's side of the interface.
+using namespace standin_avs;
 
 // A file in the temporary folder, named after the running test, removed at
 // the end of the scope.
@@ -57,9 +58,4 @@ std::string error_of(F&& f) {
     return e.what();
   }
   return "";
-}
-
-// The filter inside a clip value returned by ZOLTA.
-inline DenoiseFilter* filter_of(const AVSValue& v) {
-  return v.IsClip() ? dynamic_cast<DenoiseFilter*>(v.AsClip().get()) : nullptr;
 }

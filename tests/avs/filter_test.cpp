@@ -2,6 +2,7 @@
 #include <random>
 #include <vector>
 
+#include "avs_face.h"
 #include "avs_test_support.h"
 #include "test_support.h"
 
@@ -30,7 +31,7 @@ struct FilterOverSource {
   MemoryClip* source = nullptr;
   AVSValue filter;
   FilterOverSource(int width, int height, int pitch, const std::string& config, int frames = 3) {
-    env.load_plugin(AvisynthPluginInit);
+    env.load_plugin(face_plugin_entry());
     VideoInfo vi = make_video_info(width, height, kPixelYUY2, frames);
     vi.audio_samples_per_second = 44100;
     vi.num_audio_samples = 1000;
@@ -55,14 +56,14 @@ class OddClip : public IClip {
  public:
   enum Kind { Short, OddPitch, Fails };
   OddClip(AvsEnvironment& env, Kind kind) : env_(env), kind_(kind), vi_(make_video_info(16, 8)) {}
-  PVideoFrame AVS_STDCALL GetFrame(int, IScriptEnvironment*) override {
+  PVideoFrame STANDIN_AVS_STDCALL GetFrame(int, IScriptEnvironment*) override {
     if (kind_ == Fails) env_.ThrowError("source broke at %d", 7);
     if (kind_ == Short) return env_.new_frame(32, 4, 32);
     return env_.new_frame(32, 8, 34);
   }
-  bool AVS_STDCALL GetParity(int) override { return false; }
-  void AVS_STDCALL GetAudio(void*, int, int, IScriptEnvironment*) override {}
-  const VideoInfo& AVS_STDCALL GetVideoInfo() override { return vi_; }
+  bool STANDIN_AVS_STDCALL GetParity(int) override { return false; }
+  void STANDIN_AVS_STDCALL GetAudio(void*, int, int, IScriptEnvironment*) override {}
+  const VideoInfo& STANDIN_AVS_STDCALL GetVideoInfo() override { return vi_; }
 
  private:
   AvsEnvironment& env_;
@@ -97,10 +98,11 @@ TEST(DenoiseFilter, WithoutThresholdsGivesTheSourceBackInANewFrame) {
     FilterOverSource s(16, 8, pitch, kZeros);
     s.source->keep_last_frame(true);
     // Whatever the never-persisted fields hold, the output is the full picture.
-    DenoiseFilter* f = filter_of(s.filter);
-    f->state.enabled = 0;
-    f->state.show_plane = 1;
-    f->state.plane = 2;
+    zolta::FilterState* state = state_of(s.filter);
+    ASSERT_NE(state, nullptr);
+    state->enabled = 0;
+    state->show_plane = 1;
+    state->plane = 2;
     for (int n : {1, -5, 1000}) {
       PVideoFrame out = s.clip()->GetFrame(n, &s.env);
       const PVideoFrame& src = s.source->last_frame();
@@ -138,7 +140,7 @@ TEST(DenoiseFilter, DeliversWhatTheEnginePipelineMakesOfTheSource) {
 
 TEST(DenoiseFilter, RefusesUnusableFramesAndPassesSourceErrorsThrough) {
   AvsEnvironment env;
-  env.load_plugin(AvisynthPluginInit);
+  env.load_plugin(face_plugin_entry());
   TempFile file(vdub_settings(kZeros));
   const struct {
     OddClip::Kind kind;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "avs_face.h"
 #include "avs_test_support.h"
 
 namespace {
@@ -22,7 +23,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 
 TEST(CreateFilter, ReportsFailedAllocationsAndReleasesTheSource) {
   AvsEnvironment env;
-  env.load_plugin(AvisynthPluginInit);
+  env.load_plugin(face_plugin_entry());
   TempFile file(vdub_settings("Config(0, 0, 0, 0, 0, 0, 0, 0, 0)"));
   auto log = std::make_shared<ClipLog>();
   PClip source = new MemoryClip(env, make_video_info(64, 32), log);
@@ -39,7 +40,7 @@ TEST(CreateFilter, ReportsFailedAllocationsAndReleasesTheSource) {
     EXPECT_EQ(source->RefCount(), 1);
   }
   allowed = -1;
-  EXPECT_TRUE(filter_of(env.call_with_clip("ZOLTA", source, file.path())));
+  EXPECT_TRUE(state_of(env.call_with_clip("ZOLTA", source, file.path())));
   source = PClip();
   EXPECT_EQ(log->destroyed, 1);
 }

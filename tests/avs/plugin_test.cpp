@@ -1,6 +1,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "avs_face.h"
 #include "avs_test_support.h"
 
 namespace {
@@ -18,7 +19,7 @@ int open_files() {
 
 struct Fixture {
   AvsEnvironment env;
-  Fixture() { env.load_plugin(AvisynthPluginInit); }
+  Fixture() { env.load_plugin(face_plugin_entry()); }
   // ZOLTA(clip, path) on a fresh source; returns the message raised or "".
   std::string refusal(int width, int height, unsigned char type, const char* path) {
     auto log = std::make_shared<ClipLog>();
@@ -37,12 +38,12 @@ struct Fixture {
 
 TEST(PluginEntry, RegistersZoltaOnceAndDescribesItself) {
   AvsEnvironment env;
-  EXPECT_EQ(env.load_plugin(AvisynthPluginInit), "`ZOLTA' plugin");
+  EXPECT_EQ(env.load_plugin(face_plugin_entry()), "`ZOLTA' plugin");
   ASSERT_EQ(env.functions().size(), 1u);
   const RegisteredFunction& f = env.functions()[0];
   EXPECT_EQ(f.name, "ZOLTA");
   EXPECT_EQ(f.params, "c[path]s");
-  EXPECT_EQ(f.apply, &create_filter);
+  EXPECT_EQ(f.apply, face_create_function());
   EXPECT_EQ(f.user_data, nullptr);
 }
 
@@ -57,13 +58,13 @@ TEST(CreateFilter, BuildsAYuy2FilterWithTheFileThresholdsAndDefaults) {
   PClip source = new MemoryClip(fx.env, vi, log);
   {
     AVSValue result = fx.env.call_with_clip("ZOLTA", source, file.path());
-    DenoiseFilter* filter = filter_of(result);
-    ASSERT_NE(filter, nullptr);
+    ASSERT_NE(state_of(result), nullptr);
+    IClip* filter = result.AsClip().get();
     EXPECT_EQ(filter->RefCount(), 1);
     EXPECT_EQ(source->RefCount(), 2);
     EXPECT_EQ(std::memcmp(&filter->GetVideoInfo(), &vi, sizeof vi), 0);
     EXPECT_EQ(filter->GetVersion(), 1);
-    const zolta::FilterState& s = filter->state;
+    const zolta::FilterState& s = *state_of(result);
     for (auto& plane : s.thresholds)
       for (int v : plane) EXPECT_EQ(v, 16);
     EXPECT_EQ(s.yuy2, 1);

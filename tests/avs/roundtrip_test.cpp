@@ -2,6 +2,7 @@
 #include <cstring>
 #include <random>
 
+#include "avs_face.h"
 #include "avs_test_support.h"
 #include "filter_state.h"
 #include "script_config.h"
@@ -38,7 +39,7 @@ std::string saved_chain(const std::string& call, const char* line_end) {
 TEST(SettingsRoundTrip, ThresholdsSavedByVirtualDubAreReadBackByZolta) {
   std::mt19937 rng(7);
   AvsEnvironment env;
-  env.load_plugin(AvisynthPluginInit);
+  env.load_plugin(face_plugin_entry());
   PClip source = new MemoryClip(env, make_video_info(16, 8));
   for (int trial = 0; trial < 12; ++trial) {
     int32_t saved[3][6];
@@ -48,9 +49,9 @@ TEST(SettingsRoundTrip, ThresholdsSavedByVirtualDubAreReadBackByZolta) {
     const std::string call = config_call(saved);
     TempFile file(saved_chain(call, trial % 2 ? "\n" : "\r\n"));
     AVSValue filter = env.call_with_clip("ZOLTA", source, file.path());
-    ASSERT_NE(filter_of(filter), nullptr);
+    ASSERT_NE(state_of(filter), nullptr);
     for (int p = 0; p < 3; ++p)
       for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(filter_of(filter)->state.thresholds[p][i], saved[p][i]) << call;
+        EXPECT_EQ(state_of(filter)->thresholds[p][i], saved[p][i]) << call;
   }
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+namespace standin_avs {
+
 namespace {
 
 constexpr std::align_val_t kFrameAlign{16};
@@ -127,14 +129,14 @@ void AvsEnvironment::raise(const std::string& message) {
   throw AvsError(message);
 }
 
-char* AVS_STDCALL AvsEnvironment::SaveString(const char* s, int length) {
+char* STANDIN_AVS_STDCALL AvsEnvironment::SaveString(const char* s, int length) {
   if (!s) s = "";
   saved_strings_.emplace_back(length < 0 ? std::string(s)
                                          : std::string(s, bounded_length(s, length)));
   return &saved_strings_.back()[0];
 }
 
-char* AVS_CDECL AvsEnvironment::Sprintf(const char* fmt, ...) {
+char* STANDIN_AVS_CDECL AvsEnvironment::Sprintf(const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);
   std::string text = format_text(fmt, args);
@@ -142,7 +144,7 @@ char* AVS_CDECL AvsEnvironment::Sprintf(const char* fmt, ...) {
   return SaveString(text.c_str());
 }
 
-char* AVS_STDCALL AvsEnvironment::VSprintf(const char* fmt, void* args) {
+char* STANDIN_AVS_STDCALL AvsEnvironment::VSprintf(const char* fmt, void* args) {
   va_list copy;
   va_copy(copy, *static_cast<va_list*>(args));
   std::string text = format_text(fmt, copy);
@@ -150,7 +152,7 @@ char* AVS_STDCALL AvsEnvironment::VSprintf(const char* fmt, void* args) {
   return SaveString(text.c_str());
 }
 
-void AVS_CDECL AvsEnvironment::ThrowError(const char* fmt, ...) {
+void STANDIN_AVS_CDECL AvsEnvironment::ThrowError(const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);
   std::string text = format_text(fmt, args);
@@ -158,17 +160,17 @@ void AVS_CDECL AvsEnvironment::ThrowError(const char* fmt, ...) {
   raise(text);
 }
 
-void AVS_STDCALL AvsEnvironment::AddFunction(const char* name, const char* params, ApplyFunc apply,
-                                             void* user_data) {
+void STANDIN_AVS_STDCALL AvsEnvironment::AddFunction(const char* name, const char* params,
+                                                     ApplyFunc apply, void* user_data) {
   functions_.push_back({name ? name : "", params ? params : "", apply, user_data});
 }
 
-bool AVS_STDCALL AvsEnvironment::FunctionExists(const char* name) {
+bool STANDIN_AVS_STDCALL AvsEnvironment::FunctionExists(const char* name) {
   return name && find_function(name) != nullptr;
 }
 
-AVSValue AVS_STDCALL AvsEnvironment::Invoke(const char* name, const AVSValue args,
-                                            const char** /*arg_names*/) {
+AVSValue STANDIN_AVS_STDCALL AvsEnvironment::Invoke(const char* name, const AVSValue args,
+                                                    const char** /*arg_names*/) {
   if (args.IsArray()) {
     std::vector<AVSValue> list;
     for (int i = 0; i < args.ArraySize(); ++i) list.push_back(args[i]);
@@ -177,29 +179,29 @@ AVSValue AVS_STDCALL AvsEnvironment::Invoke(const char* name, const AVSValue arg
   return call(name ? name : "", &args, 1);
 }
 
-AVSValue AVS_STDCALL AvsEnvironment::GetVar(const char* name) {
+AVSValue STANDIN_AVS_STDCALL AvsEnvironment::GetVar(const char* name) {
   const std::string key = name ? name : "";
   auto it = variables_.find(key);
   if (it == variables_.end()) raise("I don't know what \"" + key + "\" means.");
   return it->second;
 }
 
-bool AVS_STDCALL AvsEnvironment::SetVar(const char* name, const AVSValue& val) {
+bool STANDIN_AVS_STDCALL AvsEnvironment::SetVar(const char* name, const AVSValue& val) {
   auto result = variables_.insert({name ? name : "", val});
   if (!result.second) result.first->second = val;
   return result.second;
 }
 
-bool AVS_STDCALL AvsEnvironment::SetGlobalVar(const char* name, const AVSValue& val) {
+bool STANDIN_AVS_STDCALL AvsEnvironment::SetGlobalVar(const char* name, const AVSValue& val) {
   return SetVar(name, val);
 }
 
-PVideoFrame AVS_STDCALL AvsEnvironment::NewVideoFrame(const VideoInfo& vi, int /*align*/) {
+PVideoFrame STANDIN_AVS_STDCALL AvsEnvironment::NewVideoFrame(const VideoInfo& vi, int /*align*/) {
   // Rows back to back: what plugins of this interface version may rely on.
   return new_frame(vi.RowSize(), vi.height, vi.RowSize());
 }
 
-bool AVS_STDCALL AvsEnvironment::MakeWritable(PVideoFrame* frame) {
+bool STANDIN_AVS_STDCALL AvsEnvironment::MakeWritable(PVideoFrame* frame) {
   if (!frame || !*frame || (*frame)->IsWritable()) return false;
   const VideoFrame& old = *frame->get();
   PVideoFrame copy = new_frame(old.GetRowSize(), old.GetHeight(), old.GetRowSize());
@@ -209,26 +211,27 @@ bool AVS_STDCALL AvsEnvironment::MakeWritable(PVideoFrame* frame) {
   return true;
 }
 
-void AVS_STDCALL AvsEnvironment::BitBlt(BYTE* dstp, int dst_pitch, const BYTE* srcp, int src_pitch,
-                                        int row_size, int height) {
+void STANDIN_AVS_STDCALL AvsEnvironment::BitBlt(BYTE* dstp, int dst_pitch, const BYTE* srcp,
+                                                int src_pitch, int row_size, int height) {
   for (int y = 0; y < height; ++y) {
     std::memcpy(dstp + static_cast<ptrdiff_t>(y) * dst_pitch,
                 srcp + static_cast<ptrdiff_t>(y) * src_pitch, static_cast<size_t>(row_size));
   }
 }
 
-void AVS_STDCALL AvsEnvironment::AtExit(ShutdownFunc function, void* user_data) {
+void STANDIN_AVS_STDCALL AvsEnvironment::AtExit(ShutdownFunc function, void* user_data) {
   if (function) at_exit_.push_back({function, user_data});
 }
 
-void AVS_STDCALL AvsEnvironment::CheckVersion(int version) {
-  if (version > AVISYNTH_INTERFACE_VERSION) {
+void STANDIN_AVS_STDCALL AvsEnvironment::CheckVersion(int version) {
+  if (version > kInterfaceVersion) {
     raise("Plugin was designed for a later version of the host (" + std::to_string(version) + ").");
   }
 }
 
-PVideoFrame AVS_STDCALL AvsEnvironment::Subframe(PVideoFrame src, int rel_offset, int new_pitch,
-                                                 int new_row_size, int new_height) {
+PVideoFrame STANDIN_AVS_STDCALL AvsEnvironment::Subframe(PVideoFrame src, int rel_offset,
+                                                         int new_pitch, int new_row_size,
+                                                         int new_height) {
   if (!src) raise("Subframe: no frame.");
   const long long first = static_cast<long long>(src->offset) + rel_offset;
   const long long last =
@@ -261,7 +264,7 @@ MemoryClip::~MemoryClip() {
   ++log_->destroyed;
 }
 
-PVideoFrame AVS_STDCALL MemoryClip::GetFrame(int n, IScriptEnvironment* /*env*/) {
+PVideoFrame STANDIN_AVS_STDCALL MemoryClip::GetFrame(int n, IScriptEnvironment* /*env*/) {
   log_->frames.push_back(n);
   const int row = vi_.RowSize();
   PVideoFrame frame = env_.new_frame(row, vi_.height, pitch_);
@@ -281,12 +284,13 @@ PVideoFrame AVS_STDCALL MemoryClip::GetFrame(int n, IScriptEnvironment* /*env*/)
   return frame;
 }
 
-bool AVS_STDCALL MemoryClip::GetParity(int n) {
+bool STANDIN_AVS_STDCALL MemoryClip::GetParity(int n) {
   log_->parity.push_back(n);
   return (n & 1) != 0;
 }
 
-void AVS_STDCALL MemoryClip::GetAudio(void* buf, int start, int count, IScriptEnvironment* env) {
+void STANDIN_AVS_STDCALL MemoryClip::GetAudio(void* buf, int start, int count,
+                                              IScriptEnvironment* env) {
   log_->audio.push_back({buf, start, count, env});
   if (!buf || count <= 0) return;
   const int bytes_per_sample = (vi_.stereo ? 2 : 1) * (vi_.sixteen_bit ? 2 : 1);
@@ -307,3 +311,5 @@ VideoInfo make_video_info(int width, int height, unsigned char pixel_type, int n
   vi.pixel_type = pixel_type;
   return vi;
 }
+
+}  // namespace standin_avs

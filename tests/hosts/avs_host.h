@@ -3,7 +3,8 @@
 // as the script interpreter would, raises errors as C++ exceptions and hands
 // out frames; and a source clip that serves frames from memory and records
 // what is asked of it. Portable C++ only: it is built natively and with the
-// 32-bit MinGW cross compiler.
+// 32-bit MinGW cross compiler. It knows the interface only from its own
+// declarations (avs_declarations.h), all in standin_avs.
 #pragma once
 
 #include <deque>
@@ -14,7 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "avs_interface.h"
+#include "avs_declarations.h"
+
+namespace standin_avs {
 
 // What ThrowError raises: the formatted message.
 class AvsError : public std::runtime_error {
@@ -61,30 +64,30 @@ class AvsEnvironment : public IScriptEnvironment {
   const std::vector<std::string>& errors() const { return errors_; }
 
   // --- IScriptEnvironment ---
-  long AVS_STDCALL GetCPUFlags() override { return 0; }
-  char* AVS_STDCALL SaveString(const char* s, int length = -1) override;
-  char* AVS_CDECL Sprintf(const char* fmt, ...) override;
+  long STANDIN_AVS_STDCALL GetCPUFlags() override { return 0; }
+  char* STANDIN_AVS_STDCALL SaveString(const char* s, int length = -1) override;
+  char* STANDIN_AVS_CDECL Sprintf(const char* fmt, ...) override;
   // args is the address of a va_list.
-  char* AVS_STDCALL VSprintf(const char* fmt, void* args) override;
-  void AVS_CDECL ThrowError(const char* fmt, ...) override;
-  void AVS_STDCALL AddFunction(const char* name, const char* params, ApplyFunc apply,
-                               void* user_data) override;
-  bool AVS_STDCALL FunctionExists(const char* name) override;
-  AVSValue AVS_STDCALL Invoke(const char* name, const AVSValue args,
-                              const char** arg_names = nullptr) override;
-  AVSValue AVS_STDCALL GetVar(const char* name) override;
-  bool AVS_STDCALL SetVar(const char* name, const AVSValue& val) override;
-  bool AVS_STDCALL SetGlobalVar(const char* name, const AVSValue& val) override;
-  void AVS_STDCALL PushContext(int /*level*/ = 0) override {}
-  void AVS_STDCALL PopContext() override {}
-  PVideoFrame AVS_STDCALL NewVideoFrame(const VideoInfo& vi, int align = 8) override;
-  bool AVS_STDCALL MakeWritable(PVideoFrame* frame) override;
-  void AVS_STDCALL BitBlt(BYTE* dstp, int dst_pitch, const BYTE* srcp, int src_pitch, int row_size,
-                          int height) override;
-  void AVS_STDCALL AtExit(ShutdownFunc function, void* user_data) override;
-  void AVS_STDCALL CheckVersion(int version = AVISYNTH_INTERFACE_VERSION) override;
-  PVideoFrame AVS_STDCALL Subframe(PVideoFrame src, int rel_offset, int new_pitch, int new_row_size,
-                                   int new_height) override;
+  char* STANDIN_AVS_STDCALL VSprintf(const char* fmt, void* args) override;
+  void STANDIN_AVS_CDECL ThrowError(const char* fmt, ...) override;
+  void STANDIN_AVS_STDCALL AddFunction(const char* name, const char* params, ApplyFunc apply,
+                                       void* user_data) override;
+  bool STANDIN_AVS_STDCALL FunctionExists(const char* name) override;
+  AVSValue STANDIN_AVS_STDCALL Invoke(const char* name, const AVSValue args,
+                                      const char** arg_names = nullptr) override;
+  AVSValue STANDIN_AVS_STDCALL GetVar(const char* name) override;
+  bool STANDIN_AVS_STDCALL SetVar(const char* name, const AVSValue& val) override;
+  bool STANDIN_AVS_STDCALL SetGlobalVar(const char* name, const AVSValue& val) override;
+  void STANDIN_AVS_STDCALL PushContext(int /*level*/ = 0) override {}
+  void STANDIN_AVS_STDCALL PopContext() override {}
+  PVideoFrame STANDIN_AVS_STDCALL NewVideoFrame(const VideoInfo& vi, int align = 8) override;
+  bool STANDIN_AVS_STDCALL MakeWritable(PVideoFrame* frame) override;
+  void STANDIN_AVS_STDCALL BitBlt(BYTE* dstp, int dst_pitch, const BYTE* srcp, int src_pitch,
+                                  int row_size, int height) override;
+  void STANDIN_AVS_STDCALL AtExit(ShutdownFunc function, void* user_data) override;
+  void STANDIN_AVS_STDCALL CheckVersion(int version = kInterfaceVersion) override;
+  PVideoFrame STANDIN_AVS_STDCALL Subframe(PVideoFrame src, int rel_offset, int new_pitch,
+                                           int new_row_size, int new_height) override;
 
  private:
   [[noreturn]] void raise(const std::string& message);
@@ -138,12 +141,13 @@ class MemoryClip : public IClip {
   int pitch() const { return pitch_; }
   const std::shared_ptr<ClipLog>& log() const { return log_; }
 
-  PVideoFrame AVS_STDCALL GetFrame(int n, IScriptEnvironment* env) override;
+  PVideoFrame STANDIN_AVS_STDCALL GetFrame(int n, IScriptEnvironment* env) override;
   // Odd frames are bottom field first.
-  bool AVS_STDCALL GetParity(int n) override;
+  bool STANDIN_AVS_STDCALL GetParity(int n) override;
   // Writes count samples, each byte (start + i) & 255 counted in bytes.
-  void AVS_STDCALL GetAudio(void* buf, int start, int count, IScriptEnvironment* env) override;
-  const VideoInfo& AVS_STDCALL GetVideoInfo() override { return vi_; }
+  void STANDIN_AVS_STDCALL GetAudio(void* buf, int start, int count,
+                                    IScriptEnvironment* env) override;
+  const VideoInfo& STANDIN_AVS_STDCALL GetVideoInfo() override { return vi_; }
 
  private:
   AvsEnvironment& env_;
@@ -160,3 +164,5 @@ class MemoryClip : public IClip {
 // no audio unless asked for afterwards.
 VideoInfo make_video_info(int width, int height, unsigned char pixel_type = kPixelYUY2,
                           int num_frames = 10);
+
+}  // namespace standin_avs

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace standin_vdub;
+
 namespace {
 
 // Every host alive, oldest first; the table entries serve the last one.
@@ -102,13 +104,13 @@ struct VdubHostTable {
 
 // ---------------------------------------------------------------- preview
 
-void RecordingPreview::Toggle(HWND window) {
+void RecordingPreview::Toggle(WindowHandle window) {
   note("Toggle");
   toggle_window = window;
   shown = !shown;
 }
 
-void RecordingPreview::Display(HWND, bool show) {
+void RecordingPreview::Display(WindowHandle, bool show) {
   note("Display");
   shown = show;
 }
@@ -118,7 +120,7 @@ void RecordingPreview::RedoFrame() {
   if (on_redo) on_redo();
 }
 
-void RecordingPreview::InitButton(HWND window) {
+void RecordingPreview::InitButton(WindowHandle window) {
   note("InitButton");
   button = window;
 }
@@ -129,7 +131,7 @@ int RecordingPreview::count(const std::string& call) const {
 
 // ---------------------------------------------------------------- host
 
-VdubHost::VdubHost(VdubInitEntry init, VdubDeinitEntry deinit, HINSTANCE module_handle)
+VdubHost::VdubHost(VdubInitEntry init, VdubDeinitEntry deinit, InstanceHandle module_handle)
     : init_(init), deinit_(deinit) {
   module_.hInstModule = module_handle;
   module_.initModule = init;
@@ -261,7 +263,7 @@ int VdubInstance::end() {
   return def && def->endProc ? def->endProc(&fa_, &host_.functions()) : 0;
 }
 
-int VdubInstance::config(HWND parent, bool with_preview) {
+int VdubInstance::config(WindowHandle parent, bool with_preview) {
   const FilterDefinition* def = fa_.filter;
   fa_.ifp = with_preview ? &preview : nullptr;
   return def && def->configProc ? def->configProc(&fa_, &host_.functions(), parent) : 0;
@@ -298,12 +300,12 @@ bool VdubInstance::call_script(const std::string& name, const std::vector<int32_
 
       std::vector<CScriptValue> values(args.size() + 1);  // never an empty array
       for (size_t k = 0; k < args.size(); ++k) {
-        values[k].type = ScriptInt;
+        values[k].type = kScriptInt;
         values[k].u.i = args[k];
       }
       const int count = static_cast<int>(args.size());
       if (f->arg_list[0] == '0') {
-        reinterpret_cast<ScriptVoidFunctionPtr>(reinterpret_cast<void (*)()>(f->func_ptr))(
+        reinterpret_cast<ScriptVoidFunction>(reinterpret_cast<void (*)()>(f->func_ptr))(
             nullptr, &fa_, values.data(), count);
       } else {
         f->func_ptr(nullptr, &fa_, values.data(), count);

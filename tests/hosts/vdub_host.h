@@ -2,7 +2,9 @@
 // points, keeps the definition it registers, and drives filter instances the
 // way the host does (instance block, source and destination bitmaps, the
 // callbacks, a recording preview, script calls by name). Used by the native
-// tests, the Windows test program and zolta-run; it never links the library.
+// tests, the Windows test program and zolta-run; it never links the library,
+// and knows the interface only from its own declarations
+// (vdub_declarations.h, namespace standin_vdub).
 //
 // The host's table entries carry no context, so one VdubHost is active at a
 // time: the most recently constructed one that is still alive, whatever order
@@ -17,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "vdub_interface.h"
+#include "vdub_declarations.h"
 
-typedef int(__cdecl* VdubInitEntry)(FilterModule* module, const FilterFunctions* functions,
-                                    int& vdfd_ver, int& vdfd_compat);
-typedef void(__cdecl* VdubDeinitEntry)(FilterModule* module, const FilterFunctions* functions);
+// The module's two entry points, as the host finds them by name.
+using VdubInitEntry = standin_vdub::ModuleInitEntry;
+using VdubDeinitEntry = standin_vdub::ModuleDeinitEntry;
 
 // What the host's Except and ExceptOutOfMemory raise.
 struct VdubHostError : std::runtime_error {
@@ -38,20 +40,24 @@ enum class VdubErrorMode { Throw, Record };
 constexpr const char kVdubOutOfMemory[] = "Out of memory";
 
 // The host's live preview: records every call in order.
-class RecordingPreview : public IFilterPreview {
+class RecordingPreview : public standin_vdub::IFilterPreview {
  public:
-  void SetButtonCallback(FilterPreviewButtonCallback, void*) override { note("SetButtonCallback"); }
-  void SetSampleCallback(FilterPreviewSampleCallback, void*) override { note("SetSampleCallback"); }
+  void SetButtonCallback(standin_vdub::PreviewButtonCallback, void*) override {
+    note("SetButtonCallback");
+  }
+  void SetSampleCallback(standin_vdub::PreviewSampleCallback, void*) override {
+    note("SetSampleCallback");
+  }
   bool isPreviewEnabled() override {
     note("isPreviewEnabled");
     return shown;
   }
-  void Toggle(HWND window) override;
-  void Display(HWND window, bool show) override;
+  void Toggle(standin_vdub::WindowHandle window) override;
+  void Display(standin_vdub::WindowHandle window, bool show) override;
   void RedoFrame() override;
   void RedoSystem() override { note("RedoSystem"); }
   void UndoSystem() override { note("UndoSystem"); }
-  void InitButton(HWND button) override;
+  void InitButton(standin_vdub::WindowHandle button) override;
   void Close() override { note("Close"); }
   bool SampleCurrentFrame() override {
     note("SampleCurrentFrame");
@@ -65,9 +71,9 @@ class RecordingPreview : public IFilterPreview {
   int count(const std::string& call) const;
   void clear() { calls.clear(); }
 
-  std::vector<std::string> calls;  // method names, in call order
-  HWND toggle_window = nullptr;    // last window handed to Toggle
-  HWND button = nullptr;           // last button handed to InitButton
+  std::vector<std::string> calls;                      // method names, in call order
+  standin_vdub::WindowHandle toggle_window = nullptr;  // last window handed to Toggle
+  standin_vdub::WindowHandle button = nullptr;         // last button handed to InitButton
   bool shown = false;
   std::function<void()> on_redo;  // what the host would filter again
 
@@ -77,7 +83,8 @@ class RecordingPreview : public IFilterPreview {
 
 class VdubHost {
  public:
-  VdubHost(VdubInitEntry init, VdubDeinitEntry deinit, HINSTANCE module_handle = nullptr);
+  VdubHost(VdubInitEntry init, VdubDeinitEntry deinit,
+           standin_vdub::InstanceHandle module_handle = nullptr);
   ~VdubHost();
   VdubHost(const VdubHost&) = delete;
   VdubHost& operator=(const VdubHost&) = delete;
@@ -90,14 +97,16 @@ class VdubHost {
 
   // The host's copy of the registered definition, null before load or when
   // refused; the length the module handed to addFilter.
-  const FilterDefinition* definition() const { return has_definition_ ? &definition_ : nullptr; }
-  FilterDefinition* definition() { return has_definition_ ? &definition_ : nullptr; }
+  const standin_vdub::FilterDefinition* definition() const {
+    return has_definition_ ? &definition_ : nullptr;
+  }
+  standin_vdub::FilterDefinition* definition() { return has_definition_ ? &definition_ : nullptr; }
   int definition_length() const { return definition_length_; }
   // The definition record in the module itself, as handed to addFilter.
-  const FilterDefinition* module_definition() const { return module_definition_; }
+  const standin_vdub::FilterDefinition* module_definition() const { return module_definition_; }
 
-  const FilterFunctions& functions() const { return functions_; }
-  FilterModule& module() { return module_; }
+  const standin_vdub::FilterFunctions& functions() const { return functions_; }
+  standin_vdub::FilterModule& module() { return module_; }
 
   // Raises (or records) an error the way the host's own functions do.
   void raise(const std::string& message, bool out_of_memory);
@@ -108,17 +117,17 @@ class VdubHost {
   int compat = -1;
   int add_filter_calls = 0;
   int remove_filter_calls = 0;
-  const FilterDefinition* removed = nullptr;  // what removeFilter was handed
-  std::vector<std::string> errors;            // every error raised, in order
+  const standin_vdub::FilterDefinition* removed = nullptr;  // what removeFilter was handed
+  std::vector<std::string> errors;                          // every error raised, in order
 
  private:
   friend struct VdubHostTable;
   VdubInitEntry init_;
   VdubDeinitEntry deinit_;
-  FilterModule module_{};
-  FilterFunctions functions_{};
-  FilterDefinition definition_{};
-  const FilterDefinition* module_definition_ = nullptr;
+  standin_vdub::FilterModule module_{};
+  standin_vdub::FilterFunctions functions_{};
+  standin_vdub::FilterDefinition definition_{};
+  const standin_vdub::FilterDefinition* module_definition_ = nullptr;
   bool has_definition_ = false;
   int definition_length_ = 0;
   bool loaded_ = false;
@@ -150,7 +159,7 @@ class VdubInstance {
   int start();
   int run();
   int end();
-  int config(HWND parent, bool with_preview = true);
+  int config(standin_vdub::WindowHandle parent, bool with_preview = true);
   bool script_string(char* buffer, int buffer_length);
   std::string script_text();  // "" when fssProc declines
 
@@ -171,9 +180,9 @@ class VdubInstance {
   int32_t height() const { return src_.h; }
 
   void* data() { return data_.get(); }
-  FilterActivation& activation() { return fa_; }
-  VFBitmap& source() { return src_; }
-  VFBitmap& dest() { return dst_; }
+  standin_vdub::FilterActivation& activation() { return fa_; }
+  standin_vdub::VFBitmap& source() { return src_; }
+  standin_vdub::VFBitmap& dest() { return dst_; }
   RecordingPreview preview;
 
  private:
@@ -181,7 +190,7 @@ class VdubInstance {
   std::unique_ptr<std::max_align_t[]> data_;
   std::vector<uint32_t> src_pixels_;
   std::vector<uint32_t> dst_pixels_;
-  VFBitmap src_{};
-  VFBitmap dst_{};
-  FilterActivation fa_{};
+  standin_vdub::VFBitmap src_{};
+  standin_vdub::VFBitmap dst_{};
+  standin_vdub::FilterActivation fa_{};
 };

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <map>
 
+namespace standin_vs {
+
 // ---- the opaque types, as this core defines them -----------------------------
 
 namespace {
@@ -257,10 +259,10 @@ VsCore* from_core(VSCore* core) {
   return reinterpret_cast<VsCore*>(core);
 }
 
-void VS_CC create_video_filter(VSMap* out, const char* name, const VSVideoInfo* vi,
-                               VSFilterGetFrame get_frame, VSFilterFree free, int mode,
-                               const VSFilterDependency* deps, int num_deps, void* instance,
-                               VSCore* core) {
+void STANDIN_VS_CC create_video_filter(VSMap* out, const char* name, const VSVideoInfo* vi,
+                                       VSFilterGetFrame get_frame, VSFilterFree free, int mode,
+                                       const VSFilterDependency* deps, int num_deps, void* instance,
+                                       VSCore* core) {
   VsCore* c = from_core(core);
   const VSVideoFormat& f = vi->format;
   const bool both_zero = vi->width == 0 && vi->height == 0;
@@ -291,16 +293,16 @@ void VS_CC create_video_filter(VSMap* out, const char* name, const VSVideoInfo* 
   v.nodes.push_back(node);
 }
 
-void VS_CC free_node(VSNode* node) {
+void STANDIN_VS_CC free_node(VSNode* node) {
   node_release(node);
 }
 
-const VSVideoInfo* VS_CC get_video_info(VSNode* node) {
+const VSVideoInfo* STANDIN_VS_CC get_video_info(VSNode* node) {
   return &node->vi;
 }
 
-VSFrame* VS_CC new_video_frame(const VSVideoFormat* format, int width, int height,
-                               const VSFrame* prop_src, VSCore* core) {
+VSFrame* STANDIN_VS_CC new_video_frame(const VSVideoFormat* format, int width, int height,
+                                       const VSFrame* prop_src, VSCore* core) {
   VsCore* c = from_core(core);
   if (width <= 0 || height <= 0) {
     c->violation("newVideoFrame with a size that is not positive");
@@ -312,24 +314,24 @@ VSFrame* VS_CC new_video_frame(const VSVideoFormat* format, int width, int heigh
   return f;
 }
 
-void VS_CC free_frame(const VSFrame* frame) {
+void STANDIN_VS_CC free_frame(const VSFrame* frame) {
   frame_release(frame);
 }
 
-ptrdiff_t VS_CC get_stride(const VSFrame* f, int plane) {
+ptrdiff_t STANDIN_VS_CC get_stride(const VSFrame* f, int plane) {
   return plane >= 0 && plane < f->format.numPlanes ? f->stride[plane] : 0;
 }
 
-const uint8_t* VS_CC get_read_ptr(const VSFrame* f, int plane) {
+const uint8_t* STANDIN_VS_CC get_read_ptr(const VSFrame* f, int plane) {
   return plane >= 0 && plane < f->format.numPlanes ? f->data[plane] : nullptr;
 }
 
-uint8_t* VS_CC get_write_ptr(VSFrame* f, int plane) {
+uint8_t* STANDIN_VS_CC get_write_ptr(VSFrame* f, int plane) {
   if (!f->writable) f->core->violation("getWritePtr on a frame the filter does not own");
   return plane >= 0 && plane < f->format.numPlanes ? f->data[plane] : nullptr;
 }
 
-int VS_CC get_video_format_name(const VSVideoFormat* f, char* buffer) {
+int STANDIN_VS_CC get_video_format_name(const VSVideoFormat* f, char* buffer) {
   const char* family = f->colorFamily == cfGray  ? "Gray"
                        : f->colorFamily == cfRGB ? "RGB"
                        : f->colorFamily == cfYUV ? "YUV"
@@ -359,7 +361,7 @@ int VS_CC get_video_format_name(const VSVideoFormat* f, char* buffer) {
   return 1;
 }
 
-const VSFrame* VS_CC get_frame_filter(int n, VSNode* node, VSFrameContext* ctx) {
+const VSFrame* STANDIN_VS_CC get_frame_filter(int n, VSNode* node, VSFrameContext* ctx) {
   n = std::min(std::max(n, 0), node->vi.numFrames - 1);
   for (auto& r : ctx->ready) {
     if (r.first.first == node && r.first.second == n) {
@@ -371,27 +373,27 @@ const VSFrame* VS_CC get_frame_filter(int n, VSNode* node, VSFrameContext* ctx) 
   return nullptr;
 }
 
-void VS_CC request_frame_filter(int n, VSNode* node, VSFrameContext* ctx) {
+void STANDIN_VS_CC request_frame_filter(int n, VSNode* node, VSFrameContext* ctx) {
   ctx->requested.emplace_back(node, std::min(std::max(n, 0), node->vi.numFrames - 1));
 }
 
-void VS_CC set_filter_error(const char* message, VSFrameContext* ctx) {
+void STANDIN_VS_CC set_filter_error(const char* message, VSFrameContext* ctx) {
   if (ctx->has_error) return;
   ctx->has_error = true;
   ctx->error = message ? message : "";
 }
 
-void VS_CC map_set_error(VSMap* map, const char* message) {
+void STANDIN_VS_CC map_set_error(VSMap* map, const char* message) {
   clear_map(map);
   map->has_error = true;
   map->error = message ? message : "";
 }
 
-const char* VS_CC map_get_error(const VSMap* map) {
+const char* STANDIN_VS_CC map_get_error(const VSMap* map) {
   return map->has_error ? map->error.c_str() : nullptr;
 }
 
-int VS_CC map_num_elements(const VSMap* map, const char* key) {
+int STANDIN_VS_CC map_num_elements(const VSMap* map, const char* key) {
   const Value* v = map->find(key);
   return v ? num_elements(*v) : -1;
 }
@@ -420,27 +422,27 @@ const Value* element(const VSMap* map, const char* key, int index, int type, int
   return v;
 }
 
-int64_t VS_CC map_get_int(const VSMap* map, const char* key, int index, int* error) {
+int64_t STANDIN_VS_CC map_get_int(const VSMap* map, const char* key, int index, int* error) {
   const Value* v = element(map, key, index, ptInt, error);
   return v ? v->ints[static_cast<size_t>(index)] : 0;
 }
 
-double VS_CC map_get_float(const VSMap* map, const char* key, int index, int* error) {
+double STANDIN_VS_CC map_get_float(const VSMap* map, const char* key, int index, int* error) {
   const Value* v = element(map, key, index, ptFloat, error);
   return v ? v->floats[static_cast<size_t>(index)] : 0;
 }
 
-const char* VS_CC map_get_data(const VSMap* map, const char* key, int index, int* error) {
+const char* STANDIN_VS_CC map_get_data(const VSMap* map, const char* key, int index, int* error) {
   const Value* v = element(map, key, index, ptData, error);
   return v ? v->data[static_cast<size_t>(index)].c_str() : nullptr;
 }
 
-int VS_CC map_get_data_size(const VSMap* map, const char* key, int index, int* error) {
+int STANDIN_VS_CC map_get_data_size(const VSMap* map, const char* key, int index, int* error) {
   const Value* v = element(map, key, index, ptData, error);
   return v ? static_cast<int>(v->data[static_cast<size_t>(index)].size()) : 0;
 }
 
-VSNode* VS_CC map_get_node(const VSMap* map, const char* key, int index, int* error) {
+VSNode* STANDIN_VS_CC map_get_node(const VSMap* map, const char* key, int index, int* error) {
   const Value* v = element(map, key, index, ptVideoNode, error);
   if (!v) return nullptr;
   VSNode* node = v->nodes[static_cast<size_t>(index)];
@@ -448,12 +450,12 @@ VSNode* VS_CC map_get_node(const VSMap* map, const char* key, int index, int* er
   return node;
 }
 
-void VS_CC get_core_info(VSCore* core, VSCoreInfo* info) {
+void STANDIN_VS_CC get_core_info(VSCore* core, VSCoreInfo* info) {
   VsCore* c = from_core(core);
   std::memset(info, 0, sizeof *info);
   info->versionString = "zolta stand-in core";
   info->core = 77;
-  info->api = VS_MAKE_VERSION(4, 2);
+  info->api = kApi42;
   info->numThreads = c->threads();
   info->maxFramebufferSize = int64_t{1} << 30;
 }
@@ -489,12 +491,13 @@ const VSAPI g_api = make_api();
 
 // ---- VSPLUGINAPI --------------------------------------------------------------------
 
-int VS_CC plugin_get_api_version() {
-  return VS_MAKE_VERSION(4, 2);
+int STANDIN_VS_CC plugin_get_api_version() {
+  return kApi42;
 }
 
-int VS_CC plugin_config(const char* identifier, const char* name_space, const char* name,
-                        int /*plugin_version*/, int api_version, int flags, VSPlugin* plugin) {
+int STANDIN_VS_CC plugin_config(const char* identifier, const char* name_space, const char* name,
+                                int /*plugin_version*/, int api_version, int flags,
+                                VSPlugin* plugin) {
   VsCore* c = plugin->core;
   VsPluginRecord& r = const_cast<VsPluginRecord&>(c->plugin());
   if (++r.config_calls > 1) c->violation("configPlugin called more than once");
@@ -510,8 +513,8 @@ int VS_CC plugin_config(const char* identifier, const char* name_space, const ch
   return 1;
 }
 
-int VS_CC plugin_register(const char* name, const char* args, const char* return_type,
-                          VSPublicFunction func, void* data, VSPlugin* plugin) {
+int STANDIN_VS_CC plugin_register(const char* name, const char* args, const char* return_type,
+                                  VSPublicFunction func, void* data, VSPlugin* plugin) {
   VsCore* c = plugin->core;
   VsPluginRecord& r = const_cast<VsPluginRecord&>(c->plugin());
   std::vector<ArgSpec> specs;
@@ -864,3 +867,5 @@ VSVideoFormat vs_format_from_id(uint32_t id) {
   f.numPlanes = f.colorFamily == cfGray ? 1 : 3;
   return f;
 }
+
+}  // namespace standin_vs

@@ -6,6 +6,8 @@
 // sees that breaks the protocol (undeclared dependencies, a frame returned
 // with an error or with requests still open, a frame of the wrong format,
 // writes into input frames, double frees, leaks) is recorded as a violation.
+// It knows the API only from its own declarations (vs_declarations.h), all in
+// standin_vs.
 #pragma once
 
 #include <atomic>
@@ -17,7 +19,9 @@
 
 #include "parallel.h"
 #include "plugin_module.h"
-#include "vs_api.h"
+#include "vs_declarations.h"
+
+namespace standin_vs {
 
 // What a loaded plugin told the core.
 struct VsRegisteredFunction {
@@ -140,3 +144,5 @@ class VsCore {
 uint32_t vs_format_id(int family, int sample_type, int bits, int sub_w, int sub_h);
 // The format an id stands for (numPlanes and bytesPerSample filled in).
 VSVideoFormat vs_format_from_id(uint32_t id);
+
+}  // namespace standin_vs

@@ -10,9 +10,10 @@
 #include <functional>
 #include <memory>
 
-#include "avs_c_api.h"
 #include "plugin_test_support.h"
 #include "vs_core.h"
+
+using namespace standin_vs;
 
 namespace {
 
@@ -146,7 +147,7 @@ TEST_F(VsPluginTest, RegistersOneFunctionInItsNamespace) {
   const VsPluginRecord& p = core_.plugin();
   EXPECT_EQ(p.name_space, "zolta");
   EXPECT_EQ(p.identifier, "org.zolta.denoise");
-  EXPECT_EQ(p.api_version, VS_MAKE_VERSION(4, 0));
+  EXPECT_EQ(p.api_version, kApi40);
   ASSERT_EQ(p.functions.size(), 1u);
   EXPECT_EQ(p.functions[0].name, "Denoise");
   EXPECT_EQ(p.functions[0].return_type, "clip:vnode;");
@@ -387,7 +388,10 @@ TEST(AvsEntryWithoutTheHost, SaysWhatIsMissing) {
   std::string error;
   ASSERT_TRUE(open_plugin_module(plugin_path_beside_executable(), module, error)) << error;
   const char* const names[] = {"avisynth_c_plugin_init2"};
-  auto init = reinterpret_cast<AVS_PluginInitFunc>(find_plugin_export(module, names, 1, nullptr));
+  // The C entry of AviSynth+: const char* (AVS_ScriptEnvironment*), the
+  // platform's default convention on the 64-bit targets this test runs on.
+  using AvsPlusEntry = const char* (*)(void* env);
+  auto init = reinterpret_cast<AvsPlusEntry>(find_plugin_export(module, names, 1, nullptr));
   ASSERT_NE(init, nullptr);
   const std::string text = init(nullptr);
   EXPECT_NE(text.find("does not provide"), std::string::npos) << text;

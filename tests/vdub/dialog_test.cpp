@@ -64,7 +64,7 @@ TEST_F(DialogTest, OpensOnTheInstanceWithItsSettingsShown) {
   EXPECT_EQ(dialog.init_param, reinterpret_cast<LPARAM>(&state()));
   EXPECT_EQ(dialog.user_slot, reinterpret_cast<WindowLong>(&state()));
   EXPECT_EQ(dialog.user_slot_index, DWL_USER);
-  EXPECT_EQ(state().preview, &instance.preview);
+  EXPECT_EQ(state().preview, module_view(instance.preview));
   EXPECT_EQ(dialog.foreign_window_calls, 0);
 
   // Defaults: all at 0, Normal, enabled, whole picture, plane Y.
@@ -232,7 +232,7 @@ TEST_F(DialogTest, SwitchesAndModeButtonsTakeEffectAtOnce) {
 
 TEST_F(DialogTest, PreviewButtonTypedTextAndStrayMessagesChangeNothing) {
   state().thresholds[0][0] = 12;
-  state().preview = &instance.preview;  // what configProc stores
+  state().preview = module_view(instance.preview);  // what configProc stores
   const zolta::FilterState before = state();
   INT_PTR toggle_result = -1;
   std::string typed;
@@ -304,7 +304,7 @@ TEST_F(DialogTest, WorksWithoutAPreviewAndWithoutAWindowSystem) {
 // Newer VirtualDub builds leave the module's instance field null: the dialog
 // comes from the library's own image, and works as with an older host.
 TEST(DialogFromAHostWithoutModuleHandle, OpensFromTheLibrarysOwnImageAndWorks) {
-  VdubHost host(VirtualdubFilterModuleInit2, VirtualdubFilterModuleDeinit, nullptr);
+  VdubHost host(module_init_entry(), module_deinit_entry(), nullptr);
   ASSERT_EQ(host.load(), 0);
   ASSERT_EQ(host.module().hInstModule, nullptr);
   VdubInstance instance(host);

@@ -6,12 +6,9 @@
 #include "vdub_fixture.h"
 
 TEST(VdubTestHost, TheLatestLiveHostServesTheTableWhateverOrderHostsEndIn) {
-  auto first =
-      std::make_unique<VdubHost>(VirtualdubFilterModuleInit2, VirtualdubFilterModuleDeinit);
-  auto second =
-      std::make_unique<VdubHost>(VirtualdubFilterModuleInit2, VirtualdubFilterModuleDeinit);
-  auto third =
-      std::make_unique<VdubHost>(VirtualdubFilterModuleInit2, VirtualdubFilterModuleDeinit);
+  auto first = std::make_unique<VdubHost>(module_init_entry(), module_deinit_entry());
+  auto second = std::make_unique<VdubHost>(module_init_entry(), module_deinit_entry());
+  auto third = std::make_unique<VdubHost>(module_init_entry(), module_deinit_entry());
   ASSERT_EQ(third->load(), 0);
   EXPECT_EQ(third->add_filter_calls, 1);
   third->unload();
@@ -40,9 +37,10 @@ TEST_F(VdubInstanceTest, HostRefusesWhatItCannotDescribeOrCall) {
   // A script entry without a return kind is not called, and its empty
   // argument list is not read past its end.
   module.host.error_mode = VdubErrorMode::Record;
-  static ScriptFunctionDef functions[] = {{nullptr, "Config", ""}, {nullptr, nullptr, nullptr}};
+  static standin_vdub::ScriptFunctionDef functions[] = {{nullptr, "Config", ""},
+                                                        {nullptr, nullptr, nullptr}};
   functions[0].func_ptr = module.host.definition()->script_obj->func_list[0].func_ptr;
-  CScriptObject object = {nullptr, functions, nullptr};
+  standin_vdub::CScriptObject object = {nullptr, functions, nullptr};
   module.host.definition()->script_obj = &object;
   state().thresholds[0][0] = 3;
   EXPECT_FALSE(instance.call_script("Config", {}));

@@ -33,7 +33,7 @@ std::string raised(Call call) {
 }  // namespace
 
 TEST(VdubRegistration, RegistersTheFullDefinitionAndWithdrawsIt) {
-  const FilterDefinition* host_copy = nullptr;
+  const standin_vdub::FilterDefinition* host_copy = nullptr;
   {
     LoadedModule module;
     EXPECT_EQ(module.load_result, 0);
@@ -43,7 +43,7 @@ TEST(VdubRegistration, RegistersTheFullDefinitionAndWithdrawsIt) {
     EXPECT_EQ(module.host.definition_length(),
               static_cast<int>(18 * sizeof(void*)));  // 72 on Win32
 
-    const FilterDefinition* def = module.host.definition();
+    const standin_vdub::FilterDefinition* def = module.host.definition();
     ASSERT_NE(def, nullptr);
     host_copy = def;
     EXPECT_STREQ(def->name, "quilmer (0.1)");
@@ -62,11 +62,11 @@ TEST(VdubRegistration, RegistersTheFullDefinitionAndWithdrawsIt) {
     EXPECT_EQ(def->paramProc, nullptr);
     EXPECT_EQ(def->stringProc, nullptr);
 
-    const CScriptObject* object = def->script_obj;
+    const standin_vdub::CScriptObject* object = def->script_obj;
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(object->Lookup, nullptr);
     EXPECT_EQ(object->obj_list, nullptr);
-    const ScriptFunctionDef* f = object->func_list;
+    const standin_vdub::ScriptFunctionDef* f = object->func_list;
     ASSERT_NE(f, nullptr);
     EXPECT_STREQ(f[0].name, "Config");
     EXPECT_STREQ(f[0].arg_list, "0iiiiiiiii");
@@ -82,7 +82,7 @@ TEST(VdubRegistration, RegistersTheFullDefinitionAndWithdrawsIt) {
 }
 
 TEST(VdubRegistration, RefusedRegistrationFailsAndLeavesTheVersionsAlone) {
-  VdubHost host(VirtualdubFilterModuleInit2, VirtualdubFilterModuleDeinit);
+  VdubHost host(module_init_entry(), module_deinit_entry());
   host.refuse_add_filter = true;
   EXPECT_EQ(host.load(), 1);
   EXPECT_EQ(host.version, -1);
@@ -93,7 +93,7 @@ TEST(VdubRegistration, RefusedRegistrationFailsAndLeavesTheVersionsAlone) {
   // A later, accepted registration is withdrawn with its own definition.
   host.refuse_add_filter = false;
   EXPECT_EQ(host.load(), 0);
-  const FilterDefinition* def = host.definition();
+  const standin_vdub::FilterDefinition* def = host.definition();
   host.unload();
   EXPECT_EQ(host.removed, def);
 }

@@ -8,9 +8,24 @@
 #include "filter_state.h"
 #include "vdub_host.h"
 
+// The module's entry points as the host takes them: bare addresses, called
+// through the host's own declaration of their type.
+inline VdubInitEntry module_init_entry() {
+  return reinterpret_cast<VdubInitEntry>(&VirtualdubFilterModuleInit2);
+}
+inline VdubDeinitEntry module_deinit_entry() {
+  return reinterpret_cast<VdubDeinitEntry>(&VirtualdubFilterModuleDeinit);
+}
+
+// The host's preview as the module holds it: the same object, seen through
+// the module's declaration of the interface.
+inline IFilterPreview* module_view(RecordingPreview& preview) {
+  return reinterpret_cast<IFilterPreview*>(static_cast<standin_vdub::IFilterPreview*>(&preview));
+}
+
 struct LoadedModule {
-  VdubHost host{VirtualdubFilterModuleInit2, VirtualdubFilterModuleDeinit,
-                reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x4000))};
+  VdubHost host{module_init_entry(), module_deinit_entry(),
+                reinterpret_cast<standin_vdub::InstanceHandle>(static_cast<uintptr_t>(0x4000))};
   int load_result = host.load();
 };
 

@@ -125,7 +125,9 @@ std::string config_call(const FrameCase& c) {
 
 // The destination bytes of the VirtualDub face.
 std::vector<uint8_t> run_rgb32(const FrameCase& c) {
-  VdubHost host(VirtualdubFilterModuleInit2, VirtualdubFilterModuleDeinit);
+  // The face's entries as the host takes them: addresses.
+  VdubHost host(reinterpret_cast<VdubInitEntry>(&VirtualdubFilterModuleInit2),
+                reinterpret_cast<VdubDeinitEntry>(&VirtualdubFilterModuleDeinit));
   if (host.load() != 0) std::abort();
   VdubInstance instance(host);
   instance.set_frame(c.width, c.height,
@@ -159,18 +161,20 @@ const std::string& settings_path() {
 // The frame bytes of the AviSynth face.
 std::vector<uint8_t> run_yuy2(const FrameCase& c) {
   const int row_size = c.width * 2;
-  std::vector<BYTE> frame(reinterpret_cast<const BYTE*>(c.source.data()),
-                          reinterpret_cast<const BYTE*>(c.source.data()) + row_size * c.height);
+  std::vector<uint8_t> frame(
+      reinterpret_cast<const uint8_t*>(c.source.data()),
+      reinterpret_cast<const uint8_t*>(c.source.data()) + row_size * c.height);
   std::vector<uint8_t> out;
-  AvsEnvironment env;
-  env.load_plugin(AvisynthPluginInit);
+  standin_avs::AvsEnvironment env;
+  env.load_plugin(reinterpret_cast<standin_avs::PluginInitFunc>(&AvisynthPluginInit));
   {
-    MemoryClip* source = new MemoryClip(env, make_video_info(c.width, c.height, kPixelYUY2),
-                                        nullptr, row_size + 4 * c.pad_words);
+    standin_avs::MemoryClip* source = new standin_avs::MemoryClip(
+        env, standin_avs::make_video_info(c.width, c.height, standin_avs::kPixelYUY2), nullptr,
+        row_size + 4 * c.pad_words);
     source->set_frames({frame});
-    PClip clip(source);
-    AVSValue result = env.call_with_clip("ZOLTA", clip, settings_path().c_str());
-    PVideoFrame made = result.AsClip()->GetFrame(0, &env);
+    standin_avs::PClip clip(source);
+    standin_avs::AVSValue result = env.call_with_clip("ZOLTA", clip, settings_path().c_str());
+    standin_avs::PVideoFrame made = result.AsClip()->GetFrame(0, &env);
     out.resize(static_cast<size_t>(row_size) * c.height);
     for (int y = 0; y < c.height; ++y) {
       std::memcpy(&out[static_cast<size_t>(y) * row_size],

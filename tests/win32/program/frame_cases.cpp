@@ -9,6 +9,8 @@
 #include "filter_state.h"
 #include "vdub_host.h"
 
+using namespace standin_avs;
+
 namespace {
 
 // xorshift32: small, and the same on every compiler.
@@ -270,7 +272,7 @@ bool run_frame_cases(const LoadedLibrary& library, const std::vector<TestPicture
   }
   VdubHost host(reinterpret_cast<VdubInitEntry>(library.vdub_init),
                 reinterpret_cast<VdubDeinitEntry>(library.vdub_deinit),
-                static_cast<HINSTANCE>(library.handle));
+                static_cast<standin_vdub::InstanceHandle>(library.handle));
   if (host.load() != 0) {
     error = "VirtualdubFilterModuleInit2 refused to register the filter";
     return false;

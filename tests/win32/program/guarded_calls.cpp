@@ -3,7 +3,9 @@
 #include <cstdarg>
 #include <cstdio>
 
-void AVS_CDECL GuardedEnvironment::ThrowError(const char* fmt, ...) {
+using namespace standin_avs;
+
+void STANDIN_AVS_CDECL GuardedEnvironment::ThrowError(const char* fmt, ...) {
   char text[2048];
   va_list args;
   va_start(args, fmt);

@@ -20,9 +20,9 @@
 
 // An AviSynth environment whose ThrowError lands in the innermost guarded
 // call; outside one it throws like the stand-in does.
-class GuardedEnvironment : public AvsEnvironment {
+class GuardedEnvironment : public standin_avs::AvsEnvironment {
  public:
-  void AVS_CDECL ThrowError(const char* fmt, ...) override;
+  void STANDIN_AVS_CDECL ThrowError(const char* fmt, ...) override;
 
   std::jmp_buf* landing = nullptr;
   std::string last_error;
@@ -31,5 +31,6 @@ class GuardedEnvironment : public AvsEnvironment {
 
 // Runs a registered function as the interpreter does. Returns true with the
 // result, or false with the message the library raised.
-bool guarded_apply(GuardedEnvironment& env, const RegisteredFunction& function,
-                   const AVSValue* args, int count, AVSValue& result, std::string& error);
+bool guarded_apply(GuardedEnvironment& env, const standin_avs::RegisteredFunction& function,
+                   const standin_avs::AVSValue* args, int count, standin_avs::AVSValue& result,
+                   std::string& error);

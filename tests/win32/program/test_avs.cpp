@@ -11,6 +11,8 @@
 #include "guarded_calls.h"
 #include "test_context.h"
 
+using namespace standin_avs;
+
 namespace {
 
 std::string output_file(const std::string& name) {

@@ -16,6 +16,7 @@
 #include "vdub_host.h"
 
 using namespace zolta;
+using namespace standin_vdub;
 
 namespace {
 
