@@ -2,8 +2,8 @@
 // uses, declared here from the published facts (names, member order, struct
 // layouts, constants). Tables are declared as the prefix that ends at the last
 // member used; members the module never calls keep their slot as an untyped
-// pointer so that every offset stays right. Shared by the module and by the
-// stand-in core in tests/hosts/.
+// pointer so that every offset stays right. The stand-in core of the tests
+// declares the interface on its own (tests/hosts/vs_declarations.h).
 #pragma once
 
 #include <cstddef>
