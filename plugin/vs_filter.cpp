@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 
 #include "formats.h"
+#include "plugin_errors.h"
 #include "settings_args.h"
 #include "zolta.h"
 
@@ -25,10 +27,37 @@ void set_error(VSMap* out, const VSAPI* vsapi, const char* message) {
   vsapi->mapSetError(out, text);
 }
 
+// The text arguments, held at the length the core gives (data may hold any
+// byte, and need not end in a NUL).
+struct TextArgs {
+  std::string config_text, vcf, view;
+};
+
+// Reads one text argument when given; false (and a message) when it holds a
+// NUL byte, which would otherwise cut it short.
+bool read_text(const VSMap* in, const VSAPI* vsapi, const char* key, std::string& text,
+               const char*& target, zolta_error* error) {
+  if (vsapi->mapNumElements(in, key) <= 0) return true;
+  int err = 0;
+  const char* data = vsapi->mapGetData(in, key, 0, &err);
+  const int size = vsapi->mapGetDataSize(in, key, 0, &err);
+  if (!data || size < 0) return true;
+  text.assign(data, static_cast<size_t>(size));
+  const size_t nul = text.find('\0');
+  if (nul != std::string::npos) {
+    plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "%s holds a NUL byte (byte %d of %d)", key,
+                static_cast<int>(nul) + 1, size);
+    return false;
+  }
+  target = text.c_str();
+  return true;
+}
+
 // Reads the optional arguments into args. The core has checked their types
 // and counts against the registered argument string; an absent one stays
 // unset.
-void read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args) {
+bool read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args, TextArgs& texts,
+               zolta_error* error) {
   int err = 0;
   const int count = vsapi->mapNumElements(in, "config");
   if (count >= 0) {
@@ -37,19 +66,17 @@ void read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args) {
     for (int i = 0; i < count && i < 9; ++i)
       args.config[i] = vsapi->mapGetInt(in, "config", i, &err);
   }
-  if (vsapi->mapNumElements(in, "config_text") > 0) {
-    args.config_text = vsapi->mapGetData(in, "config_text", 0, &err);
-  }
-  if (vsapi->mapNumElements(in, "vcf") > 0) args.vcf = vsapi->mapGetData(in, "vcf", 0, &err);
   if (vsapi->mapNumElements(in, "sigma") > 0) {
     args.has_sigma = true;
     args.sigma = vsapi->mapGetFloat(in, "sigma", 0, &err);
   }
-  if (vsapi->mapNumElements(in, "view") > 0) args.view = vsapi->mapGetData(in, "view", 0, &err);
   if (vsapi->mapNumElements(in, "plane") > 0) {
     args.has_plane = true;
     args.plane = vsapi->mapGetInt(in, "plane", 0, &err);
   }
+  return read_text(in, vsapi, "config_text", texts.config_text, args.config_text, error) &&
+         read_text(in, vsapi, "vcf", texts.vcf, args.vcf, error) &&
+         read_text(in, vsapi, "view", texts.view, args.view, error);
 }
 
 const VSFrame* VS_CC get_frame(int n, int reason, void* instance_data, void** /*frame_data*/,
@@ -107,7 +134,12 @@ void VS_CC create(const VSMap* in, VSMap* out, void* /*user_data*/, VSCore* core
   zolta_denoiser_config config = {};
   zolta_error error = {};
   SettingsArgs args;
-  read_args(in, vsapi, args);
+  TextArgs texts;
+  if (!read_args(in, vsapi, args, texts, &error)) {
+    vsapi->freeNode(node);
+    set_error(out, vsapi, error.message);
+    return;
+  }
   if (vs_stream_from_info(*vi, named ? format_name : nullptr, &config.stream, &error) != ZOLTA_OK ||
       settings_from_args(args, config.stream.family, &config.settings, &error) != ZOLTA_OK) {
     vsapi->freeNode(node);
