@@ -58,9 +58,12 @@ void* loaded_host(const char* name) {
 }
 
 int collect_name(dl_phdr_info* info, size_t /*size*/, void* names) {
-  // The program itself has no name; the kernel's vDSO cannot be opened.
-  if (info->dlpi_name && info->dlpi_name[0]) {
+  // The program itself has no name here (it is searched last, below).
+  if (!info->dlpi_name || !info->dlpi_name[0]) return 0;
+  try {
     static_cast<std::vector<std::string>*>(names)->push_back(info->dlpi_name);
+  } catch (...) {
+    return 1;  // out of memory: search what was gathered
   }
   return 0;
 }
