@@ -99,7 +99,7 @@ void vapoursynth_1080p420(benchmark::State& st) {
 
 void fill_avs(void* user, int, AVS_VideoFrame* frame) {
   const AvsPlusHost* host = static_cast<const AvsPlusHost*>(user);
-  const int ids[3] = {kAvsPlanarY, kAvsPlanarU, kAvsPlanarV};
+  const int ids[3] = {AVS_PLANAR_Y, AVS_PLANAR_U, AVS_PLANAR_V};
   for (int p = 0; p < 3; ++p) {
     const AvsPlaneView v = host->plane(frame, ids[p]);
     picture().copy_to(p, v.data, v.pitch);
@@ -123,7 +123,7 @@ void avisynth_plus_1080p420(benchmark::State& st) {
   vi.pixel_type = static_cast<int>(0xA0000008u);  // YV12
   AVS_Clip* src = host.source(vi, fill_avs, &host);
   AVS_Value config;
-  config.type = kAvsString;
+  config.type = AVS_TYPE_STRING;
   config.array_size = 0;
   config.d.string = kConfig;
   std::string error;

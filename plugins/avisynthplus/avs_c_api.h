@@ -1,8 +1,8 @@
-// AviSynth+ C interface (version 12): the part of the host's binary interface
-// that this module uses, declared here from the published facts (signatures,
-// struct layouts, constants). The host's functions are never linked: the
+// AviSynth+ C interface (version 12; the module works with 8, AviSynth+
+// 3.7.0, and later): the part of the host's binary interface that this module
+// uses, declared here from the published facts (signatures, struct layouts,
+// constants). The host's functions are never linked: the
 // module finds them at run time in the host library (see avs_functions.h).
-// Shared by the module and by the stand-in environment library in tests/hosts/.
 #pragma once
 
 #include <cstddef>
@@ -85,6 +85,7 @@ typedef const char*(AVSC_CC* AVS_PluginInitFunc)(AVS_ScriptEnvironment* env);
 typedef int(AVSC_CC* avs_add_function_func)(AVS_ScriptEnvironment* env, const char* name,
                                             const char* params, AVS_ApplyFunc apply,
                                             void* user_data);
+typedef int(AVSC_CC* avs_check_version_func)(AVS_ScriptEnvironment* env, int version);
 typedef AVS_Clip*(AVSC_CC* avs_new_c_filter_func)(AVS_ScriptEnvironment* env, AVS_FilterInfo** fi,
                                                   AVS_Value child, int store_child);
 typedef void(AVSC_CC* avs_set_to_clip_func)(AVS_Value* v, AVS_Clip* c);

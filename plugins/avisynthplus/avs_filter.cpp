@@ -22,6 +22,9 @@ const AvsFunctions* g_avs = nullptr;
 struct Instance {
   AvsPlaneMap map;
   int heights[3] = {};
+  // RGB32: the pixels per row whose fourth byte, alpha in AviSynth+, is the
+  // source's (the engine leaves it unused); 0 for other formats.
+  int alpha_width = 0;
   zolta_denoiser* denoiser = nullptr;
 };
 
@@ -57,6 +60,19 @@ void fill_frame(const Instance& instance, AVS_VideoFrame* frame, bool write, zol
   }
 }
 
+// Rows in memory order in both frames; the layout is the same.
+void copy_alpha(const Instance& instance, AVS_VideoFrame* src, AVS_VideoFrame* dst) {
+  const uint8_t* from = g_avs->get_read_ptr_p(src, kAvsDefaultPlane);
+  uint8_t* to = g_avs->get_write_ptr_p(dst, kAvsDefaultPlane);
+  const int from_pitch = g_avs->get_pitch_p(src, kAvsDefaultPlane);
+  const int to_pitch = g_avs->get_pitch_p(dst, kAvsDefaultPlane);
+  for (int y = 0; y < instance.heights[0]; ++y) {
+    const uint8_t* a = from + static_cast<ptrdiff_t>(y) * from_pitch + 3;
+    uint8_t* b = to + static_cast<ptrdiff_t>(y) * to_pitch + 3;
+    for (int x = 0; x < instance.alpha_width; ++x) b[4 * x] = a[4 * x];
+  }
+}
+
 AVS_VideoFrame* AVSC_CC get_frame(AVS_FilterInfo* fi, int n) {
   const Instance* instance = static_cast<const Instance*>(fi->user_data);
   AVS_VideoFrame* src = g_avs->get_frame(fi->child, n);
@@ -73,6 +89,7 @@ AVS_VideoFrame* AVSC_CC get_frame(AVS_FilterInfo* fi, int n) {
   fill_frame(*instance, dst, true, out);
   zolta_error error;
   const int status = zolta_denoiser_process(instance->denoiser, &in, &out, &error);
+  if (status == ZOLTA_OK && instance->alpha_width > 0) copy_alpha(*instance, src, dst);
   g_avs->release_video_frame(src);
   if (status != ZOLTA_OK) {
     g_avs->release_video_frame(dst);
@@ -125,6 +142,7 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
       int32_t width = 0;
       zolta_stream_plane_size(&config.stream, p, &width, &instance->heights[p]);
     }
+    if (config.stream.family == ZOLTA_FAMILY_RGB32) instance->alpha_width = fi->vi.width;
     status = zolta_denoiser_create(&config, &instance->denoiser, &error);
   }
   if (status != ZOLTA_OK) {
@@ -147,14 +165,24 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
 }  // namespace
 
 const char* avs_register_plugin(AVS_ScriptEnvironment* env) {
-  const char* missing = nullptr;
-  const AvsFunctions* functions = avs_find_functions(&missing);
+  // The host keeps the returned pointer and shows the text.
+  static char text[400];
+  char why[300];
+  const AvsFunctions* functions = avs_find_functions(why, sizeof why);
   if (!functions) {
-    static char text[160];
-    std::snprintf(text, sizeof text, "zolta: the AviSynth+ host does not provide %s", missing);
+    std::snprintf(text, sizeof text, "zolta: %s is not available: %s", kName, why);
     return text;
   }
   if (!g_avs) g_avs = functions;
+  // Hosts before 3.7.0 are found only by the search through loaded
+  // libraries; their interface lacks what the filter relies on.
+  if (g_avs->check_version(env, kAvsOldestInterface) != 0) {
+    std::snprintf(text, sizeof text,
+                  "zolta: %s is not available: it needs AviSynth+ 3.7.0 or later (interface %d), "
+                  "and this host's interface is older",
+                  kName, kAvsOldestInterface);
+    return text;
+  }
   if (g_avs->add_function(env, kName, avs_params_string(), apply, nullptr) != 0) {
     return "zolta: the AviSynth+ host refused ZoltaDenoise";
   }

@@ -2,10 +2,18 @@
 // library that loaded it: the module links nothing of the host's.
 #pragma once
 
+#include <cstddef>
+
 #include "avs_c_api.h"
+
+// The oldest interface this module works with (AviSynth+ 3.7.0) and the
+// newest one it knows by name (the development line).
+constexpr int kAvsOldestInterface = 8;
+constexpr int kAvsNewestInterface = 12;
 
 struct AvsFunctions {
   avs_add_function_func add_function;
+  avs_check_version_func check_version;
   avs_new_c_filter_func new_c_filter;
   avs_set_to_clip_func set_to_clip;
   avs_release_clip_func release_clip;
@@ -19,10 +27,9 @@ struct AvsFunctions {
   avs_get_env_property_func get_env_property;
 };
 
-// The host library's name as the module asks the system for it:
-// "AviSynth.dll" on Windows, the soname "libavisynth.so.12" elsewhere.
-const char* avs_host_library_name();
-
-// Finds every function in the already loaded host library. On failure returns
-// null and names what is missing in a static text through *missing.
-const AvsFunctions* avs_find_functions(const char** missing);
+// Finds every function in the host library already loaded in the process,
+// never loading one itself. Windows: AviSynth.dll. Elsewhere: the sonames
+// libavisynth.so.<interface> from the newest interface known down to the
+// oldest, then any loaded library that exports avs_add_function. On failure
+// returns null and writes into `why` what was looked for and not found.
+const AvsFunctions* avs_find_functions(char* why, size_t size);

@@ -1,6 +1,9 @@
-// The module's only two exports: the VapourSynth API 4 entry and the
-// AviSynth+ C-interface entry (the 32-bit Windows build, for AviSynth+ only,
-// has the second alone). Nothing is thrown across either.
+// The module's exports: the VapourSynth API 4 entry and the two AviSynth+
+// C-interface entries, which register the same function with the same
+// parameters (AviSynth+ 3.7.4 and later call avisynth_c_plugin_init2, older
+// releases only know avisynth_c_plugin_init). The 32-bit Windows build, for
+// AviSynth+ only, has the two AviSynth+ entries alone. Nothing is thrown
+// across any of them.
 #include "avs_filter.h"
 #ifdef ZOLTA_PLUGIN_VAPOURSYNTH
 #include "vs_filter.h"
@@ -21,6 +24,10 @@ ZOLTA_PLUGIN_EXPORT void VS_CC VapourSynthPluginInit2(VSPlugin* plugin, const VS
 #endif
 
 ZOLTA_PLUGIN_EXPORT const char* AVSC_CC avisynth_c_plugin_init2(AVS_ScriptEnvironment* env) {
+  return avs_register_plugin(env);
+}
+
+ZOLTA_PLUGIN_EXPORT const char* AVSC_CC avisynth_c_plugin_init(AVS_ScriptEnvironment* env) {
   return avs_register_plugin(env);
 }
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+#include "plugin_errors.h"
+
 const char* vs_arg_type(const ParamDef& p) {
   switch (p.type) {
     case ParamType::kClip:
@@ -41,7 +43,8 @@ const char* vs_args_string() {
   return text.data();
 }
 
-void vs_read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args) {
+bool vs_read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args, VsTexts& texts,
+                  zolta_error* error) {
   for (const ParamDef& p : kParams) {
     if (!param_offered(p, kFaceVapourSynth)) continue;
     ArgValue& v = args[p.id];
@@ -63,13 +66,26 @@ void vs_read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args) {
         v.number = vsapi->mapGetFloat(in, p.name, 0, &err);
         break;
       case ParamType::kText:
-      case ParamType::kChoice:
+      case ParamType::kChoice: {
+        const char* data = vsapi->mapGetData(in, p.name, 0, &err);
+        const int size = vsapi->mapGetDataSize(in, p.name, 0, &err);
+        if (!data || size < 0) break;
+        std::string& text = texts.text[p.id];
+        text.assign(data, static_cast<size_t>(size));
+        const size_t nul = text.find('\0');
+        if (nul != std::string::npos) {
+          plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "%s holds a NUL byte (byte %d of %d)", p.name,
+                      static_cast<int>(nul) + 1, size);
+          return false;
+        }
         v.given = true;
         v.count = 1;
-        v.text = vsapi->mapGetData(in, p.name, 0, &err);
+        v.text = text.c_str();
         break;
+      }
       default:
         break;  // the clip is the filter's own
     }
   }
+  return true;
 }

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 
+#include "plugin_errors.h"
 #include "settings_args.h"
 #include "vs_args.h"
 #include "vs_formats.h"
@@ -81,7 +83,12 @@ void VS_CC create(const VSMap* in, VSMap* out, void* /*user_data*/, VSCore* core
   zolta_denoiser_config config = {};
   zolta_error error = {};
   SettingsArgs args;
-  vs_read_args(in, vsapi, args);
+  VsTexts texts;
+  if (!vs_read_args(in, vsapi, args, texts, &error)) {
+    vsapi->freeNode(node);
+    set_error(out, vsapi, error.message);
+    return;
+  }
   if (vs_stream_from_info(*vi, named ? format_name : nullptr, &config.stream, &error) != ZOLTA_OK ||
       settings_from_args(args, config.stream.family, &config.settings, &error) != ZOLTA_OK) {
     vsapi->freeNode(node);

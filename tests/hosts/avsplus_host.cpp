@@ -11,6 +11,10 @@
 #include "parallel.h"
 #include "plugin_module.h"
 
+#ifndef ZOLTA_AVSPLUS_INTERFACE
+#define ZOLTA_AVSPLUS_INTERFACE 12
+#endif
+
 // ---- the opaque types, as this host defines them ----------------------------------
 
 struct AvsHostState;
@@ -59,12 +63,14 @@ struct AVS_Clip {
 struct RegisteredFunction {
   std::string name;
   std::string params;
-  AVS_ApplyFunc apply;
+  AvsPlusApplyFunc apply;
   void* user_data;
 };
 
 struct AvsHostState {
   int logical_cpus = 1;
+  int interface_version = ZOLTA_AVSPLUS_INTERFACE;
+  std::string entry_called;
   AVS_ScriptEnvironment env{this, false, true};
   PluginModule module;
   std::vector<RegisteredFunction> functions;
@@ -126,37 +132,37 @@ struct Layout {
 Layout layout_of(const AVS_VideoInfo& vi) {
   const uint32_t pt = static_cast<uint32_t>(vi.pixel_type);
   Layout l;
-  if (!(pt & kAvsCsPlanar)) {
+  if (!(pt & AVS_CS_PLANAR)) {
     l.planes = 1;
-    l.ids[0] = kAvsDefaultPlane;
+    l.ids[0] = AVS_DEFAULT_PLANE;
     l.widths[0] = vi.width;
     l.heights[0] = vi.height;
     const int bits = bits_of(pt);
-    l.bytes = pt == kAvsCsYuy2 ? 2 : ((pt & kAvsCsRgbaType) ? 4 : 3) * bits / 8;
+    l.bytes = pt == AVS_CS_YUY2 ? 2 : ((pt & AVS_CS_RGBA_TYPE) ? 4 : 3) * bits / 8;
     return l;
   }
   const int bits = bits_of(pt);
   l.bytes = bits <= 8 ? 1 : bits <= 16 ? 2 : 4;
-  if ((pt & (kAvsCsInterleaved | kAvsCsYuv)) == (kAvsCsInterleaved | kAvsCsYuv)) {
+  if ((pt & (AVS_CS_INTERLEAVED | AVS_CS_YUV)) == (AVS_CS_INTERLEAVED | AVS_CS_YUV)) {
     l.planes = 1;
-    l.ids[0] = kAvsPlanarY;
-  } else if (pt & kAvsCsBgr) {
+    l.ids[0] = AVS_PLANAR_Y;
+  } else if (pt & AVS_CS_BGR) {
     // Stored G, B, R.
     l.planes = 3;
-    l.ids[0] = kAvsPlanarG;
-    l.ids[1] = kAvsPlanarB;
-    l.ids[2] = kAvsPlanarR;
+    l.ids[0] = AVS_PLANAR_G;
+    l.ids[1] = AVS_PLANAR_B;
+    l.ids[2] = AVS_PLANAR_R;
   } else {
     l.planes = 3;
-    l.ids[0] = kAvsPlanarY;
-    l.ids[1] = kAvsPlanarU;
-    l.ids[2] = kAvsPlanarV;
+    l.ids[0] = AVS_PLANAR_Y;
+    l.ids[1] = AVS_PLANAR_U;
+    l.ids[2] = AVS_PLANAR_V;
   }
-  const bool yuv = (pt & kAvsCsYuv) && l.planes == 3;
+  const bool yuv = (pt & AVS_CS_YUV) && l.planes == 3;
   for (int p = 0; p < l.planes; ++p) {
     const bool chroma = yuv && p > 0;
-    l.widths[p] = chroma ? vi.width >> log2_sub(pt & kAvsCsSubWMask) : vi.width;
-    l.heights[p] = chroma ? vi.height >> log2_sub((pt & kAvsCsSubHMask) >> 8) : vi.height;
+    l.widths[p] = chroma ? vi.width >> log2_sub(pt & AVS_CS_SUB_WIDTH_MASK) : vi.width;
+    l.heights[p] = chroma ? vi.height >> log2_sub((pt & AVS_CS_SUB_HEIGHT_MASK) >> 8) : vi.height;
   }
   return l;
 }
@@ -186,7 +192,7 @@ AVS_VideoFrame* make_frame(AvsHostState* s, const AVS_VideoInfo& vi) {
 
 const AvsPlaneView* find_plane(const AVS_VideoFrame* f, int id) {
   id &= ~8;  // the _ALIGNED variants
-  if (id == kAvsDefaultPlane) return &f->view[0];
+  if (id == AVS_DEFAULT_PLANE) return &f->view[0];
   for (int p = 0; p < f->planes; ++p)
     if (f->ids[p] == id) return &f->view[p];
   return nullptr;
@@ -305,18 +311,32 @@ bool same_name(const std::string& a, const std::string& b) {
 bool accepts(char type, const AVS_Value& v) {
   switch (type) {
     case 'c':
-      return v.type == kAvsClip;
+      return v.type == AVS_TYPE_CLIP;
     case 'b':
-      return v.type == kAvsBool;
+      return v.type == AVS_TYPE_BOOL;
     case 'i':
-      return v.type == kAvsInt || v.type == kAvsLong;
+      return v.type == AVS_TYPE_INT || v.type == AVS_TYPE_LONG;
     case 'f':
-      return v.type == kAvsFloat || v.type == kAvsInt || v.type == kAvsDouble;
+      return v.type == AVS_TYPE_FLOAT || v.type == AVS_TYPE_INT || v.type == AVS_TYPE_DOUBLE;
     case 's':
-      return v.type == kAvsString;
+      return v.type == AVS_TYPE_STRING;
     default:
       return true;
   }
+}
+
+AVS_Value narrow_value(const AVS_Value& v) {
+  AVS_Value n = v;
+#if defined(_WIN32) && !defined(_WIN64)
+  if (v.type == AVS_TYPE_LONG) n.d.integer = static_cast<int>(*v.d.longlong_ptr);
+  if (v.type == AVS_TYPE_DOUBLE) n.d.floating_pt = static_cast<float>(*v.d.double_pt_ptr);
+#else
+  if (v.type == AVS_TYPE_LONG) n.d.integer = static_cast<int>(v.d.longlong);
+  if (v.type == AVS_TYPE_DOUBLE) n.d.floating_pt = static_cast<float>(v.d.double_pt);
+#endif
+  if (v.type == AVS_TYPE_LONG) n.type = AVS_TYPE_INT;
+  if (v.type == AVS_TYPE_DOUBLE) n.type = AVS_TYPE_FLOAT;
+  return n;
 }
 
 }  // namespace
@@ -325,9 +345,9 @@ bool accepts(char type, const AVS_Value& v) {
 
 #define AVSPLUS_EXPORT extern "C" AVSPLUS_HOST_API
 
-AVSPLUS_EXPORT int AVSC_CC avs_add_function(AVS_ScriptEnvironment* env, const char* name,
-                                            const char* params, AVS_ApplyFunc apply,
-                                            void* user_data) {
+AVSPLUS_EXPORT int AVSPLUS_CC avs_add_function(AVS_ScriptEnvironment* env, const char* name,
+                                               const char* params, AvsPlusApplyFunc apply,
+                                               void* user_data) {
   AvsHostState* s = state_of(env);
   std::vector<Param> parsed;
   if (!name || !params || !apply || !parse_params(params, parsed)) {
@@ -338,15 +358,16 @@ AVSPLUS_EXPORT int AVSC_CC avs_add_function(AVS_ScriptEnvironment* env, const ch
   return 0;
 }
 
-AVSPLUS_EXPORT AVS_Clip* AVSC_CC avs_new_c_filter(AVS_ScriptEnvironment* env, AVS_FilterInfo** fi,
-                                                  AVS_Value child, int store_child) {
+AVSPLUS_EXPORT AVS_Clip* AVSPLUS_CC avs_new_c_filter(AVS_ScriptEnvironment* env,
+                                                     AVS_FilterInfo** fi, AVS_Value child,
+                                                     int store_child) {
   AvsHostState* s = state_of(env);
   Clip* c = new Clip;
   c->state = s;
   c->is_filter = true;
   std::memset(&c->fi, 0, sizeof c->fi);
   c->fi.env = &s->env;
-  if (child.type == kAvsClip) {
+  if (child.type == AVS_TYPE_CLIP) {
     Clip* source = static_cast<Clip*>(child.d.clip);
     c->fi.vi = source->vi;
     if (store_child) {
@@ -362,20 +383,20 @@ AVSPLUS_EXPORT AVS_Clip* AVSC_CC avs_new_c_filter(AVS_ScriptEnvironment* env, AV
   return new_handle(c);
 }
 
-AVSPLUS_EXPORT void AVSC_CC avs_set_to_clip(AVS_Value* v, AVS_Clip* c) {
+AVSPLUS_EXPORT void AVSPLUS_CC avs_set_to_clip(AVS_Value* v, AVS_Clip* c) {
   c->clip->refs.fetch_add(1);
-  v->type = kAvsClip;
+  v->type = AVS_TYPE_CLIP;
   v->array_size = 0;
   v->d.clip = c->clip;
 }
 
-AVSPLUS_EXPORT void AVSC_CC avs_release_clip(AVS_Clip* c) {
+AVSPLUS_EXPORT void AVSPLUS_CC avs_release_clip(AVS_Clip* c) {
   if (!c) return;
   clip_release(c->clip);
   delete c;
 }
 
-AVSPLUS_EXPORT AVS_VideoFrame* AVSC_CC avs_get_frame(AVS_Clip* c, int n) {
+AVSPLUS_EXPORT AVS_VideoFrame* AVSPLUS_CC avs_get_frame(AVS_Clip* c, int n) {
   std::string error;
   AVS_VideoFrame* f = clip_frame(c->clip, n, error);
   if (!f) {
@@ -385,14 +406,14 @@ AVSPLUS_EXPORT AVS_VideoFrame* AVSC_CC avs_get_frame(AVS_Clip* c, int n) {
   return f;
 }
 
-AVSPLUS_EXPORT const char* AVSC_CC avs_clip_get_error(AVS_Clip* c) {
+AVSPLUS_EXPORT const char* AVSPLUS_CC avs_clip_get_error(AVS_Clip* c) {
   HostLockGuard guard(c->lock);
   return c->error.empty() ? nullptr : c->error.c_str();
 }
 
-AVSPLUS_EXPORT AVS_VideoFrame* AVSC_CC avs_new_video_frame_p(AVS_ScriptEnvironment* env,
-                                                             const AVS_VideoInfo* vi,
-                                                             const AVS_VideoFrame* prop_src) {
+AVSPLUS_EXPORT AVS_VideoFrame* AVSPLUS_CC avs_new_video_frame_p(AVS_ScriptEnvironment* env,
+                                                                const AVS_VideoInfo* vi,
+                                                                const AVS_VideoFrame* prop_src) {
   AvsHostState* s = state_of(env);
   AVS_VideoFrame* f = make_frame(s, *vi);
   if (prop_src) {
@@ -403,31 +424,31 @@ AVSPLUS_EXPORT AVS_VideoFrame* AVSC_CC avs_new_video_frame_p(AVS_ScriptEnvironme
   return f;
 }
 
-AVSPLUS_EXPORT void AVSC_CC avs_release_video_frame(AVS_VideoFrame* f) {
+AVSPLUS_EXPORT void AVSPLUS_CC avs_release_video_frame(AVS_VideoFrame* f) {
   frame_release(f);
 }
 
-AVSPLUS_EXPORT int AVSC_CC avs_get_pitch_p(const AVS_VideoFrame* f, int plane) {
+AVSPLUS_EXPORT int AVSPLUS_CC avs_get_pitch_p(const AVS_VideoFrame* f, int plane) {
   const AvsPlaneView* v = find_plane(f, plane);
   return v ? v->pitch : 0;
 }
 
-AVSPLUS_EXPORT int AVSC_CC avs_get_row_size_p(const AVS_VideoFrame* f, int plane) {
+AVSPLUS_EXPORT int AVSPLUS_CC avs_get_row_size_p(const AVS_VideoFrame* f, int plane) {
   const AvsPlaneView* v = find_plane(f, plane);
   return v ? v->row_size : 0;
 }
 
-AVSPLUS_EXPORT int AVSC_CC avs_get_height_p(const AVS_VideoFrame* f, int plane) {
+AVSPLUS_EXPORT int AVSPLUS_CC avs_get_height_p(const AVS_VideoFrame* f, int plane) {
   const AvsPlaneView* v = find_plane(f, plane);
   return v ? v->height : 0;
 }
 
-AVSPLUS_EXPORT const uint8_t* AVSC_CC avs_get_read_ptr_p(const AVS_VideoFrame* f, int plane) {
+AVSPLUS_EXPORT const uint8_t* AVSPLUS_CC avs_get_read_ptr_p(const AVS_VideoFrame* f, int plane) {
   const AvsPlaneView* v = find_plane(f, plane);
   return v ? v->data : nullptr;
 }
 
-AVSPLUS_EXPORT uint8_t* AVSC_CC avs_get_write_ptr_p(const AVS_VideoFrame* f, int plane) {
+AVSPLUS_EXPORT uint8_t* AVSPLUS_CC avs_get_write_ptr_p(const AVS_VideoFrame* f, int plane) {
   const AvsPlaneView* v = find_plane(f, plane);
   if (f->refs.load() != 1) {
     f->state->violation("a write pointer asked of a frame that is not writable");
@@ -436,8 +457,8 @@ AVSPLUS_EXPORT uint8_t* AVSC_CC avs_get_write_ptr_p(const AVS_VideoFrame* f, int
   return v ? v->data : nullptr;
 }
 
-AVSPLUS_EXPORT char* AVSC_CC avs_save_string(AVS_ScriptEnvironment* env, const char* text,
-                                             int length) {
+AVSPLUS_EXPORT char* AVSPLUS_CC avs_save_string(AVS_ScriptEnvironment* env, const char* text,
+                                                int length) {
   AvsHostState* s = state_of(env);
   HostLockGuard guard(s->lock);
   s->saved.push_back(length < 0 ? std::string(text)
@@ -445,20 +466,26 @@ AVSPLUS_EXPORT char* AVSC_CC avs_save_string(AVS_ScriptEnvironment* env, const c
   return &s->saved.back()[0];
 }
 
-AVSPLUS_EXPORT size_t AVSC_CC avs_get_env_property(AVS_ScriptEnvironment* env, int prop) {
+AVSPLUS_EXPORT size_t AVSPLUS_CC avs_get_env_property(AVS_ScriptEnvironment* env, int prop) {
   AvsHostState* s = state_of(env);
   switch (prop) {
-    case kAvsEnvPropertyLogicalCpus:
+    case AVS_AEP_LOGICAL_CPUS:
       return static_cast<size_t>(s->logical_cpus);
-    case 8:
-      return 12;  // interface version
+    case AVS_AEP_INTERFACE_VERSION:
+      return static_cast<size_t>(s->interface_version);
+    case AVS_AEP_INTERFACE_BUGFIX:
+      return 0;
     default:
       return 0;
   }
 }
 
-AVSPLUS_EXPORT int AVSC_CC avs_get_version(AVS_Clip* /*c*/) {
-  return 12;
+AVSPLUS_EXPORT int AVSPLUS_CC avs_get_version(AVS_Clip* c) {
+  return c->clip->state->interface_version;
+}
+
+AVSPLUS_EXPORT int AVSPLUS_CC avs_check_version(AVS_ScriptEnvironment* env, int version) {
+  return version <= state_of(env)->interface_version ? 0 : -1;
 }
 
 // ---- AvsPlusHost ------------------------------------------------------------------------------
@@ -472,29 +499,87 @@ AvsPlusHost::~AvsPlusHost() {
   delete state_;
 }
 
+int AvsPlusHost::interface_version() {
+  return ZOLTA_AVSPLUS_INTERFACE;
+}
+
+namespace {
+
+// The names one entry is looked up under, in the host's order.
+std::vector<std::string> names_of(const char* entry, int stack_bytes) {
+  const std::string plain = entry;
+  const std::string msvc = "_" + plain + "@" + std::to_string(stack_bytes);
+#if defined(_WIN32) && !defined(_WIN64)
+  const bool c_entry = plain.rfind("avisynth_c_", 0) == 0;
+  if (c_entry) return {msvc, plain + "@" + std::to_string(stack_bytes), plain};
+  return {plain, msvc};
+#elif defined(_WIN32)
+  return {plain, msvc};
+#else
+  (void)msvc;
+  return {plain};
+#endif
+}
+
+enum class EntryKind { kCpp, kC };
+
+struct Entry {
+  std::string name;
+  EntryKind kind;
+};
+
+std::vector<Entry> entries() {
+  std::vector<Entry> all;
+  auto add = [&](const char* entry, int stack_bytes, EntryKind kind) {
+    for (const std::string& name : names_of(entry, stack_bytes)) all.push_back({name, kind});
+  };
+  add("AvisynthPluginInit3", 8, EntryKind::kCpp);
+  // From interface 11 (AviSynth+ 3.7.4) on, the entry that takes 64-bit
+  // values comes first; earlier releases know only the older one.
+  if (ZOLTA_AVSPLUS_INTERFACE >= 11) add("avisynth_c_plugin_init2", 4, EntryKind::kC);
+  add("avisynth_c_plugin_init", 4, EntryKind::kC);
+  add("AvisynthPluginInit2", 4, EntryKind::kCpp);
+  return all;
+}
+
+}  // namespace
+
+std::vector<std::string> AvsPlusHost::entry_names() {
+  std::vector<std::string> names;
+  for (const Entry& e : entries()) names.push_back(e.name);
+  return names;
+}
+
+void AvsPlusHost::report_interface(int version) {
+  state_->interface_version = version;
+}
+
 bool AvsPlusHost::load_plugin(const std::string& path, std::string& text_or_error) {
   if (!open_plugin_module(path, state_->module, text_or_error)) return false;
-#if defined(_WIN32) && !defined(_WIN64)
-  static const char* const kNames[] = {"_avisynth_c_plugin_init2@4", "avisynth_c_plugin_init2@4",
-                                       "avisynth_c_plugin_init2"};
-#elif defined(_WIN32)
-  static const char* const kNames[] = {"avisynth_c_plugin_init2", "_avisynth_c_plugin_init2@4"};
-#else
-  static const char* const kNames[] = {"avisynth_c_plugin_init2"};
-#endif
-  const int count = static_cast<int>(sizeof kNames / sizeof kNames[0]);
-  AVS_PluginInitFunc init = reinterpret_cast<AVS_PluginInitFunc>(
-      find_plugin_export(state_->module, kNames, count, nullptr));
-  if (!init) {
-    text_or_error = path + " cannot be used as a plugin";
-    close_plugin_module(state_->module);
-    return false;
+  // The first name found decides.
+  for (const Entry& e : entries()) {
+    const char* name = e.name.c_str();
+    void (*found)() = find_plugin_export(state_->module, &name, 1, nullptr);
+    if (!found) continue;
+    if (e.kind == EntryKind::kCpp) {
+      text_or_error = path + " has the C++ entry " + e.name + ", which this stand-in does not play";
+      close_plugin_module(state_->module);
+      return false;
+    }
+    state_->entry_called = e.name;
+    AVS_ScriptEnvironment temporary{state_, true, true};
+    const char* text = reinterpret_cast<AvsPlusPluginEntry>(found)(&temporary);
+    temporary.valid = false;
+    text_or_error = text ? text : "";
+    return true;
   }
-  AVS_ScriptEnvironment temporary{state_, true, true};
-  const char* text = init(&temporary);
-  temporary.valid = false;
-  text_or_error = text ? text : "";
-  return true;
+  text_or_error = path + " cannot be used as a plugin";
+  close_plugin_module(state_->module);
+  return false;
+}
+
+std::string AvsPlusHost::entry_called() const {
+  return state_->entry_called;
 }
 
 std::string AvsPlusHost::function_params(const std::string& name) const {
@@ -527,7 +612,7 @@ AVS_Clip* AvsPlusHost::invoke(const std::string& name, AVS_Clip* clip,
   parse_params(f->params, params);
   std::vector<AVS_Value> args(params.size());
   for (AVS_Value& v : args) {
-    v.type = kAvsVoid;
+    v.type = AVS_TYPE_VOID;
     v.array_size = 0;
     v.d.clip = nullptr;
   }
@@ -539,7 +624,7 @@ AVS_Clip* AvsPlusHost::invoke(const std::string& name, AVS_Clip* clip,
         error = name + ": this stand-in passes one clip positionally";
         return nullptr;
       }
-      args[i].type = kAvsClip;
+      args[i].type = AVS_TYPE_CLIP;
       args[i].d.clip = clip->clip;
       clip_used = true;
       continue;
@@ -548,7 +633,7 @@ AVS_Clip* AvsPlusHost::invoke(const std::string& name, AVS_Clip* clip,
       if (!same_name(a.name, p.name)) continue;
       bool ok = true;
       if (p.array) {
-        if (a.value.type == kAvsArray) {
+        if (a.value.type == AVS_TYPE_ARRAY) {
           for (int k = 0; k < a.value.array_size; ++k) ok &= accepts(p.type, a.value.d.array[k]);
         } else {
           ok = accepts(p.type, a.value);
@@ -560,9 +645,9 @@ AVS_Clip* AvsPlusHost::invoke(const std::string& name, AVS_Clip* clip,
         error = "Script error: Invalid arguments to function '" + name + "'";
         return nullptr;
       }
-      if (p.array && a.value.type != kAvsArray) {
+      if (p.array && a.value.type != AVS_TYPE_ARRAY) {
         // One value given for an array parameter: an array of one.
-        args[i].type = kAvsArray;
+        args[i].type = AVS_TYPE_ARRAY;
         args[i].array_size = 1;
         args[i].d.array = &a.value;
       } else {
@@ -578,16 +663,31 @@ AVS_Clip* AvsPlusHost::invoke(const std::string& name, AVS_Clip* clip,
       return nullptr;
     }
   }
+  // A plugin entered through the older C entry never sees 64-bit values: the
+  // host hands them over as int and float.
+  std::vector<std::vector<AVS_Value>> narrowed;
+  narrowed.reserve(args.size());
+  if (state_->entry_called.find("init2") == std::string::npos) {
+    for (AVS_Value& v : args) {
+      if (v.type == AVS_TYPE_ARRAY) {
+        narrowed.emplace_back(v.d.array, v.d.array + v.array_size);
+        for (AVS_Value& e : narrowed.back()) e = narrow_value(e);
+        v.d.array = narrowed.back().data();
+      } else {
+        v = narrow_value(v);
+      }
+    }
+  }
   AVS_Value array;
-  array.type = kAvsArray;
+  array.type = AVS_TYPE_ARRAY;
   array.array_size = static_cast<short>(args.size());
   array.d.array = args.data();
   const AVS_Value result = f->apply(&state_->env, array, f->user_data);
-  if (result.type == kAvsError) {
+  if (result.type == AVS_TYPE_ERROR) {
     error = result.d.string ? result.d.string : "(null message)";
     return nullptr;
   }
-  if (result.type != kAvsClip) {
+  if (result.type != AVS_TYPE_CLIP) {
     error = name + " returned no clip";
     return nullptr;
   }

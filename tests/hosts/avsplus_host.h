@@ -1,21 +1,25 @@
-// A stand-in for AviSynth+ with its C interface, built as a library of the
-// host's name (libavisynth.so.12 by soname, AviSynth.dll on Windows) that
-// exports the C functions a filter uses, by their plain names, so that a
-// plugin finds them at run time as it finds the real host's. The test side
-// drives it through AvsPlusHost: load a plugin through its C entry, invoke a
-// registered function as the script interpreter would, ask its clip for
-// frames (from several threads at once), send cache hints, release it (which
-// runs free_filter). What breaks the interface's rules is recorded as a
-// violation: writes to frames the filter does not own, a frame returned
-// together with an error, a frame of the wrong format, the init-time
-// environment used after the entry returned, double releases.
+// A stand-in for AviSynth+ with its C interface, built once per interface
+// version that decides whether a plugin loads (ZOLTA_AVSPLUS_INTERFACE: 8 for
+// 3.7.0, 10 for 3.7.3, 11 for 3.7.4-3.7.5, 12 for the development line), as a
+// library of the host's name (the soname libavisynth.so.<interface> on Linux,
+// AviSynth.dll on Windows) that exports the C functions a filter uses, by
+// their plain names, so that a plugin finds them at run time as it finds the
+// real host's. Each version looks up exactly the plugin entries its release
+// looks up, in that order. The test side drives it through AvsPlusHost: load
+// a plugin through its entry, invoke a registered function as the script
+// interpreter would, ask its clip for frames (from several threads at once),
+// send cache hints, release it (which runs free_filter). What breaks the
+// interface's rules is recorded as a violation: writes to frames the filter
+// does not own, a frame returned together with an error, a frame of the
+// wrong format, the init-time environment used after the entry returned,
+// double releases.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "avs_c_api.h"
+#include "avsplus_interface.h"
 
 #if defined(_WIN32)
 #ifdef ZOLTA_AVSPLUS_HOST_BUILD
@@ -52,9 +56,21 @@ class AVSPLUS_HOST_API AvsPlusHost {
   AvsPlusHost(const AvsPlusHost&) = delete;
   AvsPlusHost& operator=(const AvsPlusHost&) = delete;
 
+  // The interface version this stand-in was built as (what avs_get_version
+  // and avs_check_version answer).
+  static int interface_version();
+  // The plugin entries it looks up, in its order: the C++ interface's first
+  // and last (a plugin exporting one is refused here), the C entries between.
+  static std::vector<std::string> entry_names();
+  // Answers as a host of an older interface would (avs_get_version,
+  // avs_check_version, the interface property), for a plugin's refusal of it.
+  void report_interface(int version);
+
   // Loads the library and calls its C entry, trying the names in the host's
   // order. Returns false with a message, or true with the entry's text.
   bool load_plugin(const std::string& path, std::string& text_or_error);
+  // The name of the entry load_plugin called; empty when none.
+  std::string entry_called() const;
   // The parameter string registered for a function; empty when none is.
   std::string function_params(const std::string& name) const;
 

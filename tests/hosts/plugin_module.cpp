@@ -62,3 +62,11 @@ std::string plugin_path_beside_executable() {
   return executable_directory() + "libzolta_plugin.so";
 #endif
 }
+
+std::string plugin_path_above_executable() {
+#ifdef _WIN32
+  return executable_directory() + "..\\zolta_plugin.dll";
+#else
+  return executable_directory() + "../libzolta_plugin.so";
+#endif
+}

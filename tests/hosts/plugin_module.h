@@ -18,3 +18,6 @@ void close_plugin_module(PluginModule& module);
 // The plugin built beside the running program: zolta_plugin.dll or
 // libzolta_plugin.so in the executable's directory.
 std::string plugin_path_beside_executable();
+// The same, one directory up (for test programs that sit beside a stand-in
+// host library in a folder of their own).
+std::string plugin_path_above_executable();

@@ -1,5 +1,7 @@
-// zolta-plugin in the AviSynth+ stand-in environment library: the module
-// finds the host's C functions by name in the loaded host library; every
+// zolta-plugin in an AviSynth+ stand-in environment library (this program is
+// built once per stand-in interface version): the module is entered through
+// the entry that release looks up and finds the host's C functions by name in
+// the loaded host library, whatever its soname; every
 // format equals the engine's own output (planar RGB through the G, B, R
 // storage; RGB32 bottom-up; YUY2 equal to 8-bit 4:2:2), the nice-filter MT
 // mode declared and frames asked for from several threads at once, and every
@@ -24,10 +26,10 @@ struct AvsCase {
   int engine_ids[3];    // the host's plane id of engine plane 0, 1, 2
 };
 
-const int kYuv[3] = {kAvsPlanarY, kAvsPlanarU, kAvsPlanarV};
-const int kRgb[3] = {kAvsPlanarR, kAvsPlanarG, kAvsPlanarB};
-const int kOne[3] = {kAvsDefaultPlane, 0, 0};
-const int kGray[3] = {kAvsPlanarY, 0, 0};
+const int kYuv[3] = {AVS_PLANAR_Y, AVS_PLANAR_U, AVS_PLANAR_V};
+const int kRgb[3] = {AVS_PLANAR_R, AVS_PLANAR_G, AVS_PLANAR_B};
+const int kOne[3] = {AVS_DEFAULT_PLANE, 0, 0};
+const int kGray[3] = {AVS_PLANAR_Y, 0, 0};
 
 AvsCase make_case(const char* name, uint32_t pt, int family, int sample, int bits, const int* ids) {
   AvsCase c;
@@ -73,7 +75,7 @@ AVS_VideoInfo video_info(uint32_t pixel_type, int width, int height, int frames)
 
 AVS_Value int_value(int v) {
   AVS_Value a;
-  a.type = kAvsInt;
+  a.type = AVS_TYPE_INT;
   a.array_size = 0;
   a.d.integer = v;
   return a;
@@ -81,7 +83,7 @@ AVS_Value int_value(int v) {
 
 AVS_Value string_value(const char* s) {
   AVS_Value a;
-  a.type = kAvsString;
+  a.type = AVS_TYPE_STRING;
   a.array_size = 0;
   a.d.string = s;
   return a;
@@ -89,7 +91,7 @@ AVS_Value string_value(const char* s) {
 
 AVS_Value float_value(float f) {
   AVS_Value a;
-  a.type = kAvsFloat;
+  a.type = AVS_TYPE_FLOAT;
   a.array_size = 0;
   a.d.floating_pt = f;
   return a;
@@ -97,7 +99,7 @@ AVS_Value float_value(float f) {
 
 AVS_Value array_value(const std::vector<AVS_Value>& elements) {
   AVS_Value a;
-  a.type = kAvsArray;
+  a.type = AVS_TYPE_ARRAY;
   a.array_size = static_cast<short>(elements.size());
   a.d.array = elements.data();
   return a;
@@ -127,8 +129,10 @@ class AvsPluginTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string text;
-    ASSERT_TRUE(host_.load_plugin(plugin_path_beside_executable(), text)) << text;
-    EXPECT_EQ(text, "zolta wavelet noise reduction");
+    ASSERT_TRUE(host_.load_plugin(plugin_path_above_executable(), text)) << text;
+    ASSERT_EQ(text, "zolta wavelet noise reduction");
+    // Every test fails when the module registered nothing.
+    ASSERT_NE(host_.function_params("ZoltaDenoise"), "");
   }
 
   void TearDown() override {
@@ -177,7 +181,16 @@ class AvsPluginTest : public ::testing::Test {
       ASSERT_NE(out, nullptr) << errors[static_cast<size_t>(n)];
       std::string e;
       AVS_VideoFrame* in = host_.get_frame(src, n, e);
-      const auto expected = engine_output(stream, settings, engine_input(c, in, height));
+      const zolta_frame input = engine_input(c, in, height);
+      auto expected = engine_output(stream, settings, input);
+      // RGB32's fourth byte is alpha in AviSynth+: the source's, untouched.
+      if (c.stream.family == ZOLTA_FAMILY_RGB32) {
+        for (int y = 0; y < height; ++y) {
+          const uint8_t* row = static_cast<const uint8_t*>(input.data[0]) + y * input.stride[0];
+          for (int x = 0; x < width; ++x)
+            expected[0][static_cast<size_t>((y * width + x) * 4 + 3)] = row[4 * x + 3];
+        }
+      }
       const zolta_frame result = engine_input(c, out, height);
       for (int p = 0; p < zolta_stream_planes(&stream); ++p) {
         int32_t w = 0, h = 0;
@@ -227,6 +240,142 @@ TEST_F(AvsPluginTest, EighteenThresholdsBeyondTheConfigRangeReachTheEngine) {
   host_.release_clip(src);
 }
 
+// The module is entered through the first C entry this release looks up:
+// avisynth_c_plugin_init2 from interface 11 (AviSynth+ 3.7.4) on, the older
+// avisynth_c_plugin_init before, under the decoration the host asks for.
+TEST_F(AvsPluginTest, EnteredThroughTheFirstEntryThisReleaseLooksUp) {
+  std::string first_c_entry;
+  for (const std::string& name : AvsPlusHost::entry_names()) {
+    if (name.find("avisynth_c_plugin_init") != std::string::npos) {
+      first_c_entry = name;
+      break;
+    }
+  }
+  EXPECT_EQ(host_.entry_called(), first_c_entry);
+  const bool newer = AvsPlusHost::interface_version() >= 11;
+  EXPECT_EQ(host_.entry_called().find("avisynth_c_plugin_init2") != std::string::npos, newer)
+      << host_.entry_called();
+}
+
+// What the older entry is handed (64-bit values made int and float by the
+// host) and what the newer one is handed give the same filter.
+TEST_F(AvsPluginTest, SixtyFourBitValuesGiveWhatTheirNarrowFormsGive) {
+  SourceContent content{&host_, kCases[0], 64, 32};  // YV12
+  AVS_Clip* src = source(content, 1);
+  const int config[9] = {49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224};
+  std::vector<AVS_Value> narrow, wide;
+  int64_t wide_config[9];
+  for (int i = 0; i < 9; ++i) {
+    narrow.push_back(int_value(config[i]));
+    wide_config[i] = config[i];
+    AVS_Value v;
+    v.type = AVS_TYPE_LONG;
+    v.array_size = 0;
+#if defined(_WIN32) && !defined(_WIN64)
+    v.d.longlong_ptr = &wide_config[i];
+#else
+    v.d.longlong = wide_config[i];
+#endif
+    wide.push_back(v);
+  }
+  double wide_sigma = 5.0;
+  AVS_Value sigma;
+  sigma.type = AVS_TYPE_DOUBLE;
+  sigma.array_size = 0;
+#if defined(_WIN32) && !defined(_WIN64)
+  sigma.d.double_pt_ptr = &wide_sigma;
+#else
+  sigma.d.double_pt = wide_sigma;
+#endif
+  const std::vector<AvsNamedArg> pairs[][2] = {
+      {{{"config", array_value(narrow)}}, {{"config", array_value(wide)}}},
+      {{{"sigma", float_value(5)}}, {{"sigma", sigma}}},
+  };
+  for (const auto& pair : pairs) {
+    std::string error;
+    AVS_Clip* a = host_.invoke("ZoltaDenoise", src, pair[0], error);
+    ASSERT_NE(a, nullptr) << error;
+    AVS_Clip* b = host_.invoke("ZoltaDenoise", src, pair[1], error);
+    ASSERT_NE(b, nullptr) << error;
+    AVS_VideoFrame* fa = host_.get_frame(a, 0, error);
+    AVS_VideoFrame* fb = host_.get_frame(b, 0, error);
+    ASSERT_TRUE(fa && fb) << error;
+    for (int id : kYuv) {
+      const AvsPlaneView va = host_.plane(fa, id), vb = host_.plane(fb, id);
+      for (int y = 0; y < va.height; ++y) {
+        ASSERT_EQ(std::memcmp(va.data + y * va.pitch, vb.data + y * vb.pitch,
+                              static_cast<size_t>(va.row_size)),
+                  0)
+            << "plane " << id << " row " << y;
+      }
+    }
+    host_.release_frame(fa);
+    host_.release_frame(fb);
+    host_.release_clip(a);
+    host_.release_clip(b);
+  }
+  host_.release_clip(src);
+}
+
+// A host older than AviSynth+ 3.7.0 (interface 8) is found only through the
+// search of loaded libraries; the module registers nothing and says why.
+TEST(AvsPluginOlderHost, IsRefusedWithATextNamingTheRelease) {
+  AvsPlusHost host(1);
+  host.report_interface(7);
+  std::string text;
+  ASSERT_TRUE(host.load_plugin(plugin_path_above_executable(), text)) << text;
+  EXPECT_EQ(text,
+            "zolta: ZoltaDenoise is not available: it needs AviSynth+ 3.7.0 or later (interface "
+            "8), and this host's interface is older");
+  EXPECT_EQ(host.function_params("ZoltaDenoise"), "");
+  EXPECT_TRUE(host.violations().empty());
+}
+
+// RGB32's fourth byte is alpha in AviSynth+ (transparency, masks, Layer,
+// Overlay): it leaves the filter as it came, in every view.
+TEST_F(AvsPluginTest, Rgb32AlphaIsTheSourcesInEveryView) {
+  const uint8_t blank[4] = {0x33, 0x22, 0x11, 0x80};  // color=$80112233
+  struct Blank {
+    AvsPlusHost* host;
+    const uint8_t* pixel;
+  } fill{&host_, blank};
+  AVS_Clip* blank_src = host_.source(
+      video_info(AVS_CS_BGR32, 64, 32, 1),
+      [](void* user, int, AVS_VideoFrame* f) {
+        const Blank* b = static_cast<const Blank*>(user);
+        const AvsPlaneView v = b->host->plane(f, AVS_DEFAULT_PLANE);
+        for (int y = 0; y < v.height; ++y)
+          for (int x = 0; x < v.row_size; ++x) v.data[y * v.pitch + x] = b->pixel[x % 4];
+      },
+      &fill);
+  SourceContent noisy{&host_, kCases[18], 64, 32};  // RGB32, alpha of every value
+  AVS_Clip* noisy_src = source(noisy, 1);
+  for (AVS_Clip* src : {blank_src, noisy_src}) {
+    for (const char* view : {"normal", "high", "diff"}) {
+      SCOPED_TRACE(view);
+      std::string error;
+      AVS_Clip* clip = host_.invoke(
+          "ZoltaDenoise", src, {{"sigma", float_value(5)}, {"view", string_value(view)}}, error);
+      ASSERT_NE(clip, nullptr) << error;
+      AVS_VideoFrame* in = host_.get_frame(src, 0, error);
+      AVS_VideoFrame* out = host_.get_frame(clip, 0, error);
+      ASSERT_TRUE(in && out) << error;
+      const AvsPlaneView a = host_.plane(in, AVS_DEFAULT_PLANE),
+                         b = host_.plane(out, AVS_DEFAULT_PLANE);
+      int differences = 0;
+      for (int y = 0; y < a.height; ++y)
+        for (int x = 3; x < a.row_size; x += 4)
+          differences += a.data[y * a.pitch + x] != b.data[y * b.pitch + x];
+      EXPECT_EQ(differences, 0);
+      host_.release_frame(in);
+      host_.release_frame(out);
+      host_.release_clip(clip);
+    }
+  }
+  host_.release_clip(blank_src);
+  host_.release_clip(noisy_src);
+}
+
 TEST_F(AvsPluginTest, EveryFormatEqualsTheEngineWithPropertiesPassedThrough) {
   const zolta_settings settings = settings_from_text(kTestConfig);
   int made = 0;
@@ -258,11 +407,12 @@ TEST_F(AvsPluginTest, Yuy2GivesTheBytesOfPlanar422) {
   for (int y = 0; y < 32; ++y) {
     for (int x = 0; x < 32; ++x) {
       uint8_t* q = &yuy2[static_cast<size_t>(y * 128 + x * 4)];
-      q[0] = host_.plane(p_in, kAvsPlanarY).data[y * host_.plane(p_in, kAvsPlanarY).pitch + 2 * x];
-      q[1] = host_.plane(p_in, kAvsPlanarU).data[y * host_.plane(p_in, kAvsPlanarU).pitch + x];
-      q[2] =
-          host_.plane(p_in, kAvsPlanarY).data[y * host_.plane(p_in, kAvsPlanarY).pitch + 2 * x + 1];
-      q[3] = host_.plane(p_in, kAvsPlanarV).data[y * host_.plane(p_in, kAvsPlanarV).pitch + x];
+      q[0] =
+          host_.plane(p_in, AVS_PLANAR_Y).data[y * host_.plane(p_in, AVS_PLANAR_Y).pitch + 2 * x];
+      q[1] = host_.plane(p_in, AVS_PLANAR_U).data[y * host_.plane(p_in, AVS_PLANAR_U).pitch + x];
+      q[2] = host_.plane(p_in, AVS_PLANAR_Y)
+                 .data[y * host_.plane(p_in, AVS_PLANAR_Y).pitch + 2 * x + 1];
+      q[3] = host_.plane(p_in, AVS_PLANAR_V).data[y * host_.plane(p_in, AVS_PLANAR_V).pitch + x];
     }
   }
   host_.release_frame(p_in);
@@ -275,7 +425,7 @@ TEST_F(AvsPluginTest, Yuy2GivesTheBytesOfPlanar422) {
       video_info(0x60000004u, 64, 32, 1),
       [](void* user, int, AVS_VideoFrame* f) {
         const Bytes* b = static_cast<const Bytes*>(user);
-        const AvsPlaneView v = b->host->plane(f, kAvsDefaultPlane);
+        const AvsPlaneView v = b->host->plane(f, AVS_DEFAULT_PLANE);
         for (int y = 0; y < 32; ++y) std::memcpy(v.data + y * v.pitch, &(*b->bytes)[y * 128], 128);
       },
       &bytes);
@@ -288,8 +438,8 @@ TEST_F(AvsPluginTest, Yuy2GivesTheBytesOfPlanar422) {
   AVS_VideoFrame* fa = host_.get_frame(a, 0, e);
   AVS_VideoFrame* fb = host_.get_frame(b, 0, e);
   ASSERT_TRUE(fa && fb) << e;
-  const AvsPlaneView y = host_.plane(fa, kAvsPlanarY), u = host_.plane(fa, kAvsPlanarU),
-                     v = host_.plane(fa, kAvsPlanarV), p = host_.plane(fb, kAvsDefaultPlane);
+  const AvsPlaneView y = host_.plane(fa, AVS_PLANAR_Y), u = host_.plane(fa, AVS_PLANAR_U),
+                     v = host_.plane(fa, AVS_PLANAR_V), p = host_.plane(fb, AVS_DEFAULT_PLANE);
   int differences = 0;
   for (int r = 0; r < 32; ++r) {
     for (int x = 0; x < 32; ++x) {
@@ -318,7 +468,7 @@ TEST_F(AvsPluginTest, NiceFilterWithManyThreadsAtOnce) {
   std::string error;
   AVS_Clip* clip = host_.invoke("ZoltaDenoise", src, {{"config", array_value(config)}}, error);
   ASSERT_NE(clip, nullptr) << error;
-  EXPECT_EQ(host_.cache_hint(clip, kAvsCacheGetMtMode, 0), kAvsMtNiceFilter);
+  EXPECT_EQ(host_.cache_hint(clip, AVS_CACHE_GET_MTMODE, 0), AVS_MT_NICE_FILTER);
   EXPECT_EQ(host_.cache_hint(clip, 31, 0), 0);  // a hint it does not take
   expect_engine_output(clip, src, kCases[0], 128, 96, settings_from_text(kTestConfig), 24, 4);
   host_.release_clip(clip);

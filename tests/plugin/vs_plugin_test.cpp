@@ -354,6 +354,23 @@ TEST_F(VsPluginTest, BadSettingsAreRefusedWithTheEnginesMessages) {
          core_.set_int(m, "plane", 3);
        },
        "plane must be 0, 1 or 2"},
+      // Data is taken at the size the core gives: a NUL inside would cut the
+      // text short where a C string ends.
+      {"config_text with a NUL",
+       [&](VSMap* m) {
+         const char text[] = "Config(0, 0, 0, 0, 0, 0, 0, 0, 0)\0Config(999999999, -5)";
+         core_.set_data(m, "config_text", std::string(text, sizeof text - 1));
+       },
+       "config_text holds a NUL byte (byte 34 of 55)"},
+      {"view with a NUL",
+       [&](VSMap* m) {
+         core_.set_data(m, "config_text", kTestConfig);
+         core_.set_data(m, "view", std::string("diff\0xx", 7));
+       },
+       "view holds a NUL byte (byte 5 of 7)"},
+      {"vcf with a NUL",
+       [&](VSMap* m) { core_.set_data(m, "vcf", std::string("settings.vcf\0.bak", 17)); },
+       "vcf holds a NUL byte"},
   };
   for (const Bad& b : bad) {
     SCOPED_TRACE(b.what);
@@ -394,7 +411,7 @@ TEST(AvsEntryWithoutTheHost, SaysWhatIsMissing) {
   auto init = reinterpret_cast<AvsPlusEntry>(find_plugin_export(module, names, 1, nullptr));
   ASSERT_NE(init, nullptr);
   const std::string text = init(nullptr);
-  EXPECT_NE(text.find("does not provide"), std::string::npos) << text;
+  EXPECT_NE(text.find("no AviSynth+ library is loaded"), std::string::npos) << text;
   close_plugin_module(module);
 }
 
