@@ -105,6 +105,9 @@ class FrameFormat {
   virtual bool write(std::FILE* out, const StreamItem& item, std::string& error) = 0;
   // What comes before the first frame in the output.
   virtual bool start(std::FILE*) { return true; }
+  // False with a message when the stream's header describes frames the
+  // library cannot take and no frame follows to be refused in its turn.
+  virtual bool header_usable(ByteReader&, std::string&) { return true; }
   // Frames in an input of `bytes` bytes, after the first frame was read; -1
   // when the size does not tell.
   virtual long frames_in(long long, const StreamItem&) const { return -1; }
@@ -128,6 +131,16 @@ class Y4mFormat : public FrameFormat {
     return false;
   }
   bool start(std::FILE* out) override { return write_y4m_header(out, header_); }
+  bool header_usable(ByteReader& input, std::string& error) override {
+    StreamItem item;
+    bind_y4m(header_, item.y4m, item.stream, item.frame);
+    zolta_error e{};
+    if (zolta_stream_check(&item.stream, &e) == ZOLTA_OK) return true;
+    while (reader_peek(input) >= 0 && std::isspace(reader_peek(input))) reader_get(input);
+    if (!reader_done(input)) return true;  // frame 1 fails with this message
+    error = std::string(e.message) + " (stream header)";
+    return false;
+  }
   long frames_in(long long bytes, const StreamItem&) const override {
     return static_cast<long>((bytes - static_cast<long long>(y4m_header_bytes(header_))) /
                              static_cast<long long>(y4m_frame_file_bytes(header_)));
@@ -376,6 +389,7 @@ bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out
       apply_views(options, settings);
     }
   }
+  if (ahead.empty() && !format->header_usable(input, error)) return false;
   if (!format->start(out)) {
     error = "cannot write the output";
     return false;

@@ -49,6 +49,7 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
   }
   std::vector<std::string> positional;
   bool demo_only_given = false;
+  std::string bad_sigma;  // a --sigma that is no number 0..255: its range depends on --demo
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -147,8 +148,7 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
         options.sigma = std::strtod(value.c_str(), &end);
         if (std::isspace(static_cast<unsigned char>(value[0])) || *end != '\0' ||
             !(options.sigma >= 0 && options.sigma <= 255)) {
-          error = "--sigma must be auto or a number from 0 to 255, not \"" + value + "\"";
-          return false;
+          bad_sigma = value;
         }
       }
     } else if (arg == "--seed") {
@@ -167,6 +167,13 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
     }
   }
   if (options.help) return true;
+  if (!bad_sigma.empty()) {  // the demo's noise, or the noise of the input
+    error =
+        options.demo
+            ? "--sigma must be auto or a number from 0 to 255, not \"" + bad_sigma + "\""
+            : "--sigma must be auto or a number above 0 and at most 50, not \"" + bad_sigma + "\"";
+    return false;
+  }
   const int settings_given = !options.vcf_path.empty() + !options.config_text.empty() +
                              !options.thresholds_text.empty() + (options.sigma_given && !options.demo);
   if (settings_given > 1) {

@@ -369,6 +369,7 @@ TEST_F(ZoltaRun, SigmaChoosesSettingsFromTheNoiseGivenOrMeasured) {
 TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
   write_file(path("w12.y4m"), "YUV4MPEG2 W12 H16 F25:1 C420jpeg\nFRAME\n" + std::string(288, 'x'));
   write_file(path("c420.y4m"), "YUV4MPEG2 W16 H16 F25:1 C420foo\nFRAME\n" + std::string(384, 'x'));
+  write_file(path("w12-empty.y4m"), "YUV4MPEG2 W12 H16 F25:1 C420jpeg\n\n");
   write_file(path("ok.y4m"), "YUV4MPEG2 W16 H16 F25:1 C422\nFRAME\n" + std::string(512, 'x'));
   write_file(path("cut.y4m"), read_file(path("ok.y4m")) + "FRAME\n" + std::string(100, 'x'));
   const std::string ppm = ppm_stream_bytes({test_picture(16, 8, 1), test_picture(16, 8, 2)});
@@ -386,6 +387,8 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
     const char* message;
   } cases[] = {
       {"$Z w12.y4m out", "(frame 1)"},
+      {"$Z w12-empty.y4m out", "(stream header)"},  // as with frames, though none follows
+      {"$Z --sigma 4 w12-empty.y4m out", "(stream header)"},
       {"$Z w6.png out", "(picture 1)"},
       {"$Z ok2.png out", "(picture 2)"},
       {"$Z c420.y4m out", "C420foo"},
@@ -402,6 +405,9 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
       {"$Z --thresholds 1,2,3 ok.png out", "eighteen integers"},
       {"$Z --thresholds 1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,4096 ok.png out", "0..4095"},
       {"$Z --sigma 51 ok.png out", "--sigma"},
+      {"$Z --sigma -1 ok.png out", "above 0 and at most 50"},
+      {"$Z --thresholds \"$(printf '1,2\\n3')\" ok.png out", "\"1,2\\n3\": expected eighteen"},
+      {"$Z \"$(printf 'two\\nlines.png')\" out", "two\\nlines.png"},
       {"$Z --threads 0 ok.png out", "--threads"},
       {"$Z --frobnicate ok.png out", "unknown option"},
       {"$Z ok.png", "INPUT and OUTPUT"},
@@ -414,6 +420,10 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
     EXPECT_FALSE(exists(path("out"))) << c.command;
     EXPECT_FALSE(leftovers()) << c.command;
   }
+
+  // Frames the header cannot describe fail also on standard output.
+  EXPECT_EQ(run("$Z w12-empty.y4m - > piped.y4m"), 1);
+  EXPECT_NE(stderr_.find("(stream header)"), std::string::npos) << stderr_;
 
   // A failing run leaves an existing output as it was.
   write_file(path("keep.png"), "old");

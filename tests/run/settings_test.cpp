@@ -180,6 +180,13 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
     EXPECT_FALSE(parse(args, o, error)) << args[0];
     EXPECT_FALSE(error.empty());
   }
+  // A --sigma out of range names the range of what it means: the input's
+  // noise, or the noise the demo adds.
+  EXPECT_FALSE(parse({"--sigma", "-1", "in", "out"}, o, error));
+  EXPECT_NE(error.find("above 0 and at most 50"), std::string::npos) << error;
+  EXPECT_FALSE(parse({"--sigma", "-1", "--demo"}, o, error));
+  EXPECT_NE(error.find("from 0 to 255"), std::string::npos) << error;
+  EXPECT_FALSE(parse({"--sigma", "-1", "--sigma", "5", "in", "out"}, o, error));
 }
 
 TEST(NoiseAndPsnr, SeededGaussianNoiseHasTheRequestedSpread) {
