@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "engine_frames.h"
@@ -83,6 +84,29 @@ class WorkerDenoiser {
   zolta_stream stream_{};
 };
 
+// Denoisers for the frames being worked on at once: a worker takes one for a
+// frame and gives it back. Each holds the working memory of a frame, so there
+// are never more of them than frames were worked on at one time, which the
+// memory budget bounds, however many worker threads there are.
+class DenoiserPool {
+ public:
+  std::unique_ptr<WorkerDenoiser> take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (idle_.empty()) return std::make_unique<WorkerDenoiser>();
+    std::unique_ptr<WorkerDenoiser> denoiser = std::move(idle_.back());
+    idle_.pop_back();
+    return denoiser;
+  }
+  void give_back(std::unique_ptr<WorkerDenoiser> denoiser) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle_.push_back(std::move(denoiser));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<WorkerDenoiser>> idle_;
+};
+
 // ---- the three formats ------------------------------------------------------------------
 
 struct StreamItem {
@@ -92,6 +116,13 @@ struct StreamItem {
   zolta_stream stream{};
   zolta_frame frame{};
 };
+
+// The memory a frame takes while in flight: its samples (and the planes
+// copied out of a picture) and the denoiser's working memory, three float
+// planes of its height by its width and 256.
+size_t frame_memory(size_t samples, int width, int height) {
+  return samples + 3 * sizeof(float) * static_cast<size_t>(height) * (width + 256);
+}
 
 class FrameFormat {
  public:
@@ -108,6 +139,12 @@ class FrameFormat {
   // False with a message when the stream's header describes frames the
   // library cannot take and no frame follows to be refused in its turn.
   virtual bool header_usable(ByteReader&, std::string&) { return true; }
+  // The memory a frame read into the item takes while in flight.
+  virtual size_t memory(const StreamItem& item) const {
+    // A picture's colour samples may be copied out into planes of their own.
+    return frame_memory(2 * item.picture.samples.size(), item.picture.width,
+                        item.picture.height);
+  }
   // Frames in an input of `bytes` bytes, after the first frame was read; -1
   // when the size does not tell.
   virtual long frames_in(long long, const StreamItem&) const { return -1; }
@@ -144,6 +181,9 @@ class Y4mFormat : public FrameFormat {
   long frames_in(long long bytes, const StreamItem&) const override {
     return static_cast<long>((bytes - static_cast<long long>(y4m_header_bytes(header_))) /
                              static_cast<long long>(y4m_frame_file_bytes(header_)));
+  }
+  size_t memory(const StreamItem& item) const override {
+    return frame_memory(item.y4m.data.size(), header_.width, header_.height);
   }
   const Y4mHeader& header() const { return header_; }
 
@@ -398,11 +438,13 @@ bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out
   const int threads = options.threads > 0 ? options.threads : available_cores();
   const long long input_bytes = regular_file_size(input);
   std::vector<StreamItem> items(pipeline_slots(threads));
-  std::vector<WorkerDenoiser> denoisers(threads);
+  DenoiserPool denoisers;
 
   PipelineStages stages;
   stages.threads = threads;
   stages.slots = static_cast<int>(items.size());
+  stages.memory_budget = static_cast<size_t>(options.memory_mib) << 20;
+  stages.frame_bytes = [&](int slot) { return format->memory(items[slot]); };
   stages.read = [&](int slot, long index, std::string& message) {
     StreamItem& item = items[slot];
     ReadResult got = ReadResult::Frame;
@@ -418,13 +460,15 @@ bool denoise_stream(const RunOptions& options, ByteReader& input, std::FILE* out
     }
     return got;
   };
-  stages.work = [&](int slot, int worker, long index, std::string& message) {
+  stages.work = [&](int slot, int, long index, std::string& message) {
     StreamItem& item = items[slot];
     zolta_error e{};
+    std::unique_ptr<WorkerDenoiser> denoiser = denoisers.take();
     const bool ok = format->bind(item, message) &&
                     (zolta_stream_check(&item.stream, &e) == ZOLTA_OK ||
                      (message = e.message, false)) &&
-                    denoisers[worker].process(settings, item.stream, item.frame, message);
+                    denoiser->process(settings, item.stream, item.frame, message);
+    denoisers.give_back(std::move(denoiser));
     if (!ok) {
       message += " (" + frame_label(*format, index) + ")";
       return false;

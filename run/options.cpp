@@ -127,6 +127,17 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
         return false;
       }
       options.threads = static_cast<int>(n);
+    } else if (arg == "--memory") {
+      if (!need_value()) return false;
+      char* end = nullptr;
+      errno = 0;
+      const long n = std::strtol(value.c_str(), &end, 10);
+      if (*end != '\0' || errno == ERANGE || n < 1 || n > kMaxMemoryMiB) {
+        error = "--memory must be a number of MiB from 1 to " + std::to_string(kMaxMemoryMiB) +
+                ", not \"" + value + "\"";
+        return false;
+      }
+      options.memory_mib = n;
     } else if (arg == "--estimate") {
       if (!no_value()) return false;
       options.estimate = true;
@@ -263,6 +274,9 @@ const char* usage_text() {
          "                    with the settings --sigma auto would use, and write nothing\n"
          "  --threads N       frames denoised at once (default: every core this process may\n"
          "                    use); the output is the same for every N\n"
+         "  --memory MIB      memory the frames in flight (read ahead, being denoised, waiting\n"
+         "                    to be written) may take (default 2048); fewer frames are\n"
+         "                    denoised at once when they need more; one frame always goes\n"
          "  -h, --help        this text\n"
          "\n"
          "Without arguments (or with --demo): Gaussian noise at a fixed seed on the bundled\n"

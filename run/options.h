@@ -4,6 +4,12 @@
 #include <cstdint>
 #include <string>
 
+// The memory that frames in flight (read ahead, being denoised, waiting to be
+// written) may take by default, in MiB: room for dozens of HD frames, and for
+// the largest picture taken, on a desktop machine.
+constexpr long kDefaultMemoryMiB = 2048;
+constexpr long kMaxMemoryMiB = 1L << 24;  // 16 TiB
+
 struct RunOptions {
   bool help = false;
   bool demo = false;
@@ -21,6 +27,8 @@ struct RunOptions {
   bool estimate = false;
   // Frames denoised at once; 0 means every core the process may use.
   int threads = 0;
+  // Memory the frames in flight may take, in MiB (--memory).
+  long memory_mib = kDefaultMemoryMiB;
 
   // Views of the VirtualDub path; -1 when not given.
   int mode = -1;   // OutputMode

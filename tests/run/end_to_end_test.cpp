@@ -471,6 +471,46 @@ TEST_F(ZoltaRun, MemoryStaysFlatHoweverLongTheStream) {
 #endif
 }
 
+TEST_F(ZoltaRun, AMemoryBudgetBoundsTheFramesInFlightAndKeepsTheBytes) {
+  // 1024 x 512 frames of 16-bit 4:4:4, 3 MB each and about 11 MB with the
+  // denoiser's working memory: sixteen threads would hold dozens of them.
+  // (Built in a scope of its own: a child started by fork counts the pages
+  // of this process it shares until it runs zolta-run.)
+  size_t clip_size = 0;
+  {
+    const std::vector<uint8_t> frame = noisy_bytes(1024 * 512 * 6, 8);
+    std::string clip = "YUV4MPEG2 W1024 H512 F25:1 C444p16\n";
+    for (int f = 0; f < 40; ++f) {
+      clip += "FRAME\n";
+      clip.append(frame.begin(), frame.end());
+    }
+    write_file(path("big.y4m"), clip);
+    clip_size = clip.size();
+  }
+  write_file(path("small.y4m"), "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" +
+                                    std::string(16 * 16 * 6, '\1'));
+  const auto peak_of = [&](const std::vector<std::string>& args) {
+    RunChild child = start_zolta_run(args, dir_, dir_);
+    EXPECT_GT(child.pid, 0);
+    close(child.input);
+    long peak = 0;
+    const int status = wait_child(child.pid, &peak);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << args.back();
+    return peak;
+  };
+  const long base = peak_of({"--sigma", "5", "small.y4m", "small-out.y4m"});
+  const long free_run = peak_of({"--threads", "16", "--sigma", "5", "big.y4m", "free.y4m"});
+  const long bounded =
+      peak_of({"--threads", "16", "--memory", "24", "--sigma", "5", "big.y4m", "bounded.y4m"});
+  EXPECT_TRUE(read_file(path("bounded.y4m")) == read_file(path("free.y4m")));
+  EXPECT_EQ(read_file(path("bounded.y4m")).size(), clip_size);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
+  // Two frames in flight under 24 MiB, against dozens.
+  EXPECT_LT(bounded, base + 32 * 1024) << base << " kB for a small stream";
+  EXPECT_GT(free_run, bounded + 48 * 1024) << "bounded " << bounded << " kB";
+#endif
+}
+
 TEST_F(ZoltaRun, DemoDenoisesTheBundledPhotographAndReportsPsnr) {
   ASSERT_EQ(run("$Z --demo --out-dir pictures"), 0) << stderr_;
   double before = 0, after = 0;

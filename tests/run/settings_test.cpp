@@ -132,6 +132,9 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
   EXPECT_TRUE(o.sigma_given && !o.sigma_auto);
   EXPECT_EQ(o.sigma, 12.5);
   EXPECT_EQ(o.threads, 0);  // every core
+  EXPECT_EQ(o.memory_mib, kDefaultMemoryMiB);
+  ASSERT_TRUE(parse({"--memory", "512", "in", "out"}, o, error)) << error;
+  EXPECT_EQ(o.memory_mib, 512);
   ASSERT_TRUE(parse({"--thresholds", "1,2,3", "in", "out"}, o, error)) << error;
   EXPECT_EQ(o.thresholds_text, "1,2,3");  // checked with the settings, not here
   ASSERT_TRUE(parse({"--estimate", "in.y4m"}, o, error)) << error;
@@ -155,6 +158,8 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
       {"--threads", "0", "in", "out"},
       {"--threads", "2x", "in", "out"},
       {"--threads", "99999", "in", "out"},
+      {"--memory", "0", "in", "out"},
+      {"--memory", "2G", "in", "out"},
       {"--estimate", "in", "out"},
       {"--estimate"},
       {"--demo", "--sigma", "auto"},
