@@ -37,7 +37,9 @@ void on_error(png_structp png, png_const_charp message) {
 // for its size (libpng names the chunk first).
 void on_warning(png_structp png, png_const_charp message) {
   PngContext* context = static_cast<PngContext*>(png_get_error_ptr(png));
-  if (std::strncmp(message, "iCCP", 4) == 0) context->profile_too_large = true;
+  if (std::strncmp(message, "iCCP", 4) == 0 &&
+      (std::strstr(message, "memory") || std::strstr(message, "limit")))
+    context->profile_too_large = true;
 }
 
 void on_read(png_structp png, png_bytep out, png_size_t count) {
