@@ -169,10 +169,14 @@ class Y4mFormat : public FrameFormat {
   }
   bool start(std::FILE* out) override { return write_y4m_header(out, header_); }
   bool header_usable(ByteReader& input, std::string& error) override {
-    StreamItem item;
-    bind_y4m(header_, item.y4m, item.stream, item.frame);
+    zolta_stream stream{};  // as bind_y4m describes the frames
+    stream.family = header_.family;
+    stream.sample = ZOLTA_SAMPLE_INTEGER;
+    stream.bits = header_.bits;
+    stream.width = header_.width;
+    stream.height = header_.height;
     zolta_error e{};
-    if (zolta_stream_check(&item.stream, &e) == ZOLTA_OK) return true;
+    if (zolta_stream_check(&stream, &e) == ZOLTA_OK) return true;
     while (reader_peek(input) >= 0 && std::isspace(reader_peek(input))) reader_get(input);
     if (!reader_done(input)) return true;  // frame 1 fails with this message
     error = std::string(e.message) + " (stream header)";

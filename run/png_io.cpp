@@ -29,7 +29,8 @@ struct PngContext {
 
 void on_error(png_structp png, png_const_charp message) {
   PngContext* context = static_cast<PngContext*>(png_get_error_ptr(png));
-  std::snprintf(context->message, sizeof context->message, "%s", message);
+  // A refusal keeps its own words over libpng's "error in user chunk".
+  if (!context->refused) std::snprintf(context->message, sizeof context->message, "%s", message);
   png_longjmp(png, 1);
 }
 
@@ -58,8 +59,9 @@ size_t colour_chunk_length(const std::string& type) {
 }
 
 // Every ancillary chunk libpng does not read itself comes here: an animation
-// is refused, the colour chunks are kept (the first of each type, of the
-// length its type has), everything else is passed over.
+// is refused (an error libpng raises once this returns), the colour chunks
+// are kept (the first of each type, of the length its type has), everything
+// else is passed over.
 int on_chunk(png_structp png, png_unknown_chunkp chunk) {
   PngContext* context = static_cast<PngContext*>(png_get_user_chunk_ptr(png));
   const std::string type(reinterpret_cast<const char*>(chunk->name), 4);
@@ -69,7 +71,7 @@ int on_chunk(png_structp png, png_unknown_chunkp chunk) {
                   "pictures (e.g. ffmpeg -i IN -f image2pipe -c:v png -)",
                   chunk->size >= 4 ? be32(chunk->data) : 0UL);
     context->refused = true;
-    png_longjmp(png, 1);
+    return -1;
   }
   std::vector<PictureChunk>& kept = context->picture->chunks;
   bool wanted = false;
