@@ -62,6 +62,11 @@ constexpr ParamDef kParams[kParamCount] = {
      "frames denoised at once (default: every core this process may\n"
      "use); the output is the same for every N",
      kFaceRun, false, nullptr, 0, "N", nullptr, nullptr},
+    {kParamMemory, "memory", ParamType::kInt, 0, 1, 16777216, false, nullptr, "2048",
+     "memory the frames in flight (read ahead, being denoised, waiting\n"
+     "to be written) may take (default 2048); fewer frames are\n"
+     "denoised at once when they need more; one frame always goes",
+     kFaceRun, false, nullptr, 0, "MIB", nullptr, nullptr},
     {kParamHelp, "help", ParamType::kFlag, 0, 0, 0, false, nullptr, nullptr, "this text", kRunFaces,
      false, nullptr, 'h', nullptr, nullptr, nullptr},
 

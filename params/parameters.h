@@ -44,6 +44,7 @@ enum ParamId {
   kParamOff,
   kParamEstimate,
   kParamThreads,
+  kParamMemory,
   kParamHelp,
   kParamDemo,
   kParamPicture,

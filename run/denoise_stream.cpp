@@ -47,16 +47,19 @@ void apply_views(const RunOptions& options, zolta_settings& settings) {
 // ---- one frame through the engine ----------------------------------------------------
 
 // One denoiser for the stream, shared by every worker as the plugins share
-// theirs: it holds a working area per worker. Made for the first frame, and
-// made again when the stream changes (pictures of another size); a worker
-// keeps the denoiser its frame needs until that frame is done.
+// theirs. Made for the first frame, and made again when the stream changes
+// (pictures of another size); a worker keeps the denoiser its frame needs
+// until that frame is done. It holds a working area for each frame that may
+// be worked on at once: one per worker, but no more than the memory budget
+// lets be in flight (a worker that finds none free waits for one).
 class StreamDenoiser {
  public:
-  // More workers than a denoiser takes wait for a free working area.
-  explicit StreamDenoiser(int workers) : workers_(std::min(workers, 1024)) {}
+  StreamDenoiser(int workers, size_t memory_budget)
+      : workers_(std::min(workers, 1024)), memory_budget_(memory_budget) {}
 
+  // frame_bytes: what the frame takes while in flight (frame_memory).
   bool process(const zolta_settings& settings, const zolta_stream& stream, const zolta_frame& frame,
-               std::string& error) {
+               size_t frame_bytes, std::string& error) {
     std::shared_ptr<zolta_denoiser> denoiser;
     zolta_error e{};
     {
@@ -65,7 +68,7 @@ class StreamDenoiser {
         zolta_denoiser_config config{};
         config.stream = stream;
         config.settings = settings;
-        config.threads = workers_;
+        config.threads = working_areas(frame_bytes);
         zolta_denoiser* made = nullptr;
         if (zolta_denoiser_create(&config, &made, &e) != ZOLTA_OK) {
           error = e.message;
@@ -84,7 +87,14 @@ class StreamDenoiser {
   }
 
  private:
+  int working_areas(size_t frame_bytes) const {
+    if (memory_budget_ == 0 || frame_bytes == 0) return workers_;
+    const size_t fit = memory_budget_ / frame_bytes;
+    return fit < 1 ? 1 : fit < static_cast<size_t>(workers_) ? static_cast<int>(fit) : workers_;
+  }
+
   const int workers_;
+  const size_t memory_budget_;
   std::mutex mutex_;
   std::shared_ptr<zolta_denoiser> current_;
   zolta_stream stream_{};
@@ -99,6 +109,13 @@ struct StreamItem {
   zolta_frame frame{};
 };
 
+// The memory a frame takes while in flight: its samples and the denoiser's
+// working memory, three float
+// planes of its height by its width and 256.
+size_t frame_memory(size_t samples, int width, int height) {
+  return samples + 3 * sizeof(float) * static_cast<size_t>(height) * (width + 256);
+}
+
 class FrameFormat {
  public:
   virtual ~FrameFormat() = default;
@@ -111,6 +128,14 @@ class FrameFormat {
   virtual bool write(std::FILE* out, const StreamItem& item, std::string& error) = 0;
   // What comes before the first frame in the output.
   virtual bool start(std::FILE*) { return true; }
+  // False with a message when the stream's header describes frames the
+  // library cannot take and no frame follows to be refused in its turn.
+  virtual bool header_usable(ByteReader&, std::string&) { return true; }
+  // The memory a frame read into the item takes while in flight.
+  virtual size_t memory(const StreamItem& item) const {
+    // A picture's colour samples may be copied out into planes of their own.
+    return frame_memory(item.picture.samples.size(), item.picture.width, item.picture.height);
+  }
   // Frames in an input of `bytes` bytes, after the first frame was read; -1
   // when the size does not tell.
   virtual long frames_in(long long, const StreamItem&) const { return -1; }
@@ -134,9 +159,26 @@ class Y4mFormat : public FrameFormat {
     return false;
   }
   bool start(std::FILE* out) override { return write_y4m_header(out, header_); }
+  bool header_usable(ByteReader& input, std::string& error) override {
+    zolta_stream stream{};  // as bind_y4m describes the frames
+    stream.family = header_.family;
+    stream.sample = ZOLTA_SAMPLE_INTEGER;
+    stream.bits = header_.bits;
+    stream.width = header_.width;
+    stream.height = header_.height;
+    zolta_error e{};
+    if (zolta_stream_check(&stream, &e) == ZOLTA_OK) return true;
+    while (reader_peek(input) >= 0 && std::isspace(reader_peek(input))) reader_get(input);
+    if (!reader_done(input)) return true;  // frame 1 fails with this message
+    error = std::string(e.message) + " (stream header)";
+    return false;
+  }
   long frames_in(long long bytes, const StreamItem&) const override {
     return static_cast<long>((bytes - static_cast<long long>(y4m_header_bytes(header_))) /
                              static_cast<long long>(y4m_frame_file_bytes(header_)));
+  }
+  size_t memory(const StreamItem& item) const override {
+    return frame_memory(item.y4m.data.size(), header_.width, header_.height);
   }
   const Y4mHeader& header() const { return header_; }
 
@@ -379,6 +421,7 @@ bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, Byt
       apply_views(options, settings);
     }
   }
+  if (ahead.empty() && !format->header_usable(input, error)) return false;
   if (!format->start(out)) {
     error = "cannot write the output";
     return false;
@@ -387,11 +430,13 @@ bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, Byt
   const int threads = options.threads > 0 ? options.threads : available_cores();
   const long long input_bytes = regular_file_size(input);
   std::vector<StreamItem> items(pipeline_slots(threads));
-  StreamDenoiser denoiser(threads);
+  StreamDenoiser denoiser(threads, static_cast<size_t>(options.memory_mib) << 20);
 
   PipelineStages stages;
   stages.threads = threads;
   stages.slots = static_cast<int>(items.size());
+  stages.memory_budget = static_cast<size_t>(options.memory_mib) << 20;
+  stages.frame_bytes = [&](int slot) { return format->memory(items[slot]); };
   stages.read = [&](int slot, long index, std::string& message) {
     StreamItem& item = items[slot];
     ReadResult got = ReadResult::Frame;
@@ -413,7 +458,7 @@ bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, Byt
     const bool ok =
         format->bind(item, message) &&
         (zolta_stream_check(&item.stream, &e) == ZOLTA_OK || (message = e.message, false)) &&
-        denoiser.process(settings, item.stream, item.frame, message);
+        denoiser.process(settings, item.stream, item.frame, format->memory(item), message);
     if (!ok) {
       message += " (" + frame_label(*format, index) + ")";
       return false;
@@ -463,9 +508,9 @@ bool denoise_picture(const zolta_settings& settings, Picture& picture, std::stri
   StreamItem item;
   std::swap(item.picture, picture);
   PngFormat format;
-  StreamDenoiser denoiser(1);
+  StreamDenoiser denoiser(1, 0);
   const bool ok =
-      format.bind(item, error) && denoiser.process(settings, item.stream, item.frame, error);
+      format.bind(item, error) && denoiser.process(settings, item.stream, item.frame, 0, error);
   if (ok) format.unbind(item);
   std::swap(item.picture, picture);
   return ok;

@@ -19,8 +19,22 @@
 
 namespace {
 
+// Errors are one line: a line break or other control character that a
+// message quotes (from an option's value, a file name) is written as an
+// escape.
 int fail(const std::string& message, int status = 1) {
-  std::fprintf(stderr, "zolta-run: %s\n", message.c_str());
+  std::string line;
+  for (const char c : message) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7f) {
+      line += c;
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\x%02x", u);
+      line += escape;
+    }
+  }
+  std::fprintf(stderr, "zolta-run: %s\n", line.c_str());
   return status;
 }
 

@@ -19,7 +19,7 @@ constexpr uint32_t kRunFaces = kFaceRun | kFaceDemo;
 // "10", "0.5": a range's bound as messages and --help write it.
 std::string number_text(double v) {
   char text[32];
-  std::snprintf(text, sizeof text, "%g", v);
+  std::snprintf(text, sizeof text, "%.10g", v);
   return text;
 }
 
@@ -76,22 +76,31 @@ void apply_defaults(RunOptions& options) {
 // --sigma: a number or the run's named value. Read before it is known whether
 // this is the demo: within the widest range either takes; the run's own is
 // checked once it is known.
-bool take_sigma(const std::string& typed, const std::string& value, RunOptions& options,
-                std::string& error) {
+void take_sigma(const std::string& value, RunOptions& options) {
   const ParamDef& run = kParams[kParamSigma];
   const ParamDef& demo = kParams[kParamDemoSigma];
   options.sigma_given = true;
   options.sigma_auto = value == run.named_value;
-  if (options.sigma_auto) return true;
+  if (options.sigma_auto) return;
   char* end = nullptr;
   options.sigma = std::strtod(value.c_str(), &end);
   if (std::isspace(static_cast<unsigned char>(value[0])) || *end != '\0' ||
       !(options.sigma >= demo.min && options.sigma <= demo.max)) {
-    error = typed + " must be " + run.named_value + " or a number from " + number_text(demo.min) +
-            " to " + number_text(demo.max) + ", not \"" + value + "\"";
-    return false;
+    // Its range depends on --demo, which may come later.
+    options.sigma_refused = value;
   }
-  return true;
+}
+
+// The message for a --sigma that is no number in its range: the demo's noise
+// or the input's.
+std::string sigma_refusal(const RunOptions& options) {
+  const ParamDef& run = kParams[kParamSigma];
+  const ParamDef& demo = kParams[kParamDemoSigma];
+  const std::string range =
+      options.demo ? "from " + number_text(demo.min) + " to " + number_text(demo.max)
+                   : "above " + number_text(run.min) + " and at most " + number_text(run.max);
+  return "--sigma must be " + std::string(run.named_value) + " or a number " + range + ", not \"" +
+         options.sigma_refused + "\"";
 }
 
 // A value by its row's type, stored where zolta-run keeps it.
@@ -126,7 +135,8 @@ bool take_value(const ParamDef& p, const std::string& typed, const std::string& 
       options.thresholds_text = value;  // checked with the settings
       break;
     case kParamSigma:
-      return take_sigma(typed, value, options, error);
+      take_sigma(value, options);
+      break;
     case kParamView:
       options.mode = choice;
       break;
@@ -135,6 +145,9 @@ bool take_value(const ParamDef& p, const std::string& typed, const std::string& 
       break;
     case kParamThreads:
       options.threads = static_cast<int>(integer);
+      break;
+    case kParamMemory:
+      options.memory_mib = integer;
       break;
     case kParamPicture:
       options.picture = value;
@@ -307,7 +320,8 @@ std::string make_usage_text() {
       "      and 9 to 16 bits (C420p10, C422p12, C444p16, Cmono16 ...), as ffmpeg writes them\n"
       "      (ffmpeg -f yuv4mpegpipe -strict -1 for depths above 8)\n"
       "  PNG: grey, grey + alpha, RGB, RGBA of 8 or 16 bits, palettes (written as RGB or\n"
-      "      RGBA); several pictures one after another are frames; alpha is left untouched\n"
+      "      RGBA); several pictures one after another are frames; alpha is left untouched,\n"
+      "      a transparent colour becomes alpha; animated PNG is refused\n"
       "  PPM/PGM (P6/P5) with a maximum value of 255, 511, 1023, 4095, 16383 or 65535;\n"
       "      several pictures one after another\n"
       "Every plane's width and height must be a multiple of 4: 4:2:0 frames need multiples\n"
@@ -329,7 +343,12 @@ std::string make_usage_text() {
         {kParamRunPlane, false},
         {kParamShowPlane, false},
         {kParamOff, false}}},
-      {"Other:\n", 20, {{kParamEstimate, false}, {kParamThreads, false}, {kParamHelp, false}}},
+      {"Other:\n",
+       20,
+       {{kParamEstimate, false},
+        {kParamThreads, false},
+        {kParamMemory, false},
+        {kParamHelp, false}}},
       {"\n"
        "Without arguments (or with --demo): Gaussian noise at a fixed seed on the bundled\n"
        "photograph, denoised with the settings the library's table gives for that noise;\n"
@@ -359,6 +378,10 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
   bool demo_only_given = false;
   if (!read_arguments(argc, argv, options, positional, demo_only_given, error)) return false;
   if (options.help) return true;
+  if (!options.sigma_refused.empty()) {
+    error = sigma_refusal(options);
+    return false;
+  }
   const int settings_given = !options.vcf_path.empty() + !options.config_text.empty() +
                              !options.thresholds_text.empty() +
                              (options.sigma_given && !options.demo);

@@ -5,6 +5,11 @@
 #include <cstdint>
 #include <string>
 
+// The memory that frames in flight (read ahead, being denoised, waiting to be
+// written) may take by default, in MiB: room for dozens of HD frames, and for
+// the largest picture taken, on a desktop machine.
+constexpr long kDefaultMemoryMiB = 2048;
+
 struct RunOptions {
   bool help = false;
   bool demo = false;
@@ -22,6 +27,10 @@ struct RunOptions {
   bool estimate = false;
   // Frames denoised at once; 0 means every core the process may use.
   int threads = 0;
+  // Memory the frames in flight may take, in MiB (--memory).
+  long memory_mib = kDefaultMemoryMiB;
+  // A --sigma that is no number in range, refused once --demo is known.
+  std::string sigma_refused;
 
   // Views of the VirtualDub path; -1 when not given.
   int mode = -1;   // OutputMode

@@ -8,6 +8,12 @@
 #include <string>
 #include <vector>
 
+// One chunk of a PNG file: its four-letter type and its data.
+struct PictureChunk {
+  std::string type;
+  std::string data;
+};
+
 struct Picture {
   int width = 0;
   int height = 0;
@@ -19,9 +25,10 @@ struct Picture {
 
   // What the file said beyond the samples, kept for the output.
   bool from_palette = false;  // a PNG palette, expanded (written as RGB or RGBA)
-  bool has_key = false;       // a PNG transparent colour (tRNS) of a grey or RGB picture
-  uint16_t key[3] = {0, 0, 0};
-  bool pgm = false;  // PPM family: P5 (grey) rather than P6
+  bool pgm = false;           // PPM family: P5 (grey) rather than P6
+  // PNG chunks that tell how the samples are shown (gAMA, cHRM, sRGB, iCCP,
+  // sBIT, pHYs), in the order the file had them, written back unchanged.
+  std::vector<PictureChunk> chunks;
 };
 
 inline bool picture_wide(const Picture& p) {

@@ -20,7 +20,10 @@ enum class SlotState { Free, Queued, Working, Done };
 class Pipeline {
  public:
   explicit Pipeline(const PipelineStages& stages)
-      : stages_(stages), state_(stages.slots, SlotState::Free), frame_(stages.slots, -1) {}
+      : stages_(stages),
+        state_(stages.slots, SlotState::Free),
+        frame_(stages.slots, -1),
+        bytes_(stages.slots, 0) {}
 
   bool run(std::string& error, PipelineStats* stats) {
     std::vector<std::thread> workers;
@@ -51,6 +54,7 @@ class Pipeline {
     if (stats) {
       stats->frames_written = next_write_;
       stats->most_in_flight = most_in_flight_;
+      stats->most_bytes_in_flight = most_bytes_;
     }
     if (failed_index_ == LONG_MAX) return true;
     error = failed_message_;
@@ -94,7 +98,8 @@ class Pipeline {
       int slot = -1;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        slot_freed_.wait(lock, [&] { return index >= failed_index_ || free_slot() >= 0; });
+        slot_freed_.wait(
+            lock, [&] { return index >= failed_index_ || (free_slot() >= 0 && within_budget()); });
         if (index >= failed_index_) break;
         slot = free_slot();
         state_[slot] = SlotState::Queued;  // taken by the reader until it is filled
@@ -110,6 +115,8 @@ class Pipeline {
               },
               message))
         got = ReadResult::Error;
+      const size_t bytes =
+          got == ReadResult::Frame && stages_.frame_bytes ? stages_.frame_bytes(slot) : 0;
       std::lock_guard<std::mutex> lock(mutex_);
       if (got != ReadResult::Frame) {
         state_[slot] = SlotState::Free;
@@ -119,6 +126,10 @@ class Pipeline {
         break;
       }
       frame_[slot] = index;
+      bytes_[slot] = bytes;
+      last_bytes_ = bytes;
+      bytes_in_flight_ += bytes;
+      if (bytes_in_flight_ > most_bytes_) most_bytes_ = bytes_in_flight_;
       jobs_.push_back(slot);
       job_added_.notify_one();
     }
@@ -178,11 +189,19 @@ class Pipeline {
       if (!ok) fail_locked(next_write_, message);
       state_[slot] = SlotState::Free;
       --in_flight_;
+      bytes_in_flight_ -= bytes_[slot];
+      bytes_[slot] = 0;
       ++next_write_;
       slot_freed_.notify_all();
     }
   }
 
+  // Room for one more frame the size of the last one read; always for the
+  // first frame in flight.
+  bool within_budget() const {
+    return stages_.memory_budget == 0 || in_flight_ == 0 ||
+           bytes_in_flight_ + last_bytes_ <= stages_.memory_budget;
+  }
   int free_slot() const {
     for (size_t s = 0; s < state_.size(); ++s)
       if (state_[s] == SlotState::Free) return static_cast<int>(s);
@@ -199,12 +218,14 @@ class Pipeline {
   std::condition_variable slot_freed_, job_added_, slot_done_;
   std::vector<SlotState> state_;
   std::vector<long> frame_;
+  std::vector<size_t> bytes_;  // what each slot's frame takes
   std::deque<int> jobs_;
   long frames_read_ = -1;  // known once input_done_
   bool input_done_ = false;
   long next_write_ = 0;
   int in_flight_ = 0;
   int most_in_flight_ = 0;
+  size_t bytes_in_flight_ = 0, last_bytes_ = 0, most_bytes_ = 0;
   long failed_index_ = LONG_MAX;
   std::string failed_message_;
 };

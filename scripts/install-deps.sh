@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks for building and testing zolta.
 #   install-deps.sh          everything (native build, sanitizers, fuzzing, Win32 cross build, wine,
-#                            ARM64 cross build under qemu)
+#                            ARM64 cross build under qemu, with libpng for 64-bit ARM from Debian's
+#                            multiarch packages for zolta-run)
 #   install-deps.sh --native only what the native build and zolta-run need
 set -euo pipefail
 
 native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev)
 full=("${native[@]}" clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb ffmpeg
-      g++-aarch64-linux-gnu qemu-user googletest parallel procps time)
+      g++-aarch64-linux-gnu libpng-dev:arm64 qemu-user googletest parallel procps time)
 
 want=("${full[@]}")
 [ "${1:-}" = "--native" ] && want=("${native[@]}")
@@ -21,9 +22,13 @@ done
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
-  $SUDO dpkg --add-architecture i386
-fi
+# Packages of another architecture come from the same mirrors once dpkg knows
+# that architecture.
+for arch in i386 arm64; do
+  if printf '%s\n' "${missing[@]}" | grep -q ":$arch\$"; then
+    $SUDO dpkg --add-architecture "$arch"
+  fi
+done
 echo "installing: ${missing[*]}"
 $SUDO apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" \

@@ -62,6 +62,7 @@ std::string code(const std::string& s) {
 
 std::string number(double v) {
   std::ostringstream out;
+  out.precision(10);
   out << v;
   return out.str();
 }

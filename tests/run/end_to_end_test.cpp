@@ -369,6 +369,7 @@ TEST_F(ZoltaRun, SigmaChoosesSettingsFromTheNoiseGivenOrMeasured) {
 TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
   write_file(path("w12.y4m"), "YUV4MPEG2 W12 H16 F25:1 C420jpeg\nFRAME\n" + std::string(288, 'x'));
   write_file(path("c420.y4m"), "YUV4MPEG2 W16 H16 F25:1 C420foo\nFRAME\n" + std::string(384, 'x'));
+  write_file(path("w12-empty.y4m"), "YUV4MPEG2 W12 H16 F25:1 C420jpeg\n\n");
   write_file(path("ok.y4m"), "YUV4MPEG2 W16 H16 F25:1 C422\nFRAME\n" + std::string(512, 'x'));
   write_file(path("cut.y4m"), read_file(path("ok.y4m")) + "FRAME\n" + std::string(100, 'x'));
   const std::string ppm = ppm_stream_bytes({test_picture(16, 8, 1), test_picture(16, 8, 2)});
@@ -386,6 +387,8 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
     const char* message;
   } cases[] = {
       {"$Z w12.y4m out", "(frame 1)"},
+      {"$Z w12-empty.y4m out", "(stream header)"},  // as with frames, though none follows
+      {"$Z --sigma 4 w12-empty.y4m out", "(stream header)"},
       {"$Z w6.png out", "(picture 1)"},
       {"$Z ok2.png out", "(picture 2)"},
       {"$Z c420.y4m out", "C420foo"},
@@ -402,6 +405,9 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
       {"$Z --thresholds 1,2,3 ok.png out", "eighteen integers"},
       {"$Z --thresholds 1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,4096 ok.png out", "0..4095"},
       {"$Z --sigma 51 ok.png out", "--sigma"},
+      {"$Z --sigma -1 ok.png out", "above 0 and at most 50"},
+      {"$Z --thresholds \"$(printf '1,2\\n3')\" ok.png out", "\"1,2\\n3\": expected eighteen"},
+      {"$Z \"$(printf 'two\\nlines.png')\" out", "two\\nlines.png"},
       {"$Z --threads 0 ok.png out", "--threads"},
       {"$Z --frobnicate ok.png out", "unknown option"},
       {"$Z ok.png", "INPUT and OUTPUT"},
@@ -414,6 +420,10 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
     EXPECT_FALSE(exists(path("out"))) << c.command;
     EXPECT_FALSE(leftovers()) << c.command;
   }
+
+  // Frames the header cannot describe fail also on standard output.
+  EXPECT_EQ(run("$Z w12-empty.y4m - > piped.y4m"), 1);
+  EXPECT_NE(stderr_.find("(stream header)"), std::string::npos) << stderr_;
 
   // A failing run leaves an existing output as it was.
   write_file(path("keep.png"), "old");
@@ -458,6 +468,46 @@ TEST_F(ZoltaRun, MemoryStaysFlatHoweverLongTheStream) {
 #endif
 #if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
   EXPECT_LT(long_run, 40 * 1024) << "more than a few frames held";
+#endif
+}
+
+TEST_F(ZoltaRun, AMemoryBudgetBoundsTheFramesInFlightAndKeepsTheBytes) {
+  // 1024 x 512 frames of 16-bit 4:4:4, 3 MB each and about 11 MB with the
+  // denoiser's working memory: sixteen threads would hold dozens of them.
+  // (Built in a scope of its own: a child started by fork counts the pages
+  // of this process it shares until it runs zolta-run.)
+  size_t clip_size = 0;
+  {
+    const std::vector<uint8_t> frame = noisy_bytes(1024 * 512 * 6, 8);
+    std::string clip = "YUV4MPEG2 W1024 H512 F25:1 C444p16\n";
+    for (int f = 0; f < 40; ++f) {
+      clip += "FRAME\n";
+      clip.append(frame.begin(), frame.end());
+    }
+    write_file(path("big.y4m"), clip);
+    clip_size = clip.size();
+  }
+  write_file(path("small.y4m"), "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" +
+                                    std::string(16 * 16 * 6, '\1'));
+  const auto peak_of = [&](const std::vector<std::string>& args) {
+    RunChild child = start_zolta_run(args, dir_, dir_);
+    EXPECT_GT(child.pid, 0);
+    close(child.input);
+    long peak = 0;
+    const int status = wait_child(child.pid, &peak);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << args.back();
+    return peak;
+  };
+  const long base = peak_of({"--sigma", "5", "small.y4m", "small-out.y4m"});
+  const long free_run = peak_of({"--threads", "16", "--sigma", "5", "big.y4m", "free.y4m"});
+  const long bounded =
+      peak_of({"--threads", "16", "--memory", "24", "--sigma", "5", "big.y4m", "bounded.y4m"});
+  EXPECT_TRUE(read_file(path("bounded.y4m")) == read_file(path("free.y4m")));
+  EXPECT_EQ(read_file(path("bounded.y4m")).size(), clip_size);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
+  // Two frames in flight under 24 MiB, against dozens.
+  EXPECT_LT(bounded, base + 32 * 1024) << base << " kB for a small stream";
+  EXPECT_GT(free_run, bounded + 48 * 1024) << "bounded " << bounded << " kB";
 #endif
 }
 

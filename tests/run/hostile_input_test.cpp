@@ -2,8 +2,6 @@
 // chunks that declare gigabytes, streams of PNG pictures with junk after
 // them, settings files that are not settings files, empty settings, sizes the
 // filter cannot take. Each gets one clear line and the usual exit status.
-#include <zlib.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -13,24 +11,6 @@
 namespace {
 
 const char kConfig[] = "Config(12336, 8224, 4112, 8224, 8224, 0, 65535, 4096, 16)";
-
-std::string be32(uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-          static_cast<char>(v)};
-}
-
-// One PNG chunk with its length and CRC.
-std::string png_chunk(const std::string& type, const std::string& data) {
-  const std::string body = type + data;
-  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size());
-  return be32(static_cast<uint32_t>(data.size())) + body + be32(static_cast<uint32_t>(crc));
-}
-
-// A PNG file with extra bytes put right after its IHDR chunk.
-std::string with_chunks_after_header(const std::string& png, const std::string& chunks) {
-  const size_t after_ihdr = 8 + 12 + 13;
-  return png.substr(0, after_ihdr) + chunks + png.substr(after_ihdr);
-}
 
 bool has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -21,6 +21,9 @@ struct FakeStream {
   long fail_read_at = -1, fail_write_at = -1;
   std::vector<long> fail_work_at;
   bool throw_at_work = false;
+  size_t budget = 0;          // memory budget, in bytes
+  size_t frame_bytes = 1000;  // what each frame takes
+  long large_at = -1;         // a frame five times larger than the others
   std::vector<uint64_t> slot_value;
   std::vector<uint64_t> written;
   std::vector<long> written_index;
@@ -34,7 +37,12 @@ struct FakeStream {
     PipelineStages stages;
     stages.threads = threads;
     stages.slots = pipeline_slots(threads);
+    stages.memory_budget = budget;
     slot_value.assign(stages.slots, 0);
+    std::vector<long> slot_index(stages.slots, -1);
+    stages.frame_bytes = [&](int slot) {
+      return slot_index[slot] == large_at ? 5 * frame_bytes : frame_bytes;
+    };
     stages.read = [&](int slot, long index, std::string& message) {
       if (index == fail_read_at) {
         message = "read failed at " + std::to_string(index);
@@ -42,6 +50,7 @@ struct FakeStream {
       }
       if (index >= frames) return ReadResult::End;
       slot_value[slot] = static_cast<uint64_t>(index);
+      slot_index[slot] = index;
       return ReadResult::Frame;
     };
     stages.work = [&](int slot, int worker, long index, std::string& message) {
@@ -137,4 +146,39 @@ TEST(Pipeline, TheFirstFailingFrameStopsTheRunWithItsMessageWhateverTheTiming) {
     EXPECT_EQ(error, "out of memory");
     EXPECT_EQ(throwing.written.size(), 5u);
   }
+}
+
+TEST(Pipeline, AMemoryBudgetBoundsTheFramesInFlightWhateverTheThreads) {
+  std::vector<uint64_t> expected;
+  for (long i = 0; i < 400; ++i) expected.push_back(FakeStream::scramble(i));
+  for (int threads : {1, 4, 16}) {
+    // Frames of 1000 bytes under a budget of 3500: three at a time, however
+    // many threads could take more.
+    FakeStream bounded;
+    bounded.frames = 400;
+    bounded.budget = 3500;
+    std::string error;
+    PipelineStats stats;
+    ASSERT_TRUE(bounded.run(threads, error, &stats)) << error;
+    EXPECT_TRUE(bounded.written == expected) << threads << " threads";
+    EXPECT_LE(stats.most_bytes_in_flight, 3000u) << threads << " threads";
+    EXPECT_LE(stats.most_in_flight, 3) << threads << " threads";
+
+    // A frame larger than the budget still goes through, on its own once it
+    // is known; the frames held exceed the budget only by its growth.
+    FakeStream large;
+    large.frames = 400;
+    large.budget = 3500;
+    large.large_at = 200;
+    ASSERT_TRUE(large.run(threads, error, &stats)) << error;
+    EXPECT_TRUE(large.written == expected) << threads << " threads";
+    EXPECT_LE(stats.most_bytes_in_flight, 2000u + 5000u) << threads << " threads";
+  }
+  // Without a budget, sixteen threads hold more frames than that.
+  FakeStream free_run;
+  free_run.frames = 400;
+  std::string error;
+  PipelineStats stats;
+  ASSERT_TRUE(free_run.run(16, error, &stats)) << error;
+  EXPECT_GT(stats.most_in_flight, 3);
 }

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -38,6 +39,24 @@ inline Picture test_picture(int width, int height, uint64_t seed) {
   NoiseSource noise = noise_source(seed);
   add_gaussian_noise(p.samples, 12.0, noise);
   return p;
+}
+
+inline std::string be32(uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+          static_cast<char>(v)};
+}
+
+// One PNG chunk with its length and CRC.
+inline std::string png_chunk(const std::string& type, const std::string& data) {
+  const std::string body = type + data;
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size());
+  return be32(static_cast<uint32_t>(data.size())) + body + be32(static_cast<uint32_t>(crc));
+}
+
+// A PNG file with extra bytes put right after its IHDR chunk.
+inline std::string with_chunks_after_header(const std::string& png, const std::string& chunks) {
+  const size_t after_ihdr = 8 + 12 + 13;
+  return png.substr(0, after_ihdr) + chunks + png.substr(after_ihdr);
 }
 
 inline std::vector<uint8_t> noisy_bytes(size_t n, uint64_t seed) {

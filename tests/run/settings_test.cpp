@@ -132,6 +132,9 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
   EXPECT_TRUE(o.sigma_given && !o.sigma_auto);
   EXPECT_EQ(o.sigma, 12.5);
   EXPECT_EQ(o.threads, 0);  // every core
+  EXPECT_EQ(o.memory_mib, kDefaultMemoryMiB);
+  ASSERT_TRUE(parse({"--memory", "512", "in", "out"}, o, error)) << error;
+  EXPECT_EQ(o.memory_mib, 512);
   ASSERT_TRUE(parse({"--thresholds", "1,2,3", "in", "out"}, o, error)) << error;
   EXPECT_EQ(o.thresholds_text, "1,2,3");  // checked with the settings, not here
   ASSERT_TRUE(parse({"--estimate", "in.y4m"}, o, error)) << error;
@@ -155,6 +158,8 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
       {"--threads", "0", "in", "out"},
       {"--threads", "2x", "in", "out"},
       {"--threads", "99999", "in", "out"},
+      {"--memory", "0", "in", "out"},
+      {"--memory", "2G", "in", "out"},
       {"--estimate", "in", "out"},
       {"--estimate"},
       {"--demo", "--sigma", "auto"},
@@ -198,7 +203,8 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
       {{"--vcf=", "in", "out"}, "--vcf needs a value, not an empty one"},
       {{"--mode", "loud", "in", "out"}, "--mode must be normal, high or diff, not \"loud\""},
       {{"--threads", "0", "in", "out"}, "--threads must be an integer from 1 to 1024, not \"0\""},
-      {{"--sigma", "x", "in", "out"}, "--sigma must be auto or a number from 0 to 255, not \"x\""},
+      {{"--sigma", "x", "in", "out"},
+       "--sigma must be auto or a number above 0 and at most 50, not \"x\""},
       {{"--sigma", "51", "in", "out"}, "--sigma must be auto or a number above 0 and at most 50"},
       {{"--seed", "1", "in", "out"},
        "--picture, --out-dir, --seed and --demo-config belong to --demo"},
@@ -210,6 +216,13 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
     EXPECT_FALSE(parse(args, o, error)) << args[0];
     EXPECT_EQ(error, message);
   }
+  // A --sigma out of range names the range of what it means: the input's
+  // noise, or the noise the demo adds.
+  EXPECT_FALSE(parse({"--sigma", "-1", "in", "out"}, o, error));
+  EXPECT_NE(error.find("above 0 and at most 50"), std::string::npos) << error;
+  EXPECT_FALSE(parse({"--sigma", "-1", "--demo"}, o, error));
+  EXPECT_NE(error.find("from 0 to 255"), std::string::npos) << error;
+  EXPECT_FALSE(parse({"--sigma", "-1", "--sigma", "5", "in", "out"}, o, error));
 }
 
 TEST(NoiseAndPsnr, SeededGaussianNoiseHasTheRequestedSpread) {
