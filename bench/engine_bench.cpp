@@ -73,7 +73,7 @@ void engine_frame(benchmark::State& st, SimdPath path, int32_t width, int32_t he
 // 40, on one thread.
 void api_frame(benchmark::State& st, SimdPath path, zolta_stream stream) {
   select_simd_path(path);
-  zolta_denoiser_config config{ZOLTA_API_VERSION, stream, {}, 1, {}};
+  zolta_denoiser_config config{ZOLTA_API_VERSION, stream, {}, 1, 0, {}};
   zolta_settings_default(&config.settings, ZOLTA_API_VERSION);
   for (auto& plane : config.settings.thresholds) {
     for (auto& direction : plane) {

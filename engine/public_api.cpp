@@ -45,6 +45,22 @@ int check_settings(const zolta_settings* s, zolta_error* error) {
     return fail(error, ZOLTA_ERROR_SETTINGS, "view %ld is none of normal (0), high (1), diff (2)",
                 static_cast<long>(s->view));
   }
+  for (int p = 0; p < ZOLTA_PLANES; ++p) {
+    const int32_t v = s->temporal_thresholds[p];
+    if (v < 0 || v > ZOLTA_THRESHOLD_MAX) {
+      return fail(error, ZOLTA_ERROR_SETTINGS,
+                  "temporal threshold of plane %d is %ld; thresholds lie in 0..%d", p,
+                  static_cast<long>(v), ZOLTA_THRESHOLD_MAX);
+    }
+  }
+  for (int r = 0; r < 2; ++r) {
+    const int32_t v = s->temporal_spatial_share[r];
+    if (v < 0 || v > 256) {
+      return fail(error, ZOLTA_ERROR_SETTINGS,
+                  "spatial share at temporal radius %d is %ld; it lies in 0..256", r + 1,
+                  static_cast<long>(v));
+    }
+  }
   if (s->plane < 0 || s->plane >= ZOLTA_PLANES) {
     return fail(error, ZOLTA_ERROR_SETTINGS, "plane %ld is not 0, 1 or 2",
                 static_cast<long>(s->plane));
@@ -65,6 +81,13 @@ EngineSettings engine_settings(const zolta_settings& s) {
   e.enabled = s.enabled;
   e.views = 1;
   return e;
+}
+
+TemporalSettings temporal_settings(const zolta_settings& s, int32_t radius) {
+  TemporalSettings t{};
+  for (int p = 0; p < 3; ++p) t.thresholds[p] = s.temporal_thresholds[p];
+  t.spatial_share = radius >= 1 ? s.temporal_spatial_share[radius - 1] : 0;
+  return t;
 }
 
 size_t copy_empty(char* buffer, size_t size) {
@@ -252,15 +275,22 @@ int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** 
                 static_cast<long>(threads), kMaxThreads);
   }
   if (threads == 0) threads = 1;
+  const int32_t radius = config->temporal_radius;
+  if (radius < 0 || radius > kMaxNeighbours / 2) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT, "temporal radius is %ld; it lies in 0..%d",
+                static_cast<long>(radius), kMaxNeighbours / 2);
+  }
   zolta_denoiser* d = new (std::nothrow) zolta_denoiser;
   if (!d) return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for the denoiser");
   zolta_error local{};
-  d->engine = engine_create(layout, engine_settings(config->settings), threads, &local);
+  d->engine = engine_create(layout, engine_settings(config->settings), threads, &local, radius);
   if (!d->engine) {
     delete d;
     if (error) *error = local;
     return local.code;
   }
+  d->radius = radius;
+  engine_set_temporal(*d->engine, temporal_settings(config->settings, radius));
   if (!d->pool.init(threads)) {
     engine_destroy(d->engine);
     delete d;
@@ -276,6 +306,7 @@ int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settings* settin
   const int status = check_settings(settings, error);
   if (status != ZOLTA_OK) return status;
   engine_set_settings(*denoiser->engine, engine_settings(*settings));
+  engine_set_temporal(*denoiser->engine, temporal_settings(*settings, denoiser->radius));
   return succeed(error);
 }
 
@@ -329,7 +360,8 @@ int zolta_denoiser_process_window(zolta_denoiser* denoiser, const zolta_frame* c
     }
   }
   SlotLease lease(denoiser->pool);
-  engine_process(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], in, *out);
+  engine_process_window(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], frames,
+                        *out);
   return succeed(error);
 }
 
