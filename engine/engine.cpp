@@ -332,20 +332,32 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const OutputView view = output_view(L, engine.settings);
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
                         view.kind == ViewKind::kNormal;
+  float weight[kMaxNeighbours + 2];
+  restore_weights(engine.temporal.restore, radius, weight);
   for (int p = 0; p < L.planes; ++p) {
-    if (engine.temporal.thresholds[p] != 0) {
+    const bool step = engine.temporal.thresholds[p] != 0;
+    // The detail given back needs the step's result and counts, kept in
+    // the first two neighbours' planes as they fall free.
+    const bool restore = step && !high && engine.temporal.restore != 0;
+    float* kept = restore ? w.window[0].plane[p] : nullptr;
+    float* joined = restore ? w.window[1].plane[p] : nullptr;
+    if (step) {
       const float* neighbours[kMaxNeighbours];
       for (int32_t j = 0; j < 2 * radius; ++j) neighbours[j] = w.window[j].plane[p];
       temporal_plane(w.planes.plane[p], neighbours, 2 * radius, w.planes.stride[p],
-                     L.plane_width[p], L.plane_height[p], engine.temporal.thresholds[p],
-                     w.temporal);
+                     L.plane_width[p], L.plane_height[p], engine.temporal.thresholds[p], w.temporal,
+                     kept, joined);
     }
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
-    const bool columns_out = by_plane && engine.plan.chains[p][1].count > 0;
+    const bool columns_out = by_plane && !restore && engine.plan.chains[p][1].count > 0;
     denoise_plane(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
                   w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
                   w.scratch, w.strips, nullptr, columns_out ? &sink : nullptr);
+    if (restore) {
+      restore_detail(w.planes.plane[p], kept, joined, w.planes.stride[p], L.plane_width[p],
+                     L.plane_height[p], weight);
+    }
     if (by_plane && !columns_out) plane_to_frame(L, w.planes.plane[p], w.planes.stride[p], p, out);
   }
   if (!by_plane && !planes_to_packed(dsp, L, w.planes, view, out)) {

@@ -45,6 +45,7 @@ struct Workspace {
 struct TemporalSettings {
   int32_t thresholds[3];
   int32_t spatial_share;
+  int32_t restore;  // 0..256: the detail given back where frames joined
 };
 
 struct Engine {

@@ -60,6 +60,12 @@ int check_settings(const zolta_settings* s, zolta_error* error) {
                   "spatial share at temporal radius %d is %ld; it lies in 0..256", r + 1,
                   static_cast<long>(v));
     }
+    const int32_t q = s->temporal_restore[r];
+    if (q < 0 || q > 256) {
+      return fail(error, ZOLTA_ERROR_SETTINGS,
+                  "restored detail at temporal radius %d is %ld; it lies in 0..256", r + 1,
+                  static_cast<long>(q));
+    }
   }
   if (s->plane < 0 || s->plane >= ZOLTA_PLANES) {
     return fail(error, ZOLTA_ERROR_SETTINGS, "plane %ld is not 0, 1 or 2",
@@ -87,6 +93,7 @@ TemporalSettings temporal_settings(const zolta_settings& s, int32_t radius) {
   TemporalSettings t{};
   for (int p = 0; p < 3; ++p) t.thresholds[p] = s.temporal_thresholds[p];
   t.spatial_share = radius >= 1 ? s.temporal_spatial_share[radius - 1] : 0;
+  t.restore = radius >= 1 ? s.temporal_restore[radius - 1] : 0;
   return t;
 }
 

@@ -1,15 +1,17 @@
 #include "temporal.h"
 
+#include <cmath>
+
 namespace zolta {
 
 namespace {
 
-// Row `r` of neighbour minus centre, summed over three neighbouring samples
-// along the row ((left + here) + right), the edge sample standing in beyond
-// the edge.
+// The absolute differences of a row of a neighbour and of the centre,
+// summed over three neighbouring samples along the row ((left + here) +
+// right), the edge sample standing in beyond the edge.
 void row_sums(const float* centre, const float* neighbour, int32_t width, float* difference,
               float* sums) {
-  for (int32_t x = 0; x < width; ++x) difference[x] = neighbour[x] - centre[x];
+  for (int32_t x = 0; x < width; ++x) difference[x] = std::fabs(neighbour[x] - centre[x]);
   if (width == 1) {
     sums[0] = (difference[0] + difference[0]) + difference[0];
     return;
@@ -24,7 +26,8 @@ void row_sums(const float* centre, const float* neighbour, int32_t width, float*
 }  // namespace
 
 void temporal_plane(float* centre, const float* const* neighbours, int32_t count, ptrdiff_t stride,
-                    int32_t width, int32_t rows, int32_t threshold, const TemporalRows& scratch) {
+                    int32_t width, int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                    float* kept, float* joined) {
   // v * 9 / 16 and v / 4 are exact in single precision for v < 2^20.
   const float box_limit = static_cast<float>(threshold) * 0.5625f;
   const float sample_limit = static_cast<float>(threshold) * 0.25f;
@@ -61,14 +64,42 @@ void temporal_plane(float* centre, const float* const* neighbours, int32_t count
       for (int32_t x = 0; x < width; ++x) {
         const float d = n[x] - c[x];
         const float box = (above[x] + here[x]) + below[x];
-        const float abs_box = box < 0.0f ? -box : box;
-        const float abs_d = d < 0.0f ? -d : d;
-        const bool joins = abs_box <= box_limit && abs_d <= sample_limit;
+        const bool joins = box <= box_limit && std::fabs(d) <= sample_limit;
         s[x] = s[x] + (joins ? n[x] : 0.0f);
         m[x] = m[x] + (joins ? 1.0f : 0.0f);
       }
     }
     for (int32_t x = 0; x < width; ++x) c[x] = s[x] / m[x];
+    if (kept) {
+      float* t = kept + r * stride;
+      float* j = joined + r * stride;
+      for (int32_t x = 0; x < width; ++x) {
+        t[x] = c[x];
+        j[x] = m[x];
+      }
+    }
+  }
+}
+
+void restore_detail(float* plane, const float* kept, const float* joined, ptrdiff_t stride,
+                    int32_t width, int32_t rows, const float weight[kMaxNeighbours + 2]) {
+  for (int32_t r = 0; r < rows; ++r) {
+    float* u = plane + r * stride;
+    const float* t = kept + r * stride;
+    const float* j = joined + r * stride;
+    for (int32_t x = 0; x < width; ++x) {
+      const float w = weight[static_cast<int32_t>(j[x])];
+      u[x] = u[x] + (t[x] - u[x]) * w;
+    }
+  }
+}
+
+void restore_weights(int32_t restore, int32_t radius, float weight[kMaxNeighbours + 2]) {
+  weight[0] = 0.0f;
+  for (int32_t m = 1; m < kMaxNeighbours + 2; ++m) {
+    weight[m] = radius > 0
+                    ? static_cast<float>(restore * (m - 1)) / static_cast<float>(512 * radius)
+                    : 0.0f;
   }
 }
 

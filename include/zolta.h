@@ -140,15 +140,21 @@ typedef struct zolta_settings {
    * per plane, the threshold of the temporal step, 0..ZOLTA_THRESHOLD_MAX, v
    * meaning v / 16 on the 8-bit scale, 0 leaving the plane to the spatial
    * step alone. A neighbour frame's sample joins the centre frame's average
-   * where the mean difference of the two frames over the 3 x 3 samples
-   * around it is at most v / 16 and the sample's own difference at most
+   * where the mean absolute difference of the two frames over the 3 x 3
+   * samples around it is at most v / 16 and the sample's own difference at most
    * v / 4 (see zolta_denoiser_process_window). */
   int32_t temporal_thresholds[ZOLTA_PLANES];
   /* The share of the spatial thresholds of a plane that goes through the
    * temporal step, in 256ths, at radius 1 ([0]) and 2 ([1]); 0 means 256
    * (all of them). A threshold v > 0 becomes max(1, (v * share + 128) >> 8). */
   int32_t temporal_spatial_share[2];
-  int32_t reserved[59];
+  /* Of the detail the spatial step removes from a sample that the temporal
+   * step averaged over m frames of a window of 2R + 1, the part
+   * q (m - 1) / (512 R) comes back (q at radius 1 in [0], at radius 2 in
+   * [1], each 0..256; 0: none): where the frames already took the noise out,
+   * less picture is taken away. */
+  int32_t temporal_restore[2];
+  int32_t reserved[57];
 } zolta_settings;
 
 /* Every threshold 0, the normal view, plane 0, enabled; `version` set to the
@@ -345,14 +351,17 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  * the temporal step before the spatial one, on the 8-bit scale: with c the
  * centre frame's sample and f_k the sample of neighbour k (frames n - R ...
  * n - 1, then n + 1 ... n + R, in that order), d_k = f_k - c, and D_k the sum
- * of d_k over the 3 x 3 samples around (rows ((a + b) + c) of columns
+ * of |d_k| over the 3 x 3 samples around (rows ((a + b) + c) of columns
  * ((a + b) + c), samples beyond the plane's edge repeating its edge), the
  * sample becomes s / m with s = c, m = 1, and for every k in order
  * s = s + (joins ? f_k : 0), m = m + (joins ? 1 : 0), where joins is
- * |D_k| <= v * 9 / 16 and |d_k| <= v / 4; single precision, in this order.
+ * D_k <= v * 9 / 16 and |d_k| <= v / 4; single precision, in this order.
  * Motion gives large differences, so moving picture keeps its centre
  * sample; noise gives small ones, which are averaged away. The spatial step
- * then runs with its thresholds scaled by temporal_spatial_share. */
+ * then runs with its thresholds scaled by temporal_spatial_share, and
+ * (outside the High view) a sample t of the temporal step that the spatial
+ * step made u becomes u + (t - u) * w with w = (float)(q (m - 1)) /
+ * (float)(512 R), q the temporal_restore of the radius. */
 ZOLTA_API int zolta_denoiser_process_window(zolta_denoiser* denoiser,
                                             const zolta_frame* const* frames, int32_t count,
                                             const zolta_frame* out, zolta_error* error);

@@ -22,6 +22,7 @@ zolta_settings temporal_settings(uint32_t seed, int32_t spatial_max) {
     v = rng() % 5 == 0 ? 0 : static_cast<int32_t>(rng() % (ZOLTA_THRESHOLD_MAX + 1));
   }
   for (int32_t& share : s.temporal_spatial_share) share = static_cast<int32_t>(rng() % 257);
+  for (int32_t& q : s.temporal_restore) q = rng() % 3 == 0 ? 0 : static_cast<int32_t>(rng() % 257);
   return s;
 }
 
@@ -193,6 +194,9 @@ TEST(Temporal, RadiiWindowsAndTemporalSettingsOutOfRangeAreRefused) {
   config.settings.temporal_spatial_share[1] = -1;
   EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
   config.settings.temporal_spatial_share[1] = 256;
+  config.settings.temporal_restore[0] = 257;
+  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
+  config.settings.temporal_restore[0] = 256;
   ASSERT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_OK) << error.message;
   const TestFrame in = make_frame(stream, 0, false, 9);
   TestFrame out = make_frame(stream, 0, false, 0);

@@ -165,7 +165,8 @@ ModelPlanes load_planes(const Format& f, const FrameRef& in) {
 // The temporal rule of zolta.h, one sample at a time.
 void temporal_model(std::vector<float>& centre,
                     const std::vector<const std::vector<float>*>& others, int32_t w, int32_t h,
-                    int32_t v) {
+                    int32_t v, std::vector<float>& joined) {
+  joined.assign(centre.size(), 1.0f);
   const std::vector<float> c = centre;
   auto clamp = [](int32_t i, int32_t n) { return i < 0 ? 0 : (i >= n ? n - 1 : i); };
   for (int32_t r = 0; r < h; ++r) {
@@ -175,20 +176,20 @@ void temporal_model(std::vector<float>& centre,
       for (const std::vector<float>* o : others) {
         auto diff = [&](int32_t rr, int32_t xx) {
           const size_t at = size_t(clamp(rr, h)) * w + clamp(xx, w);
-          return (*o)[at] - c[at];
+          return std::fabs((*o)[at] - c[at]);
         };
         float rows[3];
         for (int i = 0; i < 3; ++i) {
           rows[i] = (diff(r - 1 + i, x - 1) + diff(r - 1 + i, x)) + diff(r - 1 + i, x + 1);
         }
         const float box = (rows[0] + rows[1]) + rows[2];
-        const float d = diff(r, x);
-        const bool joins =
-            std::fabs(box) <= float(v) * 9.0f / 16.0f && std::fabs(d) <= float(v) / 4.0f;
+        const float d = (*o)[size_t(r) * w + x] - c[size_t(r) * w + x];
+        const bool joins = box <= float(v) * 9.0f / 16.0f && std::fabs(d) <= float(v) / 4.0f;
         sum = sum + (joins ? (*o)[size_t(r) * w + x] : 0.0f);
         count = count + (joins ? 1.0f : 0.0f);
       }
       centre[size_t(r) * w + x] = sum / count;
+      joined[size_t(r) * w + x] = count;
     }
   }
 }
@@ -199,9 +200,18 @@ int32_t shared_threshold(int32_t v, int32_t share) {
   return t < 1 ? 1 : int32_t(t);
 }
 
+// What the temporal step leaves for the spatial one: per plane whether it
+// ran, its result and the frames each sample averaged, and the radius.
+struct TemporalPart {
+  bool on[3] = {false, false, false};
+  std::vector<float> kept[3], joined[3];
+  int32_t radius = 0;
+  int32_t share = 0, restore = 0;
+};
+
 // Denoises the model planes and writes the picture.
 void denoise_and_write(const Format& f, const FrameRef& in, const FrameRef& out, const Settings& s,
-                       ModelPlanes& m, const bool temporal[3], int32_t share) {
+                       ModelPlanes& m, const TemporalPart& tp) {
   const Shape sh = shape_of(f);
   const bool rgb = sh.rgb, gray = sh.gray;
   const int channels = sh.channels;
@@ -210,9 +220,17 @@ void denoise_and_write(const Format& f, const FrameRef& in, const FrameRef& out,
   const bool full_width_chroma = !gray && (rgb || sx == 0);
   for (int c = 0; c < channels; ++c) {
     int32_t t[6];
-    for (int i = 0; i < 6; ++i)
-      t[i] = shared_threshold(s.thresholds[c][i], temporal[c] ? share : 0);
+    for (int i = 0; i < 6; ++i) {
+      t[i] = shared_threshold(s.thresholds[c][i], tp.on[c] ? tp.share : 0);
+    }
     denoise_plane(m.p[c], m.w[c], m.h[c], t, high, c > 0 && full_width_chroma);
+    if (tp.on[c] && !high && tp.restore != 0) {
+      for (size_t i = 0; i < m.p[c].size(); ++i) {
+        const int32_t joined = int32_t(tp.joined[c][i]);
+        const float weight = float(tp.restore * (joined - 1)) / float(512 * tp.radius);
+        m.p[c][i] = m.p[c][i] + (tp.kept[c][i] - m.p[c][i]) * weight;
+      }
+    }
   }
 
   const bool diff = s.mode == 2;
@@ -331,8 +349,7 @@ void process_format(const Format& f, const FrameRef& in, const FrameRef& out, co
   }
 
   ModelPlanes m = load_planes(f, in);
-  const bool temporal[3] = {false, false, false};
-  denoise_and_write(f, in, out, s, m, temporal, 0);
+  denoise_and_write(f, in, out, s, m, TemporalPart{});
 }
 
 void process_window_format(const Format& f, const std::vector<FrameRef>& window,
@@ -350,15 +367,19 @@ void process_window_format(const Format& f, const std::vector<FrameRef>& window,
   for (size_t i = 0; i < window.size(); ++i) {
     if (int32_t(i) != radius) others.push_back(load_planes(f, window[i]));
   }
-  bool temporal[3] = {false, false, false};
+  TemporalPart tp;
+  tp.radius = radius;
+  tp.share = s.share[radius - 1];
+  tp.restore = s.restore[radius - 1];
   for (int c = 0; c < m.count; ++c) {
     if (s.temporal[c] == 0) continue;
-    temporal[c] = true;
+    tp.on[c] = true;
     std::vector<const std::vector<float>*> planes;
     for (const ModelPlanes& o : others) planes.push_back(&o.p[c]);
-    temporal_model(m.p[c], planes, m.w[c], m.h[c], s.temporal[c]);
+    temporal_model(m.p[c], planes, m.w[c], m.h[c], s.temporal[c], tp.joined[c]);
+    tp.kept[c] = m.p[c];
   }
-  denoise_and_write(f, in, out, s, m, temporal, s.share[radius - 1]);
+  denoise_and_write(f, in, out, s, m, tp);
 }
 
 }  // namespace ref

@@ -29,6 +29,7 @@ struct Settings {
   // thresholds' share under it at radius 1 and 2 (0: all).
   int32_t temporal[3] = {0, 0, 0};
   int32_t share[2] = {0, 0};
+  int32_t restore[2] = {0, 0};  // the detail given back where frames joined
 };
 
 // The four-tap analysis low-pass c0..c3 and synthesis low-pass b0..b3.
