@@ -305,10 +305,10 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
   leave_default_float_mode(float_mode);
 }
 
-void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame* const* frames,
+void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame& in,
+                           const zolta_frame* const* neighbour_frames, int32_t count,
                            const zolta_frame& out) {
   const int32_t radius = engine.radius;
-  const zolta_frame& in = *frames[radius];
   bool any = false;
   for (int p = 0; p < engine.layout.planes; ++p) any = any || engine.temporal.thresholds[p] != 0;
   if (radius == 0 || !any || engine.settings.enabled == 0) {
@@ -324,10 +324,7 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     if (!packed_to_planes(dsp, L, frame, planes)) frame_to_planes(L, frame, planes);
   };
   load(in, w.planes);
-  int32_t k = 0;
-  for (int32_t i = 0; i <= 2 * radius; ++i) {
-    if (i != radius) load(*frames[i], w.window[k++]);
-  }
+  for (int32_t k = 0; k < count; ++k) load(*neighbour_frames[k], w.window[k]);
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
@@ -337,16 +334,15 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   for (int p = 0; p < L.planes; ++p) {
     const bool step = engine.temporal.thresholds[p] != 0;
     // The detail given back needs the step's result and counts, kept in
-    // the first two neighbours' planes as they fall free.
+    // the first two neighbours' planes as they fall free (or in free ones).
     const bool restore = step && !high && engine.temporal.restore != 0;
     float* kept = restore ? w.window[0].plane[p] : nullptr;
     float* joined = restore ? w.window[1].plane[p] : nullptr;
     if (step) {
       const float* neighbours[kMaxNeighbours];
-      for (int32_t j = 0; j < 2 * radius; ++j) neighbours[j] = w.window[j].plane[p];
-      temporal_plane(w.planes.plane[p], neighbours, 2 * radius, w.planes.stride[p],
-                     L.plane_width[p], L.plane_height[p], engine.temporal.thresholds[p], w.temporal,
-                     kept, joined);
+      for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[j].plane[p];
+      temporal_plane(w.planes.plane[p], neighbours, count, w.planes.stride[p], L.plane_width[p],
+                     L.plane_height[p], engine.temporal.thresholds[p], w.temporal, kept, joined);
     }
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};

@@ -83,10 +83,11 @@ void engine_set_temporal(Engine& engine, const TemporalSettings& temporal);
 // mode. `in` and `out` have been checked against the layout.
 void engine_process(const Engine& engine, Workspace& workspace, const zolta_frame& in,
                     const zolta_frame& out);
-// Processes frame n from its window of 2 radius + 1 frames (frames[radius]
-// is frame n), all checked against the layout.
-void engine_process_window(const Engine& engine, Workspace& workspace,
-                           const zolta_frame* const* frames, const zolta_frame& out);
+// Processes frame `in` with the `count` (0..2 radius) other frames of its
+// window, in the rule's order, all checked against the layout.
+void engine_process_window(const Engine& engine, Workspace& workspace, const zolta_frame& in,
+                           const zolta_frame* const* neighbours, int32_t count,
+                           const zolta_frame& out);
 
 // The view the settings ask for on this layout.
 OutputView output_view(const StreamLayout& layout, const EngineSettings& settings);

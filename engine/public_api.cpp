@@ -10,6 +10,7 @@
 #include "settings_codec.h"
 #include "slot_pool.h"
 #include "stream_format.h"
+#include "temporal_table.h"
 #include "zolta.h"
 
 struct zolta_denoiser {
@@ -366,9 +367,21 @@ int zolta_denoiser_process_window(zolta_denoiser* denoiser, const zolta_frame* c
       }
     }
   }
+  // The other frames in the rule's order, each once: a frame given again (the
+  // centre, or one already taken) is left out, so a window mirrored at a
+  // stream's ends is a shorter one.
+  const zolta_frame* neighbours[4];
+  int32_t kept = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    bool again = same_frame(*frames[i], in, layout.frame_planes);
+    for (int32_t j = 0; j < kept && !again; ++j) {
+      again = same_frame(*frames[i], *neighbours[j], layout.frame_planes);
+    }
+    if (!again) neighbours[kept++] = frames[i];
+  }
   SlotLease lease(denoiser->pool);
-  engine_process_window(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], frames,
-                        *out);
+  engine_process_window(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], in,
+                        neighbours, kept, *out);
   return succeed(error);
 }
 
@@ -403,6 +416,7 @@ int zolta_settings_for_sigma(const float sigma[3], int32_t family, zolta_setting
   }
   zolta_settings_default(settings, ZOLTA_API_VERSION);
   for (int p = 0; p < planes; ++p) thresholds_for_sigma(sigma[p], p > 0, settings->thresholds[p]);
+  temporal_for_sigma(sigma, planes, *settings);
   return succeed(error);
 }
 

@@ -340,7 +340,10 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  * frames n - R ... n + R in order, frames[R] being frame n. At the ends of a
  * stream the caller fills the window by mirroring at the first and the last
  * frame (frame -k is frame k, frame N - 1 + k is frame N - 1 - k); a pointer
- * may appear more than once. `out` may be frames[R] itself (same pointers,
+ * may appear more than once. A frame given again (the same plane pointers,
+ * strides and steps as the centre or as a frame before it in the rule's
+ * order) is left out, so a window mirrored at an end works as the shorter
+ * window of the frames that exist. `out` may be frames[R] itself (same pointers,
  * strides and steps) but must not overlap any input frame otherwise. The
  * rules of zolta_denoiser_process hold for every frame of the window, and
  * with R = 0 the call is zolta_denoiser_process(frames[0], out). Threads may
@@ -376,8 +379,10 @@ ZOLTA_API int zolta_noise_estimate(const zolta_stream* stream, const zolta_frame
                                    float sigma[3], zolta_error* error);
 /* Settings for noise of standard deviation sigma[p] in the denoiser's plane
  * p (8-bit scale, 0 < sigma <= 50; planes the family lacks are ignored), from
- * a table measured on photographs with added Gaussian noise. What
- * zolta_noise_estimate measures goes in as it is. */
+ * a table measured on photographs with added Gaussian noise; the temporal
+ * fields too (used only by a denoiser with a temporal radius), from a table
+ * measured on clips cut from photographs. What zolta_noise_estimate
+ * measures goes in as it is. */
 ZOLTA_API int zolta_settings_for_sigma(const float sigma[3], int32_t family,
                                        zolta_settings* settings, zolta_error* error);
 

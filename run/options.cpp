@@ -126,6 +126,13 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
         return false;
       }
       options.threads = static_cast<int>(n);
+    } else if (arg == "--temporal") {
+      if (!need_value()) return false;
+      if (value != "0" && value != "1" && value != "2") {
+        error = "--temporal must be 0, 1 or 2, not \"" + value + "\"";
+        return false;
+      }
+      options.temporal = value[0] - '0';
     } else if (arg == "--estimate") {
       if (!no_value()) return false;
       options.estimate = true;
@@ -258,6 +265,9 @@ const char* usage_text() {
          "                    with the settings --sigma auto would use, and write nothing\n"
          "  --threads N       frames denoised at once (default: every core this process may\n"
          "                    use); the output is the same for every N\n"
+         "  --temporal R      each frame also from the R frames before and after it (0, 1\n"
+         "                    or 2; default 0), the stream's ends mirrored: the temporal\n"
+         "                    thresholds follow the noise (--sigma, else as measured)\n"
          "  -h, --help        this text\n"
          "\n"
          "Without arguments (or with --demo): Gaussian noise at a fixed seed on the bundled\n"

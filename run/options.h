@@ -21,6 +21,8 @@ struct RunOptions {
   bool estimate = false;
   // Frames denoised at once; 0 means every core the process may use.
   int threads = 0;
+  // Frames before and after each frame that its denoising uses (0..2).
+  int temporal = 0;
 
   // Views of the VirtualDub path; -1 when not given.
   int mode = -1;   // OutputMode

@@ -155,6 +155,31 @@ TEST(Temporal, WithoutTemporalThresholdsAFrameKeepsItsBytes) {
   }
 }
 
+TEST(Temporal, AFrameGivenAgainCountsOnce) {
+  // The window mirrored at a stream's start and end is the window of the
+  // frames that exist: frame 0 of 1, 2 ... from {2, 1, 0, 1, 2} as from
+  // {0, 0, 0, 1, 2}; and the model agrees on both.
+  const zolta_stream stream = stream_of({ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8}, 40, 24);
+  const TestFrame f0 = make_frame(stream, 0, false, 61);
+  const TestFrame f1 = make_frame(stream, 0, false, 62);
+  const TestFrame f2 = make_frame(stream, 0, false, 63);
+  zolta_settings s = temporal_settings(64, 300);
+  for (int32_t& v : s.temporal_thresholds) v = 3000;  // every neighbour joins
+  Denoiser d(stream, s, 1, 2);
+  TestFrame mirrored = make_frame(stream, 0, false, 0);
+  TestFrame shortened = make_frame(stream, 0, false, 0);
+  ASSERT_EQ(d.process_window({&f2, &f1, &f0, &f1, &f2}, mirrored), ZOLTA_OK);
+  ASSERT_EQ(d.process_window({&f0, &f0, &f0, &f1, &f2}, shortened), ZOLTA_OK);
+  EXPECT_TRUE(same_frames(mirrored, shortened));
+  // A copy of a frame is another frame: it is averaged in again.
+  const TestFrame copy = copy_layout(f1, 0, false);
+  TestFrame twice = make_frame(stream, 0, false, 0);
+  ASSERT_EQ(d.process_window({&f2, &copy, &f0, &f1, &f2}, twice), ZOLTA_OK);
+  EXPECT_FALSE(same_frames(twice, mirrored));
+  expect_window_matches_model(stream, s, {&f2, &f1, &f0, &f1, &f2});
+  expect_window_matches_model(stream, s, {&f2, &copy, &f0, &f1, &f2});
+}
+
 TEST(Temporal, TheCentreFrameMayBeTheOutput) {
   const zolta_stream stream = stream_of({ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10}, 40, 24);
   const TestFrame a = make_frame(stream, 0, false, 51);

@@ -363,9 +363,22 @@ void process_window_format(const Format& f, const std::vector<FrameRef>& window,
     return;
   }
   ModelPlanes m = load_planes(f, in);
+  // Each frame once: one given again (the centre, or one taken before it) is
+  // left out.
+  auto same = [](const FrameRef& a, const FrameRef& b) {
+    for (int p = 0; p < 3; ++p) {
+      if (a.data[p] != b.data[p] || a.stride[p] != b.stride[p]) return false;
+    }
+    return true;
+  };
   std::vector<ModelPlanes> others;
+  std::vector<FrameRef> taken = {in};
   for (size_t i = 0; i < window.size(); ++i) {
-    if (int32_t(i) != radius) others.push_back(load_planes(f, window[i]));
+    bool again = false;
+    for (const FrameRef& t : taken) again = again || same(window[i], t);
+    if (again) continue;
+    taken.push_back(window[i]);
+    others.push_back(load_planes(f, window[i]));
   }
   TemporalPart tp;
   tp.radius = radius;
