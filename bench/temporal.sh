@@ -64,13 +64,13 @@ for s in $sigmas; do
       done
     done
     hq=()
-    for ls in 3 6 10; do
-      for lt in 4 8 14; do hq+=("hqdn3d=$ls:$(echo "$ls*3/4" | bc -l | xargs printf '%.2f'):$lt:$lt"); done
+    for ls in 4 10 20 40; do
+      for lt in 6 15 30; do hq+=("hqdn3d=$ls:$(echo "$ls*3/4" | bc -l | xargs printf '%.2f'):$lt:$lt"); done
     done
     best hqdn3d "$clean" "$noisy" "${hq[@]}"
     ata=()
-    for a in 0.04 0.1 0.2; do
-      for b in 0.1 0.2 0.4; do ata+=("atadenoise=0a=$a:1a=$a:2a=$a:0b=$b:1b=$b:2b=$b:s=9"); done
+    for a in 0.1 0.2 0.3; do
+      for b in 0.4 1 2; do ata+=("atadenoise=0a=$a:1a=$a:2a=$a:0b=$b:1b=$b:2b=$b:s=9"); done
     done
     best atadenoise "$clean" "$noisy" "${ata[@]}"
     best nlmeans "$clean" "$noisy" "nlmeans=s=$((s / 2)):p=7:r=9" "nlmeans=s=$((s * 4 / 5)):p=7:r=9"

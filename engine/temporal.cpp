@@ -23,6 +23,20 @@ void row_sums(const float* centre, const float* neighbour, int32_t width, float*
   sums[width - 1] = (difference[width - 2] + difference[width - 1]) + difference[width - 1];
 }
 
+// One neighbour's samples of a row into the running sums and counts.
+void join_row(const float* __restrict n, const float* __restrict c, const float* __restrict above,
+              const float* __restrict here, const float* __restrict below, float box_limit,
+              float sample_limit, int32_t width, float* __restrict s, float* __restrict m) {
+  for (int32_t x = 0; x < width; ++x) {
+    const float d = n[x] - c[x];
+    const float box = (above[x] + here[x]) + below[x];
+    // Both tests are made (no short cut), so that the loop vectorises.
+    const bool joins = (box <= box_limit) & (std::fabs(d) <= sample_limit);
+    s[x] = s[x] + (joins ? n[x] : 0.0f);
+    m[x] = m[x] + (joins ? 1.0f : 0.0f);
+  }
+}
+
 }  // namespace
 
 void temporal_plane(float* centre, const float* const* neighbours, int32_t count, ptrdiff_t stride,
@@ -57,17 +71,8 @@ void temporal_plane(float* centre, const float* const* neighbours, int32_t count
       m[x] = 1.0f;
     }
     for (int k = 0; k < count; ++k) {
-      const float* n = neighbours[k] + r * stride;
-      const float* above = sums_of(k, up);
-      const float* here = sums_of(k, r);
-      const float* below = sums_of(k, down);
-      for (int32_t x = 0; x < width; ++x) {
-        const float d = n[x] - c[x];
-        const float box = (above[x] + here[x]) + below[x];
-        const bool joins = box <= box_limit && std::fabs(d) <= sample_limit;
-        s[x] = s[x] + (joins ? n[x] : 0.0f);
-        m[x] = m[x] + (joins ? 1.0f : 0.0f);
-      }
+      join_row(neighbours[k] + r * stride, c, sums_of(k, up), sums_of(k, r), sums_of(k, down),
+               box_limit, sample_limit, width, s, m);
     }
     for (int32_t x = 0; x < width; ++x) c[x] = s[x] / m[x];
     if (kept) {
