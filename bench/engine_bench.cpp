@@ -153,8 +153,7 @@ void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius) {
   config.temporal_radius = radius;
   const float sigma[3] = {10.0f, 10.0f, 10.0f};
   zolta_denoiser* denoiser = nullptr;
-  if (zolta_settings_for_noise(sigma, ZOLTA_FAMILY_YUV420, &config.settings, nullptr) !=
-          ZOLTA_OK ||
+  if (zolta_settings_for_noise(sigma, ZOLTA_FAMILY_YUV420, &config.settings, nullptr) != ZOLTA_OK ||
       zolta_denoiser_create(&config, &denoiser, nullptr) != ZOLTA_OK) {
     st.SkipWithError("denoiser not created");
     return;

@@ -308,11 +308,10 @@ long long regular_file_size(ByteReader& input) {
 // window is mirrored at the ends of the stream and of every run of frames of
 // one stream (pictures of one size and format), and at a frame that could not
 // be read, which fails only itself.
-bool denoise_windows(const RunOptions& options, const zolta_settings& settings,
-                     FrameFormat& format, ByteReader& input, std::deque<StreamItem>& ahead,
-                     long long input_bytes, int threads, std::vector<StreamItem>& items,
-                     StreamDenoiser& denoiser, std::FILE* out, Progress& progress,
-                     std::string& error) {
+bool denoise_windows(const RunOptions& options, const zolta_settings& settings, FrameFormat& format,
+                     ByteReader& input, std::deque<StreamItem>& ahead, long long input_bytes,
+                     int threads, std::vector<StreamItem>& items, StreamDenoiser& denoiser,
+                     std::FILE* out, Progress& progress, std::string& error) {
   const int radius = options.temporal;
   InputRing ring;
   ring.inputs.resize(items.size() + 2 * static_cast<size_t>(radius));
