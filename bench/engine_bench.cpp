@@ -73,7 +73,7 @@ void engine_frame(benchmark::State& st, SimdPath path, int32_t width, int32_t he
 // 40, on one thread.
 void api_frame(benchmark::State& st, SimdPath path, zolta_stream stream) {
   select_simd_path(path);
-  zolta_denoiser_config config{ZOLTA_API_VERSION, stream, {}, 1, {}};
+  zolta_denoiser_config config{ZOLTA_API_VERSION, stream, {}, 1, 0, {}};
   zolta_settings_default(&config.settings, ZOLTA_API_VERSION);
   for (auto& plane : config.settings.thresholds) {
     for (auto& direction : plane) {
@@ -138,6 +138,59 @@ void reference_frame(benchmark::State& st, int32_t width, int32_t height, bool y
   }
 }
 
+// Frame n of a 1920 x 1080 4:2:0 8-bit stream from its window of 2R + 1
+// frames (a still picture, new noise of sigma 10 in every frame), with the
+// settings the noise table gives for sigma 10, on the widest path, one
+// thread: the cost of the temporal radius.
+void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius) {
+  select_simd_path(path);
+  const int32_t width = 1920, height = 1080;
+  zolta_denoiser_config config;
+  zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
+  config.stream.family = ZOLTA_FAMILY_YUV420;
+  config.stream.width = width;
+  config.stream.height = height;
+  config.temporal_radius = radius;
+  const float sigma[3] = {10.0f, 10.0f, 10.0f};
+  zolta_denoiser* denoiser = nullptr;
+  if (zolta_settings_for_noise(sigma, ZOLTA_FAMILY_YUV420, &config.settings, nullptr) != ZOLTA_OK ||
+      zolta_denoiser_create(&config, &denoiser, nullptr) != ZOLTA_OK) {
+    st.SkipWithError("denoiser not created");
+    return;
+  }
+  const size_t luma = size_t(width) * height;
+  std::vector<std::vector<uint8_t>> frames(2 * radius + 1);
+  std::vector<zolta_frame> in(frames.size());
+  std::mt19937 rng(7);
+  std::normal_distribution<float> noise(0.0f, 10.0f);
+  for (size_t n = 0; n < frames.size(); ++n) {
+    frames[n].resize(luma * 3 / 2);
+    for (size_t i = 0; i < frames[n].size(); ++i) {
+      const float v = static_cast<float>((i / 7) % 200 + 28) + noise(rng);
+      frames[n][i] = static_cast<uint8_t>(v < 0.0f ? 0.0f : (v > 255.0f ? 255.0f : v));
+    }
+    in[n] = zolta_frame{};
+    in[n].data[0] = frames[n].data();
+    in[n].data[1] = frames[n].data() + luma;
+    in[n].data[2] = frames[n].data() + luma * 5 / 4;
+    in[n].stride[0] = width;
+    in[n].stride[1] = in[n].stride[2] = width / 2;
+  }
+  std::vector<uint8_t> out(luma * 3 / 2);
+  zolta_frame fout = in[0];
+  fout.data[0] = out.data();
+  fout.data[1] = out.data() + luma;
+  fout.data[2] = out.data() + luma * 5 / 4;
+  std::vector<const zolta_frame*> window;
+  for (const zolta_frame& f : in) window.push_back(&f);
+  for (auto _ : st) {
+    zolta_denoiser_process_window(denoiser, window.data(), 2 * radius + 1, &fout, nullptr);
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  zolta_denoiser_destroy(denoiser);
+}
+
 struct Case {
   const char* name;
   int32_t width, height;
@@ -187,6 +240,17 @@ void register_speed_script_rows() {
 
 int main(int argc, char** argv) {
   register_speed_script_rows();
+  {
+    SimdPath widest = kSimdPlain;
+    for (int p = 0; p < kSimdPathCount; ++p) {
+      if (simd_path_available(static_cast<SimdPath>(p))) widest = static_cast<SimdPath>(p);
+    }
+    for (int32_t radius = 0; radius <= 2; ++radius) {
+      const std::string name = "temporal/yuv420p8/1920x1080/radius" + std::to_string(radius);
+      benchmark::RegisterBenchmark(name.c_str(), temporal_frame, widest, radius)
+          ->Unit(benchmark::kMillisecond);
+    }
+  }
   for (const ApiCase& c : kApiCases) {
     for (int p = 0; p < kSimdPathCount; ++p) {
       const SimdPath path = static_cast<SimdPath>(p);

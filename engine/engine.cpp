@@ -26,7 +26,9 @@ struct Geometry {
   uint64_t plane[3];
   uint64_t scratch;
   uint64_t strips;
-  uint64_t floats;  // the whole workspace, a multiple of 16
+  uint64_t window[kMaxNeighbours][3];  // planes of the window's other frames
+  uint64_t temporal;                   // the temporal step's rows
+  uint64_t floats;                     // the whole workspace, a multiple of 16
 };
 
 // Floats from one scratch row to the next: a line, its extension and a
@@ -40,7 +42,12 @@ uint64_t round16(uint64_t floats) {
   return (floats + 15) & ~uint64_t{15};
 }
 
-Geometry geometry_of(const StreamLayout& layout) {
+// Floats of the temporal step's rows, each as long as the widest plane.
+uint64_t temporal_row(const StreamLayout& layout) {
+  return round16(static_cast<uint64_t>(layout.width) + 16);
+}
+
+Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   Geometry g{};
   const uint64_t w = static_cast<uint64_t>(layout.width);
   const uint64_t h = static_cast<uint64_t>(layout.height);
@@ -66,7 +73,20 @@ Geometry geometry_of(const StreamLayout& layout) {
   }
   g.scratch = at;
   g.strips = round16(at + kScratchRowCount * scratch_slot(line));
-  g.floats = g.strips + kStripCount * strip_floats(layout.height);
+  at = g.strips + kStripCount * strip_floats(layout.height);
+  // The window's other frames: planes of rows with their margins, as the
+  // centre frame's are loaded.
+  for (int k = 0; k < 2 * radius; ++k) {
+    for (int p = 0; p < layout.planes; ++p) {
+      const uint64_t rows = static_cast<uint64_t>(layout.plane_height[p]);
+      const uint64_t width = static_cast<uint64_t>(layout.plane_width[p]);
+      g.window[k][p] = at + kPlaneLead;
+      at = round16(at + kPlaneLead + rows * (width + kPlaneMargin));
+    }
+  }
+  g.temporal = at;
+  if (radius > 0) at += kTemporalRowCount * temporal_row(layout);
+  g.floats = round16(at);
   return g;
 }
 
@@ -77,8 +97,10 @@ uint64_t round_bytes(uint64_t bytes) {
 }  // namespace
 
 Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings,
-                      int32_t workspaces, zolta_error* error) {
+                      int32_t workspaces, zolta_error* error, int32_t radius) {
   if (workspaces < 1) workspaces = 1;
+  if (radius < 0) radius = 0;
+  if (radius > kMaxNeighbours / 2) radius = kMaxNeighbours / 2;
   // Far beyond any memory; refused before the geometry's products could wrap.
   const uint64_t plane =
       static_cast<uint64_t>(layout.height) * (static_cast<uint64_t>(layout.width) + 512);
@@ -91,7 +113,7 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
          static_cast<int>(layout.height));
     return nullptr;
   }
-  const Geometry g = geometry_of(layout);
+  const Geometry g = geometry_of(layout, radius);
   const uint64_t head = round_bytes(sizeof(Engine)) +
                         round_bytes(sizeof(Workspace) * static_cast<uint64_t>(workspaces));
   const uint64_t area = g.floats * sizeof(float);
@@ -123,6 +145,8 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
   Engine* engine = new (block) Engine;
   engine->dsp = &dsp_kernels();
   engine->layout = layout;
+  engine->radius = radius;
+  engine->temporal = TemporalSettings{};
   std::memset(&engine->bank, 0, sizeof engine->bank);
   build_daubechies(engine->bank, 2);
   engine_set_settings(*engine, settings);
@@ -143,6 +167,22 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     const int32_t line = layout.width > layout.height ? layout.width : layout.height;
     w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(scratch_slot(line)));
     w.strips = column_strips_at(start + g.strips, layout.height);
+    for (int k = 0; k < kMaxNeighbours; ++k) {
+      for (int p = 0; p < 3; ++p) {
+        const bool present = k < 2 * radius && p < layout.planes;
+        w.window[k].plane[p] = present ? start + g.window[k][p] : nullptr;
+        w.window[k].stride[p] = w.planes.stride[p];
+      }
+    }
+    const uint64_t row = temporal_row(layout);
+    float* rows = start + g.temporal;
+    for (int k = 0; k < kMaxNeighbours; ++k) {
+      for (int i = 0; i < 3; ++i) {
+        w.temporal.sums[k][i] = radius > 0 ? rows + (3 * k + i) * row : nullptr;
+      }
+    }
+    w.temporal.difference = radius > 0 ? rows + 3 * kMaxNeighbours * row : nullptr;
+    w.temporal.count = radius > 0 ? rows + (3 * kMaxNeighbours + 1) * row : nullptr;
   }
   succeed(error);
   return engine;
@@ -156,7 +196,23 @@ void engine_destroy(Engine* engine) {
 
 void engine_set_settings(Engine& engine, const EngineSettings& settings) {
   engine.settings = settings;
-  engine.plan = level_plan_for(settings.thresholds, engine.layout.wide_chroma);
+  if (engine.radius == 0) {
+    engine.plan = level_plan_for(settings.thresholds, engine.layout.wide_chroma);
+    return;
+  }
+  // Planes that go through the temporal step keep a share of their spatial
+  // thresholds.
+  int32_t shared[3][6];
+  for (int p = 0; p < 3; ++p) {
+    const int32_t share = engine.temporal.thresholds[p] != 0 ? engine.temporal.spatial_share : 0;
+    for (int i = 0; i < 6; ++i) shared[p][i] = spatial_share_of(settings.thresholds[p][i], share);
+  }
+  engine.plan = level_plan_for(shared, engine.layout.wide_chroma);
+}
+
+void engine_set_temporal(Engine& engine, const TemporalSettings& temporal) {
+  engine.temporal = temporal;
+  engine_set_settings(engine, engine.settings);
 }
 
 OutputView output_view(const StreamLayout& layout, const EngineSettings& s) {
@@ -241,6 +297,63 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
                   w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
                   w.scratch, w.strips, whole_frame ? nullptr : &loader,
                   columns_out ? &sink : nullptr);
+    if (by_plane && !columns_out) plane_to_frame(L, w.planes.plane[p], w.planes.stride[p], p, out);
+  }
+  if (!by_plane && !planes_to_packed(dsp, L, w.planes, view, out)) {
+    planes_to_frame(L, w.planes, view, in, out);
+  }
+  leave_default_float_mode(float_mode);
+}
+
+void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame& in,
+                           const zolta_frame* const* neighbour_frames, int32_t count,
+                           const zolta_frame& out) {
+  const int32_t radius = engine.radius;
+  bool any = false;
+  for (int p = 0; p < engine.layout.planes; ++p) any = any || engine.temporal.thresholds[p] != 0;
+  if (radius == 0 || !any || engine.settings.enabled == 0) {
+    engine_process(engine, w, in, out);
+    return;
+  }
+  const StreamLayout& L = engine.layout;
+  const uint32_t float_mode = enter_default_float_mode();
+  const DspKernels& dsp = *engine.dsp;
+  // Every frame of the window to planes: the centre into the working
+  // planes, the others (in the rule's order) into the window's.
+  auto load = [&](const zolta_frame& frame, const FloatPlanes& planes) {
+    if (!packed_to_planes(dsp, L, frame, planes)) frame_to_planes(L, frame, planes);
+  };
+  load(in, w.planes);
+  for (int32_t k = 0; k < count; ++k) load(*neighbour_frames[k], w.window[k]);
+  const bool high = engine.settings.mode == 1;
+  const OutputView view = output_view(L, engine.settings);
+  const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
+                        view.kind == ViewKind::kNormal;
+  float weight[kMaxNeighbours + 2];
+  restore_weights(engine.temporal.restore, radius, weight);
+  for (int p = 0; p < L.planes; ++p) {
+    const bool step = engine.temporal.thresholds[p] != 0;
+    // The detail given back needs the step's result and counts, kept in
+    // the first two neighbours' planes as they fall free (or in free ones).
+    const bool restore = step && !high && engine.temporal.restore != 0;
+    float* kept = restore ? w.window[0].plane[p] : nullptr;
+    float* joined = restore ? w.window[1].plane[p] : nullptr;
+    if (step) {
+      const float* neighbours[kMaxNeighbours];
+      for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[j].plane[p];
+      temporal_plane(w.planes.plane[p], neighbours, count, w.planes.stride[p], L.plane_width[p],
+                     L.plane_height[p], engine.temporal.thresholds[p], w.temporal, kept, joined);
+    }
+    const StripTarget target{&L, &out, p};
+    const ColumnSink sink{store_strip, &target};
+    const bool columns_out = by_plane && !restore && engine.plan.chains[p][1].count > 0;
+    denoise_plane(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
+                  w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
+                  w.scratch, w.strips, nullptr, columns_out ? &sink : nullptr);
+    if (restore) {
+      restore_detail(w.planes.plane[p], kept, joined, w.planes.stride[p], L.plane_width[p],
+                     L.plane_height[p], weight);
+    }
     if (by_plane && !columns_out) plane_to_frame(L, w.planes.plane[p], w.planes.stride[p], p, out);
   }
   if (!by_plane && !planes_to_packed(dsp, L, w.planes, view, out)) {

@@ -11,6 +11,7 @@
 #include "filter_bank.h"
 #include "frame_io.h"
 #include "stream_format.h"
+#include "temporal.h"
 
 namespace zolta {
 
@@ -29,11 +30,22 @@ struct EngineSettings {
 };
 
 // The working memory of one frame: the float planes, the row pass's scratch
-// rows and the column pass's strips.
+// rows and the column pass's strips; with a temporal radius R also the
+// planes of the window's 2R other frames and the temporal step's rows.
 struct Workspace {
   FloatPlanes planes;
   ScratchRows scratch;
   ColumnStrips strips;
+  FloatPlanes window[kMaxNeighbours];
+  TemporalRows temporal;
+};
+
+// The temporal step's settings: per plane the threshold (0: off), and the
+// share of the spatial thresholds kept under it (0: all).
+struct TemporalSettings {
+  int32_t thresholds[3];
+  int32_t spatial_share;
+  int32_t restore;  // 0..256: the detail given back where frames joined
 };
 
 struct Engine {
@@ -42,6 +54,8 @@ struct Engine {
   EngineSettings settings;
   FilterBank bank;
   LevelPlan plan;
+  int32_t radius;  // frames before and after the centre of a window
+  TemporalSettings temporal;
   int32_t workspace_count;
   Workspace* workspaces;  // in the same block, behind the engine
 };
@@ -53,16 +67,27 @@ struct Engine {
 // The packed families keep the legacy record's plane geometry: the Y plane
 // 128 floats into the block's aligned area, the three planes back to back,
 // each of height x (width + 256) floats, the scratch rows right behind.
+//
+// A temporal radius of 1 or 2 adds room for the window's other frames to
+// every working area; the temporal settings start off.
 Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings,
-                      int32_t workspaces, zolta_error* error);
+                      int32_t workspaces, zolta_error* error, int32_t radius = 0);
 void engine_destroy(Engine* engine);
 // Takes new settings (the level plan follows them). Allocates nothing.
 void engine_set_settings(Engine& engine, const EngineSettings& settings);
+// Takes new temporal settings (the spatial thresholds' share follows them
+// when the radius is not 0). Allocates nothing.
+void engine_set_temporal(Engine& engine, const TemporalSettings& temporal);
 
 // Processes one frame with one workspace, under the default floating-point
 // mode. `in` and `out` have been checked against the layout.
 void engine_process(const Engine& engine, Workspace& workspace, const zolta_frame& in,
                     const zolta_frame& out);
+// Processes frame `in` with the `count` (0..2 radius) other frames of its
+// window, in the rule's order, all checked against the layout.
+void engine_process_window(const Engine& engine, Workspace& workspace, const zolta_frame& in,
+                           const zolta_frame* const* neighbours, int32_t count,
+                           const zolta_frame& out);
 
 // The view the settings ask for on this layout.
 OutputView output_view(const StreamLayout& layout, const EngineSettings& settings);

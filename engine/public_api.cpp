@@ -10,6 +10,7 @@
 #include "settings_codec.h"
 #include "slot_pool.h"
 #include "stream_format.h"
+#include "temporal_table.h"
 #include "zolta.h"
 
 struct zolta_denoiser {
@@ -45,6 +46,28 @@ int check_settings(const zolta_settings* s, zolta_error* error) {
     return fail(error, ZOLTA_ERROR_SETTINGS, "view %ld is none of normal (0), high (1), diff (2)",
                 static_cast<long>(s->view));
   }
+  for (int p = 0; p < ZOLTA_PLANES; ++p) {
+    const int32_t v = s->temporal_thresholds[p];
+    if (v < 0 || v > ZOLTA_THRESHOLD_MAX) {
+      return fail(error, ZOLTA_ERROR_SETTINGS,
+                  "temporal threshold of plane %d is %ld; thresholds lie in 0..%d", p,
+                  static_cast<long>(v), ZOLTA_THRESHOLD_MAX);
+    }
+  }
+  for (int r = 0; r < 2; ++r) {
+    const int32_t v = s->temporal_spatial_share[r];
+    if (v < 0 || v > 256) {
+      return fail(error, ZOLTA_ERROR_SETTINGS,
+                  "spatial share at temporal radius %d is %ld; it lies in 0..256", r + 1,
+                  static_cast<long>(v));
+    }
+    const int32_t q = s->temporal_restore[r];
+    if (q < 0 || q > 256) {
+      return fail(error, ZOLTA_ERROR_SETTINGS,
+                  "restored detail at temporal radius %d is %ld; it lies in 0..256", r + 1,
+                  static_cast<long>(q));
+    }
+  }
   if (s->plane < 0 || s->plane >= ZOLTA_PLANES) {
     return fail(error, ZOLTA_ERROR_SETTINGS, "plane %ld is not 0, 1 or 2",
                 static_cast<long>(s->plane));
@@ -65,6 +88,14 @@ EngineSettings engine_settings(const zolta_settings& s) {
   e.enabled = s.enabled;
   e.views = 1;
   return e;
+}
+
+TemporalSettings temporal_settings(const zolta_settings& s, int32_t radius) {
+  TemporalSettings t{};
+  for (int p = 0; p < 3; ++p) t.thresholds[p] = s.temporal_thresholds[p];
+  t.spatial_share = radius >= 1 ? s.temporal_spatial_share[radius - 1] : 0;
+  t.restore = radius >= 1 ? s.temporal_restore[radius - 1] : 0;
+  return t;
 }
 
 size_t copy_empty(char* buffer, size_t size) {
@@ -252,15 +283,22 @@ int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** 
                 static_cast<long>(threads), kMaxThreads);
   }
   if (threads == 0) threads = 1;
+  const int32_t radius = config->temporal_radius;
+  if (radius < 0 || radius > kMaxNeighbours / 2) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT, "temporal radius is %ld; it lies in 0..%d",
+                static_cast<long>(radius), kMaxNeighbours / 2);
+  }
   zolta_denoiser* d = new (std::nothrow) zolta_denoiser;
   if (!d) return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for the denoiser");
   zolta_error local{};
-  d->engine = engine_create(layout, engine_settings(config->settings), threads, &local);
+  d->engine = engine_create(layout, engine_settings(config->settings), threads, &local, radius);
   if (!d->engine) {
     delete d;
     if (error) *error = local;
     return local.code;
   }
+  d->radius = radius;
+  engine_set_temporal(*d->engine, temporal_settings(config->settings, radius));
   if (!d->pool.init(threads)) {
     engine_destroy(d->engine);
     delete d;
@@ -276,6 +314,7 @@ int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settings* settin
   const int status = check_settings(settings, error);
   if (status != ZOLTA_OK) return status;
   engine_set_settings(*denoiser->engine, engine_settings(*settings));
+  engine_set_temporal(*denoiser->engine, temporal_settings(*settings, denoiser->radius));
   return succeed(error);
 }
 
@@ -328,8 +367,21 @@ int zolta_denoiser_process_window(zolta_denoiser* denoiser, const zolta_frame* c
       }
     }
   }
+  // The other frames in the rule's order, each once: a frame given again (the
+  // centre, or one already taken) is left out, so a window mirrored at a
+  // stream's ends is a shorter one.
+  const zolta_frame* neighbours[4];
+  int32_t kept = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    bool again = same_frame(*frames[i], in, layout.frame_planes);
+    for (int32_t j = 0; j < kept && !again; ++j) {
+      again = same_frame(*frames[i], *neighbours[j], layout.frame_planes);
+    }
+    if (!again) neighbours[kept++] = frames[i];
+  }
   SlotLease lease(denoiser->pool);
-  engine_process(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], in, *out);
+  engine_process_window(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], in,
+                        neighbours, kept, *out);
   return succeed(error);
 }
 
@@ -364,6 +416,7 @@ int zolta_settings_for_sigma(const float sigma[3], int32_t family, zolta_setting
   }
   zolta_settings_default(settings, ZOLTA_API_VERSION);
   for (int p = 0; p < planes; ++p) thresholds_for_sigma(sigma[p], p > 0, settings->thresholds[p]);
+  temporal_for_sigma(sigma, planes, *settings);
   return succeed(error);
 }
 

@@ -62,7 +62,8 @@ extern "C" {
 /* (major << 16) | minor. A new minor only adds; a new major may change.
  * 1.0 is the first interface that is installed (libzolta.so.1): the records
  * with a version and reserved space, the pixel step of a frame, the window
- * process call and the noise of the input's own channels. */
+ * process call with its temporal radius and the noise of the input's own
+ * channels. */
 #define ZOLTA_MAKE_VERSION(major, minor) (((major) << 16) | (minor))
 #define ZOLTA_API_VERSION_MAJOR 1
 #define ZOLTA_API_VERSION_MINOR 0
@@ -135,7 +136,25 @@ typedef struct zolta_settings {
   int32_t show_plane; /* non-zero: the picture shows plane `plane` as grey */
   int32_t plane;      /* 0..2, the plane that the grey views show */
   int32_t enabled;    /* zero: frames are copied unchanged */
-  int32_t reserved[64];
+  /* Used only by a denoiser with a temporal radius (zolta_denoiser_config):
+   * per plane, the threshold of the temporal step, 0..ZOLTA_THRESHOLD_MAX, v
+   * meaning v / 16 on the 8-bit scale, 0 leaving the plane to the spatial
+   * step alone. A neighbour frame's sample joins the centre frame's average
+   * where the mean absolute difference of the two frames over the 3 x 3
+   * samples around it is at most v / 16 and the sample's own difference at most
+   * v / 4 (see zolta_denoiser_process_window). */
+  int32_t temporal_thresholds[ZOLTA_PLANES];
+  /* The share of the spatial thresholds of a plane that goes through the
+   * temporal step, in 256ths, at radius 1 ([0]) and 2 ([1]); 0 means 256
+   * (all of them). A threshold v > 0 becomes max(1, (v * share + 128) >> 8). */
+  int32_t temporal_spatial_share[2];
+  /* Of the detail the spatial step removes from a sample that the temporal
+   * step averaged over m frames of a window of 2R + 1, the part
+   * q (m - 1) / (512 R) comes back (q at radius 1 in [0], at radius 2 in
+   * [1], each 0..256; 0: none): where the frames already took the noise out,
+   * less picture is taken away. */
+  int32_t temporal_restore[2];
+  int32_t reserved[57];
 } zolta_settings;
 
 /* Every threshold 0, the normal view, plane 0, enabled; `version` set to the
@@ -287,7 +306,11 @@ typedef struct zolta_denoiser_config {
   zolta_stream stream;
   zolta_settings settings;
   int32_t threads; /* frames processed at once; 0 means 1 */
-  int32_t reserved[32];
+  /* Frames before and after the one denoised that the temporal step uses:
+   * 0 (each frame on its own, the default), 1 or 2 (windows of 3 or 5
+   * frames; zolta_denoiser_process_window). */
+  int32_t temporal_radius;
+  int32_t reserved[31];
 } zolta_denoiser_config;
 
 /* The stream's and the settings' defaults inside, threads 0; `version` of
@@ -309,21 +332,39 @@ ZOLTA_API int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settin
 ZOLTA_API int zolta_denoiser_process(zolta_denoiser* denoiser, const zolta_frame* in,
                                      const zolta_frame* out, zolta_error* error);
 
-/* The temporal radius R of a denoiser: output frame n is made from input
- * frames n - R ... n + R. It is 0 in version 1.0 (each frame on its own);
- * a later version sets it in the config. */
+/* The temporal radius R of a denoiser (zolta_denoiser_config's
+ * temporal_radius): output frame n is made from input frames n - R ... n + R. */
 ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
 
 /* Frame n from its window: `frames` holds `count` = 2R + 1 pointers to input
  * frames n - R ... n + R in order, frames[R] being frame n. At the ends of a
  * stream the caller fills the window by mirroring at the first and the last
  * frame (frame -k is frame k, frame N - 1 + k is frame N - 1 - k); a pointer
- * may appear more than once. `out` may be frames[R] itself (same pointers,
+ * may appear more than once. A frame given again (the same plane pointers,
+ * strides and steps as the centre or as a frame before it in the rule's
+ * order) is left out, so a window mirrored at an end works as the shorter
+ * window of the frames that exist. `out` may be frames[R] itself (same pointers,
  * strides and steps) but must not overlap any input frame otherwise. The
  * rules of zolta_denoiser_process hold for every frame of the window, and
  * with R = 0 the call is zolta_denoiser_process(frames[0], out). Threads may
  * process the windows of different frames at once; the input frames are only
- * read. */
+ * read.
+ *
+ * With R > 0, every plane p whose temporal threshold v is not 0 goes through
+ * the temporal step before the spatial one, on the 8-bit scale: with c the
+ * centre frame's sample and f_k the sample of neighbour k (frames n - R ...
+ * n - 1, then n + 1 ... n + R, in that order), d_k = f_k - c, and D_k the sum
+ * of |d_k| over the 3 x 3 samples around (rows ((a + b) + c) of columns
+ * ((a + b) + c), samples beyond the plane's edge repeating its edge), the
+ * sample becomes s / m with s = c, m = 1, and for every k in order
+ * s = s + (joins ? f_k : 0), m = m + (joins ? 1 : 0), where joins is
+ * D_k <= v * 9 / 16 and |d_k| <= v / 4; single precision, in this order.
+ * Motion gives large differences, so moving picture keeps its centre
+ * sample; noise gives small ones, which are averaged away. The spatial step
+ * then runs with its thresholds scaled by temporal_spatial_share, and
+ * (outside the High view) a sample t of the temporal step that the spatial
+ * step made u becomes u + (t - u) * w with w = (float)(q (m - 1)) /
+ * (float)(512 R), q the temporal_restore of the radius. */
 ZOLTA_API int zolta_denoiser_process_window(zolta_denoiser* denoiser,
                                             const zolta_frame* const* frames, int32_t count,
                                             const zolta_frame* out, zolta_error* error);
@@ -338,8 +379,10 @@ ZOLTA_API int zolta_noise_estimate(const zolta_stream* stream, const zolta_frame
                                    float sigma[3], zolta_error* error);
 /* Settings for noise of standard deviation sigma[p] in the denoiser's plane
  * p (8-bit scale, 0 < sigma <= 50; planes the family lacks are ignored), from
- * a table measured on photographs with added Gaussian noise. What
- * zolta_noise_estimate measures goes in as it is. */
+ * a table measured on photographs with added Gaussian noise; the temporal
+ * fields too (used only by a denoiser with a temporal radius), from a table
+ * measured on clips cut from photographs. What zolta_noise_estimate
+ * measures goes in as it is. */
 ZOLTA_API int zolta_settings_for_sigma(const float sigma[3], int32_t family,
                                        zolta_settings* settings, zolta_error* error);
 

@@ -44,6 +44,11 @@ constexpr ParamDef kParams[kParamCount] = {
      "turns a level off): Y, Cb, Cr; along rows then along columns;\n"
      "levels 0, 1, 2. E.g. 40,24,8,40,24,8,64,32,0,64,32,0,64,32,0,64,32,0",
      kFacePlugins | kFaceRun, true, nullptr, 0, "LIST", nullptr, nullptr},
+    {kParamTemporal, "temporal", ParamType::kInt, 0, 0, 2, false, nullptr, "0",
+     "each frame also from the R frames before and after it (0, 1\n"
+     "or 2; default 0), the stream's ends mirrored: the temporal\n"
+     "thresholds follow the noise (--sigma, else as measured)",
+     kFacePlugins | kFaceRun, false, nullptr, 0, "R", nullptr, nullptr},
 
     // zolta-run's own.
     {kParamRunPlane, "plane", ParamType::kChoice, 0, 0, 2, false, "y|cb|cr", nullptr,

@@ -39,6 +39,7 @@ enum ParamId {
   kParamView,
   kParamPlane,
   kParamThresholds,
+  kParamTemporal,
   kParamRunPlane,
   kParamShowPlane,
   kParamOff,

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -60,6 +61,14 @@ class StreamDenoiser {
   // frame_bytes: what the frame takes while in flight (frame_memory).
   bool process(const zolta_settings& settings, const zolta_stream& stream, const zolta_frame& frame,
                size_t frame_bytes, std::string& error) {
+    const zolta_frame* window[1] = {&frame};
+    return process_window(settings, 0, stream, window, frame, frame_bytes, error);
+  }
+
+  // Frame n from frames n - radius ... n + radius (all of `stream`).
+  bool process_window(const zolta_settings& settings, int radius, const zolta_stream& stream,
+                      const zolta_frame* const* window, const zolta_frame& out, size_t frame_bytes,
+                      std::string& error) {
     std::shared_ptr<zolta_denoiser> denoiser;
     zolta_error e{};
     {
@@ -69,6 +78,7 @@ class StreamDenoiser {
         config.stream = stream;
         config.settings = settings;
         config.threads = working_areas(frame_bytes);
+        config.temporal_radius = radius;
         zolta_denoiser* made = nullptr;
         if (zolta_denoiser_create(&config, &made, &e) != ZOLTA_OK) {
           error = e.message;
@@ -79,7 +89,8 @@ class StreamDenoiser {
       }
       denoiser = current_;
     }
-    if (zolta_denoiser_process(denoiser.get(), &frame, &frame, &e) != ZOLTA_OK) {
+    if (zolta_denoiser_process_window(denoiser.get(), window, 2 * radius + 1, &out, &e) !=
+        ZOLTA_OK) {
       error = e.message;
       return false;
     }
@@ -303,10 +314,130 @@ bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settin
   return true;
 }
 
+// Index i mirrored into first..last (repeatedly, for runs shorter than the
+// window): the frame a window takes beyond the ends of its run of frames.
+long mirror_into(long i, long first, long last) {
+  if (last <= first) return first;
+  const long period = 2 * (last - first);
+  long k = (i - first) % period;
+  if (k < 0) k += period;
+  return first + (k > last - first ? period - k : k);
+}
+
+// The frames read for the windows of the frames being worked on: input i in
+// inputs[i % size]. An input is overwritten only when no frame in flight
+// can reach it (size: the pipeline's slots and 2R more).
+struct InputRing {
+  struct Input {
+    StreamItem item;
+    bool ok = false;
+    std::string message;  // why the frame could not be read or bound
+  };
+  std::vector<Input> inputs;
+  std::atomic<long> total{-1};  // frames in the input, once it ended
+  Input& at(long i) { return inputs[static_cast<size_t>(i) % inputs.size()]; }
+};
+
 long long regular_file_size(ByteReader& input) {
   struct stat st;
   if (!input.file || fstat(fileno(input.file), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   return static_cast<long long>(st.st_size);
+}
+
+// The stream through windows of 2R + 1 frames: the reader reads frame n + R
+// for frame n, a worker makes frame n from frames n - R ... n + R into its
+// own slot (the inputs stay as they came), the writer writes in order. A
+// window is mirrored at the ends of the stream and of every run of frames of
+// one stream (pictures of one size and format), and at a frame that could not
+// be read, which fails only itself.
+bool denoise_windows(const RunOptions& options, const zolta_settings& settings, FrameFormat& format,
+                     ByteReader& input, std::deque<StreamItem>& ahead, long long input_bytes,
+                     int threads, std::vector<StreamItem>& items, StreamDenoiser& denoiser,
+                     std::FILE* out, Progress& progress, std::string& error) {
+  const int radius = options.temporal;
+  InputRing ring;
+  ring.inputs.resize(items.size() + 2 * static_cast<size_t>(radius));
+  // Reads input i into the ring, unless the input has ended.
+  auto read_input = [&](long i) {
+    if (ring.total.load() >= 0) return;
+    InputRing::Input& in = ring.at(i);
+    std::string message;
+    ReadResult got = ReadResult::Frame;
+    if (!ahead.empty()) {
+      std::swap(in.item, ahead.front());
+      ahead.pop_front();
+    } else {
+      got = format.read(input, in.item, message);
+    }
+    if (got == ReadResult::End) {
+      ring.total = i;
+      return;
+    }
+    in.ok = got == ReadResult::Frame && format.bind(in.item, message);
+    if (in.ok) {
+      zolta_error e{};
+      if (zolta_stream_check(&in.item.stream, &e) != ZOLTA_OK) {
+        message = e.message;
+        in.ok = false;
+      }
+    }
+    if (!in.ok) {
+      in.message = message + " (" + frame_label(format, i) + ")";
+      ring.total = i + 1;  // nothing after a frame that could not be read
+    }
+    if (got == ReadResult::Frame && i == 0 && input_bytes >= 0) {
+      set_progress_total(progress, format.frames_in(input_bytes, in.item));
+    }
+  };
+  PipelineStages stages;
+  stages.threads = threads;
+  stages.slots = static_cast<int>(items.size());
+  stages.read = [&](int, long n, std::string&) {
+    if (n == 0) {
+      for (long i = 0; i < radius; ++i) read_input(i);
+    }
+    read_input(n + radius);
+    const long total = ring.total.load();
+    return total >= 0 && n >= total ? ReadResult::End : ReadResult::Frame;
+  };
+  stages.work = [&](int slot, int, long n, std::string& message) {
+    InputRing::Input& centre = ring.at(n);
+    if (!centre.ok) {
+      message = centre.message;
+      return false;
+    }
+    // The run of frames of the centre's stream within the window.
+    const long total = ring.total.load();
+    auto usable = [&](long i) {
+      if (i < 0 || (total >= 0 && i >= total)) return false;
+      const InputRing::Input& in = ring.at(i);
+      return in.ok && same_stream(in.item.stream, centre.item.stream);
+    };
+    long first = n, last = n;
+    while (first > n - radius && usable(first - 1)) --first;
+    while (last < n + radius && usable(last + 1)) ++last;
+    const zolta_frame* window[5];
+    for (long k = -radius; k <= radius; ++k) {
+      window[k + radius] = &ring.at(mirror_into(n + k, first, last)).item.frame;
+    }
+    StreamItem& result = items[slot];
+    result.y4m = centre.item.y4m;
+    result.picture = centre.item.picture;
+    const bool ok = format.bind(result, message) &&
+                    denoiser.process_window(settings, radius, centre.item.stream, window,
+                                            result.frame, 0, message);
+    if (!ok) {
+      message += " (" + frame_label(format, n) + ")";
+      return false;
+    }
+    return true;
+  };
+  stages.write = [&](int slot, long, std::string& message) {
+    if (!format.write(out, items[slot], message)) return false;
+    count_frame(progress);
+    return true;
+  };
+  return run_pipeline(stages, error);
 }
 
 }  // namespace
@@ -402,6 +533,24 @@ bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, Byt
   // Settings for a noise level: given, or measured on the first frames. The
   // frames read ahead go first into the pipeline.
   std::deque<StreamItem> ahead;
+  if (options.temporal > 0 && !options.sigma_given) {
+    // The temporal thresholds follow the noise as measured.
+    NoiseEstimate estimate;
+    zolta_settings measured;
+    if (!read_ahead(*format, input, kEstimateFrames, ahead, error) ||
+        !measure_noise(*format, ahead, estimate, error))
+      return false;
+    if (estimate.frames > 0) {
+      if (!settings_for_estimate(estimate, measured, error)) return false;
+      std::copy(std::begin(measured.temporal_thresholds), std::end(measured.temporal_thresholds),
+                std::begin(settings.temporal_thresholds));
+      std::copy(std::begin(measured.temporal_spatial_share),
+                std::end(measured.temporal_spatial_share),
+                std::begin(settings.temporal_spatial_share));
+      std::copy(std::begin(measured.temporal_restore), std::end(measured.temporal_restore),
+                std::begin(settings.temporal_restore));
+    }
+  }
   if (options.sigma_given) {
     NoiseEstimate estimate;
     if (!read_ahead(*format, input, options.sigma_auto ? kEstimateFrames : 1, ahead, error))
@@ -431,6 +580,10 @@ bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, Byt
   const long long input_bytes = regular_file_size(input);
   std::vector<StreamItem> items(pipeline_slots(threads));
   StreamDenoiser denoiser(threads, static_cast<size_t>(options.memory_mib) << 20);
+  if (options.temporal > 0) {
+    return denoise_windows(options, settings, *format, input, ahead, input_bytes, threads, items,
+                           denoiser, out, progress, error);
+  }
 
   PipelineStages stages;
   stages.threads = threads;

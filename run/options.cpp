@@ -149,6 +149,9 @@ bool take_value(const ParamDef& p, const std::string& typed, const std::string& 
     case kParamMemory:
       options.memory_mib = integer;
       break;
+    case kParamTemporal:
+      options.temporal = static_cast<int>(integer);
+      break;
     case kParamPicture:
       options.picture = value;
       break;
@@ -347,6 +350,7 @@ std::string make_usage_text() {
        20,
        {{kParamEstimate, false},
         {kParamThreads, false},
+        {kParamTemporal, false},
         {kParamMemory, false},
         {kParamHelp, false}}},
       {"\n"

@@ -31,6 +31,8 @@ struct RunOptions {
   long memory_mib = kDefaultMemoryMiB;
   // A --sigma that is no number in range, refused once --demo is known.
   std::string sigma_refused;
+  // Frames before and after each frame that its denoising uses (0..2).
+  int temporal = 0;
 
   // Views of the VirtualDub path; -1 when not given.
   int mode = -1;   // OutputMode

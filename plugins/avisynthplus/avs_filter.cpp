@@ -26,7 +26,19 @@ struct Instance {
   // source's (the engine leaves it unused); 0 for other formats.
   int alpha_width = 0;
   zolta_denoiser* denoiser = nullptr;
+  int radius = 0;  // frames n - radius ... n + radius make frame n
+  int frames = 0;  // of the clip
 };
+
+// Frame i of a clip of `frames` frames, mirrored at its first and last
+// frame (again and again for clips shorter than the window).
+int mirrored(int i, int frames) {
+  if (frames <= 1) return 0;
+  const int period = 2 * (frames - 1);
+  int k = i % period;
+  if (k < 0) k += period;
+  return k > frames - 1 ? period - k : k;
+}
 
 AVS_Value error_value(const char* text) {
   AVS_Value v;
@@ -75,22 +87,45 @@ void copy_alpha(const Instance& instance, AVS_VideoFrame* src, AVS_VideoFrame* d
 
 AVS_VideoFrame* AVSC_CC get_frame(AVS_FilterInfo* fi, int n) {
   const Instance* instance = static_cast<const Instance*>(fi->user_data);
-  AVS_VideoFrame* src = g_avs->get_frame(fi->child, n);
-  if (!src) return nullptr;  // the host raises the source's error
+  // The window's frames from the child, within the clip: n - radius ... n + radius.
+  const int radius = instance->radius;
+  const int first = n - radius > 0 ? n - radius : 0;
+  const int last = n + radius < instance->frames - 1 ? n + radius : instance->frames - 1;
+  AVS_VideoFrame* frames[5] = {};
+  auto release_window = [&] {
+    for (int i = first; i <= last; ++i) {
+      if (frames[i - first]) g_avs->release_video_frame(frames[i - first]);
+    }
+  };
+  for (int i = first; i <= last; ++i) {
+    frames[i - first] = g_avs->get_frame(fi->child, i);
+    if (!frames[i - first]) {
+      release_window();
+      return nullptr;  // the host raises the source's error
+    }
+  }
+  AVS_VideoFrame* src = frames[n - first];
   AVS_VideoFrame* dst = g_avs->new_video_frame_p(fi->env, &fi->vi, src);
   if (!dst) {
-    g_avs->release_video_frame(src);
+    release_window();
     fi->error = "ZoltaDenoise: the host gave no new frame";
     return nullptr;
   }
-  zolta_frame in = {};
+  zolta_frame planes[5] = {};
+  for (int i = first; i <= last; ++i)
+    fill_frame(*instance, frames[i - first], false, planes[i - first]);
   zolta_frame out = {};
-  fill_frame(*instance, src, false, in);
   fill_frame(*instance, dst, true, out);
+  // Mirrored at the clip's ends: a frame given twice counts once.
+  const zolta_frame* window[5];
+  for (int k = -radius; k <= radius; ++k) {
+    window[k + radius] = &planes[mirrored(n + k, instance->frames) - first];
+  }
   zolta_error error;
-  const int status = zolta_denoiser_process(instance->denoiser, &in, &out, &error);
+  const int status =
+      zolta_denoiser_process_window(instance->denoiser, window, 2 * radius + 1, &out, &error);
   if (status == ZOLTA_OK && instance->alpha_width > 0) copy_alpha(*instance, src, dst);
-  g_avs->release_video_frame(src);
+  release_window();
   if (status != ZOLTA_OK) {
     g_avs->release_video_frame(dst);
     fi->error = saved_message(fi->env, error.message);
@@ -134,6 +169,22 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
   }
   if (status == ZOLTA_OK) {
     status = settings_from_args(settings_args, config.stream.family, &config.settings, &error);
+  }
+  // The temporal radius; its thresholds come from the noise table (sigma).
+  const int64_t radius =
+      settings_args[kParamTemporal].given ? settings_args[kParamTemporal].ints[0] : 0;
+  if (status == ZOLTA_OK &&
+      (radius < 0 || radius > 2 || (radius > 0 && !settings_args[kParamSigma].given))) {
+    status = ZOLTA_ERROR_ARGUMENT;
+    std::snprintf(error.message, sizeof error.message, "%s",
+                  radius < 0 || radius > 2
+                      ? "temporal must be 0, 1 or 2"
+                      : "temporal takes its thresholds from sigma: give sigma");
+  }
+  if (status == ZOLTA_OK) {
+    config.temporal_radius = static_cast<int32_t>(radius);
+    instance->radius = static_cast<int>(radius);
+    instance->frames = fi->vi.num_frames;
   }
   if (status == ZOLTA_OK) {
     const size_t cpus = g_avs->get_env_property(env, kAvsEnvPropertyLogicalCpus);

@@ -90,6 +90,13 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
     const int status = zolta_settings_for_noise(sigmas, family, &chosen, error);
     if (status != ZOLTA_OK) return status;
     std::memcpy(settings->thresholds, chosen.thresholds, sizeof settings->thresholds);
+    // The temporal fields too; only a denoiser with a temporal radius reads them.
+    std::memcpy(settings->temporal_thresholds, chosen.temporal_thresholds,
+                sizeof settings->temporal_thresholds);
+    std::memcpy(settings->temporal_spatial_share, chosen.temporal_spatial_share,
+                sizeof settings->temporal_spatial_share);
+    std::memcpy(settings->temporal_restore, chosen.temporal_restore,
+                sizeof settings->temporal_restore);
     return ZOLTA_OK;
   }
   return zolta_config_unpack(packed, ZOLTA_UNPACK_STRICT, settings, error);

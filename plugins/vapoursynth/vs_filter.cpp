@@ -20,7 +20,18 @@ struct Instance {
   VSVideoInfo vi = {};
   int planes = 0;
   zolta_denoiser* denoiser = nullptr;
+  int radius = 0;  // frames n - radius ... n + radius make frame n
 };
+
+// Frame i of a clip of `frames` frames, mirrored at its first and last
+// frame (again and again for clips shorter than the window).
+int mirrored(int i, int frames) {
+  if (frames <= 1) return 0;
+  const int period = 2 * (frames - 1);
+  int k = i % period;
+  if (k < 0) k += period;
+  return k > frames - 1 ? period - k : k;
+}
 
 void set_error(VSMap* out, const VSAPI* vsapi, const char* message) {
   char text[640];
@@ -31,13 +42,36 @@ void set_error(VSMap* out, const VSAPI* vsapi, const char* message) {
 const VSFrame* VS_CC get_frame(int n, int reason, void* instance_data, void** /*frame_data*/,
                                VSFrameContext* ctx, VSCore* core, const VSAPI* vsapi) {
   const Instance* instance = static_cast<const Instance*>(instance_data);
+  // The window's frames, clamped to the clip: n - radius ... n + radius.
+  const int radius = instance->radius;
+  const int first = n - radius > 0 ? n - radius : 0;
+  const int last =
+      n + radius < instance->vi.numFrames - 1 ? n + radius : instance->vi.numFrames - 1;
   if (reason == arInitial) {
-    vsapi->requestFrameFilter(n, instance->node, ctx);
+    for (int i = first; i <= last; ++i) vsapi->requestFrameFilter(i, instance->node, ctx);
     return nullptr;
   }
   if (reason != arAllFramesReady) return nullptr;
-  const VSFrame* src = vsapi->getFrameFilter(n, instance->node, ctx);
-  if (!src) return nullptr;
+  const VSFrame* window_frames[5] = {};
+  zolta_frame window_planes[5] = {};
+  for (int i = first; i <= last; ++i) {
+    const VSFrame* f = vsapi->getFrameFilter(i, instance->node, ctx);
+    window_frames[i - first] = f;
+    for (int p = 0; p < instance->planes && f; ++p) {
+      window_planes[i - first].data[p] = const_cast<uint8_t*>(vsapi->getReadPtr(f, p));
+      window_planes[i - first].stride[p] = vsapi->getStride(f, p);
+    }
+  }
+  auto release_window = [&] {
+    for (int i = first; i <= last; ++i) {
+      if (i != n) vsapi->freeFrame(window_frames[i - first]);
+    }
+  };
+  const VSFrame* src = window_frames[n - first];
+  if (!src) {
+    release_window();
+    return nullptr;
+  }
   VSFrame* dst = vsapi->newVideoFrame(&instance->vi.format, instance->vi.width, instance->vi.height,
                                       src, core);
   zolta_frame in = {};
@@ -48,8 +82,16 @@ const VSFrame* VS_CC get_frame(int n, int reason, void* instance_data, void** /*
     out.data[p] = vsapi->getWritePtr(dst, p);
     out.stride[p] = vsapi->getStride(dst, p);
   }
+  // Mirrored at the clip's ends: a frame given twice counts once.
+  const zolta_frame* window[5];
+  for (int k = -radius; k <= radius; ++k) {
+    window[k + radius] = &window_planes[mirrored(n + k, instance->vi.numFrames) - first];
+  }
+  window[radius] = &in;
   zolta_error error;
-  const int status = zolta_denoiser_process(instance->denoiser, &in, &out, &error);
+  const int status =
+      zolta_denoiser_process_window(instance->denoiser, window, 2 * radius + 1, &out, &error);
+  release_window();
   vsapi->freeFrame(src);
   if (status != ZOLTA_OK) {
     char text[640];
@@ -89,6 +131,16 @@ void VS_CC create(const VSMap* in, VSMap* out, void* /*user_data*/, VSCore* core
     set_error(out, vsapi, error.message);
     return;
   }
+  // The temporal radius; its thresholds come from the noise table (sigma).
+  const int64_t radius = args[kParamTemporal].given ? args[kParamTemporal].ints[0] : 0;
+  if (radius < 0 || radius > 2 || (radius > 0 && !args[kParamSigma].given)) {
+    vsapi->freeNode(node);
+    set_error(out, vsapi,
+              radius < 0 || radius > 2 ? "temporal must be 0, 1 or 2"
+                                       : "temporal takes its thresholds from sigma: give sigma");
+    return;
+  }
+  config.temporal_radius = static_cast<int32_t>(radius);
   if (vs_stream_from_info(*vi, named ? format_name : nullptr, &config.stream, &error) != ZOLTA_OK ||
       settings_from_args(args, config.stream.family, &config.settings, &error) != ZOLTA_OK) {
     vsapi->freeNode(node);
@@ -108,12 +160,13 @@ void VS_CC create(const VSMap* in, VSMap* out, void* /*user_data*/, VSCore* core
   instance->node = node;
   instance->vi = *vi;
   instance->planes = zolta_stream_planes(&config.stream);
+  instance->radius = static_cast<int>(radius);
   if (zolta_denoiser_create(&config, &instance->denoiser, &error) != ZOLTA_OK) {
     free_instance(instance, core, vsapi);
     set_error(out, vsapi, error.message);
     return;
   }
-  const VSFilterDependency deps[1] = {{node, rpStrictSpatial}};
+  const VSFilterDependency deps[1] = {{node, radius > 0 ? rpGeneral : rpStrictSpatial}};
   vsapi->createVideoFilter(out, kName, &instance->vi, get_frame, free_instance, fmParallel, deps, 1,
                            instance, core);
   // An invalid video info leaves the error on out and never calls free.

@@ -173,6 +173,9 @@ ref::Settings model_settings(const zolta_settings& s) {
   m.show_plane = s.show_plane;
   m.plane = s.plane;
   m.enabled = s.enabled;
+  for (int p = 0; p < 3; ++p) m.temporal[p] = s.temporal_thresholds[p];
+  for (int r = 0; r < 2; ++r) m.share[r] = s.temporal_spatial_share[r];
+  for (int r = 0; r < 2; ++r) m.restore[r] = s.temporal_restore[r];
   return m;
 }
 
@@ -188,8 +191,9 @@ zolta_settings random_settings(uint32_t seed, int32_t max) {
   return s;
 }
 
-Denoiser::Denoiser(const zolta_stream& s, const zolta_settings& settings, int32_t threads) {
-  zolta_denoiser_config config{ZOLTA_API_VERSION, s, settings, threads, {}};
+Denoiser::Denoiser(const zolta_stream& s, const zolta_settings& settings, int32_t threads,
+                   int32_t radius) {
+  zolta_denoiser_config config{ZOLTA_API_VERSION, s, settings, threads, radius, {}};
   zolta_error error{};
   EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_OK) << error.message;
 }
@@ -200,4 +204,12 @@ Denoiser::~Denoiser() {
 
 int Denoiser::process(const TestFrame& in, const TestFrame& out, zolta_error* error) {
   return zolta_denoiser_process(d, &in.frame, &out.frame, error);
+}
+
+int Denoiser::process_window(const std::vector<const TestFrame*>& window, const TestFrame& out,
+                             zolta_error* error) {
+  std::vector<const zolta_frame*> frames;
+  for (const TestFrame* f : window) frames.push_back(&f->frame);
+  return zolta_denoiser_process_window(d, frames.data(), static_cast<int32_t>(frames.size()),
+                                       &out.frame, error);
 }

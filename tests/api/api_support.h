@@ -53,9 +53,13 @@ zolta_settings random_settings(uint32_t seed, int32_t max);
 // A denoiser that is destroyed at the end of the scope.
 struct Denoiser {
   zolta_denoiser* d = nullptr;
-  Denoiser(const zolta_stream& s, const zolta_settings& settings, int32_t threads = 1);
+  Denoiser(const zolta_stream& s, const zolta_settings& settings, int32_t threads = 1,
+           int32_t radius = 0);
   ~Denoiser();
   Denoiser(const Denoiser&) = delete;
   Denoiser& operator=(const Denoiser&) = delete;
   int process(const TestFrame& in, const TestFrame& out, zolta_error* error = nullptr);
+  // Frame n from the frames n - R ... n + R of `window`.
+  int process_window(const std::vector<const TestFrame*>& window, const TestFrame& out,
+                     zolta_error* error = nullptr);
 };

@@ -70,4 +70,51 @@ TEST(Threads, CallersBeyondTheWorkingAreasWaitForOne) {
   run_shared(clip, settings, 2, 6, 4);
 }
 
+TEST(Threads, WindowsProcessedAtOnceEqualTheSingleThreadedOnes) {
+  // Radius 2 over a clip, every window mirrored at the ends, four callers
+  // sharing one denoiser of three working areas.
+  const zolta_stream stream = stream_of({ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8}, 64, 32);
+  zolta_settings settings = random_settings(7, 200);
+  for (int32_t& v : settings.temporal_thresholds) v = 1500;
+  settings.temporal_spatial_share[1] = 160;
+  settings.temporal_restore[1] = 100;
+  const int frames = 8;
+  std::vector<TestFrame> in, expected, out;
+  for (int f = 0; f < frames; ++f) {
+    in.push_back(make_frame(stream, 0, false, 2000 + f));
+    expected.push_back(make_frame(stream, 0, false, 0));
+    out.push_back(make_frame(stream, 0, false, 0));
+  }
+  auto window_of = [&](int n) {
+    std::vector<const TestFrame*> w;
+    for (int k = -2; k <= 2; ++k) {
+      int i = n + k;
+      if (i < 0) i = -i;
+      if (i >= frames) i = 2 * (frames - 1) - i;
+      w.push_back(&in[i]);
+    }
+    return w;
+  };
+  {
+    Denoiser alone(stream, settings, 1, 2);
+    for (int n = 0; n < frames; ++n) {
+      ASSERT_EQ(alone.process_window(window_of(n), expected[n]), ZOLTA_OK);
+    }
+  }
+  Denoiser shared(stream, settings, 3, 2);
+  std::atomic<int> next{0};
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int n = next++; n < frames; n = next++) {
+        if (shared.process_window(window_of(n), out[n]) != ZOLTA_OK) ++failures;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures, 0);
+  for (int n = 0; n < frames; ++n) EXPECT_TRUE(same_frames(out[n], expected[n])) << "frame " << n;
+}
+
 }  // namespace

@@ -219,7 +219,7 @@ class AvsPluginTest : public ::testing::Test {
 
 TEST_F(AvsPluginTest, RegistersZoltaDenoise) {
   EXPECT_EQ(host_.function_params("ZoltaDenoise"),
-            "c[config]i*[config_text]s[vcf]s[sigma]f[view]s[plane]i[thresholds]i*");
+            "c[config]i*[config_text]s[vcf]s[sigma]f[view]s[plane]i[thresholds]i*[temporal]i");
 }
 
 TEST_F(AvsPluginTest, EighteenThresholdsBeyondTheConfigRangeReachTheEngine) {
@@ -473,6 +473,82 @@ TEST_F(AvsPluginTest, NiceFilterWithManyThreadsAtOnce) {
   expect_engine_output(clip, src, kCases[0], 128, 96, settings_from_text(kTestConfig), 24, 4);
   host_.release_clip(clip);
   EXPECT_EQ(host_.filter_frees(), 1);
+  host_.release_clip(src);
+}
+
+TEST_F(AvsPluginTest, TemporalWindowsAreTheLibrarysMirroredAtTheClipsEnds) {
+  const AvsCase& c = kCases[0];
+  const int width = 64, height = 48, frames = 6;
+  zolta_stream stream = c.stream;
+  stream.width = width;
+  stream.height = height;
+  for (int radius : {1, 2}) {
+    SourceContent content{&host_, c, width, height};
+    AVS_Clip* src = source(content, frames);
+    std::string error;
+    AVS_Clip* clip =
+        host_.invoke("ZoltaDenoise", src,
+                     {{"sigma", float_value(9.0f)}, {"temporal", int_value(radius)}}, error);
+    ASSERT_NE(clip, nullptr) << error;
+    zolta_denoiser_config config;
+    zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
+    config.stream = stream;
+    config.temporal_radius = radius;
+    const float sigma[3] = {9.0f, 9.0f, 9.0f};
+    ASSERT_EQ(zolta_settings_for_noise(sigma, stream.family, &config.settings, nullptr), ZOLTA_OK);
+    zolta_denoiser* d = nullptr;
+    ASSERT_EQ(zolta_denoiser_create(&config, &d, nullptr), ZOLTA_OK);
+    std::vector<AVS_VideoFrame*> in(frames);
+    std::vector<zolta_frame> inputs(frames);
+    for (int n = 0; n < frames; ++n) {
+      in[n] = host_.get_frame(src, n, error);
+      inputs[n] = engine_input(c, in[n], height);
+    }
+    for (int n = 0; n < frames; ++n) {
+      AVS_VideoFrame* out = host_.get_frame(clip, n, error);
+      ASSERT_NE(out, nullptr) << error;
+      const zolta_frame* window[5];
+      for (int k = -radius; k <= radius; ++k) {
+        int i = n + k;
+        if (i < 0) i = -i;
+        if (i >= frames) i = 2 * (frames - 1) - i;
+        window[k + radius] = &inputs[i];
+      }
+      std::vector<std::vector<uint8_t>> expected(3);
+      zolta_frame made = {};
+      const int planes = zolta_stream_planes(&stream);
+      for (int p = 0; p < planes; ++p) {
+        int32_t w = 0, h = 0;
+        zolta_stream_plane_size(&stream, p, &w, &h);
+        expected[p].resize(static_cast<size_t>(w) * h * sample_bytes(stream));
+        made.data[p] = expected[p].data();
+        made.stride[p] = w * sample_bytes(stream);
+      }
+      ASSERT_EQ(zolta_denoiser_process_window(d, window, 2 * radius + 1, &made, nullptr), ZOLTA_OK);
+      const zolta_frame result = engine_input(c, out, height);
+      for (int p = 0; p < planes; ++p) {
+        int32_t w = 0, h = 0;
+        zolta_stream_plane_size(&stream, p, &w, &h);
+        EXPECT_EQ(compare_plane(expected[p], w * sample_bytes(stream), h,
+                                static_cast<const uint8_t*>(result.data[p]), result.stride[p]),
+                  "")
+            << "radius " << radius << " frame " << n << " plane " << p;
+      }
+      host_.release_frame(out);
+    }
+    for (AVS_VideoFrame* f : in) host_.release_frame(f);
+    zolta_denoiser_destroy(d);
+    host_.release_clip(clip);
+    host_.release_clip(src);
+  }
+  SourceContent content{&host_, c, width, height};
+  AVS_Clip* src = source(content, frames);
+  EXPECT_NE(refusal(src, {{"sigma", float_value(9.0f)}, {"temporal", int_value(3)}})
+                .find("temporal must be 0, 1 or 2"),
+            std::string::npos);
+  EXPECT_NE(refusal(src, {{"config_text", string_value(kTestConfig)}, {"temporal", int_value(1)}})
+                .find("give sigma"),
+            std::string::npos);
   host_.release_clip(src);
 }
 

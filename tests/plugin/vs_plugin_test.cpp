@@ -152,9 +152,10 @@ TEST_F(VsPluginTest, RegistersOneFunctionInItsNamespace) {
   EXPECT_EQ(p.functions[0].name, "Denoise");
   EXPECT_EQ(p.functions[0].return_type, "clip:vnode;");
   // The arguments of the earlier releases keep their places; thresholds follows.
-  EXPECT_EQ(p.functions[0].args,
-            "clip:vnode;config:int[]:opt:empty;config_text:data:opt;vcf:data:opt;"
-            "sigma:float:opt;view:data:opt;plane:int:opt;thresholds:int[]:opt:empty;");
+  EXPECT_EQ(
+      p.functions[0].args,
+      "clip:vnode;config:int[]:opt:empty;config_text:data:opt;vcf:data:opt;"
+      "sigma:float:opt;view:data:opt;plane:int:opt;thresholds:int[]:opt:empty;temporal:int:opt;");
 }
 
 TEST_F(VsPluginTest, EveryFormatEqualsTheEngineWithPropertiesPassedThrough) {
@@ -195,6 +196,95 @@ TEST_F(VsPluginTest, ParallelFilterSharedByManyThreads) {
   core_.free_node(node);
   core_.free_node(src);
   EXPECT_EQ(core_.filter_frees(), 1);
+}
+
+TEST_F(VsPluginTest, TemporalWindowsAreTheLibrarysMirroredAtTheClipsEnds) {
+  const VsCase& c = kCases[9];  // YUV420P9
+  const zolta_stream stream = stream_of(c, 64, 48);
+  const int frames = 7;
+  for (int radius : {1, 2}) {
+    VSNode* src = source(c, 64, 48, frames);
+    VSMap* args = core_.create_map();
+    core_.set_float(args, "sigma", 9.0);
+    core_.set_int(args, "temporal", radius);
+    std::string error;
+    VSNode* node = denoise(src, args, &error);
+    ASSERT_NE(node, nullptr) << error;
+    const std::vector<VSFilterDependency> deps = core_.node_dependencies(node);
+    ASSERT_EQ(deps.size(), 1u);
+    EXPECT_EQ(deps[0].requestPattern, rpGeneral);
+    // The library's frames, from the same windows mirrored by hand.
+    zolta_denoiser_config config;
+    zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
+    config.stream = stream;
+    config.temporal_radius = radius;
+    const float sigma[3] = {9.0f, 9.0f, 9.0f};
+    ASSERT_EQ(zolta_settings_for_noise(sigma, stream.family, &config.settings, nullptr), ZOLTA_OK);
+    zolta_denoiser* d = nullptr;
+    ASSERT_EQ(zolta_denoiser_create(&config, &d, nullptr), ZOLTA_OK);
+    std::vector<int> all;
+    for (int n = 0; n < frames; ++n) all.push_back(n);
+    std::vector<VsFrameResult> got = core_.get_frames(node, all, 3);
+    std::vector<VsFrameResult> in = core_.get_frames(src, all, 1);
+    std::vector<zolta_frame> inputs(frames);
+    for (int n = 0; n < frames; ++n) {
+      for (int p = 0; p < 3; ++p) {
+        inputs[n].data[p] = const_cast<uint8_t*>(core_.read_ptr(in[n].frame, p));
+        inputs[n].stride[p] = core_.stride(in[n].frame, p);
+      }
+    }
+    for (int n = 0; n < frames; ++n) {
+      ASSERT_NE(got[n].frame, nullptr) << got[n].error;
+      const zolta_frame* window[5];
+      for (int k = -radius; k <= radius; ++k) {
+        int i = n + k;
+        if (i < 0) i = -i;
+        if (i >= frames) i = 2 * (frames - 1) - i;
+        window[k + radius] = &inputs[i];
+      }
+      std::vector<std::vector<uint8_t>> expected(3);
+      zolta_frame out = {};
+      for (int p = 0; p < 3; ++p) {
+        int32_t w = 0, h = 0;
+        zolta_stream_plane_size(&stream, p, &w, &h);
+        expected[p].resize(static_cast<size_t>(w) * h * 2);
+        out.data[p] = expected[p].data();
+        out.stride[p] = w * 2;
+      }
+      ASSERT_EQ(zolta_denoiser_process_window(d, window, 2 * radius + 1, &out, nullptr), ZOLTA_OK);
+      for (int p = 0; p < 3; ++p) {
+        int32_t w = 0, h = 0;
+        zolta_stream_plane_size(&stream, p, &w, &h);
+        EXPECT_EQ(compare_plane(expected[p], w * 2, h, core_.read_ptr(got[n].frame, p),
+                                core_.stride(got[n].frame, p)),
+                  "")
+            << "radius " << radius << " frame " << n << " plane " << p;
+      }
+      EXPECT_EQ(core_.frame_int_property(got[n].frame, "SourceFrame", -1), n);
+    }
+    for (int n = 0; n < frames; ++n) {
+      core_.free_frame(got[n].frame);
+      core_.free_frame(in[n].frame);
+    }
+    zolta_denoiser_destroy(d);
+    core_.free_node(node);
+    core_.free_node(src);
+  }
+  // The radius's range, and its thresholds need the noise level.
+  for (int64_t radius : {-1, 3}) {
+    VSNode* src = source(c, 64, 48, frames);
+    VSMap* args = core_.create_map();
+    core_.set_float(args, "sigma", 9.0);
+    core_.set_int(args, "temporal", radius);
+    EXPECT_NE(refusal(src, args).find("temporal must be 0, 1 or 2"), std::string::npos);
+    core_.free_node(src);
+  }
+  VSNode* src = source(c, 64, 48, frames);
+  VSMap* args = core_.create_map();
+  core_.set_data(args, "config_text", kTestConfig);
+  core_.set_int(args, "temporal", 1);
+  EXPECT_NE(refusal(src, args).find("give sigma"), std::string::npos);
+  core_.free_node(src);
 }
 
 TEST_F(VsPluginTest, EachWayOfGivingSettingsReachesTheEngine) {

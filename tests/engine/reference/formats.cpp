@@ -1,5 +1,6 @@
 #include "formats.h"
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -98,34 +99,32 @@ struct ModelPlanes {
 
 }  // namespace
 
-void process_format(const Format& f, const FrameRef& in, const FrameRef& out, const Settings& s) {
-  const bool rgb = is_rgb(f.family);
-  const bool gray = f.family == ZOLTA_FAMILY_GRAY;
+namespace {
+
+// The shape of a frame's model planes.
+struct Shape {
+  bool rgb, gray;
   int32_t sx, sy;
-  chroma_shifts(f.family, sx, sy);
-  const int channels = gray ? 1 : 3;
+  int channels;
+};
+
+Shape shape_of(const Format& f) {
+  Shape sh;
+  sh.rgb = is_rgb(f.family);
+  sh.gray = f.family == ZOLTA_FAMILY_GRAY;
+  chroma_shifts(f.family, sh.sx, sh.sy);
+  sh.channels = sh.gray ? 1 : 3;
+  return sh;
+}
+
+// Every sample of a frame on the 8-bit scale (RGB as Y, Cb, Cr).
+ModelPlanes load_planes(const Format& f, const FrameRef& in) {
+  const Shape sh = shape_of(f);
+  const bool rgb = sh.rgb;
+  const int channels = sh.channels;
+  const int32_t sx = sh.sx, sy = sh.sy;
   auto channel_w = [&](int c) { return (c > 0 && !rgb) ? f.width >> sx : f.width; };
   auto channel_h = [&](int c) { return (c > 0 && !rgb) ? f.height >> sy : f.height; };
-
-  if (!s.enabled) {
-    for (int c = 0; c < channels; ++c) {
-      for (int32_t r = 0; r < channel_h(c); ++r) {
-        for (int32_t x = 0; x < channel_w(c); ++x) {
-          const int32_t size = f.is_float ? 4 : (f.bits > 8 ? 2 : 1);
-          std::memcpy(sample_at(f, out, c, r, x), sample_at(f, in, c, r, x), size);
-        }
-      }
-    }
-    if (f.family == ZOLTA_FAMILY_RGB32) {
-      for (int32_t r = 0; r < f.height; ++r) {
-        for (int32_t x = 0; x < f.width; ++x) {
-          out.data[0][r * out.stride[0] + 4 * x + 3] = in.data[0][r * in.stride[0] + 4 * x + 3];
-        }
-      }
-    }
-    return;
-  }
-
   // In: everything on the 8-bit scale.
   ModelPlanes m;
   m.count = channels;
@@ -160,10 +159,78 @@ void process_format(const Format& f, const FrameRef& in, const FrameRef& out, co
     }
   }
 
+  return m;
+}
+
+// The temporal rule of zolta.h, one sample at a time.
+void temporal_model(std::vector<float>& centre,
+                    const std::vector<const std::vector<float>*>& others, int32_t w, int32_t h,
+                    int32_t v, std::vector<float>& joined) {
+  joined.assign(centre.size(), 1.0f);
+  const std::vector<float> c = centre;
+  auto clamp = [](int32_t i, int32_t n) { return i < 0 ? 0 : (i >= n ? n - 1 : i); };
+  for (int32_t r = 0; r < h; ++r) {
+    for (int32_t x = 0; x < w; ++x) {
+      float sum = c[size_t(r) * w + x];
+      float count = 1.0f;
+      for (const std::vector<float>* o : others) {
+        auto diff = [&](int32_t rr, int32_t xx) {
+          const size_t at = size_t(clamp(rr, h)) * w + clamp(xx, w);
+          return std::fabs((*o)[at] - c[at]);
+        };
+        float rows[3];
+        for (int i = 0; i < 3; ++i) {
+          rows[i] = (diff(r - 1 + i, x - 1) + diff(r - 1 + i, x)) + diff(r - 1 + i, x + 1);
+        }
+        const float box = (rows[0] + rows[1]) + rows[2];
+        const float d = (*o)[size_t(r) * w + x] - c[size_t(r) * w + x];
+        const bool joins = box <= float(v) * 9.0f / 16.0f && std::fabs(d) <= float(v) / 4.0f;
+        sum = sum + (joins ? (*o)[size_t(r) * w + x] : 0.0f);
+        count = count + (joins ? 1.0f : 0.0f);
+      }
+      centre[size_t(r) * w + x] = sum / count;
+      joined[size_t(r) * w + x] = count;
+    }
+  }
+}
+
+int32_t shared_threshold(int32_t v, int32_t share) {
+  if (v <= 0 || share == 0) return v;
+  const int64_t t = (int64_t(v) * share + 128) / 256;
+  return t < 1 ? 1 : int32_t(t);
+}
+
+// What the temporal step leaves for the spatial one: per plane whether it
+// ran, its result and the frames each sample averaged, and the radius.
+struct TemporalPart {
+  bool on[3] = {false, false, false};
+  std::vector<float> kept[3], joined[3];
+  int32_t radius = 0;
+  int32_t share = 0, restore = 0;
+};
+
+// Denoises the model planes and writes the picture.
+void denoise_and_write(const Format& f, const FrameRef& in, const FrameRef& out, const Settings& s,
+                       ModelPlanes& m, const TemporalPart& tp) {
+  const Shape sh = shape_of(f);
+  const bool rgb = sh.rgb, gray = sh.gray;
+  const int channels = sh.channels;
+  const int32_t sx = sh.sx, sy = sh.sy;
   const bool high = s.mode == 1;
   const bool full_width_chroma = !gray && (rgb || sx == 0);
   for (int c = 0; c < channels; ++c) {
-    denoise_plane(m.p[c], m.w[c], m.h[c], s.thresholds[c], high, c > 0 && full_width_chroma);
+    int32_t t[6];
+    for (int i = 0; i < 6; ++i) {
+      t[i] = shared_threshold(s.thresholds[c][i], tp.on[c] ? tp.share : 0);
+    }
+    denoise_plane(m.p[c], m.w[c], m.h[c], t, high, c > 0 && full_width_chroma);
+    if (tp.on[c] && !high && tp.restore != 0) {
+      for (size_t i = 0; i < m.p[c].size(); ++i) {
+        const int32_t joined = int32_t(tp.joined[c][i]);
+        const float weight = float(tp.restore * (joined - 1)) / float(512 * tp.radius);
+        m.p[c][i] = m.p[c][i] + (tp.kept[c][i] - m.p[c][i]) * weight;
+      }
+    }
   }
 
   const bool diff = s.mode == 2;
@@ -249,6 +316,83 @@ void process_format(const Format& f, const FrameRef& in, const FrameRef& out, co
       }
     }
   }
+}
+
+}  // namespace
+
+void process_format(const Format& f, const FrameRef& in, const FrameRef& out, const Settings& s) {
+  const bool rgb = is_rgb(f.family);
+  const bool gray = f.family == ZOLTA_FAMILY_GRAY;
+  int32_t sx, sy;
+  chroma_shifts(f.family, sx, sy);
+  const int channels = gray ? 1 : 3;
+  auto channel_w = [&](int c) { return (c > 0 && !rgb) ? f.width >> sx : f.width; };
+  auto channel_h = [&](int c) { return (c > 0 && !rgb) ? f.height >> sy : f.height; };
+
+  if (!s.enabled) {
+    for (int c = 0; c < channels; ++c) {
+      for (int32_t r = 0; r < channel_h(c); ++r) {
+        for (int32_t x = 0; x < channel_w(c); ++x) {
+          const int32_t size = f.is_float ? 4 : (f.bits > 8 ? 2 : 1);
+          std::memcpy(sample_at(f, out, c, r, x), sample_at(f, in, c, r, x), size);
+        }
+      }
+    }
+    if (f.family == ZOLTA_FAMILY_RGB32) {
+      for (int32_t r = 0; r < f.height; ++r) {
+        for (int32_t x = 0; x < f.width; ++x) {
+          out.data[0][r * out.stride[0] + 4 * x + 3] = in.data[0][r * in.stride[0] + 4 * x + 3];
+        }
+      }
+    }
+    return;
+  }
+
+  ModelPlanes m = load_planes(f, in);
+  denoise_and_write(f, in, out, s, m, TemporalPart{});
+}
+
+void process_window_format(const Format& f, const std::vector<FrameRef>& window,
+                           const FrameRef& out, const Settings& s) {
+  const int32_t radius = int32_t(window.size() / 2);
+  const FrameRef& in = window[radius];
+  bool any = false;
+  for (int c = 0; c < shape_of(f).channels; ++c) any = any || s.temporal[c] != 0;
+  if (radius == 0 || !s.enabled || !any) {
+    process_format(f, in, out, s);
+    return;
+  }
+  ModelPlanes m = load_planes(f, in);
+  // Each frame once: one given again (the centre, or one taken before it) is
+  // left out.
+  auto same = [](const FrameRef& a, const FrameRef& b) {
+    for (int p = 0; p < 3; ++p) {
+      if (a.data[p] != b.data[p] || a.stride[p] != b.stride[p]) return false;
+    }
+    return true;
+  };
+  std::vector<ModelPlanes> others;
+  std::vector<FrameRef> taken = {in};
+  for (size_t i = 0; i < window.size(); ++i) {
+    bool again = false;
+    for (const FrameRef& t : taken) again = again || same(window[i], t);
+    if (again) continue;
+    taken.push_back(window[i]);
+    others.push_back(load_planes(f, window[i]));
+  }
+  TemporalPart tp;
+  tp.radius = radius;
+  tp.share = s.share[radius - 1];
+  tp.restore = s.restore[radius - 1];
+  for (int c = 0; c < m.count; ++c) {
+    if (s.temporal[c] == 0) continue;
+    tp.on[c] = true;
+    std::vector<const std::vector<float>*> planes;
+    for (const ModelPlanes& o : others) planes.push_back(&o.p[c]);
+    temporal_model(m.p[c], planes, m.w[c], m.h[c], s.temporal[c], tp.joined[c]);
+    tp.kept[c] = m.p[c];
+  }
+  denoise_and_write(f, in, out, s, m, tp);
 }
 
 }  // namespace ref

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "reference.h"
 
@@ -29,5 +30,11 @@ struct FrameRef {
 // share memory (the model reads all of `in` first anyway).
 void process_format(const Format& format, const FrameRef& in, const FrameRef& out,
                     const Settings& settings);
+
+// Frame n from its window of 2R + 1 frames (window[R] is frame n): the
+// temporal step on every plane with a temporal threshold, then as
+// process_format with those planes' spatial thresholds shared.
+void process_window_format(const Format& format, const std::vector<FrameRef>& window,
+                           const FrameRef& out, const Settings& settings);
 
 }  // namespace ref

@@ -25,6 +25,11 @@ struct Settings {
   int32_t show_plane = 0;
   int32_t plane = 0;
   int32_t enabled = 1;
+  // The temporal step's threshold per plane (0: off) and the spatial
+  // thresholds' share under it at radius 1 and 2 (0: all).
+  int32_t temporal[3] = {0, 0, 0};
+  int32_t share[2] = {0, 0};
+  int32_t restore[2] = {0, 0};  // the detail given back where frames joined
 };
 
 // The four-tap analysis low-pass c0..c3 and synthesis low-pass b0..b3.

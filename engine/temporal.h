@@ -1,0 +1,49 @@
+// The temporal step: the centre frame's plane averaged, sample by sample,
+// with the samples of its neighbour frames that differ from it by little
+// (noise), keeping it where they differ by much (motion). Plain C++ that the
+// compiler may vectorise: the arithmetic is the rule of zolta.h, the same on
+// every processor.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zolta {
+
+// The most neighbour frames of a window (radius 2).
+constexpr int kMaxNeighbours = 4;
+
+// Rows of scratch the step needs: three rows of sums per neighbour, a row of
+// differences (then of running sums) and one of counts, each as long as the
+// plane's rows or longer.
+constexpr int kTemporalRowCount = 3 * kMaxNeighbours + 2;
+
+struct TemporalRows {
+  float* sums[kMaxNeighbours][3];
+  float* difference;
+  float* count;
+};
+
+// Overwrites `centre` (width x rows, rows `stride` floats apart) with the
+// step's result; `neighbours` are the planes of the other frames of the
+// window in the rule's order, with the same stride. `threshold` is the
+// public value v (1..4095). With `kept` and `joined` (planes of the same
+// stride, which may be the first two neighbours: a neighbour's row is not
+// read after the centre's row is done), the result and the number of frames
+// averaged (1..count + 1) are written there too.
+void temporal_plane(float* centre, const float* const* neighbours, int32_t count, ptrdiff_t stride,
+                    int32_t width, int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                    float* kept = nullptr, float* joined = nullptr);
+
+// The detail given back: u + (t - u) * weight[m] for every sample, u in
+// `plane`, t in `kept`, m in `joined`.
+void restore_detail(float* plane, const float* kept, const float* joined, ptrdiff_t stride,
+                    int32_t width, int32_t rows, const float weight[kMaxNeighbours + 2]);
+// weight[m] = (float)(q (m - 1)) / (float)(512 radius), weight[0] = 0.
+void restore_weights(int32_t restore, int32_t radius, float weight[kMaxNeighbours + 2]);
+
+// A spatial threshold under the temporal step: max(1, (v * share + 128) >> 8)
+// for v > 0; share 0 means 256.
+int32_t spatial_share_of(int32_t v, int32_t share);
+
+}  // namespace zolta

@@ -1,0 +1,241 @@
+// Windows of frames through the temporal step: every format, depth and view
+// against the scalar model, the ends of a stream mirrored by the caller,
+// settings that keep a frame's bytes as they are without the step, and the
+// refusals of radii, windows and temporal settings out of range.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "api_support.h"
+
+namespace {
+
+zolta_settings temporal_settings(uint32_t seed, int32_t spatial_max) {
+  zolta_settings s = random_settings(seed, spatial_max);
+  std::mt19937 rng(seed * 7 + 3);
+  // From thresholds that let almost nothing join random frames to ones that
+  // let almost everything join; a plane now and then without the step.
+  for (int32_t& v : s.temporal_thresholds) {
+    v = rng() % 5 == 0 ? 0 : static_cast<int32_t>(rng() % (ZOLTA_THRESHOLD_MAX + 1));
+  }
+  for (int32_t& share : s.temporal_spatial_share) share = static_cast<int32_t>(rng() % 257);
+  for (int32_t& q : s.temporal_restore) q = rng() % 3 == 0 ? 0 : static_cast<int32_t>(rng() % 257);
+  return s;
+}
+
+ref::Format model_format(const zolta_stream& stream) {
+  return {stream.family, stream.sample == ZOLTA_SAMPLE_FLOAT, stream.bits, stream.width,
+          stream.height};
+}
+
+// Runs a window through the engine and the model and compares the frames.
+void expect_window_matches_model(const zolta_stream& stream, const zolta_settings& s,
+                                 const std::vector<const TestFrame*>& window) {
+  const int32_t radius = static_cast<int32_t>(window.size() / 2);
+  Denoiser d(stream, s, 1, radius);
+  ASSERT_EQ(zolta_denoiser_radius(d.d), radius);
+  TestFrame engine = make_frame(stream, 0, false, 0, 0x5a);
+  TestFrame model = make_frame(stream, 0, false, 0, 0x5a);
+  zolta_error error{};
+  ASSERT_EQ(d.process_window(window, engine, &error), ZOLTA_OK) << error.message;
+  std::vector<ref::FrameRef> refs;
+  for (const TestFrame* f : window) refs.push_back(f->ref());
+  ref::process_window_format(model_format(stream), refs, model.ref(), model_settings(s));
+  EXPECT_TRUE(same_frames(engine, model));
+}
+
+const struct {
+  const char* name;
+  int32_t view, show_plane, plane, enabled;
+} kViews[] = {{"normal", ZOLTA_VIEW_NORMAL, 0, 0, 1},
+              {"high Cb", ZOLTA_VIEW_HIGH, 0, 1, 1},
+              {"diff", ZOLTA_VIEW_DIFF, 0, 0, 1},
+              {"show Cr", ZOLTA_VIEW_NORMAL, 1, 2, 1},
+              {"off", ZOLTA_VIEW_NORMAL, 0, 0, 0}};
+
+TEST(Temporal, EveryFormatDepthViewAndRadiusMatchesTheModel) {
+  uint32_t seed = 4000;
+  for (const FormatCase& fc : every_format()) {
+    const zolta_stream stream = stream_of(fc, 32, 16);
+    std::vector<TestFrame> frames;
+    for (int i = 0; i < 5; ++i) frames.push_back(make_frame(stream, 0, false, seed++));
+    for (int32_t radius = 1; radius <= 2; ++radius) {
+      std::vector<const TestFrame*> window;
+      for (int32_t i = 2 - radius; i <= 2 + radius; ++i) window.push_back(&frames[i]);
+      for (const auto& v : kViews) {
+        SCOPED_TRACE(format_name(fc) + " radius " + std::to_string(radius) + " " + v.name);
+        zolta_settings s = temporal_settings(seed++, 400);
+        s.view = v.view;
+        s.show_plane = v.show_plane;
+        s.plane = v.plane;
+        s.enabled = v.enabled;
+        expect_window_matches_model(stream, s, window);
+      }
+    }
+  }
+}
+
+TEST(Temporal, PlanesOfEverySizeAndStridesMatchTheModel) {
+  // Planes of four rows and columns (every 3 x 3 sum touches an edge), odd
+  // sizes of strips, and frames of the window in other layouts than the
+  // centre's.
+  const struct { int32_t width, height; } kSizes[] = {{8, 8}, {40, 24}, {200, 16}, {24, 40}};
+  const FormatCase kFormats[] = {{ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8},
+                                 {ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_FLOAT, 32},
+                                 {ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_INTEGER, 12},
+                                 {ZOLTA_FAMILY_YUY2, ZOLTA_SAMPLE_INTEGER, 8}};
+  uint32_t seed = 4500;
+  for (const FormatCase& fc : kFormats) {
+    for (const auto& size : kSizes) {
+      const zolta_stream stream = stream_of(fc, size.width, size.height);
+      SCOPED_TRACE(format_name(fc) + " " + std::to_string(size.width) + "x" +
+                   std::to_string(size.height));
+      const TestFrame a = make_frame(stream, 0, false, seed++);
+      const TestFrame b = copy_layout(make_frame(stream, 0, false, seed++), 8, true);
+      const TestFrame c = copy_layout(make_frame(stream, 0, false, seed++), 4, false);
+      expect_window_matches_model(stream, temporal_settings(seed++, 300), {&b, &a, &c});
+      expect_window_matches_model(stream, temporal_settings(seed++, 300), {&c, &b, &a, &c, &b});
+    }
+  }
+}
+
+TEST(Temporal, WithoutTemporalThresholdsAFrameKeepsItsBytes) {
+  // Radius 1 and 2 with every temporal threshold 0 (whatever the share), a
+  // still window at every radius, and the window at a stream's start
+  // mirrored by the caller: frame 0 from frames 2, 1, 0, 1, 2.
+  uint32_t seed = 4800;
+  for (const FormatCase& fc : every_format()) {
+    SCOPED_TRACE(format_name(fc));
+    const zolta_stream stream = stream_of(fc, 32, 16);
+    const TestFrame f0 = make_frame(stream, 0, false, seed++);
+    const TestFrame f1 = make_frame(stream, 0, false, seed++);
+    const TestFrame f2 = make_frame(stream, 0, false, seed++);
+    zolta_settings s = random_settings(seed++, 300);
+    s.temporal_spatial_share[0] = 100;
+    s.temporal_spatial_share[1] = 60;
+    TestFrame alone = make_frame(stream, 0, false, 0);
+    {
+      Denoiser d(stream, s);
+      ASSERT_EQ(d.process(f0, alone), ZOLTA_OK);
+    }
+    for (int32_t radius = 1; radius <= 2; ++radius) {
+      Denoiser d(stream, s, 1, radius);
+      TestFrame out = make_frame(stream, 0, false, 0);
+      const std::vector<const TestFrame*> window =
+          radius == 1 ? std::vector<const TestFrame*>{&f1, &f0, &f1}
+                      : std::vector<const TestFrame*>{&f2, &f1, &f0, &f1, &f2};
+      ASSERT_EQ(d.process_window(window, out), ZOLTA_OK);
+      EXPECT_TRUE(same_frames(out, alone));
+    }
+    // A still window with the step on: every sample joins, and the average
+    // of equal whole numbers is the number; so 8-bit YUV and grey frames are
+    // those of the spatial step alone with the shared thresholds.
+    if (fc.bits != 8 || fc.family == ZOLTA_FAMILY_RGB || fc.family == ZOLTA_FAMILY_RGB24 ||
+        fc.family == ZOLTA_FAMILY_RGB32) {
+      continue;
+    }
+    zolta_settings on = s;
+    for (int32_t& v : on.temporal_thresholds) v = 16;
+    zolta_settings shared = s;
+    for (auto& plane : shared.thresholds) {
+      for (auto& direction : plane) {
+        for (int32_t& v : direction) v = v == 0 ? 0 : std::max(1, (v * 60 + 128) >> 8);
+      }
+    }
+    Denoiser still(stream, on, 1, 2);
+    Denoiser spatial(stream, shared);
+    TestFrame a = make_frame(stream, 0, false, 0);
+    TestFrame b = make_frame(stream, 0, false, 0);
+    ASSERT_EQ(still.process_window({&f0, &f0, &f0, &f0, &f0}, a), ZOLTA_OK);
+    ASSERT_EQ(spatial.process(f0, b), ZOLTA_OK);
+    EXPECT_TRUE(same_frames(a, b));
+  }
+}
+
+TEST(Temporal, AFrameGivenAgainCountsOnce) {
+  // The window mirrored at a stream's start and end is the window of the
+  // frames that exist: frame 0 of 1, 2 ... from {2, 1, 0, 1, 2} as from
+  // {0, 0, 0, 1, 2}; and the model agrees on both.
+  const zolta_stream stream = stream_of({ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8}, 40, 24);
+  const TestFrame f0 = make_frame(stream, 0, false, 61);
+  const TestFrame f1 = make_frame(stream, 0, false, 62);
+  const TestFrame f2 = make_frame(stream, 0, false, 63);
+  zolta_settings s = temporal_settings(64, 300);
+  for (int32_t& v : s.temporal_thresholds) v = 3000;  // every neighbour joins
+  Denoiser d(stream, s, 1, 2);
+  TestFrame mirrored = make_frame(stream, 0, false, 0);
+  TestFrame shortened = make_frame(stream, 0, false, 0);
+  ASSERT_EQ(d.process_window({&f2, &f1, &f0, &f1, &f2}, mirrored), ZOLTA_OK);
+  ASSERT_EQ(d.process_window({&f0, &f0, &f0, &f1, &f2}, shortened), ZOLTA_OK);
+  EXPECT_TRUE(same_frames(mirrored, shortened));
+  // A copy of a frame is another frame: it is averaged in again.
+  const TestFrame copy = copy_layout(f1, 0, false);
+  TestFrame twice = make_frame(stream, 0, false, 0);
+  ASSERT_EQ(d.process_window({&f2, &copy, &f0, &f1, &f2}, twice), ZOLTA_OK);
+  EXPECT_FALSE(same_frames(twice, mirrored));
+  expect_window_matches_model(stream, s, {&f2, &f1, &f0, &f1, &f2});
+  expect_window_matches_model(stream, s, {&f2, &copy, &f0, &f1, &f2});
+}
+
+TEST(Temporal, TheCentreFrameMayBeTheOutput) {
+  const zolta_stream stream = stream_of({ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10}, 40, 24);
+  const TestFrame a = make_frame(stream, 0, false, 51);
+  const TestFrame b = make_frame(stream, 0, false, 52);
+  const zolta_settings s = temporal_settings(53, 300);
+  Denoiser d(stream, s, 1, 1);
+  TestFrame separate = make_frame(stream, 0, false, 0);
+  ASSERT_EQ(d.process_window({&a, &b, &a}, separate), ZOLTA_OK);
+  TestFrame centre = copy_layout(b, 0, false);
+  ASSERT_EQ(d.process_window({&a, &centre, &a}, centre), ZOLTA_OK);
+  EXPECT_TRUE(same_frames(centre, separate));
+}
+
+TEST(Temporal, RadiiWindowsAndTemporalSettingsOutOfRangeAreRefused) {
+  const zolta_stream stream = stream_of({ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8}, 16, 16);
+  zolta_denoiser_config config;
+  zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
+  config.stream = stream;
+  EXPECT_EQ(config.temporal_radius, 0);
+  zolta_denoiser* d = nullptr;
+  zolta_error error{};
+  for (int32_t radius : {-1, 3, 1000}) {
+    config.temporal_radius = radius;
+    EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_ARGUMENT);
+    EXPECT_EQ(d, nullptr);
+    EXPECT_NE(std::string(error.message).find("temporal radius"), std::string::npos)
+        << error.message;
+  }
+  config.temporal_radius = 2;
+  config.settings.temporal_thresholds[1] = ZOLTA_THRESHOLD_MAX + 1;
+  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
+  EXPECT_NE(std::string(error.message).find("temporal threshold of plane 1"), std::string::npos)
+      << error.message;
+  config.settings.temporal_thresholds[1] = 0;
+  config.settings.temporal_spatial_share[1] = 257;
+  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
+  config.settings.temporal_spatial_share[1] = -1;
+  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
+  config.settings.temporal_spatial_share[1] = 256;
+  config.settings.temporal_restore[0] = 257;
+  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
+  config.settings.temporal_restore[0] = 256;
+  ASSERT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_OK) << error.message;
+  const TestFrame in = make_frame(stream, 0, false, 9);
+  TestFrame out = make_frame(stream, 0, false, 0);
+  const zolta_frame* three[] = {&in.frame, &in.frame, &in.frame};
+  EXPECT_EQ(zolta_denoiser_process_window(d, three, 3, &out.frame, &error), ZOLTA_ERROR_ARGUMENT);
+  EXPECT_NE(std::string(error.message).find("temporal radius 2"), std::string::npos)
+      << error.message;
+  EXPECT_EQ(zolta_denoiser_process(d, &in.frame, &out.frame, &error), ZOLTA_ERROR_ARGUMENT);
+  const zolta_frame* five[] = {&in.frame, &out.frame, &in.frame, &in.frame, &in.frame};
+  EXPECT_EQ(zolta_denoiser_process_window(d, five, 5, &out.frame, &error), ZOLTA_ERROR_FRAME);
+  zolta_settings bad = config.settings;
+  bad.temporal_thresholds[0] = -5;
+  EXPECT_EQ(zolta_denoiser_update(d, &bad, &error), ZOLTA_ERROR_SETTINGS);
+  zolta_denoiser_destroy(d);
+}
+
+}  // namespace

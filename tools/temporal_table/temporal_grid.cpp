@@ -1,0 +1,226 @@
+// The measurements behind the temporal settings of the noise-level table
+// (engine/temporal_table.cpp) and behind the benchmark of bench/temporal.sh.
+//
+//   temporal_grid [--sigmas 5,10,20] PHOTO...
+//       For every noise level: clips of 40 frames (384 x 256, still and
+//       panning 2 px right and 1 px down per frame) from each photograph
+//       with Gaussian noise of sigma on every plane, the spatial settings of
+//       zolta_settings_for_sigma, and for radius 1 and 2 the grid of the
+//       temporal threshold (a multiple of sigma), the spatial share and the
+//       detail restored: prints the best point by the mean PSNR over the
+//       clips among those that leave no panning clip below radius 0, and
+//       each clip's PSNR at radius 0 and at the best point.
+//   temporal_grid --clips DIR --sigmas 10,20 PHOTO...
+//       Writes DIR/NAME-MOTION-clean.y4m and DIR/NAME-MOTION-sSIGMA.y4m.
+//   temporal_grid --psnr CLEAN OUT [BASE]
+//       PSNR of OUT against CLEAN over the clip; with BASE, also the lowest
+//       difference per frame of OUT's PSNR less BASE's.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "clips.h"
+
+namespace {
+
+constexpr int kWidth = 384, kHeight = 256, kFrames = 40;
+constexpr uint64_t kSeed = 2026;
+
+struct Motion {
+  const char* name;
+  int dx, dy;
+};
+const Motion kMotions[] = {{"still", 0, 0}, {"pan", 2, 1}};
+
+std::string base_name(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.find_last_of('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::vector<double> parse_list(const char* text) {
+  std::vector<double> out;
+  for (const char* p = text; *p;) {
+    out.push_back(std::atof(p));
+    const char* comma = std::strchr(p, ',');
+    if (!comma) break;
+    p = comma + 1;
+  }
+  return out;
+}
+
+[[noreturn]] void die(const std::string& message) {
+  std::fprintf(stderr, "temporal_grid: %s\n", message.c_str());
+  std::exit(1);
+}
+
+struct Case {
+  std::string name;
+  Clip clean, noisy;
+};
+
+zolta_settings settings_for(double sigma) {
+  const float s[3] = {static_cast<float>(sigma), static_cast<float>(sigma),
+                      static_cast<float>(sigma)};
+  zolta_settings settings;
+  zolta_error e{};
+  if (zolta_settings_for_noise(s, ZOLTA_FAMILY_YUV420, &settings, &e) != ZOLTA_OK) die(e.message);
+  return settings;
+}
+
+zolta_settings with_temporal(zolta_settings s, double sigma, double factor, int share, int restore,
+                             int radius) {
+  const int32_t v = static_cast<int32_t>(std::lround(16 * factor * sigma));
+  for (int32_t& t : s.temporal_thresholds) t = std::min(v, ZOLTA_THRESHOLD_MAX);
+  s.temporal_spatial_share[radius - 1] = share;
+  s.temporal_restore[radius - 1] = restore;
+  return s;
+}
+
+double run(const Case& c, const zolta_settings& s, int radius, Clip* keep = nullptr) {
+  Clip out;
+  std::string error;
+  if (!denoise_clip(c.noisy, s, radius, out, error)) die(error);
+  const double p = clip_psnr(c.clean, out);
+  if (keep) *keep = std::move(out);
+  return p;
+}
+
+int psnr_mode(int argc, char** argv) {
+  if (argc < 4) die("--psnr CLEAN OUT [BASE]");
+  Clip clean, out, base;
+  std::string error;
+  if (!read_clip(argv[2], clean, error) || !read_clip(argv[3], out, error)) die(error);
+  if (out.frames.size() != clean.frames.size()) die("the clips have different lengths");
+  std::printf("%.2f", clip_psnr(clean, out));
+  if (argc > 4) {
+    if (!read_clip(argv[4], base, error)) die(error);
+    double lowest = INFINITY;
+    for (size_t n = 0; n < clean.frames.size(); ++n) {
+      lowest = std::min(lowest, frame_psnr(clean, out, n) - frame_psnr(clean, base, n));
+    }
+    std::printf(" %+.2f", lowest);
+  }
+  std::printf("\n");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--psnr") == 0) return psnr_mode(argc, argv);
+  std::vector<double> sigmas = {2, 5, 10, 15, 20, 30, 40};
+  std::vector<double> factors = {0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 2.5, 3.0};
+  std::vector<double> shares = {256, 224, 192, 160, 128, 96};
+  std::vector<double> radii = {1, 2};
+  std::vector<double> restores = {0};
+  std::string clips_dir;
+  std::vector<std::string> photos;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--sigmas") == 0 && i + 1 < argc) {
+      sigmas = parse_list(argv[++i]);
+    } else if (std::strcmp(argv[i], "--factors") == 0 && i + 1 < argc) {
+      factors = parse_list(argv[++i]);
+    } else if (std::strcmp(argv[i], "--shares") == 0 && i + 1 < argc) {
+      shares = parse_list(argv[++i]);
+    } else if (std::strcmp(argv[i], "--restores") == 0 && i + 1 < argc) {
+      restores = parse_list(argv[++i]);
+    } else if (std::strcmp(argv[i], "--radii") == 0 && i + 1 < argc) {
+      radii = parse_list(argv[++i]);
+    } else if (std::strcmp(argv[i], "--clips") == 0 && i + 1 < argc) {
+      clips_dir = argv[++i];
+    } else {
+      photos.push_back(argv[i]);
+    }
+  }
+  if (photos.empty()) die("no photograph given");
+  std::vector<Case> clean_cases;
+  for (const std::string& photo : photos) {
+    Picture picture;
+    std::string error;
+    if (!read_photo(photo, picture, error)) die(error);
+    for (const Motion& m : kMotions) {
+      Case c;
+      c.name = base_name(photo) + "-" + m.name;
+      if (!make_clip(picture, kWidth, kHeight, kFrames, m.dx, m.dy, c.clean, error)) die(error);
+      clean_cases.push_back(std::move(c));
+    }
+  }
+  for (const double sigma_value : sigmas) {
+    const int sigma = static_cast<int>(sigma_value);
+    std::vector<Case> cases = clean_cases;
+    for (size_t i = 0; i < cases.size(); ++i) {
+      cases[i].noisy = add_noise(cases[i].clean, sigma, kSeed + 1000 * i + sigma);
+    }
+    if (!clips_dir.empty()) {
+      std::string error;
+      for (const Case& c : cases) {
+        const std::string stem = clips_dir + "/" + c.name;
+        if (!write_clip(stem + "-clean.y4m", c.clean, error) ||
+            !write_clip(stem + "-s" + std::to_string(sigma) + ".y4m", c.noisy, error)) {
+          die(error);
+        }
+      }
+      continue;
+    }
+    const zolta_settings spatial = settings_for(sigma);
+    std::vector<double> alone(cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) alone[i] = run(cases[i], spatial, 0);
+    for (const double radius_value : radii) {
+      const int radius = static_cast<int>(radius_value);
+      double best = -1, best_factor = 0;
+      int best_share = 0, best_restore = 0;
+      for (const double factor : factors) {
+        for (const double share_value : shares) {
+          for (const double restore_value : restores) {
+            const int share = static_cast<int>(share_value);
+            const int restore = static_cast<int>(restore_value);
+            const zolta_settings s = with_temporal(spatial, sigma, factor, share, restore, radius);
+            // Points that leave a moving clip below radius 0 are out.
+            double sum = 0;
+            bool smears = false;
+            for (size_t i = 0; i < cases.size(); ++i) {
+              const double p = run(cases[i], s, radius);
+              sum += p;
+              smears = smears || (cases[i].name.find("-pan") != std::string::npos && p < alone[i]);
+            }
+            const double mean = sum / static_cast<double>(cases.size());
+            if (!smears && mean > best) {
+              best = mean;
+              best_factor = factor;
+              best_share = share;
+              best_restore = restore;
+            }
+          }
+        }
+      }
+      std::printf("sigma %d radius %d: factor %.2f share %d restore %d, mean %.2f dB;", sigma,
+                  radius, best_factor, best_share, best_restore, best);
+      const zolta_settings s =
+          with_temporal(spatial, sigma, best_factor, best_share, best_restore, radius);
+      for (size_t i = 0; i < cases.size(); ++i) {
+        Clip out, base;
+        std::string error;
+        const double p = run(cases[i], s, radius, &out);
+        run(cases[i], spatial, 0, &base);
+        double lowest = INFINITY;
+        for (size_t n = 0; n < out.frames.size(); ++n) {
+          const double gain =
+              frame_psnr(cases[i].clean, out, n) - frame_psnr(cases[i].clean, base, n);
+          lowest = std::min(lowest, gain);
+          if (std::getenv("TEMPORAL_GRID_FRAMES")) std::fprintf(stderr, " %+.2f", gain);
+        }
+        std::printf(" %s %.2f -> %.2f (lowest frame %+.2f)", cases[i].name.c_str(), alone[i], p,
+                    lowest);
+      }
+      std::printf("\n");
+      std::fflush(stdout);
+    }
+  }
+  return 0;
+}
