@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks for building and testing zolta.
 #   install-deps.sh          everything (native build, sanitizers, fuzzing, Win32 cross build, wine,
-#                            ARM64 cross build under qemu)
+#                            ARM64 cross build under qemu, the Debian packages and lintian)
 #   install-deps.sh --native only what the native build and zolta-run need
 set -euo pipefail
 
 native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev)
 full=("${native[@]}" clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb ffmpeg
-      g++-aarch64-linux-gnu qemu-user googletest parallel time)
+      g++-aarch64-linux-gnu qemu-user googletest parallel time debhelper dpkg-dev lintian man-db)
 
 want=("${full[@]}")
 [ "${1:-}" = "--native" ] && want=("${native[@]}")
