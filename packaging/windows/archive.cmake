@@ -22,6 +22,7 @@ endforeach()
 if(NOT DEFINED OUT)
   message(FATAL_ERROR "OUT names no folder")
 endif()
+get_filename_component(OUT "${OUT}" ABSOLUTE)
 
 set(stage ${OUT}/stage)
 file(REMOVE_RECURSE ${stage} ${OUT}/${name}.zip)

@@ -2,17 +2,19 @@
 # The Debian packages built, checked, installed on this machine, used from
 # /usr and removed again:
 #   debian_packages.sh BUILD OUT
-# 1. purges the packages if an earlier run left them installed;
-# 2. builds them with `dpkg-buildpackage -b -us -uc` from a copy of the
+# 1. builds them with `dpkg-buildpackage -b -us -uc` from a copy of the
 #    sources in OUT/src (the packages land in OUT), tests and benchmarks off;
-# 3. runs lintian, which must report no error (its output is printed);
-# 4. installs them with dpkg -i and lists their files (dpkg -L);
-# 5. runs installed_use.sh on /usr against the native build tree BUILD: a C
+# 2. runs lintian, which must report no error (its output is printed);
+# 3. purges the packages if an earlier run left them installed, installs
+#    them (apt-get install ./….deb, waiting for dpkg's lock) and lists their
+#    files (dpkg -L);
+# 4. runs installed_use.sh on /usr against the native build tree BUILD: a C
 #    program with pkg-config and with find_package(zolta), zolta-run, the
 #    plugin module from the hosts' folders;
-# 6. purges them, and checks that every file they brought and every folder
+# 5. purges them, and checks that every file they brought and every folder
 #    they made is gone.
-# Must run as root (dpkg -i); exits non-zero on the first failed step.
+# Must run as root; one run at a time on a machine (a lock); exits non-zero
+# on the first failed step, purging what it installed.
 set -uo pipefail
 if [ $# -ne 2 ]; then
   echo "usage: debian_packages.sh BUILD OUT" >&2
@@ -38,13 +40,6 @@ known_packages() {
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q -v "not-installed" && echo "$p"
   done
 }
-
-left=$(known_packages)
-if [ -n "$left" ]; then
-  step "purging what an earlier run left: $(echo $left)"
-  # shellcheck disable=SC2086
-  dpkg --purge $left >/dev/null || die "cannot purge $left"
-fi
 
 step "building the packages in $out"
 rm -rf "$out" && mkdir -p "$out/src" || die "cannot make $out"
@@ -72,16 +67,30 @@ ls -l "$out"/*.deb "$out"/*.ddeb 2>/dev/null | awk '{print "  " $5 "  " $NF}'
 
 step "lintian"
 changes=$out/zolta_${version}_$arch.changes
-lintian --info --display-level ">=pedantic" "$changes" >"$out/lintian.txt" 2>&1
+lintian --display-level ">=pedantic" "$changes" >"$out/lintian.txt" 2>&1
 sed 's/^/  /' "$out/lintian.txt"
 if grep -q '^E: ' "$out/lintian.txt"; then
   die "lintian reports errors"
 fi
 
-step "installing with dpkg -i"
-dpkg -i "${debs[@]}" >"$out/install.log" 2>&1 || {
+# From here on the machine's package state is ours: one run at a time, and
+# apt waits for another user of dpkg to finish.
+exec 9>/var/lock/zolta-debian-packages.lock && flock 9 || die "cannot take the lock"
+apt_get() {
+  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y "$@"
+}
+
+left=$(known_packages)
+if [ -n "$left" ]; then
+  step "purging what an earlier run left: $(echo $left)"
+  # shellcheck disable=SC2086
+  apt_get purge $left >/dev/null 2>&1 || die "cannot purge $left"
+fi
+
+step "installing the packages"
+apt_get install --no-install-recommends "${debs[@]}" >"$out/install.log" 2>&1 || {
   cat "$out/install.log"
-  die "dpkg -i failed"
+  die "installing the packages failed"
 }
 : >"$out/files.txt"
 for p in "${packages[@]}"; do
@@ -97,10 +106,9 @@ bash "$source_dir/tests/install/installed_use.sh" all /usr "lib/$multiarch" "$bu
 use_status=$?
 
 step "purging the packages"
-# shellcheck disable=SC2046
-dpkg --purge "${packages[@]}" >"$out/purge.log" 2>&1 || {
+apt_get purge "${packages[@]}" >"$out/purge.log" 2>&1 || {
   cat "$out/purge.log"
-  die "dpkg --purge failed"
+  die "purging the packages failed"
 }
 remaining=()
 while read -r path; do

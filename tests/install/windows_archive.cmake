@@ -5,7 +5,8 @@ cmake_minimum_required(VERSION 3.25)
 # (check_exports.cmake: exactly its entries, system libraries only).
 #   cmake -DARCHIVE=<zip> -DVDF=<zolta.vdf> -DPLUGIN64=<dll> -DPLUGIN32=<dll>
 #         -DOBJDUMP32=<i686 objdump> -DOBJDUMP64=<x86-64 objdump> -P windows_archive.cmake
-get_filename_component(name ${ARCHIVE} NAME_WE)
+get_filename_component(ARCHIVE "${ARCHIVE}" ABSOLUTE)
+get_filename_component(name ${ARCHIVE} NAME_WLE)
 get_filename_component(dir ${ARCHIVE} DIRECTORY)
 set(unpacked ${dir}/unpacked)
 file(REMOVE_RECURSE ${unpacked})
