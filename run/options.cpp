@@ -220,7 +220,7 @@ const char* usage_text() {
          "       zolta-run --estimate INPUT\n"
          "       zolta-run [--demo] [--picture PNG] [--out-dir DIR] [--sigma S] [--seed N]\n"
          "\n"
-         "Wavelet noise reduction through the zolta library (libzolta.so.1).\n"
+         "Wavelet noise reduction through the zolta library (libzolta.so).\n"
          "INPUT and OUTPUT are files or '-' for standard input and output; the format is told\n"
          "by content, and the output keeps the input's format, layout, depth and header fields:\n"
          "  YUV4MPEG2: C420jpeg, C420paldv, C420mpeg2, C420, C422, C444, C444alpha, C411, Cmono,\n"

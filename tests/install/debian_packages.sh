@@ -46,8 +46,13 @@ rm -rf "$out" && mkdir -p "$out/src" || die "cannot make $out"
 out=$(cd "$out" && pwd)
 # The sources as the repository has them (tracked and new files, not what
 # .gitignore leaves out, such as the build trees).
-(cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
-   xargs -0 cp --parents -t "$out/src") || die "cannot copy the sources"
+if git -C "$source_dir" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  (cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
+     xargs -0 cp --parents -t "$out/src") || die "cannot copy the sources"
+else
+  tar -C "$source_dir" --exclude='./build*' -cf - . | tar -C "$out/src" -xf - ||
+    die "cannot copy the sources"
+fi
 (cd "$out/src" && dpkg-buildpackage -b -us -uc -j2 >"$out/build.log" 2>&1) || {
   tail -n 40 "$out/build.log"
   die "dpkg-buildpackage failed (log: $out/build.log)"
