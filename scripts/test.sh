@@ -12,8 +12,8 @@
 #                zolta-plugin for 64-bit Windows (VapourSynth and AviSynth+) and for 32-bit
 #                Windows (AviSynth+), with their tests cross-built and run under wine
 #   build-deb/   the Debian packages, built from a copy of the sources, checked with lintian,
-#                installed with dpkg -i, used from /usr as the native tests use the staged
-#                install (build/install-stage/), and purged again
+#                installed (apt-get install ./*.deb), used from /usr as the native tests use the
+#                staged install (build/install-stage/), and purged again
 #   build-win-release/
 #                the Windows release archive of the three tested Windows files, unpacked and
 #                checked
