@@ -5,10 +5,10 @@
 #   install-deps.sh --native only what the native build and zolta-run need
 set -euo pipefail
 
-native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev)
+native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev man-db)
 full=("${native[@]}" clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb ffmpeg
-      g++-aarch64-linux-gnu qemu-user googletest parallel time debhelper dpkg-dev lintian man-db)
+      g++-aarch64-linux-gnu qemu-user googletest parallel time debhelper dpkg-dev lintian)
 
 want=("${full[@]}")
 [ "${1:-}" = "--native" ] && want=("${native[@]}")
