@@ -16,11 +16,53 @@
 #include "settings.h"
 #include "standard_streams.h"
 
-#ifndef ZOLTA_DEMO_PICTURE
-#define ZOLTA_DEMO_PICTURE "data/astronaut.png"
+// The folder of the installed data, relative to the program's folder.
+#ifndef ZOLTA_DATA_FROM_BINDIR
+#define ZOLTA_DATA_FROM_BINDIR "../share/zolta"
 #endif
 
 namespace {
+
+const char kDemoPicture[] = "astronaut.png";
+
+bool is_regular_file(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Where the demo reads its photograph and, unless told, writes its pictures.
+// Installed, the photograph lies in the data folder (share/zolta) and the
+// pictures go to zolta-demo/ in the working directory; in the build tree the
+// photograph lies in share/zolta beside the program and the pictures go to
+// demo/ beside it. --picture and --out-dir name others.
+bool demo_places(const RunOptions& options, std::string& picture, std::string& dir,
+                 std::string& error) {
+  const std::string program = program_directory();
+  const std::string installed =
+      program.empty() ? std::string() : program + ZOLTA_DATA_FROM_BINDIR + "/" + kDemoPicture;
+  const std::string build_tree =
+      program.empty() ? std::string() : program + "share/zolta/" + kDemoPicture;
+  const bool is_installed = !installed.empty() && is_regular_file(installed);
+  dir = options.out_dir;
+  if (dir.empty()) dir = is_installed ? "zolta-demo" : program + "demo";
+  picture = options.picture;
+  if (!picture.empty()) return true;
+  if (is_installed) {
+    picture = installed;
+  } else if (!build_tree.empty() && is_regular_file(build_tree)) {
+    picture = build_tree;
+  } else if (program.empty()) {
+    error =
+        "cannot tell where this program lies to find the demo's photograph; name a PNG "
+        "with --picture";
+    return false;
+  } else {
+    error = "the demo's photograph is in neither " + installed + " nor " + build_tree +
+            "; name a PNG with --picture";
+    return false;
+  }
+  return true;
+}
 
 bool read_picture(const std::string& path, Picture& picture, std::string& error) {
   ByteReader reader;
@@ -93,11 +135,15 @@ std::string file_stem(const std::string& path) {
 
 int run_demo(const RunOptions& options) {
   std::string error;
-  const std::string source = options.picture.empty() ? ZOLTA_DEMO_PICTURE : options.picture;
   zolta_settings settings;
   if (!demo_settings(options, settings, error)) {
     std::fprintf(stderr, "zolta-run: %s\n", error.c_str());
     return 1;  // a settings fault, as with --config
+  }
+  std::string source, dir;
+  if (!demo_places(options, source, dir, error)) {
+    std::fprintf(stderr, "zolta-run: %s\n", error.c_str());
+    return 1;
   }
   Picture clean;
   if (!read_picture(source, clean, error)) {
@@ -113,7 +159,6 @@ int run_demo(const RunOptions& options) {
     return 1;
   }
 
-  std::string dir = options.out_dir.empty() ? program_directory() + "demo" : options.out_dir;
   if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
     std::fprintf(stderr, "zolta-run: cannot create %s: %s\n", dir.c_str(), std::strerror(errno));
     return 1;

@@ -316,7 +316,7 @@ std::string make_usage_text() {
       "       zolta-run --estimate INPUT\n"
       "       zolta-run [--demo] [--picture PNG] [--out-dir DIR] [--sigma S] [--seed N]\n"
       "\n"
-      "Wavelet noise reduction through the zolta library (libzolta.so beside this program).\n"
+      "Wavelet noise reduction through the zolta library (libzolta.so).\n"
       "INPUT and OUTPUT are files or '-' for standard input and output; the format is told\n"
       "by content, and the output keeps the input's format, layout, depth and header fields:\n"
       "  YUV4MPEG2: C420jpeg, C420paldv, C420mpeg2, C420, C422, C444, C444alpha, C411, Cmono,\n"
@@ -356,10 +356,12 @@ std::string make_usage_text() {
       {"\n"
        "Without arguments (or with --demo): Gaussian noise at a fixed seed on the bundled\n"
        "photograph, denoised with the settings the library's table gives for that noise;\n"
-       "writes the noisy and denoised PNGs (to DIR, by default demo/ beside the program) and\n"
-       "prints PSNR before and after.\n",
+       "writes the noisy and denoised PNGs (to DIR; by default demo/ beside the program in\n"
+       "its build tree, zolta-demo/ in the working folder once installed) and prints PSNR\n"
+       "before and after.\n",
        22,
-       {{kParamDemoSigma, false}, {kParamSeed, false}, {kParamDemoConfig, false}}},
+       {{kParamPicture, false}, {kParamDemoSigma, false}, {kParamSeed, false},
+        {kParamDemoConfig, false}}},
   };
   for (const HelpSection& s : sections) text += help_lines(s);
   return text;

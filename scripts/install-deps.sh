@@ -2,14 +2,15 @@
 # Installs what a fresh Debian 12 machine lacks for building and testing zolta.
 #   install-deps.sh          everything (native build, sanitizers, fuzzing, Win32 cross build, wine,
 #                            ARM64 cross build under qemu, with libpng for 64-bit ARM from Debian's
-#                            multiarch packages for zolta-run)
+#                            multiarch packages for zolta-run, the Debian packages and lintian)
 #   install-deps.sh --native only what the native build and zolta-run need
 set -euo pipefail
 
-native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev)
+native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev man-db)
 full=("${native[@]}" clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb ffmpeg
-      g++-aarch64-linux-gnu libpng-dev:arm64 qemu-user googletest parallel procps time)
+      g++-aarch64-linux-gnu libpng-dev:arm64 qemu-user googletest parallel procps time debhelper
+      dpkg-dev lintian)
 
 want=("${full[@]}")
 [ "${1:-}" = "--native" ] && want=("${native[@]}")

@@ -13,6 +13,12 @@
 #   build-win64/, build-win32-plugin/
 #                zolta-plugin for 64-bit Windows (VapourSynth and AviSynth+) and for 32-bit
 #                Windows (AviSynth+), with their tests cross-built and run under wine
+#   build-deb/   the Debian packages, built from a copy of the sources, checked with lintian,
+#                installed (apt-get install ./*.deb), used from /usr as the native tests use the
+#                staged install (build/install-stage/), and purged again
+#   build-win-release/
+#                the Windows release archive of the three tested Windows files, unpacked and
+#                checked
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
@@ -46,13 +52,33 @@ run_ctest() {
 
 section() { printf '\n==== %s ====\n' "$1"; }
 
+# Counts a step that is one test of its own.
+count_step() {
+  if [ "$1" -eq 0 ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    status=1
+  fi
+}
+
 section "native build"
+native_built=0
 if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null &&
    cmake --build build -j"$jobs"; then
+  native_built=1
   section "native tests"
   run_ctest build
 else
   echo "native build failed"; failed=$((failed + 1)); status=1
+fi
+
+section "Debian packages (built, lintian, installed, used from /usr, purged)"
+if [ "$native_built" = 1 ]; then
+  bash tests/install/debian_packages.sh build build-deb
+  count_step $?
+else
+  echo "skipped: the installed packages are compared with the native build"; count_step 1
 fi
 
 section "sanitizer build (clang, ASan + UBSan, fuzzing)"
@@ -133,6 +159,23 @@ plugin_windows() {
 }
 plugin_windows build-win64 mingw-x86_64.cmake win64
 plugin_windows build-win32-plugin mingw-i686.cmake win32
+
+section "Windows release archive"
+# The three files the wine tests above ran, with the README and an install
+# text, in one zip; unpacked again, each DLL's bytes, exports and imports checked.
+rm -rf build-win-release
+if cmake -DVDF=build-win/zolta.vdf -DPLUGIN64=build-win64/zolta_plugin.dll \
+     -DPLUGIN32=build-win32-plugin/zolta_plugin.dll -DOUT=build-win-release \
+     -P packaging/windows/archive.cmake; then
+  cmake -DARCHIVE="$(ls build-win-release/zolta-*-windows.zip)" -DVDF=build-win/zolta.vdf \
+    -DPLUGIN64=build-win64/zolta_plugin.dll -DPLUGIN32=build-win32-plugin/zolta_plugin.dll \
+    -DOBJDUMP32=i686-w64-mingw32-objdump -DOBJDUMP64=x86_64-w64-mingw32-objdump \
+    -P tests/install/windows_archive.cmake
+  count_step $?
+  cmake -E tar tvf build-win-release/zolta-*-windows.zip
+else
+  echo "the Windows release archive could not be made"; count_step 1
+fi
 
 echo
 echo "tests: $passed passed, $failed failed"
