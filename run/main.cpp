@@ -11,6 +11,7 @@
 #include "byte_reader.h"
 #include "demo.h"
 #include "denoise_stream.h"
+#include "noise_level.h"
 #include "options.h"
 #include "output_file.h"
 #include "progress.h"

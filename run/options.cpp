@@ -360,7 +360,9 @@ std::string make_usage_text() {
        "its build tree, zolta-demo/ in the working folder once installed) and prints PSNR\n"
        "before and after.\n",
        22,
-       {{kParamPicture, false}, {kParamDemoSigma, false}, {kParamSeed, false},
+       {{kParamPicture, false},
+        {kParamDemoSigma, false},
+        {kParamSeed, false},
         {kParamDemoConfig, false}}},
   };
   for (const HelpSection& s : sections) text += help_lines(s);

@@ -1,0 +1,87 @@
+#include "noise_level.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "denoise_stream.h"
+#include "run_settings.h"
+
+bool read_ahead(FrameFormat& format, ByteReader& input, int count, std::deque<StreamItem>& frames,
+                std::string& error) {
+  for (int n = 0; n < count; ++n) {
+    StreamItem item;
+    const ReadResult got = format.read(input, item, error);
+    if (got == ReadResult::End) break;
+    if (got == ReadResult::Error || !format.bind(item, error)) {
+      error += " (" + frame_label(format, n) + ")";
+      return false;
+    }
+    frames.push_back(std::move(item));
+  }
+  return true;
+}
+
+bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
+                   NoiseEstimate& estimate, std::string& error) {
+  std::vector<float> per_plane[3];
+  for (size_t n = 0; n < frames.size(); ++n) {
+    zolta_error e{};
+    float sigma[3] = {0, 0, 0};
+    if (zolta_noise_estimate(&frames[n].stream, &frames[n].frame, sigma, &e) != ZOLTA_OK) {
+      error = std::string(e.message) + " (" + frame_label(format, static_cast<long>(n)) + ")";
+      return false;
+    }
+    for (int p = 0; p < 3; ++p) per_plane[p].push_back(sigma[p]);
+  }
+  estimate.frames = static_cast<int>(frames.size());
+  if (!frames.empty()) estimate.family = frames.front().stream.family;
+  for (int p = 0; p < 3 && estimate.frames > 0; ++p) {
+    std::vector<float>& v = per_plane[p];
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    estimate.sigma[p] = v[v.size() / 2];
+  }
+  return true;
+}
+
+bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settings,
+                           std::string& error) {
+  float sigma[3];
+  for (int p = 0; p < 3; ++p) sigma[p] = std::min(std::max(estimate.sigma[p], 0.1f), 50.0f);
+  zolta_settings_default(&settings, ZOLTA_API_VERSION);
+  zolta_error e{};
+  if (zolta_settings_for_sigma(sigma, estimate.family, &settings, &e) != ZOLTA_OK) {
+    error = e.message;
+    return false;
+  }
+  return true;
+}
+
+bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error) {
+  std::unique_ptr<FrameFormat> format = open_format(input, error);
+  if (!format) return false;
+  std::deque<StreamItem> frames;
+  NoiseEstimate estimate;
+  if (!read_ahead(*format, input, kEstimateFrames, frames, error) ||
+      !measure_noise(*format, frames, estimate, error))
+    return false;
+  if (estimate.frames == 0) {
+    error = "the input holds no frame to measure";
+    return false;
+  }
+  zolta_settings settings;
+  if (!settings_for_estimate(estimate, settings, error)) return false;
+  const char* names[3] = {"Y", "Cb", "Cr"};  // RGB too: the planes it is denoised in
+  const int planes = estimate.family == ZOLTA_FAMILY_GRAY ? 1 : 3;
+  std::fprintf(report,
+               "noise (standard deviation on the 8-bit scale, median of %d %s%s):", estimate.frames,
+               format->unit(), estimate.frames == 1 ? "" : "s");
+  for (int p = 0; p < planes; ++p) std::fprintf(report, " %s %.2f", names[p], estimate.sigma[p]);
+  std::fprintf(report, "\nsettings: --thresholds %s\n", thresholds_text(settings).c_str());
+  const std::string config = config_text(settings);
+  if (!config.empty()) std::fprintf(report, "          --config \"%s\"\n", config.c_str());
+  if (std::fflush(report) != 0 || std::ferror(report)) {
+    error = "cannot write the report";
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,31 @@
+// The noise of a stream measured on its first frames, and the settings for it
+// (--sigma auto, --estimate).
+#pragma once
+
+#include <cstdio>
+#include <deque>
+#include <string>
+
+#include "frame_formats.h"
+#include "zolta.h"
+
+struct NoiseEstimate {
+  int frames = 0;
+  int family = ZOLTA_FAMILY_GRAY;
+  float sigma[3] = {0, 0, 0};  // median over the frames, per plane
+};
+
+// Reads up to `count` frames into `frames`, bound to the engine's view of them.
+bool read_ahead(FrameFormat& format, ByteReader& input, int count, std::deque<StreamItem>& frames,
+                std::string& error);
+// Measures the frames read ahead: the median of each plane's estimates.
+bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
+                   NoiseEstimate& estimate, std::string& error);
+// The settings for measured noise; levels the mapping has no entry for (no
+// noise at all) are taken at its lowest level.
+bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settings,
+                           std::string& error);
+
+// Measures the noise of the first frames of the input and prints it, with the
+// settings --sigma auto would choose, to report.
+bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error);
