@@ -24,8 +24,8 @@ endif()
 # name in the archive; file that was tested; objdump; exports
 set(dlls
     "win32/zolta.vdf|${VDF}|${OBJDUMP32}|VirtualdubFilterModuleInit2,VirtualdubFilterModuleDeinit,_AvisynthPluginInit@4"
-    "win32/zolta_plugin.dll|${PLUGIN32}|${OBJDUMP32}|_avisynth_c_plugin_init2@4"
-    "win64/zolta_plugin.dll|${PLUGIN64}|${OBJDUMP64}|VapourSynthPluginInit2,avisynth_c_plugin_init2")
+    "win32/zolta_plugin.dll|${PLUGIN32}|${OBJDUMP32}|_avisynth_c_plugin_init2@4,_avisynth_c_plugin_init@4"
+    "win64/zolta_plugin.dll|${PLUGIN64}|${OBJDUMP64}|VapourSynthPluginInit2,avisynth_c_plugin_init2,avisynth_c_plugin_init")
 file(READ ${unpacked}/${name}/INSTALL.txt install_text)
 foreach(entry IN LISTS dlls)
   string(REPLACE "|" ";" parts "${entry}")
