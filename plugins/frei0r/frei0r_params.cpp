@@ -32,9 +32,14 @@ std::vector<std::string> make_explanations() {
     std::string text = p->help;
     for (char& c : text)
       if (c == '\n') c = ' ';
+    char scale[96];
     if (frei0r_param_type(*p) == F0R_PARAM_DOUBLE) {
-      char scale[96];
       std::snprintf(scale, sizeof scale, " [frei0r: %s / %g]", p->name, p->max);
+      text += scale;
+    } else if (p->type == ParamType::kChoice) {
+      text += " [" + param_choices_text(*p) + "]";
+    } else if (p->type == ParamType::kInt) {
+      std::snprintf(scale, sizeof scale, " [%g..%g, or empty]", p->min, p->max);
       text += scale;
     }
     texts.push_back(text);
