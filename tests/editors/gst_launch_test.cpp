@@ -16,19 +16,24 @@ constexpr int kWidth = 64, kHeight = 48, kFrames = 3;
 
 std::string gst(const TempDir& dir, const char* program) {
   return std::string("GST_PLUGIN_PATH='") + ZOLTA_GST_DIR + "' GST_REGISTRY='" +
-         dir.path("registry.bin") + "' timeout 120 " + program;
+         dir.path("registry.bin") + "' timeout 30 " + program;
 }
 
-// gst-launch-1.0 over a file of raw frames. The sink does not wait to
-// preroll: gst-launch-1.0 of GStreamer 1.22 at times keeps waiting after an
-// error while its sink prerolls, with any element (videoconvert's refusals
-// too).
+// gst-launch-1.0 over a file of raw frames. gst-launch-1.0 of GStreamer 1.22
+// that meets an error while its pipeline prerolls at times keeps waiting,
+// with any element (videoconvert's refusals too), mostly when it builds the
+// registry at the same time: the registry is made first, by gst-inspect-1.0,
+// and the sink does not wait to preroll.
 int launch(const TempDir& dir, const std::string& format, int width, int height,
            const std::string& properties, std::string* output) {
+  if (!file_exists(dir.path("registry.bin"))) {
+    run_command(gst(dir, "gst-inspect-1.0 zoltadenoise"), output);
+  }
   return run_command(gst(dir, "gst-launch-1.0 -q") + " filesrc location='" + dir.path("in.raw") +
                          "' ! rawvideoparse format=" + format + " width=" + std::to_string(width) +
                          " height=" + std::to_string(height) + " framerate=25/1 ! zoltadenoise " +
-                         properties + " ! filesink location='" + dir.path("out.raw") + "'",
+                         properties + " ! filesink async=false location='" + dir.path("out.raw") +
+                         "'",
                      output);
 }
 
