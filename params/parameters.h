@@ -1,7 +1,8 @@
 // Every parameter of the filter and of zolta-run, declared once: its name,
 // type, range, default, help text and the faces that offer it. zolta-run's
 // command line and --help, the VapourSynth argument string, the AviSynth+
-// parameter string and the plugins' reading of their arguments are all made
+// parameter string, frei0r's parameter list, the GStreamer element's
+// properties and the plugins' reading of their arguments are all made
 // from this table, so that no face can offer a parameter the others describe
 // differently.
 #pragma once
@@ -16,6 +17,9 @@ enum ParamFace : uint32_t {
   kFaceVapourSynth = 1u << 2,   // zolta.Denoise
   kFaceAviSynthPlus = 1u << 3,  // ZoltaDenoise
   kFacePlugins = kFaceVapourSynth | kFaceAviSynthPlus,
+  kFaceFrei0r = 1u << 4,     // the frei0r filter (ffmpeg, MLT)
+  kFaceGStreamer = 1u << 5,  // the GStreamer element zoltadenoise
+  kFaceEditors = kFaceFrei0r | kFaceGStreamer,
 };
 
 enum class ParamType {
@@ -40,6 +44,9 @@ enum ParamId {
   kParamPlane,
   kParamThresholds,
   kParamTemporal,
+  kParamNoise,
+  kParamSettings,
+  kParamConfigProperty,
   kParamRunPlane,
   kParamShowPlane,
   kParamOff,

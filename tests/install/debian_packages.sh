@@ -23,7 +23,7 @@ fi
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd) || exit 1
 out=$2
-packages=(libzolta1 libzolta-dev zolta-tools zolta-plugin)
+packages=(libzolta1 libzolta-dev zolta-tools zolta-plugin frei0r-plugin-zolta gstreamer1.0-zolta)
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
 

@@ -7,6 +7,8 @@
 #   cmake-package  the same program built by a CMake project with find_package(zolta)
 #   zolta-run      the installed zolta-run on a stream and its demo; its manual
 #   plugins        the plugin module found by the host stand-ins in the plugin folders
+#   editors        the frei0r filter in ffmpeg and the GStreamer element in gst-launch-1.0,
+#                  found where they were installed (in /usr: by the hosts' own search)
 #   all            every one of them
 # PREFIX is the installation prefix (/usr for the Debian packages), LIBDIR the
 # library folder under it, BUILD the native build tree (its zolta-run, its
@@ -191,12 +193,48 @@ run_plugins() {
     fail "the plugin module was not found or gave other frames in $vs and $avs"
 }
 
+# The frei0r filter and the GStreamer element from their installed folders:
+# in /usr the hosts find them by themselves; elsewhere they are told the
+# folders, as a user of such a prefix tells them. Their frames are compared
+# with those of the build tree's modules.
+run_editors() {
+  local frei0r_dir=$prefix/lib/frei0r-1 gst_dir=$lib/gstreamer-1.0
+  [ -f "$frei0r_dir/zolta.so" ] || { fail "no frei0r filter in $frei0r_dir"; return; }
+  [ -f "$gst_dir/libgstzolta.so" ] || { fail "no GStreamer element in $gst_dir"; return; }
+  local frei0r_env=(env -u FREI0R_PATH) gst_env=(env -u GST_PLUGIN_PATH)
+  if [ "$prefix" != /usr ]; then
+    frei0r_env=(env FREI0R_PATH="$frei0r_dir")
+    gst_env=(env GST_PLUGIN_PATH="$gst_dir")
+  fi
+  local clip=(-f lavfi -i "testsrc=size=64x48:rate=5,format=bgra" -frames:v 3)
+  local filter=(-vf "frei0r=filter_name=zolta:filter_params=0.2" -f rawvideo -pix_fmt bgra)
+  "${frei0r_env[@]}" ffmpeg -v error -nostdin -y "${clip[@]}" "${filter[@]}" frei0r-installed.raw ||
+    fail "ffmpeg did not run the installed frei0r filter"
+  FREI0R_PATH=$build/frei0r-1 ffmpeg -v error -nostdin -y "${clip[@]}" "${filter[@]}" \
+    frei0r-build.raw || fail "ffmpeg did not run the build tree's frei0r filter"
+  cmp -s frei0r-installed.raw frei0r-build.raw ||
+    fail "the installed frei0r filter gives other frames than the build tree's"
+  local pipeline=(videotestsrc num-buffers=3 ! video/x-raw,format=I420,width=64,height=48 !
+                  zoltadenoise sigma=10 ! filesink async=false)
+  "${gst_env[@]}" GST_REGISTRY="$work/registry-installed.bin" timeout 60 \
+    gst-inspect-1.0 zoltadenoise >/dev/null 2>&1 || fail "gst-inspect-1.0 does not find zoltadenoise"
+  "${gst_env[@]}" GST_REGISTRY="$work/registry-installed.bin" timeout 60 \
+    gst-launch-1.0 -q "${pipeline[@]}" location=gst-installed.yuv >/dev/null 2>&1 ||
+    fail "gst-launch-1.0 did not run the installed element"
+  GST_PLUGIN_PATH=$build/gstreamer-1.0 GST_REGISTRY="$work/registry-build.bin" timeout 60 \
+    gst-launch-1.0 -q "${pipeline[@]}" location=gst-build.yuv >/dev/null 2>&1 ||
+    fail "gst-launch-1.0 did not run the build tree's element"
+  cmp -s gst-installed.yuv gst-build.yuv ||
+    fail "the installed GStreamer element gives other frames than the build tree's"
+}
+
 case $check in
   pkg-config) run_pkg_config ;;
   cmake-package) run_cmake_package ;;
   zolta-run) run_zolta_run ;;
   plugins) run_plugins ;;
-  all) run_pkg_config; run_cmake_package; run_zolta_run; run_plugins ;;
+  editors) run_editors ;;
+  all) run_pkg_config; run_cmake_package; run_zolta_run; run_plugins; run_editors ;;
   *) echo "unknown check $check" >&2; exit 2 ;;
 esac
 if [ "$failures" -ne 0 ]; then

@@ -15,7 +15,8 @@
 
 namespace {
 
-const uint32_t kFaces[] = {kFaceRun, kFaceDemo, kFaceVapourSynth, kFaceAviSynthPlus};
+const uint32_t kFaces[] = {kFaceRun,          kFaceDemo,   kFaceVapourSynth,
+                           kFaceAviSynthPlus, kFaceFrei0r, kFaceGStreamer};
 
 bool parse(std::vector<const char*> args, RunOptions& options, std::string& error) {
   args.insert(args.begin(), "zolta-run");

@@ -1,0 +1,7 @@
+// Debian's frei0r.h, whose functions have C linkage (the header itself does
+// not say so).
+#pragma once
+
+extern "C" {
+#include <frei0r.h>
+}

@@ -1,0 +1,72 @@
+// The frei0r module in MLT's melt (the engine of Kdenlive and Shotcut): it is
+// listed as frei0r.zolta with the table's parameters, and a clip through it
+// gives the library's bytes, also with the consumer's worker threads.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host_run.h"
+
+namespace {
+
+constexpr int kWidth = 64, kHeight = 48, kFrames = 4;
+
+std::string with_path(const std::string& program) {
+  return std::string("FREI0R_PATH='") + ZOLTA_FREI0R_DIR + "' " + program;
+}
+
+}  // namespace
+
+TEST(Frei0rMelt, ListsTheFilterWithItsParameters) {
+  std::string output;
+  ASSERT_EQ(run_command(with_path("melt -query filter=frei0r.zolta"), &output), 0) << output;
+  for (const char* line : {"identifier: frei0r.zolta", "title: sigma", "title: settings",
+                           "title: view", "title: plane", "default: 0.2"})
+    EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
+}
+
+TEST(Frei0rMelt, ClipGivesTheLibrarysBytes) {
+  TempDir dir;
+  Bytes frames = noisy_samples(size_t{kWidth} * kHeight * 4 * kFrames, 21);
+  for (size_t i = 3; i < frames.size(); i += 4) frames[i] = 255;  // MLT keeps no alpha of a clip
+  write_file(dir.path("in.raw"), frames);
+  std::string output;
+  ASSERT_EQ(
+      run_command("ffmpeg -v error -nostdin -y -f rawvideo -pix_fmt bgra -s 64x48 -r 25 -i '" +
+                      dir.path("in.raw") + "' -c:v rawvideo '" + dir.path("in.nut") + "'",
+                  &output),
+      0)
+      << output;
+  const struct {
+    const char* params;
+    zolta_settings settings;
+    const char* consumer;
+  } cases[] = {
+      {"sigma=0.3", settings_for_noise(15, ZOLTA_FAMILY_RGB), ""},
+      {"settings='Config(49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224)'",
+       settings_for_config("Config(49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224)"),
+       "real_time=-2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.params);
+    ASSERT_EQ(
+        run_command(with_path("melt -quiet '" + dir.path("in.nut") + "' -filter frei0r.zolta " +
+                              c.params + " -consumer avformat:'" + dir.path("out.nut") +
+                              "' vcodec=rawvideo pix_fmt=bgra an=1 " + c.consumer),
+                    &output),
+        0)
+        << output;
+    ASSERT_EQ(run_command("ffmpeg -v error -nostdin -y -i '" + dir.path("out.nut") +
+                              "' -f rawvideo -pix_fmt bgra '" + dir.path("out.raw") + "'",
+                          &output),
+              0)
+        << output;
+    Bytes got = read_file(dir.path("out.raw"));
+    const size_t frame = size_t{kWidth} * kHeight * 4;
+    // melt ends the clip at its own count; every frame it gives must be right.
+    ASSERT_GE(got.size(), 2 * frame);
+    ASSERT_EQ(got.size() % frame, 0u);
+    const Bytes want = reference_bgra(frames, kWidth, kHeight, c.settings);
+    EXPECT_TRUE(Bytes(want.begin(), want.begin() + static_cast<long>(got.size())) == got);
+  }
+}

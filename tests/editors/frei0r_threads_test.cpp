@@ -1,0 +1,91 @@
+// The frei0r module as MLT uses it: several instances made and run at once on
+// several threads, and one instance called from several threads, each frame
+// with the library's bytes.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host_run.h"
+
+extern "C" {
+#include <frei0r.h>
+}
+
+namespace {
+
+constexpr int kWidth = 96, kHeight = 64;
+
+struct Frei0r {
+  void* handle = nullptr;
+  f0r_instance_t (*construct)(unsigned, unsigned) = nullptr;
+  void (*destruct)(f0r_instance_t) = nullptr;
+  void (*set_value)(f0r_instance_t, f0r_param_t, int) = nullptr;
+  void (*update)(f0r_instance_t, double, const uint32_t*, uint32_t*) = nullptr;
+
+  bool load() {
+    handle = dlopen(ZOLTA_FREI0R_MODULE, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return false;
+    construct = reinterpret_cast<decltype(construct)>(dlsym(handle, "f0r_construct"));
+    destruct = reinterpret_cast<decltype(destruct)>(dlsym(handle, "f0r_destruct"));
+    set_value = reinterpret_cast<decltype(set_value)>(dlsym(handle, "f0r_set_param_value"));
+    update = reinterpret_cast<decltype(update)>(dlsym(handle, "f0r_update"));
+    auto init = reinterpret_cast<int (*)()>(dlsym(handle, "f0r_init"));
+    return construct && destruct && set_value && update && init && init() == 1;
+  }
+};
+
+Bytes filtered(const Frei0r& f, f0r_instance_t instance, const Bytes& in, double time) {
+  Bytes out(in.size());
+  f.update(instance, time, reinterpret_cast<const uint32_t*>(in.data()),
+           reinterpret_cast<uint32_t*>(out.data()));
+  return out;
+}
+
+}  // namespace
+
+TEST(Frei0rThreads, InstancesAndThreadsGiveTheLibrarysBytes) {
+  Frei0r f;
+  ASSERT_TRUE(f.load()) << dlerror();
+  const size_t size = size_t{kWidth} * kHeight * 4;
+  const Bytes frame = noisy_samples(size, 51);
+  const Bytes want_default =
+      reference_bgra(frame, kWidth, kHeight, settings_for_noise(10, ZOLTA_FAMILY_RGB));
+  const Bytes want_strong =
+      reference_bgra(frame, kWidth, kHeight, settings_for_noise(20, ZOLTA_FAMILY_RGB));
+
+  // Four instances, each made, set and run on a thread of its own.
+  std::vector<Bytes> results(4);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      f0r_instance_t instance = f.construct(kWidth, kHeight);
+      if (!instance) return;
+      if (t % 2) {
+        double sigma = 0.4;
+        f.set_value(instance, &sigma, 0);
+      }
+      for (int i = 0; i < 5; ++i) results[t] = filtered(f, instance, frame, i);
+      f.destruct(instance);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (int t = 0; t < 4; ++t) EXPECT_TRUE(results[t] == (t % 2 ? want_strong : want_default)) << t;
+
+  // One instance, called from three threads at once.
+  f0r_instance_t shared = f.construct(kWidth, kHeight);
+  ASSERT_NE(shared, nullptr);
+  threads.clear();
+  std::vector<int> right(3, 0);
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 5; ++i) right[t] += filtered(f, shared, frame, i) == want_default;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (int t = 0; t < 3; ++t) EXPECT_EQ(right[t], 5) << t;
+  f.destruct(shared);
+  dlclose(f.handle);
+}

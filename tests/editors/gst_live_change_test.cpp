@@ -1,0 +1,103 @@
+// The element in a playing pipeline of an application (appsrc ! zoltadenoise
+// ! appsink): properties changed between frames are taken by the next frame,
+// and a refused change is the element's error on the bus.
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <string>
+
+#include "host_run.h"
+
+namespace {
+
+constexpr int kWidth = 64, kHeight = 48;
+
+zolta_stream i420() {
+  zolta_stream stream{};
+  stream.family = ZOLTA_FAMILY_YUV420;
+  stream.bits = 8;
+  stream.width = kWidth;
+  stream.height = kHeight;
+  return stream;
+}
+
+// Pushes one frame and pulls what comes out; empty when nothing does.
+Bytes through(GstElement* source, GstElement* sink, const Bytes& frame, int index) {
+  GstBuffer* buffer = gst_buffer_new_memdup(frame.data(), frame.size());
+  GST_BUFFER_PTS(buffer) = static_cast<GstClockTime>(index) * GST_SECOND / 25;
+  GstFlowReturn flow = GST_FLOW_OK;
+  g_signal_emit_by_name(source, "push-buffer", buffer, &flow);
+  gst_buffer_unref(buffer);
+  GstSample* sample = nullptr;
+  g_signal_emit_by_name(sink, "try-pull-sample", GstClockTime{5 * GST_SECOND}, &sample);
+  if (!sample) return Bytes();
+  GstMapInfo map;
+  GstBuffer* out = gst_sample_get_buffer(sample);
+  gst_buffer_map(out, &map, GST_MAP_READ);
+  Bytes bytes(map.data, map.data + map.size);
+  gst_buffer_unmap(out, &map);
+  gst_sample_unref(sample);
+  return bytes;
+}
+
+}  // namespace
+
+TEST(GstElementPlaying, PropertiesChangeBetweenFrames) {
+  TempDir dir;
+  setenv("GST_PLUGIN_PATH", ZOLTA_GST_DIR, 1);
+  setenv("GST_REGISTRY", dir.path("registry.bin").c_str(), 1);
+  ASSERT_TRUE(gst_init_check(nullptr, nullptr, nullptr));
+  GError* error = nullptr;
+  GstElement* pipeline = gst_parse_launch(
+      "appsrc name=source format=time caps=video/x-raw,format=I420,width=64,height=48,"
+      "framerate=25/1 ! zoltadenoise name=filter ! appsink name=sink sync=false",
+      &error);
+  ASSERT_NE(pipeline, nullptr) << (error ? error->message : "");
+  GstElement* source = gst_bin_get_by_name(GST_BIN(pipeline), "source");
+  GstElement* filter = gst_bin_get_by_name(GST_BIN(pipeline), "filter");
+  GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+  ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+
+  const zolta_stream stream = i420();
+  const size_t size = planar_frame_size(stream);
+  const Bytes frame = noisy_samples(size, 41);
+  const char* config = "Config(49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224)";
+  // The default noise level, then a change of each kind between frames.
+  EXPECT_TRUE(through(source, sink, frame, 0) ==
+              reference_planar(frame, stream, settings_for_noise(10, ZOLTA_FAMILY_YUV420)));
+  g_object_set(filter, "sigma", 4.0, nullptr);
+  EXPECT_TRUE(through(source, sink, frame, 1) ==
+              reference_planar(frame, stream, settings_for_noise(4, ZOLTA_FAMILY_YUV420)));
+  g_object_set(filter, "config", config, "view", 2, nullptr);
+  zolta_settings diff = settings_for_config(config);
+  diff.view = ZOLTA_VIEW_DIFF;
+  EXPECT_TRUE(through(source, sink, frame, 2) == reference_planar(frame, stream, diff));
+  double sigma = 0;
+  gchar* text = nullptr;
+  g_object_get(filter, "sigma", &sigma, "config", &text, nullptr);
+  EXPECT_EQ(sigma, 4.0);
+  EXPECT_STREQ(text, config);
+  g_free(text);
+
+  // Both texts at once: the next frame stops the stream with the element's error.
+  g_object_set(filter, "thresholds", "1,2", nullptr);
+  EXPECT_TRUE(through(source, sink, frame, 3).empty());
+  GstBus* bus = gst_element_get_bus(pipeline);
+  GstMessage* message = gst_bus_timed_pop_filtered(bus, 5 * GST_SECOND, GST_MESSAGE_ERROR);
+  ASSERT_NE(message, nullptr);
+  EXPECT_EQ(GST_MESSAGE_SRC(message), GST_OBJECT(filter));
+  GError* refusal = nullptr;
+  gst_message_parse_error(message, &refusal, nullptr);
+  EXPECT_STREQ(refusal->message, "give the settings as config or as thresholds, not both");
+  g_error_free(refusal);
+  gst_message_unref(message);
+  gst_object_unref(bus);
+
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(source);
+  gst_object_unref(filter);
+  gst_object_unref(sink);
+  gst_object_unref(pipeline);
+}
