@@ -6,20 +6,8 @@
 # to pass.
 # usage: split_denoise_metadata_test.sh ZOLTA_RUN
 set -uo pipefail
-zolta=$1
-root=$(cd "$(dirname "$0")/../.." && pwd)
-split=$root/scripts/split-denoise.sh
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/split_denoise_support.sh"
 cd "$work" || exit 1
-passed=0
-failed=0
-check() {  # name command...
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else echo "FAILED: $name"; failed=$((failed + 1)); fi
-}
-ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
 denoise() {  # INPUT OUTPUT [OPTIONS...]: two-second segments, two job slots
   local in=$1 out=$2
   shift 2

@@ -5,19 +5,7 @@
 # no output.
 # usage: split_denoise_test.sh ZOLTA_RUN
 set -uo pipefail
-zolta=$1
-root=$(cd "$(dirname "$0")/../.." && pwd)
-split=$root/scripts/split-denoise.sh
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {  # name command...
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else echo "FAILED: $name"; failed=$((failed + 1)); fi
-}
-ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
+source "$(dirname "$0")/split_denoise_support.sh"
 config="Config(49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224)"
 
 # 62 noisy frames at 25 per second, in segments of 10 frames and a short last one.
