@@ -65,12 +65,7 @@ bool demo_places(const RunOptions& options, std::string& picture, std::string& d
 }
 
 bool read_picture(const std::string& path, Picture& picture, std::string& error) {
-  ByteReader reader;
-  if (!open_reader(reader, path, error)) return false;
-  bool ok = starts_png(reader);
-  if (!ok) error = path + " is not a PNG picture";
-  ok = ok && read_png(reader, picture, error);
-  close_reader(reader);
+  bool ok = read_png_file(path, picture, error);
   if (ok && (picture_wide(picture) || picture.channels == 2 || picture.channels == 4)) {
     error = path + ": the demo takes 8-bit RGB or grey pictures without alpha";
     ok = false;

@@ -247,3 +247,12 @@ ReadResult read_png_frame(ByteReader& reader, Picture& picture, std::string& err
   }
   return read_png(reader, picture, error) ? ReadResult::Frame : ReadResult::Error;
 }
+
+bool read_png_file(const std::string& path, Picture& picture, std::string& error) {
+  ByteReader reader;
+  if (!open_reader(reader, path, error)) return false;
+  const bool ok = starts_png(reader) && read_png(reader, picture, error);
+  if (!ok && error.empty()) error = path + " is not a PNG picture";
+  close_reader(reader);
+  return ok;
+}

@@ -23,6 +23,10 @@ bool starts_png(ByteReader& reader);
 // a one-line message.
 bool read_png(ByteReader& reader, Picture& picture, std::string& error);
 
+// Reads the one PNG picture of the file at path ("PATH is not a PNG
+// picture" when it holds none).
+bool read_png_file(const std::string& path, Picture& picture, std::string& error);
+
 // The next picture of a PNG stream: End when no byte is left, Error with a
 // message on a bad picture or on bytes that do not start another one.
 ReadResult read_png_frame(ByteReader& reader, Picture& picture, std::string& error);

@@ -7,6 +7,7 @@
 #include "avs_args.h"
 #include "avs_formats.h"
 #include "avs_functions.h"
+#include "clip_window.h"
 #include "settings_args.h"
 #include "zolta.h"
 
@@ -29,16 +30,6 @@ struct Instance {
   int radius = 0;  // frames n - radius ... n + radius make frame n
   int frames = 0;  // of the clip
 };
-
-// Frame i of a clip of `frames` frames, mirrored at its first and last
-// frame (again and again for clips shorter than the window).
-int mirrored(int i, int frames) {
-  if (frames <= 1) return 0;
-  const int period = 2 * (frames - 1);
-  int k = i % period;
-  if (k < 0) k += period;
-  return k > frames - 1 ? period - k : k;
-}
 
 AVS_Value error_value(const char* text) {
   AVS_Value v;

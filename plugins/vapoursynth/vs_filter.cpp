@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "clip_window.h"
 #include "plugin_errors.h"
 #include "settings_args.h"
 #include "vs_args.h"
@@ -22,16 +23,6 @@ struct Instance {
   zolta_denoiser* denoiser = nullptr;
   int radius = 0;  // frames n - radius ... n + radius make frame n
 };
-
-// Frame i of a clip of `frames` frames, mirrored at its first and last
-// frame (again and again for clips shorter than the window).
-int mirrored(int i, int frames) {
-  if (frames <= 1) return 0;
-  const int period = 2 * (frames - 1);
-  int k = i % period;
-  if (k < 0) k += period;
-  return k > frames - 1 ? period - k : k;
-}
 
 void set_error(VSMap* out, const VSAPI* vsapi, const char* message) {
   char text[640];

@@ -47,16 +47,10 @@ struct Row {
 };
 
 bool read_picture(const std::string& path, Picture& picture, std::string& error) {
-  ByteReader reader;
-  if (!open_reader(reader, path, error)) return false;
-  bool ok = starts_png(reader) && read_png(reader, picture, error);
-  if (ok && (picture.channels != 3 || picture.maxval != 255)) {
-    error = path + " is not an 8-bit RGB picture";
-    ok = false;
-  }
-  if (!ok && error.empty()) error = path + " is not a PNG picture";
-  close_reader(reader);
-  return ok;
+  if (!read_png_file(path, picture, error)) return false;
+  if (picture.channels == 3 && picture.maxval == 255) return true;
+  error = path + " is not an 8-bit RGB picture";
+  return false;
 }
 
 // Largest threshold the search may use (--cap; the legacy faces stop at 255).

@@ -197,14 +197,8 @@ bool read_clip(const std::string& path, Clip& clip, std::string& error) {
 }
 
 bool read_photo(const std::string& path, Picture& picture, std::string& error) {
-  ByteReader reader;
-  if (!open_reader(reader, path, error)) return false;
-  bool ok = starts_png(reader) && read_png(reader, picture, error);
-  if (ok && (picture.channels != 3 || picture.maxval != 255)) {
-    error = path + " is not an 8-bit RGB picture";
-    ok = false;
-  }
-  if (!ok && error.empty()) error = path + " is not a PNG picture";
-  close_reader(reader);
-  return ok;
+  if (!read_png_file(path, picture, error)) return false;
+  if (picture.channels == 3 && picture.maxval == 255) return true;
+  error = path + " is not an 8-bit RGB picture";
+  return false;
 }
