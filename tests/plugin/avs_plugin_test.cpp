@@ -508,12 +508,7 @@ TEST_F(AvsPluginTest, TemporalWindowsAreTheLibrarysMirroredAtTheClipsEnds) {
       AVS_VideoFrame* out = host_.get_frame(clip, n, error);
       ASSERT_NE(out, nullptr) << error;
       const zolta_frame* window[5];
-      for (int k = -radius; k <= radius; ++k) {
-        int i = n + k;
-        if (i < 0) i = -i;
-        if (i >= frames) i = 2 * (frames - 1) - i;
-        window[k + radius] = &inputs[i];
-      }
+      mirrored_window(inputs.data(), frames, n, radius, window);
       std::vector<std::vector<uint8_t>> expected(3);
       zolta_frame made = {};
       const int planes = zolta_stream_planes(&stream);

@@ -1,10 +1,10 @@
 // The hosts' formats mapped to the engine's streams, and the refusals.
-#include "avs_formats.h"
-#include "vs_formats.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "avs_formats.h"
+#include "vs_formats.h"
 
 namespace {
 

@@ -97,3 +97,13 @@ zolta_settings settings_from_text(const char* text) {
   }
   return settings;
 }
+
+void mirrored_window(const zolta_frame* inputs, int frames, int n, int radius,
+                     const zolta_frame* window[]) {
+  for (int k = -radius; k <= radius; ++k) {
+    int i = n + k;
+    if (i < 0) i = -i;
+    if (i >= frames) i = 2 * (frames - 1) - i;
+    window[k + radius] = &inputs[i];
+  }
+}

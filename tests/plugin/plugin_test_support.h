@@ -38,3 +38,9 @@ std::string compare_plane(const std::vector<uint8_t>& expected, int row_bytes, i
 zolta_settings settings_from_text(const char* text);
 
 extern const char kTestConfig[];
+
+// The window of frame n (2 radius + 1 frames of `inputs`, a clip of `frames`
+// frames) as the library's contract asks a host to gather it: mirrored at the
+// clip's first and last frame.
+void mirrored_window(const zolta_frame* inputs, int frames, int n, int radius,
+                     const zolta_frame* window[]);

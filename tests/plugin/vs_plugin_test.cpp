@@ -236,12 +236,7 @@ TEST_F(VsPluginTest, TemporalWindowsAreTheLibrarysMirroredAtTheClipsEnds) {
     for (int n = 0; n < frames; ++n) {
       ASSERT_NE(got[n].frame, nullptr) << got[n].error;
       const zolta_frame* window[5];
-      for (int k = -radius; k <= radius; ++k) {
-        int i = n + k;
-        if (i < 0) i = -i;
-        if (i >= frames) i = 2 * (frames - 1) - i;
-        window[k + radius] = &inputs[i];
-      }
+      mirrored_window(inputs.data(), frames, n, radius, window);
       std::vector<std::vector<uint8_t>> expected(3);
       zolta_frame out = {};
       for (int p = 0; p < 3; ++p) {
