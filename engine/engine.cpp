@@ -26,8 +26,9 @@ struct Geometry {
   uint64_t plane[3];
   uint64_t scratch;
   uint64_t strips;
-  uint64_t window[kMaxNeighbours][3];  // planes of the window's other frames
-  uint64_t temporal;                   // the temporal step's rows
+  uint64_t window[kMaxNeighbours + 2][3];  // the window's other frames, two more
+  uint64_t temporal;                       // the temporal step's rows
+  uint64_t matches;                        // the block matches of each neighbour
   uint64_t floats;                     // the whole workspace, a multiple of 16
 };
 
@@ -45,6 +46,13 @@ uint64_t round16(uint64_t floats) {
 // Floats of the temporal step's rows, each as long as the widest plane.
 uint64_t temporal_row(const StreamLayout& layout) {
   return round16(static_cast<uint64_t>(layout.width) + 16);
+}
+
+// Floats of one neighbour's block matches (those of the largest plane).
+uint64_t matches_floats(const StreamLayout& layout) {
+  const uint64_t blocks = static_cast<uint64_t>(blocks_along(layout.width)) *
+                          static_cast<uint64_t>(blocks_along(layout.height));
+  return round16(blocks * (sizeof(BlockMatch) / sizeof(float)));
 }
 
 Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
@@ -76,7 +84,9 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   at = g.strips + kStripCount * strip_floats(layout.height);
   // The window's other frames: planes of rows with their margins, as the
   // centre frame's are loaded.
-  for (int k = 0; k < 2 * radius; ++k) {
+  // The window's other frames, and two more for what the temporal step
+  // keeps for the detail given back.
+  for (int k = 0; k < (radius > 0 ? 2 * radius + 2 : 0); ++k) {
     for (int p = 0; p < layout.planes; ++p) {
       const uint64_t rows = static_cast<uint64_t>(layout.plane_height[p]);
       const uint64_t width = static_cast<uint64_t>(layout.plane_width[p]);
@@ -86,6 +96,9 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   }
   g.temporal = at;
   if (radius > 0) at += kTemporalRowCount * temporal_row(layout);
+  g.matches = round16(at);
+  at = g.matches;
+  if (radius > 0) at += 2 * radius * matches_floats(layout);
   g.floats = round16(at);
   return g;
 }
@@ -167,9 +180,9 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     const int32_t line = layout.width > layout.height ? layout.width : layout.height;
     w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(scratch_slot(line)));
     w.strips = column_strips_at(start + g.strips, layout.height);
-    for (int k = 0; k < kMaxNeighbours; ++k) {
+    for (int k = 0; k < kMaxNeighbours + 2; ++k) {
       for (int p = 0; p < 3; ++p) {
-        const bool present = k < 2 * radius && p < layout.planes;
+        const bool present = radius > 0 && k < 2 * radius + 2 && p < layout.planes;
         w.window[k].plane[p] = present ? start + g.window[k][p] : nullptr;
         w.window[k].stride[p] = w.planes.stride[p];
       }
@@ -177,12 +190,14 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     const uint64_t row = temporal_row(layout);
     float* rows = start + g.temporal;
     for (int k = 0; k < kMaxNeighbours; ++k) {
-      for (int i = 0; i < 3; ++i) {
-        w.temporal.sums[k][i] = radius > 0 ? rows + (3 * k + i) * row : nullptr;
-      }
+      w.temporal.limits[k] = radius > 0 ? rows + k * row : nullptr;
+      w.matches[k] = k < 2 * radius ? reinterpret_cast<BlockMatch*>(start + g.matches +
+                                                                    k * matches_floats(layout))
+                                    : nullptr;
     }
-    w.temporal.difference = radius > 0 ? rows + 3 * kMaxNeighbours * row : nullptr;
-    w.temporal.count = radius > 0 ? rows + (3 * kMaxNeighbours + 1) * row : nullptr;
+    w.temporal.moved = radius > 0 ? rows + kMaxNeighbours * row : nullptr;
+    w.temporal.sum = radius > 0 ? rows + (kMaxNeighbours + 1) * row : nullptr;
+    w.temporal.count = radius > 0 ? rows + (kMaxNeighbours + 2) * row : nullptr;
   }
   succeed(error);
   return engine;
@@ -200,14 +215,18 @@ void engine_set_settings(Engine& engine, const EngineSettings& settings) {
     engine.plan = level_plan_for(settings.thresholds, engine.layout.wide_chroma);
     return;
   }
+  engine.plan = level_plan_for(settings.thresholds, engine.layout.wide_chroma);
   // Planes that go through the temporal step keep a share of their spatial
-  // thresholds.
-  int32_t shared[3][6];
-  for (int p = 0; p < 3; ++p) {
-    const int32_t share = engine.temporal.thresholds[p] != 0 ? engine.temporal.spatial_share : 0;
-    for (int i = 0; i < 6; ++i) shared[p][i] = spatial_share_of(settings.thresholds[p][i], share);
+  // thresholds, which depends on how many other frames the window has.
+  for (int32_t count = 0; count <= 2 * engine.radius; ++count) {
+    int32_t shared[3][6];
+    const int32_t share = window_share(engine.temporal.spatial_share, count, engine.radius);
+    for (int p = 0; p < 3; ++p) {
+      const int32_t s = engine.temporal.thresholds[p] != 0 ? share : 0;
+      for (int i = 0; i < 6; ++i) shared[p][i] = spatial_share_of(settings.thresholds[p][i], s);
+    }
+    engine.window_plans[count] = level_plan_for(shared, engine.layout.wide_chroma);
   }
-  engine.plan = level_plan_for(shared, engine.layout.wide_chroma);
 }
 
 void engine_set_temporal(Engine& engine, const TemporalSettings& temporal) {
@@ -320,8 +339,17 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const DspKernels& dsp = *engine.dsp;
   // Every frame of the window to planes: the centre into the working
   // planes, the others (in the rule's order) into the window's.
+  const bool by_rows = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb;
   auto load = [&](const zolta_frame& frame, const FloatPlanes& planes) {
-    if (!packed_to_planes(dsp, L, frame, planes)) frame_to_planes(L, frame, planes);
+    if (by_rows && !frame_interleaved(L, frame)) {
+      for (int p = 0; p < L.planes; ++p) {
+        for (int32_t r = 0; r < L.plane_height[p]; ++r) {
+          plane_row_to_floats(L, frame, p, r, planes.plane[p] + r * planes.stride[p]);
+        }
+      }
+    } else if (!packed_to_planes(dsp, L, frame, planes)) {
+      frame_to_planes(L, frame, planes);
+    }
   };
   load(in, w.planes);
   for (int32_t k = 0; k < count; ++k) load(*neighbour_frames[k], w.window[k]);
@@ -329,6 +357,7 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const OutputView view = output_view(L, engine.settings);
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
                         view.kind == ViewKind::kNormal;
+  const LevelPlan& plan = engine.window_plans[count];
   float weight[kMaxNeighbours + 2];
   restore_weights(engine.temporal.restore, radius, weight);
   for (int p = 0; p < L.planes; ++p) {
@@ -336,20 +365,22 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     // The detail given back needs the step's result and counts, kept in
     // the first two neighbours' planes as they fall free (or in free ones).
     const bool restore = step && !high && engine.temporal.restore != 0;
-    float* kept = restore ? w.window[0].plane[p] : nullptr;
-    float* joined = restore ? w.window[1].plane[p] : nullptr;
+    // The step's result and counts go to the two planes behind the window's.
+    float* kept = restore ? w.window[2 * radius].plane[p] : nullptr;
+    float* joined = restore ? w.window[2 * radius + 1].plane[p] : nullptr;
     if (step) {
       const float* neighbours[kMaxNeighbours];
       for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[j].plane[p];
-      temporal_plane(w.planes.plane[p], neighbours, count, w.planes.stride[p], L.plane_width[p],
-                     L.plane_height[p], engine.temporal.thresholds[p], w.temporal, kept, joined);
+      temporal_plane(w.planes.plane[p], neighbours, w.matches, count, w.planes.stride[p],
+                     L.plane_width[p], L.plane_height[p], engine.temporal.thresholds[p],
+                     w.temporal, kept, joined);
     }
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
-    const bool columns_out = by_plane && !restore && engine.plan.chains[p][1].count > 0;
-    denoise_plane(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
-                  w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                  w.scratch, w.strips, nullptr, columns_out ? &sink : nullptr);
+    const bool columns_out = by_plane && !restore && plan.chains[p][1].count > 0;
+    denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, w.planes.plane[p],
+                  L.plane_width[p], L.plane_height[p], w.planes.stride[p], w.scratch, w.strips,
+                  nullptr, columns_out ? &sink : nullptr);
     if (restore) {
       restore_detail(w.planes.plane[p], kept, joined, w.planes.stride[p], L.plane_width[p],
                      L.plane_height[p], weight);

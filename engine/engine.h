@@ -36,8 +36,9 @@ struct Workspace {
   FloatPlanes planes;
   ScratchRows scratch;
   ColumnStrips strips;
-  FloatPlanes window[kMaxNeighbours];
+  FloatPlanes window[kMaxNeighbours + 2];  // the window's other frames, and two more
   TemporalRows temporal;
+  BlockMatch* matches[kMaxNeighbours];
 };
 
 // The temporal step's settings: per plane the threshold (0: off), and the
@@ -54,6 +55,7 @@ struct Engine {
   EngineSettings settings;
   FilterBank bank;
   LevelPlan plan;
+  LevelPlan window_plans[kMaxNeighbours + 1];  // by the other frames a window has
   int32_t radius;  // frames before and after the centre of a window
   TemporalSettings temporal;
   int32_t workspace_count;

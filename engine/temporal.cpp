@@ -1,86 +1,89 @@
 #include "temporal.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace zolta {
 
 namespace {
 
-// The absolute differences of a row of a neighbour and of the centre,
-// summed over three neighbouring samples along the row ((left + here) +
-// right), the edge sample standing in beyond the edge.
-void row_sums(const float* centre, const float* neighbour, int32_t width, float* difference,
-              float* sums) {
-  for (int32_t x = 0; x < width; ++x) difference[x] = std::fabs(neighbour[x] - centre[x]);
-  if (width == 1) {
-    sums[0] = (difference[0] + difference[0]) + difference[0];
-    return;
-  }
-  sums[0] = (difference[0] + difference[0]) + difference[1];
-  for (int32_t x = 1; x < width - 1; ++x) {
-    sums[x] = (difference[x - 1] + difference[x]) + difference[x + 1];
-  }
-  sums[width - 1] = (difference[width - 2] + difference[width - 1]) + difference[width - 1];
-}
-
-// One neighbour's samples of a row into the running sums and counts.
-void join_row(const float* __restrict n, const float* __restrict c, const float* __restrict above,
-              const float* __restrict here, const float* __restrict below, float box_limit,
-              float sample_limit, int32_t width, float* __restrict s, float* __restrict m) {
+// One neighbour's row into the running sums and counts: a sample joins where
+// |n - c| <= limit (a negative limit: never).
+void join_row(const float* __restrict n, const float* __restrict c,
+              const float* __restrict limit, int32_t width, float* __restrict s,
+              float* __restrict m) {
   for (int32_t x = 0; x < width; ++x) {
-    const float d = n[x] - c[x];
-    const float box = (above[x] + here[x]) + below[x];
-    // Both tests are made (no short cut), so that the loop vectorises.
-    const bool joins = (box <= box_limit) & (std::fabs(d) <= sample_limit);
+    const bool joins = std::fabs(n[x] - c[x]) <= limit[x];
     s[x] = s[x] + (joins ? n[x] : 0.0f);
     m[x] = m[x] + (joins ? 1.0f : 0.0f);
   }
 }
 
+// The limits of a row of blocks: the sample limit where the block's match
+// is good enough, -1 where it is not.
+void block_limits(const BlockMatch* matches, int32_t width, float block_limit, float sample_limit,
+                  float* limit) {
+  for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
+    const float l = matches[b].mean <= block_limit ? sample_limit : -1.0f;
+    const int32_t end = x0 + kBlockSize < width ? x0 + kBlockSize : width;
+    for (int32_t x = x0; x < end; ++x) limit[x] = l;
+  }
+}
+
+// Row r of a neighbour, each block's part from where the block was found.
+void moved_row(const float* neighbour, const BlockMatch* matches, ptrdiff_t stride, int32_t width,
+               int32_t r, float* row) {
+  for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
+    const float* from = neighbour + (r + matches[b].dy) * stride + x0 + matches[b].dx;
+    if (x0 + kBlockSize <= width) {
+      std::memcpy(row + x0, from, sizeof(float) * kBlockSize);
+    } else {
+      std::memcpy(row + x0, from, sizeof(float) * static_cast<size_t>(width - x0));
+    }
+  }
+}
+
 }  // namespace
 
-void temporal_plane(float* centre, const float* const* neighbours, int32_t count, ptrdiff_t stride,
-                    int32_t width, int32_t rows, int32_t threshold, const TemporalRows& scratch,
-                    float* kept, float* joined) {
-  // v * 9 / 16 and v / 4 are exact in single precision for v < 2^20.
-  const float box_limit = static_cast<float>(threshold) * 0.5625f;
+void temporal_plane(float* centre, const float* const* neighbours, BlockMatch* const* matches,
+                    int32_t count, ptrdiff_t stride, int32_t width, int32_t rows,
+                    int32_t threshold, const TemporalRows& scratch, float* kept, float* joined) {
+  // v / 16, v * 7 / 128 and v / 4 are exact in single precision for v < 2^20.
+  const float block_limit = static_cast<float>(threshold) * 0.0625f;
+  const float good_enough = static_cast<float>(threshold) * 0.0546875f;
   const float sample_limit = static_cast<float>(threshold) * 0.25f;
-  auto sums_of = [&](int k, int32_t r) { return scratch.sums[k][r % 3]; };
-  auto fill = [&](int32_t r) {
+  const int32_t across = blocks_along(width);
+  for (int32_t by = 0; by * kBlockSize < rows; ++by) {
+    // The row of blocks is matched from the centre's rows as they came,
+    // before they are overwritten.
     for (int k = 0; k < count; ++k) {
-      row_sums(centre + r * stride, neighbours[k] + r * stride, width, scratch.difference,
-               sums_of(k, r));
+      match_block_row(centre, neighbours[k], stride, width, rows, by, good_enough, matches[k]);
+      block_limits(matches[k] + by * across, width, block_limit, sample_limit, scratch.limits[k]);
     }
-  };
-  fill(0);
-  if (rows > 1) fill(1);
-  for (int32_t r = 0; r < rows; ++r) {
-    // Sums of row r + 1 are made before row r is overwritten, from the
-    // centre's row r + 1 as it came.
-    if (r + 1 < rows && r + 1 >= 2) fill(r + 1);
-    const int32_t up = r > 0 ? r - 1 : 0;
-    const int32_t down = r + 1 < rows ? r + 1 : rows - 1;
-    // The running sums and counts of the row, neighbour after neighbour
-    // (each sample's own order is the rule's); the centre's row is written
-    // at the end.
-    float* c = centre + r * stride;
-    float* s = scratch.difference;
-    float* m = scratch.count;
-    for (int32_t x = 0; x < width; ++x) {
-      s[x] = c[x];
-      m[x] = 1.0f;
-    }
-    for (int k = 0; k < count; ++k) {
-      join_row(neighbours[k] + r * stride, c, sums_of(k, up), sums_of(k, r), sums_of(k, down),
-               box_limit, sample_limit, width, s, m);
-    }
-    for (int32_t x = 0; x < width; ++x) c[x] = s[x] / m[x];
-    if (kept) {
-      float* t = kept + r * stride;
-      float* j = joined + r * stride;
+    const int32_t last = (by + 1) * kBlockSize < rows ? (by + 1) * kBlockSize : rows;
+    for (int32_t r = by * kBlockSize; r < last; ++r) {
+      // The running sums and counts of the row, neighbour after neighbour
+      // (each sample's own order is the rule's); the centre's row is
+      // written at the end.
+      float* c = centre + r * stride;
+      float* s = scratch.sum;
+      float* m = scratch.count;
       for (int32_t x = 0; x < width; ++x) {
-        t[x] = c[x];
-        j[x] = m[x];
+        s[x] = c[x];
+        m[x] = 1.0f;
+      }
+      for (int k = 0; k < count; ++k) {
+        moved_row(neighbours[k], matches[k] + by * across, stride, width, r, scratch.moved);
+        join_row(scratch.moved, c, scratch.limits[k], width, s, m);
+      }
+      for (int32_t x = 0; x < width; ++x) c[x] = s[x] / m[x];
+      if (kept) {
+        float* t = kept + r * stride;
+        float* j = joined + r * stride;
+        for (int32_t x = 0; x < width; ++x) {
+          t[x] = c[x];
+          j[x] = m[x];
+        }
       }
     }
   }
@@ -112,6 +115,11 @@ int32_t spatial_share_of(int32_t v, int32_t share) {
   if (v <= 0 || share == 0) return v;
   const int64_t scaled = (static_cast<int64_t>(v) * share + 128) >> 8;
   return scaled < 1 ? 1 : static_cast<int32_t>(scaled);
+}
+
+int32_t window_share(int32_t share, int32_t count, int32_t radius) {
+  if (share == 0 || radius <= 0 || count >= 2 * radius) return share;
+  return 256 - ((256 - share) * count) / (2 * radius);
 }
 
 }  // namespace zolta

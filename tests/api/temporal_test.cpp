@@ -130,9 +130,11 @@ TEST(Temporal, WithoutTemporalThresholdsAFrameKeepsItsBytes) {
       ASSERT_EQ(d.process_window(window, out), ZOLTA_OK);
       EXPECT_TRUE(same_frames(out, alone));
     }
-    // A still window with the step on: every sample joins, and the average
-    // of equal whole numbers is the number; so 8-bit YUV and grey frames are
-    // those of the spatial step alone with the shared thresholds.
+    // A still window with the step on (four other frames with the centre's
+    // samples): every sample joins, and the average of equal whole numbers is
+    // the number; so 8-bit YUV and grey frames are those of the spatial step
+    // alone with the shared thresholds. The same frame given five times is a
+    // window of one frame: the spatial step alone with the whole thresholds.
     if (fc.bits != 8 || fc.family == ZOLTA_FAMILY_RGB || fc.family == ZOLTA_FAMILY_RGB24 ||
         fc.family == ZOLTA_FAMILY_RGB32) {
       continue;
@@ -149,9 +151,15 @@ TEST(Temporal, WithoutTemporalThresholdsAFrameKeepsItsBytes) {
     Denoiser spatial(stream, shared);
     TestFrame a = make_frame(stream, 0, false, 0);
     TestFrame b = make_frame(stream, 0, false, 0);
-    ASSERT_EQ(still.process_window({&f0, &f0, &f0, &f0, &f0}, a), ZOLTA_OK);
+    const TestFrame copies[4] = {copy_layout(f0, 0, false), copy_layout(f0, 3, false),
+                                 copy_layout(f0, 0, true), copy_layout(f0, 5, true)};
+    ASSERT_EQ(still.process_window({&copies[0], &copies[1], &f0, &copies[2], &copies[3]}, a),
+              ZOLTA_OK);
     ASSERT_EQ(spatial.process(f0, b), ZOLTA_OK);
     EXPECT_TRUE(same_frames(a, b));
+    TestFrame c = make_frame(stream, 0, false, 0);
+    ASSERT_EQ(still.process_window({&f0, &f0, &f0, &f0, &f0}, c), ZOLTA_OK);
+    EXPECT_TRUE(same_frames(c, alone));
   }
 }
 
