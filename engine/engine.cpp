@@ -29,6 +29,7 @@ struct Geometry {
   uint64_t window[kMaxNeighbours + 2][3];  // the window's other frames, two more
   uint64_t temporal;                       // the temporal step's rows
   uint64_t matches;                        // the block matches of each neighbour
+  uint64_t restored;                       // a strip with the detail given back
   uint64_t floats;                     // the whole workspace, a multiple of 16
 };
 
@@ -86,12 +87,16 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   // centre frame's are loaded.
   // The window's other frames, and two more for what the temporal step
   // keeps for the detail given back.
+  // The spare one is also the column pass's room, strip by strip.
   for (int k = 0; k < (radius > 0 ? 2 * radius + 2 : 0); ++k) {
     for (int p = 0; p < layout.planes; ++p) {
       const uint64_t rows = static_cast<uint64_t>(layout.plane_height[p]);
       const uint64_t width = static_cast<uint64_t>(layout.plane_width[p]);
+      const uint64_t by_rows = rows * (width + kPlaneMargin);
+      const uint64_t by_strips =
+          (width + kStripWidth - 1) / kStripWidth * strip_floats(layout.plane_height[p]);
       g.window[k][p] = at + kPlaneLead;
-      at = round16(at + kPlaneLead + rows * (width + kPlaneMargin));
+      at = round16(at + kPlaneLead + (by_rows > by_strips ? by_rows : by_strips));
     }
   }
   g.temporal = at;
@@ -99,6 +104,9 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   g.matches = round16(at);
   at = g.matches;
   if (radius > 0) at += 2 * radius * matches_floats(layout);
+  g.restored = round16(at);
+  at = g.restored;
+  if (radius > 0) at += kStripWidth * static_cast<uint64_t>(layout.height);
   g.floats = round16(at);
   return g;
 }
@@ -195,6 +203,7 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
                                                                     k * matches_floats(layout))
                                     : nullptr;
     }
+    w.restored = radius > 0 ? start + g.restored : nullptr;
     w.temporal.moved = radius > 0 ? rows + kMaxNeighbours * row : nullptr;
     w.temporal.sum = radius > 0 ? rows + (kMaxNeighbours + 1) * row : nullptr;
     w.temporal.count = radius > 0 ? rows + (kMaxNeighbours + 2) * row : nullptr;
@@ -281,6 +290,66 @@ void store_strip(const void* context, int32_t first, int32_t width, int32_t rows
   strip_to_frame(*t.layout, strip, width, rows, t.plane, first, *t.frame);
 }
 
+// The rows of plane p of every frame of a window, converted as the
+// temporal step asks for them.
+struct WindowRows {
+  const StreamLayout* layout;
+  int plane;
+  const zolta_frame* centre;
+  float* centre_plane;
+  const zolta_frame* const* neighbours;
+  int32_t count;
+  const Workspace* workspace;
+  int32_t done;  // rows converted so far
+};
+
+void fill_window_rows(const void* context, int32_t rows) {
+  WindowRows& s = *const_cast<WindowRows*>(static_cast<const WindowRows*>(context));
+  if (rows <= s.done) return;
+  const int p = s.plane;
+  const ptrdiff_t stride = s.workspace->planes.stride[p];
+  plane_rows_to_floats(*s.layout, *s.centre, p, s.done, rows - s.done, s.centre_plane, stride);
+  for (int32_t k = 0; k < s.count; ++k) {
+    plane_rows_to_floats(*s.layout, *s.neighbours[k], p, s.done, rows - s.done,
+                         s.workspace->window[k].plane[p], stride);
+  }
+  s.done = rows;
+}
+
+// Rows of a float plane, for the row pass to load.
+struct PlaneRows {
+  const float* plane;
+  ptrdiff_t stride;
+  int32_t width;
+};
+
+void load_plane_row(const void* context, int32_t row, float* line) {
+  const PlaneRows& s = *static_cast<const PlaneRows*>(context);
+  std::memcpy(line, s.plane + row * s.stride, sizeof(float) * static_cast<size_t>(s.width));
+}
+
+// The column pass's finished strips with the temporal step's detail given
+// back, into the frame.
+struct RestoreTarget {
+  const StreamLayout* layout;
+  const zolta_frame* frame;
+  int plane;
+  const float* kept;
+  const uint8_t* joined;
+  ptrdiff_t stride;
+  int32_t restore;
+  int32_t radius;
+  float* restored;  // a strip's room
+};
+
+void restore_and_store_strip(const void* context, int32_t first, int32_t width, int32_t rows,
+                             const float* strip) {
+  const RestoreTarget& t = *static_cast<const RestoreTarget*>(context);
+  restore_strip(strip, t.kept + first, t.joined + first, t.stride, width, rows, t.restore,
+                t.radius, t.restored);
+  strip_to_frame(*t.layout, t.restored, width, rows, t.plane, first, *t.frame);
+}
+
 }  // namespace
 
 void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
@@ -339,53 +408,72 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const DspKernels& dsp = *engine.dsp;
   // Every frame of the window to planes: the centre into the working
   // planes, the others (in the rule's order) into the window's.
-  const bool by_rows = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb;
-  auto load = [&](const zolta_frame& frame, const FloatPlanes& planes) {
-    if (by_rows && !frame_interleaved(L, frame)) {
-      for (int p = 0; p < L.planes; ++p) {
-        for (int32_t r = 0; r < L.plane_height[p]; ++r) {
-          plane_row_to_floats(L, frame, p, r, planes.plane[p] + r * planes.stride[p]);
-        }
-      }
-    } else if (!packed_to_planes(dsp, L, frame, planes)) {
-      frame_to_planes(L, frame, planes);
-    }
-  };
-  load(in, w.planes);
-  for (int32_t k = 0; k < count; ++k) load(*neighbour_frames[k], w.window[k]);
+  // Planar frames are converted plane by plane as the temporal step reaches
+  // their rows; the others whole, first.
+  const bool by_rows = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, in);
+  bool whole = !by_rows;
+  for (int32_t k = 0; k < count && !whole; ++k) whole = frame_interleaved(L, *neighbour_frames[k]);
+  if (whole) {
+    auto load = [&](const zolta_frame& frame, const FloatPlanes& planes) {
+      if (!packed_to_planes(dsp, L, frame, planes)) frame_to_planes(L, frame, planes);
+    };
+    load(in, w.planes);
+    for (int32_t k = 0; k < count; ++k) load(*neighbour_frames[k], w.window[k]);
+  }
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
                         view.kind == ViewKind::kNormal;
   const LevelPlan& plan = engine.window_plans[count];
-  float weight[kMaxNeighbours + 2];
-  restore_weights(engine.temporal.restore, radius, weight);
   for (int p = 0; p < L.planes; ++p) {
     const bool step = engine.temporal.thresholds[p] != 0;
-    // The detail given back needs the step's result and counts, kept in
-    // the first two neighbours' planes as they fall free (or in free ones).
     const bool restore = step && !high && engine.temporal.restore != 0;
-    // The step's result and counts go to the two planes behind the window's.
-    float* kept = restore ? w.window[2 * radius].plane[p] : nullptr;
-    float* joined = restore ? w.window[2 * radius + 1].plane[p] : nullptr;
+    const bool columns = plan.chains[p][1].count > 0;
+    // The detail given back needs the step's result and its counts. Where
+    // the plane goes to the frame from the column pass, the pass reads the
+    // step's result from the working plane, works in the window's spare
+    // plane and gives the detail back strip by strip on the way out;
+    // otherwise the result is copied to the spare plane first.
+    const bool fused = restore && by_plane && columns;
+    float* spare = w.window[2 * radius].plane[p];
+    float* kept = restore && !fused ? spare : nullptr;
+    uint8_t* joined =
+        restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 1].plane[p]) : nullptr;
+    const ptrdiff_t stride = w.planes.stride[p];
+    float* plane = w.planes.plane[p];
+    WindowRows window_rows{&L, p, &in, w.planes.plane[p], neighbour_frames, count, &w, 0};
+    const RowsReady ready{fill_window_rows, &window_rows};
     if (step) {
       const float* neighbours[kMaxNeighbours];
       for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[j].plane[p];
-      temporal_plane(w.planes.plane[p], neighbours, w.matches, count, w.planes.stride[p],
-                     L.plane_width[p], L.plane_height[p], engine.temporal.thresholds[p],
-                     w.temporal, kept, joined);
+      temporal_plane(plane, neighbours, w.matches, count, stride, L.plane_width[p],
+                     L.plane_height[p], engine.temporal.thresholds[p], w.temporal, kept, joined,
+                     whole ? nullptr : &ready);
+    } else if (!whole) {
+      fill_window_rows(&window_rows, L.plane_height[p]);
+    }
+    if (fused) {
+      const PlaneRows rows{plane, stride, L.plane_width[p]};
+      const RowLoader loader{load_plane_row, &rows};
+      const RestoreTarget target{&L, &out, p, plane, joined, stride, engine.temporal.restore,
+                                 radius, w.restored};
+      const ColumnSink sink{restore_and_store_strip, &target};
+      denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, spare,
+                    L.plane_width[p], L.plane_height[p], stride, w.scratch, w.strips, &loader,
+                    &sink);
+      continue;
     }
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
-    const bool columns_out = by_plane && !restore && plan.chains[p][1].count > 0;
-    denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, w.planes.plane[p],
-                  L.plane_width[p], L.plane_height[p], w.planes.stride[p], w.scratch, w.strips,
-                  nullptr, columns_out ? &sink : nullptr);
+    const bool columns_out = by_plane && !restore && columns;
+    denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane,
+                  L.plane_width[p], L.plane_height[p], stride, w.scratch, w.strips, nullptr,
+                  columns_out ? &sink : nullptr);
     if (restore) {
-      restore_detail(w.planes.plane[p], kept, joined, w.planes.stride[p], L.plane_width[p],
-                     L.plane_height[p], weight);
+      restore_detail(plane, kept, joined, stride, L.plane_width[p], L.plane_height[p],
+                     engine.temporal.restore, radius);
     }
-    if (by_plane && !columns_out) plane_to_frame(L, w.planes.plane[p], w.planes.stride[p], p, out);
+    if (by_plane && !columns_out) plane_to_frame(L, plane, stride, p, out);
   }
   if (!by_plane && !planes_to_packed(dsp, L, w.planes, view, out)) {
     planes_to_frame(L, w.planes, view, in, out);

@@ -39,6 +39,7 @@ struct Workspace {
   FloatPlanes window[kMaxNeighbours + 2];  // the window's other frames, and two more
   TemporalRows temporal;
   BlockMatch* matches[kMaxNeighbours];
+  float* restored;  // a strip of the column pass with the detail given back
 };
 
 // The temporal step's settings: per plane the threshold (0: off), and the

@@ -47,13 +47,18 @@ void moved_row(const float* neighbour, const BlockMatch* matches, ptrdiff_t stri
 
 void temporal_plane(float* centre, const float* const* neighbours, BlockMatch* const* matches,
                     int32_t count, ptrdiff_t stride, int32_t width, int32_t rows,
-                    int32_t threshold, const TemporalRows& scratch, float* kept, float* joined) {
+                    int32_t threshold, const TemporalRows& scratch, float* kept,
+                    uint8_t* joined, const RowsReady* ready) {
   // v / 16, v * 7 / 128 and v / 4 are exact in single precision for v < 2^20.
   const float block_limit = static_cast<float>(threshold) * 0.0625f;
   const float good_enough = static_cast<float>(threshold) * 0.0546875f;
   const float sample_limit = static_cast<float>(threshold) * 0.25f;
   const int32_t across = blocks_along(width);
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
+    if (ready) {
+      const int32_t reach = (by + 1) * kBlockSize + kMotionRange;
+      ready->fill(ready->context, reach < rows ? reach : rows);
+    }
     // The row of blocks is matched from the centre's rows as they came,
     // before they are overwritten.
     for (int k = 0; k < count; ++k) {
@@ -77,37 +82,44 @@ void temporal_plane(float* centre, const float* const* neighbours, BlockMatch* c
         join_row(scratch.moved, c, scratch.limits[k], width, s, m);
       }
       for (int32_t x = 0; x < width; ++x) c[x] = s[x] / m[x];
-      if (kept) {
-        float* t = kept + r * stride;
-        float* j = joined + r * stride;
-        for (int32_t x = 0; x < width; ++x) {
-          t[x] = c[x];
-          j[x] = m[x];
-        }
+      if (kept) std::memcpy(kept + r * stride, c, sizeof(float) * static_cast<size_t>(width));
+      if (joined) {
+        uint8_t* j = joined + r * stride;
+        for (int32_t x = 0; x < width; ++x) j[x] = static_cast<uint8_t>(m[x]);
       }
     }
   }
 }
 
-void restore_detail(float* plane, const float* kept, const float* joined, ptrdiff_t stride,
-                    int32_t width, int32_t rows, const float weight[kMaxNeighbours + 2]) {
-  for (int32_t r = 0; r < rows; ++r) {
-    float* u = plane + r * stride;
-    const float* t = kept + r * stride;
-    const float* j = joined + r * stride;
-    for (int32_t x = 0; x < width; ++x) {
-      const float w = weight[static_cast<int32_t>(j[x])];
-      u[x] = u[x] + (t[x] - u[x]) * w;
-    }
+namespace {
+
+// u + (t - u) * w over a row, w = (float)(q (m - 1)) / (float)(512 R) made
+// per sample from the count so that the loop vectorises.
+void restore_row(const float* u, const float* __restrict t, const uint8_t* __restrict m,
+                 int32_t width, int32_t restore, float denominator, float* out) {
+  for (int32_t x = 0; x < width; ++x) {
+    const float w = static_cast<float>(restore * (static_cast<int32_t>(m[x]) - 1)) / denominator;
+    out[x] = u[x] + (t[x] - u[x]) * w;
   }
 }
 
-void restore_weights(int32_t restore, int32_t radius, float weight[kMaxNeighbours + 2]) {
-  weight[0] = 0.0f;
-  for (int32_t m = 1; m < kMaxNeighbours + 2; ++m) {
-    weight[m] = radius > 0
-                    ? static_cast<float>(restore * (m - 1)) / static_cast<float>(512 * radius)
-                    : 0.0f;
+}  // namespace
+
+void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,
+                    int32_t width, int32_t rows, int32_t restore, int32_t radius) {
+  const float denominator = static_cast<float>(512 * radius);
+  for (int32_t r = 0; r < rows; ++r) {
+    float* u = plane + r * stride;
+    restore_row(u, kept + r * stride, joined + r * stride, width, restore, denominator, u);
+  }
+}
+
+void restore_strip(const float* strip, const float* kept, const uint8_t* joined, ptrdiff_t stride,
+                   int32_t width, int32_t rows, int32_t restore, int32_t radius, float* out) {
+  const float denominator = static_cast<float>(512 * radius);
+  for (int32_t r = 0; r < rows; ++r) {
+    restore_row(strip + r * width, kept + r * stride, joined + r * stride, width, restore,
+                denominator, out + r * width);
   }
 }
 

@@ -33,20 +33,32 @@ struct TemporalRows {
 // step's result; `neighbours` are the planes of the other frames of the
 // window in the rule's order, with the same stride, and `matches` their
 // block matches (blocks_along(width) x blocks_along(rows) each, written
-// here). `threshold` is the public value v (1..4095). With `kept` and
-// `joined` (planes of the same stride), the result and the number of frames
-// averaged (1..count + 1) are written there too.
+// here). `threshold` is the public value v (1..4095). With `kept` (a plane
+// of the same stride) the result is written there too; with `joined` (bytes,
+// rows `stride` bytes apart) the number of frames averaged (1..count + 1).
+// With `ready`, the planes are filled as the step goes: before it reads a
+// row it asks for all rows up to it (`rows` counts from the first), so that
+// they arrive while they are still in the cache.
+struct RowsReady {
+  void (*fill)(const void* context, int32_t rows);
+  const void* context;
+};
 void temporal_plane(float* centre, const float* const* neighbours, BlockMatch* const* matches,
                     int32_t count, ptrdiff_t stride, int32_t width, int32_t rows,
                     int32_t threshold, const TemporalRows& scratch, float* kept = nullptr,
-                    float* joined = nullptr);
+                    uint8_t* joined = nullptr, const RowsReady* ready = nullptr);
 
-// The detail given back: u + (t - u) * weight[m] for every sample, u in
-// `plane`, t in `kept`, m in `joined`.
-void restore_detail(float* plane, const float* kept, const float* joined, ptrdiff_t stride,
-                    int32_t width, int32_t rows, const float weight[kMaxNeighbours + 2]);
-// weight[m] = (float)(q (m - 1)) / (float)(512 radius), weight[0] = 0.
-void restore_weights(int32_t restore, int32_t radius, float weight[kMaxNeighbours + 2]);
+// The detail given back: u + (t - u) * w for every sample, u in `plane`, t
+// in `kept`, m in `joined` (1..5, bytes, rows `stride` bytes apart),
+// w = (float)(q (m - 1)) / (float)(512 R) with q = `restore` and R = `radius`
+// (1 or 2).
+void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,
+                    int32_t width, int32_t rows, int32_t restore, int32_t radius);
+// The same over a strip of `width` columns (u: `rows` rows `width` floats
+// apart; kept and joined from the strip's first column) into `out`, laid
+// out as the strip.
+void restore_strip(const float* strip, const float* kept, const uint8_t* joined, ptrdiff_t stride,
+                   int32_t width, int32_t rows, int32_t restore, int32_t radius, float* out);
 
 // A spatial threshold under the temporal step: max(1, (v * share + 128) >> 8)
 // for v > 0; share 0 means 256.
