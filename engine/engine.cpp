@@ -26,7 +26,7 @@ struct Geometry {
   uint64_t plane[3];
   uint64_t scratch;
   uint64_t strips;
-  uint64_t window[kMaxNeighbours + 2][3];  // the window's other frames, two more
+  uint64_t window[kMaxNeighbours + 3][3];  // the window's frames, two more
   uint64_t temporal;                       // the temporal step's rows
   uint64_t matches;                        // the block matches of each neighbour
   uint64_t restored;                       // a strip with the detail given back
@@ -85,10 +85,9 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   at = g.strips + kStripCount * strip_floats(layout.height);
   // The window's other frames: planes of rows with their margins, as the
   // centre frame's are loaded.
-  // The window's other frames, and two more for what the temporal step
-  // keeps for the detail given back.
-  // The spare one is also the column pass's room, strip by strip.
-  for (int k = 0; k < (radius > 0 ? 2 * radius + 2 : 0); ++k) {
+  // The window's frames, a spare plane set (also the column pass's room,
+  // strip by strip) and one for the temporal step's counts.
+  for (int k = 0; k < (radius > 0 ? 2 * radius + 3 : 0); ++k) {
     for (int p = 0; p < layout.planes; ++p) {
       const uint64_t rows = static_cast<uint64_t>(layout.plane_height[p]);
       const uint64_t width = static_cast<uint64_t>(layout.plane_width[p]);
@@ -188,9 +187,10 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     const int32_t line = layout.width > layout.height ? layout.width : layout.height;
     w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(scratch_slot(line)));
     w.strips = column_strips_at(start + g.strips, layout.height);
-    for (int k = 0; k < kMaxNeighbours + 2; ++k) {
+    for (int k = 0; k <= kMaxNeighbours; ++k) w.numbers[k] = 0;
+    for (int k = 0; k < kMaxNeighbours + 3; ++k) {
       for (int p = 0; p < 3; ++p) {
-        const bool present = radius > 0 && k < 2 * radius + 2 && p < layout.planes;
+        const bool present = radius > 0 && k < 2 * radius + 3 && p < layout.planes;
         w.window[k].plane[p] = present ? start + g.window[k][p] : nullptr;
         w.window[k].stride[p] = w.planes.stride[p];
       }
@@ -295,25 +295,21 @@ void store_strip(const void* context, int32_t first, int32_t width, int32_t rows
 struct WindowRows {
   const StreamLayout* layout;
   int plane;
-  const zolta_frame* centre;
-  float* centre_plane;
-  const zolta_frame* const* neighbours;
-  int32_t count;
-  const Workspace* workspace;
-  int32_t done;  // rows converted so far
+  ptrdiff_t stride;
+  int32_t frames;
+  const zolta_frame* frame[kMaxNeighbours + 1];
+  float* to[kMaxNeighbours + 1];
+  int32_t done[kMaxNeighbours + 1];  // rows converted so far
 };
 
 void fill_window_rows(const void* context, int32_t rows) {
   WindowRows& s = *const_cast<WindowRows*>(static_cast<const WindowRows*>(context));
-  if (rows <= s.done) return;
-  const int p = s.plane;
-  const ptrdiff_t stride = s.workspace->planes.stride[p];
-  plane_rows_to_floats(*s.layout, *s.centre, p, s.done, rows - s.done, s.centre_plane, stride);
-  for (int32_t k = 0; k < s.count; ++k) {
-    plane_rows_to_floats(*s.layout, *s.neighbours[k], p, s.done, rows - s.done,
-                         s.workspace->window[k].plane[p], stride);
+  for (int32_t k = 0; k < s.frames; ++k) {
+    if (rows <= s.done[k]) continue;
+    plane_rows_to_floats(*s.layout, *s.frame[k], s.plane, s.done[k], rows - s.done[k], s.to[k],
+                         s.stride);
+    s.done[k] = rows;
   }
-  s.done = rows;
 }
 
 // Rows of a float plane, for the row pass to load.
@@ -406,19 +402,44 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const StreamLayout& L = engine.layout;
   const uint32_t float_mode = enter_default_float_mode();
   const DspKernels& dsp = *engine.dsp;
-  // Every frame of the window to planes: the centre into the working
-  // planes, the others (in the rule's order) into the window's.
+  // The window's frames (the centre first) in the working area's frame
+  // planes: a numbered frame already there is used again; the others take
+  // the planes no frame of this window needs.
+  const int32_t frames = count + 1;
+  const zolta_frame* frame[kMaxNeighbours + 1] = {&in};
+  for (int32_t k = 0; k < count; ++k) frame[k + 1] = neighbour_frames[k];
+  int32_t slot[kMaxNeighbours + 1];
+  bool held[kMaxNeighbours + 1] = {};
+  bool taken[kMaxNeighbours + 1] = {};
+  for (int32_t i = 0; i < frames; ++i) {
+    slot[i] = -1;
+    for (int32_t s = 0; s <= 2 * radius && frame[i]->number != 0 && slot[i] < 0; ++s) {
+      if (!taken[s] && w.numbers[s] == frame[i]->number) {
+        slot[i] = s;
+        taken[s] = held[i] = true;
+      }
+    }
+  }
+  for (int32_t i = 0; i < frames; ++i) {
+    for (int32_t s = 0; s <= 2 * radius && slot[i] < 0; ++s) {
+      if (!taken[s]) {
+        slot[i] = s;
+        taken[s] = true;
+        w.numbers[s] = frame[i]->number;
+      }
+    }
+  }
   // Planar frames are converted plane by plane as the temporal step reaches
   // their rows; the others whole, first.
-  const bool by_rows = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, in);
-  bool whole = !by_rows;
-  for (int32_t k = 0; k < count && !whole; ++k) whole = frame_interleaved(L, *neighbour_frames[k]);
+  bool whole = L.family == ZOLTA_FAMILY_YUY2 || L.rgb;
+  for (int32_t i = 0; i < frames && !whole; ++i) whole = frame_interleaved(L, *frame[i]);
   if (whole) {
-    auto load = [&](const zolta_frame& frame, const FloatPlanes& planes) {
-      if (!packed_to_planes(dsp, L, frame, planes)) frame_to_planes(L, frame, planes);
-    };
-    load(in, w.planes);
-    for (int32_t k = 0; k < count; ++k) load(*neighbour_frames[k], w.window[k]);
+    for (int32_t i = 0; i < frames; ++i) {
+      const FloatPlanes& planes = w.window[slot[i]];
+      if (!held[i] && !packed_to_planes(dsp, L, *frame[i], planes)) {
+        frame_to_planes(L, *frame[i], planes);
+      }
+    }
   }
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
@@ -429,49 +450,55 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     const bool step = engine.temporal.thresholds[p] != 0;
     const bool restore = step && !high && engine.temporal.restore != 0;
     const bool columns = plan.chains[p][1].count > 0;
+    const ptrdiff_t stride = w.planes.stride[p];
+    const int32_t width = L.plane_width[p], rows = L.plane_height[p];
+    WindowRows window_rows{&L, p, stride, frames, {}, {}, {}};
+    for (int32_t i = 0; i < frames; ++i) {
+      window_rows.frame[i] = frame[i];
+      window_rows.to[i] = w.window[slot[i]].plane[p];
+      window_rows.done[i] = whole || held[i] ? rows : 0;
+    }
+    const RowsReady ready{fill_window_rows, &window_rows};
     // The detail given back needs the step's result and its counts. Where
     // the plane goes to the frame from the column pass, the pass reads the
-    // step's result from the working plane, works in the window's spare
-    // plane and gives the detail back strip by strip on the way out;
-    // otherwise the result is copied to the spare plane first.
+    // step's result from the working plane, works in the spare plane and
+    // gives the detail back strip by strip on the way out; otherwise the
+    // result is copied to the spare plane first.
     const bool fused = restore && by_plane && columns;
-    float* spare = w.window[2 * radius].plane[p];
+    float* spare = w.window[2 * radius + 1].plane[p];
     float* kept = restore && !fused ? spare : nullptr;
     uint8_t* joined =
-        restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 1].plane[p]) : nullptr;
-    const ptrdiff_t stride = w.planes.stride[p];
+        restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
     float* plane = w.planes.plane[p];
-    WindowRows window_rows{&L, p, &in, w.planes.plane[p], neighbour_frames, count, &w, 0};
-    const RowsReady ready{fill_window_rows, &window_rows};
     if (step) {
       const float* neighbours[kMaxNeighbours];
-      for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[j].plane[p];
-      temporal_plane(plane, neighbours, w.matches, count, stride, L.plane_width[p],
-                     L.plane_height[p], engine.temporal.thresholds[p], w.temporal, kept, joined,
-                     whole ? nullptr : &ready);
-    } else if (!whole) {
-      fill_window_rows(&window_rows, L.plane_height[p]);
+      for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[slot[j + 1]].plane[p];
+      temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride, width, rows,
+                     engine.temporal.thresholds[p], w.temporal, kept, joined, &ready);
+    } else {
+      fill_window_rows(&window_rows, rows);
+      for (int32_t r = 0; r < rows; ++r) {
+        std::memcpy(plane + r * stride, window_rows.to[0] + r * stride,
+                    sizeof(float) * static_cast<size_t>(width));
+      }
     }
     if (fused) {
-      const PlaneRows rows{plane, stride, L.plane_width[p]};
-      const RowLoader loader{load_plane_row, &rows};
+      const PlaneRows source{plane, stride, width};
+      const RowLoader loader{load_plane_row, &source};
       const RestoreTarget target{&L, &out, p, plane, joined, stride, engine.temporal.restore,
                                  radius, w.restored};
       const ColumnSink sink{restore_and_store_strip, &target};
-      denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, spare,
-                    L.plane_width[p], L.plane_height[p], stride, w.scratch, w.strips, &loader,
-                    &sink);
+      denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, spare, width,
+                    rows, stride, w.scratch, w.strips, &loader, &sink);
       continue;
     }
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
     const bool columns_out = by_plane && !restore && columns;
-    denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane,
-                  L.plane_width[p], L.plane_height[p], stride, w.scratch, w.strips, nullptr,
-                  columns_out ? &sink : nullptr);
+    denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane, width, rows,
+                  stride, w.scratch, w.strips, nullptr, columns_out ? &sink : nullptr);
     if (restore) {
-      restore_detail(plane, kept, joined, stride, L.plane_width[p], L.plane_height[p],
-                     engine.temporal.restore, radius);
+      restore_detail(plane, kept, joined, stride, width, rows, engine.temporal.restore, radius);
     }
     if (by_plane && !columns_out) plane_to_frame(L, plane, stride, p, out);
   }

@@ -36,7 +36,11 @@ struct Workspace {
   FloatPlanes planes;
   ScratchRows scratch;
   ColumnStrips strips;
-  FloatPlanes window[kMaxNeighbours + 2];  // the window's other frames, and two more
+  // The window's frames as converted (2R + 1; each numbered frame is kept
+  // for the next window, under its number), then a spare plane set and one
+  // for the temporal step's counts.
+  FloatPlanes window[kMaxNeighbours + 3];
+  intptr_t numbers[kMaxNeighbours + 1];
   TemporalRows temporal;
   BlockMatch* matches[kMaxNeighbours];
   float* restored;  // a strip of the column pass with the detail given back

@@ -45,9 +45,9 @@ void moved_row(const float* neighbour, const BlockMatch* matches, ptrdiff_t stri
 
 }  // namespace
 
-void temporal_plane(float* centre, const float* const* neighbours, BlockMatch* const* matches,
-                    int32_t count, ptrdiff_t stride, int32_t width, int32_t rows,
-                    int32_t threshold, const TemporalRows& scratch, float* kept,
+void temporal_plane(const float* centre, float* result, const float* const* neighbours,
+                    BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                    int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
                     uint8_t* joined, const RowsReady* ready) {
   // v / 16, v * 7 / 128 and v / 4 are exact in single precision for v < 2^20.
   const float block_limit = static_cast<float>(threshold) * 0.0625f;
@@ -59,8 +59,6 @@ void temporal_plane(float* centre, const float* const* neighbours, BlockMatch* c
       const int32_t reach = (by + 1) * kBlockSize + kMotionRange;
       ready->fill(ready->context, reach < rows ? reach : rows);
     }
-    // The row of blocks is matched from the centre's rows as they came,
-    // before they are overwritten.
     for (int k = 0; k < count; ++k) {
       match_block_row(centre, neighbours[k], stride, width, rows, by, good_enough, matches[k]);
       block_limits(matches[k] + by * across, width, block_limit, sample_limit, scratch.limits[k]);
@@ -70,7 +68,7 @@ void temporal_plane(float* centre, const float* const* neighbours, BlockMatch* c
       // The running sums and counts of the row, neighbour after neighbour
       // (each sample's own order is the rule's); the centre's row is
       // written at the end.
-      float* c = centre + r * stride;
+      const float* c = centre + r * stride;
       float* s = scratch.sum;
       float* m = scratch.count;
       for (int32_t x = 0; x < width; ++x) {
@@ -81,8 +79,9 @@ void temporal_plane(float* centre, const float* const* neighbours, BlockMatch* c
         moved_row(neighbours[k], matches[k] + by * across, stride, width, r, scratch.moved);
         join_row(scratch.moved, c, scratch.limits[k], width, s, m);
       }
-      for (int32_t x = 0; x < width; ++x) c[x] = s[x] / m[x];
-      if (kept) std::memcpy(kept + r * stride, c, sizeof(float) * static_cast<size_t>(width));
+      float* out = result + r * stride;
+      for (int32_t x = 0; x < width; ++x) out[x] = s[x] / m[x];
+      if (kept) std::memcpy(kept + r * stride, out, sizeof(float) * static_cast<size_t>(width));
       if (joined) {
         uint8_t* j = joined + r * stride;
         for (int32_t x = 0; x < width; ++x) j[x] = static_cast<uint8_t>(m[x]);

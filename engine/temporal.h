@@ -29,13 +29,14 @@ struct TemporalRows {
   float* count;
 };
 
-// Overwrites `centre` (width x rows, rows `stride` floats apart) with the
-// step's result; `neighbours` are the planes of the other frames of the
-// window in the rule's order, with the same stride, and `matches` their
-// block matches (blocks_along(width) x blocks_along(rows) each, written
-// here). `threshold` is the public value v (1..4095). With `kept` (a plane
-// of the same stride) the result is written there too; with `joined` (bytes,
-// rows `stride` bytes apart) the number of frames averaged (1..count + 1).
+// Writes the step's result for `centre` (width x rows, rows `stride` floats
+// apart) to `result` (the same stride); `neighbours` are the planes of the
+// other frames of the window in the rule's order, with the same stride, and
+// `matches` their block matches (blocks_along(width) x blocks_along(rows)
+// each, written here). `threshold` is the public value v (1..4095). With
+// `kept` (a plane of the same stride) the result is written there too; with
+// `joined` (bytes, rows `stride` bytes apart) the number of frames averaged
+// (1..count + 1).
 // With `ready`, the planes are filled as the step goes: before it reads a
 // row it asks for all rows up to it (`rows` counts from the first), so that
 // they arrive while they are still in the cache.
@@ -43,10 +44,11 @@ struct RowsReady {
   void (*fill)(const void* context, int32_t rows);
   const void* context;
 };
-void temporal_plane(float* centre, const float* const* neighbours, BlockMatch* const* matches,
-                    int32_t count, ptrdiff_t stride, int32_t width, int32_t rows,
-                    int32_t threshold, const TemporalRows& scratch, float* kept = nullptr,
-                    uint8_t* joined = nullptr, const RowsReady* ready = nullptr);
+void temporal_plane(const float* centre, float* result, const float* const* neighbours,
+                    BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                    int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                    float* kept = nullptr, uint8_t* joined = nullptr,
+                    const RowsReady* ready = nullptr);
 
 // The detail given back: u + (t - u) * w for every sample, u in `plane`, t
 // in `kept`, m in `joined` (1..5, bytes, rows `stride` bytes apart),

@@ -290,7 +290,15 @@ typedef struct zolta_frame {
   void* data[3];
   ptrdiff_t stride[3];
   ptrdiff_t step[3];
-  intptr_t reserved[8];
+  /* Used only by a denoiser with a temporal radius: 0, or the frame's
+   * number in its stream plus one. A caller that numbers its frames promises
+   * that every frame it gives one denoiser with the same number has the same
+   * samples; the denoiser may then keep a frame it converted for one window
+   * and use it again in the next, instead of converting it once per window
+   * (each frame of a stream is in 2R + 1 windows). Frames numbered 0 are
+   * converted every time. */
+  intptr_t number;
+  intptr_t reserved[7];
 } zolta_frame;
 
 /* No planes, every stride and step 0; `version` set, reserved zeroed. */
