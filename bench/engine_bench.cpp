@@ -228,9 +228,12 @@ struct ApiCase {
 };
 
 const ApiCase kApiCases[] = {
-    {"api_yuv420_8bit_1920x1080", {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 1920, 1080, {}}},
-    {"api_yuv420_10bit_1920x1080", {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10, 1920, 1080, {}}},
-    {"api_yuv420_float_1920x1080", {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_FLOAT, 32, 1920, 1080, {}}},
+    {"api_yuv420_8bit_1920x1080",
+     {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 1920, 1080, {}}},
+    {"api_yuv420_10bit_1920x1080",
+     {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10, 1920, 1080, {}}},
+    {"api_yuv420_float_1920x1080",
+     {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_FLOAT, 32, 1920, 1080, {}}},
 };
 
 // The frames bench/speed.sh runs zolta-run on, on the widest path only, named
@@ -244,8 +247,13 @@ void register_speed_script_rows() {
   for (const auto& size : sizes) {
     for (int layout : {422, 420}) {
       for (int bits : {8, 10}) {
-        const zolta_stream stream{ZOLTA_API_VERSION, layout == 422 ? ZOLTA_FAMILY_YUV422 : ZOLTA_FAMILY_YUV420,
-                                  ZOLTA_SAMPLE_INTEGER, bits, size[0], size[1], {}};
+        const zolta_stream stream{ZOLTA_API_VERSION,
+                                  layout == 422 ? ZOLTA_FAMILY_YUV422 : ZOLTA_FAMILY_YUV420,
+                                  ZOLTA_SAMPLE_INTEGER,
+                                  bits,
+                                  size[0],
+                                  size[1],
+                                  {}};
         const std::string name = "api/yuv" + std::to_string(layout) + "p" + std::to_string(bits) +
                                  "/" + std::to_string(size[0]) + "x" + std::to_string(size[1]);
         benchmark::RegisterBenchmark(name.c_str(), api_frame, widest, stream)

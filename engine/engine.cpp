@@ -30,7 +30,7 @@ struct Geometry {
   uint64_t temporal;                       // the temporal step's rows
   uint64_t matches;                        // the block matches of each neighbour
   uint64_t restored;                       // a strip with the detail given back
-  uint64_t floats;                     // the whole workspace, a multiple of 16
+  uint64_t floats;                         // the whole workspace, a multiple of 16
 };
 
 // Floats from one scratch row to the next: a line, its extension and a
@@ -199,9 +199,10 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     float* rows = start + g.temporal;
     for (int k = 0; k < kMaxNeighbours; ++k) {
       w.temporal.limits[k] = radius > 0 ? rows + k * row : nullptr;
-      w.matches[k] = k < 2 * radius ? reinterpret_cast<BlockMatch*>(start + g.matches +
-                                                                    k * matches_floats(layout))
-                                    : nullptr;
+      w.matches[k] =
+          k < 2 * radius
+              ? reinterpret_cast<BlockMatch*>(start + g.matches + k * matches_floats(layout))
+              : nullptr;
     }
     w.restored = radius > 0 ? start + g.restored : nullptr;
     w.temporal.moved = radius > 0 ? rows + kMaxNeighbours * row : nullptr;
@@ -327,6 +328,7 @@ void load_plane_row(const void* context, int32_t row, float* line) {
 // The column pass's finished strips with the temporal step's detail given
 // back, into the frame.
 struct RestoreTarget {
+  const DspKernels* dsp;
   const StreamLayout* layout;
   const zolta_frame* frame;
   int plane;
@@ -341,8 +343,8 @@ struct RestoreTarget {
 void restore_and_store_strip(const void* context, int32_t first, int32_t width, int32_t rows,
                              const float* strip) {
   const RestoreTarget& t = *static_cast<const RestoreTarget*>(context);
-  restore_strip(strip, t.kept + first, t.joined + first, t.stride, width, rows, t.restore,
-                t.radius, t.restored);
+  t.dsp->restore_strip(strip, t.kept + first, t.joined + first, t.stride, width, rows, t.restore,
+                       t.radius, t.restored);
   strip_to_frame(*t.layout, t.restored, width, rows, t.plane, first, *t.frame);
 }
 
@@ -473,8 +475,8 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     if (step) {
       const float* neighbours[kMaxNeighbours];
       for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[slot[j + 1]].plane[p];
-      temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride, width, rows,
-                     engine.temporal.thresholds[p], w.temporal, kept, joined, &ready);
+      dsp.temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride, width,
+                         rows, engine.temporal.thresholds[p], w.temporal, kept, joined, &ready);
     } else {
       fill_window_rows(&window_rows, rows);
       for (int32_t r = 0; r < rows; ++r) {
@@ -485,8 +487,8 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     if (fused) {
       const PlaneRows source{plane, stride, width};
       const RowLoader loader{load_plane_row, &source};
-      const RestoreTarget target{&L, &out, p, plane, joined, stride, engine.temporal.restore,
-                                 radius, w.restored};
+      const RestoreTarget target{
+          &dsp, &L, &out, p, plane, joined, stride, engine.temporal.restore, radius, w.restored};
       const ColumnSink sink{restore_and_store_strip, &target};
       denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, spare, width,
                     rows, stride, w.scratch, w.strips, &loader, &sink);
@@ -498,7 +500,7 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane, width, rows,
                   stride, w.scratch, w.strips, nullptr, columns_out ? &sink : nullptr);
     if (restore) {
-      restore_detail(plane, kept, joined, stride, width, rows, engine.temporal.restore, radius);
+      dsp.restore_detail(plane, kept, joined, stride, width, rows, engine.temporal.restore, radius);
     }
     if (by_plane && !columns_out) plane_to_frame(L, plane, stride, p, out);
   }

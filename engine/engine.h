@@ -61,7 +61,7 @@ struct Engine {
   FilterBank bank;
   LevelPlan plan;
   LevelPlan window_plans[kMaxNeighbours + 1];  // by the other frames a window has
-  int32_t radius;  // frames before and after the centre of a window
+  int32_t radius;                              // frames before and after the centre of a window
   TemporalSettings temporal;
   int32_t workspace_count;
   Workspace* workspaces;  // in the same block, behind the engine

@@ -3,13 +3,13 @@
 // hints, so it may stop in a local dip) finds nearly every block at the
 // displacement that put it there, and a poor match shows in the block's
 // mean.
+#include "motion.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 #include <vector>
-
-#include "motion.h"
 
 namespace {
 
@@ -67,8 +67,8 @@ std::vector<zolta::BlockMatch> match_all(const std::vector<float>& c, const std:
 
 TEST(BlockMatching, EveryBlockThatStaysInsideIsFoundWhereItMoved) {
   const std::vector<float> centre = texture(7);
-  for (const auto& motion : {std::pair<int32_t, int32_t>{0, 0}, {2, 1}, {-3, 2}, {5, -4},
-                             {-1, -6}, {9, 0}}) {
+  for (const auto& motion :
+       {std::pair<int32_t, int32_t>{0, 0}, {2, 1}, {-3, 2}, {5, -4}, {-1, -6}, {9, 0}}) {
     const int32_t dx = motion.first, dy = motion.second;
     SCOPED_TRACE(std::to_string(dx) + ", " + std::to_string(dy));
     const std::vector<zolta::BlockMatch> found = match_all(centre, moved_by(centre, dx, dy), 0.0f);

@@ -50,6 +50,7 @@ bool denoise_picture(const Picture& in, const zolta_settings& settings, Picture&
                               {const_cast<uint8_t*>(in.samples.data()), nullptr, nullptr},
                               {stride, 0, 0},
                               {0, 0, 0},
+                              0,
                               {}};
   const zolta_frame result = {
       ZOLTA_API_VERSION, {out.samples.data(), nullptr, nullptr}, {stride, 0, 0}, {0, 0, 0}, 0, {}};
