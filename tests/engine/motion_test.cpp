@@ -81,7 +81,9 @@ TEST(BlockMatching, EveryBlockThatStaysInsideIsFoundWhereItMoved) {
       ++inside;
       const bool there = found[b].dx == dx && found[b].dy == dy;
       exact += there;
-      if (there) EXPECT_EQ(found[b].mean, 0.0f) << "block " << b;
+      if (there) {
+        EXPECT_EQ(found[b].mean, 0.0f) << "block " << b;
+      }
     }
     EXPECT_GT(inside, int32_t(found.size()) / 2);
     EXPECT_GE(exact, inside * 4 / 5);
