@@ -108,7 +108,7 @@ TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
           EXPECT_TRUE(same_bits(a.result, b.result));
           EXPECT_TRUE(same_bits(a.kept, b.kept));
           EXPECT_EQ(a.joined, b.joined);
-          if (threshold == 160) {
+          if (threshold == 160 && size.first > 8) {  // a lone block cannot move
             EXPECT_GT(*std::max_element(a.joined.begin(), a.joined.end()), 1);
           }
           for (int32_t i = 0; i < count; ++i) {
