@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "temporal.h"
+
 namespace zolta {
 
 // Paths from narrowest to widest; the plain path runs everywhere.
@@ -57,6 +59,18 @@ struct DspKernels {
                          float* y, float* cb, float* cr, ptrdiff_t stride, ptrdiff_t chroma_stride);
   void (*planes_to_yuy2)(const float* y, const float* cb, const float* cr, ptrdiff_t stride,
                          ptrdiff_t chroma_stride, int32_t width, int32_t height, uint8_t* out);
+
+  // The temporal step over one plane and the detail given back after it
+  // (temporal.h): the same loops compiled for each instruction set.
+  void (*temporal_plane)(const float* centre, float* result, const float* const* neighbours,
+                         BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                         int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
+                         uint8_t* joined, const RowsReady* ready);
+  void (*restore_detail)(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,
+                         int32_t width, int32_t rows, int32_t restore, int32_t radius);
+  void (*restore_strip)(const float* strip, const float* kept, const uint8_t* joined,
+                        ptrdiff_t stride, int32_t width, int32_t rows, int32_t restore,
+                        int32_t radius, float* out);
 };
 
 // The record in use. The first call picks the widest path that both the

@@ -26,9 +26,11 @@ struct Geometry {
   uint64_t plane[3];
   uint64_t scratch;
   uint64_t strips;
-  uint64_t window[kMaxNeighbours][3];  // planes of the window's other frames
-  uint64_t temporal;                   // the temporal step's rows
-  uint64_t floats;                     // the whole workspace, a multiple of 16
+  uint64_t window[kMaxNeighbours + 3][3];  // the window's frames, two more
+  uint64_t temporal;                       // the temporal step's rows
+  uint64_t matches;                        // the block matches of each neighbour
+  uint64_t restored;                       // a strip with the detail given back
+  uint64_t floats;                         // the whole workspace, a multiple of 16
 };
 
 // Floats from one scratch row to the next: a line, its extension and a
@@ -45,6 +47,13 @@ uint64_t round16(uint64_t floats) {
 // Floats of the temporal step's rows, each as long as the widest plane.
 uint64_t temporal_row(const StreamLayout& layout) {
   return round16(static_cast<uint64_t>(layout.width) + 16);
+}
+
+// Floats of one neighbour's block matches (those of the largest plane).
+uint64_t matches_floats(const StreamLayout& layout) {
+  const uint64_t blocks = static_cast<uint64_t>(blocks_along(layout.width)) *
+                          static_cast<uint64_t>(blocks_along(layout.height));
+  return round16(blocks * (sizeof(BlockMatch) / sizeof(float)));
 }
 
 Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
@@ -76,16 +85,27 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   at = g.strips + kStripCount * strip_floats(layout.height);
   // The window's other frames: planes of rows with their margins, as the
   // centre frame's are loaded.
-  for (int k = 0; k < 2 * radius; ++k) {
+  // The window's frames, a spare plane set (also the column pass's room,
+  // strip by strip) and one for the temporal step's counts.
+  for (int k = 0; k < (radius > 0 ? 2 * radius + 3 : 0); ++k) {
     for (int p = 0; p < layout.planes; ++p) {
       const uint64_t rows = static_cast<uint64_t>(layout.plane_height[p]);
       const uint64_t width = static_cast<uint64_t>(layout.plane_width[p]);
+      const uint64_t by_rows = rows * (width + kPlaneMargin);
+      const uint64_t by_strips =
+          (width + kStripWidth - 1) / kStripWidth * strip_floats(layout.plane_height[p]);
       g.window[k][p] = at + kPlaneLead;
-      at = round16(at + kPlaneLead + rows * (width + kPlaneMargin));
+      at = round16(at + kPlaneLead + (by_rows > by_strips ? by_rows : by_strips));
     }
   }
   g.temporal = at;
   if (radius > 0) at += kTemporalRowCount * temporal_row(layout);
+  g.matches = round16(at);
+  at = g.matches;
+  if (radius > 0) at += 2 * radius * matches_floats(layout);
+  g.restored = round16(at);
+  at = g.restored;
+  if (radius > 0) at += kStripWidth * static_cast<uint64_t>(layout.height);
   g.floats = round16(at);
   return g;
 }
@@ -167,9 +187,10 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     const int32_t line = layout.width > layout.height ? layout.width : layout.height;
     w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(scratch_slot(line)));
     w.strips = column_strips_at(start + g.strips, layout.height);
-    for (int k = 0; k < kMaxNeighbours; ++k) {
+    for (int k = 0; k <= kMaxNeighbours; ++k) w.numbers[k] = 0;
+    for (int k = 0; k < kMaxNeighbours + 3; ++k) {
       for (int p = 0; p < 3; ++p) {
-        const bool present = k < 2 * radius && p < layout.planes;
+        const bool present = radius > 0 && k < 2 * radius + 3 && p < layout.planes;
         w.window[k].plane[p] = present ? start + g.window[k][p] : nullptr;
         w.window[k].stride[p] = w.planes.stride[p];
       }
@@ -177,12 +198,16 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     const uint64_t row = temporal_row(layout);
     float* rows = start + g.temporal;
     for (int k = 0; k < kMaxNeighbours; ++k) {
-      for (int i = 0; i < 3; ++i) {
-        w.temporal.sums[k][i] = radius > 0 ? rows + (3 * k + i) * row : nullptr;
-      }
+      w.temporal.limits[k] = radius > 0 ? rows + k * row : nullptr;
+      w.matches[k] =
+          k < 2 * radius
+              ? reinterpret_cast<BlockMatch*>(start + g.matches + k * matches_floats(layout))
+              : nullptr;
     }
-    w.temporal.difference = radius > 0 ? rows + 3 * kMaxNeighbours * row : nullptr;
-    w.temporal.count = radius > 0 ? rows + (3 * kMaxNeighbours + 1) * row : nullptr;
+    w.restored = radius > 0 ? start + g.restored : nullptr;
+    w.temporal.moved = radius > 0 ? rows + kMaxNeighbours * row : nullptr;
+    w.temporal.sum = radius > 0 ? rows + (kMaxNeighbours + 1) * row : nullptr;
+    w.temporal.count = radius > 0 ? rows + (kMaxNeighbours + 2) * row : nullptr;
   }
   succeed(error);
   return engine;
@@ -200,14 +225,18 @@ void engine_set_settings(Engine& engine, const EngineSettings& settings) {
     engine.plan = level_plan_for(settings.thresholds, engine.layout.wide_chroma);
     return;
   }
+  engine.plan = level_plan_for(settings.thresholds, engine.layout.wide_chroma);
   // Planes that go through the temporal step keep a share of their spatial
-  // thresholds.
-  int32_t shared[3][6];
-  for (int p = 0; p < 3; ++p) {
-    const int32_t share = engine.temporal.thresholds[p] != 0 ? engine.temporal.spatial_share : 0;
-    for (int i = 0; i < 6; ++i) shared[p][i] = spatial_share_of(settings.thresholds[p][i], share);
+  // thresholds, which depends on how many other frames the window has.
+  for (int32_t count = 0; count <= 2 * engine.radius; ++count) {
+    int32_t shared[3][6];
+    const int32_t share = window_share(engine.temporal.spatial_share, count, engine.radius);
+    for (int p = 0; p < 3; ++p) {
+      const int32_t s = engine.temporal.thresholds[p] != 0 ? share : 0;
+      for (int i = 0; i < 6; ++i) shared[p][i] = spatial_share_of(settings.thresholds[p][i], s);
+    }
+    engine.window_plans[count] = level_plan_for(shared, engine.layout.wide_chroma);
   }
-  engine.plan = level_plan_for(shared, engine.layout.wide_chroma);
 }
 
 void engine_set_temporal(Engine& engine, const TemporalSettings& temporal) {
@@ -260,6 +289,63 @@ void store_strip(const void* context, int32_t first, int32_t width, int32_t rows
                  const float* strip) {
   const StripTarget& t = *static_cast<const StripTarget*>(context);
   strip_to_frame(*t.layout, strip, width, rows, t.plane, first, *t.frame);
+}
+
+// The rows of plane p of every frame of a window, converted as the
+// temporal step asks for them.
+struct WindowRows {
+  const StreamLayout* layout;
+  int plane;
+  ptrdiff_t stride;
+  int32_t frames;
+  const zolta_frame* frame[kMaxNeighbours + 1];
+  float* to[kMaxNeighbours + 1];
+  int32_t done[kMaxNeighbours + 1];  // rows converted so far
+};
+
+void fill_window_rows(const void* context, int32_t rows) {
+  WindowRows& s = *const_cast<WindowRows*>(static_cast<const WindowRows*>(context));
+  for (int32_t k = 0; k < s.frames; ++k) {
+    if (rows <= s.done[k]) continue;
+    plane_rows_to_floats(*s.layout, *s.frame[k], s.plane, s.done[k], rows - s.done[k], s.to[k],
+                         s.stride);
+    s.done[k] = rows;
+  }
+}
+
+// Rows of a float plane, for the row pass to load.
+struct PlaneRows {
+  const float* plane;
+  ptrdiff_t stride;
+  int32_t width;
+};
+
+void load_plane_row(const void* context, int32_t row, float* line) {
+  const PlaneRows& s = *static_cast<const PlaneRows*>(context);
+  std::memcpy(line, s.plane + row * s.stride, sizeof(float) * static_cast<size_t>(s.width));
+}
+
+// The column pass's finished strips with the temporal step's detail given
+// back, into the frame.
+struct RestoreTarget {
+  const DspKernels* dsp;
+  const StreamLayout* layout;
+  const zolta_frame* frame;
+  int plane;
+  const float* kept;
+  const uint8_t* joined;
+  ptrdiff_t stride;
+  int32_t restore;
+  int32_t radius;
+  float* restored;  // a strip's room
+};
+
+void restore_and_store_strip(const void* context, int32_t first, int32_t width, int32_t rows,
+                             const float* strip) {
+  const RestoreTarget& t = *static_cast<const RestoreTarget*>(context);
+  t.dsp->restore_strip(strip, t.kept + first, t.joined + first, t.stride, width, rows, t.restore,
+                       t.radius, t.restored);
+  strip_to_frame(*t.layout, t.restored, width, rows, t.plane, first, *t.frame);
 }
 
 }  // namespace
@@ -318,43 +404,105 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const StreamLayout& L = engine.layout;
   const uint32_t float_mode = enter_default_float_mode();
   const DspKernels& dsp = *engine.dsp;
-  // Every frame of the window to planes: the centre into the working
-  // planes, the others (in the rule's order) into the window's.
-  auto load = [&](const zolta_frame& frame, const FloatPlanes& planes) {
-    if (!packed_to_planes(dsp, L, frame, planes)) frame_to_planes(L, frame, planes);
-  };
-  load(in, w.planes);
-  for (int32_t k = 0; k < count; ++k) load(*neighbour_frames[k], w.window[k]);
+  // The window's frames (the centre first) in the working area's frame
+  // planes: a numbered frame already there is used again; the others take
+  // the planes no frame of this window needs.
+  const int32_t frames = count + 1;
+  const zolta_frame* frame[kMaxNeighbours + 1] = {&in};
+  for (int32_t k = 0; k < count; ++k) frame[k + 1] = neighbour_frames[k];
+  int32_t slot[kMaxNeighbours + 1];
+  bool held[kMaxNeighbours + 1] = {};
+  bool taken[kMaxNeighbours + 1] = {};
+  for (int32_t i = 0; i < frames; ++i) {
+    slot[i] = -1;
+    for (int32_t s = 0; s <= 2 * radius && frame[i]->number != 0 && slot[i] < 0; ++s) {
+      if (!taken[s] && w.numbers[s] == frame[i]->number) {
+        slot[i] = s;
+        taken[s] = held[i] = true;
+      }
+    }
+  }
+  for (int32_t i = 0; i < frames; ++i) {
+    for (int32_t s = 0; s <= 2 * radius && slot[i] < 0; ++s) {
+      if (!taken[s]) {
+        slot[i] = s;
+        taken[s] = true;
+        w.numbers[s] = frame[i]->number;
+      }
+    }
+  }
+  // Planar frames are converted plane by plane as the temporal step reaches
+  // their rows; the others whole, first.
+  bool whole = L.family == ZOLTA_FAMILY_YUY2 || L.rgb;
+  for (int32_t i = 0; i < frames && !whole; ++i) whole = frame_interleaved(L, *frame[i]);
+  if (whole) {
+    for (int32_t i = 0; i < frames; ++i) {
+      const FloatPlanes& planes = w.window[slot[i]];
+      if (!held[i] && !packed_to_planes(dsp, L, *frame[i], planes)) {
+        frame_to_planes(L, *frame[i], planes);
+      }
+    }
+  }
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
                         view.kind == ViewKind::kNormal;
-  float weight[kMaxNeighbours + 2];
-  restore_weights(engine.temporal.restore, radius, weight);
+  const LevelPlan& plan = engine.window_plans[count];
   for (int p = 0; p < L.planes; ++p) {
     const bool step = engine.temporal.thresholds[p] != 0;
-    // The detail given back needs the step's result and counts, kept in
-    // the first two neighbours' planes as they fall free (or in free ones).
     const bool restore = step && !high && engine.temporal.restore != 0;
-    float* kept = restore ? w.window[0].plane[p] : nullptr;
-    float* joined = restore ? w.window[1].plane[p] : nullptr;
+    const bool columns = plan.chains[p][1].count > 0;
+    const ptrdiff_t stride = w.planes.stride[p];
+    const int32_t width = L.plane_width[p], rows = L.plane_height[p];
+    WindowRows window_rows{&L, p, stride, frames, {}, {}, {}};
+    for (int32_t i = 0; i < frames; ++i) {
+      window_rows.frame[i] = frame[i];
+      window_rows.to[i] = w.window[slot[i]].plane[p];
+      window_rows.done[i] = whole || held[i] ? rows : 0;
+    }
+    const RowsReady ready{fill_window_rows, &window_rows};
+    // The detail given back needs the step's result and its counts. Where
+    // the plane goes to the frame from the column pass, the pass reads the
+    // step's result from the working plane, works in the spare plane and
+    // gives the detail back strip by strip on the way out; otherwise the
+    // result is copied to the spare plane first.
+    const bool fused = restore && by_plane && columns;
+    float* spare = w.window[2 * radius + 1].plane[p];
+    float* kept = restore && !fused ? spare : nullptr;
+    uint8_t* joined =
+        restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
+    float* plane = w.planes.plane[p];
     if (step) {
       const float* neighbours[kMaxNeighbours];
-      for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[j].plane[p];
-      temporal_plane(w.planes.plane[p], neighbours, count, w.planes.stride[p], L.plane_width[p],
-                     L.plane_height[p], engine.temporal.thresholds[p], w.temporal, kept, joined);
+      for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[slot[j + 1]].plane[p];
+      dsp.temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride, width,
+                         rows, engine.temporal.thresholds[p], w.temporal, kept, joined, &ready);
+    } else {
+      fill_window_rows(&window_rows, rows);
+      for (int32_t r = 0; r < rows; ++r) {
+        std::memcpy(plane + r * stride, window_rows.to[0] + r * stride,
+                    sizeof(float) * static_cast<size_t>(width));
+      }
+    }
+    if (fused) {
+      const PlaneRows source{plane, stride, width};
+      const RowLoader loader{load_plane_row, &source};
+      const RestoreTarget target{
+          &dsp, &L, &out, p, plane, joined, stride, engine.temporal.restore, radius, w.restored};
+      const ColumnSink sink{restore_and_store_strip, &target};
+      denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, spare, width,
+                    rows, stride, w.scratch, w.strips, &loader, &sink);
+      continue;
     }
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
-    const bool columns_out = by_plane && !restore && engine.plan.chains[p][1].count > 0;
-    denoise_plane(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
-                  w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                  w.scratch, w.strips, nullptr, columns_out ? &sink : nullptr);
+    const bool columns_out = by_plane && !restore && columns;
+    denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane, width, rows,
+                  stride, w.scratch, w.strips, nullptr, columns_out ? &sink : nullptr);
     if (restore) {
-      restore_detail(w.planes.plane[p], kept, joined, w.planes.stride[p], L.plane_width[p],
-                     L.plane_height[p], weight);
+      dsp.restore_detail(plane, kept, joined, stride, width, rows, engine.temporal.restore, radius);
     }
-    if (by_plane && !columns_out) plane_to_frame(L, w.planes.plane[p], w.planes.stride[p], p, out);
+    if (by_plane && !columns_out) plane_to_frame(L, plane, stride, p, out);
   }
   if (!by_plane && !planes_to_packed(dsp, L, w.planes, view, out)) {
     planes_to_frame(L, w.planes, view, in, out);

@@ -36,8 +36,14 @@ struct Workspace {
   FloatPlanes planes;
   ScratchRows scratch;
   ColumnStrips strips;
-  FloatPlanes window[kMaxNeighbours];
+  // The window's frames as converted (2R + 1; each numbered frame is kept
+  // for the next window, under its number), then a spare plane set and one
+  // for the temporal step's counts.
+  FloatPlanes window[kMaxNeighbours + 3];
+  intptr_t numbers[kMaxNeighbours + 1];
   TemporalRows temporal;
+  BlockMatch* matches[kMaxNeighbours];
+  float* restored;  // a strip of the column pass with the detail given back
 };
 
 // The temporal step's settings: per plane the threshold (0: off), and the
@@ -54,7 +60,8 @@ struct Engine {
   EngineSettings settings;
   FilterBank bank;
   LevelPlan plan;
-  int32_t radius;  // frames before and after the centre of a window
+  LevelPlan window_plans[kMaxNeighbours + 1];  // by the other frames a window has
+  int32_t radius;                              // frames before and after the centre of a window
   TemporalSettings temporal;
   int32_t workspace_count;
   Workspace* workspaces;  // in the same block, behind the engine

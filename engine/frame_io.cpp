@@ -396,6 +396,15 @@ void plane_row_to_floats(const StreamLayout& layout, const zolta_frame& in, int 
   load_plane_rows(layout, one, p, 1, line, 0);
 }
 
+void plane_rows_to_floats(const StreamLayout& layout, const zolta_frame& in, int p, int32_t first,
+                          int32_t count, float* plane, ptrdiff_t stride) {
+  Channel c[3];
+  frame_channels(layout, in, c);
+  Channel part = c[p];
+  part.base += first * part.stride;
+  load_plane_rows(layout, part, p, count, plane + first * stride, stride);
+}
+
 void prefetch_plane_row(const StreamLayout& layout, const zolta_frame& in, int p, int32_t row) {
   if (p >= layout.frame_planes) return;  // planes of packed frames share one
   const uint8_t* first = static_cast<const uint8_t*>(in.data[p]) + row * in.stride[p];

@@ -45,6 +45,10 @@ void frame_to_planes(const StreamLayout& layout, const zolta_frame& in, const Fl
 // scale, as frame_to_planes converts it.
 void plane_row_to_floats(const StreamLayout& layout, const zolta_frame& in, int p, int32_t row,
                          float* line);
+// Rows first .. first + count - 1 of plane p into the same rows of a float
+// plane whose rows are `stride` floats apart.
+void plane_rows_to_floats(const StreamLayout& layout, const zolta_frame& in, int p, int32_t first,
+                          int32_t count, float* plane, ptrdiff_t stride);
 
 // Asks the processor to fetch row `row` of plane p of `in` into its caches,
 // ahead of plane_row_to_floats.

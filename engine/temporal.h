@@ -1,6 +1,8 @@
 // The temporal step: the centre frame's plane averaged, sample by sample,
-// with the samples of its neighbour frames that differ from it by little
-// (noise), keeping it where they differ by much (motion). Plain C++ that the
+// with the samples of its neighbour frames, each block of them taken from
+// where it matches the centre's block best (motion.h). A block whose match
+// is poor (motion the search did not follow, a new object) is left out, and
+// so is a sample that differs from the centre's by much. Plain C++ that the
 // compiler may vectorise: the arithmetic is the rule of zolta.h, the same on
 // every processor.
 #pragma once
@@ -8,42 +10,65 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "motion.h"
+
 namespace zolta {
 
 // The most neighbour frames of a window (radius 2).
 constexpr int kMaxNeighbours = 4;
 
-// Rows of scratch the step needs: three rows of sums per neighbour, a row of
-// differences (then of running sums) and one of counts, each as long as the
-// plane's rows or longer.
-constexpr int kTemporalRowCount = 3 * kMaxNeighbours + 2;
+// Rows of scratch the step needs: a row of limits per neighbour, a moved
+// row, one of running sums and one of counts, each as long as the plane's
+// rows or longer.
+constexpr int kTemporalRowCount = kMaxNeighbours + 3;
 
 struct TemporalRows {
-  float* sums[kMaxNeighbours][3];
-  float* difference;
+  float* limits[kMaxNeighbours];
+  float* moved;
+  float* sum;
   float* count;
 };
 
-// Overwrites `centre` (width x rows, rows `stride` floats apart) with the
-// step's result; `neighbours` are the planes of the other frames of the
-// window in the rule's order, with the same stride. `threshold` is the
-// public value v (1..4095). With `kept` and `joined` (planes of the same
-// stride, which may be the first two neighbours: a neighbour's row is not
-// read after the centre's row is done), the result and the number of frames
-// averaged (1..count + 1) are written there too.
-void temporal_plane(float* centre, const float* const* neighbours, int32_t count, ptrdiff_t stride,
-                    int32_t width, int32_t rows, int32_t threshold, const TemporalRows& scratch,
-                    float* kept = nullptr, float* joined = nullptr);
+// Writes the step's result for `centre` (width x rows, rows `stride` floats
+// apart) to `result` (the same stride); `neighbours` are the planes of the
+// other frames of the window in the rule's order, with the same stride, and
+// `matches` their block matches (blocks_along(width) x blocks_along(rows)
+// each, written here). `threshold` is the public value v (1..4095). With
+// `kept` (a plane of the same stride) the result is written there too; with
+// `joined` (bytes, rows `stride` bytes apart) the number of frames averaged
+// (1..count + 1).
+// With `ready`, the planes are filled as the step goes: before it reads a
+// row it asks for all rows up to it (`rows` counts from the first), so that
+// they arrive while they are still in the cache.
+struct RowsReady {
+  void (*fill)(const void* context, int32_t rows);
+  const void* context;
+};
+void temporal_plane(const float* centre, float* result, const float* const* neighbours,
+                    BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                    int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                    float* kept = nullptr, uint8_t* joined = nullptr,
+                    const RowsReady* ready = nullptr);
 
-// The detail given back: u + (t - u) * weight[m] for every sample, u in
-// `plane`, t in `kept`, m in `joined`.
-void restore_detail(float* plane, const float* kept, const float* joined, ptrdiff_t stride,
-                    int32_t width, int32_t rows, const float weight[kMaxNeighbours + 2]);
-// weight[m] = (float)(q (m - 1)) / (float)(512 radius), weight[0] = 0.
-void restore_weights(int32_t restore, int32_t radius, float weight[kMaxNeighbours + 2]);
+// The detail given back: u + (t - u) * w for every sample, u in `plane`, t
+// in `kept`, m in `joined` (1..5, bytes, rows `stride` bytes apart),
+// w = (float)(q (m - 1)) / (float)(512 R) with q = `restore` and R = `radius`
+// (1 or 2).
+void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,
+                    int32_t width, int32_t rows, int32_t restore, int32_t radius);
+// The same over a strip of `width` columns (u: `rows` rows `width` floats
+// apart; kept and joined from the strip's first column) into `out`, laid
+// out as the strip.
+void restore_strip(const float* strip, const float* kept, const uint8_t* joined, ptrdiff_t stride,
+                   int32_t width, int32_t rows, int32_t restore, int32_t radius, float* out);
 
 // A spatial threshold under the temporal step: max(1, (v * share + 128) >> 8)
 // for v > 0; share 0 means 256.
 int32_t spatial_share_of(int32_t v, int32_t share);
+
+// The share of a window with `count` other frames (of 2 radius): the full
+// share with all of them, less of a cut with fewer (the ends of a stream):
+// 256 - ((256 - share) * count) / (2 radius), share 0 counting as 256.
+int32_t window_share(int32_t share, int32_t count, int32_t radius);
 
 }  // namespace zolta

@@ -23,12 +23,12 @@ struct Entry {
   int32_t restore[2];
 };
 
-// Generated: temporal_grid --sigmas 10,20,5,2,30,50 --factors 1,1.5,2,2.5
-//   --shares 128,192,256 --restores 0,128 data/astronaut.png data/coffee.png
+// Generated: temporal_grid --sigmas 10,20,5,2,30,50 --factors 1,1.25,1.5,2,2.5
+//   --shares 96,128,160,192,256 --restores 0,64,128 data/astronaut.png data/coffee.png
 const Entry kTable[] = {
-    {2.0f, 2.0f, {192, 192}, {128, 128}}, {5.0f, 2.0f, {192, 128}, {128, 128}},
-    {10.0f, 2.0f, {192, 128}, {0, 0}},    {20.0f, 1.5f, {192, 192}, {0, 0}},
-    {30.0f, 1.5f, {128, 128}, {0, 0}},    {50.0f, 1.5f, {128, 128}, {0, 0}},
+    {2.0f, 1.5f, {192, 160}, {128, 128}}, {5.0f, 1.5f, {160, 128}, {64, 128}},
+    {10.0f, 1.5f, {160, 128}, {64, 64}},  {20.0f, 1.5f, {128, 128}, {0, 64}},
+    {30.0f, 1.5f, {128, 96}, {0, 0}},     {50.0f, 1.25f, {128, 96}, {0, 0}},
 };
 
 constexpr size_t kEntries = sizeof kTable / sizeof kTable[0];

@@ -140,9 +140,9 @@ typedef struct zolta_settings {
    * per plane, the threshold of the temporal step, 0..ZOLTA_THRESHOLD_MAX, v
    * meaning v / 16 on the 8-bit scale, 0 leaving the plane to the spatial
    * step alone. A neighbour frame's sample joins the centre frame's average
-   * where the mean absolute difference of the two frames over the 3 x 3
-   * samples around it is at most v / 16 and the sample's own difference at most
-   * v / 4 (see zolta_denoiser_process_window). */
+   * where its 8 x 8 block, found in the neighbour by block matching, differs
+   * from the centre's by at most v / 16 on average and the sample's own
+   * difference is at most v / 4 (see zolta_denoiser_process_window). */
   int32_t temporal_thresholds[ZOLTA_PLANES];
   /* The share of the spatial thresholds of a plane that goes through the
    * temporal step, in 256ths, at radius 1 ([0]) and 2 ([1]); 0 means 256
@@ -290,7 +290,15 @@ typedef struct zolta_frame {
   void* data[3];
   ptrdiff_t stride[3];
   ptrdiff_t step[3];
-  intptr_t reserved[8];
+  /* Used only by a denoiser with a temporal radius: 0, or the frame's
+   * number in its stream plus one. A caller that numbers its frames promises
+   * that every frame it gives one denoiser with the same number has the same
+   * samples; the denoiser may then keep a frame it converted for one window
+   * and use it again in the next, instead of converting it once per window
+   * (each frame of a stream is in 2R + 1 windows). Frames numbered 0 are
+   * converted every time. */
+  intptr_t number;
+  intptr_t reserved[7];
 } zolta_frame;
 
 /* No planes, every stride and step 0; `version` set, reserved zeroed. */
@@ -351,20 +359,41 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  * read.
  *
  * With R > 0, every plane p whose temporal threshold v is not 0 goes through
- * the temporal step before the spatial one, on the 8-bit scale: with c the
- * centre frame's sample and f_k the sample of neighbour k (frames n - R ...
- * n - 1, then n + 1 ... n + R, in that order), d_k = f_k - c, and D_k the sum
- * of |d_k| over the 3 x 3 samples around (rows ((a + b) + c) of columns
- * ((a + b) + c), samples beyond the plane's edge repeating its edge), the
- * sample becomes s / m with s = c, m = 1, and for every k in order
- * s = s + (joins ? f_k : 0), m = m + (joins ? 1 : 0), where joins is
- * D_k <= v * 9 / 16 and |d_k| <= v / 4; single precision, in this order.
- * Motion gives large differences, so moving picture keeps its centre
- * sample; noise gives small ones, which are averaged away. The spatial step
- * then runs with its thresholds scaled by temporal_spatial_share, and
- * (outside the High view) a sample t of the temporal step that the spatial
- * step made u becomes u + (t - u) * w with w = (float)(q (m - 1)) /
- * (float)(512 R), q the temporal_restore of the radius. */
+ * the temporal step before the spatial one, on the 8-bit scale, with the
+ * neighbours k (the other frames, n - R ... n - 1, then n + 1 ... n + R, in
+ * that order, each once).
+ *
+ * Block matching: the plane is cut into blocks of 8 x 8 samples (smaller at
+ * its right and bottom edges), row by row, left to right. The difference of
+ * a block at displacement (dx, dy) in neighbour k is the sum, over its
+ * columns j, of a_j = the sum of |f_k(x + dx, y + dy) - c(x, y)| down the
+ * column (top to bottom), taken as ((a0 + a1) + (a2 + a3)) + ((a4 + a5) +
+ * (a6 + a7)), absent columns 0; a displacement is tried only if |dx|, |dy|
+ * <= 24 and the displaced block lies inside the plane. A candidate becomes
+ * the best only if its difference is less than the best's. The candidates, in
+ * order: the displacements found for the left, the upper and the upper right
+ * block (each once), then (0, 0) if not yet tried, stopping as soon as the
+ * best's difference is at most g = v * 7 / 128 times the block's samples;
+ * then, while the best's difference is above g and at most 24 times, the
+ * four displacements one sample left, right, up and down of the best, in
+ * that order, again if one of them became the best. The block's mean is the
+ * best's difference over its samples.
+ *
+ * Averaging: with c the centre frame's sample and f_k the sample of
+ * neighbour k at the displacement of its block, the sample becomes s / m
+ * with s = c, m = 1, and for every k in order s = s + (joins ? f_k : 0),
+ * m = m + (joins ? 1 : 0), where joins is (the block's mean <= v / 16 and
+ * |f_k - c| <= v / 4); single precision, in this order. What the search did
+ * not follow (a new object, a change of light) leaves a poor match and keeps
+ * the centre's sample; noise is averaged away.
+ *
+ * The spatial step then runs with its thresholds scaled by the share S of
+ * the radius (temporal_spatial_share, 0 meaning 256), which a window with K
+ * < 2R distinct other frames (at a stream's ends) takes as 256 - ((256 - S)
+ * K) / (2R) in integers; and (outside the High view) a sample t of the
+ * temporal step that the spatial step made u becomes u + (t - u) * w with
+ * w = (float)(q (m - 1)) / (float)(512 R), q the temporal_restore of the
+ * radius. */
 ZOLTA_API int zolta_denoiser_process_window(zolta_denoiser* denoiser,
                                             const zolta_frame* const* frames, int32_t count,
                                             const zolta_frame* out, zolta_error* error);

@@ -96,9 +96,15 @@ bool denoise_windows(const RunOptions& options, const zolta_settings& settings, 
     long first = n, last = n;
     while (first > n - radius && usable(first - 1)) --first;
     while (last < n + radius && usable(last + 1)) ++last;
+    // Numbered by their place in the input, so that the denoiser converts
+    // each frame once for the windows it is in.
+    zolta_frame planes[5];
     const zolta_frame* window[5];
     for (long k = -radius; k <= radius; ++k) {
-      window[k + radius] = &ring.at(mirror_into(n + k, first, last)).item.frame;
+      const long at = mirror_into(n + k, first, last);
+      planes[k + radius] = ring.at(at).item.frame;
+      planes[k + radius].number = static_cast<intptr_t>(at + 1);
+      window[k + radius] = &planes[k + radius];
     }
     StreamItem& result = items[slot];
     result.y4m = centre.item.y4m;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "sample_rules.h"
+#include "temporal.h"
 
 namespace zolta {
 
@@ -241,6 +242,9 @@ void dsp_init_plain(DspKernels& k) {
   k.plane_to_gray = plane_to_gray_plain;
   k.yuy2_to_planes = yuy2_to_planes_plain;
   k.planes_to_yuy2 = planes_to_yuy2_plain;
+  k.temporal_plane = temporal_plane;
+  k.restore_detail = restore_detail;
+  k.restore_strip = restore_strip;
 }
 
 }  // namespace zolta

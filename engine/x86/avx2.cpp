@@ -2,6 +2,7 @@
 #include <immintrin.h>
 
 #include "kernels.h"
+#include "temporal_steps.h"
 #include "wide_conversions.h"
 #include "wide_steps.h"
 
@@ -34,6 +35,9 @@ void dsp_init_avx2(DspKernels& k) {
   k.planes_to_rgb32 = planes_to_rgb32_wide;
   k.plane_to_gray = plane_to_gray_wide;
   k.yuy2_to_planes = yuy2_to_planes_wide;
+  k.temporal_plane = steps::temporal_plane;
+  k.restore_detail = steps::restore_detail;
+  k.restore_strip = steps::restore_strip;
 }
 
 }  // namespace zolta

@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include "kernels.h"
+#include "temporal_steps.h"
 #include "wide_steps.h"
 
 namespace zolta {
@@ -44,6 +45,9 @@ void dsp_init_avx512(DspKernels& k) {
   k.synthesize = synthesize_avx512;
   k.analyze_span = analyze_span<Lanes16, Lanes8>;
   k.synthesize_span = synthesize_span<Lanes16, Lanes8>;
+  k.temporal_plane = steps::temporal_plane;
+  k.restore_detail = steps::restore_detail;
+  k.restore_strip = steps::restore_strip;
 }
 
 }  // namespace zolta

@@ -103,8 +103,12 @@ AVS_VideoFrame* AVSC_CC get_frame(AVS_FilterInfo* fi, int n) {
     return nullptr;
   }
   zolta_frame planes[5] = {};
-  for (int i = first; i <= last; ++i)
+  // Numbered by their place in the clip, so that the denoiser converts each
+  // frame once for the windows it is in.
+  for (int i = first; i <= last; ++i) {
     fill_frame(*instance, frames[i - first], false, planes[i - first]);
+    planes[i - first].number = i + 1;
+  }
   zolta_frame out = {};
   fill_frame(*instance, dst, true, out);
   // Mirrored at the clip's ends: a frame given twice counts once.

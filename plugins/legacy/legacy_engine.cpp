@@ -17,9 +17,9 @@ void run_engine(FilterState& state, ptrdiff_t src_stride, ptrdiff_t dst_stride, 
   settings.views = views ? 1 : 0;
   zolta::engine_set_settings(engine, settings);
   const zolta_frame in{
-      ZOLTA_API_VERSION, {state.src, nullptr, nullptr}, {src_stride, 0, 0}, {0, 0, 0}, {}};
+      ZOLTA_API_VERSION, {state.src, nullptr, nullptr}, {src_stride, 0, 0}, {0, 0, 0}, 0, {}};
   const zolta_frame out{
-      ZOLTA_API_VERSION, {state.dst, nullptr, nullptr}, {dst_stride, 0, 0}, {0, 0, 0}, {}};
+      ZOLTA_API_VERSION, {state.dst, nullptr, nullptr}, {dst_stride, 0, 0}, {0, 0, 0}, 0, {}};
   zolta::engine_process(engine, engine.workspaces[0], in, out);
 }
 

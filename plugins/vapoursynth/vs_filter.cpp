@@ -52,6 +52,9 @@ const VSFrame* VS_CC get_frame(int n, int reason, void* instance_data, void** /*
       window_planes[i - first].data[p] = const_cast<uint8_t*>(vsapi->getReadPtr(f, p));
       window_planes[i - first].stride[p] = vsapi->getStride(f, p);
     }
+    // Numbered by their place in the clip, so that the denoiser converts
+    // each frame once for the windows it is in.
+    window_planes[i - first].number = i + 1;
   }
   auto release_window = [&] {
     for (int i = first; i <= last; ++i) {
@@ -78,6 +81,7 @@ const VSFrame* VS_CC get_frame(int n, int reason, void* instance_data, void** /*
   for (int k = -radius; k <= radius; ++k) {
     window[k + radius] = &window_planes[mirrored(n + k, instance->vi.numFrames) - first];
   }
+  in.number = n + 1;
   window[radius] = &in;
   zolta_error error;
   const int status =

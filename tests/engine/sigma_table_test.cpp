@@ -49,9 +49,19 @@ TEST(SigmaTable, SettingsFromTheEstimatedNoiseAreNearlyTheBestOfTheGrid) {
     NoiseSource source = noise_source(2026);
     add_gaussian_noise(noisy.samples, sigma, source);
 
-    const zolta_stream stream = {ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB24, ZOLTA_SAMPLE_INTEGER, 8, noisy.width,
-                                 noisy.height, {}};
-    const zolta_frame frame = {ZOLTA_API_VERSION, {noisy.samples.data(), nullptr, nullptr}, {noisy.width * 3, 0, 0}, {0, 0, 0}, {}};
+    const zolta_stream stream = {ZOLTA_API_VERSION,
+                                 ZOLTA_FAMILY_RGB24,
+                                 ZOLTA_SAMPLE_INTEGER,
+                                 8,
+                                 noisy.width,
+                                 noisy.height,
+                                 {}};
+    const zolta_frame frame = {ZOLTA_API_VERSION,
+                               {noisy.samples.data(), nullptr, nullptr},
+                               {noisy.width * 3, 0, 0},
+                               {0, 0, 0},
+                               0,
+                               {}};
     zolta_error error{};
     float estimate[3];
     ASSERT_EQ(zolta_noise_estimate(&stream, &frame, estimate, &error), ZOLTA_OK) << error.message;

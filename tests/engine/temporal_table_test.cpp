@@ -1,8 +1,8 @@
 // The temporal settings of the noise table on clips cut from the bundled
 // photographs (40 frames, as the table was measured; shorter clips have more
 // of the one-sided windows at their ends): where the picture holds still the
-// frames take out much more noise, where it pans nothing is lost against one
-// frame alone.
+// frames take out much more noise, and where it pans the motion is followed
+// and the frames still take out more.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,18 +36,18 @@ double psnr_at(const Clips& c, double sigma, int radius) {
   return clip_psnr(c.clean, out);
 }
 
-TEST(TemporalTable, StillClipsGainAndPanningClipsLoseNothing) {
+TEST(TemporalTable, StillAndPanningClipsGain) {
   for (const char* photo : {"astronaut.png", "coffee.png"}) {
     for (double sigma : {5.0, 20.0}) {
       SCOPED_TRACE(std::string(photo) + " sigma " + std::to_string(sigma));
       const Clips still = clips_of(photo, 0, 0, sigma);
       const double alone = psnr_at(still, sigma, 0);
-      EXPECT_GT(psnr_at(still, sigma, 1), alone + 1.0);
-      EXPECT_GT(psnr_at(still, sigma, 2), alone + 1.3);
+      EXPECT_GT(psnr_at(still, sigma, 1), alone + 1.5);
+      EXPECT_GT(psnr_at(still, sigma, 2), alone + 2.5);
       const Clips pan = clips_of(photo, 2, 1, sigma);
       const double pan_alone = psnr_at(pan, sigma, 0);
-      EXPECT_GE(psnr_at(pan, sigma, 1), pan_alone - 0.05);
-      EXPECT_GE(psnr_at(pan, sigma, 2), pan_alone - 0.05);
+      EXPECT_GT(psnr_at(pan, sigma, 1), pan_alone + 0.5);
+      EXPECT_GT(psnr_at(pan, sigma, 2), pan_alone + 0.5);
     }
   }
 }

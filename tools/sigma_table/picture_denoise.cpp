@@ -50,9 +50,10 @@ bool denoise_picture(const Picture& in, const zolta_settings& settings, Picture&
                               {const_cast<uint8_t*>(in.samples.data()), nullptr, nullptr},
                               {stride, 0, 0},
                               {0, 0, 0},
+                              0,
                               {}};
   const zolta_frame result = {
-      ZOLTA_API_VERSION, {out.samples.data(), nullptr, nullptr}, {stride, 0, 0}, {0, 0, 0}, {}};
+      ZOLTA_API_VERSION, {out.samples.data(), nullptr, nullptr}, {stride, 0, 0}, {0, 0, 0}, 0, {}};
   const bool ok = zolta_denoiser_create(&config, &denoiser, &e) == ZOLTA_OK &&
                   zolta_denoiser_process(denoiser, &source, &result, &e) == ZOLTA_OK;
   zolta_denoiser_destroy(denoiser);

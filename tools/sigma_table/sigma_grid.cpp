@@ -184,6 +184,7 @@ void check_mapping(const std::vector<Case>& cases, int sigma, const Row& row) {
                                {const_cast<uint8_t*>(c.noisy.samples.data()), nullptr, nullptr},
                                {c.noisy.width * 3, 0, 0},
                                {0, 0, 0},
+                               0,
                                {}};
     if (zolta_noise_estimate(&stream, &frame, estimate, &error) != ZOLTA_OK) {
       std::fprintf(stderr, "sigma_grid: %s\n", error.message);

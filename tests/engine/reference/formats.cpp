@@ -162,34 +162,105 @@ ModelPlanes load_planes(const Format& f, const FrameRef& in) {
   return m;
 }
 
+// Where a block of the centre lies in another frame: its displacement and
+// its mean absolute difference there.
+struct Found {
+  int32_t dx = 0, dy = 0;
+  float mean = 0.0f;
+};
+
+// The block matches of one other frame, as zolta.h describes the search.
+std::vector<Found> find_blocks(const std::vector<float>& c, const std::vector<float>& o, int32_t w,
+                               int32_t h, int32_t v) {
+  constexpr int32_t kSize = 8, kRange = 24;
+  const int32_t across = (w + kSize - 1) / kSize, down = (h + kSize - 1) / kSize;
+  const float enough_per_sample = float(v) * 7.0f / 128.0f;
+  std::vector<Found> found(size_t(across) * down);
+  for (int32_t by = 0; by < down; ++by) {
+    for (int32_t bx = 0; bx < across; ++bx) {
+      const int32_t x0 = bx * kSize, y0 = by * kSize;
+      const int32_t bw = std::min(kSize, w - x0), bh = std::min(kSize, h - y0);
+      auto inside = [&](int32_t dx, int32_t dy) {
+        return std::abs(dx) <= kRange && std::abs(dy) <= kRange && x0 + dx >= 0 &&
+               x0 + dx + bw <= w && y0 + dy >= 0 && y0 + dy + bh <= h;
+      };
+      auto sad = [&](int32_t dx, int32_t dy) {
+        float column[kSize] = {0, 0, 0, 0, 0, 0, 0, 0};
+        for (int32_t j = 0; j < bw; ++j) {
+          for (int32_t i = 0; i < bh; ++i) {
+            const size_t at = size_t(y0 + i) * w + (x0 + j);
+            const size_t there = size_t(y0 + dy + i) * w + (x0 + dx + j);
+            column[j] += std::fabs(o[there] - c[at]);
+          }
+        }
+        return ((column[0] + column[1]) + (column[2] + column[3])) +
+               ((column[4] + column[5]) + (column[6] + column[7]));
+      };
+      const float enough = enough_per_sample * float(bw * bh);
+      Found best;
+      float best_sad = INFINITY;
+      auto take = [&](int32_t dx, int32_t dy) {
+        if (!inside(dx, dy)) return false;
+        const float d = sad(dx, dy);
+        if (!(d < best_sad)) return false;
+        best_sad = d;
+        best.dx = dx;
+        best.dy = dy;
+        return true;
+      };
+      std::vector<std::pair<int32_t, int32_t>> tried;
+      auto hint = [&](int32_t hx, int32_t hy) {
+        if (hx < 0 || hx >= across || hy < 0 || best_sad <= enough) return;
+        const Found& f = found[size_t(hy) * across + hx];
+        for (const auto& t : tried) {
+          if (t.first == f.dx && t.second == f.dy) return;
+        }
+        tried.emplace_back(f.dx, f.dy);
+        take(f.dx, f.dy);
+      };
+      hint(bx - 1, by);
+      hint(bx, by - 1);
+      hint(bx + 1, by - 1);
+      bool zero = false;
+      for (const auto& t : tried) zero = zero || (t.first == 0 && t.second == 0);
+      if (!zero && !(best_sad <= enough)) take(0, 0);
+      for (int32_t step = 0; step < kRange && !(best_sad <= enough); ++step) {
+        const Found from = best;
+        bool better = false;
+        const int32_t moves[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+        for (const auto& mv : moves) better = take(from.dx + mv[0], from.dy + mv[1]) || better;
+        if (!better) break;
+      }
+      best.mean = best_sad / float(bw * bh);
+      found[size_t(by) * across + bx] = best;
+    }
+  }
+  return found;
+}
+
 // The temporal rule of zolta.h, one sample at a time.
 void temporal_model(std::vector<float>& centre,
                     const std::vector<const std::vector<float>*>& others, int32_t w, int32_t h,
                     int32_t v, std::vector<float>& joined) {
   joined.assign(centre.size(), 1.0f);
   const std::vector<float> c = centre;
-  auto clamp = [](int32_t i, int32_t n) { return i < 0 ? 0 : (i >= n ? n - 1 : i); };
+  std::vector<std::vector<Found>> found;
+  for (const std::vector<float>* o : others) found.push_back(find_blocks(c, *o, w, h, v));
+  const int32_t across = (w + 7) / 8;
   for (int32_t r = 0; r < h; ++r) {
     for (int32_t x = 0; x < w; ++x) {
-      float sum = c[size_t(r) * w + x];
+      const size_t at = size_t(r) * w + x;
+      float sum = c[at];
       float count = 1.0f;
-      for (const std::vector<float>* o : others) {
-        auto diff = [&](int32_t rr, int32_t xx) {
-          const size_t at = size_t(clamp(rr, h)) * w + clamp(xx, w);
-          return std::fabs((*o)[at] - c[at]);
-        };
-        float rows[3];
-        for (int i = 0; i < 3; ++i) {
-          rows[i] = (diff(r - 1 + i, x - 1) + diff(r - 1 + i, x)) + diff(r - 1 + i, x + 1);
-        }
-        const float box = (rows[0] + rows[1]) + rows[2];
-        const float d = (*o)[size_t(r) * w + x] - c[size_t(r) * w + x];
-        const bool joins = box <= float(v) * 9.0f / 16.0f && std::fabs(d) <= float(v) / 4.0f;
-        sum = sum + (joins ? (*o)[size_t(r) * w + x] : 0.0f);
+      for (size_t k = 0; k < others.size(); ++k) {
+        const Found& f = found[k][size_t(r / 8) * across + x / 8];
+        const float n = (*others[k])[size_t(r + f.dy) * w + (x + f.dx)];
+        const bool joins = f.mean <= float(v) / 16.0f && std::fabs(n - c[at]) <= float(v) / 4.0f;
+        sum = sum + (joins ? n : 0.0f);
         count = count + (joins ? 1.0f : 0.0f);
       }
-      centre[size_t(r) * w + x] = sum / count;
-      joined[size_t(r) * w + x] = count;
+      centre[at] = sum / count;
+      joined[at] = count;
     }
   }
 }
@@ -382,7 +453,10 @@ void process_window_format(const Format& f, const std::vector<FrameRef>& window,
   }
   TemporalPart tp;
   tp.radius = radius;
-  tp.share = s.share[radius - 1];
+  // With fewer other frames than 2R (a stream's ends), less of the cut.
+  const int32_t share = s.share[radius - 1];
+  const int32_t n = int32_t(others.size());
+  tp.share = share == 0 || n >= 2 * radius ? share : 256 - ((256 - share) * n) / (2 * radius);
   tp.restore = s.restore[radius - 1];
   for (int c = 0; c < m.count; ++c) {
     if (s.temporal[c] == 0) continue;

@@ -1,0 +1,240 @@
+// The loops of block matching, of the temporal step and of the detail given
+// back, in plain C++ that the compiler vectorises. Every operation works on
+// one sample or one column of a block, and sums run in a fixed order, so
+// the results are the same bits however wide the vectors are. Included by
+// the baseline file and by the files compiled for wider instruction sets;
+// internal linkage keeps each copy with the code it was compiled for.
+#pragma once
+
+#include <cmath>
+#include <cstring>
+
+#include "motion.h"
+#include "temporal.h"
+
+namespace zolta {
+
+namespace {
+
+namespace steps {
+
+float sum_columns(const float acc[kBlockSize]) {
+  return ((acc[0] + acc[1]) + (acc[2] + acc[3])) + ((acc[4] + acc[5]) + (acc[6] + acc[7]));
+}
+
+// The whole block: a fixed count the compiler unrolls and vectorises.
+float full_block_difference(const float* __restrict c, const float* __restrict n,
+                            ptrdiff_t stride) {
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < kBlockSize; ++r) {
+    for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += std::fabs(n[x] - c[x]);
+    c += stride;
+    n += stride;
+  }
+  return sum_columns(acc);
+}
+
+float block_difference(const float* centre, const float* neighbour, ptrdiff_t stride,
+                       int32_t block_width, int32_t block_rows) {
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < block_rows; ++r) {
+    for (int32_t x = 0; x < block_width; ++x) {
+      acc[x] += std::fabs(neighbour[r * stride + x] - centre[r * stride + x]);
+    }
+  }
+  return sum_columns(acc);
+}
+
+struct Search {
+  const float* centre;     // the block's first sample
+  const float* neighbour;  // the neighbour's sample at the block's place
+  ptrdiff_t stride;
+  int32_t x0, y0, bw, bh, width, rows;
+  int32_t best_dx, best_dy;
+  float best;
+
+  bool fits(int32_t dx, int32_t dy) const {
+    return dx >= -kMotionRange && dx <= kMotionRange && dy >= -kMotionRange && dy <= kMotionRange &&
+           x0 + dx >= 0 && x0 + dx + bw <= width && y0 + dy >= 0 && y0 + dy + bh <= rows;
+  }
+
+  // Tries a displacement; true if it is the new best.
+  bool attempt(int32_t dx, int32_t dy) {
+    if (!fits(dx, dy)) return false;
+    const float* n = neighbour + dy * stride + dx;
+    const float sad = bw == kBlockSize && bh == kBlockSize
+                          ? full_block_difference(centre, n, stride)
+                          : steps::block_difference(centre, n, stride, bw, bh);
+    if (sad < best) {
+      best = sad;
+      best_dx = dx;
+      best_dy = dy;
+      return true;
+    }
+    return false;
+  }
+};
+
+void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stride, int32_t width,
+                     int32_t rows, int32_t by, float good_enough, BlockMatch* matches) {
+  const int32_t across = blocks_along(width);
+  for (int32_t bx = 0; bx < across; ++bx) {
+    Search s;
+    s.x0 = bx * kBlockSize;
+    s.y0 = by * kBlockSize;
+    s.bw = width - s.x0 < kBlockSize ? width - s.x0 : kBlockSize;
+    s.bh = rows - s.y0 < kBlockSize ? rows - s.y0 : kBlockSize;
+    s.width = width;
+    s.rows = rows;
+    s.stride = stride;
+    s.centre = centre + s.y0 * stride + s.x0;
+    s.neighbour = neighbour + s.y0 * stride + s.x0;
+    s.best_dx = 0;
+    s.best_dy = 0;
+    s.best = INFINITY;
+    const float samples = static_cast<float>(s.bw * s.bh);
+    const float enough = good_enough * samples;
+    BlockMatch* here = matches + by * across + bx;
+    const BlockMatch* hints[3] = {bx > 0 ? here - 1 : nullptr, by > 0 ? here - across : nullptr,
+                                  by > 0 && bx + 1 < across ? here - across + 1 : nullptr};
+    bool zero_tried = false;
+    for (int i = 0; i < 3 && !(s.best <= enough); ++i) {
+      if (!hints[i]) continue;
+      bool tried = false;
+      for (int j = 0; j < i && !tried; ++j) {
+        tried = hints[j] && hints[j]->dx == hints[i]->dx && hints[j]->dy == hints[i]->dy;
+      }
+      if (!tried) s.attempt(hints[i]->dx, hints[i]->dy);
+      zero_tried = zero_tried || (hints[i]->dx == 0 && hints[i]->dy == 0);
+    }
+    if (!zero_tried && !(s.best <= enough)) s.attempt(0, 0);
+    for (int32_t step = 0; step < kMotionRange && !(s.best <= enough); ++step) {
+      const int32_t dx = s.best_dx, dy = s.best_dy;
+      bool moved_on = s.attempt(dx - 1, dy);
+      moved_on = s.attempt(dx + 1, dy) || moved_on;
+      moved_on = s.attempt(dx, dy - 1) || moved_on;
+      moved_on = s.attempt(dx, dy + 1) || moved_on;
+      if (!moved_on) break;
+    }
+    here->dx = s.best_dx;
+    here->dy = s.best_dy;
+    // (0, 0) always fits, so the best is finite.
+    here->mean = s.best / samples;
+  }
+}
+
+// One neighbour's row into the running sums and counts: a sample joins where
+// |n - c| <= limit (a negative limit: never).
+void join_row(const float* __restrict n, const float* __restrict c, const float* __restrict limit,
+              int32_t width, float* __restrict s, float* __restrict m) {
+  for (int32_t x = 0; x < width; ++x) {
+    const bool joins = std::fabs(n[x] - c[x]) <= limit[x];
+    s[x] = s[x] + (joins ? n[x] : 0.0f);
+    m[x] = m[x] + (joins ? 1.0f : 0.0f);
+  }
+}
+
+// The limits of a row of blocks: the sample limit where the block's match
+// is good enough, -1 where it is not.
+void block_limits(const BlockMatch* matches, int32_t width, float block_limit, float sample_limit,
+                  float* limit) {
+  for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
+    const float l = matches[b].mean <= block_limit ? sample_limit : -1.0f;
+    const int32_t end = x0 + kBlockSize < width ? x0 + kBlockSize : width;
+    for (int32_t x = x0; x < end; ++x) limit[x] = l;
+  }
+}
+
+// Row r of a neighbour, each block's part from where the block was found.
+void moved_row(const float* neighbour, const BlockMatch* matches, ptrdiff_t stride, int32_t width,
+               int32_t r, float* row) {
+  for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
+    const float* from = neighbour + (r + matches[b].dy) * stride + x0 + matches[b].dx;
+    if (x0 + kBlockSize <= width) {
+      std::memcpy(row + x0, from, sizeof(float) * kBlockSize);
+    } else {
+      std::memcpy(row + x0, from, sizeof(float) * static_cast<size_t>(width - x0));
+    }
+  }
+}
+
+void temporal_plane(const float* centre, float* result, const float* const* neighbours,
+                    BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                    int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
+                    uint8_t* joined, const RowsReady* ready) {
+  // v / 16, v * 7 / 128 and v / 4 are exact in single precision for v < 2^20.
+  const float block_limit = static_cast<float>(threshold) * 0.0625f;
+  const float good_enough = static_cast<float>(threshold) * 0.0546875f;
+  const float sample_limit = static_cast<float>(threshold) * 0.25f;
+  const int32_t across = blocks_along(width);
+  for (int32_t by = 0; by * kBlockSize < rows; ++by) {
+    if (ready) {
+      const int32_t reach = (by + 1) * kBlockSize + kMotionRange;
+      ready->fill(ready->context, reach < rows ? reach : rows);
+    }
+    for (int k = 0; k < count; ++k) {
+      steps::match_block_row(centre, neighbours[k], stride, width, rows, by, good_enough,
+                             matches[k]);
+      steps::block_limits(matches[k] + by * across, width, block_limit, sample_limit,
+                          scratch.limits[k]);
+    }
+    const int32_t last = (by + 1) * kBlockSize < rows ? (by + 1) * kBlockSize : rows;
+    for (int32_t r = by * kBlockSize; r < last; ++r) {
+      // The running sums and counts of the row, neighbour after neighbour
+      // (each sample's own order is the rule's); the centre's row is
+      // written at the end.
+      const float* c = centre + r * stride;
+      float* s = scratch.sum;
+      float* m = scratch.count;
+      for (int32_t x = 0; x < width; ++x) {
+        s[x] = c[x];
+        m[x] = 1.0f;
+      }
+      for (int k = 0; k < count; ++k) {
+        steps::moved_row(neighbours[k], matches[k] + by * across, stride, width, r, scratch.moved);
+        steps::join_row(scratch.moved, c, scratch.limits[k], width, s, m);
+      }
+      float* out = result + r * stride;
+      for (int32_t x = 0; x < width; ++x) out[x] = s[x] / m[x];
+      if (kept) std::memcpy(kept + r * stride, out, sizeof(float) * static_cast<size_t>(width));
+      if (joined) {
+        uint8_t* j = joined + r * stride;
+        for (int32_t x = 0; x < width; ++x) j[x] = static_cast<uint8_t>(m[x]);
+      }
+    }
+  }
+}
+
+// u + (t - u) * w over a row, w = (float)(q (m - 1)) / (float)(512 R) made
+// per sample from the count so that the loop vectorises.
+void restore_row(const float* u, const float* __restrict t, const uint8_t* __restrict m,
+                 int32_t width, int32_t restore, float denominator, float* out) {
+  for (int32_t x = 0; x < width; ++x) {
+    const float w = static_cast<float>(restore * (static_cast<int32_t>(m[x]) - 1)) / denominator;
+    out[x] = u[x] + (t[x] - u[x]) * w;
+  }
+}
+
+void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,
+                    int32_t width, int32_t rows, int32_t restore, int32_t radius) {
+  const float denominator = static_cast<float>(512 * radius);
+  for (int32_t r = 0; r < rows; ++r) {
+    float* u = plane + r * stride;
+    steps::restore_row(u, kept + r * stride, joined + r * stride, width, restore, denominator, u);
+  }
+}
+
+void restore_strip(const float* strip, const float* kept, const uint8_t* joined, ptrdiff_t stride,
+                   int32_t width, int32_t rows, int32_t restore, int32_t radius, float* out) {
+  const float denominator = static_cast<float>(512 * radius);
+  for (int32_t r = 0; r < rows; ++r) {
+    steps::restore_row(strip + r * width, kept + r * stride, joined + r * stride, width, restore,
+                       denominator, out + r * width);
+  }
+}
+
+}  // namespace steps
+
+}  // namespace
+
+}  // namespace zolta

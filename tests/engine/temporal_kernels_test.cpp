@@ -1,0 +1,143 @@
+// The temporal step's loops on every path give the plain path's bits: the
+// step's result, the frames each sample joined, the block matches, and the
+// detail given back over planes and strips; on planes whose sizes are not
+// multiples of the block or of any vector, with motion, noise, and samples
+// far apart.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "dsp.h"
+#include "test_support.h"
+
+namespace {
+
+using zolta::BlockMatch;
+using zolta::DspKernels;
+
+struct Planes {
+  int32_t width, rows;
+  ptrdiff_t stride;
+  std::vector<float> centre;
+  std::vector<std::vector<float>> others;
+};
+
+// A smooth picture moved by a few samples per frame, with noise; a corner
+// of one frame replaced by something else.
+Planes make_planes(int32_t width, int32_t rows, int32_t count, uint32_t seed) {
+  Planes p{width, rows, width + 9, {}, {}};
+  std::mt19937 rng(seed);
+  std::normal_distribution<float> noise(0.0f, 6.0f);
+  auto picture = [&](int32_t x, int32_t r) {
+    return 120.0f + 60.0f * std::sin(0.21f * float(x) + 0.13f * float(r)) +
+           40.0f * std::cos(0.07f * float(x) - 0.17f * float(r));
+  };
+  auto frame = [&](int32_t dx, int32_t dy) {
+    std::vector<float> f(size_t(p.stride) * rows, -7.0f);
+    for (int32_t r = 0; r < rows; ++r) {
+      for (int32_t x = 0; x < width; ++x)
+        f[size_t(r) * p.stride + x] = picture(x - dx, r - dy) + noise(rng);
+    }
+    return f;
+  };
+  p.centre = frame(0, 0);
+  for (int32_t k = 0; k < count; ++k) {
+    p.others.push_back(frame(2 * (k + 1), -(k + 1)));
+    if (k == 1) {
+      for (int32_t r = 0; r < rows / 3; ++r) {
+        for (int32_t x = 0; x < width / 3; ++x) p.others[k][size_t(r) * p.stride + x] = 255.0f;
+      }
+    }
+  }
+  return p;
+}
+
+struct Step {
+  std::vector<float> result, kept;
+  std::vector<uint8_t> joined;
+  std::vector<BlockMatch> matches[zolta::kMaxNeighbours];
+};
+
+Step run_step(const DspKernels& k, const Planes& p, int32_t threshold) {
+  Step s;
+  const size_t size = size_t(p.stride) * p.rows;
+  s.result.assign(size, 0.0f);
+  s.kept.assign(size, 0.0f);
+  s.joined.assign(size, 0);
+  std::vector<float> rows(size_t(zolta::kTemporalRowCount) * (p.width + 16), 0.0f);
+  zolta::TemporalRows scratch{};
+  for (int i = 0; i < zolta::kMaxNeighbours; ++i)
+    scratch.limits[i] = rows.data() + i * (p.width + 16);
+  scratch.moved = rows.data() + 4 * (p.width + 16);
+  scratch.sum = rows.data() + 5 * (p.width + 16);
+  scratch.count = rows.data() + 6 * (p.width + 16);
+  const float* others[zolta::kMaxNeighbours];
+  BlockMatch* matches[zolta::kMaxNeighbours];
+  const size_t blocks = size_t(zolta::blocks_along(p.width)) * zolta::blocks_along(p.rows);
+  for (size_t i = 0; i < p.others.size(); ++i) {
+    others[i] = p.others[i].data();
+    s.matches[i].assign(blocks, BlockMatch{});
+    matches[i] = s.matches[i].data();
+  }
+  k.temporal_plane(p.centre.data(), s.result.data(), others, matches, int32_t(p.others.size()),
+                   p.stride, p.width, p.rows, threshold, scratch, s.kept.data(), s.joined.data(),
+                   nullptr);
+  return s;
+}
+
+bool same_bits(const std::vector<float>& a, const std::vector<float>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
+  const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
+  uint32_t seed = 11;
+  for (zolta::SimdPath path : available_paths()) {
+    const DspKernels& k = *zolta::dsp_kernels_for(path);
+    for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {64, 40}, {101, 37}}) {
+      for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
+        for (int32_t threshold : {1, 160, 4095}) {
+          SCOPED_TRACE(testing::Message() << k.name << " " << size.first << "x" << size.second
+                                          << " frames " << count << " v " << threshold);
+          const Planes p = make_planes(size.first, size.second, count, seed++);
+          const Step a = run_step(plain, p, threshold), b = run_step(k, p, threshold);
+          EXPECT_TRUE(same_bits(a.result, b.result));
+          EXPECT_TRUE(same_bits(a.kept, b.kept));
+          EXPECT_EQ(a.joined, b.joined);
+          if (threshold == 160 && size.first > 8) {  // a lone block cannot move
+            EXPECT_GT(*std::max_element(a.joined.begin(), a.joined.end()), 1);
+          }
+          for (int32_t i = 0; i < count; ++i) {
+            ASSERT_EQ(a.matches[i].size(), b.matches[i].size());
+            EXPECT_EQ(std::memcmp(a.matches[i].data(), b.matches[i].data(),
+                                  a.matches[i].size() * sizeof(BlockMatch)),
+                      0);
+          }
+          // The detail given back, over the plane and over a strip.
+          for (int32_t radius = 1; radius <= 2; ++radius) {
+            std::vector<float> u = p.others[0], v = p.others[0];
+            plain.restore_detail(u.data(), a.kept.data(), a.joined.data(), p.stride, p.width,
+                                 p.rows, 97, radius);
+            k.restore_detail(v.data(), a.kept.data(), a.joined.data(), p.stride, p.width, p.rows,
+                             97, radius);
+            EXPECT_TRUE(same_bits(u, v));
+            const int32_t strip = p.width < 16 ? p.width : 16;
+            std::vector<float> in(size_t(strip) * p.rows), x(in.size()), y(in.size());
+            for (size_t i = 0; i < in.size(); ++i) in[i] = p.centre[i] * 0.5f;
+            plain.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows,
+                                200, radius, x.data());
+            k.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows, 200,
+                            radius, y.data());
+            EXPECT_TRUE(same_bits(x, y));
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
