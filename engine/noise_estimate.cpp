@@ -10,9 +10,7 @@
 
 namespace zolta {
 
-namespace {
-
-float plane_sigma(const float* plane, ptrdiff_t stride, int32_t w, int32_t h,
+float plane_noise(const float* plane, ptrdiff_t stride, int32_t w, int32_t h,
                   std::vector<float>& details) {
   details.clear();
   for (int32_t r = 0; r + 1 < h; r += 2) {
@@ -27,8 +25,6 @@ float plane_sigma(const float* plane, ptrdiff_t stride, int32_t w, int32_t h,
   std::nth_element(details.begin(), details.begin() + middle, details.end());
   return details[middle] / 0.6745f;
 }
-
-}  // namespace
 
 int estimate_noise(const StreamLayout& layout, const zolta_frame& frame, float sigma[3],
                    zolta_error* error) {
@@ -45,7 +41,7 @@ int estimate_noise(const StreamLayout& layout, const zolta_frame& frame, float s
     details.reserve(static_cast<size_t>(layout.width / 2) * (layout.height / 2));
     for (int p = 0; p < 3; ++p) {
       sigma[p] = p < layout.planes
-                     ? plane_sigma(planes.plane[p], planes.stride[p], layout.plane_width[p],
+                     ? plane_noise(planes.plane[p], planes.stride[p], layout.plane_width[p],
                                    layout.plane_height[p], details)
                      : 0.0f;
     }

@@ -2,6 +2,9 @@
 // standard deviation per plane, and a table from that to thresholds.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "stream_format.h"
 
 namespace zolta {
@@ -12,6 +15,10 @@ namespace zolta {
 // by 0.6745. Planes the stream lacks get 0.
 int estimate_noise(const StreamLayout& layout, const zolta_frame& frame, float sigma[3],
                    zolta_error* error);
+
+// That estimate for one plane on the 8-bit scale; `details` is scratch space.
+float plane_noise(const float* plane, ptrdiff_t stride, int32_t w, int32_t h,
+                  std::vector<float>& details);
 
 // The noise-level table (sigma_table.cpp): thresholds of one plane for noise
 // of standard deviation sigma (0 < sigma <= 50), [direction][level].

@@ -6,6 +6,7 @@
 
 #include "engine.h"
 #include "errors.h"
+#include "noise_across_frames.h"
 #include "noise_estimate.h"
 #include "settings_codec.h"
 #include "slot_pool.h"
@@ -400,6 +401,19 @@ int zolta_noise_estimate(const zolta_stream* stream, const zolta_frame* frame, f
   status = check_frame(layout, *frame, "input", error);
   if (status != ZOLTA_OK) return status;
   return estimate_noise(layout, *frame, sigma, error);
+}
+
+int zolta_noise_estimate_frames(const zolta_stream* stream, const zolta_frame* const* frames,
+                                int32_t count, float sigma[3], zolta_error* error) {
+  if (!frames || !sigma) return fail(error, ZOLTA_ERROR_ARGUMENT, "no frames or result given");
+  if (count < 1) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT, "%ld frames given; the estimate takes at least one",
+                static_cast<long>(count));
+  }
+  StreamLayout layout;
+  const int status = check_stream_pointer(stream, layout, error);
+  if (status != ZOLTA_OK) return status;
+  return estimate_noise_frames(layout, frames, count, sigma, error);
 }
 
 int zolta_settings_for_sigma(const float sigma[3], int32_t family, zolta_settings* settings,

@@ -406,6 +406,24 @@ ZOLTA_API void zolta_denoiser_destroy(zolta_denoiser* denoiser);
  * finest detail. Planes the stream lacks get 0. */
 ZOLTA_API int zolta_noise_estimate(const zolta_stream* stream, const zolta_frame* frame,
                                    float sigma[3], zolta_error* error);
+/* The same from `count` (1 or more) consecutive frames of one stream,
+ * frames[0] first; the frames are only read. Texture repeats from one frame
+ * to the next, noise does not: each block of 16 x 16 samples of a plane is
+ * looked for in the next frame up to 4 samples away each way (so a picture
+ * panning by a few samples a frame is followed), and the median spread of
+ * the differences where blocks are found again gives sigma * sqrt(2). Plane
+ * p gets the smaller of that and the median over the frames of
+ * zolta_noise_estimate's sigma[p]; blocks given twice (a repeated frame) do
+ * not count, and with fewer than 8 blocks found again, or count 1, it is
+ * that median alone: count 1 gives exactly zolta_noise_estimate's values.
+ * One frame takes fine texture for noise too; frames that repeat it read
+ * nearer the noise. ZOLTA_ERROR_ARGUMENT for a count below 1 or a null pointer (of the
+ * array or a frame in it); a frame that does not fit the stream gives the
+ * error zolta_noise_estimate gives, naming the frame. Single precision in a
+ * fixed order: the same values on every processor. */
+ZOLTA_API int zolta_noise_estimate_frames(const zolta_stream* stream,
+                                          const zolta_frame* const* frames, int32_t count,
+                                          float sigma[3], zolta_error* error);
 /* Settings for noise of standard deviation sigma[p] in the denoiser's plane
  * p (8-bit scale, 0 < sigma <= 50; planes the family lacks are ignored), from
  * a table measured on photographs with added Gaussian noise; the temporal

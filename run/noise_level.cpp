@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "denoise_stream.h"
+#include "engine_frames.h"
 #include "run_settings.h"
 
 bool read_ahead(FrameFormat& format, ByteReader& input, int count, std::deque<StreamItem>& frames,
@@ -23,9 +24,30 @@ bool read_ahead(FrameFormat& format, ByteReader& input, int count, std::deque<St
 
 bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
                    NoiseEstimate& estimate, std::string& error) {
+  estimate.frames = static_cast<int>(frames.size());
+  if (frames.empty()) return true;
+  estimate.family = frames.front().stream.family;
+  // Frames of one stream are measured together; a stream whose frames change
+  // their format is measured as the median of its frames one by one.
+  std::vector<const zolta_frame*> pointers;
+  for (const StreamItem& item : frames) {
+    if (!same_stream(item.stream, frames.front().stream)) {
+      pointers.clear();
+      break;
+    }
+    pointers.push_back(&item.frame);
+  }
+  zolta_error e{};
+  if (!pointers.empty()) {
+    if (zolta_noise_estimate_frames(&frames.front().stream, pointers.data(),
+                                    static_cast<int32_t>(pointers.size()), estimate.sigma,
+                                    &e) == ZOLTA_OK)
+      return true;
+    error = e.message;
+    return false;
+  }
   std::vector<float> per_plane[3];
   for (size_t n = 0; n < frames.size(); ++n) {
-    zolta_error e{};
     float sigma[3] = {0, 0, 0};
     if (zolta_noise_estimate(&frames[n].stream, &frames[n].frame, sigma, &e) != ZOLTA_OK) {
       error = std::string(e.message) + " (" + frame_label(format, static_cast<long>(n)) + ")";
@@ -33,9 +55,7 @@ bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
     }
     for (int p = 0; p < 3; ++p) per_plane[p].push_back(sigma[p]);
   }
-  estimate.frames = static_cast<int>(frames.size());
-  if (!frames.empty()) estimate.family = frames.front().stream.family;
-  for (int p = 0; p < 3 && estimate.frames > 0; ++p) {
+  for (int p = 0; p < 3; ++p) {
     std::vector<float>& v = per_plane[p];
     std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
     estimate.sigma[p] = v[v.size() / 2];
@@ -73,7 +93,7 @@ bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error) {
   const char* names[3] = {"Y", "Cb", "Cr"};  // RGB too: the planes it is denoised in
   const int planes = estimate.family == ZOLTA_FAMILY_GRAY ? 1 : 3;
   std::fprintf(report,
-               "noise (standard deviation on the 8-bit scale, median of %d %s%s):", estimate.frames,
+               "noise (standard deviation on the 8-bit scale, from %d %s%s):", estimate.frames,
                format->unit(), estimate.frames == 1 ? "" : "s");
   for (int p = 0; p < planes; ++p) std::fprintf(report, " %s %.2f", names[p], estimate.sigma[p]);
   std::fprintf(report, "\nsettings: --thresholds %s\n", thresholds_text(settings).c_str());

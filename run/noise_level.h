@@ -12,13 +12,14 @@
 struct NoiseEstimate {
   int frames = 0;
   int family = ZOLTA_FAMILY_GRAY;
-  float sigma[3] = {0, 0, 0};  // median over the frames, per plane
+  float sigma[3] = {0, 0, 0};  // per plane, from every frame read ahead
 };
 
 // Reads up to `count` frames into `frames`, bound to the engine's view of them.
 bool read_ahead(FrameFormat& format, ByteReader& input, int count, std::deque<StreamItem>& frames,
                 std::string& error);
-// Measures the frames read ahead: the median of each plane's estimates.
+// Measures the frames read ahead together (zolta_noise_estimate_frames); the
+// median of each frame's estimate where the frames are not of one format.
 bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
                    NoiseEstimate& estimate, std::string& error);
 // The settings for measured noise; levels the mapping has no entry for (no

@@ -1,11 +1,13 @@
 // Settings from the noise: the estimate finds the standard deviation of
-// added Gaussian noise on the 8-bit scale at every depth, and the table
-// never lowers a threshold when the noise grows.
+// added Gaussian noise on the 8-bit scale at every depth, from one frame and
+// from several, and the table never lowers a threshold when the noise grows.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "api_support.h"
 
@@ -47,8 +49,13 @@ TestFrame noisy_frame(const zolta_stream& s, float sigma, uint32_t seed) {
 
 TEST(Noise, EstimateFindsAddedGaussianNoiseAtEveryDepth) {
   for (int32_t bits : {8, 10, 16, 32}) {
-    const zolta_stream s{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420,
-                         bits == 32 ? ZOLTA_SAMPLE_FLOAT : ZOLTA_SAMPLE_INTEGER, bits, 256, 256, {}};
+    const zolta_stream s{ZOLTA_API_VERSION,
+                         ZOLTA_FAMILY_YUV420,
+                         bits == 32 ? ZOLTA_SAMPLE_FLOAT : ZOLTA_SAMPLE_INTEGER,
+                         bits,
+                         256,
+                         256,
+                         {}};
     for (float sigma : {4.0f, 10.0f, 20.0f}) {
       SCOPED_TRACE(testing::Message() << bits << " bits, sigma " << sigma);
       const TestFrame f = noisy_frame(s, sigma, static_cast<uint32_t>(bits * 100 + sigma));
@@ -60,12 +67,88 @@ TEST(Noise, EstimateFindsAddedGaussianNoiseAtEveryDepth) {
       EXPECT_NEAR(found[2], sigma / 2, sigma * 0.08f);
     }
   }
-  const zolta_stream gray{ZOLTA_API_VERSION, ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, 16, 16, {}};
+  const zolta_stream gray{
+      ZOLTA_API_VERSION, ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, 16, 16, {}};
   const TestFrame flat = make_frame(gray, 0, false, 0, 100);
   float found[3] = {-1, -1, -1};
   ASSERT_EQ(zolta_noise_estimate(&gray, &flat.frame, found, nullptr), ZOLTA_OK);
   EXPECT_EQ(found[0], 0.0f);
   EXPECT_EQ(found[1], 0.0f) << "planes the stream lacks";
+}
+
+TEST(Noise, FramesOfIndependentNoiseReadTheirNoiseAtEveryDepth) {
+  for (int32_t bits : {8, 10, 16, 32}) {
+    const zolta_stream s{ZOLTA_API_VERSION,
+                         ZOLTA_FAMILY_YUV420,
+                         bits == 32 ? ZOLTA_SAMPLE_FLOAT : ZOLTA_SAMPLE_INTEGER,
+                         bits,
+                         256,
+                         128,
+                         {}};
+    for (float sigma : {3.0f, 10.0f}) {
+      SCOPED_TRACE(testing::Message() << bits << " bits, sigma " << sigma);
+      std::vector<TestFrame> frames;
+      std::vector<const zolta_frame*> pointers;
+      for (uint32_t n = 0; n < 4; ++n) frames.push_back(noisy_frame(s, sigma, 900 + bits + n));
+      for (const TestFrame& f : frames) pointers.push_back(&f.frame);
+      float found[3] = {-1, -1, -1};
+      zolta_error error{};
+      ASSERT_EQ(zolta_noise_estimate_frames(&s, pointers.data(), 4, found, &error), ZOLTA_OK)
+          << error.message;
+      // Integer samples are rounded: noise of variance sigma^2 + 1/12 at 8 bits.
+      EXPECT_NEAR(found[0], sigma, sigma * 0.05f + 0.05f);
+      EXPECT_NEAR(found[1], sigma / 2, sigma * 0.05f + 0.05f);
+      EXPECT_NEAR(found[2], sigma / 2, sigma * 0.05f + 0.05f);
+    }
+  }
+}
+
+TEST(Noise, FramesEstimateOfOneFrameIsTheOneFrameEstimate) {
+  for (const FormatCase& f : every_format()) {
+    SCOPED_TRACE(format_name(f));
+    const zolta_stream s = stream_of(f, 64, 32);
+    const TestFrame frame = make_frame(s, 12, true, 41);
+    const zolta_frame* one = &frame.frame;
+    float alone[3] = {-1, -1, -1}, framed[3] = {-2, -2, -2};
+    ASSERT_EQ(zolta_noise_estimate(&s, &frame.frame, alone, nullptr), ZOLTA_OK);
+    ASSERT_EQ(zolta_noise_estimate_frames(&s, &one, 1, framed, nullptr), ZOLTA_OK);
+    EXPECT_EQ(std::memcmp(alone, framed, sizeof alone), 0);
+  }
+}
+
+TEST(Noise, FramesEstimateRefusesWhatItCannotMeasure) {
+  const zolta_stream s{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 64, 32, {}};
+  const TestFrame a = make_frame(s, 0, false, 1);
+  const TestFrame b = make_frame(s, 0, false, 2);
+  const zolta_frame* frames[2] = {&a.frame, &b.frame};
+  float sigma[3];
+  zolta_error error{};
+  for (int32_t count : {0, -1}) {
+    EXPECT_EQ(zolta_noise_estimate_frames(&s, frames, count, sigma, &error), ZOLTA_ERROR_ARGUMENT);
+    EXPECT_NE(std::string(error.message).find("at least one"), std::string::npos) << error.message;
+  }
+  EXPECT_EQ(zolta_noise_estimate_frames(&s, nullptr, 2, sigma, &error), ZOLTA_ERROR_ARGUMENT);
+  EXPECT_EQ(zolta_noise_estimate_frames(&s, frames, 2, nullptr, &error), ZOLTA_ERROR_ARGUMENT);
+  EXPECT_EQ(zolta_noise_estimate_frames(nullptr, frames, 2, sigma, &error), ZOLTA_ERROR_ARGUMENT);
+  const zolta_frame* missing[2] = {&a.frame, nullptr};
+  EXPECT_EQ(zolta_noise_estimate_frames(&s, missing, 2, sigma, &error), ZOLTA_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "frame 1 of 2 is not given");
+
+  // A frame of a narrower picture: its rows are shorter than the stream's.
+  const zolta_stream narrow{
+      ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 32, 32, {}};
+  const TestFrame small = make_frame(narrow, 0, false, 3);
+  const zolta_frame* mixed[3] = {&a.frame, &b.frame, &small.frame};
+  EXPECT_EQ(zolta_noise_estimate_frames(&s, mixed, 3, sigma, &error), ZOLTA_ERROR_FRAME);
+  EXPECT_NE(std::string(error.message).find("less than its row"), std::string::npos)
+      << error.message;
+  EXPECT_NE(std::string(error.message).find("(frame 2 of 3)"), std::string::npos) << error.message;
+  zolta_frame old = a.frame;
+  old.version = ZOLTA_MAKE_VERSION(ZOLTA_API_VERSION_MAJOR + 1, 0);
+  const zolta_frame* newer[2] = {&old, &b.frame};
+  EXPECT_EQ(zolta_noise_estimate_frames(&s, newer, 2, sigma, &error), ZOLTA_ERROR_ARGUMENT);
+  // Nothing failed without an error record to fill.
+  EXPECT_EQ(zolta_noise_estimate_frames(&s, mixed, 3, sigma, nullptr), ZOLTA_ERROR_FRAME);
 }
 
 TEST(Noise, SettingsGrowWithTheNoiseAndRefuseSigmaOutsideTheirRange) {
