@@ -41,5 +41,45 @@ check "a failing segment leaves nothing" bash -c '
     2>/dev/null &&
   [ -z "$(ls -A "$3" | grep -e bad -e "^\.part")" ]' _ "$split" "$zolta" "$work"
 
+# --temporal R: a frame is made from R frames on each side, so every cut needs
+# its neighbours' frames. 21 frames in segments of 5 and a last one of 1, and
+# 9 frames in segments of one frame each, shorter than the radius.
+"${ff[@]}" -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 21 \
+  -vf noise=alls=12:allf=t,format=yuv420p -f yuv4mpegpipe "$work/short.y4m" || exit 1
+"${ff[@]}" -i "$work/short.y4m" -frames:v 9 -f yuv4mpegpipe "$work/tiny.y4m" || exit 1
+# One run over CLIP in segments of SECONDS, expected to make SEGMENTS of them;
+# then its frames against those of one zolta-run with the same options.
+temporal() {  # CLIP SECONDS SEGMENTS OUTPUT OPTIONS...
+  local clip=$1 seconds=$2 segments=$3 out=$4
+  shift 4
+  rm -rf "$work/temporal-parts"
+  "$split" -j 3 -t "$seconds" --zolta "$zolta" --keep "$work/temporal-parts" "$work/$clip.y4m" \
+    "$work/$out" -- --sigma 8 "$@" &&
+    [ "$(ls "$work"/temporal-parts/part-*.done.mkv | wc -l)" -eq "$segments" ] &&
+    "$zolta" --sigma 8 "$@" "$work/$clip.y4m" "$work/$out.whole.y4m" || return 1
+  case $out in
+    *.y4m) cmp "$work/$out.whole.y4m" "$work/$out" ;;
+    *)
+      ffmpeg -v error -nostdin -i "$work/$out" -f yuv4mpegpipe - | tail -n +2 >"$work/$out.frames" &&
+        tail -n +2 "$work/$out.whole.y4m" | cmp - "$work/$out.frames" ;;
+  esac
+}
+check "--temporal 2, segments of 5 frames and a last one of 1" \
+  temporal short 0.2 5 t2.y4m --temporal 2
+check "--temporal 2, segments of one frame" temporal tiny 0.04 9 t2-tiny.y4m --temporal 2
+check "--temporal=1, segments of one frame" temporal tiny 0.04 9 t1-tiny.y4m --temporal=1
+check "--temporal 1 as Matroska, the last --temporal counting" \
+  temporal short 0.2 5 t1.mkv --temporal 2 --temporal 1
+without_context() {  # --temporal 0 cuts no context: the jobs take the segments
+  temporal short 0.2 5 t0.y4m --temporal 0 &&
+    [ "$(cat "$work/temporal-parts/parts.txt")" = "$(cd "$work/temporal-parts" && ls part-*[0-9].mkv)" ]
+}
+check "--temporal 0: each segment on its own, as without it" without_context
+check "a radius zolta-run refuses: its message, nothing written" bash -c '
+  ! "$1" -j 3 -t 0.2 --zolta "$2" "$3/short.y4m" "$3/t3.y4m" -- --sigma 8 --temporal 3 \
+    2>"$3/t3.err" && grep -q "temporal must be an integer from 0 to 2" "$3/t3.err" &&
+  grep -q "a segment failed; nothing was written" "$3/t3.err" && [ ! -e "$3/t3.y4m" ] &&
+  [ -z "$(ls -A "$3" | grep "^\.split-denoise")" ]' _ "$split" "$zolta" "$work"
+
 echo "split-denoise: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
