@@ -152,6 +152,9 @@ bool take_value(const ParamDef& p, const std::string& typed, const std::string& 
     case kParamTemporal:
       options.temporal = static_cast<int>(integer);
       break;
+    case kParamNoiseFrom:
+      options.noise_from = value;
+      break;
     case kParamPicture:
       options.picture = value;
       break;
@@ -351,6 +354,7 @@ std::string make_usage_text() {
        {{kParamEstimate, false},
         {kParamThreads, false},
         {kParamTemporal, false},
+        {kParamNoiseFrom, false},
         {kParamMemory, false},
         {kParamHelp, false}}},
       {"\n"
@@ -411,7 +415,8 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       return false;
     }
     if (!options.vcf_path.empty() || !options.config_text.empty() ||
-        !options.thresholds_text.empty() || options.estimate || has_view_options(options)) {
+        !options.thresholds_text.empty() || !options.noise_from.empty() || options.estimate ||
+        has_view_options(options)) {
       error = "the demo takes " + demo_options_text(true) + " only";
       return false;
     }
@@ -432,6 +437,10 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
   if (options.estimate) {
     if (positional.size() != 1) {
       error = "--estimate takes INPUT only (see zolta-run --help)";
+      return false;
+    }
+    if (!options.noise_from.empty()) {
+      error = "--estimate measures INPUT; --noise-from is for denoising";
       return false;
     }
     options.input = positional[0];

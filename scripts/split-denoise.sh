@@ -347,7 +347,7 @@ frames_in() {
     -of csv=p=0 "file:$1"
 }
 with_context() {
-  local parts=(part-*.mkv) first=() count=() total=0 k j lo hi from to name pieces
+  local parts=(part-*[0-9].mkv) first=() count=() total=0 k j lo hi from to name pieces
   for ((k = 0; k < ${#parts[@]}; k++)); do
     first[k]=$total
     count[k]=$(frames_in "${parts[k]}") || return 1
@@ -388,7 +388,18 @@ with_context() {
 # 3. Denoise, a segment a job. zolta-run and its options reach the job in a
 # variable, every word quoted, so that no path or option is read as one of
 # parallel's replacement strings.
-SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" "$@")
+# With --temporal, settings not given as --sigma S follow the noise measured
+# on the first frames: those of the film (zolta-run measures 8), not of each
+# segment.
+if [ "$radius" = 0 ]; then
+  SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" "$@")
+else
+  printf "file '%s'\n" part-*[0-9].mkv >noise.txt
+  run "${ff[@]}" -f concat -safe 0 -i noise.txt -map 0:v:0 \
+    -fps_mode passthrough -frames:v 8 -strict -1 -f yuv4mpegpipe noise.y4m ||
+    die "ffmpeg could not read the first frames of $shown_input"
+  SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" --noise-from noise.y4m "$@")
+fi
 export SPLIT_DENOISE_ZOLTA
 denoise="eval \"\$SPLIT_DENOISE_ZOLTA - -\""
 where=()
@@ -400,7 +411,8 @@ else
   # Every frame read as it is, so that the frame numbers hold.
   job="set -o pipefail; ${ff[*]} -i {1} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -vf trim=start_frame={2}:end_frame={3},setpts=PTS-STARTPTS ${lossless[*]} {4}"
   where=(--colsep '\t')
-  [ -n "$logins" ] && where+=(--sshlogin "$logins" --transferfile {1} --return {4} --cleanup)
+  [ -n "$logins" ] &&
+    where+=(--sshlogin "$logins" --basefile noise.y4m --transferfile {1} --return {4} --cleanup)
   with_context >parts.txt || die "ffmpeg could not give the segments their neighbouring frames"
 fi
 run parallel ${jobs:+-j "$jobs"} "${where[@]}" --env SPLIT_DENOISE_ZOLTA --halt now,fail=1 \
