@@ -54,9 +54,9 @@ temporal() {  # CLIP SECONDS SEGMENTS OUTPUT OPTIONS...
   shift 4
   rm -rf "$work/temporal-parts"
   "$split" -j 3 -t "$seconds" --zolta "$zolta" --keep "$work/temporal-parts" "$work/$clip.y4m" \
-    "$work/$out" -- --sigma 8 "$@" &&
+    "$work/$out" -- "$@" &&
     [ "$(ls "$work"/temporal-parts/part-*.done.mkv | wc -l)" -eq "$segments" ] &&
-    "$zolta" --sigma 8 "$@" "$work/$clip.y4m" "$work/$out.whole.y4m" || return 1
+    "$zolta" "$@" "$work/$clip.y4m" "$work/$out.whole.y4m" || return 1
   case $out in
     *.y4m) cmp "$work/$out.whole.y4m" "$work/$out" ;;
     *)
@@ -65,16 +65,26 @@ temporal() {  # CLIP SECONDS SEGMENTS OUTPUT OPTIONS...
   esac
 }
 check "--temporal 2, segments of 5 frames and a last one of 1" \
-  temporal short 0.2 5 t2.y4m --temporal 2
-check "--temporal 2, segments of one frame" temporal tiny 0.04 9 t2-tiny.y4m --temporal 2
-check "--temporal=1, segments of one frame" temporal tiny 0.04 9 t1-tiny.y4m --temporal=1
+  temporal short 0.2 5 t2.y4m --sigma 8 --temporal 2
+check "--temporal 2, segments of one frame" temporal tiny 0.04 9 t2-tiny.y4m --sigma 8 --temporal 2
+check "--temporal=1, segments of one frame" temporal tiny 0.04 9 t1-tiny.y4m --sigma 8 --temporal=1
 check "--temporal 1 as Matroska, the last --temporal counting" \
-  temporal short 0.2 5 t1.mkv --temporal 2 --temporal 1
+  temporal short 0.2 5 t1.mkv --sigma 8 --temporal 2 --temporal 1
 without_context() {  # --temporal 0 cuts no context: the jobs take the segments
-  temporal short 0.2 5 t0.y4m --temporal 0 &&
+  temporal short 0.2 5 t0.y4m --sigma 8 --temporal 0 &&
     [ "$(cat "$work/temporal-parts/parts.txt")" = "$(cd "$work/temporal-parts" && ls part-*[0-9].mkv)" ]
 }
 check "--temporal 0: each segment on its own, as without it" without_context
+# Measured settings (the temporal thresholds without --sigma S, --sigma auto)
+# follow the film's first frames, not each segment's: 8 quiet frames, then
+# 12 noisier ones.
+"${ff[@]}" -f lavfi -i testsrc=size=64x48:rate=25 -filter_complex \
+  "[0]split[a][b];[a]noise=alls=3:allf=t,trim=end_frame=8[q];[b]noise=alls=20:allf=t,trim=start_frame=8:end_frame=20,setpts=PTS-STARTPTS[l];[q][l]concat,format=yuv420p" \
+  -f yuv4mpegpipe "$work/changing.y4m" || exit 1
+check "--temporal 2 and --config: the temporal thresholds of the film's noise" \
+  temporal changing 0.2 4 tc.y4m --config "$config" --temporal 2
+check "--temporal 1 and --sigma auto: the settings of the film's noise" \
+  temporal changing 0.2 4 ta.mkv --sigma auto --temporal 1
 check "a radius zolta-run refuses: its message, nothing written" bash -c '
   ! "$1" -j 3 -t 0.2 --zolta "$2" "$3/short.y4m" "$3/t3.y4m" -- --sigma 8 --temporal 3 \
     2>"$3/t3.err" && grep -q "temporal must be an integer from 0 to 2" "$3/t3.err" &&
