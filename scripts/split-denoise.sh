@@ -2,13 +2,20 @@
 # Denoises a video in segments, several at a time, on this machine or on many:
 #   1. ffmpeg cuts the video into segments of whole frames, kept losslessly
 #      (FFV1 in Matroska: every frame a key frame, none added or dropped);
-#   2. GNU parallel runs "ffmpeg | zolta-run | ffmpeg" on each segment, as many
-#      at once as there are job slots (--sshlogin reaches other machines);
-#   3. ffmpeg joins the denoised segments in order, losslessly, with the
+#   2. with --temporal R among zolta-run's options, each segment gets the R
+#      frames of the video on each side of it (none before the first frame or
+#      after the last), copied from its neighbours: the segments overlap by R
+#      frames. zolta-run measures the noise on the video's first 8 frames
+#      (--noise-from), not the segment's;
+#   3. GNU parallel runs "ffmpeg | zolta-run | ffmpeg" on each segment, as many
+#      at once as there are job slots (--sshlogin reaches other machines), and
+#      keeps the segment's own frames;
+#   4. ffmpeg joins the denoised segments in order, losslessly, with the
 #      input's audio at the input's offset from the video and the input's
 #      colour tags and field order.
-# Each frame is denoised on its own, so the joined frames are exactly those of
-# one zolta-run over the whole video.
+# Each frame is made from the same frames as in one zolta-run over the whole
+# video, so the joined frames are exactly those of that run. (Without
+# --temporal, --sigma auto measures each segment's own first frames.)
 #
 # usage: split-denoise.sh [OPTIONS] INPUT OUTPUT [-- ZOLTA-RUN OPTIONS...]
 #   OUTPUT         .y4m: YUV4MPEG2; any other name: FFV1 video in the container
@@ -29,7 +36,8 @@
 # SIGINT, SIGTERM and SIGHUP stop every process of the run before the script
 # ends, and nothing is written.
 # Example:
-#   scripts/split-denoise.sh -S 8/me@render1,8/me@render2,: film.mkv clean.mkv -- --sigma auto
+#   scripts/split-denoise.sh -S 8/me@render1,8/me@render2,: film.mkv clean.mkv -- --sigma auto \
+#     --temporal 2
 set -euo pipefail
 
 die() {
