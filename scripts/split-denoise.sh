@@ -393,19 +393,21 @@ with_context() {
   done
 }
 
+if [ "$radius" != 0 ]; then
+  with_context >parts.txt || die "ffmpeg could not give the segments their neighbouring frames"
+  # Settings not given as --sigma S follow the noise measured on the first
+  # frames: the film's (zolta-run measures 8), not each segment's.
+  printf "file '%s'\n" part-*[0-9].mkv >noise.txt
+  run "${ff[@]}" -f concat -safe 0 -i noise.txt -map 0:v:0 -fps_mode passthrough -frames:v 8 \
+    -strict -1 -f yuv4mpegpipe noise.y4m || die "ffmpeg could not read the first frames of $shown_input"
+fi
+
 # 3. Denoise, a segment a job. zolta-run and its options reach the job in a
 # variable, every word quoted, so that no path or option is read as one of
 # parallel's replacement strings.
-# With --temporal, settings not given as --sigma S follow the noise measured
-# on the first frames: those of the film (zolta-run measures 8), not of each
-# segment.
 if [ "$radius" = 0 ]; then
   SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" "$@")
 else
-  printf "file '%s'\n" part-*[0-9].mkv >noise.txt
-  run "${ff[@]}" -f concat -safe 0 -i noise.txt -map 0:v:0 \
-    -fps_mode passthrough -frames:v 8 -strict -1 -f yuv4mpegpipe noise.y4m ||
-    die "ffmpeg could not read the first frames of $shown_input"
   SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" --noise-from noise.y4m "$@")
 fi
 export SPLIT_DENOISE_ZOLTA
@@ -416,12 +418,12 @@ if [ "$radius" = 0 ]; then
   [ -n "$logins" ] && where=(--sshlogin "$logins" --trc '{.}.done.mkv')
   printf '%s\n' part-*.mkv >parts.txt
 else
-  # Every frame read as it is, so that the frame numbers hold.
+  # Every frame read as it is, so that the frame numbers hold; the job keeps
+  # its segment's frames, numbered from 0 as without the context.
   job="set -o pipefail; ${ff[*]} -i {1} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -vf trim=start_frame={2}:end_frame={3},setpts=PTS-STARTPTS ${lossless[*]} {4}"
   where=(--colsep '\t')
   [ -n "$logins" ] &&
-    where+=(--sshlogin "$logins" --basefile noise.y4m --transferfile {1} --return {4} --cleanup)
-  with_context >parts.txt || die "ffmpeg could not give the segments their neighbouring frames"
+    where+=(--sshlogin "$logins" --basefile noise.y4m --transferfile '{1}' --return '{4}' --cleanup)
 fi
 run parallel ${jobs:+-j "$jobs"} "${where[@]}" --env SPLIT_DENOISE_ZOLTA --halt now,fail=1 \
   -a parts.txt "$job" || die "a segment failed; nothing was written to $shown_output"
