@@ -419,8 +419,10 @@ if [ "$radius" = 0 ]; then
   printf '%s\n' part-*.mkv >parts.txt
 else
   # Every frame read as it is, so that the frame numbers hold; the job keeps
-  # its segment's frames, numbered from 0 as without the context.
-  job="set -o pipefail; ${ff[*]} -i {1} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -vf trim=start_frame={2}:end_frame={3},setpts=PTS-STARTPTS ${lossless[*]} {4}"
+  # its segment's frames, timed from 0 as without the context. select, not
+  # trim: trim would end the reading before the last context frames, and
+  # zolta-run, writing them, would fail on the closed pipe.
+  job="set -o pipefail; ${ff[*]} -i {1} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -vf 'select=gte(n\\,{2})*lt(n\\,{3}),setpts=PTS-STARTPTS' ${lossless[*]} {4}"
   where=(--colsep '\t')
   [ -n "$logins" ] &&
     where+=(--sshlogin "$logins" --basefile noise.y4m --transferfile '{1}' --return '{4}' --cleanup)

@@ -44,7 +44,7 @@ check "a failing segment leaves nothing" bash -c '
 # --temporal R: a frame is made from R frames on each side, so every cut needs
 # its neighbours' frames. 21 frames in segments of 5 and a last one of 1, and
 # 9 frames in segments of one frame each, shorter than the radius.
-"${ff[@]}" -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 21 \
+"${ff[@]}" -f lavfi -i testsrc=size=320x240:rate=25 -frames:v 21 \
   -vf noise=alls=12:allf=t,format=yuv420p -f yuv4mpegpipe "$work/short.y4m" || exit 1
 "${ff[@]}" -i "$work/short.y4m" -frames:v 9 -f yuv4mpegpipe "$work/tiny.y4m" || exit 1
 # One run over CLIP in segments of SECONDS, expected to make SEGMENTS of them;
