@@ -25,7 +25,8 @@
 #   -j N           job slots on each machine (default: its cores)
 #   -S LOGINS      machines, as GNU parallel's --sshlogin: "4/user@host,:" is four
 #                  slots on host and the default number here (":"). Remote
-#                  machines need ffmpeg and zolta-run (see --zolta)
+#                  machines need ffmpeg, zolta-run (see --zolta) and rsync,
+#                  which GNU parallel copies with (this machine too)
 #   -t SECONDS     length of a segment (default 60)
 #   -f PIX_FMT     convert to this pixel format before denoising (e.g. yuv422p;
 #                  RGB input needs one, e.g. yuv444p); default: the input's own

@@ -2,7 +2,8 @@
 # scripts/split-denoise.sh on this machine with three job slots: the joined
 # result is byte for byte one zolta-run over the whole stream, as YUV4MPEG2
 # and as a lossless Matroska file, at 8 and 10 bits; a failing segment leaves
-# no output.
+# no output. With --temporal 1 and 2 too: segments shorter than the radius,
+# settings measured on the film's first frames, a radius zolta-run refuses.
 # usage: split_denoise_test.sh ZOLTA_RUN
 set -uo pipefail
 source "$(dirname "$0")/split_denoise_support.sh"
