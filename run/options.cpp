@@ -452,6 +452,10 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
   }
   options.input = positional[0];
   options.output = positional[1];
+  if (options.noise_from == "-" && options.input == "-") {
+    error = "--noise-from and INPUT cannot both be standard input";
+    return false;
+  }
   return true;
 }
 

@@ -115,6 +115,14 @@ TEST_F(ZoltaRun, NoiseFromThatCannotServeIsRefused) {
   EXPECT_EQ(run("$Z --estimate --noise-from in.y4m in.y4m"), 2);
   EXPECT_NE(stderr_.find("--estimate measures INPUT"), std::string::npos) << stderr_;
   EXPECT_EQ(run("$Z --demo --noise-from in.y4m"), 2);
+  EXPECT_EQ(run("$Z --sigma auto --noise-from - - out.y4m <in.y4m"), 2);
+  EXPECT_NE(stderr_.find("cannot both be standard input"), std::string::npos) << stderr_;
+  // Standard input for the frames to measure, a file to denoise.
+  EXPECT_EQ(run("$Z --sigma auto --noise-from - in.y4m from-stdin.y4m <in.y4m && "
+                "$Z --sigma auto in.y4m plain.y4m"),
+            0)
+      << stderr_;
+  EXPECT_TRUE(read_file(path("from-stdin.y4m")) == read_file(path("plain.y4m")));
 }
 
 }  // namespace
