@@ -44,10 +44,10 @@ check "a failing segment leaves nothing" bash -c '
 
 # --temporal R: a frame is made from R frames on each side, so every cut needs
 # its neighbours' frames. 21 frames in segments of 5 and a last one of 1, and
-# 9 frames in segments of one frame each, shorter than the radius.
+# 6 frames in segments of one frame each, shorter than the radius.
 "${ff[@]}" -f lavfi -i testsrc=size=320x240:rate=25 -frames:v 21 \
   -vf noise=alls=12:allf=t,format=yuv420p -f yuv4mpegpipe "$work/short.y4m" || exit 1
-"${ff[@]}" -i "$work/short.y4m" -frames:v 9 -f yuv4mpegpipe "$work/tiny.y4m" || exit 1
+"${ff[@]}" -i "$work/short.y4m" -frames:v 6 -f yuv4mpegpipe "$work/tiny.y4m" || exit 1
 # One run over CLIP in segments of SECONDS, expected to make SEGMENTS of them;
 # then its frames against those of one zolta-run with the same options.
 temporal() {  # CLIP SECONDS SEGMENTS OUTPUT OPTIONS...
@@ -67,8 +67,8 @@ temporal() {  # CLIP SECONDS SEGMENTS OUTPUT OPTIONS...
 }
 check "--temporal 2, segments of 5 frames and a last one of 1" \
   temporal short 0.2 5 t2.y4m --sigma 8 --temporal 2
-check "--temporal 2, segments of one frame" temporal tiny 0.04 9 t2-tiny.y4m --sigma 8 --temporal 2
-check "--temporal=1, segments of one frame" temporal tiny 0.04 9 t1-tiny.y4m --sigma 8 --temporal=1
+check "--temporal 2, segments of one frame" temporal tiny 0.04 6 t2-tiny.y4m --sigma 8 --temporal 2
+check "--temporal=1, segments of one frame" temporal tiny 0.04 6 t1-tiny.y4m --sigma 8 --temporal=1
 check "--temporal 1 as Matroska, the last --temporal counting" \
   temporal short 0.2 5 t1.mkv --sigma 8 --temporal 2 --temporal 1
 without_context() {  # --temporal 0 cuts no context: the jobs take the segments
