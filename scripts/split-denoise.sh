@@ -367,8 +367,8 @@ with_context() {
     lo=$((first[k] > radius ? first[k] - radius : 0))
     hi=$((first[k] + count[k] + radius < total ? first[k] + count[k] + radius : total))
     pieces=()
-    for ((j = 0; j < ${#parts[@]}; j++)); do
-      ((first[j] + count[j] > lo && first[j] < hi)) || continue
+    for ((j = k; j > 0 && first[j] > lo; j--)); do :; done  # the segment holding frame lo
+    for (( ; j < ${#parts[@]} && first[j] < hi; j++)); do
       from=$((lo > first[j] ? lo - first[j] : 0))
       to=$((hi < first[j] + count[j] ? hi - first[j] : count[j]))
       if ((from > 0)); then  # the end of a segment before this one
