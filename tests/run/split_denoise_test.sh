@@ -70,7 +70,7 @@ check "--temporal 2, segments of 5 frames and a last one of 1" \
   temporal short 0.2 3 t2.y4m --sigma 8 --temporal 2
 check "--temporal 2, segments of one frame" temporal tiny 0.04 5 t2-tiny.y4m --sigma 8 --temporal 2
 check "--temporal=1, segments of one frame, the last --temporal counting" \
-  temporal tiny 0.04 5 t1-tiny.y4m --sigma 8 --temporal 2 --temporal=1
+  temporal tiny 0.04 5 t1-tiny.y4m --sigma 8 --temporal 0 --temporal=1
 without_context() {  # --temporal 0 cuts no context: the jobs take the segments
   temporal short 0.2 3 t0.y4m --sigma 8 --temporal 0 &&
     [ "$(cat "$work/temporal-parts/parts.txt")" = "$(cd "$work/temporal-parts" && ls part-*[0-9].mkv)" ]
