@@ -88,6 +88,11 @@ constexpr ParamDef kParams[kParamCount] = {
      "to be written) may take (default 2048); fewer frames are\n"
      "denoised at once when they need more; one frame always goes",
      kFaceRun, false, nullptr, 0, "MIB", nullptr, nullptr},
+    {kParamNoiseFrom, "noise_from", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
+     "measure the noise (--sigma auto; --temporal without --sigma S)\n"
+     "on FILE's first frames instead of INPUT's, e.g. on a film's\n"
+     "first frames for each of its parts",
+     kFaceRun, false, nullptr, 0, "FILE", nullptr, nullptr},
     {kParamHelp, "help", ParamType::kFlag, 0, 0, 0, false, nullptr, nullptr, "this text", kRunFaces,
      false, nullptr, 'h', nullptr, nullptr, nullptr},
 

@@ -53,6 +53,7 @@ enum ParamId {
   kParamEstimate,
   kParamThreads,
   kParamMemory,
+  kParamNoiseFrom,
   kParamHelp,
   kParamDemo,
   kParamPicture,

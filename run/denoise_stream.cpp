@@ -25,6 +25,26 @@ long long regular_file_size(ByteReader& input) {
   return static_cast<long long>(st.st_size);
 }
 
+// The noise that measured settings follow: of the input's first frames, read
+// ahead into `ahead`, or of those of --noise-from, which must be frames of
+// the input's kind (one frame of the input is read ahead to tell).
+bool measure_for_settings(const RunOptions& options, FrameFormat& format, ByteReader& input,
+                          std::deque<StreamItem>& ahead, NoiseEstimate& estimate,
+                          std::string& error) {
+  if (options.noise_from.empty()) {
+    return read_ahead(format, input, kEstimateFrames, ahead, error) &&
+           measure_noise(format, ahead, estimate, error);
+  }
+  if (!measure_file_noise(options.noise_from, estimate, error) ||
+      !read_ahead(format, input, 1, ahead, error))
+    return false;
+  if (!ahead.empty() && ahead.front().stream.family != estimate.family) {
+    error = "--noise-from " + options.noise_from + " holds frames of another kind than INPUT's";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int available_cores() {
@@ -53,9 +73,7 @@ bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, Byt
     // The temporal thresholds follow the noise as measured.
     NoiseEstimate estimate;
     zolta_settings measured;
-    if (!read_ahead(*format, input, kEstimateFrames, ahead, error) ||
-        !measure_noise(*format, ahead, estimate, error))
-      return false;
+    if (!measure_for_settings(options, *format, input, ahead, estimate, error)) return false;
     if (estimate.frames > 0) {
       if (!settings_for_estimate(estimate, measured, error)) return false;
       std::copy(std::begin(measured.temporal_thresholds), std::end(measured.temporal_thresholds),
@@ -69,11 +87,10 @@ bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, Byt
   }
   if (options.sigma_given) {
     NoiseEstimate estimate;
-    if (!read_ahead(*format, input, options.sigma_auto ? kEstimateFrames : 1, ahead, error))
-      return false;
     if (options.sigma_auto) {
-      if (!measure_noise(*format, ahead, estimate, error)) return false;
+      if (!measure_for_settings(options, *format, input, ahead, estimate, error)) return false;
     } else {
+      if (!read_ahead(*format, input, 1, ahead, error)) return false;
       estimate.frames = static_cast<int>(ahead.size());
       if (!ahead.empty()) estimate.family = ahead.front().stream.family;
       // The given noise is in the input's samples; RGB is denoised as Y, Cb, Cr.

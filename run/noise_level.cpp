@@ -1,8 +1,10 @@
 #include "noise_level.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
+#include "byte_reader.h"
 #include "denoise_stream.h"
 #include "engine_frames.h"
 #include "run_settings.h"
@@ -59,6 +61,28 @@ bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
     std::vector<float>& v = per_plane[p];
     std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
     estimate.sigma[p] = v[v.size() / 2];
+  }
+  return true;
+}
+
+bool measure_file_noise(const std::string& path, NoiseEstimate& estimate, std::string& error) {
+  ByteReader reader;
+  if (!open_reader(reader, path, error)) {
+    error = "--noise-from: " + error;
+    return false;
+  }
+  std::deque<StreamItem> frames;
+  std::unique_ptr<FrameFormat> format = open_format(reader, error);
+  const bool ok = format && read_ahead(*format, reader, kEstimateFrames, frames, error) &&
+                  measure_noise(*format, frames, estimate, error);
+  close_reader(reader);
+  if (!ok) {
+    error = "--noise-from " + path + ": " + error;
+    return false;
+  }
+  if (estimate.frames == 0) {
+    error = "--noise-from " + path + " holds no frame to measure";
+    return false;
   }
   return true;
 }

@@ -22,6 +22,9 @@ bool read_ahead(FrameFormat& format, ByteReader& input, int count, std::deque<St
 // median of each frame's estimate where the frames are not of one format.
 bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
                    NoiseEstimate& estimate, std::string& error);
+// Measures the first frames of the file at `path` (--noise-from); fails when
+// it holds none.
+bool measure_file_noise(const std::string& path, NoiseEstimate& estimate, std::string& error);
 // The settings for measured noise; levels the mapping has no entry for (no
 // noise at all) are taken at its lowest level.
 bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settings,

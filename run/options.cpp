@@ -152,6 +152,9 @@ bool take_value(const ParamDef& p, const std::string& typed, const std::string& 
     case kParamTemporal:
       options.temporal = static_cast<int>(integer);
       break;
+    case kParamNoiseFrom:
+      options.noise_from = value;
+      break;
     case kParamPicture:
       options.picture = value;
       break;
@@ -351,6 +354,7 @@ std::string make_usage_text() {
        {{kParamEstimate, false},
         {kParamThreads, false},
         {kParamTemporal, false},
+        {kParamNoiseFrom, false},
         {kParamMemory, false},
         {kParamHelp, false}}},
       {"\n"
@@ -411,7 +415,8 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       return false;
     }
     if (!options.vcf_path.empty() || !options.config_text.empty() ||
-        !options.thresholds_text.empty() || options.estimate || has_view_options(options)) {
+        !options.thresholds_text.empty() || !options.noise_from.empty() || options.estimate ||
+        has_view_options(options)) {
       error = "the demo takes " + demo_options_text(true) + " only";
       return false;
     }
@@ -434,6 +439,10 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       error = "--estimate takes INPUT only (see zolta-run --help)";
       return false;
     }
+    if (!options.noise_from.empty()) {
+      error = "--estimate measures INPUT; --noise-from is for denoising";
+      return false;
+    }
     options.input = positional[0];
     return true;
   }
@@ -443,6 +452,10 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
   }
   options.input = positional[0];
   options.output = positional[1];
+  if (options.noise_from == "-" && options.input == "-") {
+    error = "--noise-from and INPUT cannot both be standard input";
+    return false;
+  }
   return true;
 }
 

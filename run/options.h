@@ -33,6 +33,8 @@ struct RunOptions {
   std::string sigma_refused;
   // Frames before and after each frame that its denoising uses (0..2).
   int temporal = 0;
+  // Where the noise is measured instead of the input (--noise-from).
+  std::string noise_from;
 
   // Views of the VirtualDub path; -1 when not given.
   int mode = -1;   // OutputMode

@@ -2,13 +2,20 @@
 # Denoises a video in segments, several at a time, on this machine or on many:
 #   1. ffmpeg cuts the video into segments of whole frames, kept losslessly
 #      (FFV1 in Matroska: every frame a key frame, none added or dropped);
-#   2. GNU parallel runs "ffmpeg | zolta-run | ffmpeg" on each segment, as many
-#      at once as there are job slots (--sshlogin reaches other machines);
-#   3. ffmpeg joins the denoised segments in order, losslessly, with the
+#   2. with --temporal R among zolta-run's options, each segment gets the R
+#      frames of the video on each side of it (none before the first frame or
+#      after the last), copied from its neighbours: the segments overlap by R
+#      frames. zolta-run measures the noise on the video's first 8 frames
+#      (--noise-from), not the segment's;
+#   3. GNU parallel runs "ffmpeg | zolta-run | ffmpeg" on each segment, as many
+#      at once as there are job slots (--sshlogin reaches other machines), and
+#      keeps the segment's own frames;
+#   4. ffmpeg joins the denoised segments in order, losslessly, with the
 #      input's audio at the input's offset from the video and the input's
 #      colour tags and field order.
-# Each frame is denoised on its own, so the joined frames are exactly those of
-# one zolta-run over the whole video.
+# Each frame is made from the same frames as in one zolta-run over the whole
+# video, so the joined frames are exactly those of that run. (Without
+# --temporal, --sigma auto measures each segment's own first frames.)
 #
 # usage: split-denoise.sh [OPTIONS] INPUT OUTPUT [-- ZOLTA-RUN OPTIONS...]
 #   OUTPUT         .y4m: YUV4MPEG2; any other name: FFV1 video in the container
@@ -18,7 +25,8 @@
 #   -j N           job slots on each machine (default: its cores)
 #   -S LOGINS      machines, as GNU parallel's --sshlogin: "4/user@host,:" is four
 #                  slots on host and the default number here (":"). Remote
-#                  machines need ffmpeg and zolta-run (see --zolta)
+#                  machines need ffmpeg, zolta-run (see --zolta) and rsync,
+#                  which GNU parallel copies with (this machine too)
 #   -t SECONDS     length of a segment (default 60)
 #   -f PIX_FMT     convert to this pixel format before denoising (e.g. yuv422p;
 #                  RGB input needs one, e.g. yuv444p); default: the input's own
@@ -29,7 +37,8 @@
 # SIGINT, SIGTERM and SIGHUP stop every process of the run before the script
 # ends, and nothing is written.
 # Example:
-#   scripts/split-denoise.sh -S 8/me@render1,8/me@render2,: film.mkv clean.mkv -- --sigma auto
+#   scripts/split-denoise.sh -S 8/me@render1,8/me@render2,: film.mkv clean.mkv -- --sigma auto \
+#     --temporal 2
 set -euo pipefail
 
 die() {
@@ -95,6 +104,35 @@ if [ $# -gt 0 ]; then
   shift
 fi
 [ -f "$input" ] || die "cannot open $input"
+
+# The radius zolta-run will take from its options: the last --temporal,
+# reading them as zolta-run does (a value is the next word or follows "=";
+# "--" ends the options) and its number as strtol does. A value zolta-run
+# refuses counts as 0 here, and zolta-run refuses it in the segments.
+temporal_radius() {
+  local text=0 word sign digit
+  while [ $# -gt 0 ]; do
+    word=$1
+    shift
+    case $word in
+      --) break ;;
+      --temporal=*) text=${word#--temporal=} ;;
+      --temporal) text=${1-}; shift $(($# > 0)) ;;
+      --show-plane | --off | --estimate | --demo | --help | --*=*) ;;
+      --*) shift $(($# > 0)) ;;
+    esac
+  done
+  if [[ $text =~ ^[[:space:]]*([+-]?)0*([0-9])$ ]]; then
+    sign=${BASH_REMATCH[1]}
+    digit=${BASH_REMATCH[2]}
+    if [ "$digit" -le 2 ] && { [ "$sign" != - ] || [ "$digit" = 0 ]; }; then
+      echo "$digit"
+      return
+    fi
+  fi
+  echo 0
+}
+radius=$(temporal_radius "$@")
 shown_input=$input
 command -v ffmpeg >/dev/null || die "ffmpeg is not installed"
 command -v ffprobe >/dev/null || die "ffprobe is not installed (Debian: ffmpeg)"
@@ -305,21 +343,95 @@ run "${ff[@]}" -i "file:$input" "${cut[@]}" -f segment -segment_time "$seconds" 
   -segment_format matroska -reset_timestamps 1 part-%06d.mkv ||
   die "ffmpeg could not cut $shown_input"
 
-# 2. Denoise, a segment a job. zolta-run and its options reach the job in a
+# 2. With --temporal R, frame n is made from frames n - R ... n + R. Each
+# segment's job then reads the segment with up to R frames of the film on
+# each side, taken from the neighbouring segments (as many as that needs:
+# a segment may be shorter than R), and keeps only the segment's own frames.
+# The pieces are copied, not decoded: every frame is a key frame, so the
+# segment muxer splits a segment exactly at a frame number and -frames:v ends
+# a copy exactly. A job's line: its input, the first and the end frame it
+# keeps, its result.
+frames_in() {
+  ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets \
+    -of csv=p=0 "file:$1"
+}
+with_context() {
+  local parts=(part-*[0-9].mkv) first=() count=() total=0 k j lo hi from to name pieces
+  for ((k = 0; k < ${#parts[@]}; k++)); do
+    first[k]=$total
+    count[k]=$(frames_in "${parts[k]}") || return 1
+    total=$((total + count[k]))
+  done
+  for ((k = 0; k < ${#parts[@]}; k++)); do
+    name=${parts[k]%.mkv}
+    lo=$((first[k] > radius ? first[k] - radius : 0))
+    hi=$((first[k] + count[k] + radius < total ? first[k] + count[k] + radius : total))
+    pieces=()
+    for ((j = k; j > 0 && first[j] > lo; j--)); do :; done  # the segment holding frame lo
+    for (( ; j < ${#parts[@]} && first[j] < hi; j++)); do
+      from=$((lo > first[j] ? lo - first[j] : 0))
+      to=$((hi < first[j] + count[j] ? hi - first[j] : count[j]))
+      if ((from > 0)); then  # the end of a segment before this one
+        run "${ff[@]}" -i "${parts[j]}" -map 0:v:0 -c copy -f segment -segment_frames "$from" \
+          -segment_format matroska -reset_timestamps 1 "context-$k-$j-%d.mkv" || return 1
+        rm -f "context-$k-$j-0.mkv"
+        pieces+=("context-$k-$j-1.mkv")
+      elif ((to < count[j])); then  # the start of a segment after it
+        run "${ff[@]}" -i "${parts[j]}" -map 0:v:0 -c copy -frames:v "$to" "context-$k-$j.mkv" ||
+          return 1
+        pieces+=("context-$k-$j.mkv")
+      else
+        pieces+=("${parts[j]}")
+      fi
+    done
+    printf "file '%s'\n" "${pieces[@]}" >"$name.context.txt"
+    run "${ff[@]}" -f concat -safe 0 -i "$name.context.txt" -map 0:v:0 -c copy \
+      "$name.context.mkv" || return 1
+    rm -f context-*.mkv
+    [ "$(frames_in "$name.context.mkv")" = $((hi - lo)) ] || return 1
+    printf '%s\t%s\t%s\t%s\n' "$name.context.mkv" $((first[k] - lo)) \
+      $((first[k] + count[k] - lo)) "$name.done.mkv"
+  done
+}
+
+if [ "$radius" != 0 ]; then
+  with_context >parts.txt || die "ffmpeg could not give the segments their neighbouring frames"
+  # Settings not given as --sigma S follow the noise measured on the first
+  # frames: the film's (zolta-run measures 8), not each segment's.
+  printf "file '%s'\n" part-*[0-9].mkv >noise.txt
+  run "${ff[@]}" -f concat -safe 0 -i noise.txt -map 0:v:0 -fps_mode passthrough -frames:v 8 \
+    -strict -1 -f yuv4mpegpipe noise.y4m || die "ffmpeg could not read the first frames of $shown_input"
+fi
+
+# 3. Denoise, a segment a job. zolta-run and its options reach the job in a
 # variable, every word quoted, so that no path or option is read as one of
 # parallel's replacement strings.
-SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" "$@")
-export SPLIT_DENOISE_ZOLTA
-job="set -o pipefail; ${ff[*]} -i {} -strict -1 -f yuv4mpegpipe - | eval \"\$SPLIT_DENOISE_ZOLTA - -\" | ${ff[*]} -f yuv4mpegpipe -i - ${lossless[*]} {.}.done.mkv"
-where=()
-if [ -n "$logins" ]; then
-  where=(--sshlogin "$logins" --trc '{.}.done.mkv')
+if [ "$radius" = 0 ]; then
+  SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" "$@")
+else
+  SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" --noise-from noise.y4m "$@")
 fi
-printf '%s\n' part-*.mkv >parts.txt
+export SPLIT_DENOISE_ZOLTA
+denoise="eval \"\$SPLIT_DENOISE_ZOLTA - -\""
+where=()
+if [ "$radius" = 0 ]; then
+  job="set -o pipefail; ${ff[*]} -i {} -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - ${lossless[*]} {.}.done.mkv"
+  [ -n "$logins" ] && where=(--sshlogin "$logins" --trc '{.}.done.mkv')
+  printf '%s\n' part-*.mkv >parts.txt
+else
+  # Every frame read as it is, so that the frame numbers hold; the job keeps
+  # its segment's frames, timed from 0 as without the context. select, not
+  # trim: trim would end the reading before the last context frames, and
+  # zolta-run, writing them, would fail on the closed pipe.
+  job="set -o pipefail; ${ff[*]} -i {1} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -vf 'select=gte(n\\,{2})*lt(n\\,{3}),setpts=PTS-STARTPTS' ${lossless[*]} {4}"
+  where=(--colsep '\t')
+  [ -n "$logins" ] &&
+    where+=(--sshlogin "$logins" --basefile noise.y4m --transferfile '{1}' --return '{4}' --cleanup)
+fi
 run parallel ${jobs:+-j "$jobs"} "${where[@]}" --env SPLIT_DENOISE_ZOLTA --halt now,fail=1 \
   -a parts.txt "$job" || die "a segment failed; nothing was written to $shown_output"
 
-# 3. Join, in the segments' order, without decoding.
+# 4. Join, in the segments' order, without decoding.
 for f in part-*.done.mkv; do printf "file '%s'\n" "$f"; done >list.txt
 case $output in
   *.y4m)

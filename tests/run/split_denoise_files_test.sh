@@ -19,9 +19,10 @@ denoise() {  # INPUT OUTPUT [OPTIONS...]
   shift 2
   bash "$split" -j 2 -t 1 --zolta "$zolta" "$@" "$in" "$out" -- --sigma 5
 }
-same_frames() {  # OUTPUT: the frames of the whole run, whatever the container
-  if [[ $1 == *.y4m ]]; then cmp whole.y4m "$1"; return; fi
-  cmp <(tail -n +2 whole.y4m) <(ffmpeg -v error -nostdin -i "$1" -f yuv4mpegpipe - | tail -n +2)
+same_frames() {  # OUTPUT [WHOLE]: the frames of the whole run, whatever the container
+  local whole=${2:-whole.y4m}
+  if [[ $1 == *.y4m ]]; then cmp "$whole" "$1"; return; fi
+  cmp <(tail -n +2 "$whole") <(ffmpeg -v error -nostdin -i "$1" -f yuv4mpegpipe - | tail -n +2)
 }
 
 # Signals. zolta-run gets its first frames and then an input that stalls, so
@@ -35,10 +36,10 @@ cat >stalling-zolta <<EOF
 EOF
 chmod +x stalling-zolta
 mkdir signal-tmp
-signal_case() {  # SIGNAL NUMBER
+signal_case() {  # SIGNAL NUMBER [ZOLTA-RUN OPTIONS...]
   local pid running=0 i status left
   TMPDIR=$PWD/signal-tmp env --default-signal=INT setsid bash "$split" -j 2 -t 1 \
-    --zolta ./stalling-zolta clip.y4m "signal-$1.mkv" -- --sigma 5 &
+    --zolta ./stalling-zolta clip.y4m "signal-$1.mkv" -- --sigma 5 "${@:3}" &
   pid=$!
   for ((i = 0; i < 300 && running < 2; i++)); do
     sleep 0.1
@@ -74,6 +75,8 @@ signal_case() {  # SIGNAL NUMBER
 check "SIGTERM stops every process" signal_case TERM 15
 check "SIGINT stops every process" signal_case INT 2
 check "SIGHUP stops every process" signal_case HUP 1
+check "SIGTERM stops every process of overlapping segments (--temporal 1)" \
+  signal_case TERM 15 --temporal 1
 
 # Names: quotes of both kinds, '%' with a segment number's pattern, a newline
 # at the end, parallel's replacement strings, shell words and a leading dash.
@@ -81,15 +84,19 @@ odd_name=$'-John\'s 100%06d "renders" {} {.} $HOME `id` ; \\ *\n'
 odd=./$odd_name
 mkdir -- "$odd" && mkdir -- "$odd/tmp $odd_name" || exit 1
 cp clip.y4m "$odd/clip $odd_name.y4m" && cp "$zolta" "$odd/zolta-run $odd_name" || exit 1
-names_case() {  # OUTPUT_EXTENSION
+names_case() {  # OUTPUT_EXTENSION [REFERENCE ZOLTA-RUN OPTIONS...]
   TMPDIR=$odd/tmp\ $odd_name bash "$split" -j 2 -t 1 --zolta "$odd/zolta-run $odd_name" \
-    --keep "$odd/keep $1 $odd_name" "$odd/clip $odd_name.y4m" "$odd/out $odd_name.$1" -- --sigma 5 &&
-    same_frames "$odd/out $odd_name.$1" &&
+    --keep "$odd/keep $1 $odd_name" "$odd/clip $odd_name.y4m" "$odd/out $odd_name.$1" -- --sigma 5 \
+    "${@:3}" &&
+    same_frames "$odd/out $odd_name.$1" "${2:-whole.y4m}" &&
     [ "$(ls "$odd/keep $1 $odd_name" | grep -c '^part-.*\.done\.mkv$')" -eq 4 ] &&
     [ -z "$(ls -A "$odd/tmp $odd_name")" ]
 }
 check "odd folder names, YUV4MPEG2 output" names_case y4m
 check "odd folder names, Matroska output" names_case mkv
+"$zolta" --sigma 5 --temporal 2 clip.y4m whole-2.y4m || exit 1
+check "odd folder names, overlapping segments (--temporal 2)" names_case t2.mkv whole-2.y4m \
+  --temporal 2
 check "odd TMPDIR given relative, temporary segments" bash -c '
   TMPDIR=$4 bash "$1" -j 2 -t 1 --zolta "$2" "$3" out-tmpdir.y4m -- --sigma 5 &&
   cmp whole.y4m out-tmpdir.y4m && [ -z "$(ls -A "$4")" ]' _ "$split" "$zolta" clip.y4m \

@@ -89,5 +89,26 @@ rgb_case() {  # PIX_FMT WANTED
 check "RGB input (bgr0) asks for -f yuv444p" rgb_case bgr0 yuv444p
 check "10-bit RGB input (gbrp10le) asks for -f yuv444p10le" rgb_case gbrp10le yuv444p10le
 
+# With --temporal the segments overlap; all but the frames is as without it:
+# every packet's time, the audio's bytes, the streams' tags and times.
+carried() {  # FILE
+  ffprobe -v error -show_entries packet=stream_index,pts,dts,duration,flags:stream=index,codec_name,start_time,duration,r_frame_rate,time_base,color_space,color_primaries,color_transfer,color_range,chroma_location,field_order \
+    -of compact "$1" &&
+    ffprobe -v error -select_streams a -show_entries packet=data_hash -show_data_hash md5 \
+      -of compact "$1"
+}
+overlap_case() {
+  "${ff[@]}" -itsoffset 0.5 -f lavfi -i testsrc=size=64x48:rate=10:duration=4 \
+    -f lavfi -i sine=duration=5 -pix_fmt yuv420p -colorspace bt709 -color_primaries bt709 \
+    -color_trc bt709 -color_range tv -field_order tt -c:v ffv1 -c:a pcm_s16le overlap.mkv ||
+    return 1
+  for r in 0 1; do
+    bash "$split" -j 2 -t 1 --zolta "$zolta" overlap.mkv "overlap-$r.mkv" -- --sigma 5 \
+      --temporal "$r" || return 1
+  done
+  diff <(carried overlap-0.mkv) <(carried overlap-1.mkv) && same_offset overlap.mkv overlap-1.mkv
+}
+check "--temporal 1 keeps the timing, audio and tags of --temporal 0" overlap_case
+
 echo "split-denoise metadata: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

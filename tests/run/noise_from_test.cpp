@@ -1,0 +1,128 @@
+// zolta-run --noise-from FILE: measured settings (--sigma auto, --temporal
+// without --sigma S) follow FILE's first frames, as if they had opened the
+// input; a file that cannot serve is refused before anything is written.
+#include <string>
+#include <vector>
+
+#include "run_fixture.h"
+
+namespace {
+
+constexpr int kWidth = 64, kHeight = 32;
+constexpr size_t kFrameBytes = kWidth * kHeight * 3 / 2;
+
+// `count` frames of a smooth picture with new noise of `sigma` in each.
+std::vector<std::string> noisy_frames(int count, double sigma, uint64_t seed) {
+  std::vector<uint8_t> base(kFrameBytes);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) base[y * kWidth + x] = static_cast<uint8_t>(60 + x + 2 * y);
+  for (size_t i = kWidth * kHeight; i < kFrameBytes; ++i)
+    base[i] = static_cast<uint8_t>(110 + i % 5);
+  std::vector<std::string> frames;
+  NoiseSource noise = noise_source(seed);
+  for (int n = 0; n < count; ++n) {
+    std::vector<uint8_t> frame = base;
+    add_gaussian_noise(frame, sigma, noise);
+    frames.emplace_back(frame.begin(), frame.end());
+  }
+  return frames;
+}
+
+std::string y4m_of(const std::vector<std::string>& frames, const char* chroma = "C420jpeg") {
+  std::string s = std::string("YUV4MPEG2 W64 H32 F25:1 Ip A1:1 ") + chroma + "\n";
+  for (const std::string& f : frames) s += "FRAME\n" + f;
+  return s;
+}
+
+// The frames of a YUV4MPEG2 file written by zolta-run from `y4m_of` frames.
+std::vector<std::string> frames_of(const std::string& y4m) {
+  std::vector<std::string> frames;
+  size_t at = y4m.find('\n') + 1;
+  while (at < y4m.size()) {
+    at = y4m.find('\n', at) + 1;
+    frames.push_back(y4m.substr(at, kFrameBytes));
+    at += kFrameBytes;
+  }
+  return frames;
+}
+
+constexpr char kConfig[] =
+    "--config 'Config(12336, 8224, 4112, 12336, 8224, 4112, 12336, 8224, 4112)'";
+
+TEST_F(ZoltaRun, NoiseFromMeasuresAsIfItsFramesHadComeFirst) {
+  // Quiet frames to measure, then a noisier stream: a run over both and one
+  // over the noisy frames measuring the quiet ones give the same frames
+  // wherever the windows reach no quiet frame.
+  const std::vector<std::string> quiet = noisy_frames(8, 2.0, 5);
+  const std::vector<std::string> loud = noisy_frames(9, 14.0, 6);
+  std::vector<std::string> both = quiet;
+  both.insert(both.end(), loud.begin(), loud.end());
+  write_file(path("quiet.y4m"), y4m_of(quiet));
+  write_file(path("loud.y4m"), y4m_of(loud));
+  write_file(path("both.y4m"), y4m_of(both));
+  const std::string ways[] = {std::string("--temporal 2 ") + kConfig, "--temporal 1 --sigma auto",
+                              "--sigma auto"};
+  for (const std::string& way : ways) {
+    const std::string z = "$Z " + way + " ";
+    ASSERT_EQ(run(z + "both.y4m both-out.y4m && " + z +
+                  "--noise-from quiet.y4m loud.y4m from.y4m && " + z + "loud.y4m alone.y4m"),
+              0)
+        << way << ": " << stderr_;
+    const std::vector<std::string> whole = frames_of(read_file(path("both-out.y4m")));
+    const std::vector<std::string> from = frames_of(read_file(path("from.y4m")));
+    ASSERT_EQ(whole.size(), both.size()) << way;
+    ASSERT_EQ(from.size(), loud.size()) << way;
+    for (size_t n = 2; n + 2 < loud.size(); ++n)
+      EXPECT_TRUE(from[n] == whole[quiet.size() + n]) << way << ", frame " << n;
+    EXPECT_FALSE(read_file(path("from.y4m")) == read_file(path("alone.y4m")))
+        << way << ": the quiet frames were not measured";
+  }
+}
+
+TEST_F(ZoltaRun, NoiseFromIsIgnoredWhereNothingIsMeasured) {
+  write_file(path("quiet.y4m"), y4m_of(noisy_frames(3, 2.0, 7)));
+  write_file(path("loud.y4m"), y4m_of(noisy_frames(4, 14.0, 8)));
+  ASSERT_EQ(run("$Z --temporal 1 --sigma 9 --noise-from quiet.y4m loud.y4m from.y4m && "
+                "$Z --temporal 1 --sigma 9 loud.y4m plain.y4m"),
+            0)
+      << stderr_;
+  EXPECT_TRUE(read_file(path("from.y4m")) == read_file(path("plain.y4m")));
+}
+
+TEST_F(ZoltaRun, NoiseFromThatCannotServeIsRefused) {
+  write_file(path("in.y4m"), y4m_of(noisy_frames(3, 8.0, 9)));
+  write_file(path("empty.y4m"), "");
+  write_file(path("header.y4m"), y4m_of({}));
+  write_file(path("grey.y4m"), "YUV4MPEG2 W64 H32 F25:1 Ip A1:1 Cmono\nFRAME\n" +
+                                   std::string(kWidth * kHeight, '\x50'));
+  const struct {
+    const char* options;
+    int status;
+    const char* message;
+  } cases[] = {
+      {"--sigma auto --noise-from missing.y4m", 1, "--noise-from: cannot open missing.y4m"},
+      {"--temporal 1 --noise-from empty.y4m", 1, "--noise-from empty.y4m: "},
+      {"--sigma auto --noise-from header.y4m", 1, "--noise-from header.y4m holds no frame"},
+      {"--sigma auto --noise-from grey.y4m", 1, "holds frames of another kind than INPUT's"},
+      {"--temporal 2 --noise-from=grey.y4m", 1, "holds frames of another kind than INPUT's"},
+      {"--sigma auto --noise-from ''", 2, "--noise-from needs a value"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(std::string("$Z ") + c.options + " in.y4m out.y4m"), c.status) << c.options;
+    EXPECT_NE(stderr_.find(c.message), std::string::npos) << c.options << ": " << stderr_;
+    EXPECT_FALSE(exists(path("out.y4m"))) << c.options;
+  }
+  EXPECT_EQ(run("$Z --estimate --noise-from in.y4m in.y4m"), 2);
+  EXPECT_NE(stderr_.find("--estimate measures INPUT"), std::string::npos) << stderr_;
+  EXPECT_EQ(run("$Z --demo --noise-from in.y4m"), 2);
+  EXPECT_EQ(run("$Z --sigma auto --noise-from - - out.y4m <in.y4m"), 2);
+  EXPECT_NE(stderr_.find("cannot both be standard input"), std::string::npos) << stderr_;
+  // Standard input for the frames to measure, a file to denoise.
+  EXPECT_EQ(run("$Z --sigma auto --noise-from - in.y4m from-stdin.y4m <in.y4m && "
+                "$Z --sigma auto in.y4m plain.y4m"),
+            0)
+      << stderr_;
+  EXPECT_TRUE(read_file(path("from-stdin.y4m")) == read_file(path("plain.y4m")));
+}
+
+}  // namespace
