@@ -207,29 +207,49 @@ void temporal_plane(const float* centre, float* result, const float* const* neig
 
 // u + (t - u) * w over a row, w = (float)(q (m - 1)) / (float)(512 R) made
 // per sample from the count so that the loop vectorises.
-void restore_row(const float* u, const float* __restrict t, const uint8_t* __restrict m,
-                 int32_t width, int32_t restore, float denominator, float* out) {
-  for (int32_t x = 0; x < width; ++x) {
-    const float w = static_cast<float>(restore * (static_cast<int32_t>(m[x]) - 1)) / denominator;
-    out[x] = u[x] + (t[x] - u[x]) * w;
-  }
+// The weight's denominator 512 R is a power of two (R is 1 or 2), so the
+// division is the exact multiplication by its reciprocal.
+float restore_reciprocal(int32_t radius) {
+  return radius == 2 ? 1.0f / 1024.0f : 1.0f / 512.0f;
 }
 
 void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,
                     int32_t width, int32_t rows, int32_t restore, int32_t radius) {
-  const float denominator = static_cast<float>(512 * radius);
+  const float reciprocal = steps::restore_reciprocal(radius);
   for (int32_t r = 0; r < rows; ++r) {
-    float* u = plane + r * stride;
-    steps::restore_row(u, kept + r * stride, joined + r * stride, width, restore, denominator, u);
+    float* __restrict u = plane + r * stride;
+    const float* __restrict t = kept + r * stride;
+    const uint8_t* __restrict m = joined + r * stride;
+    for (int32_t x = 0; x < width; ++x) {
+      const float w = static_cast<float>(restore * (static_cast<int32_t>(m[x]) - 1)) * reciprocal;
+      u[x] = u[x] + (t[x] - u[x]) * w;
+    }
+  }
+}
+
+// A row of a strip; kWidth 0: `width` samples.
+template <int32_t kWidth>
+void restore_strip_row(const float* __restrict u, const float* __restrict t,
+                       const uint8_t* __restrict m, int32_t width, int32_t restore,
+                       float reciprocal, float* __restrict o) {
+  const int32_t n = kWidth > 0 ? kWidth : width;
+  for (int32_t x = 0; x < n; ++x) {
+    const float w = static_cast<float>(restore * (static_cast<int32_t>(m[x]) - 1)) * reciprocal;
+    o[x] = u[x] + (t[x] - u[x]) * w;
   }
 }
 
 void restore_strip(const float* strip, const float* kept, const uint8_t* joined, ptrdiff_t stride,
                    int32_t width, int32_t rows, int32_t restore, int32_t radius, float* out) {
-  const float denominator = static_cast<float>(512 * radius);
+  const float reciprocal = steps::restore_reciprocal(radius);
   for (int32_t r = 0; r < rows; ++r) {
-    steps::restore_row(strip + r * width, kept + r * stride, joined + r * stride, width, restore,
-                       denominator, out + r * width);
+    if (width == 16) {
+      steps::restore_strip_row<16>(strip + r * width, kept + r * stride, joined + r * stride, width,
+                                   restore, reciprocal, out + r * width);
+    } else {
+      steps::restore_strip_row<0>(strip + r * width, kept + r * stride, joined + r * stride, width,
+                                  restore, reciprocal, out + r * width);
+    }
   }
 }
 
