@@ -199,15 +199,15 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     float* rows = start + g.temporal;
     for (int k = 0; k < kMaxNeighbours; ++k) {
       w.temporal.limits[k] = radius > 0 ? rows + k * row : nullptr;
+      w.temporal.moved[k] = radius > 0 ? rows + (kMaxNeighbours + k) * row : nullptr;
       w.matches[k] =
           k < 2 * radius
               ? reinterpret_cast<BlockMatch*>(start + g.matches + k * matches_floats(layout))
               : nullptr;
     }
     w.restored = radius > 0 ? start + g.restored : nullptr;
-    w.temporal.moved = radius > 0 ? rows + kMaxNeighbours * row : nullptr;
-    w.temporal.sum = radius > 0 ? rows + (kMaxNeighbours + 1) * row : nullptr;
-    w.temporal.count = radius > 0 ? rows + (kMaxNeighbours + 2) * row : nullptr;
+    w.temporal.counts =
+        radius > 0 ? reinterpret_cast<uint8_t*>(rows + 2 * kMaxNeighbours * row) : nullptr;
   }
   succeed(error);
   return engine;

@@ -17,16 +17,15 @@ namespace zolta {
 // The most neighbour frames of a window (radius 2).
 constexpr int kMaxNeighbours = 4;
 
-// Rows of scratch the step needs: a row of limits per neighbour, a moved
-// row, one of running sums and one of counts, each as long as the plane's
-// rows or longer.
-constexpr int kTemporalRowCount = kMaxNeighbours + 3;
+// Rows of scratch the step needs: per other frame a row of limits and a
+// moved row, and a row of counts (bytes), each as long as the plane's rows
+// or longer.
+constexpr int kTemporalRowCount = 2 * kMaxNeighbours + 1;
 
 struct TemporalRows {
   float* limits[kMaxNeighbours];
-  float* moved;
-  float* sum;
-  float* count;
+  float* moved[kMaxNeighbours];
+  uint8_t* counts;  // where no counts are asked for
 };
 
 // Writes the step's result for `centre` (width x rows, rows `stride` floats

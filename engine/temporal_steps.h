@@ -125,12 +125,44 @@ void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stri
 
 // One neighbour's row into the running sums and counts: a sample joins where
 // |n - c| <= limit (a negative limit: never).
-void join_row(const float* __restrict n, const float* __restrict c, const float* __restrict limit,
-              int32_t width, float* __restrict s, float* __restrict m) {
+// A row of the step with K other frames: per sample s = c, m = 1, then for
+// each frame in order s = s + (joins ? n : 0), m = m + (joins ? 1 : 0) with
+// joins = |n - c| <= limit (a negative limit: never); the result s / m and
+// the count m.
+template <int K>
+void join_rows(const float* __restrict c, const float* const* moved, const float* const* limits,
+               int32_t width, float* __restrict out, uint8_t* __restrict joined) {
+  const float* __restrict n0 = moved[0];
+  const float* __restrict n1 = moved[K > 1 ? 1 : 0];
+  const float* __restrict n2 = moved[K > 2 ? 2 : 0];
+  const float* __restrict n3 = moved[K > 3 ? 3 : 0];
+  const float* __restrict l0 = limits[0];
+  const float* __restrict l1 = limits[K > 1 ? 1 : 0];
+  const float* __restrict l2 = limits[K > 2 ? 2 : 0];
+  const float* __restrict l3 = limits[K > 3 ? 3 : 0];
   for (int32_t x = 0; x < width; ++x) {
-    const bool joins = std::fabs(n[x] - c[x]) <= limit[x];
-    s[x] = s[x] + (joins ? n[x] : 0.0f);
-    m[x] = m[x] + (joins ? 1.0f : 0.0f);
+    const float cx = c[x];
+    float s = cx, m = 1.0f;
+    bool joins = std::fabs(n0[x] - cx) <= l0[x];
+    s = s + (joins ? n0[x] : 0.0f);
+    m = m + (joins ? 1.0f : 0.0f);
+    if (K > 1) {
+      joins = std::fabs(n1[x] - cx) <= l1[x];
+      s = s + (joins ? n1[x] : 0.0f);
+      m = m + (joins ? 1.0f : 0.0f);
+    }
+    if (K > 2) {
+      joins = std::fabs(n2[x] - cx) <= l2[x];
+      s = s + (joins ? n2[x] : 0.0f);
+      m = m + (joins ? 1.0f : 0.0f);
+    }
+    if (K > 3) {
+      joins = std::fabs(n3[x] - cx) <= l3[x];
+      s = s + (joins ? n3[x] : 0.0f);
+      m = m + (joins ? 1.0f : 0.0f);
+    }
+    out[x] = s / m;
+    joined[x] = static_cast<uint8_t>(m);
   }
 }
 
@@ -180,27 +212,34 @@ void temporal_plane(const float* centre, float* result, const float* const* neig
     }
     const int32_t last = (by + 1) * kBlockSize < rows ? (by + 1) * kBlockSize : rows;
     for (int32_t r = by * kBlockSize; r < last; ++r) {
-      // The running sums and counts of the row, neighbour after neighbour
-      // (each sample's own order is the rule's); the centre's row is
-      // written at the end.
-      const float* c = centre + r * stride;
-      float* s = scratch.sum;
-      float* m = scratch.count;
-      for (int32_t x = 0; x < width; ++x) {
-        s[x] = c[x];
-        m[x] = 1.0f;
-      }
+      // Each other frame's row from where its blocks were found, then the
+      // row of the result and its counts in one pass.
       for (int k = 0; k < count; ++k) {
-        steps::moved_row(neighbours[k], matches[k] + by * across, stride, width, r, scratch.moved);
-        steps::join_row(scratch.moved, c, scratch.limits[k], width, s, m);
+        steps::moved_row(neighbours[k], matches[k] + by * across, stride, width, r,
+                         scratch.moved[k]);
       }
+      const float* c = centre + r * stride;
       float* out = result + r * stride;
-      for (int32_t x = 0; x < width; ++x) out[x] = s[x] / m[x];
-      if (kept) std::memcpy(kept + r * stride, out, sizeof(float) * static_cast<size_t>(width));
-      if (joined) {
-        uint8_t* j = joined + r * stride;
-        for (int32_t x = 0; x < width; ++x) j[x] = static_cast<uint8_t>(m[x]);
+      uint8_t* j = joined ? joined + r * stride : scratch.counts;
+      switch (count) {
+        case 0:
+          std::memcpy(out, c, sizeof(float) * static_cast<size_t>(width));
+          std::memset(j, 1, static_cast<size_t>(width));
+          break;
+        case 1:
+          steps::join_rows<1>(c, scratch.moved, scratch.limits, width, out, j);
+          break;
+        case 2:
+          steps::join_rows<2>(c, scratch.moved, scratch.limits, width, out, j);
+          break;
+        case 3:
+          steps::join_rows<3>(c, scratch.moved, scratch.limits, width, out, j);
+          break;
+        default:
+          steps::join_rows<4>(c, scratch.moved, scratch.limits, width, out, j);
+          break;
       }
+      if (kept) std::memcpy(kept + r * stride, out, sizeof(float) * static_cast<size_t>(width));
     }
   }
 }

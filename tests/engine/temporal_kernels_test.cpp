@@ -70,11 +70,12 @@ Step run_step(const DspKernels& k, const Planes& p, int32_t threshold) {
   s.joined.assign(size, 0);
   std::vector<float> rows(size_t(zolta::kTemporalRowCount) * (p.width + 16), 0.0f);
   zolta::TemporalRows scratch{};
-  for (int i = 0; i < zolta::kMaxNeighbours; ++i)
+  for (int i = 0; i < zolta::kMaxNeighbours; ++i) {
     scratch.limits[i] = rows.data() + i * (p.width + 16);
-  scratch.moved = rows.data() + 4 * (p.width + 16);
-  scratch.sum = rows.data() + 5 * (p.width + 16);
-  scratch.count = rows.data() + 6 * (p.width + 16);
+    scratch.moved[i] = rows.data() + (zolta::kMaxNeighbours + i) * (p.width + 16);
+  }
+  scratch.counts =
+      reinterpret_cast<uint8_t*>(rows.data() + 2 * zolta::kMaxNeighbours * (p.width + 16));
   const float* others[zolta::kMaxNeighbours];
   BlockMatch* matches[zolta::kMaxNeighbours];
   const size_t blocks = size_t(zolta::blocks_along(p.width)) * zolta::blocks_along(p.rows);
