@@ -31,21 +31,15 @@ inline int32_t blocks_along(int32_t samples) {
 // blocks_along(width) x blocks_along(rows) records, row by row; those of the
 // row above are read as hints.
 //
-// The search, for each block from left to right: the displacements (0, 0),
-// the left block's, the upper block's and the upper right block's, in this
-// order, the first with the least sum of absolute differences kept, until
-// one gives a mean absolute difference of at most `good_enough`; then, unless
-// one did, from the best the four displacements one sample away, moving to
-// the best of them while it is less, at most kMotionRange times. A
-// displacement is tried only if the block lies wholly inside the plane
-// there.
+// The search, for each block from left to right: the displacements of the
+// left block, the upper block and the upper right block (each once), then
+// (0, 0) if not yet tried, the first with the least sum of absolute
+// differences kept, until one gives a mean absolute difference of at most
+// `good_enough`; then, unless one did, from the best the four displacements
+// one sample away, moving to the best of them while it is less, at most
+// kMotionRange times. A displacement is tried only if the block lies wholly
+// inside the plane there. (zolta.h gives the rule in full.)
 void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stride, int32_t width,
                      int32_t rows, int32_t by, float good_enough, BlockMatch* matches);
-
-// The sum of absolute differences of a block: per column of the block, the
-// rows' |n - c| summed top to bottom; the columns' sums then summed in pairs
-// ((0 + 1) + (2 + 3)) + ((4 + 5) + (6 + 7)), absent columns counting 0.
-float block_difference(const float* centre, const float* neighbour, ptrdiff_t stride,
-                       int32_t block_width, int32_t block_rows);
 
 }  // namespace zolta

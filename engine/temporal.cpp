@@ -4,11 +4,6 @@
 
 namespace zolta {
 
-float block_difference(const float* centre, const float* neighbour, ptrdiff_t stride,
-                       int32_t block_width, int32_t block_rows) {
-  return steps::block_difference(centre, neighbour, stride, block_width, block_rows);
-}
-
 void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stride, int32_t width,
                      int32_t rows, int32_t by, float good_enough, BlockMatch* matches) {
   steps::match_block_row(centre, neighbour, stride, width, rows, by, good_enough, matches);

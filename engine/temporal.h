@@ -2,9 +2,9 @@
 // with the samples of its neighbour frames, each block of them taken from
 // where it matches the centre's block best (motion.h). A block whose match
 // is poor (motion the search did not follow, a new object) is left out, and
-// so is a sample that differs from the centre's by much. Plain C++ that the
-// compiler may vectorise: the arithmetic is the rule of zolta.h, the same on
-// every processor.
+// so is a sample that differs from the centre's by much. The loops are plain
+// C++ compiled once per instruction set (temporal_steps.h); the arithmetic is
+// the rule of zolta.h, the same bits on every processor.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +28,14 @@ struct TemporalRows {
   uint8_t* counts;  // where no counts are asked for
 };
 
+// Asked for rows of the window's planes as the step reaches them: before
+// it reads a row it asks for all rows up to it (`rows` counts from the
+// first), so that they arrive while they are still in the cache.
+struct RowsReady {
+  void (*fill)(const void* context, int32_t rows);
+  const void* context;
+};
+
 // Writes the step's result for `centre` (width x rows, rows `stride` floats
 // apart) to `result` (the same stride); `neighbours` are the planes of the
 // other frames of the window in the rule's order, with the same stride, and
@@ -35,14 +43,7 @@ struct TemporalRows {
 // each, written here). `threshold` is the public value v (1..4095). With
 // `kept` (a plane of the same stride) the result is written there too; with
 // `joined` (bytes, rows `stride` bytes apart) the number of frames averaged
-// (1..count + 1).
-// With `ready`, the planes are filled as the step goes: before it reads a
-// row it asks for all rows up to it (`rows` counts from the first), so that
-// they arrive while they are still in the cache.
-struct RowsReady {
-  void (*fill)(const void* context, int32_t rows);
-  const void* context;
-};
+// (1..count + 1); with `ready`, the planes are filled as the step goes.
 void temporal_plane(const float* centre, float* result, const float* const* neighbours,
                     BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
                     int32_t rows, int32_t threshold, const TemporalRows& scratch,
