@@ -47,15 +47,20 @@ TestFrame noisy_frame(const zolta_stream& s, float sigma, uint32_t seed) {
   return t;
 }
 
+// 4:2:0 of `bits` bits (32: float samples).
+zolta_stream yuv420_stream(int32_t bits, int32_t width, int32_t height) {
+  return {ZOLTA_API_VERSION,
+          ZOLTA_FAMILY_YUV420,
+          bits == 32 ? ZOLTA_SAMPLE_FLOAT : ZOLTA_SAMPLE_INTEGER,
+          bits,
+          width,
+          height,
+          {}};
+}
+
 TEST(Noise, EstimateFindsAddedGaussianNoiseAtEveryDepth) {
   for (int32_t bits : {8, 10, 16, 32}) {
-    const zolta_stream s{ZOLTA_API_VERSION,
-                         ZOLTA_FAMILY_YUV420,
-                         bits == 32 ? ZOLTA_SAMPLE_FLOAT : ZOLTA_SAMPLE_INTEGER,
-                         bits,
-                         256,
-                         256,
-                         {}};
+    const zolta_stream s = yuv420_stream(bits, 256, 256);
     for (float sigma : {4.0f, 10.0f, 20.0f}) {
       SCOPED_TRACE(testing::Message() << bits << " bits, sigma " << sigma);
       const TestFrame f = noisy_frame(s, sigma, static_cast<uint32_t>(bits * 100 + sigma));
@@ -78,13 +83,7 @@ TEST(Noise, EstimateFindsAddedGaussianNoiseAtEveryDepth) {
 
 TEST(Noise, FramesOfIndependentNoiseReadTheirNoiseAtEveryDepth) {
   for (int32_t bits : {8, 10, 16, 32}) {
-    const zolta_stream s{ZOLTA_API_VERSION,
-                         ZOLTA_FAMILY_YUV420,
-                         bits == 32 ? ZOLTA_SAMPLE_FLOAT : ZOLTA_SAMPLE_INTEGER,
-                         bits,
-                         256,
-                         128,
-                         {}};
+    const zolta_stream s = yuv420_stream(bits, 256, 128);
     for (float sigma : {3.0f, 10.0f}) {
       SCOPED_TRACE(testing::Message() << bits << " bits, sigma " << sigma);
       std::vector<TestFrame> frames;
