@@ -490,14 +490,8 @@ TEST_F(AvsPluginTest, TemporalWindowsAreTheLibrarysMirroredAtTheClipsEnds) {
         host_.invoke("ZoltaDenoise", src,
                      {{"sigma", float_value(9.0f)}, {"temporal", int_value(radius)}}, error);
     ASSERT_NE(clip, nullptr) << error;
-    zolta_denoiser_config config;
-    zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
-    config.stream = stream;
-    config.temporal_radius = radius;
-    const float sigma[3] = {9.0f, 9.0f, 9.0f};
-    ASSERT_EQ(zolta_settings_for_noise(sigma, stream.family, &config.settings, nullptr), ZOLTA_OK);
-    zolta_denoiser* d = nullptr;
-    ASSERT_EQ(zolta_denoiser_create(&config, &d, nullptr), ZOLTA_OK);
+    zolta_denoiser* d = temporal_denoiser(stream, 9.0f, radius);
+    ASSERT_NE(d, nullptr);
     std::vector<AVS_VideoFrame*> in(frames);
     std::vector<zolta_frame> inputs(frames);
     for (int n = 0; n < frames; ++n) {

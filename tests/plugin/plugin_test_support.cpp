@@ -1,5 +1,7 @@
 #include "plugin_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -106,4 +108,16 @@ void mirrored_window(const zolta_frame* inputs, int frames, int n, int radius,
     if (i >= frames) i = 2 * (frames - 1) - i;
     window[k + radius] = &inputs[i];
   }
+}
+
+zolta_denoiser* temporal_denoiser(const zolta_stream& stream, float sigma, int radius) {
+  zolta_denoiser_config config;
+  zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
+  config.stream = stream;
+  config.temporal_radius = radius;
+  const float noise[3] = {sigma, sigma, sigma};
+  EXPECT_EQ(zolta_settings_for_noise(noise, stream.family, &config.settings, nullptr), ZOLTA_OK);
+  zolta_denoiser* d = nullptr;
+  EXPECT_EQ(zolta_denoiser_create(&config, &d, nullptr), ZOLTA_OK);
+  return d;
 }

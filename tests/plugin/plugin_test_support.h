@@ -44,3 +44,8 @@ extern const char kTestConfig[];
 // clip's first and last frame.
 void mirrored_window(const zolta_frame* inputs, int frames, int n, int radius,
                      const zolta_frame* window[]);
+
+// The library's own denoiser of the given temporal radius with the settings
+// for noise `sigma` on every plane, what a face's `sigma` and `temporal`
+// should amount to; null (and a failed expectation) if it cannot be made.
+zolta_denoiser* temporal_denoiser(const zolta_stream& stream, float sigma, int radius);

@@ -214,14 +214,8 @@ TEST_F(VsPluginTest, TemporalWindowsAreTheLibrarysMirroredAtTheClipsEnds) {
     ASSERT_EQ(deps.size(), 1u);
     EXPECT_EQ(deps[0].requestPattern, rpGeneral);
     // The library's frames, from the same windows mirrored by hand.
-    zolta_denoiser_config config;
-    zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
-    config.stream = stream;
-    config.temporal_radius = radius;
-    const float sigma[3] = {9.0f, 9.0f, 9.0f};
-    ASSERT_EQ(zolta_settings_for_noise(sigma, stream.family, &config.settings, nullptr), ZOLTA_OK);
-    zolta_denoiser* d = nullptr;
-    ASSERT_EQ(zolta_denoiser_create(&config, &d, nullptr), ZOLTA_OK);
+    zolta_denoiser* d = temporal_denoiser(stream, 9.0f, radius);
+    ASSERT_NE(d, nullptr);
     std::vector<int> all;
     for (int n = 0; n < frames; ++n) all.push_back(n);
     std::vector<VsFrameResult> got = core_.get_frames(node, all, 3);
