@@ -49,11 +49,8 @@ TEST(Frei0rFfmpeg, FramesAreTheLibrarysBytesAndAlphaIsKept) {
       "Config(49344, 16448, 8224, 57568, 16448, 8224, "
       "57568, 16448, 8224)");
   diff.view = ZOLTA_VIEW_DIFF;
-  zolta_settings listed;
-  zolta_settings_default(&listed, ZOLTA_API_VERSION);
-  const int values[18] = {400, 120, 60, 400, 120, 60, 600, 200, 90,
-                          600, 200, 90, 600, 200, 90, 600, 200, 90};
-  for (int i = 0; i < 18; ++i) (&listed.thresholds[0][0][0])[i] = values[i];
+  const zolta_settings listed = settings_for_thresholds(
+      {400, 120, 60, 400, 120, 60, 600, 200, 90, 600, 200, 90, 600, 200, 90, 600, 200, 90});
   zolta_settings off;
   zolta_settings_default(&off, ZOLTA_API_VERSION);
   off.enabled = 0;

@@ -77,6 +77,13 @@ zolta_settings settings_for_config(const char* text) {
   return settings;
 }
 
+zolta_settings settings_for_thresholds(const int32_t (&values)[18]) {
+  zolta_settings settings;
+  zolta_settings_default(&settings, ZOLTA_API_VERSION);
+  for (int i = 0; i < 18; ++i) (&settings.thresholds[0][0][0])[i] = values[i];
+  return settings;
+}
+
 namespace {
 
 Bytes run_frames(const Bytes& frames, const zolta_stream& stream, const zolta_settings& settings,

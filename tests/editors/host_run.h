@@ -39,6 +39,9 @@ Bytes noisy_samples(size_t count, uint32_t seed);
 zolta_settings settings_for_noise(float sigma, int32_t family);
 // Settings from "Config(...)".
 zolta_settings settings_for_config(const char* text);
+// Settings of eighteen thresholds in the public order (plane, direction,
+// level).
+zolta_settings settings_for_thresholds(const int32_t (&values)[18]);
 
 // BGRA frames through the library's 32-bit RGB path, then alpha put back as
 // it was: what every host must give for 8-bit BGRA.
