@@ -478,6 +478,8 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
       dsp.temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride, width,
                          rows, engine.temporal.thresholds[p], w.temporal, kept, joined, &ready);
     } else {
+      // Every frame's plane is converted all the same: a numbered frame's
+      // planes are used again by later windows, whose settings may differ.
       fill_window_rows(&window_rows, rows);
       for (int32_t r = 0; r < rows; ++r) {
         std::memcpy(plane + r * stride, window_rows.to[0] + r * stride,
