@@ -115,6 +115,41 @@ TEST(InterfaceGrowth, InterleavedPlanesGiveThePlanarBytesAndLeaveAlphaAlone) {
   }
 }
 
+TEST(InterfaceGrowth, InterleavedWindowsGiveThePlanarBytesAndLeaveAlphaAlone) {
+  // A stream of numbered frames with alpha through the temporal step: each
+  // output is the planar window's, and no alpha byte is read or written.
+  for (const FormatCase& f : {FormatCase{ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_INTEGER, 8},
+                              FormatCase{ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_INTEGER, 16}}) {
+    SCOPED_TRACE(format_name(f));
+    const zolta_stream s = stream_of(f, 40, 24);
+    zolta_settings settings = random_settings(9, 300);
+    for (int32_t& v : settings.temporal_thresholds) v = 2000;
+    settings.temporal_restore[0] = 100;
+    Denoiser planar(s, settings, 1, 1), interleaved(s, settings, 1, 1);
+    std::vector<TestFrame> frames;
+    std::vector<Interleaved> rgba;
+    for (int n = 0; n < 4; ++n) {
+      frames.push_back(make_frame(s, 0, false, 30 + n));
+      rgba.push_back(interleave(frames.back(), 0x80 + n));
+      rgba.back().frame.number = n + 1;
+    }
+    for (int n = 0; n < 4; ++n) {
+      const int before = n == 0 ? 1 : n - 1, after = n == 3 ? 2 : n + 1;
+      const TestFrame want = make_frame(s, 0, false, 0);
+      ASSERT_EQ(planar.process_window({&frames[before], &frames[n], &frames[after]}, want),
+                ZOLTA_OK);
+      Interleaved got = interleave(make_frame(s, 0, false, 0), 0x3c);
+      const zolta_frame* window[3] = {&rgba[before].frame, &rgba[n].frame, &rgba[after].frame};
+      zolta_error error{};
+      ASSERT_EQ(zolta_denoiser_process_window(interleaved.d, window, 3, &got.frame, &error),
+                ZOLTA_OK)
+          << error.message;
+      EXPECT_TRUE(matches(got, want, 0x3c)) << "frame " << n;
+      EXPECT_TRUE(matches(rgba[n], frames[n], 0x80 + n)) << "the input is only read";
+    }
+  }
+}
+
 TEST(InterfaceGrowth, NoiseEstimateReadsInterleavedPlanesAsPlanar) {
   const zolta_stream s = stream_of({ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_INTEGER, 16}, 64, 32);
   const TestFrame planar = make_frame(s, 0, false, 5);
