@@ -84,6 +84,9 @@ void avs_read_args(const AVS_Value* a, SettingsArgs& args) {
     if (!param_offered(p, kFaceAviSynthPlus)) continue;
     const AVS_Value& value = a[k++];
     if (p.type == ParamType::kClip || !defined(value)) continue;
+    // AviSynth+ 3.7.0 passes an optional array left out as an array of size
+    // 0 (later releases as void); no list takes zero values.
+    if (value.type == kAvsArray && value.array_size == 0) continue;
     ArgValue& v = args[p.id];
     v.given = true;
     v.count = 1;

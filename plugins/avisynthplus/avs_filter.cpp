@@ -29,7 +29,13 @@ struct Instance {
   zolta_denoiser* denoiser = nullptr;
   int radius = 0;  // frames n - radius ... n + radius make frame n
   int frames = 0;  // of the clip
+  // Hosts before interface 10: a new frame without properties, the source's
+  // copied into it after (their avs_new_video_frame_p cannot take a frame).
+  bool props_after = false;
 };
+
+// What avs_new_video_frame asks for; the host raises it to its own minimum.
+constexpr int kFrameAlign = 64;
 
 AVS_Value error_value(const char* text) {
   AVS_Value v;
@@ -96,7 +102,10 @@ AVS_VideoFrame* AVSC_CC get_frame(AVS_FilterInfo* fi, int n) {
     }
   }
   AVS_VideoFrame* src = frames[n - first];
-  AVS_VideoFrame* dst = g_avs->new_video_frame_p(fi->env, &fi->vi, src);
+  AVS_VideoFrame* dst = instance->props_after
+                            ? g_avs->new_video_frame_a(fi->env, &fi->vi, kFrameAlign)
+                            : g_avs->new_video_frame_p(fi->env, &fi->vi, src);
+  if (dst && instance->props_after) g_avs->copy_frame_props(fi->env, src, dst);
   if (!dst) {
     release_window();
     fi->error = "ZoltaDenoise: the host gave no new frame";
@@ -180,6 +189,7 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
     config.temporal_radius = static_cast<int32_t>(radius);
     instance->radius = static_cast<int>(radius);
     instance->frames = fi->vi.num_frames;
+    instance->props_after = g_avs->check_version(env, kAvsPropertySourceInterface) != 0;
   }
   if (status == ZOLTA_OK) {
     const size_t cpus = g_avs->get_env_property(env, kAvsEnvPropertyLogicalCpus);

@@ -10,6 +10,10 @@
 // newest one it knows by name (the development line).
 constexpr int kAvsOldestInterface = 8;
 constexpr int kAvsNewestInterface = 12;
+// The first interface (AviSynth+ 3.7.3) whose avs_new_video_frame_p takes a
+// frame as its property source: 3.7.0-3.7.2 read through it as through a
+// handle of their own and crash.
+constexpr int kAvsPropertySourceInterface = 10;
 
 struct AvsFunctions {
   avs_add_function_func add_function;
@@ -19,6 +23,8 @@ struct AvsFunctions {
   avs_release_clip_func release_clip;
   avs_get_frame_func get_frame;
   avs_new_video_frame_p_func new_video_frame_p;
+  avs_new_video_frame_a_func new_video_frame_a;
+  avs_copy_frame_props_func copy_frame_props;
   avs_release_video_frame_func release_video_frame;
   avs_get_pitch_p_func get_pitch_p;
   avs_get_read_ptr_p_func get_read_ptr_p;

@@ -415,6 +415,11 @@ AVSPLUS_EXPORT AVS_VideoFrame* AVSPLUS_CC avs_new_video_frame_p(AVS_ScriptEnviro
                                                                 const AVS_VideoInfo* vi,
                                                                 const AVS_VideoFrame* prop_src) {
   AvsHostState* s = state_of(env);
+  // AviSynth+ 3.7.0-3.7.2 read the source as a handle of their own and crash;
+  // this stand-in records it and goes on.
+  if (s->interface_version < 10) {
+    s->violation("avs_new_video_frame_p with a property source, which crashes interfaces 8 and 9");
+  }
   AVS_VideoFrame* f = make_frame(s, *vi);
   if (prop_src) {
     f->props = prop_src->props;
@@ -422,6 +427,23 @@ AVSPLUS_EXPORT AVS_VideoFrame* AVSPLUS_CC avs_new_video_frame_p(AVS_ScriptEnviro
     s->violation("avs_new_video_frame_p without a frame to take properties from");
   }
   return f;
+}
+
+AVSPLUS_EXPORT AVS_VideoFrame* AVSPLUS_CC avs_new_video_frame_a(AVS_ScriptEnvironment* env,
+                                                                const AVS_VideoInfo* vi,
+                                                                int /*align*/) {
+  return make_frame(state_of(env), *vi);
+}
+
+AVSPLUS_EXPORT void AVSPLUS_CC avs_copy_frame_props(AVS_ScriptEnvironment* env,
+                                                    const AVS_VideoFrame* src,
+                                                    AVS_VideoFrame* dst) {
+  AvsHostState* s = state_of(env);
+  if (!src || !dst) {
+    s->violation("avs_copy_frame_props without a frame");
+    return;
+  }
+  dst->props = src->props;
 }
 
 AVSPLUS_EXPORT void AVSPLUS_CC avs_release_video_frame(AVS_VideoFrame* f) {
@@ -645,14 +667,21 @@ AVS_Clip* AvsPlusHost::invoke(const std::string& name, AVS_Clip* clip,
         error = "Script error: Invalid arguments to function '" + name + "'";
         return nullptr;
       }
-      if (p.array && a.value.type != AVS_TYPE_ARRAY) {
-        // One value given for an array parameter: an array of one.
+      if (p.array && a.value.type != AVS_TYPE_ARRAY && ZOLTA_AVSPLUS_INTERFACE > 8) {
+        // One value given for an array parameter: an array of one (3.7.0
+        // passes the plain value).
         args[i].type = AVS_TYPE_ARRAY;
         args[i].array_size = 1;
         args[i].d.array = &a.value;
       } else {
         args[i] = a.value;
       }
+    }
+    // 3.7.0 passes an optional array left out as a defined array of size 0.
+    if (ZOLTA_AVSPLUS_INTERFACE == 8 && p.array && args[i].type == AVS_TYPE_VOID) {
+      args[i].type = AVS_TYPE_ARRAY;
+      args[i].array_size = 0;
+      args[i].d.array = nullptr;
     }
   }
   for (const AvsNamedArg& a : named) {

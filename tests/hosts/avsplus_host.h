@@ -12,7 +12,11 @@
 // interface's rules is recorded as a violation: writes to frames the filter
 // does not own, a frame returned together with an error, a frame of the
 // wrong format, the init-time environment used after the entry returned,
-// double releases.
+// double releases. Where the real releases differ from the facts' rule, the
+// stand-in plays its release: 8 passes an optional array left out as an
+// array of size 0 and one value given to an array as that value; below
+// interface 10 (3.7.0-3.7.2) avs_new_video_frame_p with a property source
+// crashes the real host, recorded here as a violation.
 #pragma once
 
 #include <cstdint>
