@@ -39,6 +39,26 @@ double as_float(const AVS_Value& v) {
   }
 }
 
+bool is_integer(const AVS_Value& v) {
+  return v.type == kAvsInt || v.type == kAvsLong;
+}
+
+// config: the text "Config(...)", or integers (an array, or one value).
+bool read_config(const AVS_Value& value, ArgValue& v) {
+  if (value.type == kAvsString) {
+    v.text = value.d.string;
+    return true;
+  }
+  const bool array = value.type == kAvsArray;
+  v.count = array ? value.array_size : 1;
+  for (int i = 0; i < v.count; ++i) {
+    const AVS_Value& e = array ? value.d.array[i] : value;
+    if (!is_integer(e)) return false;
+    if (i < kParamMaxValues) v.ints[i] = as_integer(e);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string avs_param(const ParamDef& p) {
@@ -48,6 +68,8 @@ std::string avs_param(const ParamDef& p) {
     case ParamType::kInt:
       return "[" + std::string(p.name) + "]i";
     case ParamType::kIntList:
+      // config takes VirtualDub's text as well: any type, read by its type.
+      if (p.id == kParamConfig) return "[config].";
       return "[" + std::string(p.name) + "]i*";
     case ParamType::kFloat:
       return "[" + std::string(p.name) + "]f";
@@ -78,7 +100,7 @@ int avs_param_count() {
   return n;
 }
 
-void avs_read_args(const AVS_Value* a, SettingsArgs& args) {
+const char* avs_read_args(const AVS_Value* a, SettingsArgs& args) {
   int k = 0;
   for (const ParamDef& p : kParams) {
     if (!param_offered(p, kFaceAviSynthPlus)) continue;
@@ -90,6 +112,12 @@ void avs_read_args(const AVS_Value* a, SettingsArgs& args) {
     ArgValue& v = args[p.id];
     v.given = true;
     v.count = 1;
+    if (p.id == kParamConfig) {
+      if (!read_config(value, v)) {
+        return "config takes nine integers, [a, ..., i], or the text \"Config(a, ..., i)\"";
+      }
+      continue;
+    }
     switch (p.type) {
       case ParamType::kInt:
         v.ints[0] = as_integer(value);
@@ -108,4 +136,5 @@ void avs_read_args(const AVS_Value* a, SettingsArgs& args) {
         break;
     }
   }
+  return nullptr;
 }

@@ -19,5 +19,6 @@ const char* avs_params_string();
 int avs_param_count();
 
 // Reads the named arguments into args; `a` is the host's argument array, the
-// clip first.
-void avs_read_args(const AVS_Value* a, SettingsArgs& args);
+// clip first. Returns null, or the message for an argument of a type its
+// parameter cannot take (config, which the host passes whatever its type).
+const char* avs_read_args(const AVS_Value* a, SettingsArgs& args);

@@ -95,10 +95,8 @@ typedef const char*(AVSC_CC* avs_clip_get_error_func)(AVS_Clip* c);
 typedef AVS_VideoFrame*(AVSC_CC* avs_new_video_frame_p_func)(AVS_ScriptEnvironment* env,
                                                              const AVS_VideoInfo* vi,
                                                              const AVS_VideoFrame* prop_src);
-typedef AVS_VideoFrame*(AVSC_CC* avs_new_video_frame_a_func)(AVS_ScriptEnvironment* env,
-                                                             const AVS_VideoInfo* vi, int align);
-typedef void(AVSC_CC* avs_copy_frame_props_func)(AVS_ScriptEnvironment* env,
-                                                 const AVS_VideoFrame* src, AVS_VideoFrame* dst);
+typedef AVS_VideoFrame*(AVSC_CC* avs_copy_video_frame_func)(AVS_VideoFrame* f);
+typedef int(AVSC_CC* avs_make_writable_func)(AVS_ScriptEnvironment* env, AVS_VideoFrame** pvf);
 typedef void(AVSC_CC* avs_release_video_frame_func)(AVS_VideoFrame* f);
 typedef int(AVSC_CC* avs_get_pitch_p_func)(const AVS_VideoFrame* f, int plane);
 typedef const uint8_t*(AVSC_CC* avs_get_read_ptr_p_func)(const AVS_VideoFrame* f, int plane);

@@ -29,13 +29,24 @@ struct Instance {
   zolta_denoiser* denoiser = nullptr;
   int radius = 0;  // frames n - radius ... n + radius make frame n
   int frames = 0;  // of the clip
-  // Hosts before interface 10: a new frame without properties, the source's
-  // copied into it after (their avs_new_video_frame_p cannot take a frame).
-  bool props_after = false;
+  // Hosts before interface 10: the output is a private copy of the source
+  // frame, properties and all (their avs_new_video_frame_p cannot take a
+  // frame, nor can 3.7.0's property functions).
+  bool copy_source = false;
 };
 
-// What avs_new_video_frame asks for; the host raises it to its own minimum.
-constexpr int kFrameAlign = 64;
+// A new frame with the source's properties: from the host's property source
+// where that works, else a private copy of the source (a second reference
+// makes avs_make_writable copy it). Null when the host gives none.
+AVS_VideoFrame* output_frame(const Instance& instance, AVS_FilterInfo* fi, AVS_VideoFrame* src) {
+  if (!instance.copy_source) return g_avs->new_video_frame_p(fi->env, &fi->vi, src);
+  AVS_VideoFrame* dst = g_avs->copy_video_frame(src);
+  if (dst && g_avs->make_writable(fi->env, &dst) < 0) {
+    g_avs->release_video_frame(dst);
+    return nullptr;
+  }
+  return dst;
+}
 
 AVS_Value error_value(const char* text) {
   AVS_Value v;
@@ -102,10 +113,7 @@ AVS_VideoFrame* AVSC_CC get_frame(AVS_FilterInfo* fi, int n) {
     }
   }
   AVS_VideoFrame* src = frames[n - first];
-  AVS_VideoFrame* dst = instance->props_after
-                            ? g_avs->new_video_frame_a(fi->env, &fi->vi, kFrameAlign)
-                            : g_avs->new_video_frame_p(fi->env, &fi->vi, src);
-  if (dst && instance->props_after) g_avs->copy_frame_props(fi->env, src, dst);
+  AVS_VideoFrame* dst = output_frame(*instance, fi, src);
   if (!dst) {
     release_window();
     fi->error = "ZoltaDenoise: the host gave no new frame";
@@ -164,10 +172,14 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
   zolta_denoiser_config config = {};
   zolta_error error = {};
   SettingsArgs settings_args;
-  avs_read_args(a, settings_args);
+  const char* wrong_type = avs_read_args(a, settings_args);
   Instance* instance = new (std::nothrow) Instance;
   int status = instance ? ZOLTA_OK : ZOLTA_ERROR_MEMORY;
   if (!instance) std::snprintf(error.message, sizeof error.message, "out of memory");
+  if (status == ZOLTA_OK && wrong_type) {
+    status = ZOLTA_ERROR_ARGUMENT;
+    std::snprintf(error.message, sizeof error.message, "%s", wrong_type);
+  }
   if (status == ZOLTA_OK) {
     status = avs_stream_from_info(fi->vi, &config.stream, &instance->map, &error);
   }
@@ -189,7 +201,7 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
     config.temporal_radius = static_cast<int32_t>(radius);
     instance->radius = static_cast<int>(radius);
     instance->frames = fi->vi.num_frames;
-    instance->props_after = g_avs->check_version(env, kAvsPropertySourceInterface) != 0;
+    instance->copy_source = g_avs->check_version(env, kAvsPropertySourceInterface) != 0;
   }
   if (status == ZOLTA_OK) {
     const size_t cpus = g_avs->get_env_property(env, kAvsEnvPropertyLogicalCpus);

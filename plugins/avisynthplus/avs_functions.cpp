@@ -131,8 +131,8 @@ const AvsFunctions* avs_find_functions(char* why, size_t size) {
   ok &= bind(library, "avs_release_clip", f.release_clip, &missing);
   ok &= bind(library, "avs_get_frame", f.get_frame, &missing);
   ok &= bind(library, "avs_new_video_frame_p", f.new_video_frame_p, &missing);
-  ok &= bind(library, "avs_new_video_frame_a", f.new_video_frame_a, &missing);
-  ok &= bind(library, "avs_copy_frame_props", f.copy_frame_props, &missing);
+  ok &= bind(library, "avs_copy_video_frame", f.copy_video_frame, &missing);
+  ok &= bind(library, "avs_make_writable", f.make_writable, &missing);
   ok &= bind(library, "avs_release_video_frame", f.release_video_frame, &missing);
   ok &= bind(library, "avs_get_pitch_p", f.get_pitch_p, &missing);
   ok &= bind(library, "avs_get_read_ptr_p", f.get_read_ptr_p, &missing);

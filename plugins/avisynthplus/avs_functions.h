@@ -12,7 +12,8 @@ constexpr int kAvsOldestInterface = 8;
 constexpr int kAvsNewestInterface = 12;
 // The first interface (AviSynth+ 3.7.3) whose avs_new_video_frame_p takes a
 // frame as its property source: 3.7.0-3.7.2 read through it as through a
-// handle of their own and crash.
+// handle of their own and crash (3.7.0 does the same in avs_copy_frame_props
+// and avs_get_frame_props_ro/rw; its avs_make_writable is sound).
 constexpr int kAvsPropertySourceInterface = 10;
 
 struct AvsFunctions {
@@ -23,8 +24,8 @@ struct AvsFunctions {
   avs_release_clip_func release_clip;
   avs_get_frame_func get_frame;
   avs_new_video_frame_p_func new_video_frame_p;
-  avs_new_video_frame_a_func new_video_frame_a;
-  avs_copy_frame_props_func copy_frame_props;
+  avs_copy_video_frame_func copy_video_frame;
+  avs_make_writable_func make_writable;
   avs_release_video_frame_func release_video_frame;
   avs_get_pitch_p_func get_pitch_p;
   avs_get_read_ptr_p_func get_read_ptr_p;

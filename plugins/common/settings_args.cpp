@@ -73,7 +73,11 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
   }
   if (args[kParamThresholds].given) return take_thresholds(args[kParamThresholds], settings, error);
   int32_t packed[9];
-  if (args[kParamConfig].given) {
+  if (args[kParamConfig].given && args[kParamConfig].text) {
+    // A host whose config takes any type, given the text VirtualDub shows.
+    const int status = zolta_config_parse(args[kParamConfig].text, packed, error);
+    if (status != ZOLTA_OK) return status;
+  } else if (args[kParamConfig].given) {
     const int status = packed_from_config(args[kParamConfig], packed, error);
     if (status != ZOLTA_OK) return status;
   } else if (args[kParamConfigText].given) {

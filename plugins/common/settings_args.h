@@ -15,7 +15,7 @@ struct ArgValue {
   int count = 0;  // lists: as many values as were given (the first kParamMaxValues are kept)
   int64_t ints[kParamMaxValues] = {};  // kInt: ints[0]
   double number = 0;                   // kFloat
-  const char* text = nullptr;          // kText, kChoice
+  const char* text = nullptr;          // kText, kChoice; config given as its text
 };
 
 struct SettingsArgs {

@@ -443,7 +443,41 @@ AVSPLUS_EXPORT void AVSPLUS_CC avs_copy_frame_props(AVS_ScriptEnvironment* env,
     s->violation("avs_copy_frame_props without a frame");
     return;
   }
+  // 3.7.0 reads its frames as handles of its own, as in avs_new_video_frame_p.
+  if (s->interface_version < 9) {
+    s->violation("avs_copy_frame_props, which crashes interface 8");
+  }
   dst->props = src->props;
+}
+
+AVSPLUS_EXPORT AVS_VideoFrame* AVSPLUS_CC avs_copy_video_frame(AVS_VideoFrame* f) {
+  f->refs.fetch_add(1);
+  return f;
+}
+
+AVSPLUS_EXPORT int AVSPLUS_CC avs_make_writable(AVS_ScriptEnvironment* env, AVS_VideoFrame** pvf) {
+  AvsHostState* s = state_of(env);
+  AVS_VideoFrame* f = *pvf;
+  if (f->refs.load() == 1) return 0;
+  AVS_VideoInfo vi = {};
+  AVS_VideoFrame* copy = nullptr;
+  // The frame's own format, with its first plane's size.
+  vi.pixel_type = f->pixel_type;
+  vi.height = f->view[0].height;
+  const Layout l = layout_of(vi);
+  vi.width = f->view[0].row_size / l.bytes;
+  copy = make_frame(s, vi);
+  for (int p = 0; p < f->planes; ++p) {
+    for (int y = 0; y < f->view[p].height; ++y) {
+      std::memcpy(copy->view[p].data + y * copy->view[p].pitch,
+                  f->view[p].data + y * f->view[p].pitch,
+                  static_cast<size_t>(f->view[p].row_size));
+    }
+  }
+  copy->props = f->props;
+  frame_release(f);
+  *pvf = copy;
+  return 1;
 }
 
 AVSPLUS_EXPORT void AVSPLUS_CC avs_release_video_frame(AVS_VideoFrame* f) {

@@ -16,7 +16,8 @@
 // stand-in plays its release: 8 passes an optional array left out as an
 // array of size 0 and one value given to an array as that value; below
 // interface 10 (3.7.0-3.7.2) avs_new_video_frame_p with a property source
-// crashes the real host, recorded here as a violation.
+// crashes the real host, and at 8 (3.7.0) so does avs_copy_frame_props: both
+// recorded here as violations.
 #pragma once
 
 #include <cstdint>

@@ -219,7 +219,7 @@ class AvsPluginTest : public ::testing::Test {
 
 TEST_F(AvsPluginTest, RegistersZoltaDenoise) {
   EXPECT_EQ(host_.function_params("ZoltaDenoise"),
-            "c[config]i*[config_text]s[vcf]s[sigma]f[view]s[plane]i[thresholds]i*[temporal]i");
+            "c[config].[config_text]s[vcf]s[sigma]f[view]s[plane]i[thresholds]i*[temporal]i");
 }
 
 TEST_F(AvsPluginTest, EighteenThresholdsBeyondTheConfigRangeReachTheEngine) {
@@ -384,8 +384,9 @@ TEST_F(AvsPluginTest, EveryFormatEqualsTheEngineWithPropertiesPassedThrough) {
     SourceContent content{&host_, c, 64, 32};
     AVS_Clip* src = source(content, 3);
     std::string error;
-    AVS_Clip* clip =
-        host_.invoke("ZoltaDenoise", src, {{"config_text", string_value(kTestConfig)}}, error);
+    // The text as config_text, and as config (which takes it as well), in turn.
+    const char* key = made % 2 ? "config" : "config_text";
+    AVS_Clip* clip = host_.invoke("ZoltaDenoise", src, {{key, string_value(kTestConfig)}}, error);
     ASSERT_NE(clip, nullptr) << error;
     ++made;
     expect_engine_output(clip, src, c, 64, 32, settings, 3, 2);
@@ -576,6 +577,7 @@ TEST_F(AvsPluginTest, BadSettingsComeBackAsErrors) {
   std::vector<AVS_Value> thresholds_over(18, int_value(0));
   thresholds_over[17] = int_value(4096);
   const std::vector<AVS_Value> zeros(18, int_value(0));
+  const std::vector<AVS_Value> texts = {string_value("1"), string_value("2")};
   struct Bad {
     const char* what;
     std::vector<AvsNamedArg> args;
@@ -586,6 +588,12 @@ TEST_F(AvsPluginTest, BadSettingsComeBackAsErrors) {
       {"two", {{"vcf", string_value("x.vcf")}, {"sigma", float_value(5)}}, "exactly one way"},
       {"eight", {{"config", array_value(eight)}}, "config takes nine integers, not 8"},
       {"one", {{"config", int_value(5)}}, "config takes nine integers, not 1"},
+      // config takes any type; what is neither integers nor a text is the face's to refuse.
+      {"config of a float", {{"config", float_value(1.5f)}}, "config takes nine integers, [a"},
+      {"config of texts",
+       {{"config", array_value(texts)}},
+       "or the text \"Config(a, ..., i)\""},
+      {"config of a bad text", {{"config", string_value("Config(1, 2)")}}, nullptr},
       {"one threshold",
        {{"thresholds", int_value(5)}},
        "thresholds takes eighteen integers, not 1"},
