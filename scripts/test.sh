@@ -16,6 +16,10 @@
 #   build-deb/   the Debian packages, built from a copy of the sources, checked with lintian,
 #                installed (apt-get install ./*.deb), used from /usr as the native tests use the
 #                staged install (build/install-stage/), and purged again
+#   build/real-hosts/
+#                zolta-plugin in the real AviSynth+ and VapourSynth releases of
+#                $ZOLTA_REAL_HOSTS, else ../shared/hosts (skipped when there is none); the
+#                Windows AviSynth+ 3.7.5 (64- and 32-bit) under wine in the plugin_windows builds
 #   build-win-release/
 #                the Windows release archive of the three tested Windows files, unpacked and
 #                checked
@@ -68,9 +72,22 @@ if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null &&
    cmake --build build -j"$jobs"; then
   native_built=1
   section "native tests"
-  run_ctest build
+  run_ctest build -LE real_host
 else
   echo "native build failed"; failed=$((failed + 1)); status=1
+fi
+
+section "zolta-plugin in the real hosts (AviSynth+ 3.7.0-dev, VapourSynth R55-R77)"
+# Built in build/ against each release's own header; each release runs in a
+# child process. The Windows AviSynth+ runs in the plugin_windows sections
+# below and compares its frames with the Linux 3.7.5's, written here.
+real_hosts=${ZOLTA_REAL_HOSTS:-$(cd .. && pwd)/shared/hosts}
+if [ ! -d "$real_hosts" ]; then
+  echo "skipped: no real hosts (ZOLTA_REAL_HOSTS is not set and $real_hosts does not exist)"
+elif [ "$native_built" = 1 ]; then
+  run_ctest build -L real_host
+else
+  echo "skipped: the native build failed"; count_step 1
 fi
 
 section "Debian packages (built, lintian, installed, used from /usr, purged)"
