@@ -3,7 +3,7 @@
 #   cmake -DVDF=<zolta.vdf> -DPLUGIN64=<64-bit zolta_plugin.dll>
 #         -DPLUGIN32=<32-bit zolta_plugin.dll> -DOUT=<folder> -P archive.cmake
 # writes OUT/zolta-<version>-windows.zip, holding under zolta-<version>-windows/
-#   README.md, INSTALL.txt (Windows line ends)
+#   README.md, INSTALL.txt, LICENSE (Windows line ends)
 #   win32/zolta.vdf          VirtualDub and AviSynth, 32-bit
 #   win32/zolta_plugin.dll   AviSynth+, 32-bit
 #   win64/zolta_plugin.dll   VapourSynth and AviSynth+, 64-bit
@@ -30,7 +30,7 @@ file(MAKE_DIRECTORY ${stage}/${name}/win32 ${stage}/${name}/win64)
 file(COPY_FILE ${VDF} ${stage}/${name}/win32/zolta.vdf)
 file(COPY_FILE ${PLUGIN32} ${stage}/${name}/win32/zolta_plugin.dll)
 file(COPY_FILE ${PLUGIN64} ${stage}/${name}/win64/zolta_plugin.dll)
-foreach(text README.md packaging/windows/INSTALL.txt)
+foreach(text README.md packaging/windows/INSTALL.txt LICENSE)
   file(READ ${source_dir}/${text} content)
   string(REPLACE "\n" "\r\n" content "${content}")
   get_filename_component(text_name ${text} NAME)

@@ -1,8 +1,9 @@
 cmake_minimum_required(VERSION 3.25)
 # The Windows release archive unpacked and checked: exactly the expected
 # files, its DLLs byte for byte the ones given (those the wine tests ran),
-# INSTALL.txt naming each of them, and each DLL's exports and imports
-# (check_exports.cmake: exactly its entries, system libraries only).
+# INSTALL.txt naming each of them, LICENSE the source tree's, and each DLL's
+# exports and imports (check_exports.cmake: exactly its entries, system
+# libraries only).
 #   cmake -DARCHIVE=<zip> -DVDF=<zolta.vdf> -DPLUGIN64=<dll> -DPLUGIN32=<dll>
 #         -DOBJDUMP32=<i686 objdump> -DOBJDUMP64=<x86-64 objdump> -P windows_archive.cmake
 get_filename_component(ARCHIVE "${ARCHIVE}" ABSOLUTE)
@@ -15,10 +16,18 @@ file(ARCHIVE_EXTRACT INPUT ${ARCHIVE} DESTINATION ${unpacked})
 
 file(GLOB_RECURSE found RELATIVE ${unpacked} ${unpacked}/*)
 list(SORT found)
-set(expected ${name}/INSTALL.txt ${name}/README.md ${name}/win32/zolta.vdf
+set(expected ${name}/INSTALL.txt ${name}/LICENSE ${name}/README.md ${name}/win32/zolta.vdf
     ${name}/win32/zolta_plugin.dll ${name}/win64/zolta_plugin.dll)
 if(NOT found STREQUAL expected)
   message(FATAL_ERROR "${ARCHIVE} holds [${found}], expected [${expected}]")
+endif()
+
+# The licence, whole.
+file(READ ${unpacked}/${name}/LICENSE licence)
+file(READ ${CMAKE_CURRENT_LIST_DIR}/../../LICENSE source_licence)
+string(REPLACE "\r" "" licence "${licence}")
+if(NOT licence STREQUAL source_licence)
+  message(FATAL_ERROR "LICENSE in the archive is not the source tree's")
 endif()
 
 # name in the archive; file that was tested; objdump; exports
