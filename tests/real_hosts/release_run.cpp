@@ -1,5 +1,6 @@
 #include "release_run.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
