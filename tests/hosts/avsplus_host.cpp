@@ -470,8 +470,7 @@ AVSPLUS_EXPORT int AVSPLUS_CC avs_make_writable(AVS_ScriptEnvironment* env, AVS_
   for (int p = 0; p < f->planes; ++p) {
     for (int y = 0; y < f->view[p].height; ++y) {
       std::memcpy(copy->view[p].data + y * copy->view[p].pitch,
-                  f->view[p].data + y * f->view[p].pitch,
-                  static_cast<size_t>(f->view[p].row_size));
+                  f->view[p].data + y * f->view[p].pitch, static_cast<size_t>(f->view[p].row_size));
     }
   }
   copy->props = f->props;

@@ -1,11 +1,11 @@
 // A stand-in for AviSynth+ with its C interface, built once per interface
 // version that decides whether a plugin loads (ZOLTA_AVSPLUS_INTERFACE: 8 for
-// 3.7.0, 10 for 3.7.3, 11 for 3.7.4-3.7.5, 12 for the development line), as a
-// library of the host's name (the soname libavisynth.so.<interface> on Linux,
-// AviSynth.dll on Windows) that exports the C functions a filter uses, by
-// their plain names, so that a plugin finds them at run time as it finds the
-// real host's. Each version looks up exactly the plugin entries its release
-// looks up, in that order. The test side drives it through AvsPlusHost: load
+// 3.7.0, 9 for 3.7.1-3.7.2, 10 for 3.7.3, 11 for 3.7.4-3.7.5, 12 for the
+// development line), as a library of the host's name (the soname
+// libavisynth.so.<interface> on Linux, AviSynth.dll on Windows) that exports
+// the C functions a filter uses, by their plain names, so that a plugin finds
+// them at run time as it finds the real host's. Each version looks up exactly
+// the plugin entries its release looks up, in that order. The test side drives it through AvsPlusHost: load
 // a plugin through its entry, invoke a registered function as the script
 // interpreter would, ask its clip for frames (from several threads at once),
 // send cache hints, release it (which runs free_filter). What breaks the

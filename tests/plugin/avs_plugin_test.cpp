@@ -590,9 +590,7 @@ TEST_F(AvsPluginTest, BadSettingsComeBackAsErrors) {
       {"one", {{"config", int_value(5)}}, "config takes nine integers, not 1"},
       // config takes any type; what is neither integers nor a text is the face's to refuse.
       {"config of a float", {{"config", float_value(1.5f)}}, "config takes nine integers, [a"},
-      {"config of texts",
-       {{"config", array_value(texts)}},
-       "or the text \"Config(a, ..., i)\""},
+      {"config of texts", {{"config", array_value(texts)}}, "or the text \"Config(a, ..., i)\""},
       {"config of a bad text", {{"config", string_value("Config(1, 2)")}}, nullptr},
       {"one threshold",
        {{"thresholds", int_value(5)}},

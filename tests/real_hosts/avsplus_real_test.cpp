@@ -46,13 +46,14 @@ namespace {
 
 struct Host {
 #define HOST_FUNCTION(name) name##_func name = nullptr;
-#define HOST_FUNCTIONS(X)                                                                     \
-  X(avs_create_script_environment) X(avs_delete_script_environment) X(avs_invoke)             \
-  X(avs_release_value) X(avs_take_clip) X(avs_release_clip) X(avs_clip_get_error)             \
-  X(avs_get_video_info) X(avs_get_frame) X(avs_release_video_frame) X(avs_get_read_ptr_p)     \
-  X(avs_get_write_ptr_p) X(avs_get_pitch_p) X(avs_add_function) X(avs_new_c_filter)           \
-  X(avs_new_video_frame_a) X(avs_set_to_clip) X(avs_get_frame_props_ro)                       \
-  X(avs_get_frame_props_rw) X(avs_prop_get_int) X(avs_prop_set_int) X(avs_get_error)
+#define HOST_FUNCTIONS(X)                                                                         \
+  X(avs_create_script_environment)                                                                \
+  X(avs_delete_script_environment) X(avs_invoke) X(avs_release_value) X(avs_take_clip)            \
+      X(avs_release_clip) X(avs_clip_get_error) X(avs_get_video_info) X(avs_get_frame)            \
+          X(avs_release_video_frame) X(avs_get_read_ptr_p) X(avs_get_write_ptr_p)                 \
+              X(avs_get_pitch_p) X(avs_add_function) X(avs_new_c_filter) X(avs_new_video_frame_a) \
+                  X(avs_set_to_clip) X(avs_get_frame_props_ro) X(avs_get_frame_props_rw)          \
+                      X(avs_prop_get_int) X(avs_prop_set_int) X(avs_get_error)
   HOST_FUNCTIONS(HOST_FUNCTION)
 #undef HOST_FUNCTION
 };
@@ -67,7 +68,8 @@ bool open_host(const char* path, std::string& error) {
     return false;
   }
 #define FIND(name) \
-  g_host.name = reinterpret_cast<name##_func>(reinterpret_cast<void (*)()>(GetProcAddress(library, #name)));
+  g_host.name =    \
+      reinterpret_cast<name##_func>(reinterpret_cast<void (*)()>(GetProcAddress(library, #name)));
 #else
   void* library = dlopen(path, RTLD_NOW | RTLD_GLOBAL);
   if (!library) {
@@ -195,7 +197,8 @@ AVS_VideoFrame* AVSC_CC source_frame(AVS_FilterInfo* fi, int n) {
     fill_source_plane(stream, n, p, data, stride);
   }
   if (kFrameProperties) {
-    g_host.avs_prop_set_int(fi->env, g_host.avs_get_frame_props_rw(fi->env, frame), kFrameKey, n, 0);
+    g_host.avs_prop_set_int(fi->env, g_host.avs_get_frame_props_rw(fi->env, frame), kFrameKey, n,
+                            0);
   }
   return frame;
 }
@@ -362,7 +365,8 @@ std::string run_case(const Context& c, int format_index, const WayCase& w) {
         if (!d.empty()) failure = "frame " + std::to_string(n) + " differs from the library: " + d;
         if (!kFrameProperties) continue;
         int error = 0;
-        const AVS_Map* props = g_host.avs_get_frame_props_ro(c.env, out.frames[static_cast<size_t>(n)]);
+        const AVS_Map* props =
+            g_host.avs_get_frame_props_ro(c.env, out.frames[static_cast<size_t>(n)]);
         const int64_t kept = g_host.avs_prop_get_int(c.env, props, kFrameKey, 0, &error);
         if (failure.empty() && (error != 0 || kept != n)) {
           failure = "frame " + std::to_string(n) + " lost the source frame's properties";
@@ -389,8 +393,9 @@ struct Refusal {
 };
 
 const Refusal kRefusals[] = {
-    {"no settings", "YV12", "", "ZoltaDenoise: give the settings in exactly one way: config, "
-                                "config_text, vcf, sigma or thresholds (0 given)"},
+    {"no settings", "YV12", "",
+     "ZoltaDenoise: give the settings in exactly one way: config, "
+     "config_text, vcf, sigma or thresholds (0 given)"},
     {"two ways", "YV12", "sigma=2.0, config_text=\"Config(1,2,3,4,5,6,7,8,9)\"",
      "ZoltaDenoise: give the settings in exactly one way: config, config_text, vcf, sigma or "
      "thresholds (2 given)"},
@@ -400,7 +405,8 @@ const Refusal kRefusals[] = {
     {"config of a bad text", "Y8", "config=\"Config(1, 2)\"", "ZoltaDenoise: "},
     {"bad config_text", "Y8", "config_text=\"Konfig\"", "ZoltaDenoise: "},
     {"missing vcf", "RGBP", "vcf=\"/nonexistent/zolta.vcf\"", "ZoltaDenoise: "},
-    {"threshold out of range", "YUY2", "thresholds=[70000, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1]",
+    {"threshold out of range", "YUY2",
+     "thresholds=[70000, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1]",
      "ZoltaDenoise: thresholds value 1 (70000) is outside 0..4095"},
     {"temporal without sigma", "RGB32", "config_text=\"" /* completed below */, nullptr},
     {"temporal out of range", "YV12", "sigma=2.0, temporal=3",

@@ -41,9 +41,9 @@ std::vector<Format> formats() {
     int color, ssw, ssh, family;
   };
   const Kind kinds[] = {
-      {cfGray, 0, 0, ZOLTA_FAMILY_GRAY},   {cfYUV, 0, 0, ZOLTA_FAMILY_YUV444},
-      {cfYUV, 1, 0, ZOLTA_FAMILY_YUV422},  {cfYUV, 1, 1, ZOLTA_FAMILY_YUV420},
-      {cfYUV, 2, 0, ZOLTA_FAMILY_YUV411},  {cfRGB, 0, 0, ZOLTA_FAMILY_RGB},
+      {cfGray, 0, 0, ZOLTA_FAMILY_GRAY},  {cfYUV, 0, 0, ZOLTA_FAMILY_YUV444},
+      {cfYUV, 1, 0, ZOLTA_FAMILY_YUV422}, {cfYUV, 1, 1, ZOLTA_FAMILY_YUV420},
+      {cfYUV, 2, 0, ZOLTA_FAMILY_YUV411}, {cfRGB, 0, 0, ZOLTA_FAMILY_RGB},
   };
   const int depths[] = {8, 9, 10, 12, 14, 16, 32};
   std::vector<Format> all;
@@ -114,8 +114,8 @@ VSNode* make_source(VSCore* core, const Format& f, std::string& error) {
   s->vi.height = kHeight;
   s->vi.numFrames = kFrames;
   s->stream = stream_of(f);
-  return g_vs->createVideoFilter2("ZoltaRealSource", &s->vi, source_frame, source_free,
-                                  fmParallel, nullptr, 0, s, core);
+  return g_vs->createVideoFilter2("ZoltaRealSource", &s->vi, source_frame, source_free, fmParallel,
+                                  nullptr, 0, s, core);
 }
 
 std::string format_name(const Format& f, VSCore* core) {
@@ -233,11 +233,12 @@ std::string run_case(VSCore* core, const Format& f, const WayCase& w, const std:
       const std::vector<Planes> want = library_output(stream, w.way, inputs, failure);
       for (int n = 0; n < kFrames && failure.empty(); ++n) {
         const VSFrame* frame = out.frames[static_cast<size_t>(n)];
-        const std::string d =
-            first_difference(want[static_cast<size_t>(n)], compact(stream, frame_view(stream, frame)));
+        const std::string d = first_difference(want[static_cast<size_t>(n)],
+                                               compact(stream, frame_view(stream, frame)));
         if (!d.empty()) failure = "frame " + std::to_string(n) + " differs from the library: " + d;
         int error = 0;
-        const int64_t kept = g_vs->mapGetInt(g_vs->getFramePropertiesRO(frame), kFrameKey, 0, &error);
+        const int64_t kept =
+            g_vs->mapGetInt(g_vs->getFramePropertiesRO(frame), kFrameKey, 0, &error);
         if (failure.empty() && (error != 0 || kept != n)) {
           failure = "frame " + std::to_string(n) + " lost the source frame's properties";
         }
@@ -348,7 +349,8 @@ void run_release(ReleaseRun& run, const char* core_path, const char* plugin_path
   run.begin("open the core library");
   void* library = dlopen(core_path, RTLD_NOW | RTLD_GLOBAL);
   typedef const VSAPI*(VS_CC * GetApi)(int version);
-  GetApi get_api = library ? reinterpret_cast<GetApi>(dlsym(library, "getVapourSynthAPI")) : nullptr;
+  GetApi get_api =
+      library ? reinterpret_cast<GetApi>(dlsym(library, "getVapourSynthAPI")) : nullptr;
   g_vs = get_api ? get_api(VAPOURSYNTH_API_VERSION) : nullptr;
   run.end(g_vs ? "" : library ? "no API " + std::to_string(VAPOURSYNTH_API_VERSION) : dlerror());
   if (!g_vs) return;
@@ -411,9 +413,9 @@ void run_release(ReleaseRun& run, const char* core_path, const char* plugin_path
     run.end(refusal_case(core, all[3 * 7], r.arguments, r.message));
   }
   run.begin("refused: a format the face does not take (11-bit)");
-  run.end(refusal_case(core, Format{cfYUV, stInteger, 11, 0, 0, ZOLTA_FAMILY_YUV444},
-                       [](VSMap* a) { g_vs->mapSetFloat(a, "sigma", 2, maReplace); },
-                       "Denoise: "));
+  run.end(refusal_case(
+      core, Format{cfYUV, stInteger, 11, 0, 0, ZOLTA_FAMILY_YUV444},
+      [](VSMap* a) { g_vs->mapSetFloat(a, "sigma", 2, maReplace); }, "Denoise: "));
   g_vs->freeCore(core);
 }
 
