@@ -83,7 +83,7 @@ section "zolta-plugin in the real hosts (AviSynth+ 3.7.0-dev, VapourSynth R55-R7
 # below and compares its frames with the Linux 3.7.5's, written here.
 real_hosts=${ZOLTA_REAL_HOSTS:-$(cd .. && pwd)/shared/hosts}
 if [ ! -d "$real_hosts" ]; then
-  echo "skipped: no real hosts (ZOLTA_REAL_HOSTS is not set and $real_hosts does not exist)"
+  echo "skipped: no real hosts in $real_hosts (ZOLTA_REAL_HOSTS, else ../shared/hosts)"
 elif [ "$native_built" = 1 ]; then
   run_ctest build -L real_host
 else
