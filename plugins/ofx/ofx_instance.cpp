@@ -261,8 +261,8 @@ OfxStatus ofx_render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) 
     return ofx_fail(effect, kOfxStatFailed, "the host gave no %s image at time %g",
                     source_image ? "output" : "source", time);
   OfxImageView source, output;
-  if (!ofx_image_view(property, source_image, &source, &message) ||
-      !ofx_image_view(property, output_image, &output, &message))
+  if (!ofx_image_view(property, source_image, "source", &source, &message) ||
+      !ofx_image_view(property, output_image, "output", &output, &message))
     return ofx_fail(effect, kOfxStatErrImageFormat, "%s", message.c_str());
   if (source.bits != output.bits || source.components != output.components)
     return ofx_fail(effect, kOfxStatErrImageFormat,
@@ -303,7 +303,8 @@ OfxStatus ofx_render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) 
     OfxPropertySetHandle image = fetched.get(in->source, times[slot]);
     OfxImageView view;
     std::string ignored;
-    if (!image || !ofx_image_view(property, image, &view, &ignored) || !same_layout(view, source))
+    if (!image || !ofx_image_view(property, image, "source", &view, &ignored) ||
+        !same_layout(view, source))
       continue;
     frames[slot] = ofx_frame_of(view, all);
     frames[slot].number = number_of(*in, times[slot], first);

@@ -28,7 +28,8 @@ bool ofx_pixel_format(const char* depth, const char* components, OfxImageView* v
 }
 
 bool ofx_image_view(const OfxPropertySuiteV1& property, OfxPropertySetHandle image,
-                    OfxImageView* view, std::string* message) {
+                    const char* which, OfxImageView* view, std::string* message) {
+  const std::string name = std::string("the host's ") + which + " image";
   OfxImageView v;
   char* depth = nullptr;
   char* components = nullptr;
@@ -37,19 +38,18 @@ bool ofx_image_view(const OfxPropertySuiteV1& property, OfxPropertySetHandle ima
   int row_bytes = 0;
   if (property.propGetString(image, kOfxImageEffectPropPixelDepth, 0, &depth) != kOfxStatOK ||
       property.propGetString(image, kOfxImageEffectPropComponents, 0, &components) != kOfxStatOK) {
-    *message = "the host's image has no readable depth or components";
+    *message = name + " has no readable depth or components";
     return false;
   }
   if (!ofx_pixel_format(depth, components, &v)) {
-    *message = std::string("images of ") + (depth ? depth : "?") + " " +
-               (components ? components : "?") +
-               " are not taken: RGBA or RGB of 8 or 16 bits or float";
+    *message = name + " is " + (depth ? depth : "?") + " " + (components ? components : "?") +
+               ": the effect takes RGBA or RGB of 8 or 16 bits or float";
     return false;
   }
   if (property.propGetPointer(image, kOfxImagePropData, 0, &data) != kOfxStatOK ||
       property.propGetIntN(image, kOfxImagePropBounds, 4, bounds) != kOfxStatOK ||
       property.propGetInt(image, kOfxImagePropRowBytes, 0, &row_bytes) != kOfxStatOK) {
-    *message = "the host's image has no readable data, bounds or row bytes";
+    *message = name + " has no readable data, bounds or row bytes";
     return false;
   }
   v.data = static_cast<unsigned char*>(data);
@@ -60,7 +60,7 @@ bool ofx_image_view(const OfxPropertySuiteV1& property, OfxPropertySetHandle ima
   const long long row = width * ofx_pixel_bytes(v);
   if (!data || width <= 0 || height <= 0 || width > (1 << 20) || height > (1 << 20) ||
       (row_bytes < 0 ? -static_cast<long long>(row_bytes) : row_bytes) < row) {
-    *message = "the host's image has no pixels, or rows shorter than its bounds";
+    *message = name + " has no pixels, or rows shorter than its bounds";
     return false;
   }
   *view = v;

@@ -24,11 +24,11 @@ struct OfxImageView {
 // The depth and components of the host's names; false for anything else.
 bool ofx_pixel_format(const char* depth, const char* components, OfxImageView* view);
 
-// Reads an image's properties. False with *message set when one is missing,
-// of the wrong type, or names a depth or components the effect does not
-// take, or when the bounds or row bytes cannot hold the pixels.
+// Reads the properties of an image (`which`: "source", "output"). False with *message set when one
+// is missing, of the wrong type, or names a depth or components the effect does not take, or when
+// the bounds or row bytes cannot hold the pixels.
 bool ofx_image_view(const OfxPropertySuiteV1& property, OfxPropertySetHandle image,
-                    OfxImageView* view, std::string* message);
+                    const char* which, OfxImageView* view, std::string* message);
 
 inline int ofx_width(const OfxRectI& r) {
   return r.x2 - r.x1;
