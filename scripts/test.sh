@@ -68,9 +68,19 @@ if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null &&
    cmake --build build -j"$jobs"; then
   native_built=1
   section "native tests"
-  run_ctest build
+  # The OpenFX tests have a section of their own, below.
+  run_ctest build -LE '^ofx$'
 else
   echo "native build failed"; failed=$((failed + 1)); status=1
+fi
+
+section "OpenFX effect in a host built on the SDK's HostSupport"
+# zolta.ofx.bundle loaded from OFX_PLUGIN_PATH by tests/ofx's host, its frames
+# against the library's; the SDK's source comes from the real hosts' folder.
+if [ "$native_built" = 1 ] && [ -x build/tests/ofx/zolta_ofx_host_tests ]; then
+  run_ctest build -L '^ofx$'
+else
+  echo "skipped: no OpenFX SDK source (\$ZOLTA_REAL_HOSTS/src or ../shared/hosts/src) or no expat"
 fi
 
 section "Debian packages (built, lintian, installed, used from /usr, purged)"

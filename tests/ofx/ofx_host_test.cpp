@@ -38,7 +38,7 @@ struct LayoutCase {
 TEST_F(OfxHost, FindsTheBundleOnThePluginPathAndDescribesTheParameters) {
   TestHost host;
   const std::string bundle = host.bundle_path(kId);
-  EXPECT_EQ(bundle, std::string(ZOLTA_OFX_PLUGIN_PATH) + "/zolta.ofx.bundle");
+  EXPECT_EQ(bundle, ofx_plugin_path() + "/zolta.ofx.bundle");
   std::unique_ptr<TestEffect> effect = host.create(kId);
   ASSERT_TRUE(effect);
   const std::vector<std::string> names = effect->param_names();

@@ -142,6 +142,11 @@ std::string first_difference(const TestPicture& expected, const TestPicture& act
   return "";
 }
 
+std::string ofx_plugin_path() {
+  const char* chosen = std::getenv("ZOLTA_OFX_PLUGIN_PATH");
+  return chosen && *chosen ? chosen : ZOLTA_OFX_PLUGIN_PATH;
+}
+
 void use_build_plugin_path() {
-  setenv("OFX_PLUGIN_PATH", ZOLTA_OFX_PLUGIN_PATH, 1);
+  setenv("OFX_PLUGIN_PATH", ofx_plugin_path().c_str(), 1);
 }

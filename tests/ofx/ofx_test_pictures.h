@@ -27,5 +27,8 @@ TestPicture library_output_for_sigma(const std::vector<TestPicture>& clip, int n
 // "" when equal, else where the first byte differs.
 std::string first_difference(const TestPicture& expected, const TestPicture& actual);
 
-// The OpenFX folder of the build's bundle, put on OFX_PLUGIN_PATH.
+// The folder the tests load zolta.ofx.bundle from: the build tree's, or
+// $ZOLTA_OFX_PLUGIN_PATH (an installed copy); and that folder put on
+// OFX_PLUGIN_PATH, as a user of an editor does.
+std::string ofx_plugin_path();
 void use_build_plugin_path();
