@@ -171,15 +171,16 @@ plugin_windows build-win64 mingw-x86_64.cmake win64
 plugin_windows build-win32-plugin mingw-i686.cmake win32
 
 section "Windows release archive"
-# The three files the wine tests above ran, with the README and an install
-# text, in one zip; unpacked again, each DLL's bytes, exports and imports checked.
+# The three files the wine tests above ran and the Win64 OpenFX bundle, with the
+# README and an install text, in one zip; unpacked again, each DLL's bytes, exports and imports checked.
 rm -rf build-win-release
 if cmake -DVDF=build-win/zolta.vdf -DPLUGIN64=build-win64/zolta_plugin.dll \
-     -DPLUGIN32=build-win32-plugin/zolta_plugin.dll -DOUT=build-win-release \
+     -DPLUGIN32=build-win32-plugin/zolta_plugin.dll -DOFX64=build-win64/ofx/zolta.ofx.bundle \
+     -DOUT=build-win-release \
      -P packaging/windows/archive.cmake; then
   cmake -DARCHIVE="$(ls build-win-release/zolta-*-windows.zip)" -DVDF=build-win/zolta.vdf \
     -DPLUGIN64=build-win64/zolta_plugin.dll -DPLUGIN32=build-win32-plugin/zolta_plugin.dll \
-    -DOBJDUMP32=i686-w64-mingw32-objdump -DOBJDUMP64=x86_64-w64-mingw32-objdump \
+    -DOFX64=build-win64/ofx/zolta.ofx.bundle -DOBJDUMP32=i686-w64-mingw32-objdump -DOBJDUMP64=x86_64-w64-mingw32-objdump \
     -P tests/install/windows_archive.cmake
   count_step $?
   cmake -E tar tvf build-win-release/zolta-*-windows.zip

@@ -328,11 +328,23 @@ OfxStatus ofx_render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) 
     target.data = in->scratch.data();
     target.row_bytes = static_cast<ptrdiff_t>(row);
   }
-  const zolta_frame out = ofx_frame_of(target, all);
+  // RGBA into the whole output: the source's pixels copied row by row, then
+  // denoised in place, costs less than a second pass for alpha alone
+  // (1080p float, bench/ofx_bench.cpp: 41.4 against 38.8 ms of processor time a frame).
+  const bool in_place = direct && source.components == 4;
+  if (in_place) {
+    if (output.data != source.data || output.row_bytes != source.row_bytes)
+      ofx_copy_pixels(source, output, all);
+    const intptr_t number = frames[radius].number;
+    frames[radius] = ofx_frame_of(output, all);
+    frames[radius].number = number;
+  }
+  const zolta_frame out = in_place ? frames[radius] : ofx_frame_of(target, all);
   if (zolta_denoiser_process_window(in->denoiser, window_frames, 2 * radius + 1, &out, &error) !=
       ZOLTA_OK)
     return ofx_fail(effect, kOfxStatFailed, "%s", error.message);
   const OfxRectI inside = ofx_rect_intersection(window, all);
+  if (in_place) return kOfxStatOK;
   if (!direct) {
     ofx_copy_pixels(target, output, inside);
     // Pixels of the window outside the picture are black and transparent.

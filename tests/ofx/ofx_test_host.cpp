@@ -349,18 +349,18 @@ namespace {
 
 class TestImage : public ie::Image {
  public:
-  TestImage(ie::ClipInstance& clip, std::vector<uint8_t> buffer, void* data, const OfxRectI& bounds,
-            int row_bytes, double scale, const char* field, std::atomic<int>* held)
+  TestImage(ie::ClipInstance& clip, std::shared_ptr<std::vector<uint8_t>> buffer,
+            const OfxRectI& bounds, int row_bytes, double scale, const char* field,
+            std::atomic<int>* held)
       : ie::Image(clip, scale, scale, nullptr, bounds, bounds, row_bytes, field, ""),
         bytes(std::move(buffer)),
         count(held) {
-    setPointerProperty(kOfxImagePropData, data ? static_cast<uint8_t*>(data) : nullptr);
     if (count) ++*count;
   }
   ~TestImage() override {
     if (count) --*count;
   }
-  std::vector<uint8_t> bytes;
+  std::shared_ptr<std::vector<uint8_t>> bytes;
   std::atomic<int>* count;
 };
 
@@ -377,6 +377,11 @@ struct TestEffect::Impl : public ie::Instance {
   std::vector<double> fetched;
   std::atomic<int> held{0};
   TestImage* output = nullptr;  // the last output image, kept by the host
+  // The host's frames as it keeps them in memory, laid out for the effect
+  // once (as an editor's frame cache holds them), by time; and the output's.
+  std::map<double, std::shared_ptr<std::vector<uint8_t>>> prepared;
+  std::shared_ptr<std::vector<uint8_t>> output_buffer;
+  bool fill_output = false;  // a render of part of the picture: the rest shows the fill
 
   Impl(TestHost::Impl* h, ie::ImageEffectPlugin* plugin, ie::Descriptor& desc,
        const std::string& context)
@@ -517,22 +522,30 @@ TestImage* TestEffect::Impl::image(ie::ClipInstance& clip, OfxTime time, bool is
   const TestLayout& layout = is_output ? output_layout : source_layout;
   const size_t row = picture.row_bytes();
   const size_t stride = row + static_cast<size_t>(layout.padding);
-  std::vector<uint8_t> buffer(stride * static_cast<size_t>(picture.height) + 16, 0xA5);
+  const size_t size = stride * static_cast<size_t>(picture.height) + 16;
+  std::shared_ptr<std::vector<uint8_t>>& buffer = is_output ? output_buffer : prepared[time];
+  const bool fresh = !buffer || buffer->size() != size;
+  if (fresh) buffer = std::make_shared<std::vector<uint8_t>>(size, 0xA5);
   // 16-byte aligned rows' start.
-  uint8_t* base = buffer.data();
+  uint8_t* base = buffer->data();
   base += (16 - reinterpret_cast<uintptr_t>(base) % 16) % 16;
-  for (int y = 0; y < picture.height && !is_output; ++y) {
-    // Row y from the top lies at y (top-down) or height - 1 - y (bottom-up).
-    const int at = layout.top_down ? y : picture.height - 1 - y;
-    std::memcpy(base + static_cast<size_t>(at) * stride, picture.bytes.data() + row * y, row);
+  if (is_output) {
+    // What the effect does not write keeps the host's fill.
+    if (fill_output && !fresh)
+      std::memset(base, 0xA5, size - static_cast<size_t>(base - buffer->data()));
+  } else if (fresh) {
+    for (int y = 0; y < picture.height; ++y) {
+      // Row y from the top lies at y (top-down) or height - 1 - y (bottom-up).
+      const int at = layout.top_down ? y : picture.height - 1 - y;
+      std::memcpy(base + static_cast<size_t>(at) * stride, picture.bytes.data() + row * y, row);
+    }
   }
   uint8_t* data = layout.top_down ? base + stride * static_cast<size_t>(picture.height - 1) : base;
   const int row_bytes = layout.top_down ? -static_cast<int>(stride) : static_cast<int>(stride);
   const OfxRectI bounds = {layout.x1, layout.y1, layout.x1 + picture.width,
                            layout.y1 + picture.height};
-  TestImage* image = new TestImage(clip, std::move(buffer), nullptr, bounds, row_bytes, scale,
-                                   field.c_str(), is_output ? nullptr : &held);
-  // The buffer moved: its address is the same.
+  TestImage* image = new TestImage(clip, buffer, bounds, row_bytes, scale, field.c_str(),
+                                   is_output ? nullptr : &held);
   image->setPointerProperty(kOfxImagePropData, faults.null_data && !is_output ? nullptr : data);
   if (!is_output) {
     if (!faults.image_depth.empty())
@@ -608,12 +621,14 @@ TestEffect::~TestEffect() = default;
 void TestEffect::set_clip(std::vector<TestPicture> frames, double first) {
   impl_->frames = std::move(frames);
   impl_->first = first;
+  impl_->prepared.clear();
   impl_->getClipPreferences();
 }
 
 void TestEffect::set_layout(const TestLayout& source, const TestLayout& output) {
   impl_->source_layout = source;
   impl_->output_layout = output;
+  impl_->prepared.clear();
 }
 
 namespace {
@@ -694,6 +709,7 @@ int TestEffect::render(double time, TestPicture* output, const int* window, doub
   OfxRectI w = {e.output_layout.x1, e.output_layout.y1, e.output_layout.x1 + p->width,
                 e.output_layout.y1 + p->height};
   if (window) w = {window[0] + w.x1, window[1] + w.y1, window[2] + w.x1, window[3] + w.y1};
+  e.fill_output = window != nullptr;
   OfxStatus status = e.beginRenderAction(time, time, 1, false, render_scale, false, false);
   if (status != kOfxStatOK && status != kOfxStatReplyDefault) return status;
   status = e.renderAction(time, field, w, render_scale, false, false, false);
