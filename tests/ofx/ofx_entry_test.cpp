@@ -40,14 +40,22 @@ void* symbol(void* binary, const char* name) {
 }
 #endif
 
+}  // namespace
+
+// The few types whose names the entries' signatures carry, so that calls go
+// through pointers of the functions' own types.
 extern "C" {
-typedef int (*MainEntry)(const char*, const void*, void*, void*);
-typedef void (*SetHost)(void*);
-struct Host {
-  void* host;
-  const void* (*fetch)(void* host, const char* name, int version);
+struct OfxPlugin;
+struct OfxPropertySetStruct;
+struct OfxHost {
+  OfxPropertySetStruct* host;
+  const void* (*fetch)(OfxPropertySetStruct* host, const char* name, int version);
 };
+typedef int (*MainEntry)(const char*, const void*, OfxPropertySetStruct*, OfxPropertySetStruct*);
+typedef void (*SetHost)(OfxHost*);
 }
+
+namespace {
 
 std::vector<std::string> g_messages;
 const char* g_only_suite = nullptr;  // the one suite the host has, besides messages
@@ -65,7 +73,7 @@ extern "C" int message(void*, const char* type, const char*, const char* format,
 const void* const g_message_suite[1] = {reinterpret_cast<const void*>(&message)};
 const void* const g_empty_suite[32] = {};
 
-extern "C" const void* fetch(void*, const char* name, int) {
+extern "C" const void* fetch(OfxPropertySetStruct*, const char* name, int) {
   if (std::strcmp(name, "OfxMessageSuite") == 0) return g_message_suite;
   if (g_only_suite && std::strcmp(name, g_only_suite) == 0) return g_empty_suite;
   return nullptr;
@@ -84,13 +92,13 @@ class OfxEntry : public ::testing::Test {
     binary_ = open_binary(kBinary);
     ASSERT_NE(binary_, nullptr) << kBinary;
     auto count = reinterpret_cast<int (*)()>(symbol(binary_, "OfxGetNumberOfPlugins"));
-    auto get = reinterpret_cast<const unsigned char* (*)(int)>(symbol(binary_, "OfxGetPlugin"));
+    auto get = reinterpret_cast<OfxPlugin* (*)(int)>(symbol(binary_, "OfxGetPlugin"));
     ASSERT_NE(count, nullptr);
     ASSERT_NE(get, nullptr);
     ASSERT_EQ(count(), 1);
     EXPECT_EQ(get(1), nullptr);
     EXPECT_EQ(get(-1), nullptr);
-    record_ = get(0);
+    record_ = reinterpret_cast<const unsigned char*>(get(0));
     ASSERT_NE(record_, nullptr);
   }
   void* binary_ = nullptr;
@@ -111,7 +119,7 @@ TEST_F(OfxEntry, TheRecordNamesTheImageEffectApiAndTheEffect) {
 TEST_F(OfxEntry, AHostWithoutTheSuitesGetsAStatusAndAMessage) {
   const SetHost set_host = field<SetHost>(record_, 32);
   const MainEntry entry = field<MainEntry>(record_, 40);
-  Host host = {nullptr, fetch};
+  OfxHost host = {nullptr, fetch};
   struct Case {
     const char* only;     // the one suite the host has
     const char* missing;  // named in the message
@@ -133,7 +141,7 @@ TEST_F(OfxEntry, AHostWithoutTheSuitesGetsAStatusAndAMessage) {
     EXPECT_EQ(entry("OfxImageEffectActionRender", &handle, nullptr, nullptr), 4);
   }
   // A host without a fetch function, and no action at all.
-  Host broken = {nullptr, nullptr};
+  OfxHost broken = {nullptr, nullptr};
   set_host(&broken);
   EXPECT_EQ(entry("OfxActionLoad", nullptr, nullptr, nullptr), 4);
   EXPECT_NE(entry(nullptr, nullptr, nullptr, nullptr), 0);
