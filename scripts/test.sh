@@ -135,6 +135,19 @@ else
   echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
 fi
 
+# The OpenFX effect and the copies it runs on its test host's threads, when
+# the OpenFX tests are built (the SDK's source at hand).
+if [ -f build-tsan/CMakeCache.txt ] &&
+   cmake --build build-tsan --target help 2>/dev/null | grep -q 'zolta_ofx_host_tests'; then
+  section "thread sanitizer: the OpenFX effect in its HostSupport host"
+  if cmake --build build-tsan -j"$jobs" --target zolta_ofx zolta_ofx_host_tests; then
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+      run_ctest build-tsan -R '^Ofx(Host|MalformedHost)[.]'
+  else
+    echo "thread sanitizer build of the OpenFX tests failed"; failed=$((failed + 1)); status=1
+  fi
+fi
+
 section "Win32 cross build (mingw-w64)"
 # Its tests run each Windows test program under wine and compare its frames
 # with the native build's.
