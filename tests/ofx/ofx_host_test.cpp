@@ -4,6 +4,8 @@
 // library's own output for the same frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -170,10 +172,20 @@ TEST_F(OfxHost, ParametersReachTheSettings) {
   off.view = ZOLTA_VIEW_NORMAL;
   off.enabled = 0;
 
+  // Thresholds by hand with the temporal step: its thresholds from sigma.
+  zolta_settings by_hand_temporal = by_hand;
+  std::memcpy(by_hand_temporal.temporal_thresholds, diff.temporal_thresholds,
+              sizeof diff.temporal_thresholds);
+  std::memcpy(by_hand_temporal.temporal_spatial_share, diff.temporal_spatial_share,
+              sizeof diff.temporal_spatial_share);
+  std::memcpy(by_hand_temporal.temporal_restore, diff.temporal_restore,
+              sizeof diff.temporal_restore);
+
   struct Case {
     const char* name;
     void (*set)(TestEffect&);
     const zolta_settings* expected;
+    int radius = 0;
   };
   const Case cases[] = {
       {"settings text",
@@ -195,6 +207,19 @@ TEST_F(OfxHost, ParametersReachTheSettings) {
        },
        &high_cb},
       {"sigma 0 lets frames pass", [](TestEffect& e) { e.set_double("sigma", 0); }, &off},
+      {"a settings text over thresholds by hand",
+       [](TestEffect& e) {
+         e.set_int("thresholds_cb_columns_0", 300);
+         e.set_string("settings", "Config(10248, 4104, 514, 8456, 4104, 0, 8456, 4104, 0)");
+       },
+       &config},
+      {"thresholds by hand, temporal 1",
+       [](TestEffect& e) {
+         e.set_int("thresholds_cb_columns_0", 300);
+         e.set_int("thresholds_y_rows_2", 90);
+         e.set_int("temporal", 1);
+       },
+       &by_hand_temporal, 1},
   };
   TestHost host;
   for (const Case& c : cases) {
@@ -204,8 +229,9 @@ TEST_F(OfxHost, ParametersReachTheSettings) {
     effect->set_clip(clip);
     ASSERT_TRUE(effect->set_double("sigma", 7));
     c.set(*effect);
-    EXPECT_EQ(first_difference(library_output(clip, 1, *c.expected, 0), render_one(*effect, 1)),
-              "");
+    EXPECT_EQ(
+        first_difference(library_output(clip, 1, *c.expected, c.radius), render_one(*effect, 1)),
+        "");
   }
   // Sigma 0 is the input itself.
   std::unique_ptr<TestEffect> effect = host.create(kId);
