@@ -398,9 +398,10 @@ int zolta_denoiser_process_window(zolta_denoiser* denoiser, const zolta_frame* c
     if (!again) neighbours[kept++] = frames[i];
   }
   SlotLease lease(denoiser->pool);
-  // The frame's parts go to the workers when no other frame has them;
-  // otherwise this thread does all of it.
-  const bool shared = denoiser->bands.take();
+  // The frame's parts go to the workers when it is the only frame in
+  // process (frames processed at once already keep the cores busy) and no
+  // other call has them; otherwise this thread does all of it.
+  const bool shared = denoiser->pool.taken() == 1 && denoiser->bands.take();
   const BandRunner runner = shared ? denoiser->bands.runner() : BandRunner{nullptr, nullptr, 1};
   engine_process_window(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], in,
                         neighbours, kept, *out, &runner);

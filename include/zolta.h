@@ -20,9 +20,9 @@
  * working areas; a process call takes a free one for the length of the call,
  * and a call that finds none free waits until one is given back. A denoiser
  * may also cut one frame into bands that run at once (`frame_threads`, from
- * 1.1): it starts frame_threads - 1 workers with it, which help the one
- * call at a time that finds them free; a call that does not works alone.
- * The bytes never depend on either count. Creating,
+ * 1.1): it starts frame_threads - 1 workers with it, which help a call that
+ * finds no other frame in process; calls beside others work alone. The
+ * bytes never depend on either count. Creating,
  * updating and destroying a denoiser are not to be run beside a process call
  * on the same denoiser.
  *
@@ -326,8 +326,9 @@ typedef struct zolta_denoiser_config {
    * rows and of columns, planes' conversions), 0..64; 0 means 1, today's
    * behaviour. The denoiser starts frame_threads - 1 worker threads when it
    * is created and stops them when it is destroyed; a process call uses
-   * them when no other call has them. The temporal step's block matching
-   * stays on the calling thread. The output is the same byte for byte. */
+   * them when it is the only call in process. The temporal step's block
+   * matching stays on the calling thread. The output is the same byte for
+   * byte. */
   int32_t frame_threads;
   int32_t reserved[30];
 } zolta_denoiser_config;

@@ -65,6 +65,10 @@ constexpr ParamDef kParams[kParamCount] = {
     {kParamConfigProperty, "config", ParamType::kText, 0, 0, 0, false, nullptr, "",
      "\"Config(a, ..., i)\": VirtualDub's nine integers; empty: not given", kFaceGStreamer, true,
      nullptr, 0, nullptr, nullptr, nullptr},
+    {kParamFrameThreads, "threads", ParamType::kInt, 0, 0, 64, false, nullptr, "0",
+     "threads that share the work of each frame (0: every core this\n"
+     "process may use); the output is the same for every number",
+     kFaceGStreamer, false, nullptr, 0, nullptr, nullptr, nullptr},
 
     // zolta-run's own.
     {kParamRunPlane, "plane", ParamType::kChoice, 0, 0, 2, false, "y|cb|cr", nullptr,

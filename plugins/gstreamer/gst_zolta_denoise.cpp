@@ -8,6 +8,7 @@
 #include "editor_settings.h"
 #include "gst_formats.h"
 #include "gst_properties.h"
+#include "host_threads.h"
 #include "zolta.h"
 
 GST_DEBUG_CATEGORY_STATIC(zolta_denoise_debug);
@@ -19,6 +20,8 @@ struct GstZoltaDenoise {
   // settings were last made from them.
   EditorValues* values;
   gboolean changed;
+  gint threads;  // the threads property: 0 every core
+  gboolean threads_changed;
   // The streaming thread's own.
   zolta_stream stream;
   zolta_denoiser* denoiser;
@@ -57,8 +60,13 @@ void set_property(GObject* object, guint id, const GValue* value, GParamSpec* sp
     return;
   }
   GST_OBJECT_LOCK(self);
-  zolta_gst_param_store(*p, value, self->values);
-  self->changed = TRUE;
+  if (p->id == kParamFrameThreads) {
+    self->threads = g_value_get_int(value);
+    self->threads_changed = TRUE;
+  } else {
+    zolta_gst_param_store(*p, value, self->values);
+    self->changed = TRUE;
+  }
   GST_OBJECT_UNLOCK(self);
 }
 
@@ -70,7 +78,11 @@ void get_property(GObject* object, guint id, GValue* value, GParamSpec* spec) {
     return;
   }
   GST_OBJECT_LOCK(self);
-  zolta_gst_param_load(*p, *self->values, value);
+  if (p->id == kParamFrameThreads) {
+    g_value_set_int(value, self->threads);
+  } else {
+    zolta_gst_param_load(*p, *self->values, value);
+  }
   GST_OBJECT_UNLOCK(self);
 }
 
@@ -86,7 +98,28 @@ void finalize(GObject* object) {
   G_OBJECT_CLASS(gst_zolta_denoise_parent_class)->finalize(object);
 }
 
-// The negotiated format: the denoiser is made here, and only here. A format
+// The denoiser of the negotiated stream, the properties as they are now; a
+// refusal is the element's error and leaves no denoiser.
+void make_denoiser(GstZoltaDenoise* self) {
+  drop_denoiser(self);
+  GST_OBJECT_LOCK(self);
+  const gint threads = self->threads;
+  self->threads_changed = FALSE;
+  GST_OBJECT_UNLOCK(self);
+  zolta_denoiser_config config;
+  zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
+  config.stream = self->stream;
+  config.threads = 1;
+  // One frame at a time on the streaming thread: the workers share it.
+  config.frame_threads = frame_threads_for(threads);
+  if (!current_settings(self, &config.settings)) return;
+  zolta_error error{};
+  if (zolta_denoiser_create(&config, &self->denoiser, &error) != ZOLTA_OK)
+    GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("%s", error.message), (nullptr));
+}
+
+// The negotiated format: the denoiser is made here (and again on the next
+// frame when the threads property changes). A format
 // or settings the engine refuses is the element's error, posted here, and
 // the first frame then stops the stream with it (refusing the caps instead
 // makes GStreamer negotiate again and again).
@@ -104,13 +137,7 @@ gboolean set_info(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in_info, GstCa
     GST_ELEMENT_ERROR(self, STREAM, FORMAT, ("%s", error.message), (nullptr));
     return TRUE;
   }
-  zolta_denoiser_config config;
-  zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
-  config.stream = self->stream;
-  config.threads = 1;
-  if (!current_settings(self, &config.settings)) return TRUE;
-  if (zolta_denoiser_create(&config, &self->denoiser, &error) != ZOLTA_OK)
-    GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("%s", error.message), (nullptr));
+  make_denoiser(self);
   return TRUE;
 }
 
@@ -119,7 +146,12 @@ GstFlowReturn transform_frame_ip(GstVideoFilter* filter, GstVideoFrame* frame) {
   if (!self->denoiser) return GST_FLOW_ERROR;  // refused in set_info, with its message
   GST_OBJECT_LOCK(self);
   const gboolean changed = self->changed;
+  const gboolean threads_changed = self->threads_changed;
   GST_OBJECT_UNLOCK(self);
+  if (threads_changed) {
+    make_denoiser(self);  // with the settings as they are now
+    if (!self->denoiser) return GST_FLOW_ERROR;
+  }
   zolta_error error{};
   if (changed) {
     zolta_settings settings;
@@ -176,6 +208,8 @@ static void gst_zolta_denoise_class_init(GstZoltaDenoiseClass* klass) {
 static void gst_zolta_denoise_init(GstZoltaDenoise* self) {
   self->values = new EditorValues(zolta_gst_defaults());
   self->changed = TRUE;
+  self->threads = 0;
+  self->threads_changed = FALSE;
   self->denoiser = nullptr;
   zolta_stream_default(&self->stream, ZOLTA_API_VERSION);
 }

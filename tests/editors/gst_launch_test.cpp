@@ -67,7 +67,7 @@ TEST(GstElement, InspectValidatesItAndListsTheTablesProperties) {
   std::string output;
   ASSERT_EQ(run_command(gst(dir, "gst-inspect-1.0 zoltadenoise"), &output), 0) << output;
   EXPECT_NE(output.find("Filter/Effect/Video"), std::string::npos);
-  for (const char* property : {"sigma", "config", "thresholds", "view", "plane"})
+  for (const char* property : {"sigma", "config", "thresholds", "view", "plane", "threads"})
     EXPECT_NE(output.find(std::string("  ") + property + " "), std::string::npos) << property;
   EXPECT_NE(output.find("changeable in NULL, READY, PAUSED or PLAYING state"), std::string::npos);
 }
@@ -91,6 +91,11 @@ TEST(GstElement, FormatsGiveTheLibrarysBytes) {
     zolta_settings settings;
   } cases[] = {
       {"i420", stream_of(ZOLTA_FAMILY_YUV420, 8), "", settings_for_noise(10, ZOLTA_FAMILY_YUV420)},
+      // Each frame shared by 3 threads, and by one: the same bytes.
+      {"i420", stream_of(ZOLTA_FAMILY_YUV420, 8), "threads=3",
+       settings_for_noise(10, ZOLTA_FAMILY_YUV420)},
+      {"i422-10le", stream_of(ZOLTA_FAMILY_YUV422, 10), "threads=1 sigma=6 view=high plane=2",
+       high},
       {"i420", stream_of(ZOLTA_FAMILY_YUV420, 8),
        "config='Config(49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224)' view=diff",
        diff},
