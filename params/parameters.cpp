@@ -48,7 +48,7 @@ constexpr ParamDef kParams[kParamCount] = {
      "each frame also from the R frames before and after it (0, 1\n"
      "or 2; default 0), the stream's ends mirrored: the temporal\n"
      "thresholds follow the noise (--sigma, else as measured)",
-     kFacePlugins | kFaceRun, false, nullptr, 0, "R", nullptr, nullptr},
+     kFacePlugins | kFaceRun | kFaceGStreamer, false, nullptr, 0, "R", nullptr, nullptr},
 
     // The editors' faces (frei0r, GStreamer): every parameter always has a
     // value there, so the noise level is the default way and a settings text,

@@ -211,3 +211,28 @@ TEST(GstElement, MemoryStaysFlatOverALongRun) {
   const long long_run = run(1000);
   EXPECT_LT(long_run - short_run, 4 * 1024) << short_run << " kB, then " << long_run << " kB";
 }
+
+TEST(GstElement, TemporalWindowsMirrorAtTheEndsAndEveryFrameComesOut) {
+  // Streams shorter than, as long as and longer than a window: the end of
+  // the stream arrives while frames are held, and each goes out from its
+  // window mirrored at the last frame.
+  const zolta_stream stream = stream_of(ZOLTA_FAMILY_YUV420, 8);
+  const zolta_settings settings = settings_for_noise(10, ZOLTA_FAMILY_YUV420);
+  for (int radius : {1, 2}) {
+    for (int frames : {1, 2, 6}) {
+      SCOPED_TRACE("temporal " + std::to_string(radius) + ", " + std::to_string(frames) +
+                   " frames");
+      TempDir dir;
+      const Bytes in = noisy_samples(planar_frame_size(stream) * frames, 60 + frames);
+      write_file(dir.path("in.raw"), in);
+      std::string output;
+      ASSERT_EQ(launch(dir, "i420", kWidth, kHeight, "temporal=" + std::to_string(radius),
+                       &output),
+                0)
+          << output;
+      const Bytes got = read_file(dir.path("out.raw"));
+      ASSERT_EQ(got.size(), in.size());
+      EXPECT_TRUE(got == reference_planar_windows(in, stream, settings, radius));
+    }
+  }
+}
