@@ -51,7 +51,6 @@ class BandPool {
   };
 
   int32_t count_ = 0;
-  Start* starts_ = nullptr;
   std::atomic<bool> taken_{false};
   // The frame's task, published under the lock with a new generation.
   BandTask task_ = nullptr;
@@ -61,6 +60,7 @@ class BandPool {
   int32_t pending_ = 0;  // workers still on this generation
   bool stopping_ = false;
 #if defined(_WIN32)
+  Start* starts_ = nullptr;  // each thread's argument
   HANDLE* threads_ = nullptr;
   SRWLOCK lock_ = SRWLOCK_INIT;
   CONDITION_VARIABLE started_ = CONDITION_VARIABLE_INIT;
