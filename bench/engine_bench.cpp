@@ -159,7 +159,7 @@ void reference_frame(benchmark::State& st, int32_t width, int32_t height, bool y
 // frame), with the
 // settings the noise table gives for sigma 10, on the widest path, one
 // thread: the cost of the temporal radius.
-void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius) {
+void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius, int32_t frame_threads) {
   select_simd_path(path);
   const int32_t width = 1920, height = 1080;
   zolta_denoiser_config config;
@@ -168,6 +168,7 @@ void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius) {
   config.stream.width = width;
   config.stream.height = height;
   config.temporal_radius = radius;
+  config.frame_threads = frame_threads;
   const float sigma[3] = {10.0f, 10.0f, 10.0f};
   zolta_denoiser* denoiser = nullptr;
   if (zolta_settings_for_noise(sigma, ZOLTA_FAMILY_YUV420, &config.settings, nullptr) != ZOLTA_OK ||
@@ -288,8 +289,12 @@ int main(int argc, char** argv) {
     }
     for (int32_t radius = 0; radius <= 2; ++radius) {
       const std::string name = "temporal/yuv420p8/1920x1080/radius" + std::to_string(radius);
-      benchmark::RegisterBenchmark(name.c_str(), temporal_frame, widest, radius)
+      benchmark::RegisterBenchmark(name.c_str(), temporal_frame, widest, radius, 1)
           ->Unit(benchmark::kMillisecond);
+      // The same, each frame shared by two threads.
+      benchmark::RegisterBenchmark((name + "/threads2").c_str(), temporal_frame, widest, radius, 2)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
     }
   }
   // One frame cut into 1 and 2 parts (frame_threads), wall-clock time:

@@ -106,12 +106,19 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   return g;
 }
 
-// Floats of the scratch of one more part of a frame: rows, then strips.
-uint64_t band_floats(const StreamLayout& layout) {
+// Floats of the rows and strips of one more part of a frame.
+uint64_t band_spatial_floats(const StreamLayout& layout) {
   const uint64_t w = static_cast<uint64_t>(layout.width);
   const uint64_t h = static_cast<uint64_t>(layout.height);
   return round16(kScratchRowCount * scratch_slot(w > h ? w : h)) +
          kStripCount * strip_floats(layout.height);
+}
+
+// ... and with a temporal radius its temporal rows and block matches.
+uint64_t band_floats(const StreamLayout& layout, int32_t radius) {
+  if (radius == 0) return band_spatial_floats(layout);
+  return band_spatial_floats(layout) + round16(kTemporalRowCount * temporal_row(layout)) +
+         2 * radius * matches_floats(layout);
 }
 
 uint64_t round_bytes(uint64_t bytes) {
@@ -145,7 +152,8 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
                         round_bytes(sizeof(Workspace) * static_cast<uint64_t>(workspaces)) +
                         round_bytes(sizeof(BandScratch) * static_cast<uint64_t>(band_count));
   const uint64_t area = g.floats * sizeof(float);
-  const uint64_t bands = band_floats(layout) * sizeof(float) * static_cast<uint64_t>(band_count);
+  const uint64_t bands =
+      band_floats(layout, radius) * sizeof(float) * static_cast<uint64_t>(band_count);
   // Sizes near 2^63 cannot come from 32-bit sizes, but check before adding.
   const uint64_t limit = static_cast<uint64_t>(PTRDIFF_MAX) / 2;
   if (area > limit / static_cast<uint64_t>(workspaces) || bands > limit / 2 ||
@@ -224,11 +232,23 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
   const int32_t line = layout.width > layout.height ? layout.width : layout.height;
   for (int32_t k = 0; k < band_count; ++k) {
     float* start = areas + static_cast<uint64_t>(workspaces) * g.floats +
-                   static_cast<uint64_t>(k) * band_floats(layout);
+                   static_cast<uint64_t>(k) * band_floats(layout, radius);
     BandScratch& b = engine->bands[k];
     b.scratch = scratch_rows_at(start, static_cast<ptrdiff_t>(scratch_slot(line)));
     b.strips = column_strips_at(start + round16(kScratchRowCount * scratch_slot(line)),
                                 layout.height);
+    float* rows = start + band_spatial_floats(layout);
+    const uint64_t row = temporal_row(layout);
+    float* matches = rows + round16(kTemporalRowCount * row);
+    for (int j = 0; j < kMaxNeighbours; ++j) {
+      b.temporal.limits[j] = radius > 0 ? rows + j * row : nullptr;
+      b.temporal.moved[j] = radius > 0 ? rows + (kMaxNeighbours + j) * row : nullptr;
+      b.matches[j] = j < 2 * radius
+                         ? reinterpret_cast<BlockMatch*>(matches + j * matches_floats(layout))
+                         : nullptr;
+    }
+    b.temporal.counts =
+        radius > 0 ? reinterpret_cast<uint8_t*>(rows + 2 * kMaxNeighbours * row) : nullptr;
   }
   succeed(error);
   return engine;
@@ -489,6 +509,82 @@ void part_scratch(const Engine& engine, const Workspace& w, const BandRunner* ru
   }
 }
 
+// The temporal step of the planes of a window (or, for a plane without it,
+// the copy of the centre's plane), planes split between two parts: the
+// first plane in part 0 with the working area's scratch, the others in part
+// 1 with the first band scratch.
+struct TemporalPlanes {
+  const Engine* engine;
+  Workspace* w;
+  const LevelPlan* plan;
+  bool by_plane, whole;
+  int32_t frames, count;
+  const zolta_frame* frame[kMaxNeighbours + 1];
+  int32_t slot[kMaxNeighbours + 1];
+  bool held[kMaxNeighbours + 1];
+  int32_t parts;
+};
+
+void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scratch,
+                         BlockMatch* const* matches) {
+  const Engine& engine = *t.engine;
+  const StreamLayout& L = engine.layout;
+  Workspace& w = *t.w;
+  const int32_t radius = engine.radius;
+  const bool step = engine.temporal.thresholds[p] != 0;
+  const bool restore = step && engine.settings.mode != 1 && engine.temporal.restore != 0;
+  const bool columns = t.plan->chains[p][1].count > 0;
+  const ptrdiff_t stride = w.planes.stride[p];
+  const int32_t width = L.plane_width[p], rows = L.plane_height[p];
+  WindowRows window_rows{&L, p, stride, t.frames, {}, {}, {}};
+  for (int32_t i = 0; i < t.frames; ++i) {
+    window_rows.frame[i] = t.frame[i];
+    window_rows.to[i] = w.window[t.slot[i]].plane[p];
+    window_rows.done[i] = t.whole || t.held[i] ? rows : 0;
+  }
+  const RowsReady ready{fill_window_rows, &window_rows};
+  // The detail given back needs the step's result and its counts. Where
+  // the plane goes to the frame from the column pass, the pass reads the
+  // step's result from the working plane, works in the spare plane and
+  // gives the detail back strip by strip on the way out; otherwise the
+  // result is copied to the spare plane first.
+  const bool fused = restore && t.by_plane && columns;
+  float* spare = w.window[2 * radius + 1].plane[p];
+  float* kept = restore && !fused ? spare : nullptr;
+  uint8_t* joined =
+      restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
+  float* plane = w.planes.plane[p];
+  if (step) {
+    const float* neighbours[kMaxNeighbours];
+    for (int32_t j = 0; j < t.count; ++j) neighbours[j] = w.window[t.slot[j + 1]].plane[p];
+    engine.dsp->temporal_plane(window_rows.to[0], plane, neighbours, matches, t.count, stride,
+                               width, rows, engine.temporal.thresholds[p], scratch, kept, joined,
+                               &ready);
+  } else {
+    // Every frame's plane is converted all the same: a numbered frame's
+    // planes are used again by later windows, whose settings may differ.
+    fill_window_rows(&window_rows, rows);
+    for (int32_t r = 0; r < rows; ++r) {
+      std::memcpy(plane + r * stride, window_rows.to[0] + r * stride,
+                  sizeof(float) * static_cast<size_t>(width));
+    }
+  }
+}
+
+void temporal_planes_part(const void* context, int32_t part) {
+  const TemporalPlanes& t = *static_cast<const TemporalPlanes*>(context);
+  const int planes = t.engine->layout.planes;
+  for (int p = 0; p < planes; ++p) {
+    const int owner = t.parts > 1 && p > 0 ? 1 : 0;
+    if (owner != part) continue;
+    if (owner == 0) {
+      temporal_plane_step(t, p, t.w->temporal, t.w->matches);
+    } else {
+      temporal_plane_step(t, p, t.engine->bands[0].temporal, t.engine->bands[0].matches);
+    }
+  }
+}
+
 }  // namespace
 
 void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
@@ -596,44 +692,29 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
                         view.kind == ViewKind::kNormal;
   const LevelPlan& plan = engine.window_plans[count];
+  // First every plane's temporal step (or its copy), the planes at once
+  // where the runner has two parts; then the spatial step plane by plane.
+  TemporalPlanes steps{&engine, &w, &plan, by_plane, whole, frames, count, {}, {}, {}, 1};
+  for (int32_t i = 0; i < frames; ++i) {
+    steps.frame[i] = frame[i];
+    steps.slot[i] = slot[i];
+    steps.held[i] = held[i];
+  }
+  steps.parts = band_parts(runner) > 1 && L.planes > 1 && engine.band_count > 0 ? 2 : 1;
+  const BandRunner pair{runner ? runner->run : nullptr, runner ? runner->pool : nullptr, 2};
+  run_bands(steps.parts > 1 ? &pair : nullptr, temporal_planes_part, &steps);
   for (int p = 0; p < L.planes; ++p) {
     const bool step = engine.temporal.thresholds[p] != 0;
     const bool restore = step && !high && engine.temporal.restore != 0;
     const bool columns = plan.chains[p][1].count > 0;
     const ptrdiff_t stride = w.planes.stride[p];
     const int32_t width = L.plane_width[p], rows = L.plane_height[p];
-    WindowRows window_rows{&L, p, stride, frames, {}, {}, {}};
-    for (int32_t i = 0; i < frames; ++i) {
-      window_rows.frame[i] = frame[i];
-      window_rows.to[i] = w.window[slot[i]].plane[p];
-      window_rows.done[i] = whole || held[i] ? rows : 0;
-    }
-    const RowsReady ready{fill_window_rows, &window_rows};
-    // The detail given back needs the step's result and its counts. Where
-    // the plane goes to the frame from the column pass, the pass reads the
-    // step's result from the working plane, works in the spare plane and
-    // gives the detail back strip by strip on the way out; otherwise the
-    // result is copied to the spare plane first.
     const bool fused = restore && by_plane && columns;
     float* spare = w.window[2 * radius + 1].plane[p];
     float* kept = restore && !fused ? spare : nullptr;
     uint8_t* joined =
         restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
     float* plane = w.planes.plane[p];
-    if (step) {
-      const float* neighbours[kMaxNeighbours];
-      for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[slot[j + 1]].plane[p];
-      dsp.temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride, width,
-                         rows, engine.temporal.thresholds[p], w.temporal, kept, joined, &ready);
-    } else {
-      // Every frame's plane is converted all the same: a numbered frame's
-      // planes are used again by later windows, whose settings may differ.
-      fill_window_rows(&window_rows, rows);
-      for (int32_t r = 0; r < rows; ++r) {
-        std::memcpy(plane + r * stride, window_rows.to[0] + r * stride,
-                    sizeof(float) * static_cast<size_t>(width));
-      }
-    }
     if (fused) {
       const PlaneRows source{plane, stride, width};
       const RowLoader loader{load_plane_row, &source};

@@ -51,6 +51,10 @@ struct Workspace {
 struct BandScratch {
   ScratchRows scratch;
   ColumnStrips strips;
+  // With a temporal radius: the temporal step's rows and block matches, for
+  // a plane's step beside the calling thread's.
+  TemporalRows temporal;
+  BlockMatch* matches[kMaxNeighbours];
 };
 
 // The most parts one frame is cut into.
@@ -109,9 +113,11 @@ void engine_set_temporal(Engine& engine, const TemporalSettings& temporal);
 void engine_process(const Engine& engine, Workspace& workspace, const zolta_frame& in,
                     const zolta_frame& out, const BandRunner* runner = nullptr);
 // Processes frame `in` with the `count` (0..2 radius) other frames of its
-// window, in the rule's order, all checked against the layout. The temporal
-// step itself runs on the calling thread (each block's search starts from
-// its neighbours' results); the rest in bands as engine_process.
+// window, in the rule's order, all checked against the layout. With a
+// runner, the planes' temporal steps run at once (the first plane on the
+// calling thread, the others on a worker: each block's search starts from
+// its neighbours' results, so a plane's step is not cut); the rest in bands
+// as engine_process.
 void engine_process_window(const Engine& engine, Workspace& workspace, const zolta_frame& in,
                            const zolta_frame* const* neighbours, int32_t count,
                            const zolta_frame& out, const BandRunner* runner = nullptr);
