@@ -326,9 +326,9 @@ typedef struct zolta_denoiser_config {
    * rows and of columns, planes' conversions), 0..64; 0 means 1, today's
    * behaviour. The denoiser starts frame_threads - 1 worker threads when it
    * is created and stops them when it is destroyed; a process call uses
-   * them when it is the only call in process. The temporal step's block
-   * matching stays on the calling thread. The output is the same byte for
-   * byte. */
+   * them when it is the only call in process. The temporal step of a
+   * plane is not cut (its block search runs in order), but the planes' steps
+   * run at once. The output is the same byte for byte. */
   int32_t frame_threads;
   int32_t reserved[30];
 } zolta_denoiser_config;
