@@ -39,7 +39,12 @@ seconds() {
   start=$(date +%s.%N)
   "$@" >/dev/null 2>&1
   end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
+}
+
+# The smaller of two times.
+least() {
+  awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'
 }
 
 ffmpeg_run() {
@@ -62,8 +67,8 @@ for path in ffmpeg melt gst; do
   for ((r = 0; r < runs; ++r)); do
     t1=$(seconds "${path}_run" 1)
     tn=$(seconds "${path}_run" "$cores")
-    if [ -z "$best1" ] || (($(echo "$t1 < $best1" | bc -l))); then best1=$t1; fi
-    if [ -z "$bestn" ] || (($(echo "$tn < $bestn" | bc -l))); then bestn=$tn; fi
+    best1=$(least "$best1" "$t1")
+    bestn=$(least "$bestn" "$tn")
   done
   awk -v f="$frames" -v a="$best1" -v b="$bestn" -v n="$cores" -v p="$path" 'BEGIN {
     s = a / b; share = n > 1 ? (n / s - 1) / (n - 1) : 0;
