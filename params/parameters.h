@@ -47,6 +47,7 @@ enum ParamId {
   kParamNoise,
   kParamSettings,
   kParamConfigProperty,
+  kParamFrameThreads,
   kParamRunPlane,
   kParamShowPlane,
   kParamOff,
