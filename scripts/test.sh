@@ -28,6 +28,10 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
 
 jobs=2
+# Compiler results are kept between runs where ccache is installed.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
 passed=0
 failed=0
 status=0
