@@ -490,9 +490,23 @@ if [ "$stream" = 0 ]; then
     chmod -- "$(printf '%o' $((8#666 & ~8#$(umask))))" "$tmp"
   fi
   if [ "$existed" = 1 ] && [ "$links" -gt 1 ]; then
-    # Hard links stay linked: the result is copied into the file in place.
-    cat -- "$tmp" >"$target" || die "cannot write $shown_output; the complete output is kept in $tmp"
-    rm -f -- "$tmp"
+    # Hard links stay linked: the result is copied into the file in place,
+    # once the file holds room for all of it: it grows by zeros after its
+    # end first, so a full disk leaves it as it was (fallocate --posix of
+    # util-linux 2.38 reports success on a full disk). It is not truncated
+    # first: freed blocks may not come back at once. What fails keeps the
+    # complete output.
+    kept=$tmp
+    tmp=""
+    size=$(stat -c %s -- "$kept") && old_size=$(stat -c %s -- "$target") ||
+      die "cannot write $shown_output; the complete output is kept in $kept"
+    if ((size > old_size)) && ! head -c $((size - old_size)) /dev/zero 2>/dev/null >>"$target"; then
+      truncate -s "$old_size" -- "$target" 2>/dev/null || true
+      die "cannot write $shown_output: no room for the result on its disk, the file is left as it was; the complete output is kept in $kept"
+    fi
+    { cat -- "$kept" 1<>"$target" && truncate -s "$size" -- "$target"; } ||
+      die "cannot write $shown_output; the complete output is kept in $kept"
+    rm -f -- "$kept"
   else
     mv -f -T -- "$tmp" "$target" || die "cannot write $shown_output"
   fi
