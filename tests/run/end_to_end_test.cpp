@@ -516,6 +516,73 @@ TEST_F(ZoltaRun, AMemoryBudgetBoundsTheFramesInFlightAndKeepsTheBytes) {
 #endif
 }
 
+TEST_F(ZoltaRun, AMemoryBudgetHoldsAtEveryTemporalRadius) {
+  // 512 x 256 frames of 16-bit 4:4:4 (786 kB): a working area of the
+  // temporal denoiser takes 14 MB at radius 1 and 19 MB at radius 2, one
+  // for each frame worked on at once. (Built in a scope of its own, as above.)
+  size_t clip_size = 0;
+  {
+    const std::vector<uint8_t> frame = noisy_bytes(512 * 256 * 6, 9);
+    std::string clip = "YUV4MPEG2 W512 H256 F25:1 C444p16\n";
+    for (int f = 0; f < 24; ++f) {
+      clip += "FRAME\n";
+      clip.append(frame.begin() + f * 64, frame.end());
+      clip.append(frame.begin(), frame.begin() + f * 64);
+    }
+    write_file(path("mid.y4m"), clip);
+    clip_size = clip.size();
+  }
+  write_file(path("small.y4m"), "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" +
+                                    std::string(16 * 16 * 6, '\1'));
+  const auto peak_of = [&](const std::vector<std::string>& args) {
+    RunChild child = start_zolta_run(args, dir_, dir_);
+    EXPECT_GT(child.pid, 0);
+    close(child.input);
+    long peak = 0;
+    const int status = wait_child(child.pid, &peak);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << args.back();
+    return peak;
+  };
+  const long base = peak_of({"--sigma", "5", "--temporal", "2", "small.y4m", "small-out.y4m"});
+  // Sixteen threads: sixteen working areas, 300 MB at radius 2, unless the
+  // budget holds them back. A budget smaller than one working area and the
+  // frames of its windows (1 MiB) works on one frame at a time.
+  const struct {
+    const char* radius;
+    const char* memory;
+    long most_kb;  // above the small stream's peak
+  } cases[] = {
+      {"1", "40", 40 * 1024},
+      {"2", "40", 40 * 1024},
+      {"2", "1", 32 * 1024},
+  };
+  for (const auto& c : cases) {
+    const std::string name = std::string("r") + c.radius;
+    const std::string free_name = name + "-free.y4m";
+    if (!exists(path(free_name))) {
+      const long free_run = peak_of({"--threads", "16", "--sigma", "5", "--temporal", c.radius,
+                                     "mid.y4m", free_name});
+#if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
+      EXPECT_GT(free_run, base + 150 * 1024) << "radius " << c.radius << ": sixteen areas";
+#else
+      (void)free_run;
+#endif
+    }
+    const std::string bounded_name = name + "-m" + c.memory + ".y4m";
+    const long bounded = peak_of({"--threads", "16", "--memory", c.memory, "--sigma", "5",
+                                  "--temporal", c.radius, "mid.y4m", bounded_name});
+    EXPECT_TRUE(read_file(path(bounded_name)) == read_file(path(free_name))) << bounded_name;
+    EXPECT_EQ(read_file(path(bounded_name)).size(), clip_size) << bounded_name;
+#if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
+    EXPECT_LT(bounded, base + c.most_kb)
+        << bounded_name << ": " << bounded << " kB against " << base << " kB for a small stream";
+#else
+    (void)bounded;
+    (void)base;
+#endif
+  }
+}
+
 TEST_F(ZoltaRun, DemoDenoisesTheBundledPhotographAndReportsPsnr) {
   ASSERT_EQ(run("$Z --demo --out-dir pictures"), 0) << stderr_;
   double before = 0, after = 0;
