@@ -544,7 +544,8 @@ TEST_F(ZoltaRun, AMemoryBudgetHoldsAtEveryTemporalRadius) {
     return peak;
   };
   const long base = peak_of({"--sigma", "5", "--temporal", "2", "small.y4m", "small-out.y4m"});
-  // Sixteen threads: sixteen working areas, 300 MB at radius 2, unless the
+  // Sixteen threads: sixteen working areas, 300 MB at radius 2 (as many as
+  // are in use at once are touched), unless the
   // budget holds them back. A budget smaller than one working area and the
   // frames of its windows (1 MiB) works on one frame at a time.
   const struct {
@@ -563,7 +564,7 @@ TEST_F(ZoltaRun, AMemoryBudgetHoldsAtEveryTemporalRadius) {
       const long free_run = peak_of({"--threads", "16", "--sigma", "5", "--temporal", c.radius,
                                      "mid.y4m", free_name});
 #if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
-      EXPECT_GT(free_run, base + 150 * 1024) << "radius " << c.radius << ": sixteen areas";
+      EXPECT_GT(free_run, base + 100 * 1024) << "radius " << c.radius << ": sixteen areas";
 #else
       (void)free_run;
 #endif
