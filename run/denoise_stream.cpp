@@ -111,12 +111,12 @@ bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, Byt
 
   const int threads = options.threads > 0 ? options.threads : available_cores();
   const long long input_bytes = regular_file_size(input);
+  if (options.temporal > 0) {
+    return denoise_windows(options, settings, *format, input, ahead, input_bytes, threads, out,
+                           progress, error);
+  }
   std::vector<StreamItem> items(pipeline_slots(threads));
   StreamDenoiser denoiser(threads, static_cast<size_t>(options.memory_mib) << 20);
-  if (options.temporal > 0) {
-    return denoise_windows(options, settings, *format, input, ahead, input_bytes, threads, items,
-                           denoiser, out, progress, error);
-  }
 
   PipelineStages stages;
   stages.threads = threads;

@@ -23,6 +23,12 @@ std::string number_text(double v) {
   return text;
 }
 
+// "-" or a name of descriptor 0, which reads the same standard input: two
+// readers of one pipe would each get a part of its bytes.
+bool names_standard_input(const std::string& path) {
+  return path == "-" || path == "/dev/stdin" || path == "/dev/fd/0" || path == "/proc/self/fd/0";
+}
+
 // "a, b and c".
 std::string joined(const std::vector<std::string>& items) {
   std::string text;
@@ -452,7 +458,7 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
   }
   options.input = positional[0];
   options.output = positional[1];
-  if (options.noise_from == "-" && options.input == "-") {
+  if (names_standard_input(options.noise_from) && names_standard_input(options.input)) {
     error = "--noise-from and INPUT cannot both be standard input";
     return false;
   }

@@ -111,11 +111,30 @@ bool open_stream(OutputFile& output, int fd, std::string& error) {
   return true;
 }
 
-// Copies the finished temporary into the target in place (for hard links).
+// Makes room on the disk for the whole result in the target before a byte
+// of it is overwritten: the target grows to at least `size` bytes, or is
+// left as it was (its old size, its old bytes) with the reason in errno.
+bool reserve_target(int out, off_t size) {
+  struct stat st;
+  if (fstat(out, &st) != 0) return false;
+  if (size <= st.st_size) return true;  // its blocks are there already
+  const int e = posix_fallocate(out, 0, size);
+  if (e == 0) return true;
+  // A failing reservation may have grown the file (its old bytes are
+  // intact): back to its old size.
+  if (ftruncate(out, st.st_size) != 0) return false;
+  errno = e;
+  return false;
+}
+
+// Copies the finished temporary into the target in place (for hard links),
+// once the target holds room for all of it: a full disk leaves the target
+// as it was.
 bool copy_into_target(const OutputFile& output, int& error_number) {
   const int in = open(output.temporary.c_str(), O_RDONLY);
   const int out = in < 0 ? -1 : open(output.target.c_str(), O_WRONLY);
-  bool ok = in >= 0 && out >= 0;
+  struct stat st;
+  bool ok = in >= 0 && out >= 0 && fstat(in, &st) == 0 && reserve_target(out, st.st_size);
   std::vector<char> buffer(1 << 16);
   off_t total = 0;
   while (ok) {
@@ -262,7 +281,8 @@ bool commit_output(OutputFile& output, std::string& error) {
   if (output.linked) {
     int error_number = 0;
     if (!copy_into_target(output, error_number)) {
-      // The target may be half written now; the whole output is kept.
+      // The target is as it was unless the disk failed past the reservation;
+      // the whole output is kept.
       error = "cannot write " + output.path + ": " + reason(error_number) +
               "; the complete output is kept in " + output.temporary;
       unregister_cleanup(output.cleanup_slot);

@@ -2,7 +2,10 @@
 
 #include <atomic>
 
+#include "noise_level.h"
 #include "pipeline.h"
+#include "stream_denoiser.h"
+#include "window_memory.h"
 
 long mirror_into(long i, long first, long last) {
   if (last <= first) return first;
@@ -28,13 +31,34 @@ struct InputRing {
   Input& at(long i) { return inputs[static_cast<size_t>(i) % inputs.size()]; }
 };
 
+// The plan for the stream whose first frame is read ahead (read here if it
+// is not yet).
+bool plan_for_stream(const RunOptions& options, FrameFormat& format, ByteReader& input,
+                     std::deque<StreamItem>& ahead, int threads, WindowPlan& plan,
+                     std::string& error) {
+  plan = plan_windows(threads, options.temporal, 0, 0, 0);
+  if (ahead.empty() && !read_ahead(format, input, 1, ahead, error)) return false;
+  if (ahead.empty()) return true;
+  StreamItem& first = ahead.front();
+  std::string message;
+  if (!format.bind(first, message)) return true;  // refused in its turn, with its number
+  const size_t frame_bytes = first.y4m.data.size() + first.picture.samples.size();
+  plan = plan_windows(threads, options.temporal, frame_bytes,
+                      temporal_area_bytes(first.stream, options.temporal),
+                      static_cast<size_t>(options.memory_mib) << 20);
+  return true;
+}
+
 }  // namespace
 
 bool denoise_windows(const RunOptions& options, const zolta_settings& settings, FrameFormat& format,
                      ByteReader& input, std::deque<StreamItem>& ahead, long long input_bytes,
-                     int threads, std::vector<StreamItem>& items, StreamDenoiser& denoiser,
-                     std::FILE* out, Progress& progress, std::string& error) {
+                     int threads, std::FILE* out, Progress& progress, std::string& error) {
   const int radius = options.temporal;
+  WindowPlan plan;
+  if (!plan_for_stream(options, format, input, ahead, threads, plan, error)) return false;
+  std::vector<StreamItem> items(static_cast<size_t>(plan.slots));
+  StreamDenoiser denoiser(plan.workers, 0);
   InputRing ring;
   ring.inputs.resize(items.size() + 2 * static_cast<size_t>(radius));
   // Reads input i into the ring, unless the input has ended.
@@ -70,8 +94,8 @@ bool denoise_windows(const RunOptions& options, const zolta_settings& settings, 
     }
   };
   PipelineStages stages;
-  stages.threads = threads;
-  stages.slots = static_cast<int>(items.size());
+  stages.threads = plan.workers;
+  stages.slots = plan.slots;
   stages.read = [&](int, long n, std::string&) {
     if (n == 0) {
       for (long i = 0; i < radius; ++i) read_input(i);

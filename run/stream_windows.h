@@ -9,7 +9,6 @@
 #include "frame_formats.h"
 #include "options.h"
 #include "progress.h"
-#include "stream_denoiser.h"
 #include "zolta.h"
 
 // Index i mirrored into first..last (repeatedly, for runs shorter than the
@@ -21,8 +20,9 @@ long mirror_into(long i, long first, long last);
 // own slot (the inputs stay as they came), the writer writes in order. A
 // window is mirrored at the ends of the stream and of every run of frames of
 // one stream (pictures of one size and format), and at a frame that could not
-// be read, which fails only itself.
+// be read, which fails only itself. Up to `threads` frames are worked on at
+// once, fewer when their working areas and the frames held for the windows
+// would not fit in --memory (window_memory.h, from the first frame's size).
 bool denoise_windows(const RunOptions& options, const zolta_settings& settings, FrameFormat& format,
                      ByteReader& input, std::deque<StreamItem>& ahead, long long input_bytes,
-                     int threads, std::vector<StreamItem>& items, StreamDenoiser& denoiser,
-                     std::FILE* out, Progress& progress, std::string& error);
+                     int threads, std::FILE* out, Progress& progress, std::string& error);

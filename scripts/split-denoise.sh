@@ -9,10 +9,12 @@
 #      (--noise-from), not the segment's;
 #   3. GNU parallel runs "ffmpeg | zolta-run | ffmpeg" on each segment, as many
 #      at once as there are job slots (--sshlogin reaches other machines), and
-#      keeps the segment's own frames;
-#   4. ffmpeg joins the denoised segments in order, losslessly, with the
-#      input's audio at the input's offset from the video and the input's
-#      colour tags and field order.
+#      keeps the segment's own frames, each given back its time (YUV4MPEG2
+#      carries none);
+#   4. ffmpeg joins the denoised segments in order, losslessly, every frame at
+#      its time (a variable frame rate stays as it was), with the input's
+#      audio at the input's offset from the video and the input's colour tags
+#      and field order. (A .y4m output has one frame rate.)
 # Each frame is made from the same frames as in one zolta-run over the whole
 # video, so the joined frames are exactly those of that run. (Without
 # --temporal, --sigma auto measures each segment's own first frames.)
@@ -25,7 +27,7 @@
 #   -j N           job slots on each machine (default: its cores)
 #   -S LOGINS      machines, as GNU parallel's --sshlogin: "4/user@host,:" is four
 #                  slots on host and the default number here (":"). Remote
-#                  machines need ffmpeg, zolta-run (see --zolta) and rsync,
+#                  machines need ffmpeg and ffprobe, zolta-run (see --zolta) and rsync,
 #                  which GNU parallel copies with (this machine too)
 #   -t SECONDS     length of a segment (default 60)
 #   -f PIX_FMT     convert to this pixel format before denoising (e.g. yuv422p;
@@ -303,8 +305,9 @@ ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
 lossless=(-c:v ffv1 -g 1)
 convert=()
 [ -n "$pix_fmt" ] && convert=(-pix_fmt "$pix_fmt")
-# Every frame as it comes, none repeated to fill a late start or a gap.
-cut=(-map 0:v:0 -fps_mode passthrough "${convert[@]}" "${lossless[@]}")
+# Every frame as it comes, none repeated to fill a late start or a gap, each
+# at its time (the input's time base, not one of an even frame rate).
+cut=(-map 0:v:0 -fps_mode passthrough -enc_time_base:v -1 "${convert[@]}" "${lossless[@]}")
 
 # What ffprobe says of a file's first video stream: "key=value" lines.
 probe() {
@@ -339,8 +342,10 @@ rm -f first.err
 # 1. Cut. Every FFV1 frame (-g 1) is a key frame, so each segment starts
 # exactly where the one before it ends. Relative names: the folder's own name
 # may hold anything, '%' included.
+# segments.csv: each segment's name and the time of its first frame.
 run "${ff[@]}" -i "file:$input" "${cut[@]}" -f segment -segment_time "$seconds" \
-  -segment_format matroska -reset_timestamps 1 part-%06d.mkv ||
+  -segment_format matroska -reset_timestamps 1 -segment_list segments.csv \
+  -segment_list_type csv part-%06d.mkv ||
   die "ffmpeg could not cut $shown_input"
 
 # 2. With --temporal R, frame n is made from frames n - R ... n + R. Each
@@ -413,26 +418,60 @@ else
 fi
 export SPLIT_DENOISE_ZOLTA
 denoise="eval \"\$SPLIT_DENOISE_ZOLTA - -\""
+# YUV4MPEG2 has one frame rate and no times: every frame's time goes around
+# the pipe. A job lists its input's frame times (ffprobe's packet times; every
+# frame a packet, in order), and this program makes of them the filter that
+# gives the denoised frames back their times from the segment's first frame:
+# setpts over the frame number N as a balanced tree of if()s (as many leaves
+# as frames, a depth of log2 of them), in microseconds (the y4m's time base
+# is its frame rate's). With select=1, the filter keeps only
+# frames from ... to - 1 first, as the jobs of overlapping segments do.
+SPLIT_DENOISE_TIMES='
+  function tree(lo, hi,   mid) {
+    if (lo == hi) return sprintf("%.6f", t[lo] - t[from])
+    mid = int((lo + hi + 1) / 2)
+    return "if(lt(N," (mid - from) ")," tree(lo, mid - 1) "," tree(mid, hi) ")"
+  }
+  $1 ~ /^-?[0-9.]+$/ { t[n++] = $1 }
+  END {
+    if (to < 0) to = n
+    if (from < 0 || to > n || to <= from) exit 1
+    if (select) printf "select=gte(n\\,%d)*lt(n\\,%d),", from, to
+    printf "settb=1/1000000,setpts=\047(%s)/TB\047\n", tree(from, to - 1)
+  }'
+export SPLIT_DENOISE_TIMES
+times="ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0"
+timed=(-fps_mode passthrough -enc_time_base:v 1:1000000)
 where=()
 if [ "$radius" = 0 ]; then
-  job="set -o pipefail; ${ff[*]} -i {} -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - ${lossless[*]} {.}.done.mkv"
+  job="set -o pipefail; $times {} | sort -g | awk -v from=0 -v to=-1 \"\$SPLIT_DENOISE_TIMES\" >{.}.times && ${ff[*]} -i {} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -filter_script:v {.}.times ${timed[*]} ${lossless[*]} {.}.done.mkv && rm -f {.}.times"
   [ -n "$logins" ] && where=(--sshlogin "$logins" --trc '{.}.done.mkv')
   printf '%s\n' part-*.mkv >parts.txt
 else
   # Every frame read as it is, so that the frame numbers hold; the job keeps
-  # its segment's frames, timed from 0 as without the context. select, not
-  # trim: trim would end the reading before the last context frames, and
-  # zolta-run, writing them, would fail on the closed pipe.
-  job="set -o pipefail; ${ff[*]} -i {1} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -vf 'select=gte(n\\,{2})*lt(n\\,{3}),setpts=PTS-STARTPTS' ${lossless[*]} {4}"
+  # its segment's frames, timed from its first one as without the context.
+  # select, not trim: trim would end the reading before the last context
+  # frames, and zolta-run, writing them, would fail on the closed pipe.
+  job="set -o pipefail; $times {1} | sort -g | awk -v from={2} -v to={3} -v select=1 \"\$SPLIT_DENOISE_TIMES\" >{4}.times && ${ff[*]} -i {1} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -filter_script:v {4}.times ${timed[*]} ${lossless[*]} {4} && rm -f {4}.times"
   where=(--colsep '\t')
   [ -n "$logins" ] &&
     where+=(--sshlogin "$logins" --basefile noise.y4m --transferfile '{1}' --return '{4}' --cleanup)
 fi
-run parallel ${jobs:+-j "$jobs"} "${where[@]}" --env SPLIT_DENOISE_ZOLTA --halt now,fail=1 \
+run parallel ${jobs:+-j "$jobs"} "${where[@]}" --env SPLIT_DENOISE_ZOLTA --env SPLIT_DENOISE_TIMES \
+  --halt now,fail=1 \
   -a parts.txt "$job" || die "a segment failed; nothing was written to $shown_output"
 
-# 4. Join, in the segments' order, without decoding.
-for f in part-*.done.mkv; do printf "file '%s'\n" "$f"; done >list.txt
+# 4. Join, in the segments' order, without decoding. Each segment lasts until
+# the next one's first frame (its time in segments.csv), so that gaps between
+# frames stay where they were, also between segments.
+awk -F, '{ name[NR] = $1; start[NR] = $2 }
+  END {
+    for (k = 1; k <= NR; k++) {
+      sub(/[.]mkv$/, ".done.mkv", name[k])
+      printf "file \047%s\047\n", name[k]
+      if (k < NR) printf "duration %.6f\n", start[k + 1] - start[k]
+    }
+  }' segments.csv >list.txt
 case $output in
   *.y4m)
     # The stream header is the one zolta-run keeps from ffmpeg's reading of
@@ -490,9 +529,23 @@ if [ "$stream" = 0 ]; then
     chmod -- "$(printf '%o' $((8#666 & ~8#$(umask))))" "$tmp"
   fi
   if [ "$existed" = 1 ] && [ "$links" -gt 1 ]; then
-    # Hard links stay linked: the result is copied into the file in place.
-    cat -- "$tmp" >"$target" || die "cannot write $shown_output; the complete output is kept in $tmp"
-    rm -f -- "$tmp"
+    # Hard links stay linked: the result is copied into the file in place,
+    # once the file holds room for all of it: it grows by zeros after its
+    # end first, so a full disk leaves it as it was (fallocate --posix of
+    # util-linux 2.38 reports success on a full disk). It is not truncated
+    # first: freed blocks may not come back at once. What fails keeps the
+    # complete output.
+    kept=$tmp
+    tmp=""
+    size=$(stat -c %s -- "$kept") && old_size=$(stat -c %s -- "$target") ||
+      die "cannot write $shown_output; the complete output is kept in $kept"
+    if ((size > old_size)) && ! head -c $((size - old_size)) /dev/zero 2>/dev/null >>"$target"; then
+      truncate -s "$old_size" -- "$target" 2>/dev/null || true
+      die "cannot write $shown_output: no room for the result on its disk, the file is left as it was; the complete output is kept in $kept"
+    fi
+    { cat -- "$kept" 1<>"$target" && truncate -s "$size" -- "$target"; } ||
+      die "cannot write $shown_output; the complete output is kept in $kept"
+    rm -f -- "$kept"
   else
     mv -f -T -- "$tmp" "$target" || die "cannot write $shown_output"
   fi

@@ -1,5 +1,8 @@
 // The frei0r module zolta.so: the functions frei0r's hosts look up by name.
+#include <dlfcn.h>
+
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "frei0r_api.h"
@@ -34,10 +37,37 @@ ZOLTA_FREI0R_EXPORT void f0r_get_param_info(f0r_param_info_t* info, int param_in
   info->explanation = frei0r_param_explanation(param_index);
 }
 
+namespace {
+
+// True when code of ffmpeg's filter library called: its frei0r host (Debian
+// 12's ffmpeg 5.1) gives frames whose rows are padded to a multiple of 16
+// pixels (64 bytes, the widest SIMD alignment) when the width is not one,
+// while frei0r tells a filter no row length, so such frames cannot be read
+// or written right, not even copied.
+bool called_by_ffmpeg(void* return_address) {
+  Dl_info info{};
+  if (!dladdr(return_address, &info) || !info.dli_fname) return false;
+  const char* slash = std::strrchr(info.dli_fname, '/');
+  const char* name = slash ? slash + 1 : info.dli_fname;
+  return std::strncmp(name, "libavfilter.so", 14) == 0 || std::strcmp(name, "ffmpeg") == 0;
+}
+
+}  // namespace
+
 ZOLTA_FREI0R_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
+  if (width % 16 != 0 && called_by_ffmpeg(__builtin_return_address(0))) {
+    // No instance: ffmpeg stops ("Impossible to load frei0r instance").
+    std::fprintf(stderr,
+                 "zolta: ffmpeg pads the rows of frames %u pixels wide, and frei0r gives a "
+                 "filter no row length: in ffmpeg the width must be a multiple of 16; pad and "
+                 "crop around the filter (pad=ceil(iw/16)*16:ih,frei0r=zolta,crop=%u:ih:0:0) or "
+                 "use zolta-run in a pipe\n",
+                 width, width);
+    return nullptr;
+  }
   std::string message;
   Frei0rFilter* filter = frei0r_filter_create(width, height, &message);
-  if (!filter) std::fprintf(stderr, "zolta: %s\n", message.c_str());
+  if (!message.empty()) std::fprintf(stderr, "zolta: %s\n", message.c_str());
   return filter;
 }
 

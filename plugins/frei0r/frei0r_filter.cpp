@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 
 #include "editor_settings.h"
 #include "frei0r_api.h"
@@ -23,7 +24,7 @@ struct Frei0rFilter {
   bool changed = true;
   bool usable = false;   // the settings of the parameters were taken
   std::string reported;  // the last refusal written to standard error
-  zolta_denoiser* denoiser = nullptr;
+  zolta_denoiser* denoiser = nullptr;  // none for a size refused: frames pass through
 };
 
 namespace {
@@ -100,6 +101,12 @@ Frei0rFilter* frei0r_filter_create(unsigned width, unsigned height, std::string*
     else
       f->texts[i] = value;
   }
+  if (width == 0 || height == 0) {
+    // No pixel to denoise; an instance all the same, as for any size refused.
+    *message = "empty frame (" + std::to_string(width) + " x " + std::to_string(height) +
+               "): frames pass through unchanged";
+    return f;
+  }
   zolta_denoiser_config config{};
   zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
   config.stream = stream_of(f->width, f->height);
@@ -109,6 +116,13 @@ Frei0rFilter* frei0r_filter_create(unsigned width, unsigned height, std::string*
   zolta_error error{};
   int status = editor_settings(values_of(*f), ZOLTA_FAMILY_RGB, &config.settings, &error);
   if (status == ZOLTA_OK) status = zolta_denoiser_create(&config, &f->denoiser, &error);
+  if (status == ZOLTA_ERROR_SIZE || status == ZOLTA_ERROR_FORMAT) {
+    // A host that gets no instance may pass on a buffer of its own (melt
+    // does, converted and not converted back): the instance copies the
+    // frames instead.
+    *message = std::string(error.message) + "; frames pass through unchanged";
+    return f;
+  }
   if (status != ZOLTA_OK) {
     *message = error.message;
     delete f;
@@ -151,6 +165,7 @@ void frei0r_filter_update(Frei0rFilter* filter, const uint32_t* in, uint32_t* ou
   std::lock_guard<std::mutex> hold(filter->lock);
   const size_t row = static_cast<size_t>(filter->width) * 4;
   if (in != out) std::memcpy(out, in, row * static_cast<size_t>(filter->height));
+  if (!filter->denoiser) return;  // a size refused when the instance was made
   if (filter->changed) take_parameters(*filter);
   if (!filter->usable) return;
   // BGRA in place: R, G and B as planes four bytes apart; alpha is not touched.

@@ -9,7 +9,9 @@
 
 struct Frei0rFilter;
 
-// Null when the engine refuses the size; *message says why.
+// A size the engine refuses, or an empty frame, gives an instance that lets
+// frames pass through unchanged, with *message saying why; null only when
+// memory runs out (*message). *message is empty when all is well.
 Frei0rFilter* frei0r_filter_create(unsigned width, unsigned height, std::string* message);
 void frei0r_filter_destroy(Frei0rFilter* filter);
 

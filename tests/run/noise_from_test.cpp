@@ -115,8 +115,17 @@ TEST_F(ZoltaRun, NoiseFromThatCannotServeIsRefused) {
   EXPECT_EQ(run("$Z --estimate --noise-from in.y4m in.y4m"), 2);
   EXPECT_NE(stderr_.find("--estimate measures INPUT"), std::string::npos) << stderr_;
   EXPECT_EQ(run("$Z --demo --noise-from in.y4m"), 2);
-  EXPECT_EQ(run("$Z --sigma auto --noise-from - - out.y4m <in.y4m"), 2);
-  EXPECT_NE(stderr_.find("cannot both be standard input"), std::string::npos) << stderr_;
+  // Every name of standard input, on either side, is refused alike.
+  for (const char* names : {"- -", "/dev/stdin -", "/proc/self/fd/0 -", "/dev/fd/0 /dev/stdin",
+                            "- /proc/self/fd/0"}) {
+    const std::string both(names);
+    const std::string from = both.substr(0, both.find(' ')), input = both.substr(both.find(' '));
+    EXPECT_EQ(run("cat in.y4m | $Z --sigma auto --noise-from " + from + input + " out.y4m"), 2)
+        << names;
+    EXPECT_NE(stderr_.find("cannot both be standard input"), std::string::npos)
+        << names << ": " << stderr_;
+    EXPECT_FALSE(exists(path("out.y4m"))) << names;
+  }
   // Standard input for the frames to measure, a file to denoise.
   EXPECT_EQ(run("$Z --sigma auto --noise-from - in.y4m from-stdin.y4m <in.y4m && "
                 "$Z --sigma auto in.y4m plain.y4m"),

@@ -147,6 +147,40 @@ TEST_F(Outputs, WriteFailuresNameTheirReason) {
   EXPECT_NE(stderr_.find("directory"), std::string::npos) << stderr_;
 }
 
+// A hard-linked output on a disk with room for the result only once (the
+// temporary): the copy into the linked file cannot fit, and the file keeps
+// its old bytes instead of a valid header and half of the frames. Needs a
+// small tmpfs of its own, which only root may mount.
+TEST_F(Outputs, AFullDiskLeavesAHardLinkedOutputAsItWas) {
+  // 256 x 256 RGB: 197 kB a picture, two pictures.
+  write_file(path("big.ppm"), ppm_file_bytes({test_picture(256, 256, 4), test_picture(256, 256, 5)}));
+  ASSERT_EQ(run("$Z --sigma 5 big.ppm whole.ppm"), 0) << stderr_;
+  const std::string whole = read_file(path("whole.ppm"));
+  ASSERT_EQ(mkdir(path("disk").c_str(), 0755), 0);
+  if (run("mount -t tmpfs -o size=700k tmpfs disk") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount rights): " << stderr_;
+  struct Unmount {
+    std::string at;
+    ~Unmount() { std::system(("umount " + at).c_str()); }
+  } unmount{path("disk")};
+  // Old content of 200 kB in two names: the result (394 kB) fits beside it
+  // once, as the temporary, but not twice (700 kB).
+  write_file(path("disk/a.ppm"), std::string(200 * 1024, 'o'));
+  ASSERT_EQ(link(path("disk/a.ppm").c_str(), path("disk/b.ppm").c_str()), 0);
+  EXPECT_EQ(run("$Z --sigma 5 big.ppm disk/a.ppm"), 1);
+  EXPECT_NE(stderr_.find("cannot write disk/a.ppm: No space left on device; the complete output "
+                         "is kept in disk/.zolta-"),
+            std::string::npos)
+      << stderr_;
+  EXPECT_TRUE(read_file(path("disk/b.ppm")) == std::string(200 * 1024, 'o'));
+  EXPECT_EQ(info("disk/a.ppm").st_ino, info("disk/b.ppm").st_ino);
+  // The complete output is the one the message names.
+  const size_t kept = stderr_.find("disk/.zolta-");
+  ASSERT_NE(kept, std::string::npos);
+  const std::string kept_name = stderr_.substr(kept, stderr_.find_first_of("\n", kept) - kept);
+  EXPECT_TRUE(read_file(path(kept_name)) == whole) << kept_name;
+}
+
 // Each of the four signals, sent while a YUV4MPEG2 stream is half through:
 // the partial output is removed, nothing is left in the temporary folder, and
 // the process ends as killed by the signal.

@@ -1,6 +1,7 @@
 // The frame pipeline: order, bounded memory and the first failing frame,
 // whatever the number of threads and the timing.
 #include "pipeline.h"
+#include "window_memory.h"
 
 #include <gtest/gtest.h>
 
@@ -181,4 +182,57 @@ TEST(Pipeline, AMemoryBudgetBoundsTheFramesInFlightWhateverTheThreads) {
   PipelineStats stats;
   ASSERT_TRUE(free_run.run(16, error, &stats)) << error;
   EXPECT_GT(stats.most_in_flight, 3);
+}
+
+// The temporal mode's plan: the most workers whose working areas and held
+// frames fit, one at least, never more than the threads.
+TEST(WindowPlan, TheMostWorkersWhoseAreasAndFramesFit) {
+  const size_t MB = 1000000;
+  const struct {
+    int threads, radius;
+    size_t frame, area, budget;
+    int workers;
+  } cases[] = {
+      {16, 2, 3 * MB, 115 * MB, 0, 16},                // no budget: every thread
+      {16, 2, 3 * MB, 115 * MB, 1 << 20, 1},           // not even one fits: one
+      {16, 2, 3 * MB, 115 * MB, 115 * MB, 1},          // one area, no room for its frames
+      {16, 2, 3 * MB, 115 * MB, 2 * 115 * MB, 1},      // 2 areas and 16 frames: 278 MB
+      {16, 2, 3 * MB, 115 * MB, 278 * MB, 2},          // exactly
+      {16, 1, 3 * MB, 85 * MB, 2048ull << 20, 16},     // the default budget, 1080p, radius 1
+      {4, 2, 3 * MB, 115 * MB, 2048ull << 20, 4},      // never more than the threads
+      {8, 2, 12 * MB, 460 * MB, 2048ull << 20, 4},     // 4K: 4 x 460 + 24 x 12 = 2128 MB
+  };
+  for (const auto& c : cases) {
+    const WindowPlan plan = plan_windows(c.threads, c.radius, c.frame, c.area, c.budget);
+    EXPECT_EQ(plan.workers, c.workers) << c.threads << " threads, budget " << c.budget;
+    EXPECT_EQ(plan.slots, pipeline_slots(plan.workers));
+    if (c.budget != 0 && plan.workers > 1) {
+      EXPECT_LE(window_plan_bytes(plan, c.radius, c.frame, c.area), c.budget);
+    }
+  }
+}
+
+// A working area counts 2R + 4 float plane sets of the stream's own planes.
+TEST(WindowPlan, AWorkingAreaGrowsWithTheRadiusAndThePlanes) {
+  zolta_stream hd{};
+  zolta_stream_default(&hd, ZOLTA_API_VERSION);
+  hd.family = ZOLTA_FAMILY_YUV420;
+  hd.width = 1920;
+  hd.height = 1080;
+  const double set = 4.0 * (1080 * 2176 + 2 * 540 * 1216);  // bytes of one plane set
+  const struct {
+    int family, radius;
+    double sets;
+  } cases[] = {
+      {ZOLTA_FAMILY_YUV420, 1, 6},
+      {ZOLTA_FAMILY_YUV420, 2, 8},
+      {ZOLTA_FAMILY_YUV444, 2, 8 * (3 * 2176.0) / (2176 + 1216)},
+      {ZOLTA_FAMILY_GRAY, 2, 8 * 2176.0 / (2176 + 1216)},
+  };
+  for (const auto& c : cases) {
+    hd.family = c.family;
+    const double bytes = static_cast<double>(temporal_area_bytes(hd, c.radius));
+    EXPECT_GT(bytes, c.sets * set) << c.family << ", radius " << c.radius;
+    EXPECT_LT(bytes, c.sets * set + 4e6) << c.family << ", radius " << c.radius;
+  }
 }

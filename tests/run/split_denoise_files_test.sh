@@ -129,6 +129,27 @@ hard_link_case() {
     [ "$(stat -c %i hard.y4m)" = "$(stat -c %i hard-too.y4m)" ]
 }
 check "hard links stay linked" hard_link_case
+# A disk with room for the result once (the temporary) but not twice: the
+# hard-linked file cannot take the copy and keeps its old bytes, the complete
+# output is kept and named. Needs a small tmpfs, which only root may mount.
+full_disk_case() {
+  local kept status=0
+  mkdir -p disk
+  if ! mount -t tmpfs -o size=320k tmpfs disk 2>/dev/null; then
+    echo "skipped: a full disk with hard links (cannot mount a small tmpfs here; needs root)"
+    return 0
+  fi
+  head -c 100000 /dev/zero | tr '\0' o >disk/full.y4m && ln -f disk/full.y4m disk/full-too.y4m &&
+    ! denoise clip.y4m disk/full.y4m 2>full.err &&
+    grep -q "no room for the result on its disk, the file is left as it was" full.err &&
+    [ "$(tr -d o <disk/full-too.y4m | wc -c)" = 0 ] && [ "$(stat -c %s disk/full.y4m)" = 100000 ] &&
+    [ "$(stat -c %i disk/full.y4m)" = "$(stat -c %i disk/full-too.y4m)" ] &&
+    kept=$(sed -n 's/.*the complete output is kept in //p' full.err) && cmp whole.y4m "$kept" ||
+    { status=1; cat full.err; ls -la disk; }
+  umount disk
+  return $status
+}
+check "a full disk leaves a hard-linked output as it was" full_disk_case
 new_file_case() {
   (umask 027 && denoise clip.y4m fresh.y4m) && [ "$(stat -c %a fresh.y4m)" = 640 ]
 }
