@@ -12,6 +12,7 @@ sys.dont_write_bytecode = True
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "camera_clips")
 sys.path.insert(0, TOOLS)
 import camera  # noqa: E402
+import camera_clips  # noqa: E402
 import opencv_nlm  # noqa: E402
 import y4m  # noqa: E402
 
@@ -81,6 +82,19 @@ class Files(unittest.TestCase):
                     open(path, "wb").write(bad)
                     with self.assertRaises(ValueError):
                         y4m.read(path)
+
+    def test_noise_by_brightness_band(self):
+        rng = np.random.default_rng(3)
+        clean = np.repeat(np.arange(256, dtype=np.float64), 400)
+        sigma = np.where(clean < 64, 6.0, np.where(clean < 128, 3.0, 1.0))
+        noisy = clean + rng.normal(0.0, 1.0, clean.size) * sigma
+        bands = camera_clips.noise_by_band(clean, noisy, 4)
+        self.assertEqual([(lo, hi, n) for lo, hi, n, _ in bands],
+                         [(0, 64, 25600), (64, 128, 25600), (128, 192, 25600), (192, 256, 25600)])
+        for (_, _, _, got), want in zip(bands, (6.0, 3.0, 1.0, 1.0)):
+            self.assertAlmostEqual(got / want, 1.0, delta=0.03)
+        sparse = camera_clips.noise_by_band(clean[:2000], noisy[:2000], 4)  # 0..4 only
+        self.assertEqual([(lo, n) for lo, _, n, _ in sparse], [(0, 2000)])
 
     def test_mirrored_windows(self):
         cases = [((40, 0, 2), [2, 1, 0, 1, 2]), ((40, 39, 2), [37, 38, 39, 38, 37]),
