@@ -14,7 +14,7 @@
 # frame only. A level "whiteN" (e.g. LEVELS=white10) adds tools/temporal_table's
 # clip with Gaussian noise of sigma N on every plane, for reference.
 # usage: bench/camera.sh [BUILD_DIR]   (needs zolta-run, ffmpeg, python3 with numpy,
-#        scipy and OpenCV; about 12 minutes of one core)
+#        scipy and OpenCV; about 12.5 minutes of one core)
 #        CLIPS="astronaut-pan" LEVELS="highiso" bench/camera.sh   a part of it
 #        CLIPS="astronaut-still coffee-still" ...   the still clips (not run by default)
 set -euo pipefail
