@@ -14,7 +14,7 @@
 # frame only. A level "whiteN" (e.g. LEVELS=white10) adds tools/temporal_table's
 # clip with Gaussian noise of sigma N on every plane, for reference.
 # usage: bench/camera.sh [BUILD_DIR]   (needs zolta-run, ffmpeg, python3 with numpy,
-#        scipy and OpenCV; about 12 minutes of one core)
+#        scipy and OpenCV; about 12.5 minutes of one core)
 #        CLIPS="astronaut-pan" LEVELS="highiso" bench/camera.sh   a part of it
 #        CLIPS="astronaut-still coffee-still" ...   the still clips (not run by default)
 set -euo pipefail
@@ -139,15 +139,15 @@ for c in $clips; do
     done
 
     grid=()
-    for k in 0.8 1.3 2 3; do grid+=("fftdnoiz=sigma=$(times "$sy" $k):prev=1:next=1"); done
+    for k in 0.8 1.3 2 3 4.5; do grid+=("fftdnoiz=sigma=$(times "$sy" $k):prev=1:next=1"); done
     peer fftdnoiz "$clean" "$noisy" "${grid[@]}"
     grid=()
-    for a in 0.04 0.1 0.2; do
-      for b in 0.4 1 2; do grid+=("atadenoise=0a=$a:1a=$a:2a=$a:0b=$b:1b=$b:2b=$b:s=9"); done
+    for a in 0.04 0.1 0.2 0.3; do
+      for b in 0.1 0.2 0.4 1; do grid+=("atadenoise=0a=$a:1a=$a:2a=$a:0b=$b:1b=$b:2b=$b:s=9"); done
     done
     peer atadenoise "$clean" "$noisy" "${grid[@]}"
     grid=()
-    for ks in 0.5 1 2; do
+    for ks in 0.5 1 2 3; do
       for kt in 1 2 4; do
         ls=$(times "$sy" $ks) lt=$(times "$sy" $kt)
         grid+=("hqdn3d=$ls:$(times "$ls" 0.75):$lt:$lt")
@@ -155,13 +155,13 @@ for c in $clips; do
     done
     peer hqdn3d "$clean" "$noisy" "${grid[@]}"
     grid=()
-    for k in 0.5 0.7 0.95; do grid+=("nlmeans=s=$(times "$sy" $k):p=7:r=9"); done
+    for k in 0.5 0.7 0.95 1.25; do grid+=("nlmeans=s=$(times "$sy" $k):p=7:r=9"); done
     peer nlmeans "$clean" "$noisy" "${grid[@]}"
     grid=()
-    for k in 0.6 1 1.5 2; do grid+=("vaguedenoiser=threshold=$(times "$sy" $k)"); done
+    for k in 0.6 1 1.5 2 2.6; do grid+=("vaguedenoiser=threshold=$(times "$sy" $k)"); done
     peer vaguedenoiser "$clean" "$noisy" "${grid[@]}"
     grid=()
-    for k in 2 3 4; do grid+=("bm3d=sigma=$(times "$sy" $k):estim=basic"); done
+    for k in 2 3 4 5.5; do grid+=("bm3d=sigma=$(times "$sy" $k):estim=basic"); done
     peer bm3d "$clean" "$noisy" "${grid[@]}"
     for k in 0.7 1 1.4; do
       h=$(times "$sy" $k)

@@ -12,8 +12,10 @@
       PSNR of OUT against CLEAN over the whole clip: every sample of every
       plane, then Y alone ("ALL Y"). With --every K, OUT holds CLEAN's frames
       0, K, 2K ... alone.
-  camera_clips.py noise CLEAN NOISY
-      The standard deviation of NOISY less CLEAN per plane ("Y Cb Cr").
+  camera_clips.py noise CLEAN NOISY [--bands N]
+      The standard deviation of NOISY less CLEAN per plane ("Y Cb Cr"); with
+      --bands, also per plane for N bands of the clean sample's value (bands
+      of fewer than 1000 samples left out): the noise's brightness curve.
 
 Frame n of a "pan" clip is the photograph turned by 0.04 degrees x n about
 the window's centre, which moves 0.43 px right and 0.27 px down per frame
@@ -156,9 +158,27 @@ def psnr(args):
     print(f"{psnr_of(sum(errors), sum(sizes)):.2f} {psnr_of(errors[0], sizes[0]):.2f}")
 
 
+def noise_by_band(clean, noisy, bands, least=1000):
+    """(low, high, count, sigma) of NOISY less CLEAN for the samples whose clean
+    value lies in each of BANDS equal parts of 0..256; bands with fewer than
+    LEAST samples are left out."""
+    out = []
+    edges = np.linspace(0.0, 256.0, bands + 1)
+    for low, high in zip(edges[:-1], edges[1:]):
+        inside = (clean >= low) & (clean < high)
+        count = int(inside.sum())
+        if count >= least:
+            out.append((low, high, count, float(np.std(noisy[inside] - clean[inside]))))
+    return out
+
+
 def noise(args):
     clean, noisy = read_pair(args.clean, args.out)
     print(" ".join(f"{float(np.std(b - a)):.2f}" for a, b in zip(clean, noisy)))
+    if args.bands:
+        for name, a, b in zip(("Y", "Cb", "Cr"), clean, noisy):
+            print(name + ": " + ", ".join(f"{lo:.0f}-{hi:.0f} {sigma:.2f}"
+                                          for lo, hi, _, sigma in noise_by_band(a, b, args.bands)))
 
 
 def main():
@@ -178,6 +198,8 @@ def main():
         p.add_argument("clean")
         p.add_argument("out")
         p.add_argument("--every", type=int, default=1)
+        if name == "noise":
+            p.add_argument("--bands", type=int, default=0)
     args = parser.parse_args()
     {"make": make, "psnr": psnr, "noise": noise}[args.command](args)
 
