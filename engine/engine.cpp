@@ -447,11 +447,12 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const OutputView view = output_view(L, engine.settings);
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
                         view.kind == ViewKind::kNormal;
-  const LevelPlan& plan = engine.window_plans[count];
   for (int p = 0; p < L.planes; ++p) {
     const bool step = engine.temporal.thresholds[p] != 0;
     const bool restore = step && !high && engine.temporal.restore != 0;
-    const bool columns = plan.chains[p][1].count > 0;
+    // Whether a column pass runs does not depend on the share (a share keeps
+    // a threshold above 0 above 0).
+    const bool columns = engine.window_plans[count].chains[p][1].count > 0;
     const ptrdiff_t stride = w.planes.stride[p];
     const int32_t width = L.plane_width[p], rows = L.plane_height[p];
     WindowRows window_rows{&L, p, stride, frames, {}, {}, {}};
@@ -472,11 +473,14 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     uint8_t* joined =
         restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
     float* plane = w.planes.plane[p];
+    // The spatial thresholds follow the other frames the step took.
+    int32_t used = count;
     if (step) {
       const float* neighbours[kMaxNeighbours];
       for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[slot[j + 1]].plane[p];
-      dsp.temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride, width,
-                         rows, engine.temporal.thresholds[p], w.temporal, kept, joined, &ready);
+      used = dsp.temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride,
+                                width, rows, engine.temporal.thresholds[p], w.temporal, kept,
+                                joined, &ready);
     } else {
       // Every frame's plane is converted all the same: a numbered frame's
       // planes are used again by later windows, whose settings may differ.
@@ -486,6 +490,7 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
                     sizeof(float) * static_cast<size_t>(width));
       }
     }
+    const LevelPlan& plan = engine.window_plans[used];
     if (fused) {
       const PlaneRows source{plane, stride, width};
       const RowLoader loader{load_plane_row, &source};
