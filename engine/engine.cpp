@@ -478,9 +478,9 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     if (step) {
       const float* neighbours[kMaxNeighbours];
       for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[slot[j + 1]].plane[p];
-      used = dsp.temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride,
-                                width, rows, engine.temporal.thresholds[p], w.temporal, kept,
-                                joined, &ready);
+      used =
+          dsp.temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride, width,
+                             rows, engine.temporal.thresholds[p], w.temporal, kept, joined, &ready);
     } else {
       // Every frame's plane is converted all the same: a numbered frame's
       // planes are used again by later windows, whose settings may differ.

@@ -13,8 +13,8 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
                        BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
                        int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
                        uint8_t* joined, const RowsReady* ready) {
-  return steps::temporal_plane(centre, result, neighbours, matches, count, stride, width, rows, threshold,
-                        scratch, kept, joined, ready);
+  return steps::temporal_plane(centre, result, neighbours, matches, count, stride, width, rows,
+                               threshold, scratch, kept, joined, ready);
 }
 
 void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,

@@ -24,7 +24,8 @@ constexpr int kMaxNeighbours = 4;
 // a block joins only if the mean of its differences (neighbour less centre)
 // is at most v * 3 / 128 either way (three eighths of the mean absolute
 // difference v / 16 that it may have); a neighbour frame is taken only if
-// at least three blocks in four join and the sum of those means over them
+// at least 13 blocks in 16 off the plane's outer ring of blocks (where
+// picture enters and leaves) join and the sum of those means over them
 // is at most (J + 16) v / 256 either way, J the blocks that join (near
 // v / 256 a block over many blocks, more over few, whose sum noise moves
 // more). Otherwise it holds another scene (a cut, a flash, a fade, motion
@@ -32,8 +33,8 @@ constexpr int kMaxNeighbours = 4;
 constexpr float kOffsetShare = 0.0234375f;  // 3 / 128
 constexpr float kDriftShare = 0.00390625f;  // 1 / 256
 constexpr int32_t kDriftSlack = 16;
-constexpr int32_t kSceneShare = 3;
-constexpr int32_t kSceneOutOf = 4;
+constexpr int32_t kSceneShare = 13;
+constexpr int32_t kSceneOutOf = 16;
 
 // Rows of scratch the step needs: per other frame a row of limits and a
 // moved row, and a row of counts (bytes), each as long as the plane's rows

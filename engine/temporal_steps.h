@@ -132,9 +132,9 @@ void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stri
     here->dy = s.best_dy;
     // (0, 0) always fits, so the best is finite.
     here->mean = s.best / samples;
-    here->offset = block_offset(s.centre, s.neighbour + s.best_dy * stride + s.best_dx, stride,
-                                s.bw, s.bh) /
-                   samples;
+    here->offset =
+        block_offset(s.centre, s.neighbour + s.best_dy * stride + s.best_dx, stride, s.bw, s.bh) /
+        samples;
   }
 }
 
@@ -223,8 +223,12 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
   const float offset_limit = static_cast<float>(threshold) * kOffsetShare;
   const float sample_limit = static_cast<float>(threshold) * 0.25f;
   const float drift_limit = static_cast<float>(threshold) * kDriftShare;
-  const int32_t across = blocks_along(width);
-  const int32_t blocks = across * blocks_along(rows);
+  const int32_t across = blocks_along(width), down = blocks_along(rows);
+  // The blocks the scene is judged on: all but the outer ring, where
+  // picture enters and leaves (all on planes of fewer than three blocks
+  // either way).
+  const bool ring = across > 2 && down > 2;
+  const int32_t blocks = ring ? (across - 2) * (down - 2) : across * down;
   // Every block matched first, counting per other frame the blocks that
   // would join.
   int32_t joining[kMaxNeighbours] = {};
@@ -237,8 +241,9 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
     for (int k = 0; k < count; ++k) {
       steps::match_block_row(centre, neighbours[k], stride, width, rows, by, good_enough,
                              matches[k]);
+      if (ring && (by == 0 || by == down - 1)) continue;
       const BlockMatch* row = matches[k] + by * across;
-      for (int32_t b = 0; b < across; ++b) {
+      for (int32_t b = ring ? 1 : 0; b < (ring ? across - 1 : across); ++b) {
         const bool joins = block_joins(row[b], block_limit, offset_limit);
         joining[k] += joins ? 1 : 0;
         drift[k] = drift[k] + (joins ? row[b].offset : 0.0f);
@@ -251,8 +256,9 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
   const BlockMatch* taken_matches[kMaxNeighbours];
   int32_t used = 0;
   for (int k = 0; k < count; ++k) {
-    const bool one_scene = int64_t{joining[k]} * kSceneOutOf >= int64_t{blocks} * kSceneShare &&
-                           std::fabs(drift[k]) <= drift_limit * static_cast<float>(joining[k] + kDriftSlack);
+    const bool one_scene =
+        int64_t{joining[k]} * kSceneOutOf >= int64_t{blocks} * kSceneShare &&
+        std::fabs(drift[k]) <= drift_limit * static_cast<float>(joining[k] + kDriftSlack);
     if (one_scene) {
       taken[used] = neighbours[k];
       taken_matches[used] = matches[k];

@@ -385,10 +385,13 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  *
  * A block joins if its mean <= v / 16 and |its offset| <= v * 3 / 128.
  * Neighbour k is taken only if it holds the centre's scene: with B the
- * plane's blocks, J those that join and D the sum of their offsets (block
- * rows top to bottom, each left to right, from 0, single precision), 4 J >=
- * 3 B and |D| <= (v / 256) * (J + 16). A neighbour not taken (a cut, a
- * flash, a fade, motion beyond the search) adds nothing to the plane.
+ * plane's blocks off its outer ring (not in the first or last row or column
+ * of blocks; all blocks if the plane has fewer than 3 blocks across or
+ * down), J those of them that join and D the sum of their offsets (block
+ * rows top to bottom, each left to right, from 0, single precision), 16 J >=
+ * 13 B and |D| <= (v / 256) * (J + 16) in single precision. A neighbour not
+ * taken (a cut, a flash, a fade, motion beyond the search) adds nothing to
+ * the plane.
  *
  * Averaging: with c the centre frame's sample and f_k the sample of
  * neighbour k at the displacement of its block, the sample becomes s / m

@@ -17,8 +17,7 @@ struct Pixel {
 };
 
 // The clip of a function of (frame, row, column).
-Clip clip_of(int width, int height, int frames,
-             const std::function<Pixel(int, int, int)>& pixel) {
+Clip clip_of(int width, int height, int frames, const std::function<Pixel(int, int, int)>& pixel) {
   Clip clip;
   clip.width = width;
   clip.height = height;
@@ -85,12 +84,12 @@ std::vector<NamedClip> hard_clips(const Picture& photo, int width, int height, i
   const int middle = frames / 2;
   std::vector<NamedClip> clips;
   // Every fifth frame lit by a flash.
-  clips.push_back({"flash", clip_of(width, height, frames, [&](int n, int r, int x) {
-                     Pixel p = photo_at(photo, r, x);
-                     if (n % 5 != 2) return p;
-                     return Pixel{p.y * 0.4 + 150, 128 + (p.cb - 128) * 0.4,
-                                  128 + (p.cr - 128) * 0.4};
-                   })});
+  clips.push_back(
+      {"flash", clip_of(width, height, frames, [&](int n, int r, int x) {
+         Pixel p = photo_at(photo, r, x);
+         if (n % 5 != 2) return p;
+         return Pixel{p.y * 0.4 + 150, 128 + (p.cb - 128) * 0.4, 128 + (p.cr - 128) * 0.4};
+       })});
   // Tiles of 8 x 8 that change every frame, and a flat frame between them.
   clips.push_back({"flat-between-tiles", clip_of(width, height, frames, [&](int n, int r, int x) {
                      if (n == middle) return grey(128);

@@ -245,15 +245,19 @@ std::vector<Found> find_blocks(const std::vector<float>& c, const std::vector<fl
 // The temporal rule of zolta.h, one sample at a time; returns how many of
 // the other frames were taken.
 int32_t temporal_model(std::vector<float>& centre,
-                       const std::vector<const std::vector<float>*>& others, int32_t w,
-                       int32_t h, int32_t v, std::vector<float>& joined) {
+                       const std::vector<const std::vector<float>*>& others, int32_t w, int32_t h,
+                       int32_t v, std::vector<float>& joined) {
   joined.assign(centre.size(), 1.0f);
   const std::vector<float> c = centre;
-  const int32_t across = (w + 7) / 8, blocks = across * ((h + 7) / 8);
+  const int32_t across = (w + 7) / 8, down = (h + 7) / 8;
+  // The scene is judged on the blocks off the outer ring (on all where the
+  // plane has fewer than three blocks either way).
+  const bool ring = across > 2 && down > 2;
+  const int32_t blocks = ring ? (across - 2) * (down - 2) : across * down;
   auto block_joins = [&](const Found& f) {
     return f.mean <= float(v) / 16.0f && std::fabs(f.offset) <= float(v) * 3.0f / 128.0f;
   };
-  // A frame is taken when at least three blocks in four join and the sum
+  // A frame is taken when at least 13 blocks in 16 join and the sum
   // of their offsets is at most (joining + 16) v / 256 either way.
   std::vector<std::vector<Found>> found;
   std::vector<const std::vector<float>*> taken;
@@ -261,12 +265,15 @@ int32_t temporal_model(std::vector<float>& centre,
     std::vector<Found> f = find_blocks(c, *o, w, h, v);
     int32_t joining = 0;
     float drift = 0.0f;
-    for (const Found& b : f) {
+    for (int32_t i = 0; i < across * down; ++i) {
+      const int32_t bx = i % across, by = i / across;
+      if (ring && (bx == 0 || by == 0 || bx == across - 1 || by == down - 1)) continue;
+      const Found& b = f[size_t(i)];
       if (!block_joins(b)) continue;
       ++joining;
       drift = drift + b.offset;
     }
-    if (4 * int64_t(joining) < 3 * int64_t(blocks) ||
+    if (16 * int64_t(joining) < 13 * int64_t(blocks) ||
         !(std::fabs(drift) <= float(v) / 256.0f * float(joining + 16))) {
       continue;
     }
@@ -491,8 +498,7 @@ void process_window_format(const Format& f, const std::vector<FrameRef>& window,
     std::vector<const std::vector<float>*> planes;
     for (const ModelPlanes& o : others) planes.push_back(&o.p[c]);
     const int32_t n = temporal_model(m.p[c], planes, m.w[c], m.h[c], s.temporal[c], tp.joined[c]);
-    tp.share[c] =
-        share == 0 || n >= 2 * radius ? share : 256 - ((256 - share) * n) / (2 * radius);
+    tp.share[c] = share == 0 || n >= 2 * radius ? share : 256 - ((256 - share) * n) / (2 * radius);
     tp.kept[c] = m.p[c];
   }
   denoise_and_write(f, in, out, s, m, tp);
