@@ -45,9 +45,23 @@ float block_difference(const float* centre, const float* neighbour, ptrdiff_t st
   return sum_columns(acc);
 }
 
-// The sum of n - c over a block, by columns as block_difference.
+// The sum of n - c over a block, by columns as block_difference; the whole
+// block with a fixed count.
+float full_block_offset(const float* __restrict c, const float* __restrict n, ptrdiff_t stride) {
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < kBlockSize; ++r) {
+    for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += n[x] - c[x];
+    c += stride;
+    n += stride;
+  }
+  return sum_columns(acc);
+}
+
 float block_offset(const float* centre, const float* neighbour, ptrdiff_t stride,
                    int32_t block_width, int32_t block_rows) {
+  if (block_width == kBlockSize && block_rows == kBlockSize) {
+    return full_block_offset(centre, neighbour, stride);
+  }
   float acc[kBlockSize] = {};
   for (int32_t r = 0; r < block_rows; ++r) {
     for (int32_t x = 0; x < block_width; ++x) {
