@@ -34,21 +34,24 @@ constexpr ParamDef kParams[kParamCount] = {
      "the same, with the noise measured on the first frames"},
     {kParamView, "view", ParamType::kChoice, 0, 0, 2, false, "normal|high|diff", "normal",
      "denoised picture, amplified detail, amplified difference",
-     kFacePlugins | kFaceRun | kFaceEditors, false, "mode", 0, nullptr, nullptr, nullptr},
+     kFacePlugins | kFaceRun | kFaceEditors | kFaceOfx, false, "mode", 0, nullptr, nullptr,
+     nullptr},
     {kParamPlane, "plane", ParamType::kInt, 0, 0, 2, false, nullptr, nullptr,
      "the picture shows this plane (0 Y, 1 Cb, 2 Cr; 0 only on grey clips) as grey; with\n"
      "view \"high\" it is also the plane whose detail is shown",
-     kFacePlugins | kFaceEditors, false, nullptr, 0, nullptr, nullptr, nullptr},
+     kFacePlugins | kFaceEditors | kFaceOfx, false, nullptr, 0, nullptr, nullptr, nullptr},
     {kParamThresholds, "thresholds", ParamType::kIntList, 18, 0, 4095, false, nullptr, nullptr,
      "eighteen integers 0..4095 (v means v/16 on the 8-bit scale, 0\n"
      "turns a level off): Y, Cb, Cr; along rows then along columns;\n"
      "levels 0, 1, 2. E.g. 40,24,8,40,24,8,64,32,0,64,32,0,64,32,0,64,32,0",
-     kFacePlugins | kFaceRun | kFaceGStreamer, true, nullptr, 0, "LIST", nullptr, nullptr},
+     kFacePlugins | kFaceRun | kFaceGStreamer | kFaceOfx, true, nullptr, 0, "LIST", nullptr,
+     nullptr},
     {kParamTemporal, "temporal", ParamType::kInt, 0, 0, 2, false, nullptr, "0",
      "each frame also from the R frames before and after it (0, 1\n"
      "or 2; default 0), the stream's ends mirrored: the temporal\n"
      "thresholds follow the noise (--sigma, else as measured)",
-     kFacePlugins | kFaceRun, false, nullptr, 0, "R", nullptr, nullptr},
+     kFacePlugins | kFaceRun | kFaceGStreamer | kFaceOfx, false, nullptr, 0, "R", nullptr,
+     nullptr},
 
     // The editors' faces (frei0r, GStreamer): every parameter always has a
     // value there, so the noise level is the default way and a settings text,
@@ -57,14 +60,18 @@ constexpr ParamDef kParams[kParamCount] = {
      "the input's noise, a standard deviation on the 8-bit scale (0..50;\n"
      "0: frames pass through): settings from the library's table; unused\n"
      "when a settings text is given",
-     kFaceEditors, false, nullptr, 0, nullptr, nullptr, nullptr},
+     kFaceEditors | kFaceOfx, false, nullptr, 0, nullptr, nullptr, nullptr},
     {kParamSettings, "settings", ParamType::kText, 0, 0, 0, false, nullptr, "",
      "\"Config(a, ..., i)\" or eighteen thresholds 0..4095 \"a,b,...\";\n"
      "empty: the settings of sigma",
-     kFaceFrei0r, true, nullptr, 0, nullptr, nullptr, nullptr},
+     kFaceFrei0r | kFaceOfx, true, nullptr, 0, nullptr, nullptr, nullptr},
     {kParamConfigProperty, "config", ParamType::kText, 0, 0, 0, false, nullptr, "",
      "\"Config(a, ..., i)\": VirtualDub's nine integers; empty: not given", kFaceGStreamer, true,
      nullptr, 0, nullptr, nullptr, nullptr},
+    {kParamFrameThreads, "threads", ParamType::kInt, 0, 0, 64, false, nullptr, "0",
+     "threads that share the work of each frame (0: every core this\n"
+     "process may use); the output is the same for every number",
+     kFaceGStreamer, false, nullptr, 0, nullptr, nullptr, nullptr},
 
     // zolta-run's own.
     {kParamRunPlane, "plane", ParamType::kChoice, 0, 0, 2, false, "y|cb|cr", nullptr,

@@ -2,9 +2,8 @@
 // type, range, default, help text and the faces that offer it. zolta-run's
 // command line and --help, the VapourSynth argument string, the AviSynth+
 // parameter string, frei0r's parameter list, the GStreamer element's
-// properties and the plugins' reading of their arguments are all made
-// from this table, so that no face can offer a parameter the others describe
-// differently.
+// properties, the OpenFX effect's parameters and the plugins' reading of their arguments are all
+// made from this table, so that no face can offer a parameter the others describe differently.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +19,7 @@ enum ParamFace : uint32_t {
   kFaceFrei0r = 1u << 4,     // the frei0r filter (ffmpeg, MLT)
   kFaceGStreamer = 1u << 5,  // the GStreamer element zoltadenoise
   kFaceEditors = kFaceFrei0r | kFaceGStreamer,
+  kFaceOfx = 1u << 6,  // the OpenFX image effect (Resolve, Natron, Nuke)
 };
 
 enum class ParamType {
@@ -47,6 +47,7 @@ enum ParamId {
   kParamNoise,
   kParamSettings,
   kParamConfigProperty,
+  kParamFrameThreads,
   kParamRunPlane,
   kParamShowPlane,
   kParamOff,

@@ -68,9 +68,19 @@ if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null &&
    cmake --build build -j"$jobs"; then
   native_built=1
   section "native tests"
-  run_ctest build
+  # The OpenFX tests have a section of their own, below.
+  run_ctest build -LE '^ofx$'
 else
   echo "native build failed"; failed=$((failed + 1)); status=1
+fi
+
+section "OpenFX effect in a host built on the SDK's HostSupport"
+# zolta.ofx.bundle loaded from OFX_PLUGIN_PATH by tests/ofx's host, its frames
+# against the library's; the SDK's source comes from the real hosts' folder.
+if [ "$native_built" = 1 ] && [ -x build/tests/ofx/zolta_ofx_host_tests ]; then
+  run_ctest build -L '^ofx$'
+else
+  echo "skipped: no OpenFX SDK source (\$ZOLTA_REAL_HOSTS/src or ../shared/hosts/src) or no expat"
 fi
 
 section "Debian packages (built, lintian, installed, used from /usr, purged)"
@@ -110,7 +120,8 @@ fi
 
 section "thread sanitizer build (clang, the threaded code)"
 # Several threads share one denoiser, directly and through zolta-plugin in the
-# host stand-ins (AviSynth+: the oldest and the newest interface); zolta-run's frame pipeline alone and on the engine.
+# host stand-ins (AviSynth+: the oldest and the newest interface); one frame shared by a
+# denoiser's workers; zolta-run's frame pipeline alone and on the engine.
 # ThreadSanitizer stops the run at the first data race.
 if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
      -DZOLTA_TSAN=ON -DZOLTA_BENCH=OFF >/dev/null &&
@@ -120,9 +131,22 @@ if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebIn
   section "thread sanitizer tests"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     run_ctest build-tsan \
-      -R '^(Threads|Pipeline|VsPluginTest|avsplus(8|12)[.]AvsPluginTest)[.]|^ZoltaRun[.]EveryYuv4mpegLayout'
+      -R '^(Threads|FrameThreads|Pipeline|VsPluginTest|avsplus(8|12)[.]AvsPluginTest)[.]|^ZoltaRun[.]EveryYuv4mpegLayout'
 else
   echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
+fi
+
+# The OpenFX effect and the copies it runs on its test host's threads, when
+# the OpenFX tests are built (the SDK's source at hand).
+if [ -f build-tsan/CMakeCache.txt ] &&
+   cmake --build build-tsan --target help 2>/dev/null | grep -q 'zolta_ofx_host_tests'; then
+  section "thread sanitizer: the OpenFX effect in its HostSupport host"
+  if cmake --build build-tsan -j"$jobs" --target zolta_ofx zolta_ofx_host_tests; then
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+      run_ctest build-tsan -R '^Ofx(Host|MalformedHost)[.]'
+  else
+    echo "thread sanitizer build of the OpenFX tests failed"; failed=$((failed + 1)); status=1
+  fi
 fi
 
 section "Win32 cross build (mingw-w64)"
@@ -161,15 +185,16 @@ plugin_windows build-win64 mingw-x86_64.cmake win64
 plugin_windows build-win32-plugin mingw-i686.cmake win32
 
 section "Windows release archive"
-# The three files the wine tests above ran, with the README and an install
-# text, in one zip; unpacked again, each DLL's bytes, exports and imports checked.
+# The three files the wine tests above ran and the Win64 OpenFX bundle, with the
+# README and an install text, in one zip; unpacked again, each DLL's bytes, exports and imports checked.
 rm -rf build-win-release
 if cmake -DVDF=build-win/zolta.vdf -DPLUGIN64=build-win64/zolta_plugin.dll \
-     -DPLUGIN32=build-win32-plugin/zolta_plugin.dll -DOUT=build-win-release \
+     -DPLUGIN32=build-win32-plugin/zolta_plugin.dll -DOFX64=build-win64/ofx/zolta.ofx.bundle \
+     -DOUT=build-win-release \
      -P packaging/windows/archive.cmake; then
   cmake -DARCHIVE="$(ls build-win-release/zolta-*-windows.zip)" -DVDF=build-win/zolta.vdf \
     -DPLUGIN64=build-win64/zolta_plugin.dll -DPLUGIN32=build-win32-plugin/zolta_plugin.dll \
-    -DOBJDUMP32=i686-w64-mingw32-objdump -DOBJDUMP64=x86_64-w64-mingw32-objdump \
+    -DOFX64=build-win64/ofx/zolta.ofx.bundle -DOBJDUMP32=i686-w64-mingw32-objdump -DOBJDUMP64=x86_64-w64-mingw32-objdump \
     -P tests/install/windows_archive.cmake
   count_step $?
   cmake -E tar tvf build-win-release/zolta-*-windows.zip

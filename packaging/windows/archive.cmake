@@ -1,12 +1,15 @@
 # The release archive for Windows users, from the files the cross builds made
 # and the test command ran under wine:
 #   cmake -DVDF=<zolta.vdf> -DPLUGIN64=<64-bit zolta_plugin.dll>
-#         -DPLUGIN32=<32-bit zolta_plugin.dll> -DOUT=<folder> -P archive.cmake
+#         -DPLUGIN32=<32-bit zolta_plugin.dll> -DOFX64=<Win64 zolta.ofx.bundle folder>
+#         -DOUT=<folder> -P archive.cmake
 # writes OUT/zolta-<version>-windows.zip, holding under zolta-<version>-windows/
 #   README.md, INSTALL.txt (Windows line ends)
 #   win32/zolta.vdf          VirtualDub and AviSynth, 32-bit
 #   win32/zolta_plugin.dll   AviSynth+, 32-bit
 #   win64/zolta_plugin.dll   VapourSynth and AviSynth+, 64-bit
+#   zolta.ofx.bundle/        the OpenFX effect (Resolve, Natron): Contents/Win64/zolta.ofx
+#                            and Contents/Resources/org.zolta.denoise.png
 # The version is the C interface's, from include/zolta.h.
 cmake_minimum_required(VERSION 3.25)
 get_filename_component(source_dir "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
@@ -14,7 +17,7 @@ include(${source_dir}/cmake/api-version.cmake)
 zolta_read_api_version(${source_dir}/include/zolta.h major minor)
 set(name zolta-${major}.${minor}.0-windows)
 
-foreach(input VDF PLUGIN64 PLUGIN32)
+foreach(input VDF PLUGIN64 PLUGIN32 OFX64)
   if(NOT DEFINED ${input} OR NOT EXISTS "${${input}}")
     message(FATAL_ERROR "${input} names no file (${${input}})")
   endif()
@@ -30,6 +33,12 @@ file(MAKE_DIRECTORY ${stage}/${name}/win32 ${stage}/${name}/win64)
 file(COPY_FILE ${VDF} ${stage}/${name}/win32/zolta.vdf)
 file(COPY_FILE ${PLUGIN32} ${stage}/${name}/win32/zolta_plugin.dll)
 file(COPY_FILE ${PLUGIN64} ${stage}/${name}/win64/zolta_plugin.dll)
+file(MAKE_DIRECTORY ${stage}/${name}/zolta.ofx.bundle/Contents/Win64
+     ${stage}/${name}/zolta.ofx.bundle/Contents/Resources)
+file(COPY_FILE ${OFX64}/Contents/Win64/zolta.ofx
+     ${stage}/${name}/zolta.ofx.bundle/Contents/Win64/zolta.ofx)
+file(COPY_FILE ${OFX64}/Contents/Resources/org.zolta.denoise.png
+     ${stage}/${name}/zolta.ofx.bundle/Contents/Resources/org.zolta.denoise.png)
 foreach(text README.md packaging/windows/INSTALL.txt)
   file(READ ${source_dir}/${text} content)
   string(REPLACE "\n" "\r\n" content "${content}")

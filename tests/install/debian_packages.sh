@@ -23,7 +23,8 @@ fi
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd) || exit 1
 out=$2
-packages=(libzolta1 libzolta-dev zolta-tools zolta-plugin frei0r-plugin-zolta gstreamer1.0-zolta)
+packages=(libzolta1 libzolta-dev zolta-tools zolta-plugin frei0r-plugin-zolta gstreamer1.0-zolta
+          ofx-plugin-zolta)
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
 

@@ -9,6 +9,8 @@
 #   plugins        the plugin module found by the host stand-ins in the plugin folders
 #   editors        the frei0r filter in ffmpeg and the GStreamer element in gst-launch-1.0,
 #                  found where they were installed (in /usr: by the hosts' own search)
+#   ofx            zolta.ofx.bundle in PREFIX/OFX/Plugins (/usr/OFX/Plugins: where OpenFX hosts
+#                  look), loaded by the OpenFX test host from there
 #   all            every one of them
 # PREFIX is the installation prefix (/usr for the Debian packages), LIBDIR the
 # library folder under it, BUILD the native build tree (its zolta-run, its
@@ -228,13 +230,31 @@ run_editors() {
     fail "the installed GStreamer element gives other frames than the build tree's"
 }
 
+# The OpenFX bundle where it was installed, run by the build tree's OpenFX
+# test host (built when the OpenFX SDK's source was at hand) from that folder.
+run_ofx() {
+  local bundle=$prefix/OFX/Plugins/zolta.ofx.bundle/Contents
+  [ -f "$bundle/Linux-$(uname -m | sed 's/_/-/g')/zolta.ofx" ] ||
+    { fail "no zolta.ofx in $bundle"; return; }
+  [ -f "$bundle/Resources/org.zolta.denoise.png" ] || fail "no icon in $bundle/Resources"
+  local host_tests=$build/tests/ofx/zolta_ofx_host_tests
+  if [ ! -x "$host_tests" ]; then
+    echo "ofx: the bundle's files are there; no OpenFX test host in $build to load it"
+    return
+  fi
+  ZOLTA_OFX_PLUGIN_PATH=$prefix/OFX/Plugins "$host_tests" --gtest_brief=1 \
+    --gtest_filter='OfxHost.FindsTheBundle*:OfxHost.EveryDepth*:OfxHost.TemporalRadius*' ||
+    fail "the installed bundle was not found or gave other frames in $prefix/OFX/Plugins"
+}
+
 case $check in
   pkg-config) run_pkg_config ;;
   cmake-package) run_cmake_package ;;
   zolta-run) run_zolta_run ;;
   plugins) run_plugins ;;
   editors) run_editors ;;
-  all) run_pkg_config; run_cmake_package; run_zolta_run; run_plugins; run_editors ;;
+  ofx) run_ofx ;;
+  all) run_pkg_config; run_cmake_package; run_zolta_run; run_plugins; run_editors; run_ofx ;;
   *) echo "unknown check $check" >&2; exit 2 ;;
 esac
 if [ "$failures" -ne 0 ]; then

@@ -3,7 +3,7 @@ cmake_minimum_required(VERSION 3.25)
 # files, its DLLs byte for byte the ones given (those the wine tests ran),
 # INSTALL.txt naming each of them, and each DLL's exports and imports
 # (check_exports.cmake: exactly its entries, system libraries only).
-#   cmake -DARCHIVE=<zip> -DVDF=<zolta.vdf> -DPLUGIN64=<dll> -DPLUGIN32=<dll>
+#   cmake -DARCHIVE=<zip> -DVDF=<zolta.vdf> -DPLUGIN64=<dll> -DPLUGIN32=<dll> -DOFX64=<bundle>
 #         -DOBJDUMP32=<i686 objdump> -DOBJDUMP64=<x86-64 objdump> -P windows_archive.cmake
 get_filename_component(ARCHIVE "${ARCHIVE}" ABSOLUTE)
 get_filename_component(name ${ARCHIVE} NAME_WLE)
@@ -16,7 +16,9 @@ file(ARCHIVE_EXTRACT INPUT ${ARCHIVE} DESTINATION ${unpacked})
 file(GLOB_RECURSE found RELATIVE ${unpacked} ${unpacked}/*)
 list(SORT found)
 set(expected ${name}/INSTALL.txt ${name}/README.md ${name}/win32/zolta.vdf
-    ${name}/win32/zolta_plugin.dll ${name}/win64/zolta_plugin.dll)
+    ${name}/win32/zolta_plugin.dll ${name}/win64/zolta_plugin.dll
+    ${name}/zolta.ofx.bundle/Contents/Resources/org.zolta.denoise.png
+    ${name}/zolta.ofx.bundle/Contents/Win64/zolta.ofx)
 if(NOT found STREQUAL expected)
   message(FATAL_ERROR "${ARCHIVE} holds [${found}], expected [${expected}]")
 endif()
@@ -25,7 +27,8 @@ endif()
 set(dlls
     "win32/zolta.vdf|${VDF}|${OBJDUMP32}|VirtualdubFilterModuleInit2,VirtualdubFilterModuleDeinit,_AvisynthPluginInit@4"
     "win32/zolta_plugin.dll|${PLUGIN32}|${OBJDUMP32}|_avisynth_c_plugin_init2@4,_avisynth_c_plugin_init@4"
-    "win64/zolta_plugin.dll|${PLUGIN64}|${OBJDUMP64}|VapourSynthPluginInit2,avisynth_c_plugin_init2,avisynth_c_plugin_init")
+    "win64/zolta_plugin.dll|${PLUGIN64}|${OBJDUMP64}|VapourSynthPluginInit2,avisynth_c_plugin_init2,avisynth_c_plugin_init"
+    "zolta.ofx.bundle/Contents/Win64/zolta.ofx|${OFX64}/Contents/Win64/zolta.ofx|${OBJDUMP64}|OfxGetNumberOfPlugins,OfxGetPlugin")
 file(READ ${unpacked}/${name}/INSTALL.txt install_text)
 foreach(entry IN LISTS dlls)
   string(REPLACE "|" ";" parts "${entry}")

@@ -16,7 +16,8 @@
 namespace {
 
 const uint32_t kFaces[] = {kFaceRun,          kFaceDemo,   kFaceVapourSynth,
-                           kFaceAviSynthPlus, kFaceFrei0r, kFaceGStreamer};
+                           kFaceAviSynthPlus, kFaceFrei0r, kFaceGStreamer,
+                           kFaceOfx};
 
 bool parse(std::vector<const char*> args, RunOptions& options, std::string& error) {
   args.insert(args.begin(), "zolta-run");
