@@ -62,10 +62,11 @@ struct DspKernels {
 
   // The temporal step over one plane and the detail given back after it
   // (temporal.h): the same loops compiled for each instruction set.
-  void (*temporal_plane)(const float* centre, float* result, const float* const* neighbours,
-                         BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                         int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
-                         uint8_t* joined, const RowsReady* ready);
+  int32_t (*temporal_plane)(const float* centre, float* result, const float* const* neighbours,
+                            BlockMatch* const* matches, int32_t count, ptrdiff_t stride,
+                            int32_t width, int32_t rows, int32_t threshold,
+                            const TemporalRows& scratch, float* kept, uint8_t* joined,
+                            const RowsReady* ready);
   void (*restore_detail)(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,
                          int32_t width, int32_t rows, int32_t restore, int32_t radius);
   void (*restore_strip)(const float* strip, const float* kept, const uint8_t* joined,

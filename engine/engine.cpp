@@ -235,8 +235,8 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
                    static_cast<uint64_t>(k) * band_floats(layout, radius);
     BandScratch& b = engine->bands[k];
     b.scratch = scratch_rows_at(start, static_cast<ptrdiff_t>(scratch_slot(line)));
-    b.strips = column_strips_at(start + round16(kScratchRowCount * scratch_slot(line)),
-                                layout.height);
+    b.strips =
+        column_strips_at(start + round16(kScratchRowCount * scratch_slot(line)), layout.height);
     float* rows = start + band_spatial_floats(layout);
     const uint64_t row = temporal_row(layout);
     float* matches = rows + round16(kTemporalRowCount * row);
@@ -405,8 +405,8 @@ StreamLayout band_layout(const StreamLayout& L, int32_t first, int32_t count) {
   StreamLayout b = L;
   b.height = count;
   for (int p = 0; p < 3; ++p) {
-    b.plane_height[p] =
-        plane_row_of(L, L.plane_height[p], first + count) - plane_row_of(L, L.plane_height[p], first);
+    b.plane_height[p] = plane_row_of(L, L.plane_height[p], first + count) -
+                        plane_row_of(L, L.plane_height[p], first);
   }
   return b;
 }
@@ -415,8 +415,8 @@ zolta_frame band_frame(const StreamLayout& L, const zolta_frame& f, int32_t firs
   zolta_frame b = f;
   for (int p = 0; p < L.frame_planes; ++p) {
     if (!f.data[p]) continue;
-    b.data[p] = static_cast<uint8_t*>(f.data[p]) +
-                plane_row_of(L, frame_rows(L, p), first) * f.stride[p];
+    b.data[p] =
+        static_cast<uint8_t*>(f.data[p]) + plane_row_of(L, frame_rows(L, p), first) * f.stride[p];
   }
   return b;
 }
@@ -424,7 +424,8 @@ zolta_frame band_frame(const StreamLayout& L, const zolta_frame& f, int32_t firs
 FloatPlanes band_planes(const StreamLayout& L, const FloatPlanes& f, int32_t first) {
   FloatPlanes b = f;
   for (int p = 0; p < 3; ++p) {
-    if (f.plane[p]) b.plane[p] = f.plane[p] + plane_row_of(L, L.plane_height[p], first) * f.stride[p];
+    if (f.plane[p])
+      b.plane[p] = f.plane[p] + plane_row_of(L, L.plane_height[p], first) * f.stride[p];
   }
   return b;
 }
@@ -487,8 +488,8 @@ void convert_in_bands(const BandRunner* runner, ConvertJob job) {
 ConvertJob convert_job(Convert what, const Engine& engine, const zolta_frame& in,
                        const zolta_frame& out, const FloatPlanes& planes, const OutputView& view,
                        int plane = 0) {
-  return ConvertJob{what, 1,     engine.dsp, &engine.layout, &in, &out, planes, view, plane,
-                    nullptr, nullptr, 0, 0};
+  return ConvertJob{what, 1,     engine.dsp, &engine.layout, &in, &out, planes,
+                    view, plane, nullptr,    nullptr,        0,   0};
 }
 
 // Every part's scratch for a call: part 0 the workspace's, the others the
@@ -523,6 +524,7 @@ struct TemporalPlanes {
   int32_t slot[kMaxNeighbours + 1];
   bool held[kMaxNeighbours + 1];
   int32_t parts;
+  int32_t* used;  // per plane, the other frames its step took (written by its part)
 };
 
 void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scratch,
@@ -557,9 +559,9 @@ void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scr
   if (step) {
     const float* neighbours[kMaxNeighbours];
     for (int32_t j = 0; j < t.count; ++j) neighbours[j] = w.window[t.slot[j + 1]].plane[p];
-    engine.dsp->temporal_plane(window_rows.to[0], plane, neighbours, matches, t.count, stride,
-                               width, rows, engine.temporal.thresholds[p], scratch, kept, joined,
-                               &ready);
+    t.used[p] = engine.dsp->temporal_plane(window_rows.to[0], plane, neighbours, matches, t.count,
+                                           stride, width, rows, engine.temporal.thresholds[p],
+                                           scratch, kept, joined, &ready);
   } else {
     // Every frame's plane is converted all the same: a numbered frame's
     // planes are used again by later windows, whose settings may differ.
@@ -618,10 +620,10 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
     const bool columns_out = by_plane && engine.plan.chains[p][1].count > 0;
-    const PlaneJob job = plane_job(dsp, engine.bank, engine.plan.chains[p][0],
-                                   engine.plan.chains[p][1], high, w.planes.plane[p],
-                                   L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                                   whole_frame ? nullptr : &loader, columns_out ? &sink : nullptr);
+    const PlaneJob job =
+        plane_job(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
+                  w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
+                  whole_frame ? nullptr : &loader, columns_out ? &sink : nullptr);
     denoise_plane_banded(job, runner, parts.rows, parts.strips);
     if (by_plane && !columns_out) {
       convert_in_bands(runner,
@@ -683,18 +685,21 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   if (whole) {
     for (int32_t i = 0; i < frames; ++i) {
       if (held[i]) continue;
-      convert_in_bands(runner, convert_job(Convert::kToPlanes, engine, *frame[i], out,
-                                           w.window[slot[i]], view));
+      convert_in_bands(
+          runner, convert_job(Convert::kToPlanes, engine, *frame[i], out, w.window[slot[i]], view));
     }
   }
   PartScratch parts;
   part_scratch(engine, w, runner, parts);
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
                         view.kind == ViewKind::kNormal;
-  const LevelPlan& plan = engine.window_plans[count];
   // First every plane's temporal step (or its copy), the planes at once
-  // where the runner has two parts; then the spatial step plane by plane.
-  TemporalPlanes steps{&engine, &w, &plan, by_plane, whole, frames, count, {}, {}, {}, 1};
+  // where the runner has two parts; then the spatial step plane by plane,
+  // its thresholds following the other frames each plane's step took.
+  int32_t used[3] = {count, count, count};
+  TemporalPlanes steps{
+      &engine, &w,  &engine.window_plans[count], by_plane, whole, frames, count, {}, {}, {},
+      1,       used};
   for (int32_t i = 0; i < frames; ++i) {
     steps.frame[i] = frame[i];
     steps.slot[i] = slot[i];
@@ -706,7 +711,9 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   for (int p = 0; p < L.planes; ++p) {
     const bool step = engine.temporal.thresholds[p] != 0;
     const bool restore = step && !high && engine.temporal.restore != 0;
-    const bool columns = plan.chains[p][1].count > 0;
+    // Whether a column pass runs does not depend on the share (a share keeps
+    // a threshold above 0 above 0).
+    const bool columns = engine.window_plans[count].chains[p][1].count > 0;
     const ptrdiff_t stride = w.planes.stride[p];
     const int32_t width = L.plane_width[p], rows = L.plane_height[p];
     const bool fused = restore && by_plane && columns;
@@ -715,11 +722,12 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     uint8_t* joined =
         restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
     float* plane = w.planes.plane[p];
+    const LevelPlan& plan = engine.window_plans[used[p]];
     if (fused) {
       const PlaneRows source{plane, stride, width};
       const RowLoader loader{load_plane_row, &source};
-      const RestoreTarget target{
-          &dsp, &L, &out, p, plane, joined, stride, engine.temporal.restore, radius};
+      const RestoreTarget target{&dsp,  &L, &out, p, plane, joined, stride, engine.temporal.restore,
+                                 radius};
       const ColumnSink sink{restore_and_store_strip, &target};
       const PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high,
                                      spare, width, rows, stride, &loader, &sink);
@@ -729,9 +737,9 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
     const bool columns_out = by_plane && !restore && columns;
-    const PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high,
-                                   plane, width, rows, stride, nullptr,
-                                   columns_out ? &sink : nullptr);
+    const PlaneJob job =
+        plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane, width, rows,
+                  stride, nullptr, columns_out ? &sink : nullptr);
     denoise_plane_banded(job, runner, parts.rows, parts.strips);
     if (restore) {
       ConvertJob job_restore = convert_job(Convert::kRestore, engine, in, out, w.planes, view, p);

@@ -9,12 +9,12 @@ void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stri
   steps::match_block_row(centre, neighbour, stride, width, rows, by, good_enough, matches);
 }
 
-void temporal_plane(const float* centre, float* result, const float* const* neighbours,
-                    BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                    int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
-                    uint8_t* joined, const RowsReady* ready) {
-  steps::temporal_plane(centre, result, neighbours, matches, count, stride, width, rows, threshold,
-                        scratch, kept, joined, ready);
+int32_t temporal_plane(const float* centre, float* result, const float* const* neighbours,
+                       BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                       int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
+                       uint8_t* joined, const RowsReady* ready) {
+  return steps::temporal_plane(centre, result, neighbours, matches, count, stride, width, rows,
+                               threshold, scratch, kept, joined, ready);
 }
 
 void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,

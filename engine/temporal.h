@@ -1,10 +1,13 @@
 // The temporal step: the centre frame's plane averaged, sample by sample,
 // with the samples of its neighbour frames, each block of them taken from
 // where it matches the centre's block best (motion.h). A block whose match
-// is poor (motion the search did not follow, a new object) is left out, and
-// so is a sample that differs from the centre's by much. The loops are plain
-// C++ compiled once per instruction set (temporal_steps.h); the arithmetic is
-// the rule of zolta.h, the same bits on every processor.
+// is poor or brighter or darker on the whole (motion the search did not
+// follow, a new object, a change of light) is left out, and so is a sample
+// that differs from the centre's by much; a frame of which too few blocks
+// match, or whose blocks are brighter or darker on the whole, is left out
+// whole. The loops are plain C++ compiled once per instruction set
+// (temporal_steps.h); the arithmetic is the rule of zolta.h, the same bits
+// on every processor.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +19,22 @@ namespace zolta {
 
 // The most neighbour frames of a window (radius 2).
 constexpr int kMaxNeighbours = 4;
+
+// What noise alone cannot explain, in fractions of the threshold v:
+// a block joins only if the mean of its differences (neighbour less centre)
+// is at most v * 3 / 128 either way (three eighths of the mean absolute
+// difference v / 16 that it may have); a neighbour frame is taken only if
+// at least 13 blocks in 16 off the plane's outer ring of blocks (where
+// picture enters and leaves) join and the sum of those means over them
+// is at most (J + 16) v / 256 either way, J the blocks that join (near
+// v / 256 a block over many blocks, more over few, whose sum noise moves
+// more). Otherwise it holds another scene (a cut, a flash, a fade, motion
+// beyond the search) and is left out whole.
+constexpr float kOffsetShare = 0.0234375f;  // 3 / 128
+constexpr float kDriftShare = 0.00390625f;  // 1 / 256
+constexpr int32_t kDriftSlack = 16;
+constexpr int32_t kSceneShare = 13;
+constexpr int32_t kSceneOutOf = 16;
 
 // Rows of scratch the step needs: per other frame a row of limits and a
 // moved row, and a row of counts (bytes), each as long as the plane's rows
@@ -44,11 +63,13 @@ struct RowsReady {
 // `kept` (a plane of the same stride) the result is written there too; with
 // `joined` (bytes, rows `stride` bytes apart) the number of frames averaged
 // (1..count + 1); with `ready`, the planes are filled as the step goes.
-void temporal_plane(const float* centre, float* result, const float* const* neighbours,
-                    BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                    int32_t rows, int32_t threshold, const TemporalRows& scratch,
-                    float* kept = nullptr, uint8_t* joined = nullptr,
-                    const RowsReady* ready = nullptr);
+// Returns how many of the other frames were taken (those that hold the
+// centre's scene, above).
+int32_t temporal_plane(const float* centre, float* result, const float* const* neighbours,
+                       BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                       int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                       float* kept = nullptr, uint8_t* joined = nullptr,
+                       const RowsReady* ready = nullptr);
 
 // The detail given back: u + (t - u) * w for every sample, u in `plane`, t
 // in `kept`, m in `joined` (1..5, bytes, rows `stride` bytes apart),

@@ -45,6 +45,32 @@ float block_difference(const float* centre, const float* neighbour, ptrdiff_t st
   return sum_columns(acc);
 }
 
+// The sum of n - c over a block, by columns as block_difference; the whole
+// block with a fixed count.
+float full_block_offset(const float* __restrict c, const float* __restrict n, ptrdiff_t stride) {
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < kBlockSize; ++r) {
+    for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += n[x] - c[x];
+    c += stride;
+    n += stride;
+  }
+  return sum_columns(acc);
+}
+
+float block_offset(const float* centre, const float* neighbour, ptrdiff_t stride,
+                   int32_t block_width, int32_t block_rows) {
+  if (block_width == kBlockSize && block_rows == kBlockSize) {
+    return full_block_offset(centre, neighbour, stride);
+  }
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < block_rows; ++r) {
+    for (int32_t x = 0; x < block_width; ++x) {
+      acc[x] += neighbour[r * stride + x] - centre[r * stride + x];
+    }
+  }
+  return sum_columns(acc);
+}
+
 struct Search {
   const float* centre;     // the block's first sample
   const float* neighbour;  // the neighbour's sample at the block's place
@@ -120,6 +146,9 @@ void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stri
     here->dy = s.best_dy;
     // (0, 0) always fits, so the best is finite.
     here->mean = s.best / samples;
+    here->offset =
+        block_offset(s.centre, s.neighbour + s.best_dy * stride + s.best_dx, stride, s.bw, s.bh) /
+        samples;
   }
 }
 
@@ -166,12 +195,19 @@ void join_rows(const float* __restrict c, const float* const* moved, const float
   }
 }
 
+// Whether a block's match is close enough to join: its mean absolute
+// difference at most block_limit and its mean difference at most
+// offset_limit either way.
+bool block_joins(const BlockMatch& m, float block_limit, float offset_limit) {
+  return m.mean <= block_limit && std::fabs(m.offset) <= offset_limit;
+}
+
 // The limits of a row of blocks: the sample limit where the block's match
-// is good enough, -1 where it is not.
-void block_limits(const BlockMatch* matches, int32_t width, float block_limit, float sample_limit,
-                  float* limit) {
+// joins, -1 where it does not.
+void block_limits(const BlockMatch* matches, int32_t width, float block_limit, float offset_limit,
+                  float sample_limit, float* limit) {
   for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
-    const float l = matches[b].mean <= block_limit ? sample_limit : -1.0f;
+    const float l = block_joins(matches[b], block_limit, offset_limit) ? sample_limit : -1.0f;
     const int32_t end = x0 + kBlockSize < width ? x0 + kBlockSize : width;
     for (int32_t x = x0; x < end; ++x) limit[x] = l;
   }
@@ -190,15 +226,27 @@ void moved_row(const float* neighbour, const BlockMatch* matches, ptrdiff_t stri
   }
 }
 
-void temporal_plane(const float* centre, float* result, const float* const* neighbours,
-                    BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                    int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
-                    uint8_t* joined, const RowsReady* ready) {
-  // v / 16, v * 7 / 128 and v / 4 are exact in single precision for v < 2^20.
+int32_t temporal_plane(const float* centre, float* result, const float* const* neighbours,
+                       BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                       int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
+                       uint8_t* joined, const RowsReady* ready) {
+  // v / 16, v * 7 / 128, v * 3 / 128, v / 256 and v / 4 are exact in
+  // single precision for v < 2^20.
   const float block_limit = static_cast<float>(threshold) * 0.0625f;
   const float good_enough = static_cast<float>(threshold) * 0.0546875f;
+  const float offset_limit = static_cast<float>(threshold) * kOffsetShare;
   const float sample_limit = static_cast<float>(threshold) * 0.25f;
-  const int32_t across = blocks_along(width);
+  const float drift_limit = static_cast<float>(threshold) * kDriftShare;
+  const int32_t across = blocks_along(width), down = blocks_along(rows);
+  // The blocks the scene is judged on: all but the outer ring, where
+  // picture enters and leaves (all on planes of fewer than three blocks
+  // either way).
+  const bool ring = across > 2 && down > 2;
+  const int32_t blocks = ring ? (across - 2) * (down - 2) : across * down;
+  // Every block matched first, counting per other frame the blocks that
+  // would join.
+  int32_t joining[kMaxNeighbours] = {};
+  float drift[kMaxNeighbours] = {};
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
     if (ready) {
       const int32_t reach = (by + 1) * kBlockSize + kMotionRange;
@@ -207,21 +255,47 @@ void temporal_plane(const float* centre, float* result, const float* const* neig
     for (int k = 0; k < count; ++k) {
       steps::match_block_row(centre, neighbours[k], stride, width, rows, by, good_enough,
                              matches[k]);
-      steps::block_limits(matches[k] + by * across, width, block_limit, sample_limit,
-                          scratch.limits[k]);
+      if (ring && (by == 0 || by == down - 1)) continue;
+      const BlockMatch* row = matches[k] + by * across;
+      for (int32_t b = ring ? 1 : 0; b < (ring ? across - 1 : across); ++b) {
+        const bool joins = block_joins(row[b], block_limit, offset_limit);
+        joining[k] += joins ? 1 : 0;
+        drift[k] = drift[k] + (joins ? row[b].offset : 0.0f);
+      }
+    }
+  }
+  // A frame of which too few blocks join holds another scene (a cut, a
+  // flash, a fade, motion beyond the search): it is left out whole.
+  const float* taken[kMaxNeighbours];
+  const BlockMatch* taken_matches[kMaxNeighbours];
+  int32_t used = 0;
+  for (int k = 0; k < count; ++k) {
+    const bool one_scene =
+        int64_t{joining[k]} * kSceneOutOf >= int64_t{blocks} * kSceneShare &&
+        std::fabs(drift[k]) <= drift_limit * static_cast<float>(joining[k] + kDriftSlack);
+    if (one_scene) {
+      taken[used] = neighbours[k];
+      taken_matches[used] = matches[k];
+      ++used;
+    }
+  }
+  for (int32_t by = 0; by * kBlockSize < rows; ++by) {
+    for (int k = 0; k < used; ++k) {
+      steps::block_limits(taken_matches[k] + by * across, width, block_limit, offset_limit,
+                          sample_limit, scratch.limits[k]);
     }
     const int32_t last = (by + 1) * kBlockSize < rows ? (by + 1) * kBlockSize : rows;
     for (int32_t r = by * kBlockSize; r < last; ++r) {
       // Each other frame's row from where its blocks were found, then the
       // row of the result and its counts in one pass.
-      for (int k = 0; k < count; ++k) {
-        steps::moved_row(neighbours[k], matches[k] + by * across, stride, width, r,
+      for (int k = 0; k < used; ++k) {
+        steps::moved_row(taken[k], taken_matches[k] + by * across, stride, width, r,
                          scratch.moved[k]);
       }
       const float* c = centre + r * stride;
       float* out = result + r * stride;
       uint8_t* j = joined ? joined + r * stride : scratch.counts;
-      switch (count) {
+      switch (used) {
         case 0:
           std::memcpy(out, c, sizeof(float) * static_cast<size_t>(width));
           std::memset(j, 1, static_cast<size_t>(width));
@@ -242,6 +316,7 @@ void temporal_plane(const float* centre, float* result, const float* const* neig
       if (kept) std::memcpy(kept + r * stride, out, sizeof(float) * static_cast<size_t>(width));
     }
   }
+  return used;
 }
 
 // u + (t - u) * w over a row, w = (float)(q (m - 1)) / (float)(512 R) made

@@ -145,8 +145,10 @@ typedef struct zolta_settings {
    * meaning v / 16 on the 8-bit scale, 0 leaving the plane to the spatial
    * step alone. A neighbour frame's sample joins the centre frame's average
    * where its 8 x 8 block, found in the neighbour by block matching, differs
-   * from the centre's by at most v / 16 on average and the sample's own
-   * difference is at most v / 4 (see zolta_denoiser_process_window). */
+   * from the centre's by at most v / 16 on average (and is not brighter or
+   * darker by more than v * 3 / 128 on the whole), the sample's own
+   * difference is at most v / 4, and the neighbour holds the centre's scene
+   * (see zolta_denoiser_process_window). */
   int32_t temporal_thresholds[ZOLTA_PLANES];
   /* The share of the spatial thresholds of a plane that goes through the
    * temporal step, in 256ths, at radius 1 ([0]) and 2 ([1]); 0 means 256
@@ -389,20 +391,33 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  * then, while the best's difference is above g and at most 24 times, the
  * four displacements one sample left, right, up and down of the best, in
  * that order, again if one of them became the best. The block's mean is the
- * best's difference over its samples.
+ * best's difference over its samples, and its offset the sum of f_k(x + dx,
+ * y + dy) - c(x, y) at the best's displacement, taken in the same order,
+ * over its samples.
+ *
+ * A block joins if its mean <= v / 16 and |its offset| <= v * 3 / 128.
+ * Neighbour k is taken only if it holds the centre's scene: with B the
+ * plane's blocks off its outer ring (not in the first or last row or column
+ * of blocks; all blocks if the plane has fewer than 3 blocks across or
+ * down), J those of them that join and D the sum of their offsets (block
+ * rows top to bottom, each left to right, from 0, single precision), 16 J >=
+ * 13 B and |D| <= (v / 256) * (J + 16) in single precision. A neighbour not
+ * taken (a cut, a flash, a fade, motion beyond the search) adds nothing to
+ * the plane.
  *
  * Averaging: with c the centre frame's sample and f_k the sample of
  * neighbour k at the displacement of its block, the sample becomes s / m
- * with s = c, m = 1, and for every k in order s = s + (joins ? f_k : 0),
- * m = m + (joins ? 1 : 0), where joins is (the block's mean <= v / 16 and
- * |f_k - c| <= v / 4); single precision, in this order. What the search did
- * not follow (a new object, a change of light) leaves a poor match and keeps
- * the centre's sample; noise is averaged away.
+ * with s = c, m = 1, and for every taken k in order s = s + (joins ? f_k :
+ * 0), m = m + (joins ? 1 : 0), where joins is (the block joins and |f_k - c|
+ * <= v / 4); single precision, in this order. What the search did not
+ * follow (a new object, a change of light) leaves a poor or offset match
+ * and keeps the centre's sample; noise is averaged away.
  *
- * The spatial step then runs with its thresholds scaled by the share S of
- * the radius (temporal_spatial_share, 0 meaning 256), which a window with K
- * < 2R distinct other frames (at a stream's ends) takes as 256 - ((256 - S)
- * K) / (2R) in integers; and (outside the High view) a sample t of the
+ * The spatial step of plane p then runs with its thresholds scaled by the
+ * share S of the radius (temporal_spatial_share, 0 meaning 256), which with
+ * K < 2R other frames taken for the plane (at a stream's ends, or where
+ * some hold another scene; every other frame for a plane without the
+ * temporal step) it takes as 256 - ((256 - S) K) / (2R) in integers; and (outside the High view) a sample t of the
  * temporal step that the spatial step made u becomes u + (t - u) * w with
  * w = (float)(q (m - 1)) / (float)(512 R), q the temporal_restore of the
  * radius. */

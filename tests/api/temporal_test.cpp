@@ -292,6 +292,43 @@ TEST(Temporal, AStreamOfMovingNumberedFramesMatchesTheModelOnEveryPath) {
   }
 }
 
+TEST(Temporal, AFrameOfAnotherSceneIsLeftOutWhole) {
+  // A frame lit brighter (a flash) among frames of a moving picture adds
+  // nothing: the window gives the bytes of the window without it (the
+  // centre given again in its place), on every path, as the model does;
+  // the frames of the picture are taken.
+  const FormatCase fc{ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8};
+  const zolta_stream stream = stream_of(fc, 160, 96);
+  std::vector<TestFrame> frames;
+  for (int32_t k = 0; k < 5; ++k) frames.push_back(moving_frame(fc, stream, k, 300 + k));
+  TestFrame lit = copy_layout(frames[3], 0, false);
+  for (int p = 0; p < 3; ++p) {
+    for (int32_t r = 0; r < plane_rows(stream, p); ++r) {
+      uint8_t* row = static_cast<uint8_t*>(lit.frame.data[p]) + r * lit.frame.stride[p];
+      for (size_t x = 0; x < row_bytes(stream, p); ++x)
+        row[x] = uint8_t(std::min(255, row[x] + 50));
+    }
+  }
+  zolta_settings s = temporal_settings(81, 300);
+  for (int32_t& v : s.temporal_thresholds) v = 400;
+  for (zolta::SimdPath path : available_paths()) {
+    PathScope scope(path);
+    Denoiser d(stream, s, 1, 2);
+    TestFrame with = make_frame(stream, 0, false, 0), without = make_frame(stream, 0, false, 0);
+    TestFrame alone = make_frame(stream, 0, false, 0);
+    ASSERT_EQ(d.process_window({&frames[0], &frames[1], &frames[2], &lit, &frames[4]}, with),
+              ZOLTA_OK);
+    ASSERT_EQ(
+        d.process_window({&frames[0], &frames[1], &frames[2], &frames[2], &frames[4]}, without),
+        ZOLTA_OK);
+    ASSERT_EQ(d.process_window({&frames[2], &frames[2], &frames[2], &frames[2], &frames[2]}, alone),
+              ZOLTA_OK);
+    EXPECT_TRUE(same_frames(with, without));
+    EXPECT_FALSE(same_frames(with, alone));
+    expect_window_matches_model(stream, s, {&frames[0], &frames[1], &frames[2], &lit, &frames[4]});
+  }
+}
+
 TEST(Temporal, TheCentreFrameMayBeTheOutput) {
   const zolta_stream stream = stream_of({ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10}, 40, 24);
   const TestFrame a = make_frame(stream, 0, false, 51);

@@ -14,6 +14,12 @@
 //       for that clip alone.
 //   temporal_grid --clips DIR --sigmas 10,20 PHOTO...
 //       Writes DIR/NAME-MOTION-clean.y4m and DIR/NAME-MOTION-sSIGMA.y4m.
+//   temporal_grid --hard [--sigmas 10,20] PHOTO...
+//       The clips of hard_clips.h (384 x 256, 20 frames) from each
+//       photograph, clean and with Gaussian noise of sigma, denoised with the
+//       settings for sigma at radius 0, 1 and 2: prints for each clip the
+//       PSNR of the clip and the lowest per-frame luma PSNR gain over radius
+//       0 at radius 1 and 2 (negative: some frame lost).
 //   temporal_grid --psnr CLEAN OUT [BASE]
 //       PSNR of OUT against CLEAN over the clip; with BASE, also the lowest
 //       difference per frame of OUT's PSNR less BASE's.
@@ -26,6 +32,7 @@
 #include <vector>
 
 #include "clips.h"
+#include "hard_clips.h"
 
 namespace {
 
@@ -112,6 +119,45 @@ int psnr_mode(int argc, char** argv) {
   return 0;
 }
 
+// Per clip, radius 0's PSNR, and at radius 1 and 2 the PSNR and the lowest
+// per-frame luma gain over radius 0.
+void hard_mode(const std::vector<std::string>& photos, const std::vector<double>& sigmas) {
+  constexpr int kHardFrames = 20;
+  for (const std::string& photo : photos) {
+    Picture picture;
+    std::string error;
+    if (!read_photo(photo, picture, error)) die(error);
+    const std::vector<NamedClip> clips = hard_clips(picture, kWidth, kHeight, kHardFrames);
+    for (const double sigma : sigmas) {
+      const zolta_settings s = settings_for(sigma);
+      for (const bool noisy : {false, true}) {
+        for (size_t i = 0; i < clips.size(); ++i) {
+          Case c;
+          c.name = base_name(photo) + "-" + clips[i].name;
+          c.clean = clips[i].clip;
+          c.noisy = noisy ? add_noise(c.clean, sigma, kSeed + 1000 * i + sigma) : c.clean;
+          Clip base;
+          std::printf("sigma %2d %-5s %-28s r0 %6.2f", static_cast<int>(sigma),
+                      noisy ? "noisy" : "clean", c.name.c_str(), run(c, s, 0, &base));
+          for (int radius = 1; radius <= 2; ++radius) {
+            Clip out;
+            const double p = run(c, s, radius, &out);
+            double lowest = INFINITY;
+            for (size_t n = 0; n < out.frames.size(); ++n) {
+              const double a = frame_luma_psnr(c.clean, out, n);
+              const double b = frame_luma_psnr(c.clean, base, n);
+              lowest = std::min(lowest, a == b ? 0.0 : a - b);
+            }
+            std::printf("  r%d %6.2f lowest %+6.2f", radius, p, lowest);
+          }
+          std::printf("\n");
+          std::fflush(stdout);
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,10 +168,12 @@ int main(int argc, char** argv) {
   std::vector<double> radii = {1, 2};
   std::vector<double> restores = {0};
   std::string clips_dir;
+  bool hard = false, sigmas_given = false;
   std::vector<std::string> photos;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--sigmas") == 0 && i + 1 < argc) {
       sigmas = parse_list(argv[++i]);
+      sigmas_given = true;
     } else if (std::strcmp(argv[i], "--factors") == 0 && i + 1 < argc) {
       factors = parse_list(argv[++i]);
     } else if (std::strcmp(argv[i], "--shares") == 0 && i + 1 < argc) {
@@ -134,6 +182,8 @@ int main(int argc, char** argv) {
       restores = parse_list(argv[++i]);
     } else if (std::strcmp(argv[i], "--radii") == 0 && i + 1 < argc) {
       radii = parse_list(argv[++i]);
+    } else if (std::strcmp(argv[i], "--hard") == 0) {
+      hard = true;
     } else if (std::strcmp(argv[i], "--clips") == 0 && i + 1 < argc) {
       clips_dir = argv[++i];
     } else {
@@ -141,6 +191,11 @@ int main(int argc, char** argv) {
     }
   }
   if (photos.empty()) die("no photograph given");
+  if (hard) {
+    if (!sigmas_given) sigmas = {10, 20};
+    hard_mode(photos, sigmas);
+    return 0;
+  }
   std::vector<Case> clean_cases;
   for (const std::string& photo : photos) {
     Picture picture;

@@ -167,6 +167,7 @@ ModelPlanes load_planes(const Format& f, const FrameRef& in) {
 struct Found {
   int32_t dx = 0, dy = 0;
   float mean = 0.0f;
+  float offset = 0.0f;  // the mean of the differences, other less centre
 };
 
 // The block matches of one other frame, as zolta.h describes the search.
@@ -184,18 +185,20 @@ std::vector<Found> find_blocks(const std::vector<float>& c, const std::vector<fl
         return std::abs(dx) <= kRange && std::abs(dy) <= kRange && x0 + dx >= 0 &&
                x0 + dx + bw <= w && y0 + dy >= 0 && y0 + dy + bh <= h;
       };
-      auto sad = [&](int32_t dx, int32_t dy) {
+      auto columns = [&](int32_t dx, int32_t dy, bool absolute) {
         float column[kSize] = {0, 0, 0, 0, 0, 0, 0, 0};
         for (int32_t j = 0; j < bw; ++j) {
           for (int32_t i = 0; i < bh; ++i) {
             const size_t at = size_t(y0 + i) * w + (x0 + j);
             const size_t there = size_t(y0 + dy + i) * w + (x0 + dx + j);
-            column[j] += std::fabs(o[there] - c[at]);
+            const float d = o[there] - c[at];
+            column[j] += absolute ? std::fabs(d) : d;
           }
         }
         return ((column[0] + column[1]) + (column[2] + column[3])) +
                ((column[4] + column[5]) + (column[6] + column[7]));
       };
+      auto sad = [&](int32_t dx, int32_t dy) { return columns(dx, dy, true); };
       const float enough = enough_per_sample * float(bw * bh);
       Found best;
       float best_sad = INFINITY;
@@ -232,30 +235,60 @@ std::vector<Found> find_blocks(const std::vector<float>& c, const std::vector<fl
         if (!better) break;
       }
       best.mean = best_sad / float(bw * bh);
+      best.offset = columns(best.dx, best.dy, false) / float(bw * bh);
       found[size_t(by) * across + bx] = best;
     }
   }
   return found;
 }
 
-// The temporal rule of zolta.h, one sample at a time.
-void temporal_model(std::vector<float>& centre,
-                    const std::vector<const std::vector<float>*>& others, int32_t w, int32_t h,
-                    int32_t v, std::vector<float>& joined) {
+// The temporal rule of zolta.h, one sample at a time; returns how many of
+// the other frames were taken.
+int32_t temporal_model(std::vector<float>& centre,
+                       const std::vector<const std::vector<float>*>& others, int32_t w, int32_t h,
+                       int32_t v, std::vector<float>& joined) {
   joined.assign(centre.size(), 1.0f);
   const std::vector<float> c = centre;
+  const int32_t across = (w + 7) / 8, down = (h + 7) / 8;
+  // The scene is judged on the blocks off the outer ring (on all where the
+  // plane has fewer than three blocks either way).
+  const bool ring = across > 2 && down > 2;
+  const int32_t blocks = ring ? (across - 2) * (down - 2) : across * down;
+  auto block_joins = [&](const Found& f) {
+    return f.mean <= float(v) / 16.0f && std::fabs(f.offset) <= float(v) * 3.0f / 128.0f;
+  };
+  // A frame is taken when at least 13 blocks in 16 join and the sum
+  // of their offsets is at most (joining + 16) v / 256 either way.
   std::vector<std::vector<Found>> found;
-  for (const std::vector<float>* o : others) found.push_back(find_blocks(c, *o, w, h, v));
-  const int32_t across = (w + 7) / 8;
+  std::vector<const std::vector<float>*> taken;
+  for (const std::vector<float>* o : others) {
+    std::vector<Found> f = find_blocks(c, *o, w, h, v);
+    int32_t joining = 0;
+    float drift = 0.0f;
+    for (int32_t i = 0; i < across * down; ++i) {
+      const int32_t bx = i % across, by = i / across;
+      if (ring && (bx == 0 || by == 0 || bx == across - 1 || by == down - 1)) continue;
+      const Found& b = f[size_t(i)];
+      if (!block_joins(b)) continue;
+      ++joining;
+      drift = drift + b.offset;
+    }
+    if (16 * int64_t(joining) < 13 * int64_t(blocks) ||
+        !(std::fabs(drift) <= float(v) / 256.0f * float(joining + 16))) {
+      continue;
+    }
+    found.push_back(std::move(f));
+    taken.push_back(o);
+  }
   for (int32_t r = 0; r < h; ++r) {
     for (int32_t x = 0; x < w; ++x) {
       const size_t at = size_t(r) * w + x;
       float sum = c[at];
       float count = 1.0f;
-      for (size_t k = 0; k < others.size(); ++k) {
+      for (size_t k = 0; k < taken.size(); ++k) {
         const Found& f = found[k][size_t(r / 8) * across + x / 8];
-        const float n = (*others[k])[size_t(r + f.dy) * w + (x + f.dx)];
-        const bool joins = f.mean <= float(v) / 16.0f && std::fabs(n - c[at]) <= float(v) / 4.0f;
+        const float n = (*taken[k])[size_t(r + f.dy) * w + (x + f.dx)];
+        const bool joins = block_joins(f) && std::fabs(n - c[at]) <= float(v) / 4.0f;
         sum = sum + (joins ? n : 0.0f);
         count = count + (joins ? 1.0f : 0.0f);
       }
@@ -263,6 +296,7 @@ void temporal_model(std::vector<float>& centre,
       joined[at] = count;
     }
   }
+  return int32_t(taken.size());
 }
 
 int32_t shared_threshold(int32_t v, int32_t share) {
@@ -277,7 +311,8 @@ struct TemporalPart {
   bool on[3] = {false, false, false};
   std::vector<float> kept[3], joined[3];
   int32_t radius = 0;
-  int32_t share = 0, restore = 0;
+  int32_t share[3] = {0, 0, 0};  // per plane, by the other frames it took
+  int32_t restore = 0;
 };
 
 // Denoises the model planes and writes the picture.
@@ -292,7 +327,7 @@ void denoise_and_write(const Format& f, const FrameRef& in, const FrameRef& out,
   for (int c = 0; c < channels; ++c) {
     int32_t t[6];
     for (int i = 0; i < 6; ++i) {
-      t[i] = shared_threshold(s.thresholds[c][i], tp.on[c] ? tp.share : 0);
+      t[i] = shared_threshold(s.thresholds[c][i], tp.on[c] ? tp.share[c] : 0);
     }
     denoise_plane(m.p[c], m.w[c], m.h[c], t, high, c > 0 && full_width_chroma);
     if (tp.on[c] && !high && tp.restore != 0) {
@@ -453,17 +488,17 @@ void process_window_format(const Format& f, const std::vector<FrameRef>& window,
   }
   TemporalPart tp;
   tp.radius = radius;
-  // With fewer other frames than 2R (a stream's ends), less of the cut.
+  // With fewer other frames than 2R (a stream's ends, frames of another
+  // scene), less of the cut.
   const int32_t share = s.share[radius - 1];
-  const int32_t n = int32_t(others.size());
-  tp.share = share == 0 || n >= 2 * radius ? share : 256 - ((256 - share) * n) / (2 * radius);
   tp.restore = s.restore[radius - 1];
   for (int c = 0; c < m.count; ++c) {
     if (s.temporal[c] == 0) continue;
     tp.on[c] = true;
     std::vector<const std::vector<float>*> planes;
     for (const ModelPlanes& o : others) planes.push_back(&o.p[c]);
-    temporal_model(m.p[c], planes, m.w[c], m.h[c], s.temporal[c], tp.joined[c]);
+    const int32_t n = temporal_model(m.p[c], planes, m.w[c], m.h[c], s.temporal[c], tp.joined[c]);
+    tp.share[c] = share == 0 || n >= 2 * radius ? share : 256 - ((256 - share) * n) / (2 * radius);
     tp.kept[c] = m.p[c];
   }
   denoise_and_write(f, in, out, s, m, tp);

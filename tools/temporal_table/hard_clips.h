@@ -1,0 +1,25 @@
+// Clips where a neighbour frame holds picture unrelated to the centre's, or
+// where a wrong match is cheap: a flash, a flat frame between tiles, a cut
+// between two views of one photograph, a fade, motion beyond the search
+// range, scrolling text, tiles that change every frame, a grid moving over
+// a still picture. The temporal step must leave each of their frames no
+// worse than radius 0 does.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "clips.h"
+
+struct NamedClip {
+  std::string name;
+  Clip clip;
+};
+
+// The clips, each `frames` frames of width x height (multiples of 8, at
+// most the photograph's size) from an 8-bit RGB photograph; the same clips
+// for the same arguments.
+std::vector<NamedClip> hard_clips(const Picture& photo, int width, int height, int frames);
+
+// PSNR of the luma of frame n alone (infinite when equal).
+double frame_luma_psnr(const Clip& a, const Clip& b, size_t n);
