@@ -1,5 +1,5 @@
 // Frames per second of zolta-plugin in each host's stand-in: a 1080p 4:2:0
-// 8-bit clip, the medium settings of the README, frames requested from as
+// 8-bit clip, the medium settings of doc/hosts.md, frames requested from as
 // many threads at once as the processor has cores (the core's thread count
 // in VapourSynth, the processor count in AviSynth+). The source frames are
 // copies of one prepared picture; the hosts' own costs (new frames, the copy)

@@ -7,8 +7,8 @@
 // really got; each threshold is then made non-decreasing over the levels.
 // Between entries thresholds are interpolated linearly; below the first they
 // fall in proportion to none at sigma 0, beyond the last they grow in
-// proportion to sigma, up to ZOLTA_THRESHOLD_MAX. README: "Settings from the
-// noise" tells how to measure it again.
+// proportion to sigma, up to ZOLTA_THRESHOLD_MAX. doc/settings-from-noise.md
+// tells how to measure it again.
 #include <cmath>
 #include <cstddef>
 

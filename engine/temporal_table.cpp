@@ -8,7 +8,7 @@
 // 20, the point of a finer grid whose worst clip falls least short of that
 // clip's own best point. The threshold is the radius 2 point's; between
 // entries everything is interpolated linearly, outside them the nearest
-// entry holds. README: "Settings from the noise".
+// entry holds. doc/settings-from-noise.md.
 #include "temporal_table.h"
 
 #include <cmath>

@@ -4,7 +4,7 @@
 #         -DPLUGIN32=<32-bit zolta_plugin.dll> -DOFX64=<Win64 zolta.ofx.bundle folder>
 #         -DOUT=<folder> -P archive.cmake
 # writes OUT/zolta-<version>-windows.zip, holding under zolta-<version>-windows/
-#   README.md, INSTALL.txt, LICENSE (Windows line ends)
+#   README.md, INSTALL.txt, LICENSE, doc/hosts.md (Windows line ends)
 #   win32/zolta.vdf          VirtualDub and AviSynth, 32-bit
 #   win32/zolta_plugin.dll   AviSynth+, 32-bit
 #   win64/zolta_plugin.dll   VapourSynth and AviSynth+, 64-bit
@@ -39,10 +39,14 @@ file(COPY_FILE ${OFX64}/Contents/Win64/zolta.ofx
      ${stage}/${name}/zolta.ofx.bundle/Contents/Win64/zolta.ofx)
 file(COPY_FILE ${OFX64}/Contents/Resources/org.zolta.denoise.png
      ${stage}/${name}/zolta.ofx.bundle/Contents/Resources/org.zolta.denoise.png)
-foreach(text README.md packaging/windows/INSTALL.txt LICENSE)
-  file(READ ${source_dir}/${text} content)
+# source file|name in the archive
+foreach(text README.md|README.md packaging/windows/INSTALL.txt|INSTALL.txt LICENSE|LICENSE
+        doc/hosts.md|doc/hosts.md)
+  string(REPLACE "|" ";" text "${text}")
+  list(GET text 0 text_source)
+  list(GET text 1 text_name)
+  file(READ ${source_dir}/${text_source} content)
   string(REPLACE "\n" "\r\n" content "${content}")
-  get_filename_component(text_name ${text} NAME)
   file(WRITE ${stage}/${name}/${text_name} "${content}")
 endforeach()
 

@@ -16,7 +16,8 @@ file(ARCHIVE_EXTRACT INPUT ${ARCHIVE} DESTINATION ${unpacked})
 
 file(GLOB_RECURSE found RELATIVE ${unpacked} ${unpacked}/*)
 list(SORT found)
-set(expected ${name}/INSTALL.txt ${name}/LICENSE ${name}/README.md ${name}/win32/zolta.vdf
+set(expected ${name}/INSTALL.txt ${name}/LICENSE ${name}/README.md ${name}/doc/hosts.md
+    ${name}/win32/zolta.vdf
     ${name}/win32/zolta_plugin.dll ${name}/win64/zolta_plugin.dll
     ${name}/zolta.ofx.bundle/Contents/Resources/org.zolta.denoise.png
     ${name}/zolta.ofx.bundle/Contents/Win64/zolta.ofx)

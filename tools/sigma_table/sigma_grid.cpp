@@ -10,7 +10,7 @@
 // Prints one tab-separated line per level (the first line names the columns);
 // --table writes the rows of engine/sigma_table.cpp.
 // --evaluate scores the eighteen given thresholds instead of searching.
-// --mapping checks the library's table instead (the README's table): for each
+// --mapping checks the library's table instead (the table of doc/settings-from-noise.md): for each
 // level, the settings it gives for the level given (as zolta-run --sigma S on
 // an RGB picture chooses them) and for the level measured on the noisy
 // picture (--sigma auto), with their PSNR and the best of the grid near them.

@@ -1,5 +1,5 @@
 // The scalar model of every stream format of the public interface, written
-// from the rules in the README one sample at a time: how samples of each
+// from the rules in doc/c-api.md one sample at a time: how samples of each
 // format and depth reach the 8-bit scale, which planes are denoised with
 // which steps, and what every view writes back.
 #pragma once

@@ -1,5 +1,6 @@
-// The README's tables of parameters against the parameter table: every name,
-// the hosts' types, the ranges and the defaults, as a reader finds them.
+// The reference pages' tables of parameters (doc/hosts.md, doc/zolta-run.md)
+// against the parameter table: every name, the hosts' types, the ranges and
+// the defaults, as a reader finds them.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -36,10 +37,10 @@ Row cells(const std::string& line) {
   return row;
 }
 
-// The rows of the README table whose header line is `header`.
-std::vector<Row> readme_table(const std::string& header) {
-  std::ifstream file(ZOLTA_README);
-  EXPECT_TRUE(file) << ZOLTA_README;
+// The rows of the table in the page `path` whose header line is `header`.
+std::vector<Row> doc_table(const char* path, const std::string& header) {
+  std::ifstream file(path);
+  EXPECT_TRUE(file) << path;
   std::vector<Row> rows;
   std::string line;
   bool inside = false;
@@ -52,7 +53,7 @@ std::vector<Row> readme_table(const std::string& header) {
     if (line.empty() || line[0] != '|') break;
     rows.push_back(cells(line));
   }
-  EXPECT_FALSE(rows.empty()) << "no table headed " << header;
+  EXPECT_FALSE(rows.empty()) << path << " has no table headed " << header;
   return rows;
 }
 
@@ -67,7 +68,7 @@ std::string number(double v) {
   return out.str();
 }
 
-// The values a row takes, as the README writes them.
+// The values a row takes, as the pages write them.
 std::string values_text(const ParamDef& p, uint32_t face) {
   std::string text;
   switch (p.type) {
@@ -109,10 +110,10 @@ std::string option_cell(const ParamDef& p) {
   return p.letter ? code(std::string("-") + p.letter) + ", " + option : option;
 }
 
-// The README's table of one zolta-run face: every row of the face once, with
+// doc/zolta-run.md's table of one zolta-run face: every row of the face once, with
 // its values and default.
 void expect_run_table(const std::string& header, uint32_t face) {
-  const std::vector<Row> rows = readme_table(header);
+  const std::vector<Row> rows = doc_table(ZOLTA_RUN_DOC, header);
   int listed = 0;
   for (const ParamDef& p : kParams) {
     if (!param_offered(p, face)) continue;
@@ -131,21 +132,21 @@ void expect_run_table(const std::string& header, uint32_t face) {
     }
     EXPECT_EQ(found, 1);
   }
-  EXPECT_EQ(static_cast<int>(rows.size()), listed) << "the README lists options the table has not";
+  EXPECT_EQ(static_cast<int>(rows.size()), listed) << "the page lists options the table has not";
 }
 
 }  // namespace
 
-TEST(ReadmeParameters, PluginTableHasEveryParameterInOrderWithItsTypesRangeAndDefault) {
+TEST(ParamsDocTables, PluginTableHasEveryParameterInOrderWithItsTypesRangeAndDefault) {
   const std::vector<Row> rows =
-      readme_table("| name | VapourSynth | AviSynth+ | values | default | meaning |");
+      doc_table(ZOLTA_HOSTS_DOC, "| name | VapourSynth | AviSynth+ | values | default | meaning |");
   size_t i = 0;
   for (const ParamDef& p : kParams) {
     if (!param_offered(p, kFacePlugins)) continue;
     // Both hosts offer the same parameters, so one table serves them.
     ASSERT_TRUE(param_offered(p, kFaceVapourSynth) && param_offered(p, kFaceAviSynthPlus))
         << p.name;
-    ASSERT_LT(i, rows.size()) << "the README lacks " << p.name;
+    ASSERT_LT(i, rows.size()) << "doc/hosts.md lacks " << p.name;
     const Row& row = rows[i++];
     SCOPED_TRACE(p.name);
     ASSERT_EQ(row.size(), 6u);
@@ -157,10 +158,10 @@ TEST(ReadmeParameters, PluginTableHasEveryParameterInOrderWithItsTypesRangeAndDe
     EXPECT_EQ(row[4], default_text(p));
     EXPECT_FALSE(row[5].empty());
   }
-  EXPECT_EQ(i, rows.size()) << "the README lists parameters the table has not";
+  EXPECT_EQ(i, rows.size()) << "doc/hosts.md lists parameters the table has not";
 }
 
-TEST(ReadmeParameters, ZoltaRunTablesHaveEveryOptionWithItsRangeAndDefault) {
+TEST(ParamsDocTables, ZoltaRunTablesHaveEveryOptionWithItsRangeAndDefault) {
   {
     SCOPED_TRACE("zolta-run");
     expect_run_table("| option | values | default | meaning |", kFaceRun);
