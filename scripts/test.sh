@@ -207,7 +207,7 @@ plugin_windows build-win32-plugin mingw-i686.cmake win32
 
 section "Windows release archive"
 # The three files the wine tests above ran and the Win64 OpenFX bundle, with the
-# README and an install text, in one zip; unpacked again, each DLL's bytes, exports and imports checked.
+# README, doc/hosts.md and an install text, in one zip; unpacked again, each DLL's bytes, exports and imports checked.
 rm -rf build-win-release
 if cmake -DVDF=build-win/zolta.vdf -DPLUGIN64=build-win64/zolta_plugin.dll \
      -DPLUGIN32=build-win32-plugin/zolta_plugin.dll -DOFX64=build-win64/ofx/zolta.ofx.bundle \
