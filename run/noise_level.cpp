@@ -41,10 +41,13 @@ bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
   }
   zolta_error e{};
   if (!pointers.empty()) {
-    if (zolta_noise_estimate_frames(&frames.front().stream, pointers.data(),
-                                    static_cast<int32_t>(pointers.size()), estimate.sigma,
-                                    &e) == ZOLTA_OK)
+    zolta_noise_model_default(&estimate.model, ZOLTA_API_VERSION);
+    if (zolta_noise_measure(&frames.front().stream, pointers.data(),
+                            static_cast<int32_t>(pointers.size()), &estimate.model,
+                            &e) == ZOLTA_OK) {
+      for (int p = 0; p < 3; ++p) estimate.sigma[p] = estimate.model.sigma[p];
       return true;
+    }
     error = e.message;
     return false;
   }
@@ -89,10 +92,17 @@ bool measure_file_noise(const std::string& path, NoiseEstimate& estimate, std::s
 
 bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settings,
                            std::string& error) {
+  zolta_error e{};
+  if (estimate.model.planes > 0) {
+    if (zolta_settings_for_model(&estimate.model, estimate.family, &settings, &e) != ZOLTA_OK) {
+      error = e.message;
+      return false;
+    }
+    return true;
+  }
   float sigma[3];
   for (int p = 0; p < 3; ++p) sigma[p] = std::min(std::max(estimate.sigma[p], 0.1f), 50.0f);
   zolta_settings_default(&settings, ZOLTA_API_VERSION);
-  zolta_error e{};
   if (zolta_settings_for_sigma(sigma, estimate.family, &settings, &e) != ZOLTA_OK) {
     error = e.message;
     return false;
@@ -120,7 +130,17 @@ bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error) {
                "noise (standard deviation on the 8-bit scale, from %d %s%s):", estimate.frames,
                format->unit(), estimate.frames == 1 ? "" : "s");
   for (int p = 0; p < planes; ++p) std::fprintf(report, " %s %.2f", names[p], estimate.sigma[p]);
-  std::fprintf(report, "\nsettings: --thresholds %s\n", thresholds_text(settings).c_str());
+  std::fprintf(report, "\n");
+  if (estimate.model.planes > 0) {
+    // The model as a profile (--profile-out writes the same), its header line left out.
+    const size_t size = zolta_noise_profile_format(&estimate.model, nullptr, 0) + 1;
+    std::string text(size, '\0');
+    zolta_noise_profile_format(&estimate.model, &text[0], size);
+    text.resize(size - 1);
+    const size_t body = text.find("\nplanes");
+    if (body != std::string::npos) std::fputs(text.c_str() + body + 1, report);
+  }
+  std::fprintf(report, "settings: --thresholds %s\n", thresholds_text(settings).c_str());
   const std::string config = config_text(settings);
   if (!config.empty()) std::fprintf(report, "          --config \"%s\"\n", config.c_str());
   if (std::fflush(report) != 0 || std::ferror(report)) {
