@@ -93,6 +93,15 @@ constexpr ParamDef kParams[kParamCount] = {
      "on FILE's first frames instead of INPUT's, e.g. on a film's\n"
      "first frames for each of its parts",
      kFaceRun, false, nullptr, 0, "FILE", nullptr, nullptr},
+    {kParamProfile, "profile", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
+     "denoise with the noise profile FILE (--estimate --profile-out\n"
+     "writes one): the settings of its noise model, the temporal ones\n"
+     "too, e.g. one profile for every part of a film",
+     kFaceRun, true, nullptr, 0, "FILE", nullptr, nullptr},
+    {kParamProfileOut, "profile_out", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
+     "with --estimate: also write the noise model to FILE as a noise\n"
+     "profile (doc/noise-profile.md)",
+     kFaceRun, false, nullptr, 0, "FILE", nullptr, nullptr},
     {kParamHelp, "help", ParamType::kFlag, 0, 0, 0, false, nullptr, nullptr, "this text", kRunFaces,
      false, nullptr, 'h', nullptr, nullptr, nullptr},
 

@@ -54,6 +54,8 @@ enum ParamId {
   kParamThreads,
   kParamMemory,
   kParamNoiseFrom,
+  kParamProfile,
+  kParamProfileOut,
   kParamHelp,
   kParamDemo,
   kParamPicture,

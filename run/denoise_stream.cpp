@@ -69,7 +69,21 @@ bool denoise_stream(const RunOptions& options, const zolta_settings& chosen, Byt
   // Settings for a noise level: given, or measured on the first frames. The
   // frames read ahead go first into the pipeline.
   std::deque<StreamItem> ahead;
-  if (options.temporal > 0 && !options.sigma_given) {
+  if (!options.profile.empty()) {
+    // Settings from the noise profile, for the family of the input's frames.
+    NoiseEstimate estimate;
+    if (!read_profile(options.profile, estimate, error) ||
+        !read_ahead(*format, input, 1, ahead, error))
+      return false;
+    if (!ahead.empty()) {
+      estimate.family = ahead.front().stream.family;
+      if (!settings_for_estimate(estimate, settings, error)) {
+        error = "--profile " + options.profile + ": " + error;
+        return false;
+      }
+      apply_views(options, settings);
+    }
+  } else if (options.temporal > 0 && !options.sigma_given) {
     // The temporal thresholds follow the noise as measured.
     NoiseEstimate estimate;
     zolta_settings measured;

@@ -34,6 +34,12 @@ bool measure_file_noise(const std::string& path, NoiseEstimate& estimate, std::s
 bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settings,
                            std::string& error);
 
+// Reads the noise profile at `path` (--profile) into the estimate's model;
+// the message names the file and what is wrong.
+bool read_profile(const std::string& path, NoiseEstimate& estimate, std::string& error);
+
 // Measures the noise of the first frames of the input and prints it, with the
-// settings --sigma auto would choose, to report.
-bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error);
+// settings --sigma auto would choose, to report; with a `profile_out` path,
+// also writes the model there as a noise profile.
+bool estimate_stream(ByteReader& input, std::FILE* report, const std::string& profile_out,
+                     std::string& error);

@@ -155,6 +155,12 @@ bool take_value(const ParamDef& p, const std::string& typed, const std::string& 
     case kParamNoiseFrom:
       options.noise_from = value;
       break;
+    case kParamProfile:
+      options.profile = value;
+      break;
+    case kParamProfileOut:
+      options.profile_out = value;
+      break;
     case kParamPicture:
       options.picture = value;
       break;
@@ -342,7 +348,8 @@ std::string make_usage_text() {
         {kParamSigma, true},
         {kParamThresholds, false},
         {kParamConfigText, false},
-        {kParamVcf, false}}},
+        {kParamVcf, false},
+        {kParamProfile, false}}},
       {"Views:\n",
        28,
        {{kParamView, false},
@@ -352,6 +359,7 @@ std::string make_usage_text() {
       {"Other:\n",
        20,
        {{kParamEstimate, false},
+        {kParamProfileOut, false},
         {kParamThreads, false},
         {kParamTemporal, false},
         {kParamNoiseFrom, false},
@@ -395,10 +403,10 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
     return false;
   }
   const int settings_given = !options.vcf_path.empty() + !options.config_text.empty() +
-                             !options.thresholds_text.empty() +
+                             !options.thresholds_text.empty() + !options.profile.empty() +
                              (options.sigma_given && !options.demo);
   if (settings_given > 1) {
-    error = "give one of --vcf, --config, --thresholds and --sigma, not several";
+    error = "give one of --vcf, --config, --thresholds, --sigma and --profile, not several";
     return false;
   }
   const ParamDef& sigma = kParams[kParamSigma];
@@ -416,6 +424,7 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
     }
     if (!options.vcf_path.empty() || !options.config_text.empty() ||
         !options.thresholds_text.empty() || !options.noise_from.empty() || options.estimate ||
+        !options.profile.empty() || !options.profile_out.empty() ||
         has_view_options(options)) {
       error = "the demo takes " + demo_options_text(true) + " only";
       return false;
@@ -439,12 +448,21 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       error = "--estimate takes INPUT only (see zolta-run --help)";
       return false;
     }
-    if (!options.noise_from.empty()) {
-      error = "--estimate measures INPUT; --noise-from is for denoising";
+    if (!options.noise_from.empty() || !options.profile.empty()) {
+      error = std::string("--estimate measures INPUT; ") +
+              (options.profile.empty() ? "--noise-from" : "--profile") + " is for denoising";
       return false;
     }
     options.input = positional[0];
     return true;
+  }
+  if (!options.profile_out.empty()) {
+    error = "--profile-out belongs to --estimate";
+    return false;
+  }
+  if (!options.profile.empty() && !options.noise_from.empty()) {
+    error = "--profile gives the noise; --noise-from measures it: give one of them";
+    return false;
   }
   if (positional.size() != 2) {
     error = "expected INPUT and OUTPUT (see zolta-run --help)";
