@@ -310,7 +310,10 @@ int read_noise_profile(const char* path, zolta_noise_model& model, zolta_error* 
   }
   zolta_error own{};
   if (parse_noise_profile(text.data(), length, model, &own) != ZOLTA_OK) {
-    return fail(error, ZOLTA_ERROR_FILE_INVALID, "%s (%s)", own.message, path);
+    // "noise profile line 3: ..." becomes "noise profile "PATH", line 3: ...".
+    const char* rest = own.message + std::strlen("noise profile");
+    return fail(error, ZOLTA_ERROR_FILE_INVALID, "noise profile \"%s\"%s%s", path,
+                rest[0] == ':' ? "" : ",", rest);
   }
   return succeed(error);
 }

@@ -94,10 +94,10 @@ constexpr ParamDef kParams[kParamCount] = {
      "first frames for each of its parts",
      kFaceRun, false, nullptr, 0, "FILE", nullptr, nullptr},
     {kParamProfile, "profile", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
-     "denoise with the noise profile FILE (--estimate --profile-out\n"
-     "writes one): the settings of its noise model, the temporal ones\n"
-     "too, e.g. one profile for every part of a film",
-     kFaceRun, true, nullptr, 0, "FILE", nullptr, nullptr},
+     "the noise of the noise profile FILE (--estimate --profile-out\n"
+     "writes one) instead of a measurement: alone or with --sigma auto,\n"
+     "the settings of its model; with --temporal, its temporal ones",
+     kFaceRun, false, nullptr, 0, "FILE", nullptr, nullptr},
     {kParamProfileOut, "profile_out", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
      "with --estimate: also write the noise model to FILE as a noise\n"
      "profile (doc/noise-profile.md)",

@@ -98,7 +98,7 @@ bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settin
   zolta_error e{};
   if (estimate.model.planes > 0) {
     if (zolta_settings_for_model(&estimate.model, estimate.family, &settings, &e) != ZOLTA_OK) {
-      error = e.message;
+      error = (estimate.profile.empty() ? "" : "--profile " + estimate.profile + ": ") + e.message;
       return false;
     }
     return true;
@@ -121,6 +121,7 @@ bool read_profile(const std::string& path, NoiseEstimate& estimate, std::string&
     return false;
   }
   for (int p = 0; p < 3; ++p) estimate.sigma[p] = estimate.model.sigma[p];
+  estimate.profile = path;
   return true;
 }
 

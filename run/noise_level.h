@@ -15,6 +15,7 @@ struct NoiseEstimate {
   float sigma[3] = {0, 0, 0};  // per plane, from every frame read ahead
   // The noise model of the frames (planes 0: none; then sigma alone counts).
   zolta_noise_model model{};
+  std::string profile;  // the file the model was read from (--profile), if any
 };
 
 // Reads up to `count` frames into `frames`, bound to the engine's view of them.

@@ -348,8 +348,7 @@ std::string make_usage_text() {
         {kParamSigma, true},
         {kParamThresholds, false},
         {kParamConfigText, false},
-        {kParamVcf, false},
-        {kParamProfile, false}}},
+        {kParamVcf, false}}},
       {"Views:\n",
        28,
        {{kParamView, false},
@@ -363,6 +362,7 @@ std::string make_usage_text() {
         {kParamThreads, false},
         {kParamTemporal, false},
         {kParamNoiseFrom, false},
+        {kParamProfile, false},
         {kParamMemory, false},
         {kParamHelp, false}}},
       {"\n"
@@ -403,10 +403,10 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
     return false;
   }
   const int settings_given = !options.vcf_path.empty() + !options.config_text.empty() +
-                             !options.thresholds_text.empty() + !options.profile.empty() +
+                             !options.thresholds_text.empty() +
                              (options.sigma_given && !options.demo);
   if (settings_given > 1) {
-    error = "give one of --vcf, --config, --thresholds, --sigma and --profile, not several";
+    error = "give one of --vcf, --config, --thresholds and --sigma, not several";
     return false;
   }
   const ParamDef& sigma = kParams[kParamSigma];
@@ -460,9 +460,13 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
     error = "--profile-out belongs to --estimate";
     return false;
   }
-  if (!options.profile.empty() && !options.noise_from.empty()) {
-    error = "--profile gives the noise; --noise-from measures it: give one of them";
-    return false;
+  if (!options.profile.empty()) {
+    if (!options.noise_from.empty()) {
+      error = "--profile gives the noise; --noise-from measures it: give one of them";
+      return false;
+    }
+    // Alone, the profile's noise chooses the settings, as --sigma auto's.
+    if (settings_given == 0) options.sigma_given = options.sigma_auto = true;
   }
   if (positional.size() != 2) {
     error = "expected INPUT and OUTPUT (see zolta-run --help)";

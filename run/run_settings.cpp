@@ -86,17 +86,18 @@ bool settings_from_options(const RunOptions& options, zolta_settings& settings,
     if (!parse_thresholds(options.thresholds_text, settings, error)) return false;
   } else if (options.sigma_given && !options.sigma_auto) {
     // Settled by denoise_stream, which knows the stream's family.
-  } else if (!options.profile.empty()) {
-    // Read now so that a bad profile is refused before any input is read;
-    // denoise_stream makes the settings for the stream's family.
-    NoiseEstimate estimate;
-    if (!read_profile(options.profile, estimate, error)) return false;
   } else if (!options.config_text.empty() || !options.vcf_path.empty()) {
     ConfigValues values{};
     const bool read = !options.config_text.empty()
                           ? parse_config_call(options.config_text, values, error)
                           : read_settings_file(options.vcf_path, values, error);
     if (!read || !unpack(values, settings, error)) return false;
+  }
+  if (!options.profile.empty()) {
+    // Read now so that a bad profile is refused before any input is read;
+    // denoise_stream makes the settings for the stream's family.
+    NoiseEstimate estimate;
+    if (!read_profile(options.profile, estimate, error)) return false;
   }
   apply_views(options, settings);
   return true;

@@ -195,6 +195,10 @@ TEST_F(ZoltaRun, AProfileWrittenByEstimateDenoisesWithItsSettings) {
   EXPECT_NE(stderr_.find("--profile-out: cannot write"), std::string::npos) << stderr_;
   EXPECT_EQ(run("$Z --profile-out p.txt in.y4m out.y4m"), 2);
   EXPECT_EQ(run("$Z --profile profile.txt --noise-from in.y4m in.y4m out.y4m"), 2);
+  // A noise given as --sigma S is that noise: the profile is not used.
+  ASSERT_EQ(run("$Z --profile other.txt --sigma 4 in.y4m s1.y4m && $Z --sigma 4 in.y4m s2.y4m"), 0)
+      << stderr_;
+  EXPECT_TRUE(read_file(path("s1.y4m")) == read_file(path("s2.y4m")));
 }
 
 }  // namespace
