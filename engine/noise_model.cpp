@@ -70,6 +70,49 @@ void band_lines(const float* line, int32_t n, const int32_t exponents[3], float*
   }
 }
 
+}  // namespace
+
+// band_lines without the periodic extension: each level where its inputs
+// lie in the segment (the rest is left as it was), in the same operations.
+void segment_bands(const float* line, int32_t n, const int32_t exponents[3],
+                   float* const bands[3], float* work) {
+  const FilterBank& bank = model_bank();
+  const float* c = bank.analysis_low;
+  const float* b = bank.synthesis_low;
+  float* approx[2] = {work, work + 2 * n};
+  float* detail = work + n;
+  const float* in = line;
+  int32_t lo = 0, hi = n;  // where `in` holds values
+  for (int l = 0; l < 3; ++l) {
+    const int32_t s = 1 << exponents[l];
+    float* out = approx[l & 1];
+    const int32_t first = lo + s, end = hi - 2 * s;
+    for (int32_t i = first; i < end; ++i) {
+      const float xm = in[i - s];
+      const float x0 = in[i];
+      const float xp = in[i + s];
+      const float xpp = in[i + 2 * s];
+      float a = c[0] * xm + c[1] * x0;
+      a = a + c[2] * xp;
+      a = a + c[3] * xpp;
+      float d = c[2] * x0 - c[3] * xm;
+      d = d - c[1] * xp;
+      d = d + c[0] * xpp;
+      out[i] = a;
+      detail[i] = d;
+    }
+    for (int32_t i = first + 2 * s; i < end - s; ++i) {
+      float t = b[3] * detail[i - 2 * s] - b[2] * detail[i - s];
+      t = t + b[1] * detail[i];
+      t = t - b[0] * detail[i + s];
+      bands[l][i] = t;
+    }
+    in = out;
+    lo = first;
+    hi = end;
+  }
+}
+
 // How far (in samples, one way) the detail of a level reads from its sample.
 int32_t band_reach(const int32_t exponents[3], int32_t level) {
   int32_t reach = 0;
@@ -77,47 +120,21 @@ int32_t band_reach(const int32_t exponents[3], int32_t level) {
   return reach + (2 << exponents[level]);
 }
 
-// One frame's planes on the 8-bit scale and their six bands each.
-struct FrameBands {
+namespace {
+
+// One frame's planes on the 8-bit scale.
+struct FramePlanes {
   std::vector<float> plane[3];
-  std::vector<float> band[3][kBands];
 };
 
-void fill_bands(const StreamLayout& layout, const zolta_frame& frame, FrameBands& f) {
+void fill_planes(const StreamLayout& layout, const zolta_frame& frame, FramePlanes& f) {
   FloatPlanes planes{};
   for (int p = 0; p < layout.planes; ++p) {
-    const size_t size = static_cast<size_t>(layout.plane_width[p]) * layout.plane_height[p];
-    f.plane[p].resize(size);
-    for (std::vector<float>& band : f.band[p]) band.resize(size);
+    f.plane[p].resize(static_cast<size_t>(layout.plane_width[p]) * layout.plane_height[p]);
     planes.plane[p] = f.plane[p].data();
     planes.stride[p] = layout.plane_width[p];
   }
   frame_to_planes(layout, frame, planes);
-  for (int p = 0; p < layout.planes; ++p) {
-    const int32_t w = layout.plane_width[p], h = layout.plane_height[p];
-    const int32_t longest = std::max(w, h);
-    std::vector<float> line(static_cast<size_t>(longest)), work(3 * static_cast<size_t>(longest));
-    std::vector<float> out(3 * static_cast<size_t>(longest));
-    float* bands[3] = {out.data(), out.data() + longest, out.data() + 2 * longest};
-    int32_t exponents[3];
-    band_exponents(layout, p, 0, exponents);
-    for (int32_t r = 0; r < h; ++r) {
-      const float* row = f.plane[p].data() + static_cast<size_t>(r) * w;
-      float* into[3] = {f.band[p][0].data() + static_cast<size_t>(r) * w,
-                        f.band[p][1].data() + static_cast<size_t>(r) * w,
-                        f.band[p][2].data() + static_cast<size_t>(r) * w};
-      band_lines(row, w, exponents, into, work.data());
-    }
-    band_exponents(layout, p, 1, exponents);
-    for (int32_t x = 0; x < w; ++x) {
-      for (int32_t r = 0; r < h; ++r) line[r] = f.plane[p][static_cast<size_t>(r) * w + x];
-      band_lines(line.data(), h, exponents, bands, work.data());
-      for (int l = 0; l < 3; ++l) {
-        float* to = f.band[p][3 + l].data() + x;
-        for (int32_t r = 0; r < h; ++r) to[static_cast<size_t>(r) * w] = bands[l][r];
-      }
-    }
-  }
 }
 
 // The readings of one plane over every pair of frames.
@@ -134,22 +151,6 @@ float upper_median(std::vector<float>& values) {
   return values[middle];
 }
 
-// Mean square over the block's odd rows of b's band at the displacement
-// minus a's.
-float band_energy(const float* a, const float* b, int32_t w, int32_t x, int32_t y,
-                  const NoiseMatch& m) {
-  float sum = 0.0f;
-  for (int32_t r = 1; r < kNoiseBlock; r += 2) {
-    const float* pa = a + static_cast<ptrdiff_t>(y + r) * w + x;
-    const float* pb = b + static_cast<ptrdiff_t>(y + r + m.dy) * w + x + m.dx;
-    for (int32_t i = 0; i < kNoiseBlock; ++i) {
-      const float d = pb[i] - pa[i];
-      sum += d * d;
-    }
-  }
-  return sum / static_cast<float>(kNoiseBlock * kNoiseBlock / 2);
-}
-
 float block_mean(const float* a, int32_t w, int32_t x, int32_t y) {
   float sum = 0.0f;
   for (int32_t r = 0; r < kNoiseBlock; ++r) {
@@ -159,31 +160,99 @@ float block_mean(const float* a, int32_t w, int32_t x, int32_t y) {
   return sum / static_cast<float>(kNoiseBlock * kNoiseBlock);
 }
 
-void read_pair(const StreamLayout& layout, int p, const FrameBands& a, const FrameBands& b,
-               PlaneReadings& out) {
-  const int32_t w = layout.plane_width[p], h = layout.plane_height[p];
-  int32_t reach[kBands];
-  for (int d = 0; d < 2; ++d) {
-    int32_t exponents[3];
-    band_exponents(layout, p, d, exponents);
-    for (int l = 0; l < 3; ++l) reach[d * 3 + l] = band_reach(exponents, l) + kNoiseReach;
+// Scratch of one direction's segments: the two frames' segments and their
+// three bands each.
+struct Segments {
+  int32_t reach, length;
+  int32_t exponents[3];
+  std::vector<float> line[2], out[2], work;
+  float* bands[2][3];
+
+  void size_for(const int32_t e[3]) {
+    std::copy(e, e + 3, exponents);
+    reach = band_reach(exponents, 2);
+    length = kNoiseBlock + 2 * reach;
+    work.assign(3 * static_cast<size_t>(length), 0.0f);
+    for (int f = 0; f < 2; ++f) {
+      line[f].assign(static_cast<size_t>(length), 0.0f);
+      out[f].assign(3 * static_cast<size_t>(length), 0.0f);
+      for (int l = 0; l < 3; ++l) bands[f][l] = out[f].data() + l * length;
+    }
   }
-  const float* pa = a.plane[p].data();
-  const float* pb = b.plane[p].data();
-  for (int32_t y = kNoiseReach; y + kNoiseBlock + kNoiseReach <= h; y += kNoiseBlock) {
-    for (int32_t x = kNoiseReach; x + kNoiseBlock + kNoiseReach <= w; x += kNoiseBlock) {
-      const NoiseMatch m = match_noise_block(pa, pb, w, x, y);
+  // Both frames' segments through the levels.
+  void run() {
+    for (int f = 0; f < 2; ++f) segment_bands(line[f].data(), length, exponents, bands[f], work.data());
+  }
+};
+
+// The mean squares of b's detail minus a's over the block's odd rows, per
+// level and direction, into e[direction * 3 + level].
+void block_band_energies(const float* a, const float* b, int32_t w, int32_t x, int32_t y,
+                         const NoiseMatch& m, Segments (&seg)[2], float e[kBands]) {
+  for (int k = 0; k < kBands; ++k) e[k] = 0.0f;
+  // Along rows: each odd row's segment.
+  Segments& sx = seg[0];
+  for (int32_t r = 1; r < kNoiseBlock; r += 2) {
+    const float* ra = a + static_cast<ptrdiff_t>(y + r) * w + x - sx.reach;
+    const float* rb = b + static_cast<ptrdiff_t>(y + r + m.dy) * w + x + m.dx - sx.reach;
+    std::copy(ra, ra + sx.length, sx.line[0].begin());
+    std::copy(rb, rb + sx.length, sx.line[1].begin());
+    sx.run();
+    for (int l = 0; l < 3; ++l) {
+      for (int32_t i = 0; i < kNoiseBlock; ++i) {
+        const float d = sx.bands[1][l][sx.reach + i] - sx.bands[0][l][sx.reach + i];
+        e[l] += d * d;
+      }
+    }
+  }
+  // Along columns: each column's segment, its odd rows.
+  Segments& sy = seg[1];
+  for (int32_t i = 0; i < kNoiseBlock; ++i) {
+    for (int32_t k = 0; k < sy.length; ++k) {
+      sy.line[0][k] = a[static_cast<ptrdiff_t>(y - sy.reach + k) * w + x + i];
+      sy.line[1][k] = b[static_cast<ptrdiff_t>(y + m.dy - sy.reach + k) * w + x + m.dx + i];
+    }
+    sy.run();
+    for (int l = 0; l < 3; ++l) {
+      for (int32_t r = 1; r < kNoiseBlock; r += 2) {
+        const float d = sy.bands[1][l][sy.reach + r] - sy.bands[0][l][sy.reach + r];
+        e[3 + l] += d * d;
+      }
+    }
+  }
+  for (int k = 0; k < kBands; ++k) e[k] = e[k] / static_cast<float>(kNoiseBlock * kNoiseBlock / 2);
+}
+
+void read_pair(const StreamLayout& layout, int p, const FramePlanes& fa, const FramePlanes& fb,
+               Segments (&seg)[2], PlaneReadings& out) {
+  const int32_t w = layout.plane_width[p], h = layout.plane_height[p];
+  // Blocks far enough inside that every level's detail of both frames
+  // comes from samples of the plane (the same values as over the whole
+  // periodic row or column), on a lattice of at most kModelBlocksPerPair.
+  const int32_t mx = seg[0].reach + kNoiseReach, my = seg[1].reach + kNoiseReach;
+  const int32_t nx = w - 2 * mx >= kNoiseBlock ? (w - 2 * mx - kNoiseBlock) / kNoiseBlock + 1 : 0;
+  const int32_t ny = h - 2 * my >= kNoiseBlock ? (h - 2 * my - kNoiseBlock) / kNoiseBlock + 1 : 0;
+  if (nx == 0 || ny == 0) return;
+  int32_t step = 1;
+  while (static_cast<int64_t>((nx + step - 1) / step) * ((ny + step - 1) / step) >
+         kModelBlocksPerPair) {
+    ++step;
+  }
+  const float* a = fa.plane[p].data();
+  const float* b = fb.plane[p].data();
+  for (int32_t by = 0; by < ny; by += step) {
+    for (int32_t bx = 0; bx < nx; bx += step) {
+      const int32_t x = mx + bx * kNoiseBlock, y = my + by * kNoiseBlock;
+      const NoiseMatch m = match_noise_block(a, b, w, x, y);
       if (!(m.energy > 0.0f)) continue;
       out.samples.push_back(m.energy);
-      const float mean = block_mean(pa, w, x, y);
-      const int bin = mean < 0.0f ? 0 : std::min(ZOLTA_NOISE_BANDS - 1, static_cast<int>(mean / 16.0f));
+      const float mean = block_mean(a, w, x, y);
+      const int bin =
+          mean < 0.0f ? 0 : std::min(ZOLTA_NOISE_BANDS - 1, static_cast<int>(mean / 16.0f));
       out.brightness[bin].push_back(m.energy);
-      for (int k = 0; k < kBands; ++k) {
-        const int32_t at = k < 3 ? x : y;
-        const int32_t size = k < 3 ? w : h;
-        if (at < reach[k] || at + kNoiseBlock + reach[k] > size) continue;
-        out.bands[k].push_back(band_energy(a.band[p][k].data(), b.band[p][k].data(), w, x, y, m));
-      }
+      float e[kBands];
+      block_band_energies(a, b, w, x, y, m, seg, e);
+      for (int k = 0; k < kBands; ++k) out.bands[k].push_back(e[k]);
     }
   }
 }
@@ -291,8 +360,16 @@ int measure_noise_model(const StreamLayout& layout, const zolta_frame* const* fr
   try {
     PlaneReadings readings[3];
     std::vector<float> details;
-    FrameBands current, next;
-    fill_bands(layout, *frames[0], current);
+    FramePlanes current, next;
+    Segments segments[3][2];
+    for (int p = 0; p < layout.planes; ++p) {
+      for (int d = 0; d < 2; ++d) {
+        int32_t exponents[3];
+        band_exponents(layout, p, d, exponents);
+        segments[p][d].size_for(exponents);
+      }
+    }
+    fill_planes(layout, *frames[0], current);
     for (int32_t n = 0; n < count; ++n) {
       for (int p = 0; p < layout.planes; ++p) {
         readings[p].one_frame.push_back(plane_noise(current.plane[p].data(),
@@ -300,8 +377,10 @@ int measure_noise_model(const StreamLayout& layout, const zolta_frame* const* fr
                                                     layout.plane_height[p], details));
       }
       if (n + 1 == count) break;
-      fill_bands(layout, *frames[n + 1], next);
-      for (int p = 0; p < layout.planes; ++p) read_pair(layout, p, current, next, readings[p]);
+      fill_planes(layout, *frames[n + 1], next);
+      for (int p = 0; p < layout.planes; ++p) {
+        read_pair(layout, p, current, next, segments[p], readings[p]);
+      }
       std::swap(current, next);
     }
     const uint32_t version = model.version;

@@ -10,6 +10,10 @@
 
 namespace zolta {
 
+// At most this many blocks of a plane are measured in each pair of frames,
+// spread over the plane on a lattice: the noise's statistics need no more,
+// and measuring stays cheaper than denoising the frames.
+constexpr int64_t kModelBlocksPerPair = 96;
 // Blocks a band of the curve or a plane needs before its reading counts.
 constexpr size_t kModelMinBlocks = 8;
 // A reading across frames above this many times the one-frame estimate is
@@ -26,6 +30,15 @@ constexpr float kModelMostSpread = 4.0f;
 // synthesis. `work` is scratch of 3 n floats.
 void band_line(const float* line, int32_t n, const int32_t exponents[3], int32_t level,
                float* band, float* work);
+
+// band_line for the sample positions of a segment of n samples that lie at
+// least band_reach(exponents, 2) from both of its ends, from the segment
+// alone: the same values as over the whole periodic line the segment is cut
+// from. Each level's detail goes to bands[level][position]; `work` is
+// scratch of 3 n floats.
+void segment_bands(const float* line, int32_t n, const int32_t exponents[3],
+                   float* const bands[3], float* work);
+int32_t band_reach(const int32_t exponents[3], int32_t level);
 
 // How much white noise of standard deviation 1 gives in that detail
 // (the square root of the sum of the squares of its filter), for the

@@ -256,6 +256,27 @@ TEST(NoiseModel, BandsAreTheDetailTheThresholdsFace) {
       }
     }
   }
+  // Cut from a longer line, a segment gives the line's bands bit for bit
+  // at every position at least the reach from its ends.
+  for (int wider = 0; wider < 2; ++wider) {
+    const int32_t exponents[3] = {wider, 1 + wider, 2 + wider};
+    const int32_t reach = zolta::band_reach(exponents, 2);
+    const int32_t n = 256, start = 37, length = 16 + 2 * reach;
+    std::vector<float> line(n), work(3 * n);
+    for (float& v : line) v = value(generator);
+    std::vector<float> segment_out(3 * length), segment_work(3 * length);
+    float* segment_bands[3] = {segment_out.data(), segment_out.data() + length,
+                               segment_out.data() + 2 * length};
+    zolta::segment_bands(line.data() + start, length, exponents, segment_bands,
+                         segment_work.data());
+    for (int level = 0; level < 3; ++level) {
+      std::vector<float> band(n);
+      zolta::band_line(line.data(), n, exponents, level, band.data(), work.data());
+      for (int32_t i = reach; i < length - reach; ++i) {
+        EXPECT_EQ(segment_bands[level][i], band[start + i]) << wider << " " << level << " " << i;
+      }
+    }
+  }
   // White noise of 1 through a band: its gain. Haar-like filters keep the
   // finest detail's variance near half.
   const int32_t luma[3] = {0, 1, 2};
