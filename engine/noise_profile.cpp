@@ -252,7 +252,8 @@ size_t format_noise_profile(const zolta_noise_model* model, char* buffer, size_t
 int parse_noise_profile(const char* text, size_t length, zolta_noise_model& model,
                         zolta_error* error) {
   Reader r;
-  zolta_noise_model_default(&r.model, model.version);
+  r.model = zolta_noise_model{};
+  r.model.version = model.version;
   size_t start = 0;
   while (start < length) {
     size_t end = start;
