@@ -49,6 +49,10 @@ constexpr ParamDef kParams[kParamCount] = {
      "or 2; default 0), the stream's ends mirrored: the temporal\n"
      "thresholds follow the noise (--sigma, else as measured)",
      kFacePlugins | kFaceRun, false, nullptr, 0, "R", nullptr, nullptr},
+    {kParamPluginProfile, "profile", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
+     "a noise profile (zolta-run --estimate --profile-out): the settings\n"
+     "of its noise model, the temporal ones too",
+     kFacePlugins, true, nullptr, 0, nullptr, nullptr, nullptr},
 
     // The editors' faces (frei0r, GStreamer): every parameter always has a
     // value there, so the noise level is the default way and a settings text,

@@ -44,6 +44,7 @@ enum ParamId {
   kParamPlane,
   kParamThresholds,
   kParamTemporal,
+  kParamPluginProfile,
   kParamNoise,
   kParamSettings,
   kParamConfigProperty,
