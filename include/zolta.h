@@ -491,8 +491,10 @@ ZOLTA_API void zolta_noise_model_default(zolta_noise_model* model, uint32_t vers
  * stream, frames[0] first; the frames are only read. `model` must carry its
  * version (zolta_noise_model_default); every other field is written.
  *
- * Across frames: every block of 16 x 16 samples of a plane is looked for in
- * the next frame up to 4 samples away each way (chosen on its even rows);
+ * Across frames: blocks of 16 x 16 samples of a plane (at most 96 a pair of
+ * frames, on a lattice over the plane, far enough inside that every level's
+ * detail comes from the plane's own samples) are looked for in the next
+ * frame up to 4 samples away each way (chosen on their even rows);
  * each frame's plane goes through the undecimated transform the denoiser
  * uses (along rows, and along columns, three levels each) and the detail of
  * the two frames at the matched positions is differenced on the block's odd
@@ -503,7 +505,9 @@ ZOLTA_API void zolta_noise_model_default(zolta_noise_model* model, uint32_t vers
  * neighbours'). What repeats is picture and cancels; blocks that are not
  * found again (motion, a cut) lie above the median; blocks given twice
  * (a repeated frame) do not count. A plane with fewer than 8 blocks found
- * again, a reading above 4 times the one-frame estimate, or count 1 is
+ * again, a reading above 4 times the one-frame estimate, blocks whose
+ * readings' upper quartile lies above 4 times the lower (picture the search
+ * did not follow), or count 1 is
  * measured on its one-frame estimate (zolta_noise_estimate's, the median
  * over the frames) as white noise. Single precision in a fixed order: the
  * same values on every processor. Errors as zolta_noise_estimate_frames. */
