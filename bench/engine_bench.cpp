@@ -70,10 +70,12 @@ void engine_frame(benchmark::State& st, SimdPath path, int32_t width, int32_t he
 }
 
 // A frame of a planar format through the public interface, every threshold
-// 40, on one thread.
-void api_frame(benchmark::State& st, SimdPath path, zolta_stream stream) {
+// 40, on one thread, or cut into `frame_threads` parts; `interleaved`: the
+// planes side by side in one picture with alpha (RGBA, as editors give it).
+void api_frame(benchmark::State& st, SimdPath path, zolta_stream stream,
+               int32_t frame_threads, bool interleaved) {
   select_simd_path(path);
-  zolta_denoiser_config config{ZOLTA_API_VERSION, stream, {}, 1, 0, {}};
+  zolta_denoiser_config config{ZOLTA_API_VERSION, stream, {}, 1, 0, frame_threads, {}};
   zolta_settings_default(&config.settings, ZOLTA_API_VERSION);
   for (auto& plane : config.settings.thresholds) {
     for (auto& direction : plane) {
@@ -112,6 +114,20 @@ void api_frame(benchmark::State& st, SimdPath path, zolta_stream stream) {
     fout.data[p] = out[p].data();
     fin.stride[p] = fout.stride[p] = static_cast<ptrdiff_t>(w * sample);
   }
+  // One picture of 4 samples a pixel, the planes' samples at 0, 1, 2.
+  std::vector<uint8_t> picture;
+  if (interleaved) {
+    const size_t pixels = size_t(stream.width) * stream.height;
+    picture.assign(pixels * 4 * sample, 255);
+    for (int p = 0; p < planes; ++p) {
+      for (size_t i = 0; i < pixels; ++i) {
+        std::memcpy(&picture[(4 * i + p) * sample], &in[p][i * sample], sample);
+      }
+      fin.data[p] = fout.data[p] = picture.data() + p * sample;
+      fin.stride[p] = fout.stride[p] = static_cast<ptrdiff_t>(stream.width) * 4 * sample;
+      fin.step[p] = fout.step[p] = static_cast<ptrdiff_t>(4 * sample);
+    }
+  }
   for (auto _ : st) {
     zolta_denoiser_process(denoiser, &fin, &fout, nullptr);
     benchmark::DoNotOptimize(out[0].data());
@@ -143,7 +159,7 @@ void reference_frame(benchmark::State& st, int32_t width, int32_t height, bool y
 // frame), with the
 // settings the noise table gives for sigma 10, on the widest path, one
 // thread: the cost of the temporal radius.
-void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius) {
+void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius, int32_t frame_threads) {
   select_simd_path(path);
   const int32_t width = 1920, height = 1080;
   zolta_denoiser_config config;
@@ -152,6 +168,7 @@ void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius) {
   config.stream.width = width;
   config.stream.height = height;
   config.temporal_radius = radius;
+  config.frame_threads = frame_threads;
   const float sigma[3] = {10.0f, 10.0f, 10.0f};
   zolta_denoiser* denoiser = nullptr;
   if (zolta_settings_for_noise(sigma, ZOLTA_FAMILY_YUV420, &config.settings, nullptr) != ZOLTA_OK ||
@@ -256,7 +273,7 @@ void register_speed_script_rows() {
                                   {}};
         const std::string name = "api/yuv" + std::to_string(layout) + "p" + std::to_string(bits) +
                                  "/" + std::to_string(size[0]) + "x" + std::to_string(size[1]);
-        benchmark::RegisterBenchmark(name.c_str(), api_frame, widest, stream)
+        benchmark::RegisterBenchmark(name.c_str(), api_frame, widest, stream, 0, false)
             ->Unit(benchmark::kMillisecond);
       }
     }
@@ -272,8 +289,35 @@ int main(int argc, char** argv) {
     }
     for (int32_t radius = 0; radius <= 2; ++radius) {
       const std::string name = "temporal/yuv420p8/1920x1080/radius" + std::to_string(radius);
-      benchmark::RegisterBenchmark(name.c_str(), temporal_frame, widest, radius)
+      benchmark::RegisterBenchmark(name.c_str(), temporal_frame, widest, radius, 1)
           ->Unit(benchmark::kMillisecond);
+      // The same, each frame shared by two threads.
+      benchmark::RegisterBenchmark((name + "/threads2").c_str(), temporal_frame, widest, radius, 2)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+    }
+  }
+  // One frame cut into 1 and 2 parts (frame_threads), wall-clock time:
+  // planar 4:2:0 as zolta-run and GStreamer give it, RGBA as frei0r does.
+  {
+    SimdPath widest = kSimdPlain;
+    for (int p = 0; p < kSimdPathCount; ++p) {
+      if (simd_path_available(static_cast<SimdPath>(p))) widest = static_cast<SimdPath>(p);
+    }
+    const zolta_stream yuv{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8,
+                           1920, 1080, {}};
+    const zolta_stream rgb{ZOLTA_API_VERSION, ZOLTA_FAMILY_RGB, ZOLTA_SAMPLE_INTEGER, 8,
+                           1920, 1080, {}};
+    for (int32_t parts = 1; parts <= 2; ++parts) {
+      const std::string n = std::to_string(parts);
+      benchmark::RegisterBenchmark(("frame_threads/yuv420p8/1920x1080/threads" + n).c_str(),
+                                   api_frame, widest, yuv, parts, false)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+      benchmark::RegisterBenchmark(("frame_threads/rgba8/1920x1080/threads" + n).c_str(),
+                                   api_frame, widest, rgb, parts, true)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
     }
   }
   for (const ApiCase& c : kApiCases) {
@@ -281,7 +325,7 @@ int main(int argc, char** argv) {
       const SimdPath path = static_cast<SimdPath>(p);
       if (!simd_path_available(path)) continue;
       const std::string name = std::string(c.name) + "/" + simd_path_name(path);
-      benchmark::RegisterBenchmark(name.c_str(), api_frame, path, c.stream)
+      benchmark::RegisterBenchmark(name.c_str(), api_frame, path, c.stream, 0, false)
           ->Unit(benchmark::kMillisecond);
     }
   }

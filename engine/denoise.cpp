@@ -130,64 +130,114 @@ void scatter_row(const float* row, int32_t n, int32_t r, int32_t rows, float* ba
 
 }  // namespace
 
-void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
-                   const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
-                   ptrdiff_t stride, const ScratchRows& s, const ColumnStrips& strips,
-                   const RowLoader* loader, const ColumnSink* sink) {
-  // Loaded rows whose columns go to a sink never need the plane's layout:
-  // the rows are kept strip by strip, each strip in one piece.
-  const bool strip_major = loader && sink && along_y.count > 0;
-  if (strip_major) {
-    for (int32_t r = 0; r < rows; ++r) {
+namespace {
+
+// Rows [first, end) of the row pass (with a loader, also the loading).
+void denoise_rows(const PlaneJob& j, const ScratchRows& s, int32_t first, int32_t end) {
+  const DspKernels& dsp = *j.dsp;
+  const LevelChain& along_x = *j.along_x;
+  const int32_t n = j.n;
+  float* plane = j.plane;
+  const RowLoader* loader = j.loader;
+  if (j.strip_major) {
+    for (int32_t r = first; r < end; ++r) {
       float* arrived = s.spare[0];
       loader->load(loader->context, r, arrived);
       const float* done = arrived;
       if (along_x.count > 0) {
-        run_chain(dsp, along_x, bank, arrived, s.out_row, s, n);
+        run_chain(dsp, along_x, *j.bank, arrived, s.out_row, s, n);
         done = s.out_row;
       }
-      scatter_row(done, n, r, rows, plane);
+      scatter_row(done, n, r, j.rows, plane);
     }
 #if defined(__SSE2__)
     _mm_sfence();
 #endif
   } else if (along_x.count > 0) {
+    const bool amplify = j.high && j.along_y->count == 0;
     const float* coarsest = s.approx[along_x.count - 1];
-    for (int32_t r = 0; r < rows; ++r) {
-      float* line = plane + r * stride;
+    for (int32_t r = first; r < end; ++r) {
+      float* line = plane + r * j.stride;
       if (loader) {
         // The row arrives in a spare scratch row and its reconstruction goes
         // straight into the plane.
         float* arrived = s.spare[0];
         loader->load(loader->context, r, arrived);
-        run_chain(dsp, along_x, bank, arrived, line, s, n);
-        if (high && along_y.count == 0) amplify_detail(line, coarsest, n);
+        run_chain(dsp, along_x, *j.bank, arrived, line, s, n);
+        if (amplify) amplify_detail(line, coarsest, n);
         continue;
       }
-      run_chain(dsp, along_x, bank, line, s.out_row, s, n);
-      if (high && along_y.count == 0) amplify_detail(s.out_row, coarsest, n);
+      run_chain(dsp, along_x, *j.bank, line, s.out_row, s, n);
+      if (amplify) amplify_detail(s.out_row, coarsest, n);
       for (int32_t i = 0; i < n; ++i) line[i] = s.out_row[i];
     }
   } else if (loader) {
-    for (int32_t r = 0; r < rows; ++r) loader->load(loader->context, r, plane + r * stride);
+    for (int32_t r = first; r < end; ++r) loader->load(loader->context, r, plane + r * j.stride);
   }
+}
 
-  if (along_y.count > 0) {
-    const float* coarsest = strips.approx[along_y.count - 1];
-    for (int32_t first = 0; first < n; first += kStripWidth) {
-      const int32_t width = n - first < kStripWidth ? n - first : kStripWidth;
-      float* columns = plane + first;
-      float* strip = strip_major ? strip_in_place(plane, first, rows) : strips.strip;
-      if (!strip_major) copy_rows(strip, width, columns, stride, width, rows);
-      run_strip_chain(dsp, along_y, bank, strip, strips, width, rows);
-      if (high) amplify_detail(strip, coarsest, width * rows);
-      if (sink) {
-        sink->store(sink->context, first, width, rows, strip);
-      } else {
-        copy_rows(columns, stride, strip, width, width, rows);
-      }
+// The column pass over the strips of columns [first, end) (multiples of
+// kStripWidth but for the plane's last column).
+void denoise_columns(const PlaneJob& j, const ColumnStrips& strips, int32_t first, int32_t end) {
+  const LevelChain& along_y = *j.along_y;
+  const int32_t n = j.n, rows = j.rows;
+  const float* coarsest = strips.approx[along_y.count - 1];
+  for (int32_t at = first; at < end; at += kStripWidth) {
+    const int32_t width = n - at < kStripWidth ? n - at : kStripWidth;
+    float* columns = j.plane + at;
+    float* strip = j.strip_major ? strip_in_place(j.plane, at, rows) : strips.strip;
+    if (!j.strip_major) copy_rows(strip, width, columns, j.stride, width, rows);
+    run_strip_chain(*j.dsp, along_y, *j.bank, strip, strips, width, rows);
+    if (j.high) amplify_detail(strip, coarsest, width * rows);
+    if (j.sink) {
+      j.sink->store(j.sink->context, at, width, rows, strip, strips.room);
+    } else {
+      copy_rows(columns, j.stride, strip, width, width, rows);
     }
   }
+}
+
+void rows_part(const void* context, int32_t part) {
+  const BandedPlane& b = *static_cast<const BandedPlane*>(context);
+  int32_t first, end;
+  band_of(b.job.rows, 1, b.parts, part, &first, &end);
+  if (first < end) denoise_rows(b.job, *b.scratch[part], first, end);
+}
+
+void columns_part(const void* context, int32_t part) {
+  const BandedPlane& b = *static_cast<const BandedPlane*>(context);
+  int32_t first, end;
+  band_of(b.job.n, kStripWidth, b.parts, part, &first, &end);
+  if (first < end) denoise_columns(b.job, *b.strips[part], first, end);
+}
+
+}  // namespace
+
+PlaneJob plane_job(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
+                   const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
+                   ptrdiff_t stride, const RowLoader* loader, const ColumnSink* sink) {
+  // Loaded rows whose columns go to a sink never need the plane's layout:
+  // the rows are kept strip by strip, each strip in one piece.
+  const bool strip_major = loader && sink && along_y.count > 0;
+  return PlaneJob{&dsp,   &bank,  &along_x, &along_y, high, plane, n,
+                  rows,   stride, loader,   sink,     strip_major};
+}
+
+void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
+                   const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
+                   ptrdiff_t stride, const ScratchRows& s, const ColumnStrips& strips,
+                   const RowLoader* loader, const ColumnSink* sink) {
+  const PlaneJob job =
+      plane_job(dsp, bank, along_x, along_y, high, plane, n, rows, stride, loader, sink);
+  denoise_rows(job, s, 0, rows);
+  if (along_y.count > 0) denoise_columns(job, strips, 0, n);
+}
+
+void denoise_plane_banded(const PlaneJob& job, const BandRunner* runner,
+                          const ScratchRows* const* scratch, const ColumnStrips* const* strips) {
+  const BandedPlane banded{job, band_parts(runner), scratch, strips};
+  run_bands(runner, rows_part, &banded);
+  if (job.along_y->count > 0) run_bands(runner, columns_part, &banded);
 }
 
 ScratchRows scratch_rows_at(float* base, ptrdiff_t slot) {
@@ -208,7 +258,7 @@ ColumnStrips column_strips_at(float* base, int32_t rows) {
   const size_t lead = static_cast<size_t>(kStripLead) * kStripWidth;
   float* a[kStripCount];
   for (int k = 0; k < kStripCount; ++k) a[k] = base + k * slot + lead;
-  return {a[0], {a[1], a[3], a[5]}, {a[2], a[4], a[6]}};
+  return {a[0], {a[1], a[3], a[5]}, {a[2], a[4], a[6]}, a[7]};
 }
 
 LevelPlan level_plan_for(const int32_t thresholds[3][6], bool wide_chroma) {

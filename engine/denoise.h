@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "bands.h"
 #include "filter_bank.h"
 
 namespace zolta {
@@ -49,21 +50,23 @@ ScratchRows scratch_rows_at(float* base, ptrdiff_t slot);
 
 // Scratch of the column pass, which works on strips of up to kStripWidth
 // neighbouring columns, a strip row of `width` floats per plane row: the
-// strip itself (then its reconstruction) and the levels of its transform.
+// strip itself (then its reconstruction), the levels of its transform and a
+// strip's room for the column sink.
 struct ColumnStrips {
   float* strip;
   float* approx[3];
   float* detail[3];
+  float* room;
 };
 
 constexpr int32_t kStripWidth = 16;
-constexpr int kStripCount = 7;
+constexpr int kStripCount = 8;
 // Strip rows of room in front of and behind every strip (for the periodic
 // extension of steps up to 8).
 constexpr int32_t kStripLead = 16;
 // Floats of one strip array for planes of up to `rows` rows, a multiple of 16.
 size_t strip_floats(int32_t rows);
-// The seven arrays back to back from `base` (64-byte aligned: so is every
+// The eight arrays back to back from `base` (64-byte aligned: so is every
 // strip row of a whole strip).
 ColumnStrips column_strips_at(float* base, int32_t rows);
 
@@ -77,10 +80,11 @@ struct RowLoader {
 // Takes the finished strip of columns [first, first + width) of every row
 // (`rows` strip rows, `width` floats apart) in place of the column pass's
 // write back into the plane (so the plane's content after the call is
-// undefined), e.g. straight into a frame.
+// undefined), e.g. straight into a frame. `room` is a strip's scratch of the
+// thread that calls (rows x width floats), free for the sink to use.
 struct ColumnSink {
   void (*store)(const void* context, int32_t first, int32_t width, int32_t rows,
-                const float* strip);
+                const float* strip, float* room);
   const void* context;
 };
 
@@ -97,5 +101,39 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
                    const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
                    ptrdiff_t stride, const ScratchRows& s, const ColumnStrips& strips,
                    const RowLoader* loader = nullptr, const ColumnSink* sink = nullptr);
+
+// The same work as parts that run at once (bands.h): the row pass in bands
+// of rows, then the column pass in bands of strips. Every row and every
+// strip goes through the same operations as in denoise_plane, so the bytes
+// are the same for any number of parts. Part k works in scratch[k] and
+// strips[k]; the loader and the sink are called from every part's thread,
+// each row and each strip once.
+struct PlaneJob {
+  const DspKernels* dsp;
+  const FilterBank* bank;
+  const LevelChain* along_x;
+  const LevelChain* along_y;
+  bool high;
+  float* plane;
+  int32_t n, rows;
+  ptrdiff_t stride;
+  const RowLoader* loader;
+  const ColumnSink* sink;
+  bool strip_major;  // the plane is kept strip by strip (loader, sink and columns)
+};
+
+struct BandedPlane {
+  PlaneJob job;
+  int32_t parts;
+  const ScratchRows* const* scratch;
+  const ColumnStrips* const* strips;
+};
+
+PlaneJob plane_job(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,
+                   const LevelChain& along_y, bool high, float* plane, int32_t n, int32_t rows,
+                   ptrdiff_t stride, const RowLoader* loader = nullptr,
+                   const ColumnSink* sink = nullptr);
+void denoise_plane_banded(const PlaneJob& job, const BandRunner* runner,
+                          const ScratchRows* const* scratch, const ColumnStrips* const* strips);
 
 }  // namespace zolta

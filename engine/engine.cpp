@@ -29,7 +29,6 @@ struct Geometry {
   uint64_t window[kMaxNeighbours + 3][3];  // the window's frames, two more
   uint64_t temporal;                       // the temporal step's rows
   uint64_t matches;                        // the block matches of each neighbour
-  uint64_t restored;                       // a strip with the detail given back
   uint64_t floats;                         // the whole workspace, a multiple of 16
 };
 
@@ -103,11 +102,23 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   g.matches = round16(at);
   at = g.matches;
   if (radius > 0) at += 2 * radius * matches_floats(layout);
-  g.restored = round16(at);
-  at = g.restored;
-  if (radius > 0) at += kStripWidth * static_cast<uint64_t>(layout.height);
   g.floats = round16(at);
   return g;
+}
+
+// Floats of the rows and strips of one more part of a frame.
+uint64_t band_spatial_floats(const StreamLayout& layout) {
+  const uint64_t w = static_cast<uint64_t>(layout.width);
+  const uint64_t h = static_cast<uint64_t>(layout.height);
+  return round16(kScratchRowCount * scratch_slot(w > h ? w : h)) +
+         kStripCount * strip_floats(layout.height);
+}
+
+// ... and with a temporal radius its temporal rows and block matches.
+uint64_t band_floats(const StreamLayout& layout, int32_t radius) {
+  if (radius == 0) return band_spatial_floats(layout);
+  return band_spatial_floats(layout) + round16(kTemporalRowCount * temporal_row(layout)) +
+         2 * radius * matches_floats(layout);
 }
 
 uint64_t round_bytes(uint64_t bytes) {
@@ -117,8 +128,11 @@ uint64_t round_bytes(uint64_t bytes) {
 }  // namespace
 
 Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings,
-                      int32_t workspaces, zolta_error* error, int32_t radius) {
+                      int32_t workspaces, zolta_error* error, int32_t radius, int32_t parts) {
   if (workspaces < 1) workspaces = 1;
+  if (parts < 1) parts = 1;
+  if (parts > kMaxFrameParts) parts = kMaxFrameParts;
+  const int32_t band_count = parts - 1;
   if (radius < 0) radius = 0;
   if (radius > kMaxNeighbours / 2) radius = kMaxNeighbours / 2;
   // Far beyond any memory; refused before the geometry's products could wrap.
@@ -135,18 +149,21 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
   }
   const Geometry g = geometry_of(layout, radius);
   const uint64_t head = round_bytes(sizeof(Engine)) +
-                        round_bytes(sizeof(Workspace) * static_cast<uint64_t>(workspaces));
+                        round_bytes(sizeof(Workspace) * static_cast<uint64_t>(workspaces)) +
+                        round_bytes(sizeof(BandScratch) * static_cast<uint64_t>(band_count));
   const uint64_t area = g.floats * sizeof(float);
+  const uint64_t bands =
+      band_floats(layout, radius) * sizeof(float) * static_cast<uint64_t>(band_count);
   // Sizes near 2^63 cannot come from 32-bit sizes, but check before adding.
   const uint64_t limit = static_cast<uint64_t>(PTRDIFF_MAX) / 2;
-  if (area > limit / static_cast<uint64_t>(workspaces) ||
-      head + area * workspaces + kAlign > limit) {
+  if (area > limit / static_cast<uint64_t>(workspaces) || bands > limit / 2 ||
+      head + area * workspaces + bands + kAlign > limit) {
     fail(error, ZOLTA_ERROR_SIZE, "%s frame of %d x %d does not fit in memory",
          family_name(layout.family), static_cast<int>(layout.width),
          static_cast<int>(layout.height));
     return nullptr;
   }
-  const size_t bytes = static_cast<size_t>(head + area * workspaces + kAlign);
+  const size_t bytes = static_cast<size_t>(head + area * workspaces + bands + kAlign);
   void* block = ::operator new(bytes, std::nothrow);
   if (!block) {
     fail(error, ZOLTA_ERROR_MEMORY, "out of memory for %d work areas of %s frames of %d x %d",
@@ -173,6 +190,10 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
   uint8_t* base = static_cast<uint8_t*>(block);
   engine->workspaces = new (base + round_bytes(sizeof(Engine))) Workspace[workspaces];
   engine->workspace_count = workspaces;
+  engine->bands = new (base + round_bytes(sizeof(Engine)) +
+                       round_bytes(sizeof(Workspace) * static_cast<uint64_t>(workspaces)))
+      BandScratch[band_count];
+  engine->band_count = band_count;
   const uintptr_t raw = reinterpret_cast<uintptr_t>(base + head);
   float* areas = reinterpret_cast<float*>((raw + kAlign - 1) & ~static_cast<uintptr_t>(kAlign - 1));
   for (int32_t k = 0; k < workspaces; ++k) {
@@ -205,8 +226,28 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
               ? reinterpret_cast<BlockMatch*>(start + g.matches + k * matches_floats(layout))
               : nullptr;
     }
-    w.restored = radius > 0 ? start + g.restored : nullptr;
     w.temporal.counts =
+        radius > 0 ? reinterpret_cast<uint8_t*>(rows + 2 * kMaxNeighbours * row) : nullptr;
+  }
+  const int32_t line = layout.width > layout.height ? layout.width : layout.height;
+  for (int32_t k = 0; k < band_count; ++k) {
+    float* start = areas + static_cast<uint64_t>(workspaces) * g.floats +
+                   static_cast<uint64_t>(k) * band_floats(layout, radius);
+    BandScratch& b = engine->bands[k];
+    b.scratch = scratch_rows_at(start, static_cast<ptrdiff_t>(scratch_slot(line)));
+    b.strips = column_strips_at(start + round16(kScratchRowCount * scratch_slot(line)),
+                                layout.height);
+    float* rows = start + band_spatial_floats(layout);
+    const uint64_t row = temporal_row(layout);
+    float* matches = rows + round16(kTemporalRowCount * row);
+    for (int j = 0; j < kMaxNeighbours; ++j) {
+      b.temporal.limits[j] = radius > 0 ? rows + j * row : nullptr;
+      b.temporal.moved[j] = radius > 0 ? rows + (kMaxNeighbours + j) * row : nullptr;
+      b.matches[j] = j < 2 * radius
+                         ? reinterpret_cast<BlockMatch*>(matches + j * matches_floats(layout))
+                         : nullptr;
+    }
+    b.temporal.counts =
         radius > 0 ? reinterpret_cast<uint8_t*>(rows + 2 * kMaxNeighbours * row) : nullptr;
   }
   succeed(error);
@@ -286,7 +327,7 @@ struct StripTarget {
 
 // The column pass's finished strips, straight into the frame.
 void store_strip(const void* context, int32_t first, int32_t width, int32_t rows,
-                 const float* strip) {
+                 const float* strip, float*) {
   const StripTarget& t = *static_cast<const StripTarget*>(context);
   strip_to_frame(*t.layout, strip, width, rows, t.plane, first, *t.frame);
 }
@@ -337,21 +378,217 @@ struct RestoreTarget {
   ptrdiff_t stride;
   int32_t restore;
   int32_t radius;
-  float* restored;  // a strip's room
 };
 
 void restore_and_store_strip(const void* context, int32_t first, int32_t width, int32_t rows,
-                             const float* strip) {
+                             const float* strip, float* room) {
   const RestoreTarget& t = *static_cast<const RestoreTarget*>(context);
   t.dsp->restore_strip(strip, t.kept + first, t.joined + first, t.stride, width, rows, t.restore,
-                       t.radius, t.restored);
-  strip_to_frame(*t.layout, t.restored, width, rows, t.plane, first, *t.frame);
+                       t.radius, room);
+  strip_to_frame(*t.layout, room, width, rows, t.plane, first, *t.frame);
+}
+
+// ---- a frame in bands of rows ----
+
+// Luma rows of a band of the conversions: a multiple of 8 keeps every
+// subsampled plane's band on whole rows.
+constexpr int32_t kConvertRows = 8;
+
+// Row `first` of the picture in plane p of `rows` rows (p's rows of it).
+inline int32_t plane_row_of(const StreamLayout& L, int32_t rows, int32_t first) {
+  return static_cast<int32_t>(static_cast<int64_t>(first) * rows / L.height);
+}
+
+// The layout of rows [first, first + count) of the picture: the same
+// format, as many rows of each plane as the band holds.
+StreamLayout band_layout(const StreamLayout& L, int32_t first, int32_t count) {
+  StreamLayout b = L;
+  b.height = count;
+  for (int p = 0; p < 3; ++p) {
+    b.plane_height[p] =
+        plane_row_of(L, L.plane_height[p], first + count) - plane_row_of(L, L.plane_height[p], first);
+  }
+  return b;
+}
+
+zolta_frame band_frame(const StreamLayout& L, const zolta_frame& f, int32_t first) {
+  zolta_frame b = f;
+  for (int p = 0; p < L.frame_planes; ++p) {
+    if (!f.data[p]) continue;
+    b.data[p] = static_cast<uint8_t*>(f.data[p]) +
+                plane_row_of(L, frame_rows(L, p), first) * f.stride[p];
+  }
+  return b;
+}
+
+FloatPlanes band_planes(const StreamLayout& L, const FloatPlanes& f, int32_t first) {
+  FloatPlanes b = f;
+  for (int p = 0; p < 3; ++p) {
+    if (f.plane[p]) b.plane[p] = f.plane[p] + plane_row_of(L, L.plane_height[p], first) * f.stride[p];
+  }
+  return b;
+}
+
+enum class Convert { kToPlanes, kToFrame, kPlaneToFrame, kRestore };
+
+struct ConvertJob {
+  Convert what;
+  int32_t parts;
+  const DspKernels* dsp;
+  const StreamLayout* layout;
+  const zolta_frame* in;
+  const zolta_frame* out;
+  FloatPlanes planes;
+  OutputView view;
+  int plane;  // kPlaneToFrame, kRestore
+  // kRestore: the step's result, its counts and the settings.
+  const float* kept;
+  const uint8_t* joined;
+  int32_t restore, radius;
+};
+
+void convert_part(const void* context, int32_t part) {
+  const ConvertJob& j = *static_cast<const ConvertJob*>(context);
+  const StreamLayout& L = *j.layout;
+  int32_t first, end;
+  band_of(L.height, kConvertRows, j.parts, part, &first, &end);
+  if (first >= end) return;
+  const StreamLayout B = band_layout(L, first, end - first);
+  const zolta_frame in = band_frame(L, *j.in, first);
+  const zolta_frame out = band_frame(L, *j.out, first);
+  const FloatPlanes planes = band_planes(L, j.planes, first);
+  switch (j.what) {
+    case Convert::kToPlanes:
+      if (!packed_to_planes(*j.dsp, B, in, planes)) frame_to_planes(B, in, planes);
+      break;
+    case Convert::kToFrame:
+      if (!planes_to_packed(*j.dsp, B, planes, j.view, out)) {
+        planes_to_frame(B, planes, j.view, in, out);
+      }
+      break;
+    case Convert::kPlaneToFrame:
+      plane_to_frame(B, planes.plane[j.plane], planes.stride[j.plane], j.plane, out);
+      break;
+    case Convert::kRestore: {
+      const int p = j.plane;
+      const ptrdiff_t at = plane_row_of(L, L.plane_height[p], first) * planes.stride[p];
+      j.dsp->restore_detail(planes.plane[p], j.kept + at, j.joined + at, planes.stride[p],
+                            L.plane_width[p], B.plane_height[p], j.restore, j.radius);
+      break;
+    }
+  }
+}
+
+void convert_in_bands(const BandRunner* runner, ConvertJob job) {
+  job.parts = band_parts(runner);
+  run_bands(runner, convert_part, &job);
+}
+
+ConvertJob convert_job(Convert what, const Engine& engine, const zolta_frame& in,
+                       const zolta_frame& out, const FloatPlanes& planes, const OutputView& view,
+                       int plane = 0) {
+  return ConvertJob{what, 1,     engine.dsp, &engine.layout, &in, &out, planes, view, plane,
+                    nullptr, nullptr, 0, 0};
+}
+
+// Every part's scratch for a call: part 0 the workspace's, the others the
+// engine's band scratch.
+struct PartScratch {
+  const ScratchRows* rows[kMaxFrameParts];
+  const ColumnStrips* strips[kMaxFrameParts];
+};
+
+void part_scratch(const Engine& engine, const Workspace& w, const BandRunner* runner,
+                  PartScratch& s) {
+  const int32_t parts = band_parts(runner);
+  s.rows[0] = &w.scratch;
+  s.strips[0] = &w.strips;
+  for (int32_t k = 1; k < parts && k <= engine.band_count; ++k) {
+    s.rows[k] = &engine.bands[k - 1].scratch;
+    s.strips[k] = &engine.bands[k - 1].strips;
+  }
+}
+
+// The temporal step of the planes of a window (or, for a plane without it,
+// the copy of the centre's plane), planes split between two parts: the
+// first plane in part 0 with the working area's scratch, the others in part
+// 1 with the first band scratch.
+struct TemporalPlanes {
+  const Engine* engine;
+  Workspace* w;
+  const LevelPlan* plan;
+  bool by_plane, whole;
+  int32_t frames, count;
+  const zolta_frame* frame[kMaxNeighbours + 1];
+  int32_t slot[kMaxNeighbours + 1];
+  bool held[kMaxNeighbours + 1];
+  int32_t parts;
+};
+
+void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scratch,
+                         BlockMatch* const* matches) {
+  const Engine& engine = *t.engine;
+  const StreamLayout& L = engine.layout;
+  Workspace& w = *t.w;
+  const int32_t radius = engine.radius;
+  const bool step = engine.temporal.thresholds[p] != 0;
+  const bool restore = step && engine.settings.mode != 1 && engine.temporal.restore != 0;
+  const bool columns = t.plan->chains[p][1].count > 0;
+  const ptrdiff_t stride = w.planes.stride[p];
+  const int32_t width = L.plane_width[p], rows = L.plane_height[p];
+  WindowRows window_rows{&L, p, stride, t.frames, {}, {}, {}};
+  for (int32_t i = 0; i < t.frames; ++i) {
+    window_rows.frame[i] = t.frame[i];
+    window_rows.to[i] = w.window[t.slot[i]].plane[p];
+    window_rows.done[i] = t.whole || t.held[i] ? rows : 0;
+  }
+  const RowsReady ready{fill_window_rows, &window_rows};
+  // The detail given back needs the step's result and its counts. Where
+  // the plane goes to the frame from the column pass, the pass reads the
+  // step's result from the working plane, works in the spare plane and
+  // gives the detail back strip by strip on the way out; otherwise the
+  // result is copied to the spare plane first.
+  const bool fused = restore && t.by_plane && columns;
+  float* spare = w.window[2 * radius + 1].plane[p];
+  float* kept = restore && !fused ? spare : nullptr;
+  uint8_t* joined =
+      restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
+  float* plane = w.planes.plane[p];
+  if (step) {
+    const float* neighbours[kMaxNeighbours];
+    for (int32_t j = 0; j < t.count; ++j) neighbours[j] = w.window[t.slot[j + 1]].plane[p];
+    engine.dsp->temporal_plane(window_rows.to[0], plane, neighbours, matches, t.count, stride,
+                               width, rows, engine.temporal.thresholds[p], scratch, kept, joined,
+                               &ready);
+  } else {
+    // Every frame's plane is converted all the same: a numbered frame's
+    // planes are used again by later windows, whose settings may differ.
+    fill_window_rows(&window_rows, rows);
+    for (int32_t r = 0; r < rows; ++r) {
+      std::memcpy(plane + r * stride, window_rows.to[0] + r * stride,
+                  sizeof(float) * static_cast<size_t>(width));
+    }
+  }
+}
+
+void temporal_planes_part(const void* context, int32_t part) {
+  const TemporalPlanes& t = *static_cast<const TemporalPlanes*>(context);
+  const int planes = t.engine->layout.planes;
+  for (int p = 0; p < planes; ++p) {
+    const int owner = t.parts > 1 && p > 0 ? 1 : 0;
+    if (owner != part) continue;
+    if (owner == 0) {
+      temporal_plane_step(t, p, t.w->temporal, t.w->matches);
+    } else {
+      temporal_plane_step(t, p, t.engine->bands[0].temporal, t.engine->bands[0].matches);
+    }
+  }
 }
 
 }  // namespace
 
 void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
-                    const zolta_frame& out) {
+                    const zolta_frame& out, const BandRunner* runner) {
   const StreamLayout& L = engine.layout;
   if (engine.settings.enabled == 0) {
     copy_frame(L, in, out);
@@ -364,12 +601,14 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
   // denoiser reaches them.
   const bool whole_frame = L.rgb || L.family == ZOLTA_FAMILY_YUY2 || frame_interleaved(L, in) ||
                            frame_interleaved(L, out);
-  if (whole_frame && !packed_to_planes(*engine.dsp, L, in, w.planes)) {
-    frame_to_planes(L, in, w.planes);
-  }
   const DspKernels& dsp = *engine.dsp;
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
+  if (whole_frame) {
+    convert_in_bands(runner, convert_job(Convert::kToPlanes, engine, in, out, w.planes, view));
+  }
+  PartScratch parts;
+  part_scratch(engine, w, runner, parts);
   // Planar frames in the normal view are written plane by plane, and from
   // the column pass straight into the frame when the plane has one.
   const bool by_plane = !whole_frame && view.kind == ViewKind::kNormal;
@@ -379,26 +618,30 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
     const bool columns_out = by_plane && engine.plan.chains[p][1].count > 0;
-    denoise_plane(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
-                  w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                  w.scratch, w.strips, whole_frame ? nullptr : &loader,
-                  columns_out ? &sink : nullptr);
-    if (by_plane && !columns_out) plane_to_frame(L, w.planes.plane[p], w.planes.stride[p], p, out);
+    const PlaneJob job = plane_job(dsp, engine.bank, engine.plan.chains[p][0],
+                                   engine.plan.chains[p][1], high, w.planes.plane[p],
+                                   L.plane_width[p], L.plane_height[p], w.planes.stride[p],
+                                   whole_frame ? nullptr : &loader, columns_out ? &sink : nullptr);
+    denoise_plane_banded(job, runner, parts.rows, parts.strips);
+    if (by_plane && !columns_out) {
+      convert_in_bands(runner,
+                       convert_job(Convert::kPlaneToFrame, engine, in, out, w.planes, view, p));
+    }
   }
-  if (!by_plane && !planes_to_packed(dsp, L, w.planes, view, out)) {
-    planes_to_frame(L, w.planes, view, in, out);
+  if (!by_plane) {
+    convert_in_bands(runner, convert_job(Convert::kToFrame, engine, in, out, w.planes, view));
   }
   leave_default_float_mode(float_mode);
 }
 
 void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame& in,
                            const zolta_frame* const* neighbour_frames, int32_t count,
-                           const zolta_frame& out) {
+                           const zolta_frame& out, const BandRunner* runner) {
   const int32_t radius = engine.radius;
   bool any = false;
   for (int p = 0; p < engine.layout.planes; ++p) any = any || engine.temporal.thresholds[p] != 0;
   if (radius == 0 || !any || engine.settings.enabled == 0) {
-    engine_process(engine, w, in, out);
+    engine_process(engine, w, in, out, runner);
     return;
   }
   const StreamLayout& L = engine.layout;
@@ -435,79 +678,76 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   // their rows; the others whole, first.
   bool whole = L.family == ZOLTA_FAMILY_YUY2 || L.rgb;
   for (int32_t i = 0; i < frames && !whole; ++i) whole = frame_interleaved(L, *frame[i]);
-  if (whole) {
-    for (int32_t i = 0; i < frames; ++i) {
-      const FloatPlanes& planes = w.window[slot[i]];
-      if (!held[i] && !packed_to_planes(dsp, L, *frame[i], planes)) {
-        frame_to_planes(L, *frame[i], planes);
-      }
-    }
-  }
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
+  if (whole) {
+    for (int32_t i = 0; i < frames; ++i) {
+      if (held[i]) continue;
+      convert_in_bands(runner, convert_job(Convert::kToPlanes, engine, *frame[i], out,
+                                           w.window[slot[i]], view));
+    }
+  }
+  PartScratch parts;
+  part_scratch(engine, w, runner, parts);
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
                         view.kind == ViewKind::kNormal;
   const LevelPlan& plan = engine.window_plans[count];
+  // First every plane's temporal step (or its copy), the planes at once
+  // where the runner has two parts; then the spatial step plane by plane.
+  TemporalPlanes steps{&engine, &w, &plan, by_plane, whole, frames, count, {}, {}, {}, 1};
+  for (int32_t i = 0; i < frames; ++i) {
+    steps.frame[i] = frame[i];
+    steps.slot[i] = slot[i];
+    steps.held[i] = held[i];
+  }
+  steps.parts = band_parts(runner) > 1 && L.planes > 1 && engine.band_count > 0 ? 2 : 1;
+  const BandRunner pair{runner ? runner->run : nullptr, runner ? runner->pool : nullptr, 2};
+  run_bands(steps.parts > 1 ? &pair : nullptr, temporal_planes_part, &steps);
   for (int p = 0; p < L.planes; ++p) {
     const bool step = engine.temporal.thresholds[p] != 0;
     const bool restore = step && !high && engine.temporal.restore != 0;
     const bool columns = plan.chains[p][1].count > 0;
     const ptrdiff_t stride = w.planes.stride[p];
     const int32_t width = L.plane_width[p], rows = L.plane_height[p];
-    WindowRows window_rows{&L, p, stride, frames, {}, {}, {}};
-    for (int32_t i = 0; i < frames; ++i) {
-      window_rows.frame[i] = frame[i];
-      window_rows.to[i] = w.window[slot[i]].plane[p];
-      window_rows.done[i] = whole || held[i] ? rows : 0;
-    }
-    const RowsReady ready{fill_window_rows, &window_rows};
-    // The detail given back needs the step's result and its counts. Where
-    // the plane goes to the frame from the column pass, the pass reads the
-    // step's result from the working plane, works in the spare plane and
-    // gives the detail back strip by strip on the way out; otherwise the
-    // result is copied to the spare plane first.
     const bool fused = restore && by_plane && columns;
     float* spare = w.window[2 * radius + 1].plane[p];
     float* kept = restore && !fused ? spare : nullptr;
     uint8_t* joined =
         restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
     float* plane = w.planes.plane[p];
-    if (step) {
-      const float* neighbours[kMaxNeighbours];
-      for (int32_t j = 0; j < count; ++j) neighbours[j] = w.window[slot[j + 1]].plane[p];
-      dsp.temporal_plane(window_rows.to[0], plane, neighbours, w.matches, count, stride, width,
-                         rows, engine.temporal.thresholds[p], w.temporal, kept, joined, &ready);
-    } else {
-      // Every frame's plane is converted all the same: a numbered frame's
-      // planes are used again by later windows, whose settings may differ.
-      fill_window_rows(&window_rows, rows);
-      for (int32_t r = 0; r < rows; ++r) {
-        std::memcpy(plane + r * stride, window_rows.to[0] + r * stride,
-                    sizeof(float) * static_cast<size_t>(width));
-      }
-    }
     if (fused) {
       const PlaneRows source{plane, stride, width};
       const RowLoader loader{load_plane_row, &source};
       const RestoreTarget target{
-          &dsp, &L, &out, p, plane, joined, stride, engine.temporal.restore, radius, w.restored};
+          &dsp, &L, &out, p, plane, joined, stride, engine.temporal.restore, radius};
       const ColumnSink sink{restore_and_store_strip, &target};
-      denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, spare, width,
-                    rows, stride, w.scratch, w.strips, &loader, &sink);
+      const PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high,
+                                     spare, width, rows, stride, &loader, &sink);
+      denoise_plane_banded(job, runner, parts.rows, parts.strips);
       continue;
     }
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
     const bool columns_out = by_plane && !restore && columns;
-    denoise_plane(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane, width, rows,
-                  stride, w.scratch, w.strips, nullptr, columns_out ? &sink : nullptr);
+    const PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high,
+                                   plane, width, rows, stride, nullptr,
+                                   columns_out ? &sink : nullptr);
+    denoise_plane_banded(job, runner, parts.rows, parts.strips);
     if (restore) {
-      dsp.restore_detail(plane, kept, joined, stride, width, rows, engine.temporal.restore, radius);
+      ConvertJob job_restore = convert_job(Convert::kRestore, engine, in, out, w.planes, view, p);
+      job_restore.kept = kept;
+      job_restore.joined = joined;
+      job_restore.restore = engine.temporal.restore;
+      job_restore.radius = radius;
+      convert_in_bands(runner, job_restore);
     }
-    if (by_plane && !columns_out) plane_to_frame(L, plane, stride, p, out);
+    if (by_plane && !columns_out) {
+      convert_in_bands(runner,
+                       convert_job(Convert::kPlaneToFrame, engine, in, out, w.planes, view, p));
+    }
   }
-  if (!by_plane && !planes_to_packed(dsp, L, w.planes, view, out)) {
-    planes_to_frame(L, w.planes, view, in, out);
+  if (!by_plane) {
+    convert_in_bands(runner, convert_job(Convert::kToFrame, engine, in, out, w.planes, view));
   }
   leave_default_float_mode(float_mode);
 }

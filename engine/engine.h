@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "bands.h"
 #include "denoise.h"
 #include "filter_bank.h"
 #include "frame_io.h"
@@ -43,8 +44,21 @@ struct Workspace {
   intptr_t numbers[kMaxNeighbours + 1];
   TemporalRows temporal;
   BlockMatch* matches[kMaxNeighbours];
-  float* restored;  // a strip of the column pass with the detail given back
 };
+
+// The row pass's and the column pass's scratch of one more part of a frame
+// (bands.h): part 0 works in the workspace's own.
+struct BandScratch {
+  ScratchRows scratch;
+  ColumnStrips strips;
+  // With a temporal radius: the temporal step's rows and block matches, for
+  // a plane's step beside the calling thread's.
+  TemporalRows temporal;
+  BlockMatch* matches[kMaxNeighbours];
+};
+
+// The most parts one frame is cut into.
+constexpr int32_t kMaxFrameParts = 64;
 
 // The temporal step's settings: per plane the threshold (0: off), and the
 // share of the spatial thresholds kept under it (0: all).
@@ -65,6 +79,8 @@ struct Engine {
   TemporalSettings temporal;
   int32_t workspace_count;
   Workspace* workspaces;  // in the same block, behind the engine
+  int32_t band_count;     // the scratch of parts 1.. of a frame
+  BandScratch* bands;     // in the same block
 };
 
 // Builds the bank and `workspaces` (at least 1) working areas in one block,
@@ -76,9 +92,12 @@ struct Engine {
 // each of height x (width + 256) floats, the scratch rows right behind.
 //
 // A temporal radius of 1 or 2 adds room for the window's other frames to
-// every working area; the temporal settings start off.
+// every working area; the temporal settings start off. `parts` (1..
+// kMaxFrameParts) is the most parts a frame may be cut into: parts - 1
+// more scratch areas, shared by the frames (one frame at a time uses them).
 Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings,
-                      int32_t workspaces, zolta_error* error, int32_t radius = 0);
+                      int32_t workspaces, zolta_error* error, int32_t radius = 0,
+                      int32_t parts = 1);
 void engine_destroy(Engine* engine);
 // Takes new settings (the level plan follows them). Allocates nothing.
 void engine_set_settings(Engine& engine, const EngineSettings& settings);
@@ -87,14 +106,21 @@ void engine_set_settings(Engine& engine, const EngineSettings& settings);
 void engine_set_temporal(Engine& engine, const TemporalSettings& temporal);
 
 // Processes one frame with one workspace, under the default floating-point
-// mode. `in` and `out` have been checked against the layout.
+// mode. `in` and `out` have been checked against the layout. With a runner
+// of more than one part (at most band_count + 1; the caller holds the band
+// scratch for the call), the frame's conversions, row and column passes run
+// in bands, with the same bytes.
 void engine_process(const Engine& engine, Workspace& workspace, const zolta_frame& in,
-                    const zolta_frame& out);
+                    const zolta_frame& out, const BandRunner* runner = nullptr);
 // Processes frame `in` with the `count` (0..2 radius) other frames of its
-// window, in the rule's order, all checked against the layout.
+// window, in the rule's order, all checked against the layout. With a
+// runner, the planes' temporal steps run at once (the first plane on the
+// calling thread, the others on a worker: each block's search starts from
+// its neighbours' results, so a plane's step is not cut); the rest in bands
+// as engine_process.
 void engine_process_window(const Engine& engine, Workspace& workspace, const zolta_frame& in,
                            const zolta_frame* const* neighbours, int32_t count,
-                           const zolta_frame& out);
+                           const zolta_frame& out, const BandRunner* runner = nullptr);
 
 // The view the settings ask for on this layout.
 OutputView output_view(const StreamLayout& layout, const EngineSettings& settings);

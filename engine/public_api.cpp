@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "band_pool.h"
 #include "engine.h"
 #include "errors.h"
 #include "noise_across_frames.h"
@@ -19,7 +20,8 @@
 struct zolta_denoiser {
   zolta::Engine* engine;
   zolta::SlotPool pool;
-  int32_t radius = 0;  // frames before and after the one denoised
+  zolta::BandPool bands;  // the workers that share one frame's work
+  int32_t radius = 0;     // frames before and after the one denoised
 };
 
 namespace zolta {
@@ -145,7 +147,7 @@ int zolta_version(void) {
 }
 
 const char* zolta_version_text(void) {
-  return "zolta 1.0";
+  return "zolta 1.1";
 }
 
 void zolta_settings_default(zolta_settings* settings, uint32_t version) {
@@ -286,6 +288,14 @@ int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** 
                 static_cast<long>(threads), kMaxThreads);
   }
   if (threads == 0) threads = 1;
+  // Read from records of version 1.1 on; earlier ones had reserved space here.
+  int32_t frame_threads =
+      (config->version & 0xffff) >= 1 ? config->frame_threads : 0;
+  if (frame_threads < 0 || frame_threads > kMaxFrameParts) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT, "frame threads is %ld; it lies in 0..%d",
+                static_cast<long>(frame_threads), static_cast<int>(kMaxFrameParts));
+  }
+  if (frame_threads == 0) frame_threads = 1;
   const int32_t radius = config->temporal_radius;
   if (radius < 0 || radius > kMaxNeighbours / 2) {
     return fail(error, ZOLTA_ERROR_ARGUMENT, "temporal radius is %ld; it lies in 0..%d",
@@ -294,7 +304,8 @@ int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** 
   zolta_denoiser* d = new (std::nothrow) zolta_denoiser;
   if (!d) return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for the denoiser");
   zolta_error local{};
-  d->engine = engine_create(layout, engine_settings(config->settings), threads, &local, radius);
+  d->engine = engine_create(layout, engine_settings(config->settings), threads, &local, radius,
+                            frame_threads);
   if (!d->engine) {
     delete d;
     if (error) *error = local;
@@ -306,6 +317,12 @@ int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** 
     engine_destroy(d->engine);
     delete d;
     return fail(error, ZOLTA_ERROR_MEMORY, "out of memory for the denoiser");
+  }
+  if (!d->bands.init(frame_threads - 1)) {
+    engine_destroy(d->engine);
+    delete d;
+    return fail(error, ZOLTA_ERROR_MEMORY, "%ld threads for one frame cannot be started",
+                static_cast<long>(frame_threads - 1));
   }
   *denoiser = d;
   return succeed(error);
@@ -383,8 +400,14 @@ int zolta_denoiser_process_window(zolta_denoiser* denoiser, const zolta_frame* c
     if (!again) neighbours[kept++] = frames[i];
   }
   SlotLease lease(denoiser->pool);
+  // The frame's parts go to the workers when it is the only frame in
+  // process (frames processed at once already keep the cores busy) and no
+  // other call has them; otherwise this thread does all of it.
+  const bool shared = denoiser->pool.taken() == 1 && denoiser->bands.take();
+  const BandRunner runner = shared ? denoiser->bands.runner() : BandRunner{nullptr, nullptr, 1};
   engine_process_window(*denoiser->engine, denoiser->engine->workspaces[lease.slot()], in,
-                        neighbours, kept, *out);
+                        neighbours, kept, *out, &runner);
+  if (shared) denoiser->bands.give_back();
   return succeed(error);
 }
 

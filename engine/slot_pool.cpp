@@ -23,6 +23,7 @@ int32_t SlotPool::acquire() {
   AcquireSRWLockExclusive(&lock_);
   while (free_count_ == 0) SleepConditionVariableSRW(&given_back_, &lock_, INFINITE, 0);
   const int32_t slot = free_[--free_count_];
+  taken_.fetch_add(1, std::memory_order_relaxed);
   ReleaseSRWLockExclusive(&lock_);
   return slot;
 }
@@ -30,6 +31,7 @@ int32_t SlotPool::acquire() {
 void SlotPool::release(int32_t slot) {
   AcquireSRWLockExclusive(&lock_);
   free_[free_count_++] = slot;
+  taken_.fetch_sub(1, std::memory_order_relaxed);
   ReleaseSRWLockExclusive(&lock_);
   WakeConditionVariable(&given_back_);
 }
@@ -39,6 +41,7 @@ void SlotPool::release(int32_t slot) {
 int32_t SlotPool::acquire() {
   std::unique_lock<std::mutex> hold(lock_);
   given_back_.wait(hold, [this] { return free_count_ > 0; });
+  taken_.fetch_add(1, std::memory_order_relaxed);
   return free_[--free_count_];
 }
 
@@ -46,6 +49,7 @@ void SlotPool::release(int32_t slot) {
   {
     std::lock_guard<std::mutex> hold(lock_);
     free_[free_count_++] = slot;
+    taken_.fetch_sub(1, std::memory_order_relaxed);
   }
   given_back_.notify_one();
 }

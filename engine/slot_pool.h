@@ -2,6 +2,7 @@
 // length and waits while none is free. Nothing is allocated after init.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #if defined(_WIN32)
@@ -25,10 +26,14 @@ class SlotPool {
   // A free slot, waiting until one is given back.
   int32_t acquire();
   void release(int32_t slot);
+  // Slots taken now (a moment's count: others may take or give back one
+  // right after).
+  int32_t taken() const { return taken_.load(std::memory_order_relaxed); }
 
  private:
   int32_t* free_ = nullptr;  // stack of free slots
   int32_t free_count_ = 0;
+  std::atomic<int32_t> taken_{0};
 #if defined(_WIN32)
   SRWLOCK lock_ = SRWLOCK_INIT;
   CONDITION_VARIABLE given_back_ = CONDITION_VARIABLE_INIT;

@@ -18,7 +18,11 @@
  * by every thread that processes its frames. At creation it is given the
  * number of frames it may process at once (`threads`) and allocates that many
  * working areas; a process call takes a free one for the length of the call,
- * and a call that finds none free waits until one is given back. Creating,
+ * and a call that finds none free waits until one is given back. A denoiser
+ * may also cut one frame into bands that run at once (`frame_threads`, from
+ * 1.1): it starts frame_threads - 1 workers with it, which help a call that
+ * finds no other frame in process; calls beside others work alone. The
+ * bytes never depend on either count. Creating,
  * updating and destroying a denoiser are not to be run beside a process call
  * on the same denoiser.
  *
@@ -62,12 +66,12 @@ extern "C" {
 /* (major << 16) | minor. A new minor only adds; a new major may change.
  * 1.0 is the first interface that is installed (libzolta.so.1): the records
  * with a version and reserved space, the pixel step of a frame, the window
- * process call with its temporal radius, the noise of the input's own
- * channels and the noise model (measured per level, direction and
- * brightness, kept as a profile). */
+ * process call with its temporal radius and the noise of the input's own
+ * channels. 1.1 adds zolta_denoiser_config's frame_threads and the noise
+ * model (measured per level, direction and brightness, kept as a profile). */
 #define ZOLTA_MAKE_VERSION(major, minor) (((major) << 16) | (minor))
 #define ZOLTA_API_VERSION_MAJOR 1
-#define ZOLTA_API_VERSION_MINOR 0
+#define ZOLTA_API_VERSION_MINOR 1
 #define ZOLTA_API_VERSION ZOLTA_MAKE_VERSION(ZOLTA_API_VERSION_MAJOR, ZOLTA_API_VERSION_MINOR)
 
 /* The version the library was built with. */
@@ -319,7 +323,15 @@ typedef struct zolta_denoiser_config {
    * 0 (each frame on its own, the default), 1 or 2 (windows of 3 or 5
    * frames; zolta_denoiser_process_window). */
   int32_t temporal_radius;
-  int32_t reserved[31];
+  /* From version 1.1: threads that share the work of one frame (bands of
+   * rows and of columns, planes' conversions), 0..64; 0 means 1, today's
+   * behaviour. The denoiser starts frame_threads - 1 worker threads when it
+   * is created and stops them when it is destroyed; a process call uses
+   * them when it is the only call in process. The temporal step of a
+   * plane is not cut (its block search runs in order), but the planes' steps
+   * run at once. The output is the same byte for byte. */
+  int32_t frame_threads;
+  int32_t reserved[30];
 } zolta_denoiser_config;
 
 /* The stream's and the settings' defaults inside, threads 0; `version` of

@@ -48,7 +48,7 @@ constexpr ParamDef kParams[kParamCount] = {
      "each frame also from the R frames before and after it (0, 1\n"
      "or 2; default 0), the stream's ends mirrored: the temporal\n"
      "thresholds follow the noise (--sigma, else as measured)",
-     kFacePlugins | kFaceRun, false, nullptr, 0, "R", nullptr, nullptr},
+     kFacePlugins | kFaceRun | kFaceGStreamer, false, nullptr, 0, "R", nullptr, nullptr},
     {kParamPluginProfile, "profile", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
      "a noise profile (zolta-run --estimate --profile-out): the settings\n"
      "of its noise model, the temporal ones too",
@@ -69,6 +69,10 @@ constexpr ParamDef kParams[kParamCount] = {
     {kParamConfigProperty, "config", ParamType::kText, 0, 0, 0, false, nullptr, "",
      "\"Config(a, ..., i)\": VirtualDub's nine integers; empty: not given", kFaceGStreamer, true,
      nullptr, 0, nullptr, nullptr, nullptr},
+    {kParamFrameThreads, "threads", ParamType::kInt, 0, 0, 64, false, nullptr, "0",
+     "threads that share the work of each frame (0: every core this\n"
+     "process may use); the output is the same for every number",
+     kFaceGStreamer, false, nullptr, 0, nullptr, nullptr, nullptr},
 
     // zolta-run's own.
     {kParamRunPlane, "plane", ParamType::kChoice, 0, 0, 2, false, "y|cb|cr", nullptr,

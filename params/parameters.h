@@ -48,6 +48,7 @@ enum ParamId {
   kParamNoise,
   kParamSettings,
   kParamConfigProperty,
+  kParamFrameThreads,
   kParamRunPlane,
   kParamShowPlane,
   kParamOff,

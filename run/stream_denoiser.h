@@ -41,6 +41,9 @@ class StreamDenoiser {
         config.stream = stream;
         config.settings = settings;
         config.threads = working_areas(frame_bytes);
+        // The workers share a frame that is in process alone (a single
+        // picture, a stream's last frame, input slower than the cores).
+        config.frame_threads = std::min(workers_, 64);
         config.temporal_radius = radius;
         zolta_denoiser* made = nullptr;
         if (zolta_denoiser_create(&config, &made, &e) != ZOLTA_OK) {

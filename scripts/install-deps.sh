@@ -4,12 +4,15 @@
 #                            ARM64 cross build under qemu, with libpng for 64-bit ARM from Debian's
 #                            multiarch packages for zolta-run, the Debian packages and lintian)
 #   install-deps.sh --native only what the native build, zolta-run and the editors' faces
-#                            (frei0r, GStreamer: their development files and real hosts) need
+#                            (frei0r, GStreamer: their development files and real hosts) need,
+#                            with Python's numpy, SciPy and OpenCV for the camera-noise clips
+#                            (tools/camera_clips) and bench/camera.sh
 set -euo pipefail
 
 native=(cmake make g++ pkg-config libpng-dev libgtest-dev libbenchmark-dev man-db
         frei0r-plugins-dev melt ffmpeg libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
-        gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
+        gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+        python3-numpy python3-scipy python3-opencv)
 full=("${native[@]}" clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb
       g++-aarch64-linux-gnu libpng-dev:arm64 qemu-user googletest parallel procps time debhelper

@@ -110,7 +110,8 @@ fi
 
 section "thread sanitizer build (clang, the threaded code)"
 # Several threads share one denoiser, directly and through zolta-plugin in the
-# host stand-ins (AviSynth+: the oldest and the newest interface); zolta-run's frame pipeline alone and on the engine.
+# host stand-ins (AviSynth+: the oldest and the newest interface); one frame shared by a
+# denoiser's workers; zolta-run's frame pipeline alone and on the engine.
 # ThreadSanitizer stops the run at the first data race.
 if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
      -DZOLTA_TSAN=ON -DZOLTA_BENCH=OFF >/dev/null &&
@@ -120,7 +121,7 @@ if CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebIn
   section "thread sanitizer tests"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     run_ctest build-tsan \
-      -R '^(Threads|Pipeline|VsPluginTest|avsplus(8|12)[.]AvsPluginTest)[.]|^ZoltaRun[.]EveryYuv4mpegLayout'
+      -R '^(Threads|FrameThreads|Pipeline|VsPluginTest|avsplus(8|12)[.]AvsPluginTest)[.]|^ZoltaRun[.]EveryYuv4mpegLayout'
 else
   echo "thread sanitizer build failed"; failed=$((failed + 1)); status=1
 fi

@@ -9,6 +9,7 @@
 #include "editor_settings.h"
 #include "frei0r_api.h"
 #include "frei0r_params.h"
+#include "host_threads.h"
 #include "parameters.h"
 #include "zolta.h"
 
@@ -103,6 +104,8 @@ Frei0rFilter* frei0r_filter_create(unsigned width, unsigned height, std::string*
   zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
   config.stream = stream_of(f->width, f->height);
   config.threads = 1;
+  // frei0r hands a filter one frame at a time: its workers share each frame.
+  config.frame_threads = frame_threads_for(0);
   zolta_error error{};
   int status = editor_settings(values_of(*f), ZOLTA_FAMILY_RGB, &config.settings, &error);
   if (status == ZOLTA_OK) status = zolta_denoiser_create(&config, &f->denoiser, &error);

@@ -75,15 +75,19 @@ const ParamDef* zolta_gst_param(guint property_id) {
 }
 
 GParamSpec* zolta_gst_param_spec(const ParamDef& p) {
-  const GParamFlags flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
-                                                     GST_PARAM_MUTABLE_PLAYING);
+  // The temporal radius sets the frames held and the latency: taken when
+  // the stream starts.
+  const GParamFlags flags = static_cast<GParamFlags>(
+      G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
+      (p.id == kParamTemporal ? GST_PARAM_MUTABLE_READY : GST_PARAM_MUTABLE_PLAYING));
   switch (p.type) {
     case ParamType::kFloat:
       return g_param_spec_double(p.name, p.name, blurb(p), p.min, p.max,
                                  p.default_value ? std::strtod(p.default_value, nullptr) : p.min,
                                  flags);
     case ParamType::kInt:
-      return g_param_spec_int(p.name, p.name, blurb(p), static_cast<int>(p.min) - 1,
+      return g_param_spec_int(p.name, p.name, blurb(p),
+                              static_cast<int>(p.min) - (p.default_value ? 0 : 1),
                               static_cast<int>(p.max), default_int(p), flags);
     case ParamType::kChoice:
       return g_param_spec_enum(p.name, p.name, blurb(p), choice_type(p),

@@ -7,7 +7,9 @@
 
 #include "editor_settings.h"
 #include "gst_formats.h"
+#include "gst_frame_window.h"
 #include "gst_properties.h"
+#include "host_threads.h"
 #include "zolta.h"
 
 GST_DEBUG_CATEGORY_STATIC(zolta_denoise_debug);
@@ -19,9 +21,17 @@ struct GstZoltaDenoise {
   // settings were last made from them.
   EditorValues* values;
   gboolean changed;
+  gint threads;  // the threads property: 0 every core
+  gboolean threads_changed;
+  gint temporal;  // the temporal property, taken when the stream starts
+  // The latency the window adds, for queries from any thread: the radius in
+  // use and the frame rate.
+  gint latency_frames, fps_n, fps_d;
   // The streaming thread's own.
   zolta_stream stream;
+  GstVideoInfo info;
   zolta_denoiser* denoiser;
+  FrameWindow* window;  // the frames held for the temporal radius
 };
 
 struct GstZoltaDenoiseClass {
@@ -57,8 +67,15 @@ void set_property(GObject* object, guint id, const GValue* value, GParamSpec* sp
     return;
   }
   GST_OBJECT_LOCK(self);
-  zolta_gst_param_store(*p, value, self->values);
-  self->changed = TRUE;
+  if (p->id == kParamFrameThreads) {
+    self->threads = g_value_get_int(value);
+    self->threads_changed = TRUE;
+  } else if (p->id == kParamTemporal) {
+    self->temporal = g_value_get_int(value);
+  } else {
+    zolta_gst_param_store(*p, value, self->values);
+    self->changed = TRUE;
+  }
   GST_OBJECT_UNLOCK(self);
 }
 
@@ -70,7 +87,13 @@ void get_property(GObject* object, guint id, GValue* value, GParamSpec* spec) {
     return;
   }
   GST_OBJECT_LOCK(self);
-  zolta_gst_param_load(*p, *self->values, value);
+  if (p->id == kParamFrameThreads) {
+    g_value_set_int(value, self->threads);
+  } else if (p->id == kParamTemporal) {
+    g_value_set_int(value, self->temporal);
+  } else {
+    zolta_gst_param_load(*p, *self->values, value);
+  }
   GST_OBJECT_UNLOCK(self);
 }
 
@@ -82,11 +105,43 @@ void drop_denoiser(GstZoltaDenoise* self) {
 void finalize(GObject* object) {
   GstZoltaDenoise* self = self_of(object);
   drop_denoiser(self);
+  window_clear(*self->window);
+  delete self->window;
   delete self->values;
   G_OBJECT_CLASS(gst_zolta_denoise_parent_class)->finalize(object);
 }
 
-// The negotiated format: the denoiser is made here, and only here. A format
+// The denoiser of the negotiated stream and temporal radius, the properties
+// as they are now; a refusal is the element's error and leaves no denoiser.
+void make_denoiser(GstZoltaDenoise* self, int radius) {
+  drop_denoiser(self);
+  GST_OBJECT_LOCK(self);
+  const gint threads = self->threads;
+  self->threads_changed = FALSE;
+  const bool texts = !self->values->config.empty() || !self->values->thresholds.empty();
+  GST_OBJECT_UNLOCK(self);
+  if (radius > 0 && texts) {
+    GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS,
+                      ("temporal takes its thresholds from sigma: give sigma, not config or "
+                       "thresholds"),
+                      (nullptr));
+    return;
+  }
+  zolta_denoiser_config config;
+  zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
+  config.stream = self->stream;
+  config.threads = 1;
+  config.temporal_radius = radius;
+  // One frame at a time on the streaming thread: the workers share it.
+  config.frame_threads = frame_threads_for(threads);
+  if (!current_settings(self, &config.settings)) return;
+  zolta_error error{};
+  if (zolta_denoiser_create(&config, &self->denoiser, &error) != ZOLTA_OK)
+    GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("%s", error.message), (nullptr));
+}
+
+// The negotiated format: the denoiser is made here (and again on the next
+// frame when the threads property changes). A format
 // or settings the engine refuses is the element's error, posted here, and
 // the first frame then stops the stream with it (refusing the caps instead
 // makes GStreamer negotiate again and again).
@@ -104,31 +159,51 @@ gboolean set_info(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in_info, GstCa
     GST_ELEMENT_ERROR(self, STREAM, FORMAT, ("%s", error.message), (nullptr));
     return TRUE;
   }
-  zolta_denoiser_config config;
-  zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
-  config.stream = self->stream;
-  config.threads = 1;
-  if (!current_settings(self, &config.settings)) return TRUE;
-  if (zolta_denoiser_create(&config, &self->denoiser, &error) != ZOLTA_OK)
-    GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("%s", error.message), (nullptr));
+  self->info = *in_info;
+  GST_OBJECT_LOCK(self);
+  const int radius = self->temporal;
+  const bool new_latency = radius != self->latency_frames;
+  self->latency_frames = radius;
+  self->fps_n = GST_VIDEO_INFO_FPS_N(in_info);
+  self->fps_d = GST_VIDEO_INFO_FPS_D(in_info);
+  GST_OBJECT_UNLOCK(self);
+  if (new_latency) {
+    gst_element_post_message(GST_ELEMENT(self), gst_message_new_latency(GST_OBJECT(self)));
+  }
+  // Frames of an earlier format went out when its caps were replaced.
+  window_clear(*self->window);
+  self->window->radius = radius;
+  make_denoiser(self, radius);
   return TRUE;
+}
+
+// The properties changed since the last frame, taken before the next.
+bool take_changes(GstZoltaDenoise* self) {
+  if (!self->denoiser) return false;  // refused in set_info, with its message
+  GST_OBJECT_LOCK(self);
+  const gboolean changed = self->changed;
+  const gboolean threads_changed = self->threads_changed;
+  GST_OBJECT_UNLOCK(self);
+  if (threads_changed) {
+    make_denoiser(self, self->window->radius);  // with the settings as they are now
+    if (!self->denoiser) return false;
+  }
+  zolta_error error{};
+  if (changed) {
+    zolta_settings settings;
+    if (!current_settings(self, &settings)) return false;
+    if (zolta_denoiser_update(self->denoiser, &settings, &error) != ZOLTA_OK) {
+      GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS, ("%s", error.message), (nullptr));
+      return false;
+    }
+  }
+  return true;
 }
 
 GstFlowReturn transform_frame_ip(GstVideoFilter* filter, GstVideoFrame* frame) {
   GstZoltaDenoise* self = self_of(filter);
-  if (!self->denoiser) return GST_FLOW_ERROR;  // refused in set_info, with its message
-  GST_OBJECT_LOCK(self);
-  const gboolean changed = self->changed;
-  GST_OBJECT_UNLOCK(self);
+  if (!take_changes(self)) return GST_FLOW_ERROR;
   zolta_error error{};
-  if (changed) {
-    zolta_settings settings;
-    if (!current_settings(self, &settings)) return GST_FLOW_ERROR;
-    if (zolta_denoiser_update(self->denoiser, &settings, &error) != ZOLTA_OK) {
-      GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS, ("%s", error.message), (nullptr));
-      return GST_FLOW_ERROR;
-    }
-  }
   const zolta_frame planes = zolta_frame_of(frame, zolta_stream_planes(&self->stream));
   if (zolta_denoiser_process(self->denoiser, &planes, &planes, &error) != ZOLTA_OK) {
     GST_ELEMENT_ERROR(self, STREAM, FAILED, ("%s", error.message), (nullptr));
@@ -137,8 +212,140 @@ GstFlowReturn transform_frame_ip(GstVideoFilter* filter, GstVideoFrame* frame) {
   return GST_FLOW_OK;
 }
 
+// ---- the temporal radius: frames held until their window has come in ----
+
+// Frame window->next from its window, into a buffer of its own with the
+// centre frame's timestamps.
+GstFlowReturn window_output(GstZoltaDenoise* self, bool ended, GstBuffer** out) {
+  FrameWindow& w = *self->window;
+  const int count = 2 * w.radius + 1;
+  const HeldFrame* held[5];
+  window_frames(w, ended, held);
+  GstVideoFrame frames[5];
+  zolta_frame planes[5];
+  const zolta_frame* pointers[5];
+  const int plane_count = zolta_stream_planes(&self->stream);
+  int mapped = 0;
+  for (; mapped < count; ++mapped) {
+    if (!gst_video_frame_map(&frames[mapped], &self->info, held[mapped]->buffer, GST_MAP_READ))
+      break;
+    planes[mapped] = zolta_frame_of(&frames[mapped], plane_count);
+    planes[mapped].number = held[mapped]->number;
+    pointers[mapped] = &planes[mapped];
+  }
+  GstBuffer* buffer = nullptr;
+  GstVideoFrame target;
+  bool written = false;
+  zolta_error error{};
+  if (mapped == count) {
+    buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&self->info), nullptr);
+    if (buffer && gst_video_frame_map(&target, &self->info, buffer, GST_MAP_WRITE)) {
+      const zolta_frame out = zolta_frame_of(&target, plane_count);
+      written = zolta_denoiser_process_window(self->denoiser, pointers, count, &out, &error) ==
+                ZOLTA_OK;
+      gst_video_frame_unmap(&target);
+      if (!written) GST_ELEMENT_ERROR(self, STREAM, FAILED, ("%s", error.message), (nullptr));
+    } else {
+      GST_ELEMENT_ERROR(self, RESOURCE, FAILED, ("no memory for a frame"), (nullptr));
+    }
+  } else {
+    GST_ELEMENT_ERROR(self, STREAM, FAILED, ("a frame could not be read"), (nullptr));
+  }
+  for (int k = 0; k < mapped; ++k) gst_video_frame_unmap(&frames[k]);
+  if (!written) {
+    if (buffer) gst_buffer_unref(buffer);
+    return GST_FLOW_ERROR;
+  }
+  gst_buffer_copy_into(buffer, held[w.radius]->buffer,
+                       static_cast<GstBufferCopyFlags>(GST_BUFFER_COPY_FLAGS |
+                                                       GST_BUFFER_COPY_TIMESTAMPS),
+                       0, static_cast<gsize>(-1));
+  window_advance(w);
+  *out = buffer;
+  return GST_FLOW_OK;
+}
+
+GstFlowReturn submit_input_buffer(GstBaseTransform* transform, gboolean discont,
+                                  GstBuffer* input) {
+  GstZoltaDenoise* self = self_of(transform);
+  if (self->window->radius == 0) {
+    return GST_BASE_TRANSFORM_CLASS(gst_zolta_denoise_parent_class)
+        ->submit_input_buffer(transform, discont, input);
+  }
+  window_push(*self->window, input);
+  return GST_FLOW_OK;
+}
+
+GstFlowReturn generate_output(GstBaseTransform* transform, GstBuffer** out) {
+  GstZoltaDenoise* self = self_of(transform);
+  if (self->window->radius == 0) {
+    return GST_BASE_TRANSFORM_CLASS(gst_zolta_denoise_parent_class)
+        ->generate_output(transform, out);
+  }
+  *out = nullptr;
+  if (!window_ready(*self->window, false)) return GST_FLOW_OK;
+  if (!take_changes(self)) return GST_FLOW_ERROR;
+  return window_output(self, false, out);
+}
+
+// The stream has ended (or its format changes): the frames held go out, the
+// window mirrored at the last one.
+GstFlowReturn drain(GstZoltaDenoise* self) {
+  GstFlowReturn flow = GST_FLOW_OK;
+  while (flow == GST_FLOW_OK && self->window->radius > 0 && window_ready(*self->window, true)) {
+    if (!take_changes(self)) {
+      flow = GST_FLOW_ERROR;
+      break;
+    }
+    GstBuffer* buffer = nullptr;
+    flow = window_output(self, true, &buffer);
+    if (flow == GST_FLOW_OK) flow = gst_pad_push(GST_BASE_TRANSFORM_SRC_PAD(self), buffer);
+  }
+  window_clear(*self->window);
+  return flow;
+}
+
+gboolean sink_event(GstBaseTransform* transform, GstEvent* event) {
+  GstZoltaDenoise* self = self_of(transform);
+  switch (GST_EVENT_TYPE(event)) {
+    case GST_EVENT_EOS:
+    case GST_EVENT_CAPS:
+      drain(self);
+      break;
+    case GST_EVENT_FLUSH_STOP:
+      window_clear(*self->window);  // a seek: the frames held are not shown
+      break;
+    default:
+      break;
+  }
+  return GST_BASE_TRANSFORM_CLASS(gst_zolta_denoise_parent_class)->sink_event(transform, event);
+}
+
+// The latency the window adds: R frames.
+gboolean query(GstBaseTransform* transform, GstPadDirection direction, GstQuery* query) {
+  GstZoltaDenoise* self = self_of(transform);
+  const gboolean answered =
+      GST_BASE_TRANSFORM_CLASS(gst_zolta_denoise_parent_class)->query(transform, direction, query);
+  if (!answered || direction != GST_PAD_SRC || GST_QUERY_TYPE(query) != GST_QUERY_LATENCY)
+    return answered;
+  GST_OBJECT_LOCK(self);
+  const gint radius = self->latency_frames, n = self->fps_n, d = self->fps_d;
+  GST_OBJECT_UNLOCK(self);
+  if (radius > 0 && n > 0 && d > 0) {
+    gboolean live;
+    GstClockTime least, most;
+    gst_query_parse_latency(query, &live, &least, &most);
+    const GstClockTime added = gst_util_uint64_scale_int(GST_SECOND * radius, d, n);
+    gst_query_set_latency(query, live, least + added,
+                          most == GST_CLOCK_TIME_NONE ? most : most + added);
+  }
+  return TRUE;
+}
+
 gboolean stop(GstBaseTransform* transform) {
-  drop_denoiser(self_of(transform));
+  GstZoltaDenoise* self = self_of(transform);
+  window_clear(*self->window);
+  drop_denoiser(self);
   return TRUE;
 }
 
@@ -166,7 +373,12 @@ static void gst_zolta_denoise_class_init(GstZoltaDenoiseClass* klass) {
       "thresholds",
       "zolta");
 
-  GST_BASE_TRANSFORM_CLASS(klass)->stop = stop;
+  GstBaseTransformClass* transform_class = GST_BASE_TRANSFORM_CLASS(klass);
+  transform_class->stop = stop;
+  transform_class->submit_input_buffer = submit_input_buffer;
+  transform_class->generate_output = generate_output;
+  transform_class->sink_event = sink_event;
+  transform_class->query = query;
   GstVideoFilterClass* filter_class = GST_VIDEO_FILTER_CLASS(klass);
   filter_class->set_info = set_info;
   filter_class->transform_frame_ip = transform_frame_ip;
@@ -176,6 +388,12 @@ static void gst_zolta_denoise_class_init(GstZoltaDenoiseClass* klass) {
 static void gst_zolta_denoise_init(GstZoltaDenoise* self) {
   self->values = new EditorValues(zolta_gst_defaults());
   self->changed = TRUE;
+  self->threads = 0;
+  self->threads_changed = FALSE;
+  self->temporal = 0;
+  self->latency_frames = self->fps_n = self->fps_d = 0;
+  self->window = new FrameWindow();
+  gst_video_info_init(&self->info);
   self->denoiser = nullptr;
   zolta_stream_default(&self->stream, ZOLTA_API_VERSION);
 }

@@ -192,8 +192,8 @@ zolta_settings random_settings(uint32_t seed, int32_t max) {
 }
 
 Denoiser::Denoiser(const zolta_stream& s, const zolta_settings& settings, int32_t threads,
-                   int32_t radius) {
-  zolta_denoiser_config config{ZOLTA_API_VERSION, s, settings, threads, radius, {}};
+                   int32_t radius, int32_t frame_threads) {
+  zolta_denoiser_config config{ZOLTA_API_VERSION, s, settings, threads, radius, frame_threads, {}};
   zolta_error error{};
   EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_OK) << error.message;
 }

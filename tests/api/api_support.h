@@ -54,7 +54,7 @@ zolta_settings random_settings(uint32_t seed, int32_t max);
 struct Denoiser {
   zolta_denoiser* d = nullptr;
   Denoiser(const zolta_stream& s, const zolta_settings& settings, int32_t threads = 1,
-           int32_t radius = 0);
+           int32_t radius = 0, int32_t frame_threads = 0);
   ~Denoiser();
   Denoiser(const Denoiser&) = delete;
   Denoiser& operator=(const Denoiser&) = delete;

@@ -52,7 +52,7 @@ TEST(Refusals, StreamsNameTheFormatAndTheRule) {
 
 TEST(Refusals, SettingsOutsideTheirRangesAreRefusedAtCreateAndUpdate) {
   const zolta_stream s{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 16, 16, {}};
-  zolta_denoiser_config config{ZOLTA_API_VERSION, s, {}, 1, 0, {}};
+  zolta_denoiser_config config{ZOLTA_API_VERSION, s, {}, 1, 0, 0, {}};
   zolta_settings_default(&config.settings, ZOLTA_API_VERSION);
   zolta_denoiser* d = reinterpret_cast<zolta_denoiser*>(&config);  // must become null
   zolta_error error{};
@@ -96,6 +96,7 @@ TEST(Refusals, WorkingAreasThatCannotBeAllocated) {
       {ZOLTA_API_VERSION, ZOLTA_FAMILY_GRAY, ZOLTA_SAMPLE_INTEGER, 8, 1 << 20, 1 << 20, {}},
       {},
       2,
+      0,
       0,
       {}};
   zolta_settings_default(&config.settings, ZOLTA_API_VERSION);
@@ -156,8 +157,8 @@ TEST(Refusals, StreamPlanesAndSizesOfEveryFamily) {
   EXPECT_EQ(w, 0);
   const zolta_stream bad{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 12, 8, {}};
   EXPECT_EQ(zolta_stream_planes(&bad), 0);
-  EXPECT_EQ(zolta_version(), (1 << 16) | 0);
-  EXPECT_STREQ(zolta_version_text(), "zolta 1.0");
+  EXPECT_EQ(zolta_version(), (1 << 16) | 1);
+  EXPECT_STREQ(zolta_version_text(), "zolta 1.1");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,5 +88,25 @@ TEST(Frei0rThreads, InstancesAndThreadsGiveTheLibrarysBytes) {
   for (std::thread& t : threads) t.join();
   for (int t = 0; t < 3; ++t) EXPECT_EQ(right[t], 5) << t;
   f.destruct(shared);
+  dlclose(f.handle);
+}
+
+TEST(Frei0rThreads, EveryThreadCountOfOneFrameGivesTheLibrarysBytes) {
+  // ZOLTA_THREADS limits the threads an instance shares each frame among;
+  // values that are no count leave every core.
+  Frei0r f;
+  ASSERT_TRUE(f.load()) << dlerror();
+  const Bytes frame = noisy_samples(size_t{kWidth} * kHeight * 4, 52);
+  const Bytes want =
+      reference_bgra(frame, kWidth, kHeight, settings_for_noise(10, ZOLTA_FAMILY_RGB));
+  for (const char* threads : {"1", "2", "5", "64", "1000", "0", "-3", "two", ""}) {
+    SCOPED_TRACE(threads);
+    ASSERT_EQ(setenv("ZOLTA_THREADS", threads, 1), 0);
+    f0r_instance_t instance = f.construct(kWidth, kHeight);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_TRUE(filtered(f, instance, frame, 0) == want);
+    f.destruct(instance);
+  }
+  unsetenv("ZOLTA_THREADS");
   dlclose(f.handle);
 }

@@ -67,7 +67,7 @@ TEST(GstElement, InspectValidatesItAndListsTheTablesProperties) {
   std::string output;
   ASSERT_EQ(run_command(gst(dir, "gst-inspect-1.0 zoltadenoise"), &output), 0) << output;
   EXPECT_NE(output.find("Filter/Effect/Video"), std::string::npos);
-  for (const char* property : {"sigma", "config", "thresholds", "view", "plane"})
+  for (const char* property : {"sigma", "config", "thresholds", "view", "plane", "threads"})
     EXPECT_NE(output.find(std::string("  ") + property + " "), std::string::npos) << property;
   EXPECT_NE(output.find("changeable in NULL, READY, PAUSED or PLAYING state"), std::string::npos);
 }
@@ -91,6 +91,11 @@ TEST(GstElement, FormatsGiveTheLibrarysBytes) {
     zolta_settings settings;
   } cases[] = {
       {"i420", stream_of(ZOLTA_FAMILY_YUV420, 8), "", settings_for_noise(10, ZOLTA_FAMILY_YUV420)},
+      // Each frame shared by 3 threads, and by one: the same bytes.
+      {"i420", stream_of(ZOLTA_FAMILY_YUV420, 8), "threads=3",
+       settings_for_noise(10, ZOLTA_FAMILY_YUV420)},
+      {"i422-10le", stream_of(ZOLTA_FAMILY_YUV422, 10), "threads=1 sigma=6 view=high plane=2",
+       high},
       {"i420", stream_of(ZOLTA_FAMILY_YUV420, 8),
        "config='Config(49344, 16448, 8224, 57568, 16448, 8224, 57568, 16448, 8224)' view=diff",
        diff},
@@ -205,4 +210,29 @@ TEST(GstElement, MemoryStaysFlatOverALongRun) {
   const long short_run = run(10);
   const long long_run = run(1000);
   EXPECT_LT(long_run - short_run, 4 * 1024) << short_run << " kB, then " << long_run << " kB";
+}
+
+TEST(GstElement, TemporalWindowsMirrorAtTheEndsAndEveryFrameComesOut) {
+  // Streams shorter than, as long as and longer than a window: the end of
+  // the stream arrives while frames are held, and each goes out from its
+  // window mirrored at the last frame.
+  const zolta_stream stream = stream_of(ZOLTA_FAMILY_YUV420, 8);
+  const zolta_settings settings = settings_for_noise(10, ZOLTA_FAMILY_YUV420);
+  for (int radius : {1, 2}) {
+    for (int frames : {1, 2, 6}) {
+      SCOPED_TRACE("temporal " + std::to_string(radius) + ", " + std::to_string(frames) +
+                   " frames");
+      TempDir dir;
+      const Bytes in = noisy_samples(planar_frame_size(stream) * frames, 60 + frames);
+      write_file(dir.path("in.raw"), in);
+      std::string output;
+      ASSERT_EQ(launch(dir, "i420", kWidth, kHeight, "temporal=" + std::to_string(radius),
+                       &output),
+                0)
+          << output;
+      const Bytes got = read_file(dir.path("out.raw"));
+      ASSERT_EQ(got.size(), in.size());
+      EXPECT_TRUE(got == reference_planar_windows(in, stream, settings, radius));
+    }
+  }
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 int run_command(const std::string& command, std::string* output) {
   output->clear();
@@ -148,4 +149,44 @@ size_t planar_frame_size(const zolta_stream& stream) {
 Bytes reference_planar(const Bytes& frames, const zolta_stream& stream,
                        const zolta_settings& settings) {
   return run_frames(frames, stream, settings, planar_frame_size(stream), fill_planar);
+}
+
+namespace {
+
+// Frame i of a clip of `count` frames, reflected at both ends until it
+// lies inside.
+int reflected(int i, int count) {
+  while (count > 1 && (i < 0 || i >= count)) i = i < 0 ? -i : 2 * (count - 1) - i;
+  return count > 1 ? i : 0;
+}
+
+}  // namespace
+
+Bytes reference_planar_windows(const Bytes& frames, const zolta_stream& stream,
+                               const zolta_settings& settings, int radius) {
+  zolta_denoiser_config config{};
+  config.stream = stream;
+  config.settings = settings;
+  config.temporal_radius = radius;
+  zolta_denoiser* denoiser = nullptr;
+  zolta_error error{};
+  EXPECT_EQ(zolta_denoiser_create(&config, &denoiser, &error), ZOLTA_OK) << error.message;
+  if (!denoiser) return Bytes();
+  const size_t size = planar_frame_size(stream);
+  const int count = static_cast<int>(frames.size() / size);
+  Bytes in = frames, out(frames.size());
+  std::vector<zolta_frame> planes(count);
+  for (int i = 0; i < count; ++i) fill_planar(stream, in.data() + i * size, &planes[i]);
+  for (int n = 0; n < count; ++n) {
+    std::vector<const zolta_frame*> window;
+    for (int k = -radius; k <= radius; ++k) window.push_back(&planes[reflected(n + k, count)]);
+    zolta_frame target{};
+    fill_planar(stream, out.data() + n * size, &target);
+    EXPECT_EQ(zolta_denoiser_process_window(denoiser, window.data(), 2 * radius + 1, &target,
+                                            &error),
+              ZOLTA_OK)
+        << error.message;
+  }
+  zolta_denoiser_destroy(denoiser);
+  return out;
 }

@@ -53,3 +53,8 @@ Bytes reference_planar(const Bytes& frames, const zolta_stream& stream,
                        const zolta_settings& settings);
 // The bytes of one planar frame of a stream.
 size_t planar_frame_size(const zolta_stream& stream);
+// Planar frames through the library's denoiser of temporal radius `radius`,
+// every window mirrored at the clip's first and last frame: what a face
+// gives for the clip.
+Bytes reference_planar_windows(const Bytes& frames, const zolta_stream& stream,
+                               const zolta_settings& settings, int radius);

@@ -119,7 +119,7 @@ TEST(Allocation, DenoisersAllocateNothingPerFrame) {
   // Room for every format: three planes of 4-byte samples, or packed pixels.
   std::vector<uint32_t> in = random_words(size_t(w) * h * 3, 9), out(in.size());
   for (const zolta_stream& s : streams) {
-    zolta_denoiser_config config{ZOLTA_API_VERSION, s, {}, 2, 0, {}};
+    zolta_denoiser_config config{ZOLTA_API_VERSION, s, {}, 2, 0, 0, {}};
     zolta_settings_default(&config.settings, ZOLTA_API_VERSION);
     for (auto& plane : config.settings.thresholds) {
       for (auto& dir : plane) {

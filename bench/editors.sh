@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The editors' faces given one frame at a time, each frame shared by 1 thread
+# and by every core: the frei0r filter in ffmpeg and in melt (1920 x 1080
+# BGRA) and the GStreamer element (1920 x 1080 I420), frames per second of
+# the whole process. The two counts of each row run back to back, RUNS times
+# in turn (default 3), and the best run of each counts, so that a moment of
+# load on a shared machine does not decide a ratio. Prints a markdown table
+# with the ratio and the serial share s that Amdahl's law gives for it on N
+# cores (speed-up S = 1 / (s + (1 - s) / N)), from which larger machines can
+# be predicted.
+# usage: bench/editors.sh [BUILD_DIR]   (default: build; needs ffmpeg, melt,
+#        gst-launch-1.0 and the frei0r and GStreamer modules built)
+#        FRAMES=30 RUNS=3 bench/editors.sh ...
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+frames=${FRAMES:-30}
+runs=${RUNS:-3}
+cores=$(nproc)
+for tool in ffmpeg melt gst-launch-1.0; do
+  command -v "$tool" >/dev/null || { echo "editors.sh: $tool is not installed" >&2; exit 1; }
+done
+[ -f "$build/frei0r-1/zolta.so" ] || { echo "editors.sh: no $build/frei0r-1/zolta.so" >&2; exit 1; }
+[ -d "$build/gstreamer-1.0" ] || { echo "editors.sh: no $build/gstreamer-1.0" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+ffmpeg -v error -f lavfi -i "testsrc2=size=1920x1080:rate=25,noise=alls=20:allf=t" \
+  -frames:v "$frames" -pix_fmt bgra -c:v rawvideo "$work/hd.nut"
+ffmpeg -v error -i "$work/hd.nut" -pix_fmt yuv420p -f rawvideo "$work/hd420.raw"
+export FREI0R_PATH=$build/frei0r-1 GST_PLUGIN_PATH=$build/gstreamer-1.0
+export GST_REGISTRY=$work/registry.bin
+gst-inspect-1.0 zoltadenoise >/dev/null
+
+# Seconds of one run of "$@".
+seconds() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
+}
+
+# The smaller of two times.
+least() {
+  awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'
+}
+
+ffmpeg_run() {
+  ZOLTA_THREADS=$1 ffmpeg -v error -i "$work/hd.nut" -vf frei0r=filter_name=zolta -f null -
+}
+melt_run() {
+  ZOLTA_THREADS=$1 melt -quiet "$work/hd.nut" -filter frei0r.zolta \
+    -consumer avformat:"$work/m.nut" vcodec=rawvideo pix_fmt=bgra an=1
+}
+gst_run() {
+  gst-launch-1.0 -q filesrc location="$work/hd420.raw" ! \
+    rawvideoparse format=i420 width=1920 height=1080 framerate=25/1 ! \
+    zoltadenoise threads="$1" ! fakesink
+}
+
+echo "| path | frames/s, 1 thread | frames/s, $cores threads | ratio | serial share |"
+echo "|---|---|---|---|---|"
+for path in ffmpeg melt gst; do
+  best1=; bestn=
+  for ((r = 0; r < runs; ++r)); do
+    t1=$(seconds "${path}_run" 1)
+    tn=$(seconds "${path}_run" "$cores")
+    best1=$(least "$best1" "$t1")
+    bestn=$(least "$bestn" "$tn")
+  done
+  awk -v f="$frames" -v a="$best1" -v b="$bestn" -v n="$cores" -v p="$path" 'BEGIN {
+    s = a / b; share = n > 1 ? (n / s - 1) / (n - 1) : 0;
+    printf "| %s | %.1f | %.1f | %.2f | %.2f |\n", p, f / a, f / b, s, share }'
+done
