@@ -263,8 +263,10 @@ void conclude_plane(const StreamLayout& layout, int p, PlaneReadings& r, zolta_n
   float across = -1.0f;
   if (r.samples.size() >= kModelMinBlocks) {
     // Noise spreads the blocks' readings little (shot noise over a range of
-    // brightness: their quartiles within a factor of about 2); picture the
-    // search did not follow spreads them widely.
+    // brightness: their quartiles within a factor of about 2; a slow turn
+    // that whole displacements follow only in part: on bench/camera.sh's
+    // camera-noise clips, more than 4 and less than 8); picture the search
+    // did not follow at all (a cut) spreads them further.
     std::vector<float>& v = r.samples;
     std::sort(v.begin(), v.end());
     const float lower = v[v.size() / 4], upper = v[v.size() * 3 / 4];

@@ -20,8 +20,8 @@ constexpr size_t kModelMinBlocks = 8;
 // taken for picture that the block search did not follow.
 constexpr float kModelMostAboveOneFrame = 4.0f;
 // So is one whose upper quartile of the blocks lies above this many times the
-// lower.
-constexpr float kModelMostSpread = 4.0f;
+// lower (motion beyond the search is not always caught by either).
+constexpr float kModelMostSpread = 8.0f;
 
 // The detail that the synthesis of level `level` compares with its threshold,
 // for every sample of one periodic line of n samples (n >= 4), as the

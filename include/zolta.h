@@ -518,7 +518,7 @@ ZOLTA_API void zolta_noise_model_default(zolta_noise_model* model, uint32_t vers
  * found again (motion, a cut) lie above the median; blocks given twice
  * (a repeated frame) do not count. A plane with fewer than 8 blocks found
  * again, a reading above 4 times the one-frame estimate, blocks whose
- * readings' upper quartile lies above 4 times the lower (picture the search
+ * readings' upper quartile lies above 8 times the lower (picture the search
  * did not follow), or count 1 is
  * measured on its one-frame estimate (zolta_noise_estimate's, the median
  * over the frames) as white noise. Single precision in a fixed order: the
