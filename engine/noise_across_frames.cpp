@@ -54,28 +54,34 @@ float upper_median(std::vector<float>& values) {
 
 }  // namespace
 
+NoiseMatch match_noise_block(const float* a, const float* b, ptrdiff_t stride, int32_t x,
+                             int32_t y) {
+  const float samples = static_cast<float>(kNoiseBlock * kNoiseBlock / 2);
+  float best = block_rows_square_sum(a, b, stride, x, y, 0, 0, 0,
+                                     std::numeric_limits<float>::infinity());
+  int32_t best_dx = 0, best_dy = 0;
+  for (int32_t dy = -kNoiseReach; dy <= kNoiseReach; ++dy) {
+    for (int32_t dx = -kNoiseReach; dx <= kNoiseReach; ++dx) {
+      if (dx == 0 && dy == 0) continue;
+      const float sum = block_rows_square_sum(a, b, stride, x, y, dx, dy, 0, best);
+      if (sum < best) {
+        best = sum;
+        best_dx = dx;
+        best_dy = dy;
+      }
+    }
+  }
+  const float measured = block_rows_square_sum(a, b, stride, x, y, best_dx, best_dy, 1,
+                                               std::numeric_limits<float>::infinity());
+  return {best_dx, best_dy, measured / samples};
+}
+
 void block_differences(const float* a, const float* b, ptrdiff_t stride, int32_t w, int32_t h,
                        std::vector<float>& energies) {
-  const float samples = static_cast<float>(kNoiseBlock * kNoiseBlock / 2);
   for (int32_t y = kNoiseReach; y + kNoiseBlock + kNoiseReach <= h; y += kNoiseBlock) {
     for (int32_t x = kNoiseReach; x + kNoiseBlock + kNoiseReach <= w; x += kNoiseBlock) {
-      float best = block_rows_square_sum(a, b, stride, x, y, 0, 0, 0,
-                                         std::numeric_limits<float>::infinity());
-      int32_t best_dx = 0, best_dy = 0;
-      for (int32_t dy = -kNoiseReach; dy <= kNoiseReach; ++dy) {
-        for (int32_t dx = -kNoiseReach; dx <= kNoiseReach; ++dx) {
-          if (dx == 0 && dy == 0) continue;
-          const float sum = block_rows_square_sum(a, b, stride, x, y, dx, dy, 0, best);
-          if (sum < best) {
-            best = sum;
-            best_dx = dx;
-            best_dy = dy;
-          }
-        }
-      }
-      const float measured = block_rows_square_sum(a, b, stride, x, y, best_dx, best_dy, 1,
-                                                   std::numeric_limits<float>::infinity());
-      if (measured > 0.0f) energies.push_back(measured / samples);
+      const NoiseMatch match = match_noise_block(a, b, stride, x, y);
+      if (match.energy > 0.0f) energies.push_back(match.energy);
     }
   }
 }

@@ -27,6 +27,16 @@ constexpr size_t kNoiseMinBlocks = 8;
 // -kNoiseReach. The choice is made on one half of the rows and measured on
 // the other so that it cannot favour the noise. Blocks whose odd rows agree
 // exactly (a frame or a block given twice) are left out.
+// The displacement of the block at (x, y) of `a` into `b` that
+// block_differences chooses, and the mean square of b - a over the block's
+// odd rows there (0 when they agree exactly).
+struct NoiseMatch {
+  int32_t dx, dy;
+  float energy;
+};
+NoiseMatch match_noise_block(const float* a, const float* b, ptrdiff_t stride, int32_t x,
+                             int32_t y);
+
 void block_differences(const float* a, const float* b, ptrdiff_t stride, int32_t w, int32_t h,
                        std::vector<float>& energies);
 

@@ -9,6 +9,8 @@
 #include "errors.h"
 #include "noise_across_frames.h"
 #include "noise_estimate.h"
+#include "noise_model.h"
+#include "noise_profile.h"
 #include "settings_codec.h"
 #include "slot_pool.h"
 #include "stream_format.h"
@@ -485,6 +487,61 @@ int zolta_settings_for_noise(const float channel_sigma[3], int32_t family, zolta
   const int status = zolta_noise_to_planes(channel_sigma, family, planes, error);
   if (status != ZOLTA_OK) return status;
   return zolta_settings_for_sigma(planes, family, settings, error);
+}
+
+void zolta_noise_model_default(zolta_noise_model* model, uint32_t version) {
+  if (!model) return;
+  *model = zolta_noise_model{};
+  model->version = version;
+}
+
+int zolta_noise_measure(const zolta_stream* stream, const zolta_frame* const* frames,
+                        int32_t count, zolta_noise_model* model, zolta_error* error) {
+  if (!frames || !model) return fail(error, ZOLTA_ERROR_ARGUMENT, "no frames or model given");
+  int status = check_version(model->version, "zolta_noise_model", error);
+  if (status != ZOLTA_OK) return status;
+  if (count < 1) {
+    return fail(error, ZOLTA_ERROR_ARGUMENT, "%ld frames given; measuring takes at least one",
+                static_cast<long>(count));
+  }
+  StreamLayout layout;
+  status = check_stream_pointer(stream, layout, error);
+  if (status != ZOLTA_OK) return status;
+  return measure_noise_model(layout, frames, count, *model, error);
+}
+
+int zolta_settings_for_model(const zolta_noise_model* model, int32_t family,
+                             zolta_settings* settings, zolta_error* error) {
+  if (!model || !settings) return fail(error, ZOLTA_ERROR_ARGUMENT, "no model or settings given");
+  int status = check_version(model->version, "zolta_noise_model", error);
+  if (status != ZOLTA_OK) return status;
+  status = check_family(family, error);
+  if (status != ZOLTA_OK) return status;
+  const int planes = family == ZOLTA_FAMILY_GRAY ? 1 : 3;
+  status = check_noise_model(*model, planes, error);
+  if (status != ZOLTA_OK) return status;
+  zolta_settings_default(settings, ZOLTA_API_VERSION);
+  settings_for_model(*model, planes, *settings);
+  return succeed(error);
+}
+
+size_t zolta_noise_profile_format(const zolta_noise_model* model, char* buffer, size_t size) {
+  return format_noise_profile(model, buffer, size);
+}
+
+int zolta_noise_profile_parse(const char* text, size_t length, zolta_noise_model* model,
+                              zolta_error* error) {
+  if (!text || !model) return fail(error, ZOLTA_ERROR_ARGUMENT, "no text or model given");
+  const int status = check_version(model->version, "zolta_noise_model", error);
+  if (status != ZOLTA_OK) return status;
+  return parse_noise_profile(text, length, *model, error);
+}
+
+int zolta_noise_profile_read(const char* path, zolta_noise_model* model, zolta_error* error) {
+  if (!path || !model) return fail(error, ZOLTA_ERROR_ARGUMENT, "no profile file or model given");
+  const int status = check_version(model->version, "zolta_noise_model", error);
+  if (status != ZOLTA_OK) return status;
+  return read_noise_profile(path, *model, error);
 }
 
 }  // extern "C"

@@ -27,7 +27,7 @@
  * on the same denoiser.
  *
  * Growth: every record the caller fills (zolta_stream, zolta_settings,
- * zolta_frame, zolta_denoiser_config) begins with `version` and ends with
+ * zolta_frame, zolta_denoiser_config, zolta_noise_model) begins with `version` and ends with
  * reserved space. Fill a record with its zolta_..._default(&record,
  * ZOLTA_API_VERSION) call, then set the fields you need. The library reads
  * only the fields of the version the record names and refuses a record of
@@ -67,7 +67,8 @@ extern "C" {
  * 1.0 is the first interface that is installed (libzolta.so.1): the records
  * with a version and reserved space, the pixel step of a frame, the window
  * process call with its temporal radius and the noise of the input's own
- * channels. 1.1 adds zolta_denoiser_config's frame_threads. */
+ * channels. 1.1 adds zolta_denoiser_config's frame_threads and the noise
+ * model (measured per level, direction and brightness, kept as a profile). */
 #define ZOLTA_MAKE_VERSION(major, minor) (((major) << 16) | (minor))
 #define ZOLTA_API_VERSION_MAJOR 1
 #define ZOLTA_API_VERSION_MINOR 1
@@ -471,6 +472,120 @@ ZOLTA_API int zolta_noise_to_planes(const float channel_sigma[3], int32_t family
  * Every face that takes a noise level from its user goes through this. */
 ZOLTA_API int zolta_settings_for_noise(const float channel_sigma[3], int32_t family,
                                        zolta_settings* settings, zolta_error* error);
+
+/* ---- the noise model ---------------------------------------------------------------
+ *
+ * What a stream's frames are measured to hold: per plane, the noise of a
+ * sample, the noise each of the eighteen thresholds faces, and how the noise
+ * changes with brightness. Camera noise is not white: demosaicing and scaling
+ * spread it over neighbouring samples (more of it in the coarser levels) and
+ * its level follows the light (shot noise, gamma). Settings made from the
+ * model (zolta_settings_for_model) follow that; the model can be kept as a
+ * small text file, a noise profile, and read back. */
+
+enum { ZOLTA_NOISE_BANDS = 16 };
+
+typedef struct zolta_noise_model {
+  uint32_t version
+      ZOLTA_RECORD_VERSION; /* ZOLTA_API_VERSION of the caller (zolta_noise_model_default) */
+  int32_t planes;           /* planes measured: 1 (GRAY) or 3; 0: none (an empty model) */
+  int32_t frames;           /* frames it was measured on (0: not known) */
+  /* Bit p set: plane p was measured across frames (what changed between
+   * motion-matched blocks of consecutive frames); clear: from one frame's
+   * finest detail, white noise assumed (detail[p] all sigma[p], curve flat). */
+  int32_t across;
+  /* Standard deviation of the noise of one sample, 8-bit scale. */
+  float sigma[3];
+  /* [plane][direction][level] as zolta_settings' thresholds: the noise in
+   * the detail that threshold is compared with, given as the standard
+   * deviation of the white noise that would put as much noise there. White
+   * noise of sigma s gives s in all six; correlated noise less in the fine
+   * levels and more in the coarse. */
+  float detail[3][2][3];
+  /* The noise of a sample (standard deviation, 8-bit scale) where the
+   * plane's local mean (over 16 x 16 samples) is (k + 0.5) * 16, k = 0..15;
+   * between those points it is taken linearly, beyond the first and the
+   * last as the nearest. Bands the frames did not show hold the nearest
+   * band measured. */
+  float curve[3][ZOLTA_NOISE_BANDS];
+  int32_t reserved[64];
+} zolta_noise_model;
+
+/* An empty model (planes 0); `version` set, reserved zeroed. */
+ZOLTA_API void zolta_noise_model_default(zolta_noise_model* model, uint32_t version);
+
+/* Measures the model on `count` (1 or more) consecutive frames of one
+ * stream, frames[0] first; the frames are only read. `model` must carry its
+ * version (zolta_noise_model_default); every other field is written.
+ *
+ * Across frames: blocks of 16 x 16 samples of a plane (at most 96 a pair of
+ * frames, on a lattice over the plane, far enough inside that every level's
+ * detail comes from the plane's own samples) are looked for in the next
+ * frame up to 4 samples away each way (chosen on their even rows);
+ * each frame's plane goes through the undecimated transform the denoiser
+ * uses (along rows, and along columns, three levels each) and the detail of
+ * the two frames at the matched positions is differenced on the block's odd
+ * rows. The median over the blocks of those mean squares, halved, gives the
+ * noise of each level and direction; of the samples themselves, sigma; of
+ * the samples of the blocks whose mean lies in a brightness band, that
+ * band's point of the curve (bands of fewer than 8 blocks take their
+ * neighbours'). What repeats is picture and cancels; blocks that are not
+ * found again (motion, a cut) lie above the median; blocks given twice
+ * (a repeated frame) do not count. A plane with fewer than 8 blocks found
+ * again, a reading above 4 times the one-frame estimate, blocks whose
+ * readings' upper quartile lies above 8 times the lower (picture the search
+ * did not follow), or count 1 is
+ * measured on its one-frame estimate (zolta_noise_estimate's, the median
+ * over the frames) as white noise. Single precision in a fixed order: the
+ * same values on every processor. Errors as zolta_noise_estimate_frames. */
+ZOLTA_API int zolta_noise_measure(const zolta_stream* stream, const zolta_frame* const* frames,
+                                  int32_t count, zolta_noise_model* model, zolta_error* error);
+
+/* Settings for a model, per plane of the family (GRAY: plane 0). With the
+ * plane's peak, the largest of sigma[p] and curve[p][0..15] (the noise where
+ * the plane is noisiest), each of the eighteen thresholds is the
+ * noise-level table's threshold of its level and direction
+ * (zolta_settings_for_sigma) for max(detail[p][d][l], peak): a level whose
+ * detail holds more noise than white noise of the peak would (correlated
+ * noise, in the coarse levels) gets more, none gets less (on camera-model
+ * clips the fine levels lost more picture than noise below it). The
+ * temporal fields are zolta_settings_for_sigma's for the peaks. So a model of
+ * white noise (all values sigma) gives what zolta_settings_for_sigma gives.
+ * Values must be finite, 0..255 (a plane of sigma 0 is left alone);
+ * ZOLTA_ERROR_ARGUMENT otherwise, or for a model with fewer planes than the
+ * family. */
+ZOLTA_API int zolta_settings_for_model(const zolta_noise_model* model, int32_t family,
+                                       zolta_settings* settings, zolta_error* error);
+
+/* ---- noise profiles: the model as text ---------------------------------------------
+ *
+ * A profile is a short text (doc/noise-profile.md), one item a line:
+ *   zolta noise profile 1
+ *   planes 3
+ *   frames 8                      (optional)
+ *   across 0 1 1                  (optional: per plane, 1 measured across frames)
+ *   sigma 3.87 3.48 3.42
+ *   detail P X|Y D0 D1 D2         (for every plane P and both directions)
+ *   curve P C0 ... C15            (for every plane P)
+ * Blank lines and lines starting with '#' are ignored; every value is a
+ * decimal number 0..255. The first line names the format's version; a
+ * reader refuses a version it does not know, an unknown or repeated item, a
+ * missing one, and any value out of its range, naming the line. */
+
+/* Writes the profile of `model` with its terminating zero; returns the
+ * length as zolta_config_format does (0 for a null or empty model). */
+ZOLTA_API size_t zolta_noise_profile_format(const zolta_noise_model* model, char* buffer,
+                                            size_t size);
+/* Reads a profile of `length` bytes into `model`, which must carry its
+ * version; on failure the model is left as it was (ZOLTA_ERROR_SETTINGS). */
+ZOLTA_API int zolta_noise_profile_parse(const char* text, size_t length, zolta_noise_model* model,
+                                        zolta_error* error);
+/* The same from a file of at most ZOLTA_NOISE_PROFILE_MAX bytes
+ * (ZOLTA_ERROR_FILE_OPEN for one that cannot be opened or is no file,
+ * ZOLTA_ERROR_FILE_INVALID for one too large or not a profile). */
+#define ZOLTA_NOISE_PROFILE_MAX (64 * 1024)
+ZOLTA_API int zolta_noise_profile_read(const char* path, zolta_noise_model* model,
+                                       zolta_error* error);
 
 #ifdef __cplusplus
 }

@@ -52,6 +52,10 @@ constexpr ParamDef kParams[kParamCount] = {
      "thresholds follow the noise (--sigma, else as measured)",
      kFacePlugins | kFaceRun | kFaceGStreamer | kFaceOfx, false, nullptr, 0, "R", nullptr,
      nullptr},
+    {kParamPluginProfile, "profile", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
+     "a noise profile (zolta-run --estimate --profile-out): the settings\n"
+     "of its noise model, the temporal ones too",
+     kFacePlugins, true, nullptr, 0, nullptr, nullptr, nullptr},
 
     // The editors' faces (frei0r, GStreamer): every parameter always has a
     // value there, so the noise level is the default way and a settings text,
@@ -99,6 +103,15 @@ constexpr ParamDef kParams[kParamCount] = {
      "measure the noise (--sigma auto; --temporal without --sigma S)\n"
      "on FILE's first frames instead of INPUT's, e.g. on a film's\n"
      "first frames for each of its parts",
+     kFaceRun, false, nullptr, 0, "FILE", nullptr, nullptr},
+    {kParamProfile, "profile", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
+     "the noise of the noise profile FILE (--estimate --profile-out\n"
+     "writes one) instead of a measurement: alone or with --sigma auto,\n"
+     "the settings of its model; with --temporal, its temporal ones",
+     kFaceRun, false, nullptr, 0, "FILE", nullptr, nullptr},
+    {kParamProfileOut, "profile_out", ParamType::kText, 0, 0, 0, false, nullptr, nullptr,
+     "with --estimate: also write the noise model to FILE as a noise\n"
+     "profile (doc/noise-profile.md)",
      kFaceRun, false, nullptr, 0, "FILE", nullptr, nullptr},
     {kParamHelp, "help", ParamType::kFlag, 0, 0, 0, false, nullptr, nullptr, "this text", kRunFaces,
      false, nullptr, 'h', nullptr, nullptr, nullptr},

@@ -27,10 +27,19 @@ long long regular_file_size(ByteReader& input) {
 
 // The noise that measured settings follow: of the input's first frames, read
 // ahead into `ahead`, or of those of --noise-from, which must be frames of
-// the input's kind (one frame of the input is read ahead to tell).
+// the input's kind (one frame of the input is read ahead to tell), or the
+// --profile's, for the input's family.
 bool measure_for_settings(const RunOptions& options, FrameFormat& format, ByteReader& input,
                           std::deque<StreamItem>& ahead, NoiseEstimate& estimate,
                           std::string& error) {
+  if (!options.profile.empty()) {
+    if (!read_profile(options.profile, estimate, error) ||
+        !read_ahead(format, input, 1, ahead, error))
+      return false;
+    estimate.frames = static_cast<int>(ahead.size());
+    if (!ahead.empty()) estimate.family = ahead.front().stream.family;
+    return true;
+  }
   if (options.noise_from.empty()) {
     return read_ahead(format, input, kEstimateFrames, ahead, error) &&
            measure_noise(format, ahead, estimate, error);

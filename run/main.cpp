@@ -43,7 +43,7 @@ int run_estimate(const RunOptions& options) {
   std::string error;
   ByteReader input;
   if (!open_reader(input, options.input, error)) return fail(error);
-  const bool ok = estimate_stream(input, stdout, error);
+  const bool ok = estimate_stream(input, stdout, options.profile_out, error);
   close_reader(input);
   return ok ? 0 : fail(error);
 }

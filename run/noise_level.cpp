@@ -1,6 +1,9 @@
 #include "noise_level.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -41,10 +44,13 @@ bool measure_noise(const FrameFormat& format, std::deque<StreamItem>& frames,
   }
   zolta_error e{};
   if (!pointers.empty()) {
-    if (zolta_noise_estimate_frames(&frames.front().stream, pointers.data(),
-                                    static_cast<int32_t>(pointers.size()), estimate.sigma,
-                                    &e) == ZOLTA_OK)
+    zolta_noise_model_default(&estimate.model, ZOLTA_API_VERSION);
+    if (zolta_noise_measure(&frames.front().stream, pointers.data(),
+                            static_cast<int32_t>(pointers.size()), &estimate.model,
+                            &e) == ZOLTA_OK) {
+      for (int p = 0; p < 3; ++p) estimate.sigma[p] = estimate.model.sigma[p];
       return true;
+    }
     error = e.message;
     return false;
   }
@@ -89,10 +95,17 @@ bool measure_file_noise(const std::string& path, NoiseEstimate& estimate, std::s
 
 bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settings,
                            std::string& error) {
+  zolta_error e{};
+  if (estimate.model.planes > 0) {
+    if (zolta_settings_for_model(&estimate.model, estimate.family, &settings, &e) != ZOLTA_OK) {
+      error = (estimate.profile.empty() ? "" : "--profile " + estimate.profile + ": ") + e.message;
+      return false;
+    }
+    return true;
+  }
   float sigma[3];
   for (int p = 0; p < 3; ++p) sigma[p] = std::min(std::max(estimate.sigma[p], 0.1f), 50.0f);
   zolta_settings_default(&settings, ZOLTA_API_VERSION);
-  zolta_error e{};
   if (zolta_settings_for_sigma(sigma, estimate.family, &settings, &e) != ZOLTA_OK) {
     error = e.message;
     return false;
@@ -100,7 +113,54 @@ bool settings_for_estimate(const NoiseEstimate& estimate, zolta_settings& settin
   return true;
 }
 
-bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error) {
+bool read_profile(const std::string& path, NoiseEstimate& estimate, std::string& error) {
+  zolta_noise_model_default(&estimate.model, ZOLTA_API_VERSION);
+  zolta_error e{};
+  if (zolta_noise_profile_read(path.c_str(), &estimate.model, &e) != ZOLTA_OK) {
+    error = std::string("--profile: ") + e.message;
+    return false;
+  }
+  for (int p = 0; p < 3; ++p) estimate.sigma[p] = estimate.model.sigma[p];
+  estimate.profile = path;
+  return true;
+}
+
+namespace {
+
+// The model as a profile text (--profile-out writes it; --estimate prints it).
+std::string profile_text(const zolta_noise_model& model) {
+  const size_t size = zolta_noise_profile_format(&model, nullptr, 0) + 1;
+  std::string text(size, '\0');
+  zolta_noise_profile_format(&model, &text[0], size);
+  text.resize(size - 1);
+  return text;
+}
+
+bool write_profile(const std::string& path, const zolta_noise_model& model, std::string& error) {
+  if (model.planes == 0) {
+    error = "--profile-out: the input's frames change their format; no one profile fits them";
+    return false;
+  }
+  const std::string text = profile_text(model);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    error = "--profile-out: cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) {
+    std::remove(path.c_str());
+    error = "--profile-out: cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool estimate_stream(ByteReader& input, std::FILE* report, const std::string& profile_out,
+                     std::string& error) {
   std::unique_ptr<FrameFormat> format = open_format(input, error);
   if (!format) return false;
   std::deque<StreamItem> frames;
@@ -120,12 +180,19 @@ bool estimate_stream(ByteReader& input, std::FILE* report, std::string& error) {
                "noise (standard deviation on the 8-bit scale, from %d %s%s):", estimate.frames,
                format->unit(), estimate.frames == 1 ? "" : "s");
   for (int p = 0; p < planes; ++p) std::fprintf(report, " %s %.2f", names[p], estimate.sigma[p]);
-  std::fprintf(report, "\nsettings: --thresholds %s\n", thresholds_text(settings).c_str());
+  std::fprintf(report, "\n");
+  if (estimate.model.planes > 0) {
+    // The model as --profile-out writes it, without the first lines.
+    const std::string text = profile_text(estimate.model);
+    const size_t body = text.find("\nplanes");
+    if (body != std::string::npos) std::fputs(text.c_str() + body + 1, report);
+  }
+  std::fprintf(report, "settings: --thresholds %s\n", thresholds_text(settings).c_str());
   const std::string config = config_text(settings);
   if (!config.empty()) std::fprintf(report, "          --config \"%s\"\n", config.c_str());
   if (std::fflush(report) != 0 || std::ferror(report)) {
     error = "cannot write the report";
     return false;
   }
-  return true;
+  return profile_out.empty() || write_profile(profile_out, estimate.model, error);
 }

@@ -161,6 +161,12 @@ bool take_value(const ParamDef& p, const std::string& typed, const std::string& 
     case kParamNoiseFrom:
       options.noise_from = value;
       break;
+    case kParamProfile:
+      options.profile = value;
+      break;
+    case kParamProfileOut:
+      options.profile_out = value;
+      break;
     case kParamPicture:
       options.picture = value;
       break;
@@ -358,9 +364,11 @@ std::string make_usage_text() {
       {"Other:\n",
        20,
        {{kParamEstimate, false},
+        {kParamProfileOut, false},
         {kParamThreads, false},
         {kParamTemporal, false},
         {kParamNoiseFrom, false},
+        {kParamProfile, false},
         {kParamMemory, false},
         {kParamHelp, false}}},
       {"\n"
@@ -422,6 +430,7 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
     }
     if (!options.vcf_path.empty() || !options.config_text.empty() ||
         !options.thresholds_text.empty() || !options.noise_from.empty() || options.estimate ||
+        !options.profile.empty() || !options.profile_out.empty() ||
         has_view_options(options)) {
       error = "the demo takes " + demo_options_text(true) + " only";
       return false;
@@ -445,12 +454,25 @@ bool parse_options(int argc, const char* const* argv, RunOptions& options, std::
       error = "--estimate takes INPUT only (see zolta-run --help)";
       return false;
     }
-    if (!options.noise_from.empty()) {
-      error = "--estimate measures INPUT; --noise-from is for denoising";
+    if (!options.noise_from.empty() || !options.profile.empty()) {
+      error = std::string("--estimate measures INPUT; ") +
+              (options.profile.empty() ? "--noise-from" : "--profile") + " is for denoising";
       return false;
     }
     options.input = positional[0];
     return true;
+  }
+  if (!options.profile_out.empty()) {
+    error = "--profile-out belongs to --estimate";
+    return false;
+  }
+  if (!options.profile.empty()) {
+    if (!options.noise_from.empty()) {
+      error = "--profile gives the noise; --noise-from measures it: give one of them";
+      return false;
+    }
+    // Alone, the profile's noise chooses the settings, as --sigma auto's.
+    if (settings_given == 0) options.sigma_given = options.sigma_auto = true;
   }
   if (positional.size() != 2) {
     error = "expected INPUT and OUTPUT (see zolta-run --help)";

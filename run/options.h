@@ -35,6 +35,10 @@ struct RunOptions {
   int temporal = 0;
   // Where the noise is measured instead of the input (--noise-from).
   std::string noise_from;
+  // The noise profile to denoise with (--profile), and where --estimate
+  // writes one (--profile-out).
+  std::string profile;
+  std::string profile_out;
 
   // Views of the VirtualDub path; -1 when not given.
   int mode = -1;   // OutputMode

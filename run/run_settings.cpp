@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "noise_level.h"
 #include "settings.h"
 
 namespace {
@@ -91,6 +92,12 @@ bool settings_from_options(const RunOptions& options, zolta_settings& settings,
                           ? parse_config_call(options.config_text, values, error)
                           : read_settings_file(options.vcf_path, values, error);
     if (!read || !unpack(values, settings, error)) return false;
+  }
+  if (!options.profile.empty()) {
+    // Read now so that a bad profile is refused before any input is read;
+    // denoise_stream makes the settings for the stream's family.
+    NoiseEstimate estimate;
+    if (!read_profile(options.profile, estimate, error)) return false;
   }
   apply_views(options, settings);
   return true;

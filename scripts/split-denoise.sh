@@ -6,7 +6,7 @@
 #      frames of the video on each side of it (none before the first frame or
 #      after the last), copied from its neighbours: the segments overlap by R
 #      frames. zolta-run measures the noise on the video's first 8 frames
-#      (--noise-from), not the segment's;
+#      once, as a noise profile that every segment is given (--profile);
 #   3. GNU parallel runs "ffmpeg | zolta-run | ffmpeg" on each segment, as many
 #      at once as there are job slots (--sshlogin reaches other machines), and
 #      keeps the segment's own frames, each given back its time (YUV4MPEG2
@@ -406,6 +406,8 @@ if [ "$radius" != 0 ]; then
   printf "file '%s'\n" part-*[0-9].mkv >noise.txt
   run "${ff[@]}" -f concat -safe 0 -i noise.txt -map 0:v:0 -fps_mode passthrough -frames:v 8 \
     -strict -1 -f yuv4mpegpipe noise.y4m || die "ffmpeg could not read the first frames of $shown_input"
+  run "$zolta" --estimate --profile-out noise.profile noise.y4m >/dev/null ||
+    die "zolta-run could not measure the noise of $shown_input"
 fi
 
 # 3. Denoise, a segment a job. zolta-run and its options reach the job in a
@@ -414,7 +416,7 @@ fi
 if [ "$radius" = 0 ]; then
   SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" "$@")
 else
-  SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" --noise-from noise.y4m "$@")
+  SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" --profile noise.profile "$@")
 fi
 export SPLIT_DENOISE_ZOLTA
 denoise="eval \"\$SPLIT_DENOISE_ZOLTA - -\""
@@ -455,7 +457,7 @@ else
   job="set -o pipefail; $times {1} | sort -g | awk -v from={2} -v to={3} -v select=1 \"\$SPLIT_DENOISE_TIMES\" >{4}.times && ${ff[*]} -i {1} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -filter_script:v {4}.times ${timed[*]} ${lossless[*]} {4} && rm -f {4}.times"
   where=(--colsep '\t')
   [ -n "$logins" ] &&
-    where+=(--sshlogin "$logins" --basefile noise.y4m --transferfile '{1}' --return '{4}' --cleanup)
+    where+=(--sshlogin "$logins" --basefile noise.profile --transferfile '{1}' --return '{4}' --cleanup)
 fi
 run parallel ${jobs:+-j "$jobs"} "${where[@]}" --env SPLIT_DENOISE_ZOLTA --env SPLIT_DENOISE_TIMES \
   --halt now,fail=1 \

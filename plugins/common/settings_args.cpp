@@ -7,7 +7,7 @@
 
 namespace {
 
-// "config, config_text, vcf, sigma or thresholds": the ways, in table order.
+// "config, config_text, vcf, sigma, thresholds or profile": the ways, in table order.
 std::string ways_text() {
   std::string names[kParamCount];
   int n = 0;
@@ -87,12 +87,21 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
     const int status = zolta_settings_file_read(args[kParamVcf].text, packed, error);
     if (status != ZOLTA_OK) return status;
   } else {
-    const float sigma = static_cast<float>(args[kParamSigma].number);
-    const float sigmas[3] = {sigma, sigma, sigma};
     zolta_settings chosen;
-    // The user's noise is in the clip's own channels (R, G, B for RGB clips).
-    const int status = zolta_settings_for_noise(sigmas, family, &chosen, error);
-    if (status != ZOLTA_OK) return status;
+    if (args[kParamPluginProfile].given) {
+      // A noise profile: the settings of its model, for the clip's family.
+      zolta_noise_model model;
+      zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+      int status = zolta_noise_profile_read(args[kParamPluginProfile].text, &model, error);
+      if (status == ZOLTA_OK) status = zolta_settings_for_model(&model, family, &chosen, error);
+      if (status != ZOLTA_OK) return status;
+    } else {
+      const float sigma = static_cast<float>(args[kParamSigma].number);
+      const float sigmas[3] = {sigma, sigma, sigma};
+      // The user's noise is in the clip's own channels (R, G, B for RGB clips).
+      const int status = zolta_settings_for_noise(sigmas, family, &chosen, error);
+      if (status != ZOLTA_OK) return status;
+    }
     std::memcpy(settings->thresholds, chosen.thresholds, sizeof settings->thresholds);
     // The temporal fields too; only a denoiser with a temporal radius reads them.
     std::memcpy(settings->temporal_thresholds, chosen.temporal_thresholds,

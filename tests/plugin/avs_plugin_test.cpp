@@ -219,7 +219,7 @@ class AvsPluginTest : public ::testing::Test {
 
 TEST_F(AvsPluginTest, RegistersZoltaDenoise) {
   EXPECT_EQ(host_.function_params("ZoltaDenoise"),
-            "c[config].[config_text]s[vcf]s[sigma]f[view]s[plane]i[thresholds]i*[temporal]i");
+            "c[config].[config_text]s[vcf]s[sigma]f[view]s[plane]i[thresholds]i*[temporal]i[profile]s");
 }
 
 TEST_F(AvsPluginTest, EighteenThresholdsBeyondTheConfigRangeReachTheEngine) {

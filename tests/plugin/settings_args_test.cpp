@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <utility>
 #include <string>
 
 #include "plugin_test_support.h"
@@ -199,8 +201,8 @@ TEST(SettingsArgs, ThresholdsAreCountedRangedAndAWayOfTheirOwn) {
     e = run(two, &s);
     EXPECT_EQ(e.code, ZOLTA_ERROR_ARGUMENT) << other;
     EXPECT_STREQ(e.message,
-                 "give the settings in exactly one way: config, config_text, vcf, sigma or "
-                 "thresholds (2 given)");
+                 "give the settings in exactly one way: config, config_text, vcf, sigma, "
+                 "thresholds or profile (2 given)");
   }
 }
 
@@ -215,6 +217,78 @@ TEST(SettingsArgs, AFailureLeavesTheSettingsAsTheyWere) {
   zolta_error e;
   EXPECT_NE(settings_from_args(a, ZOLTA_FAMILY_YUV444, &s, &e), ZOLTA_OK);
   EXPECT_EQ(std::memcmp(&s, &before, sizeof s), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A noise profile as a plugin argument: the settings the library makes of
+// its model for the clip's family, temporal fields included; a profile that
+// cannot serve fails with the library's message.
+TEST(SettingsArgs, AProfileGivesItsModelsSettings) {
+  const std::string good = testing::TempDir() + "zolta_plugin_profile.txt";
+  const std::string grey = testing::TempDir() + "zolta_plugin_grey_profile.txt";
+  const char* bands = " 4 4 4 4 5 5 5 5 6 6 6 6 7 7 7 7\n";
+  std::string text = "zolta noise profile 1\nplanes 3\nsigma 4 3 3\n";
+  for (int p = 0; p < 3; ++p) {
+    text += "detail " + std::to_string(p) + " x 2 4 6\ndetail " + std::to_string(p) +
+            " y 2 4 6\ncurve " + std::to_string(p) + bands;
+  }
+  const std::string grey_text = "zolta noise profile 1\nplanes 1\nsigma 4\ndetail 0 x 2 4 6\n"
+                                "detail 0 y 2 4 6\ncurve 0" + std::string(bands);
+  for (const auto& [path, body] : {std::pair{good, text}, std::pair{grey, grey_text}}) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(body.c_str(), f);
+    std::fclose(f);
+  }
+  struct Case {
+    const std::string* path;
+    int32_t family;
+    int code;
+  };
+  const std::string missing = testing::TempDir() + "no-such-profile.txt";
+  const Case cases[] = {{&good, ZOLTA_FAMILY_YUV420, ZOLTA_OK},
+                        {&good, ZOLTA_FAMILY_GRAY, ZOLTA_OK},
+                        {&grey, ZOLTA_FAMILY_GRAY, ZOLTA_OK},
+                        {&grey, ZOLTA_FAMILY_RGB, ZOLTA_ERROR_ARGUMENT},
+                        {&missing, ZOLTA_FAMILY_YUV420, ZOLTA_ERROR_FILE_OPEN}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(*c.path + " family " + std::to_string(c.family));
+    SettingsArgs a;
+    set_text(a, kParamPluginProfile, c.path->c_str());
+    set_text(a, kParamView, "diff");
+    zolta_settings s;
+    const zolta_error e = run(a, &s, c.family);
+    ASSERT_EQ(e.code, c.code) << e.message;
+    zolta_noise_model model;
+    zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+    zolta_error engine{};
+    int code = zolta_noise_profile_read(c.path->c_str(), &model, &engine);
+    zolta_settings expected;
+    if (code == ZOLTA_OK) code = zolta_settings_for_model(&model, c.family, &expected, &engine);
+    EXPECT_EQ(code, c.code);
+    if (c.code != ZOLTA_OK) {
+      EXPECT_STREQ(e.message, engine.message);
+      continue;
+    }
+    EXPECT_EQ(std::memcmp(s.thresholds, expected.thresholds, sizeof s.thresholds), 0);
+    EXPECT_EQ(std::memcmp(s.temporal_thresholds, expected.temporal_thresholds,
+                          sizeof s.temporal_thresholds),
+              0);
+    EXPECT_EQ(s.view, ZOLTA_VIEW_DIFF);
+    // The coarse levels hold more noise than a sample: they get more.
+    EXPECT_GT(s.thresholds[0][0][2], 0);
+  }
+  // With another way: two ways.
+  SettingsArgs two;
+  set_text(two, kParamPluginProfile, good.c_str());
+  set_number(two, kParamSigma, 5);
+  zolta_settings s;
+  EXPECT_NE(std::string(run(two, &s).message).find("(2 given)"), std::string::npos);
+  std::remove(good.c_str());
+  std::remove(grey.c_str());
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ TEST_F(VsPluginTest, RegistersOneFunctionInItsNamespace) {
   EXPECT_EQ(
       p.functions[0].args,
       "clip:vnode;config:int[]:opt:empty;config_text:data:opt;vcf:data:opt;"
-      "sigma:float:opt;view:data:opt;plane:int:opt;thresholds:int[]:opt:empty;temporal:int:opt;");
+      "sigma:float:opt;view:data:opt;plane:int:opt;thresholds:int[]:opt:empty;temporal:int:opt;profile:data:opt;");
 }
 
 TEST_F(VsPluginTest, EveryFormatEqualsTheEngineWithPropertiesPassedThrough) {
@@ -417,7 +417,7 @@ TEST_F(VsPluginTest, BadSettingsAreRefusedWithTheEnginesMessages) {
          for (int i = 0; i < 18; ++i) core_.set_int(m, "thresholds", 0, true);
          core_.set_data(m, "vcf", "x.vcf");
        },
-       "exactly one way: config, config_text, vcf, sigma or thresholds (2 given)"},
+       "exactly one way: config, config_text, vcf, sigma, thresholds or profile (2 given)"},
       {"missing file", [&](VSMap* m) { core_.set_data(m, "vcf", "no-such-dir/none.vcf"); },
        nullptr},
       {"sigma 0", [&](VSMap* m) { core_.set_float(m, "sigma", 0); }, nullptr},

@@ -1,10 +1,13 @@
 // zolta-run --noise-from FILE: measured settings (--sigma auto, --temporal
 // without --sigma S) follow FILE's first frames, as if they had opened the
 // input; a file that cannot serve is refused before anything is written.
+// zolta-run --profile FILE: the settings of a noise profile that --estimate
+// --profile-out wrote.
 #include <string>
 #include <vector>
 
 #include "run_fixture.h"
+#include "zolta.h"
 
 namespace {
 
@@ -132,6 +135,79 @@ TEST_F(ZoltaRun, NoiseFromThatCannotServeIsRefused) {
             0)
       << stderr_;
   EXPECT_TRUE(read_file(path("from-stdin.y4m")) == read_file(path("plain.y4m")));
+}
+
+}  // namespace
+
+namespace {
+
+// zolta-run --estimate --profile-out writes the measured model; --profile
+// denoises with the settings the library makes of that file, the temporal
+// ones included; files that cannot serve are refused before anything is
+// written.
+TEST_F(ZoltaRun, AProfileWrittenByEstimateDenoisesWithItsSettings) {
+  write_file(path("in.y4m"), y4m_of(noisy_frames(10, 6.0, 9)));
+  ASSERT_EQ(run("$Z --estimate --profile-out profile.txt in.y4m > report.txt"), 0) << stderr_;
+  const std::string profile = read_file(path("profile.txt"));
+  EXPECT_EQ(profile.compare(0, 22, "zolta noise profile 1\n"), 0) << profile;
+  // The report prints the same model.
+  const std::string report = read_file(path("report.txt"));
+  EXPECT_NE(report.find(profile.substr(profile.find("\nsigma") + 1, 20)), std::string::npos)
+      << report;
+  zolta_noise_model model;
+  zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+  zolta_error error{};
+  ASSERT_EQ(zolta_noise_profile_parse(profile.data(), profile.size(), &model, &error), ZOLTA_OK)
+      << error.message;
+  zolta_settings settings;
+  ASSERT_EQ(zolta_settings_for_model(&model, ZOLTA_FAMILY_YUV420, &settings, &error), ZOLTA_OK);
+  std::string thresholds;
+  for (int p = 0; p < 3; ++p)
+    for (int d = 0; d < 2; ++d)
+      for (int l = 0; l < 3; ++l)
+        thresholds += (thresholds.empty() ? "" : ",") + std::to_string(settings.thresholds[p][d][l]);
+  ASSERT_EQ(run("$Z --profile profile.txt in.y4m with-profile.y4m && $Z --thresholds " +
+                thresholds + " in.y4m with-thresholds.y4m"),
+            0)
+      << stderr_;
+  EXPECT_TRUE(read_file(path("with-profile.y4m")) == read_file(path("with-thresholds.y4m")));
+  // At radius 2 the profile's temporal thresholds count: a profile of other
+  // noise gives other frames.
+  write_file(path("other.txt"), std::string(profile).replace(profile.find("\nsigma ") + 7, 1, "9"));
+  ASSERT_EQ(run("$Z --temporal 2 --profile profile.txt in.y4m t1.y4m && "
+                "$Z --temporal 2 --profile other.txt in.y4m t2.y4m"),
+            0)
+      << stderr_;
+  EXPECT_FALSE(read_file(path("t1.y4m")) == read_file(path("t2.y4m")));
+
+  struct Refusal {
+    const char* file;
+    const char* text;  // written to `file` unless null
+    const char* message;
+  };
+  const Refusal refusals[] = {
+      {"missing.txt", nullptr, "cannot open noise profile"},
+      {"empty.txt", "", "it is empty"},
+      {"version.txt", "zolta noise profile 7\n", "line 1: profile version \"7\""},
+      {"grey.txt", "zolta noise profile 1\nplanes 1\nsigma 2\ndetail 0 x 1 1 1\n"
+                   "detail 0 y 1 1 1\ncurve 0 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1\n",
+       "the noise model has 1 planes"},
+  };
+  for (const Refusal& r : refusals) {
+    if (r.text) write_file(path(r.file), r.text);
+    EXPECT_EQ(run(std::string("$Z --profile ") + r.file + " in.y4m refused.y4m"), 1) << r.file;
+    EXPECT_NE(stderr_.find(r.message), std::string::npos) << stderr_;
+    EXPECT_NE(stderr_.find("--profile"), std::string::npos) << stderr_;
+    EXPECT_FALSE(exists(path("refused.y4m"))) << r.file;
+  }
+  EXPECT_EQ(run("$Z --estimate --profile-out no/such/dir/p.txt in.y4m"), 1);
+  EXPECT_NE(stderr_.find("--profile-out: cannot write"), std::string::npos) << stderr_;
+  EXPECT_EQ(run("$Z --profile-out p.txt in.y4m out.y4m"), 2);
+  EXPECT_EQ(run("$Z --profile profile.txt --noise-from in.y4m in.y4m out.y4m"), 2);
+  // A noise given as --sigma S is that noise: the profile is not used.
+  ASSERT_EQ(run("$Z --profile other.txt --sigma 4 in.y4m s1.y4m && $Z --sigma 4 in.y4m s2.y4m"), 0)
+      << stderr_;
+  EXPECT_TRUE(read_file(path("s1.y4m")) == read_file(path("s2.y4m")));
 }
 
 }  // namespace
