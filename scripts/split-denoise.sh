@@ -135,6 +135,28 @@ temporal_radius() {
   echo 0
 }
 radius=$(temporal_radius "$@")
+
+# Whether zolta-run's options give the noise themselves (--sigma S, or a
+# profile of the user's own), read as temporal_radius reads them: then no
+# noise is measured for the segments. (--thresholds, --config and --vcf give
+# the spatial settings only; the temporal ones still follow the noise.)
+settings_given() {
+  local word given=1
+  while [ $# -gt 0 ]; do
+    word=$1
+    shift
+    case $word in
+      --) break ;;
+      --sigma=*) [ "${word#--sigma=}" = auto ] && given=1 || given=0 ;;
+      --sigma) [ "${1-}" = auto ] && given=1 || given=0; shift $(($# > 0)) ;;
+      --profile=*) given=0 ;;
+      --profile) given=0; shift $(($# > 0)) ;;
+      --show-plane | --off | --estimate | --demo | --help | --*=*) ;;
+      --*) shift $(($# > 0)) ;;
+    esac
+  done
+  return $given
+}
 shown_input=$input
 command -v ffmpeg >/dev/null || die "ffmpeg is not installed"
 command -v ffprobe >/dev/null || die "ffprobe is not installed (Debian: ffmpeg)"
@@ -399,10 +421,14 @@ with_context() {
   done
 }
 
+measure=0
+[ "$radius" != 0 ] && ! settings_given "$@" && measure=1
 if [ "$radius" != 0 ]; then
   with_context >parts.txt || die "ffmpeg could not give the segments their neighbouring frames"
-  # Settings not given as --sigma S follow the noise measured on the first
-  # frames: the film's (zolta-run measures 8), not each segment's.
+fi
+# Settings that the options leave to the noise follow the noise measured on
+# the first frames: the film's (zolta-run measures 8), not each segment's.
+if [ "$measure" = 1 ]; then
   printf "file '%s'\n" part-*[0-9].mkv >noise.txt
   run "${ff[@]}" -f concat -safe 0 -i noise.txt -map 0:v:0 -fps_mode passthrough -frames:v 8 \
     -strict -1 -f yuv4mpegpipe noise.y4m || die "ffmpeg could not read the first frames of $shown_input"
@@ -413,7 +439,7 @@ fi
 # 3. Denoise, a segment a job. zolta-run and its options reach the job in a
 # variable, every word quoted, so that no path or option is read as one of
 # parallel's replacement strings.
-if [ "$radius" = 0 ]; then
+if [ "$measure" = 0 ]; then
   SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" "$@")
 else
   SPLIT_DENOISE_ZOLTA=$(printf ' %q' "$zolta" --profile noise.profile "$@")
@@ -456,8 +482,10 @@ else
   # frames, and zolta-run, writing them, would fail on the closed pipe.
   job="set -o pipefail; $times {1} | sort -g | awk -v from={2} -v to={3} -v select=1 \"\$SPLIT_DENOISE_TIMES\" >{4}.times && ${ff[*]} -i {1} -fps_mode passthrough -strict -1 -f yuv4mpegpipe - | $denoise | ${ff[*]} -f yuv4mpegpipe -i - -filter_script:v {4}.times ${timed[*]} ${lossless[*]} {4} && rm -f {4}.times"
   where=(--colsep '\t')
-  [ -n "$logins" ] &&
-    where+=(--sshlogin "$logins" --basefile noise.profile --transferfile '{1}' --return '{4}' --cleanup)
+  if [ -n "$logins" ]; then
+    where+=(--sshlogin "$logins" --transferfile '{1}' --return '{4}' --cleanup)
+    [ "$measure" = 0 ] || where+=(--basefile noise.profile)
+  fi
 fi
 run parallel ${jobs:+-j "$jobs"} "${where[@]}" --env SPLIT_DENOISE_ZOLTA --env SPLIT_DENOISE_TIMES \
   --halt now,fail=1 \
