@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # zolta on noise as cameras make it, side by side with ffmpeg's denoisers and
 # OpenCV's non-local means across frames. Clips of 40 frames, 384 x 256,
 # 4:2:0 8-bit from data/astronaut.png and data/coffee.png

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Side by side with ffmpeg's wavelet and spatial denoisers (vaguedenoiser,
 # owdenoise, hqdn3d), one thread each. Prints markdown tables:
 #   1. quality: the bundled photograph with Gaussian noise (sigma 10, fixed

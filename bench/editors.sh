@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # The editors' faces given one frame at a time, each frame shared by 1 thread
 # and by every core: the frei0r filter in ffmpeg and in melt (1920 x 1080
 # BGRA) and the GStreamer element (1920 x 1080 I420), frames per second of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Frame throughput of the engine on every path this processor runs, beside
 // the scalar model on the same frames. Every threshold is 40, so all eighteen
 // levels run. Run with --benchmark_repetitions=5 for medians.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Each entry of the dispatch record on its own, path beside path, on the
 // per-function check's buffers: a wavelet row of 720 samples at every step,
 // spans over a strip of 16 x 480 samples, conversions of a 720 x 480 picture.

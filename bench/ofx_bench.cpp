@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta.ofx in the OpenFX test host against the library's own call, back to
 // back on the same 1080p frames: float RGBA (and 8-bit RGBA) as an editor
 // hands them over, through the library's planar RGB frames with a pixel step.

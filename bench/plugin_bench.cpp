@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Frames per second of zolta-plugin in each host's stand-in: a 1080p 4:2:0
 // 8-bit clip, the medium settings of doc/hosts.md, frames requested from as
 // many threads at once as the processor has cores (the core's thread count

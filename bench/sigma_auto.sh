@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # How close --sigma auto comes to the best noise level zolta-run can be given.
 # Clips of 40 frames, 384 x 256, 4:2:0 8-bit, cut from data/astronaut.png and
 # data/coffee.png, still and panning 2 px right and 1 px down per frame, with

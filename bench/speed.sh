@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # zolta-run end to end, file to file, beside ffmpeg's denoisers and beside the
 # engine benchmark, on clips of noisy frames made with ffmpeg:
 # 720 x 480 and 1920 x 1080; 4:2:2 and 4:2:0; 8 and 10 bits. zolta has every

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # The temporal radius side by side with ffmpeg's denoisers that work across
 # frames (hqdn3d, atadenoise, nlmeans) and its wavelet one (vaguedenoiser).
 # Clips of 40 frames, 384 x 256, 4:2:0 8-bit, cut from data/astronaut.png

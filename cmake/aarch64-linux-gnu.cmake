@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Cross build for 64-bit ARM Linux with Debian's g++-aarch64-linux-gnu; the
 # test programs run under qemu-user:
 #   cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \

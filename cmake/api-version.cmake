@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # The C interface's version as include/zolta.h declares it
 # (ZOLTA_API_VERSION_MAJOR and ZOLTA_API_VERSION_MINOR). The project's version,
 # the shared library's soname (libzolta.so.MAJOR) and file name

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # libFuzzer targets and their bounded, seeded passes (clang only). Every pass
 # starts from the checked-in corpus alone, so it is the same pass each time;
 # new inputs go to a folder in the build tree, never into the source tree.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # GoogleTest built from Debian's source tree (package googletest, in
 # /usr/src/googletest) for a cross build, whose test programs cannot link the
 # native library. Gives the targets GTest::gtest and GTest::gtest_main, as

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # What the two mingw-w64 toolchain files share; each sets ZOLTA_MINGW_PREFIX
 # (the target triple of Debian's packages) first.
 # Debian ships the compilers in two flavours; the win32 thread model needs no

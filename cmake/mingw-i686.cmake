@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Cross build for 32-bit Windows with Debian's mingw-w64 toolchain
 # (packages g++-mingw-w64-i686 and binutils-mingw-w64-i686):
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake

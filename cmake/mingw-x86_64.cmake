@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Cross build for 64-bit Windows with Debian's mingw-w64 toolchain
 # (packages g++-mingw-w64-x86-64 and binutils-mingw-w64-x86-64):
 #   cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake

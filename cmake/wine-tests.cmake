@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Windows test programs run under wine and counted by ctest like any other.
 # The Windows toolchain files name scripts/wine-run.sh as the cross-compiling
 # emulator, so every test whose command is a target of the build runs through

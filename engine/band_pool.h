@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The workers of one denoiser that share a frame's work with the thread that
 // processes it: started with the denoiser, parked between frames, stopped
 // when it is destroyed. One frame uses them at a time; nothing is allocated

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // One frame's work cut into parts that run at once: bands of rows for the
 // row pass and the conversions, bands of column strips for the column pass.
 // Every row and every strip is computed by the same operations whichever

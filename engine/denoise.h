@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The plane denoiser: a chain of up to three wavelet stages along rows, then
 // along columns, for each plane.
 #pragma once

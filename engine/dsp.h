@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The engine's inner loops, behind one record of function pointers that is
 // filled once from the processor's features: the plain path first, then each
 // instruction set the processor has, narrowest first, replacing the entries

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The engine object: one stream's layout, settings, filter bank and level
 // plan, and the working memory of the frames it may process at once, all in
 // one block of memory. Every face (the public C interface, the VirtualDub

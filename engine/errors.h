@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Filling the public error record: a code and a one-line message.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The orthonormal Daubechies filter bank, orders 2 to 10.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Frames of every format to the denoiser's float planes on the 8-bit scale,
 // and back, with the views. Plain C++ written so that the compiler can
 // vectorise the common loops; the arithmetic is the documented rule, the same

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Block matching: for every block of the centre frame's plane, the place in
 // a neighbour frame's plane that looks most like it, so that what moved
 // (a pan, a moving object) is averaged with itself. Plain C++ in a fixed

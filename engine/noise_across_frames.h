@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The noise of consecutive frames of one stream. Texture repeats from one
 // frame to the next, also where it moves by a few samples; noise does not.
 // So where a block of one frame is found again in the next, their difference

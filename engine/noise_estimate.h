@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Settings chosen from the noise of a frame: an estimate of the noise's
 // standard deviation per plane, and a table from that to thresholds.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The noise model of a stream (zolta_noise_model): measured on its frames
 // per plane, level, direction and brightness, and the settings made from it.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Noise profiles: a noise model (noise_model.h) as a short versioned text
 // (doc/noise-profile.md), written and read back.
 #pragma once

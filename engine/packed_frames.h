@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The two legacy packed formats (32-bit RGB, YUY2) through the processor's
 // own conversions in the dispatch record (dsp.h), as the legacy faces have
 // always converted them. Same bits as the plain conversions of frame_io.h;

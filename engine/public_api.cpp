@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The C functions of zolta.h over the engine object and the settings codec.
 // Nothing is thrown across this interface.
 #include <cmath>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // How a float sample becomes an integer, the same on every path and
 // processor: what SSE's conversion does under the default floating-point
 // mode, written out so that plain code gives the same bits on any target.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "settings_codec.h"
 
 #include <sys/stat.h>

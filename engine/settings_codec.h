@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The one settings codec of the project: the nine packed "Config" integers,
 // their text, and VirtualDub processing-settings files. The C functions of
 // zolta.h are thin wrappers over these.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The noise-level table: thresholds for white noise of a given standard
 // deviation in one plane (8-bit scale), measured by tools/sigma_table/sigma_grid on
 // photographs with Gaussian noise added to their R, G and B bytes (sigma 1 to

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The pool of working areas of one denoiser: a call takes a free one for its
 // length and waits while none is free. Nothing is allocated after init.
 #pragma once

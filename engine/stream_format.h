@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // What a stream's format means to the engine: its planes, their sizes, how
 // its samples reach the 8-bit scale, and the checks of the public interface.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "temporal.h"
 
 #include "temporal_steps.h"

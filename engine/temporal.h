@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The temporal step: the centre frame's plane averaged, sample by sample,
 // with the samples of its neighbour frames, each block of them taken from
 // where it matches the centre's block best (motion.h). A block whose match

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The loops of block matching, of the temporal step and of the detail given
 // back, in plain C++ that the compiler vectorises. Every operation works on
 // one sample or one column of a block, and sums run in a fixed order, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Measured by tools/temporal_table/temporal_grid on clips of 40 frames cut
 // from data/astronaut.png and data/coffee.png (384 x 256, still and panning
 // 2 px right and 1 px down per frame, 4:2:0 8-bit, Gaussian noise of sigma on

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The temporal part of the noise-level table: the temporal thresholds, the
 // spatial share and the detail restored for noise of a given level.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* zolta: a wavelet noise reducer for video frames.
  *
  * The library's public interface, in plain C. Every host face (VirtualDub,

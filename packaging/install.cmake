@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # What `cmake --install` puts where (GNUInstallDirs; prefix and DESTDIR as
 # usual):
 #   lib/            libzolta.so.1.0.0, its soname link libzolta.so.1 and the

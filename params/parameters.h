@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Every parameter of the filter and of zolta-run, declared once: its name,
 // type, range, default, help text and the faces that offer it. zolta-run's
 // command line and --help, the VapourSynth argument string, the AviSynth+

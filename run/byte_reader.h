@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Buffered reading from a file or standard input, with look-ahead, so that a
 // stream's format can be told from its first bytes and frames can be read one
 // after another from a pipe.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "demo.h"
 
 #include <sys/stat.h>

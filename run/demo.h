@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The demo: noise on the bundled photograph, denoised through the library
 // with the settings its table gives for that noise, PSNR before and after.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // zolta-run's work: every frame of the input through the library's public
 // interface, several at once, written in order in the input's own format.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // How the frames of each file format meet the engine: the stream description
 // (family, depth, size) and the plane pointers of one frame.
 //   - YUV4MPEG2: the planes as read, in place.

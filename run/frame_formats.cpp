@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "frame_formats.h"
 
 std::string frame_label(const FrameFormat& format, long index) {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The three stream formats zolta-run reads and writes (YUV4MPEG2, PNG,
 // PPM/PGM) behind one interface: a frame read, bound to the library's view
 // of it, written back in the input's own format.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-run: the zolta filter on files and pipes, without VirtualDub or
 // AviSynth. It drives the library (libzolta.so, found beside the program)
 // through its public interface, zolta.h.

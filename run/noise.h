@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Reproducible Gaussian noise for the demo and the benchmarks, and PSNR.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The noise of a stream measured on its first frames, and the settings for it
 // (--sigma auto, --estimate).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-run's command line: glibc's getopt_long, fed from the parameter
 // table, which also gives every option's value rule and --help line.
 #include "options.h"

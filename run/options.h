@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The command line of zolta-run: its options, their values and --help come
 // from the parameter table (parameters.h).
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Output that never looks complete unless it is, and that keeps what the user
 // had. A regular file (reached through any symlinks) is written to a short
 // temporary name in its own folder and put in place only when everything

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A picture as read from and written to PNG and PPM/PGM files: grey, grey
 // with alpha, RGB or RGBA, 8 or 16 bits a sample, channels interleaved as in
 // the file. The output is written in the layout the input had.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "pipeline.h"
 
 #include <pthread.h>

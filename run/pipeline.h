@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Frames through three stages at once: read in order on the calling thread,
 // worked on by several threads, written in order by one more. The frames live
 // in a fixed set of slots that are reused, so memory stays the same however

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // PNG pictures through libpng: grey, grey + alpha, RGB and RGBA of 8 or 16
 // bits are read as they are; palettes become RGB (RGBA with transparency)
 // and grey of 1, 2 or 4 bits becomes 8-bit grey. A picture is written in the

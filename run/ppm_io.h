@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Binary PPM (P6, RGB) and PGM (P5, grey) with any maximum value up to 65535
 // (two bytes a sample, most significant first, above 255): one picture or
 // any number of pictures one after another, as image pipes carry them.

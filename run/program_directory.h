@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Where the running program lives (the demo writes beside it by default).
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The progress line on standard error: frames done and frames per second,
 // and the share done and time left when the number of frames is known;
 // redrawn a few times a second, shown only when standard error is a terminal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "run_settings.h"
 
 #include <algorithm>

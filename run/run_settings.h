@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The settings zolta-run's options ask for, and their texts.
 #pragma once
 

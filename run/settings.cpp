@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A thin layer over the engine's one settings codec (zolta.h): the same text
 // and the same file give the same nine values here as in every other face,
 // and zolta-run takes them under the strict rule, values 0..65535, where the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The nine "Config" integers that carry the eighteen thresholds: read from a
 // VirtualDub processing-settings file or from a "Config(...)" text, and
 // written as a settings file for the AviSynth plugin.

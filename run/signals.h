@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Files that zolta-run creates and must not leave behind when it is
 // interrupted. On SIGINT, SIGTERM, SIGHUP or SIGPIPE every registered file is
 // removed and the signal is raised again with its default action, so the

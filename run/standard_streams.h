@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Standard input, output and error as the process found them. A descriptor
 // that was closed at start (`zolta-run - out.ppm <&-`) is opened on /dev/null
 // so that no file opened later takes its number, and is remembered as closed

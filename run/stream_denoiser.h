@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The one denoiser of a stream that zolta-run's workers share.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // zolta-run over windows of 2R + 1 frames (--temporal R).
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The memory of zolta-run's temporal mode (--temporal R) within --memory:
 // the denoiser's working areas and the frames held for the windows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "y4m_io.h"
 
 #include <cctype>

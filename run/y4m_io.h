@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // YUV4MPEG2 streams of planar YUV in every layout ffmpeg writes: chroma tags
 // 420jpeg, 420paldv, 420mpeg2, 420, 422, 444, 411, mono and 444alpha, and the
 // deeper ones (420p10, 422p16, mono12 ...: 9 to 16 bits, two bytes a sample,

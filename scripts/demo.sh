@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Builds zolta natively and runs its demo: noise on the bundled photograph,
 # denoised through the VirtualDub path of the library, PSNR before and after.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Installs what a fresh Debian 12 machine lacks for building and testing zolta.
 #   install-deps.sh          everything (native build, sanitizers, fuzzing, Win32 cross build, wine,
 #                            ARM64 cross build under qemu, with libpng for 64-bit ARM from Debian's

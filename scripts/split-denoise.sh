@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Denoises a video in segments, several at a time, on this machine or on many:
 #   1. ffmpeg cuts the video into segments of whole frames, kept losslessly
 #      (FFV1 in Matroska: every frame a key frame, none added or dropped);

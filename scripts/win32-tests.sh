@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Builds the 32-bit Windows library zolta.vdf and its test program with the
 # mingw-w64 cross compiler and runs the Windows checks with ctest, each test
 # program inside a Win32 process under wine (the build's cross-compiling

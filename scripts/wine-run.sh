@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Runs a Windows program under wine. The Windows toolchain files name this
 # script as the cross-compiling emulator, so ctest runs the tests of the
 # Windows builds as it runs native ones.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Starts and stops what Windows programs need to run under wine in a test
 # run: a virtual X display, and the wine prefix's server with its desktop and
 # system processes, kept running until stop so that each program starts fast

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // GoogleTest's Notification for the win32 thread model of mingw-w64, whose
 // C++ library (GCC 12) has no std::mutex or std::condition_variable, which
 // GoogleTest's own Notification is made of. Force-included wherever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The plain path, one sample at a time, with the operations of every sample
 // in the order the vector paths perform them (x86/sse_steps.h), so that it
 // gives their bits on any processor. It needs no alignment beyond that of

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The plain path: every entry of the record in ordinary C++.
 #pragma once
 

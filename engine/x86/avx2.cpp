@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Eight samples per step with AVX2 (compiled with -mavx2, never with FMA).
 #include <immintrin.h>
 

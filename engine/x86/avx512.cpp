@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Sixteen samples per step with AVX-512 (compiled with -mavx512f -mavx512bw
 // -mavx512vl, with fused multiply-add never generated), then eight, then four.
 #include <immintrin.h>

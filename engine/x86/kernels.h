@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The x86 paths. Each replaces the entries it provides in a record that the
 // narrower paths (and first the plain path) have filled.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The baseline path: four samples per step with SSE2.
 #include <emmintrin.h>
 

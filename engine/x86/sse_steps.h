@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Four-sample steps shared by every path. Each including file gets its own
 // copy (internal linkage): the wider paths are compiled with other target
 // flags, and their copies must never be picked for the baseline code.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Frame conversions eight pixels (RGB32) or sixteen pixels (YUY2) per step
 // with AVX2, for the wider paths. The arithmetic is the four-pixel steps'
 // lane for lane. Planes are written with ordinary stores here: the denoiser

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Kernel loops for vectors wider than four samples. Every lane performs the
 // four-sample step's operations in the same order, so the results are the
 // same bits; what does not fill a wide vector falls back to the four-sample

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # The release archive for Windows users, from the files the cross builds made
 # and the test command ran under wine:
 #   cmake -DVDF=<zolta.vdf> -DPLUGIN64=<64-bit zolta_plugin.dll>

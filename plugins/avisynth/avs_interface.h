@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // AviSynth plugin interface, version 1: the types the plugin and our stand-in
 // host exchange. Field order, type widths and the order of virtual methods are
 // the host's binary contract and must not change; the spelling is ours.

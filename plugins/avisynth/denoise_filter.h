@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The clip that AviSynth holds for each script call of ZOLTA: it wraps the
 // source clip and answers frame requests with the denoised source frame.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The AviSynth entry of the library and the creation function it registers.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // ZoltaDenoise's arguments, made from the parameter table: the parameter
 // string it is registered with and the reading of a call's argument array.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // AviSynth+ C interface (version 12; the module works with 8, AviSynth+
 // 3.7.0, and later): the part of the host's binary interface that this module
 // uses, declared here from the published facts (signatures, struct layouts,

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The AviSynth+ face: the script function ZoltaDenoise.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // AviSynth+'s pixel types, mapped to the engine's streams. A format the
 // engine does not take is refused with a message that names it and says what
 // is accepted; sizes are checked by the engine itself.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The AviSynth+ functions this module calls, found at run time in the host
 // library that loaded it: the module links nothing of the host's.
 #pragma once

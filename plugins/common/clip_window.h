@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The frames of a temporal window in a clip of known length, as both plugin
 // faces gather them from their host.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The settings of the editors' faces (frei0r, GStreamer). Their hosts hold
 // every parameter as a value at all times, so nothing is ever "not given":
 // the noise level is the default way, a settings text (empty: none) takes its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "formats.h"
 
 int yuv_family_of(int log2_w, int log2_h) {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // What the two plugin faces share of their formats.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // How many threads the editors' faces (frei0r, GStreamer) let one frame
 // use: the cores this process may run on, or fewer where the user says so.
 #pragma once

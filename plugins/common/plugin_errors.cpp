@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "plugin_errors.h"
 
 #include <cstdarg>

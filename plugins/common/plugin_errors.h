@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The plugin's own refusals, in the engine's error record, so that both
 // hosts report them exactly as they report the engine's.
 #pragma once

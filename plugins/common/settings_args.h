@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The filter's arguments, as both hosts hand them over, turned into the
 // engine's settings. Host-independent: each host face reads its own argument
 // map into a SettingsArgs, one value per row of the parameter table that the

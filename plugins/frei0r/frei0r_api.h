@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Debian's frei0r.h, whose functions have C linkage (the header itself does
 // not say so).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The frei0r module zolta.so: the functions frei0r's hosts look up by name.
 #include <dlfcn.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // One frei0r instance: a frame size, the parameters as the host set them and
 // the denoiser they give. Each instance is its own: the host may create
 // several and call them from several threads; the calls on one instance are

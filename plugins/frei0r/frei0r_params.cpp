@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "frei0r_params.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // frei0r's parameters, made from the rows of the parameter table that the
 // frei0r face offers: the noise level, the settings text, then the rest in
 // table order. Numbers become frei0r doubles, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "gst_formats.h"
 
 #include "formats.h"

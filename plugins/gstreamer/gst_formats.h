@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The raw video formats the element takes, as GStreamer names them, and
 // their frames as the engine's.
 #pragma once

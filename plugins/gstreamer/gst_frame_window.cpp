@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "gst_frame_window.h"
 
 #include "clip_window.h"

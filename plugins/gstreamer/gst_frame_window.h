@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The frames the element holds for a temporal radius R: frame n goes out
 // once frame n + R has come in (or the stream has ended), made from frames
 // n - R ... n + R, mirrored at the stream's first frame and, once it has

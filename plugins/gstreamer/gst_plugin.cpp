@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The GStreamer plugin "zolta" (libgstzolta.so): the element zoltadenoise.
 #include <gst/gst.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "gst_properties.h"
 
 #include <gst/gst.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The element's properties, made from the rows of the parameter table that
 // the GStreamer face offers, in table order: numbers as doubles or integers
 // in the row's range, choices as an enumeration, texts and lists as strings

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "gst_zolta_denoise.h"
 
 #include <gst/video/gstvideofilter.h>

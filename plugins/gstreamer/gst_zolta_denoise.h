@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The element zoltadenoise: a GstVideoFilter that denoises each frame in
 // place on its streaming thread, one frame at a time.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The per-instance record the two legacy hosts share (VirtualDub keeps it in
 // its instance block, the AviSynth face in its filter clip), and the calls
 // that feed the engine object from it. Its fields stay in their order;

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Frames of the legacy record through its engine object.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // 32-bit RGB frames under VirtualDub: the record's frame pipeline over the
 // engine object (conversion, views and the off switch).
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // YUY2 frames under AviSynth: the record's frame pipeline over the engine
 // object.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The module's exports: the VapourSynth API 4 entry and the two AviSynth+
 // C-interface entries, which register the same function with the same
 // parameters (AviSynth+ 3.7.4 and later call avisynth_c_plugin_init2, older

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The part of the OpenFX image-effect interface (API 1.x, plugin API
 // "OfxImageEffectPluginAPI" version 1) that this effect uses, declared here
 // from the interface's published facts: the handles, the plugin and host

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // What the effect tells the host about itself: in Describe its labels,
 // contexts, depths and render behaviour; in DescribeInContext its two clips
 // and its parameters.

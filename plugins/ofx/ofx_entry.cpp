@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The bundle's binary zolta.ofx: the two functions every OpenFX host looks
 // up, the effect's record, and the dispatch of the host's actions.
 #include <cstring>

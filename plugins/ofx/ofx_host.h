@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The suites the host gave (fetched once, at load) and the effect's way of
 // reporting a failure: a message through the host's message suite, when it
 // has one, and a status for the action.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // One instance of the effect: its clips and parameters, the denoiser of the
 // stream it renders (made again when the size, depth or radius changes) and
 // the actions that use them.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The effect's parameters, made from the rows of the parameter table that
 // the OpenFX face offers: the noise level first, then the rest in table
 // order. The eighteen thresholds are eighteen integer parameters in a group;

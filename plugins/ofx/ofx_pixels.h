@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The host's images as the library's frames. An OpenFX image is rows of
 // packed RGBA or RGB pixels of 8 or 16 bits or float, its data pointer at the
 // bottom-left pixel (row y1) with rows going up by rowBytes, which may be

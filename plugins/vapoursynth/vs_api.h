@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // VapourSynth API 4: the part of the host's binary interface that this module
 // uses, declared here from the published facts (names, member order, struct
 // layouts, constants). Tables are declared as the prefix that ends at the last

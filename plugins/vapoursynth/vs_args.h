@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // zolta.Denoise's arguments, made from the parameter table: the argument
 // string it is registered with and the reading of a call's map.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "vs_filter.h"
 
 #include <cstdio>

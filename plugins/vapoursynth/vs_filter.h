@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The VapourSynth face: the function Denoise in the namespace "zolta".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "config_dialog.h"
 
 #include "dialog_api.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The configuration dialog (resource IDD_FILTER_CONFIG): edits one instance's
 // settings in place, with the host's preview redone after every change.
 #pragma once

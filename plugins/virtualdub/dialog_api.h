@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The USER32 dialog functions the configuration dialog calls, gathered in one
 // table. On Windows the table holds the real functions; natively it holds
 // stand-ins that create no dialog, and tests install a recording one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The library does nothing when Windows loads it but keep its own module
 // handle; everything starts at the exported entry points.
 #include "library_module.h"

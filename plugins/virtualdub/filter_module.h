@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The module's entry points and the filter callbacks VirtualDub calls for
 // every instance of "quilmer (0.1)".
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Win32 types and constants the VirtualDub side uses. On Windows they come
 // from the platform headers; natively (development and tests) we declare the
 // handful we need, with the same values, so the same code compiles everywhere.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Identifiers of the configuration dialog and its controls. Read by the
 // resource compiler as well as by the C++ code: plain defines only.
 #ifndef ZOLTA_VDUB_RESOURCE_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Saving and restoring the thresholds through VirtualDub's script language:
 // the text of a "Config" call with nine integers, and the function that
 // reads such a call back.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // VirtualDub's filter interface (version 7), declared in our own words. The
 // host owns every record here except the filter definition and the script
 // object; field order, widths and calling conventions follow the host's

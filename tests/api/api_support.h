@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Frames of every format for the tests of the public interface: planes with
 // chosen strides (wider, odd, negative), random content in each format's
 // range, and byte comparison of whole frames.

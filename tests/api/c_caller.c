@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* A caller written in C: its records come from the _default calls. */
 #include <stdio.h>
 #include <string.h>

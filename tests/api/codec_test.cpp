@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The settings codec: packing and the three unpack rules at their edges,
 // the Config text both ways, and settings files and texts as the AviSynth
 // face has always read them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Every format, depth and view of the public interface against the scalar
 // model, bit for bit; frames in place, with odd and negative strides.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // One frame's work shared by a denoiser's workers (frame_threads): the bytes
 // of every format, depth, view and temporal radius are the ones a single
 // thread gives, for band counts that cut planes at awkward rows and columns

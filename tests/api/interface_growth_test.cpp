@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What the interface gained to grow without breaking its callers: records
 // that name their version, planes interleaved in one picture (the pixel
 // step), the window process call, and noise given in the input's own

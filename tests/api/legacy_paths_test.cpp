@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The new formats against the two legacy paths: 8-bit 4:2:2 planar gives the
 // YUY2 path's bytes plane for plane; 8-bit planar RGB and packed 24-bit RGB
 // give the 32-bit RGB path's bytes in every view; the packed families through

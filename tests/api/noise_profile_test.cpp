@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Noise profiles through the public interface: a model written and read back
 // keeps its values (to the profile's three decimals) and its settings; every
 // kind of malformed text is refused with the line and what is wrong, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Settings from the noise: the estimate finds the standard deviation of
 // added Gaussian noise on the 8-bit scale at every depth, from one frame and
 // from several, and the table never lowers a threshold when the noise grows.

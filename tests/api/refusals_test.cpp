@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Every refusal of the public interface: its code, and a message that names
 // the format and the rule.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Windows of frames through the temporal step: every format, depth and view
 // against the scalar model, the ends of a stream mirrored by the caller,
 // settings that keep a frame's bytes as they are without the step, and the

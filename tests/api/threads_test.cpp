@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // One denoiser shared by several threads: frames processed at once give the
 // frames one thread gives, including when more threads call than the
 // denoiser has working areas (callers wait for a free one). Run under

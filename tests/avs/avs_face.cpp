@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "avs_face.h"
 
 #include "denoise_filter.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The AviSynth face as the stand-in host reaches it: only through addresses,
 // as a host does. Its entry and creation function come as the host's own
 // types, and a clip the face made shows its record here. Nothing else of the

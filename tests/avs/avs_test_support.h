@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Shared helpers of the AviSynth tests: settings files on disk and the
 // stand-in host.
 #pragma once

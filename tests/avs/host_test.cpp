@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The AviSynth test host itself: zolta-run and the Windows test program lean
 // on it too, so careless calls must end in its error, never in a crash.
 #include "avs_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The built library, loaded as AviSynth loads a plugin: found by its exported
 // entry name, registering ZOLTA, filtering and refusing through that entry.
 #include "library.h"

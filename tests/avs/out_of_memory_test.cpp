@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Allocation failures inside ZOLTA's creation are reported, not ignored.
 // This program replaces the nothrow allocation so that a chosen one fails.
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Settings saved by the VirtualDub side come back unchanged under AviSynth.
 #include <cstring>
 #include <random>

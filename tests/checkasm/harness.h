@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Calls of single record entries on random inputs, in buffers with guard
 // bands, for comparing one path's entry with the plain path's (the check
 // program) and for timing them side by side (the kernel benchmark).

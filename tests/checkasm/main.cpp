@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Per-function check of the dispatch record: every entry of every path this
 // processor runs against the plain path's entry, on random cases that
 // include the awkward sizes, steps, thresholds and pitches, with guard bands

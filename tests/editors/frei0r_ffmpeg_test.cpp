@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The frei0r module in Debian's ffmpeg (-vf frei0r, found through
 // FREI0R_PATH): frame for frame the library's bytes for the same BGRA frames,
 // alpha as it came in, zolta-run's bytes for the same RGB pictures, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The frei0r module in MLT's melt (the engine of Kdenlive and Shotcut): it is
 // listed as frei0r.zolta with the table's parameters, and a clip through it
 // gives the library's bytes, also with the consumer's worker threads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Frame sizes the filter cannot denoise, through the module as a host loads
 // it: an instance is made all the same, says why once on standard error, and
 // lets every frame pass through unchanged (a host that gets no instance may

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The frei0r module as MLT uses it: several instances made and run at once on
 // several threads, and one instance called from several threads, each frame
 // with the library's bytes.

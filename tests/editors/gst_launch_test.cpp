@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The GStreamer element in Debian's gst-inspect-1.0 and gst-launch-1.0,
 // found through GST_PLUGIN_PATH with a registry of the test's own: raw frames
 // of several formats give the library's bytes for the same frames, alpha as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The element in a playing pipeline of an application (appsrc ! zoltadenoise
 // ! appsink): properties changed between frames are taken by the next frame,
 // and a refused change is the element's error on the bus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "host_run.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // What the tests of the editors' faces share: running a host's program,
 // files in a folder of their own, noisy frames, and the library's bytes for
 // the same frames.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Kdenlive's effect description of the frei0r filter held to the module
 // itself (loaded as a frei0r host loads it): every parameter it names exists
 // with the same type, range, default and values, and every parameter of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Counts every allocation in this test program: processing frames must not
 // allocate at all; the filter bank is built once, when the stream starts.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Frame conversions between pixels and planes, on every path.
 #include <gtest/gtest.h>
 

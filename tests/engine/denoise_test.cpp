@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The level plan and what the denoiser does to the planes.
 #include "denoise.h"
 

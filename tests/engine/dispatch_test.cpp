@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Choosing the instruction-set path.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The engine against the scalar model: every plane sample and every output
 // byte must be identical, on every path this processor runs.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The two wavelet kernels on small rows, on every path.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Frames beyond the stack scratch: ultra-high-definition sizes denoised on
 // scratch rows behind the planes, checked against the model.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Block matching follows what moved: in a textured plane and the same plane
 // moved, the search (which follows the slope of the difference from its
 // hints, so it may stop in a local dip) finds nearly every block at the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The noise estimate across frames on clips cut from the bundled textured
 // photograph: where one frame reads the photograph's fine texture as noise,
 // frames that repeat it (held still, or panning by a few pixels a frame) read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The noise model on clips cut from the bundled photograph with noise of a
 // known shape: white, smoothed along rows (as demosaicing and scaling
 // correlate it), growing with brightness (shot noise); on one frame, repeated

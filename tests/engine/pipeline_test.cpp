@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Buffers and the choices of the two frame pipelines.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The noise-level table (zolta_settings_for_sigma) with the noise estimate
 // (zolta_noise_estimate), on the bundled photograph with Gaussian noise added
 // to its R, G and B bytes as the demo adds it: the settings chosen from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Clips where the neighbour frames hold other picture than the centre's (a
 // flash, a cut between two views of one photograph, a fade, motion beyond
 // the search, pages of text or tiles that change every frame) or where a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The temporal step's loops on every path give the plain path's bits: the
 // step's result, the frames each sample joined, the block matches, and the
 // detail given back over planes and strips; on planes whose sizes are not

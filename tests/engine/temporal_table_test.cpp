@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The temporal settings of the noise table on clips cut from the bundled
 // photographs (40 frames, as the table was measured; shorter clips have more
 // of the one-sided windows at their ends): where the picture holds still the

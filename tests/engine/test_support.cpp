@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "test_support.h"
 
 #if ZOLTA_HAVE_PNG

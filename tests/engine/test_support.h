@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Helpers shared by the engine tests: an instance with its buffers, frames
 // of random pixels, the bundled photograph, and plane comparison.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // AviSynth's plugin interface, version 1, as the stand-in host declares it,
 // written from the host's published facts and nothing of the plugin's. It is
 // a C++ interface: what must agree with a plugin is the layout of the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A stand-in for AviSynth: a script environment that loads a plugin through
 // its entry function, records what it registers, calls registered functions
 // as the script interpreter would, raises errors as C++ exceptions and hands

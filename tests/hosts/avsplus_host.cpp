@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "avsplus_host.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A stand-in for AviSynth+ with its C interface, built once per interface
 // version that decides whether a plugin loads (ZOLTA_AVSPLUS_INTERFACE: 8 for
 // 3.7.0, 9 for 3.7.1-3.7.2, 10 for 3.7.3, 11 for 3.7.4-3.7.5, 12 for the

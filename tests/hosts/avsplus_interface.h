@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The AviSynth+ C interface as the stand-in hosts speak it: the host side's
 // own declarations of the types, callbacks and constants that plugins meet,
 // written from the published facts (names, layouts, values). Interface 12 is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A library that exports AviSynth+'s registration function and nothing else
 // of the host's, under a name that is no AviSynth+ soname: what a plugin
 // meets in a host build that lacks functions it needs. The registration

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Loading the built zolta library at run time and finding its three entry
 // points, the way VirtualDub and AviSynth do: dlopen natively, LoadLibrary on
 // Windows. Used by zolta-run and by the Windows test program.

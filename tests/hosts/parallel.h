@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Running work on several threads at once, and a lock, for the host
 // stand-ins and their tests. Windows builds use the system's threads
 // directly, since the MinGW runtime with Win32 threads has no std::thread.

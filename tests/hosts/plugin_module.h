@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Opening a plugin library and finding one of its exports, as a host does:
 // dlopen(path, RTLD_LAZY) natively (local scope), LoadLibrary on Windows.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // VirtualDub's filter interface (version 7) as the stand-in host declares it,
 // written from the host's published facts and nothing of the module's: the
 // records the host owns and hands out, the ones a filter hands in, the

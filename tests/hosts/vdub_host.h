@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A stand-in for VirtualDub: loads a filter module through its two entry
 // points, keeps the definition it registers, and drives filter instances the
 // way the host does (instance block, source and destination bitmaps, the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A stand-in for VapourSynth's core (API 4): it loads a plugin through its
 // entry, hands it our VSPLUGINAPI and VSAPI tables, calls registered
 // functions with argument maps, and requests frames of the nodes they make

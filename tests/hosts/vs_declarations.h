@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // VapourSynth API 4 (up to 4.2, as R77 offers it) as the stand-in core
 // declares it, written from the host's published facts and nothing of the
 // plugin's: the full VSAPI table, every member typed in its place, the plugin

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # The Debian packages built, checked, installed on this machine, used from
 # /usr and removed again:
 #   debian_packages.sh BUILD OUT

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* A C program of a library user: it includes <zolta.h>, links -lzolta and
  * denoises one 4:2:0 8-bit frame of fixed content with fixed thresholds,
  * writing the frame's planes (Y, Cb, Cr) to the file it is given. Built once

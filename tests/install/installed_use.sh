@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Uses an installed zolta from where it was installed, the way its users do,
 # and compares every result with the build tree's:
 #   installed_use.sh CHECK PREFIX LIBDIR BUILD WORK

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The installed plugin module found by each host stand-in as the host finds
 // its plugins at start-up, from a folder alone (no path to the file):
 // VapourSynth loads every file with the system's library suffix in its

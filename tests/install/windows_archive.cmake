@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 cmake_minimum_required(VERSION 3.25)
 # The Windows release archive unpacked and checked: exactly the expected
 # files, its DLLs byte for byte the ones given (those the wine tests ran),

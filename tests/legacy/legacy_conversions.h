@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The legacy record's conversions one step at a time, for the tests that
 // check each step of the frame pipelines on their own: 32-bit RGB and YUY2
 // to and from the record's three planes, the grey view and the difference

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The legacy record's own plane pass, kept for the tests that drive the
 // planes of a FilterState directly: the denoiser over the record's three
 // planes with scratch rows on the stack (or behind the planes for long lines).

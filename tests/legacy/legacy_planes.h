@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The legacy record's own plane pass over plane_y, plane_cb and plane_cr, for
 // the tests that drive the planes directly (frames go through the engine
 // object).

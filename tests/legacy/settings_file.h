@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Reading the eighteen thresholds from a processing-settings file that
 // VirtualDub saved with this filter in its chain.
 #pragma once

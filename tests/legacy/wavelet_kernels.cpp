@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "wavelet_kernels.h"
 
 #include "dsp.h"

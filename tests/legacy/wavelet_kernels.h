@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // One level of the undecimated wavelet transform over a periodic row.
 #pragma once
 

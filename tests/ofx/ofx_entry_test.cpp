@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta.ofx's binary as a host first meets it, on every platform it is built
 // for (natively and, cross-built, the Win64 bundle under wine): its two
 // entries, the effect's record, and a load by a host that lacks the suites

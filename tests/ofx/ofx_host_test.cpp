@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta.ofx in a host built on the OpenFX SDK's HostSupport: found on the
 // plugin path, described, created in the filter context, given parameter
 // values and rendered, every output compared byte for byte with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A malformed host, one fault at a time: the effect answers with an error
 // status and says what is wrong through the host's message suite; it never
 // crashes, and keeps no image it fetched.

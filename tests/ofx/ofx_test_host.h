@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A small OpenFX host on the SDK's HostSupport library, as editors such as
 // Natron are built on it: it finds bundles on OFX_PLUGIN_PATH, creates an
 // effect in the filter context, holds real parameter values (keyframes

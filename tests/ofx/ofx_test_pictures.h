@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Pictures for the OpenFX host tests and what the library itself makes of
 // them: the frames an editor would hand the effect, and the library's own
 // output for the same frames through its planar RGB frames with a pixel step.

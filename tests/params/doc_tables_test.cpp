@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The reference pages' tables of parameters (doc/hosts.md, doc/zolta-run.md)
 // against the parameter table: every name, the hosts' types, the ranges and
 // the defaults, as a reader finds them.

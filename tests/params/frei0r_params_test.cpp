@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // frei0r's parameter list made from the table: every row the face offers,
 // once, the noise level and the settings text first (hosts give them by
 // position), numbers as doubles scaled into 0..1 with the scale stated.

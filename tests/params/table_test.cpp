@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The parameter table on its own and the faces made from it: names unique
 // within each face, defaults within their ranges, every option of zolta-run
 // in its --help and in its refusal of two settings at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-plugin's AviSynth+ entries where no complete host is loaded: both
 // entries register nothing and return the text the host shows, naming what
 // was looked for and not found.

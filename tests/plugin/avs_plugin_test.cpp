@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-plugin in an AviSynth+ stand-in environment library (this program is
 // built once per stand-in interface version): the module is entered through
 // the entry that release looks up and finds the host's C functions by name in

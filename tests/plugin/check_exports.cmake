@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 cmake_minimum_required(VERSION 3.25)
 # Checks a built module's exports (exactly EXPECTED) and, for a Windows DLL,
 # that every imported library is one of the system's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The hosts' formats mapped to the engine's streams, and the refusals.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // What the plugin tests share: deterministic picture content for any sample
 // format, and the engine's own output for it, run through
 // zolta_denoiser_process directly, to compare the hosts' frames with.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The settings arguments that both hosts share: exactly one way of giving the
 // thresholds, each way reaching the engine's own reading, and the views.
 #include "settings_args.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-plugin in the VapourSynth stand-in core: loading, every format equal
 // to the engine's own output, frames from several threads, the protocol, and
 // every refusal through the map's error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-plugin in a real AviSynth+ release, built against that release's own
 // header: the host library opened as a program linked against it opens it
 // (global scope), an environment of the release's interface, the module found

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // What every real-host test gives a host and what the library itself makes of
 // it: the ways of giving the settings (one table for every host), the
 // source's picture content, and the library's output for the same frames, to

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // How a real-host test program runs one host release: the cases one after
 // another in a child process, so that a crash of the host fails the run with
 // the release and the case named instead of ending the program; each case's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-plugin in a real VapourSynth core, built against that release's own
 // header: the core library opened as a program linked against it opens it
 // (global scope), the module loaded from the user's plugin folder at start-up

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-run as users run it: files and pipes of every format through the
 // library's public interface. 8-bit RGB pictures and 8-bit 4:2:2 streams are
 // compared with what the engine's legacy paths (32-bit RGB, YUY2) make of

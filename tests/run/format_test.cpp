@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Reading and writing the stream formats zolta-run accepts, and refusing the
 // ones it does not.
 #include <gtest/gtest.h>

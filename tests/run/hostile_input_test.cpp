@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-run against input made to hurt it, and against small slips: PNG
 // chunks that declare gigabytes, streams of PNG pictures with junk after
 // them, settings files that are not settings files, empty settings, sizes the

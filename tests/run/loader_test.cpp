@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Loading the built library and finding its entries, as the hosts do.
 #include <gtest/gtest.h>
 

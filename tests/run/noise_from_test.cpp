@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-run --noise-from FILE: measured settings (--sigma auto, --temporal
 // without --sigma S) follow FILE's first frames, as if they had opened the
 // input; a file that cannot serve is refused before anything is written.

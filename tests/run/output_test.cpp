@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What zolta-run does to the files it writes: a finished output replaces the
 // old one but keeps what the user had (symlinks, hard links, mode, owner), a
 // read-only file is refused, streams are written in place, and an interrupted

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The frame pipeline: order, bounded memory and the first failing frame,
 // whatever the number of threads and the timing.
 #include "pipeline.h"

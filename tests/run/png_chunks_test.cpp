@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What a PNG says beyond its colour samples comes through zolta-run: which
 // pixels are transparent (also when a colour key says so), how the samples
 // are to be shown (gAMA, cHRM, sRGB, iCCP, sBIT, pHYs); an animation is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The progress line's text.
 #include "progress.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-run's output for every stream layout and depth, as the native x86-64
 // build makes it, recorded as digests: every build (the ARM64 one under qemu
 // too) must give exactly these bytes, with one thread and with several. The

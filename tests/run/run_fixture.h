@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // zolta-run as a user runs it: a fresh folder for each test, command lines
 // through the shell, and processes started directly when a test needs their
 // process id or their resource use; plus the pictures the tests feed it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Settings texts, the command line, the noise generator and output files.
 #include "settings.h"
 

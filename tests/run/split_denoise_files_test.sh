@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # scripts/split-denoise.sh around its run: SIGTERM, SIGINT and SIGHUP leave no
 # process of the run behind and nothing written; folder names holding quotes,
 # '%', newlines and parallel's replacement strings work for every path (input,

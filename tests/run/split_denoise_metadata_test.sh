@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # scripts/split-denoise.sh keeps what a film carries besides its frames: the
 # video's start against the audio's (within a frame, no frame added), the
 # colour tags (matrix, primaries, transfer with PQ and HLG, range, chroma

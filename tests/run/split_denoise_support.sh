@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # What the tests of scripts/split-denoise.sh share, sourced by each with
 # ZOLTA_RUN as its first argument: the script, a work folder removed at the
 # end, ffmpeg's quiet command line, and check NAME COMMAND... counting

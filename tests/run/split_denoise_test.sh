@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # scripts/split-denoise.sh on this machine with three job slots: the joined
 # result is byte for byte one zolta-run over the whole stream, as YUV4MPEG2
 # and as a lossless Matroska file, at 8 and 10 bits; a failing segment leaves

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // zolta-run --temporal: windows of frames over the stream, the same bytes for
 // every number of threads, mirrored at the stream's ends and at every change
 // of picture size, as the library makes them.

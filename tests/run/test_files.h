@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Files and streams as the tests of zolta-run read and write them.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Tests of the camera-noise clip maker (tools/camera_clips)."""
 import os
 import subprocess

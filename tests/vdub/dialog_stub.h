@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A recording stand-in for the USER32 dialog functions: one modal dialog
 // whose controls keep the state the real ones would (check marks, trackbar
 // range and position with the trackbar's clamping, number-box text), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The dialog template as the resource compiler built it: taken from the
 // compiled resource file and compared with the layout the dialog procedure
 // and the platform's dialog manager rely on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The configuration dialog against the recording USER32 stand-in: every
 // message it handles, the settings it writes and the preview calls it makes.
 #include <dlfcn.h>

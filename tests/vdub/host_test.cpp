@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The VirtualDub test host itself: the other tests, zolta-run and the Windows
 // test program lean on it, so its own faults must not pass for the module's.
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Registration with the host and the filter callbacks, driven through the
 // test host as VirtualDub drives them.
 #include <cstring>

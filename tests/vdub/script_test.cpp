@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The thresholds through VirtualDub's script: the "Config" call text the
 // module writes, and the call read back through the host's interpreter.
 #include <cstring>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A loaded module in the test host, with one instance, for the tests of the
 // VirtualDub side.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 """A camera's way to noise: linear light, an RGGB Bayer mosaic, shot and read
 noise, bilinear demosaicing, gamma 2.2, BT.601 4:2:0 8-bit.
 

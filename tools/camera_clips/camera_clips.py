@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Clips with noise as a camera makes it, from the bundled photographs.
 
   camera_clips.py make DIR [--clips LIST] [--levels LIST] [--frames N]

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause
 """OpenCV's non-local means across frames on a 4:2:0 8-bit Y4M clip, for the
 camera bench: every plane of frame n from frames n-R..n+R (the clip's ends
 mirrored), patches of 7 x 7 searched in 21 x 21.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 """Reading and writing 4:2:0 8-bit YUV4MPEG2 clips as numpy planes."""
 import numpy as np
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // One 8-bit RGB picture through the denoiser with given settings, and the
 // noise of a picture in the denoiser's own planes.
 #pragma once

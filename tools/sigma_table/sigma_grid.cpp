@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The measurement behind the noise-level table (engine/sigma_table.cpp):
 // photographs with Gaussian noise of standard deviation 1, 2, ... added to
 // their R, G and B bytes with a fixed seed (as zolta-run's demo adds it), and

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The small family of settings that the noise-level table is chosen from,
 // and the search over its grid.
 //

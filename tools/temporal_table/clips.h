@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Clips for measuring the temporal step: a window cut from a photograph,
 // still or panning, as 4:2:0 8-bit frames, Gaussian noise on every plane,
 // the clip denoised through the public interface with a sliding window, and

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Clips where a neighbour frame holds picture unrelated to the centre's, or
 // where a wrong match is cheap: a flash, a flat frame between tiles, a cut
 // between two views of one photograph, a fade, motion beyond the search

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The measurements behind the temporal settings of the noise-level table
 // (engine/temporal_table.cpp) and behind the benchmark of bench/temporal.sh.
 //

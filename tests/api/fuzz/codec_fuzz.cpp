@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Feeds arbitrary bytes to the settings codec's two text readers: as a
 // Config text (up to its first zero byte) and as a settings text. Neither
 // may crash or read outside its input; whatever the Config reader accepts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Feeds arbitrary bytes to the noise-profile reader. It may not crash or
 // read outside its input; a refusal is one line; whatever it accepts holds
 // values in range and formats back to a text it reads as the same model.

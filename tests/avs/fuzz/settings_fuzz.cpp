@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Feeds arbitrary bytes to the settings-file reader as a file. The reader
 // must never crash or read outside its buffer, and whatever it accepts must
 // come out as thresholds in 0..255.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Every instruction-set path of the engine against its plain path, on frames
 // the fuzzer shapes: both faces (VirtualDub RGB32, AviSynth YUY2), sizes,
 // source pitches and row order, picture content, the eighteen thresholds

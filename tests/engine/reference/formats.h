@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The scalar model of every stream format of the public interface, written
 // from the rules in doc/c-api.md one sample at a time: how samples of each
 // format and depth reach the 8-bit scale, which planes are denoised with

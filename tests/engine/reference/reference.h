@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A plain scalar model of the engine, written from the formulas one sample
 // at a time with no vectors, no margins and no shared code with the engine.
 // The tests and the benchmark hold the engine to it bit for bit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Feeds arbitrary bytes to zolta-run's PNG or PPM reader (chosen at build
 // time) as a stream of pictures. The reader must never crash or read outside
 // its buffers, every picture it accepts must have a size within the limits and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Feeds arbitrary bytes to zolta-run's YUV4MPEG2 reader as a stream. It must
 // never crash or read outside its buffers; an accepted header must describe
 // planes that fit the frame; every frame it accepts holds exactly a frame's

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The layout the filter's configuration dialog (resource 101) is meant to
 // have, control by control in template (tab) order, and the comparison of a
 // decoded template with it. Used natively on the compiled resource file and

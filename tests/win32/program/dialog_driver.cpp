@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "dialog_driver.h"
 
 #include <commctrl.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Driving a modal dialog from inside its own message loop, the way a person
 // would: clicks, keys and trackbar moves sent to the real controls.
 #pragma once

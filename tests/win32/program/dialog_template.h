@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Reading a dialog template resource (the classic binary form the resource
 // compiler makes of a DIALOG statement) into plain records, so its controls
 // can be compared with the layout the dialog is meant to have.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Writes the reference digests of the frame cases, computed by the native
 // library, for the Windows run to compare with:
 //   zolta-digests [--library libzolta_legacy.so] [--photo astronaut.png]

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A fixed set of pictures and settings run through the loaded library by the
 // host stand-ins, each output frame reduced to a digest. The native build and
 // the Windows build run the same set; equal digests mean byte-identical

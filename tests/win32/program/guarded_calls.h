@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Calling into the library when the call may end in the host's error
 // function, inside a Win32 process.
 //

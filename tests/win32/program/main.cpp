@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The Windows test program: GoogleTest tests that load zolta.vdf the way
 // VirtualDub and AviSynth do and drive it through the host stand-ins, inside
 // a Win32 process. ctest runs each test through wine, the cross-compiling

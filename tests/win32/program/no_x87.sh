@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Fails when the 32-bit library's own code does x87 arithmetic: the filter's
 # arithmetic is SSE single precision. Returning a float through st(0) is the
 # 32-bit calling convention, so x87 loads and stores are allowed.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Reading the export and import lists of a 32-bit Windows library file
 // (PE32 format) from its bytes. Every offset in the file is checked before
 // it is followed, so a damaged file yields an error, never a bad read.

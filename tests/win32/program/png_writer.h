@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Writes an RGB picture as a PNG file without any compression library: the
 // image data goes into stored (uncompressed) deflate blocks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The library as an AviSynth plugin inside a Win32 process: the decorated
 // entry, ZOLTA on YUY2 clips, and errors raised through ThrowError.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // What the checks of the Windows test program share: where the library and
 // the inputs prepared by the native build are, and the loaded library.
 #pragma once

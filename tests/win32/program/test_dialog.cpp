@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The configuration dialog, opened through the definition's configProc on a
 // real (virtual) display and used as a person would use it.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The frames the Windows library makes, compared byte for byte (by digest)
 // with what the native build made from the same pictures and settings.
 #include <gtest/gtest.h>

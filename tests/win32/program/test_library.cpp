@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The built file itself: what it exports, what it imports, and what the
 // platform loader finds in it.
 #include <gtest/gtest.h>

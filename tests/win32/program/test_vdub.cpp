@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The library as a VirtualDub filter module inside a Win32 process:
 // registration, instances through their callbacks, the script text, and
 // frame-size errors through the host's Except.

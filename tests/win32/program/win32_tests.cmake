@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # The checks of the Windows build, as ctest tests (all named win32.*):
 #   win32.session.start/stop  the virtual display and wine server (a fixture)
 #   win32.native_digests      reference frame digests from a native build of the
