@@ -403,10 +403,10 @@ struct Refusal {
 const Refusal kRefusals[] = {
     {"no settings", "YV12", "",
      "ZoltaDenoise: give the settings in exactly one way: config, "
-     "config_text, vcf, sigma or thresholds (0 given)"},
+     "config_text, vcf, sigma, thresholds or profile (0 given)"},
     {"two ways", "YV12", "sigma=2.0, config_text=\"Config(1,2,3,4,5,6,7,8,9)\"",
-     "ZoltaDenoise: give the settings in exactly one way: config, config_text, vcf, sigma or "
-     "thresholds (2 given)"},
+     "ZoltaDenoise: give the settings in exactly one way: config, config_text, vcf, sigma, thresholds or "
+     "profile (2 given)"},
     {"config of eight", "YV24", "config=[1, 2, 3, 4, 5, 6, 7, 8]",
      "ZoltaDenoise: config takes nine integers, not 8"},
     {"config of a float", "YV24", "config=1.5", "ZoltaDenoise: config takes"},
