@@ -87,8 +87,8 @@ void block_differences(const float* a, const float* b, ptrdiff_t stride, int32_t
   }
 }
 
-int estimate_noise_frames(const StreamLayout& layout, const zolta_frame* const* frames,
-                          int32_t count, float sigma[3], zolta_error* error) {
+int check_frames(const StreamLayout& layout, const zolta_frame* const* frames, int32_t count,
+                 zolta_error* error) {
   for (int32_t n = 0; n < count; ++n) {
     if (!frames[n]) {
       return fail(error, ZOLTA_ERROR_ARGUMENT, "frame %ld of %ld is not given",
@@ -101,6 +101,13 @@ int estimate_noise_frames(const StreamLayout& layout, const zolta_frame* const* 
                   static_cast<long>(count));
     }
   }
+  return ZOLTA_OK;
+}
+
+int estimate_noise_frames(const StreamLayout& layout, const zolta_frame* const* frames,
+                          int32_t count, float sigma[3], zolta_error* error) {
+  const int checked = check_frames(layout, frames, count, error);
+  if (checked != ZOLTA_OK) return checked;
   try {
     PlaneSet current(layout), next(layout);
     std::vector<float> details;

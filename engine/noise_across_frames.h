@@ -41,6 +41,11 @@ NoiseMatch match_noise_block(const float* a, const float* b, ptrdiff_t stride, i
 void block_differences(const float* a, const float* b, ptrdiff_t stride, int32_t w, int32_t h,
                        std::vector<float>& energies);
 
+// Checks that each of `count` frames is given and fits the stream; the
+// error names the frame.
+int check_frames(const StreamLayout& layout, const zolta_frame* const* frames, int32_t count,
+                 zolta_error* error);
+
 // sigma per plane (Y, Cb, Cr; RGB as Y, Cb, Cr) on the 8-bit scale from
 // `count` consecutive frames: the median over the frames of estimate_noise's
 // value (the upper one of an even count), or, where that is larger and at

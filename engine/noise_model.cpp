@@ -348,18 +348,8 @@ void band_exponents(const StreamLayout& layout, int p, int d, int32_t exponents[
 
 int measure_noise_model(const StreamLayout& layout, const zolta_frame* const* frames,
                         int32_t count, zolta_noise_model& model, zolta_error* error) {
-  for (int32_t n = 0; n < count; ++n) {
-    if (!frames[n]) {
-      return fail(error, ZOLTA_ERROR_ARGUMENT, "frame %ld of %ld is not given",
-                  static_cast<long>(n), static_cast<long>(count));
-    }
-    zolta_error own{};
-    const int status = check_frame(layout, *frames[n], "input", &own);
-    if (status != ZOLTA_OK) {
-      return fail(error, status, "%s (frame %ld of %ld)", own.message, static_cast<long>(n),
-                  static_cast<long>(count));
-    }
-  }
+  const int checked = check_frames(layout, frames, count, error);
+  if (checked != ZOLTA_OK) return checked;
   try {
     PlaneReadings readings[3];
     std::vector<float> details;
