@@ -50,6 +50,12 @@ enum VSRequestPattern {
   rpFrameReuseLastOnly = 3
 };
 enum VSMapAppendMode { maReplace = 0, maAppend = 1 };
+enum VSCoreCreationFlags {
+  ccfEnableGraphInspection = 1,
+  ccfDisableAutoLoading = 2,
+  ccfDisableLibraryUnloading = 4,
+  ccfEnableFrameRefDebug = 8
+};
 enum VSPropertyType {
   ptUnset = 0,
   ptInt = 1,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// zolta-plugin in a real VapourSynth core, built against that release's own
-// header: the core library opened as a program linked against it opens it
+// zolta-plugin in a real VapourSynth core, through the interface as the
+// stand-in core declares it from the host's facts (API 4.0, which every
+// release takes): the core library opened as a program linked against it opens it
 // (global scope), the module loaded from the user's plugin folder at start-up
 // (R55, R65: named in vapoursynth.conf; R77: VAPOURSYNTH_EXTRA_PLUGIN_PATH) and with
 // std.LoadPlugin. Every format the face takes, through every way of giving
@@ -11,7 +12,6 @@
 // process, so that a crash of the core names the release.
 //
 //   zolta_real_vs_<release> CORE_LIBRARY PLUGIN_MODULE RELEASE
-#include <VapourSynth4.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -25,6 +25,10 @@
 
 #include "library_frames.h"
 #include "release_run.h"
+#include "vs_declarations.h"
+
+using namespace standin_vs;
+#define VS_CC STANDIN_VS_CC
 
 namespace {
 
@@ -352,8 +356,8 @@ void run_release(ReleaseRun& run, const char* core_path, const char* plugin_path
   typedef const VSAPI*(VS_CC * GetApi)(int version);
   GetApi get_api =
       library ? reinterpret_cast<GetApi>(dlsym(library, "getVapourSynthAPI")) : nullptr;
-  g_vs = get_api ? get_api(VAPOURSYNTH_API_VERSION) : nullptr;
-  run.end(g_vs ? "" : library ? "no API " + std::to_string(VAPOURSYNTH_API_VERSION) : dlerror());
+  g_vs = get_api ? get_api(kApi40) : nullptr;
+  run.end(g_vs ? "" : library ? "no API " + std::to_string(kApi40) : dlerror());
   if (!g_vs) return;
   const std::vector<Format> all = formats();
   const WayCase& first = kWayCases[0];
