@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 // The SDK's own headers (this file is the host), in the order they need.
 #include "ofxCore.h"
@@ -58,75 +59,42 @@ struct Keyed {
   }
 };
 
-class IntParam : public prm::IntegerInstance {
+// An integer, choice or double parameter: a value, keyed by time where set so.
+template <class Base, class T>
+class NumberParam : public Base {
  public:
-  IntParam(prm::Descriptor& d, prm::SetInstance* s) : prm::IntegerInstance(d, s) {
-    v.value = getProperties().getIntProperty(kOfxParamPropDefault);
+  NumberParam(prm::Descriptor& d, prm::SetInstance* s) : Base(d, s) {
+    if constexpr (std::is_same_v<T, double>) {
+      v.value = this->getProperties().getDoubleProperty(kOfxParamPropDefault);
+    } else {
+      v.value = this->getProperties().getIntProperty(kOfxParamPropDefault);
+    }
   }
-  OfxStatus get(int& x) override {
+  OfxStatus get(T& x) override {
     x = v.value;
     return kOfxStatOK;
   }
-  OfxStatus get(OfxTime t, int& x) override {
+  OfxStatus get(OfxTime t, T& x) override {
     x = v.at(t);
     return kOfxStatOK;
   }
-  OfxStatus set(int x) override {
+  OfxStatus set(T x) override {
     v.value = x;
     return kOfxStatOK;
   }
-  OfxStatus set(OfxTime t, int x) override {
+  OfxStatus set(OfxTime t, T x) override {
     v.keys[t] = x;
     return kOfxStatOK;
   }
-  Keyed<int> v;
+  Keyed<T> v;
 };
 
-class ChoiceParam : public prm::ChoiceInstance {
- public:
-  ChoiceParam(prm::Descriptor& d, prm::SetInstance* s) : prm::ChoiceInstance(d, s) {
-    v.value = getProperties().getIntProperty(kOfxParamPropDefault);
-  }
-  OfxStatus get(int& x) override {
-    x = v.value;
-    return kOfxStatOK;
-  }
-  OfxStatus get(OfxTime t, int& x) override {
-    x = v.at(t);
-    return kOfxStatOK;
-  }
-  OfxStatus set(int x) override {
-    v.value = x;
-    return kOfxStatOK;
-  }
-  OfxStatus set(OfxTime t, int x) override {
-    v.keys[t] = x;
-    return kOfxStatOK;
-  }
-  Keyed<int> v;
-};
+using IntParam = NumberParam<prm::IntegerInstance, int>;
+using ChoiceParam = NumberParam<prm::ChoiceInstance, int>;
 
-class DoubleParam : public prm::DoubleInstance {
+class DoubleParam : public NumberParam<prm::DoubleInstance, double> {
  public:
-  DoubleParam(prm::Descriptor& d, prm::SetInstance* s) : prm::DoubleInstance(d, s) {
-    v.value = getProperties().getDoubleProperty(kOfxParamPropDefault);
-  }
-  OfxStatus get(double& x) override {
-    x = v.value;
-    return kOfxStatOK;
-  }
-  OfxStatus get(OfxTime t, double& x) override {
-    x = v.at(t);
-    return kOfxStatOK;
-  }
-  OfxStatus set(double x) override {
-    v.value = x;
-    return kOfxStatOK;
-  }
-  OfxStatus set(OfxTime t, double x) override {
-    v.keys[t] = x;
-    return kOfxStatOK;
-  }
+  using NumberParam::NumberParam;
   OfxStatus derive(OfxTime, double& x) override {
     x = 0;
     return kOfxStatOK;
@@ -135,7 +103,6 @@ class DoubleParam : public prm::DoubleInstance {
     x = v.value * (t2 - t1);
     return kOfxStatOK;
   }
-  Keyed<double> v;
 };
 
 class StringParam : public prm::StringInstance {
