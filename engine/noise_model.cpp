@@ -34,6 +34,28 @@ inline int32_t wrap(int32_t j, int32_t n) {
   return m < 0 ? m + n : m;
 }
 
+// One sample of a level's approximation and detail from the four samples
+// its taps reach, in the operations and order of the denoiser's kernels.
+inline void analysis_step(const float* c, float xm, float x0, float xp, float xpp, float& approx,
+                          float& detail) {
+  float a = c[0] * xm + c[1] * x0;
+  a = a + c[2] * xp;
+  a = a + c[3] * xpp;
+  float d = c[2] * x0 - c[3] * xm;
+  d = d - c[1] * xp;
+  d = d + c[0] * xpp;
+  approx = a;
+  detail = d;
+}
+
+// One sample of a level's detail band from the detail around it.
+inline float synthesis_step(const float* b, float dm2, float dm, float d0, float dp) {
+  float t = b[3] * dm2 - b[2] * dm;
+  t = t + b[1] * d0;
+  t = t - b[0] * dp;
+  return t;
+}
+
 // The three levels' detail of one periodic line at once (band_line's, for
 // every level), in the operations and order of the denoiser's kernels.
 void band_lines(const float* line, int32_t n, const int32_t exponents[3], float* const bands[3],
@@ -52,20 +74,11 @@ void band_lines(const float* line, int32_t n, const int32_t exponents[3], float*
       const float x0 = in[i];
       const float xp = in[wrap(i + s, n)];
       const float xpp = in[wrap(i + 2 * s, n)];
-      float a = c[0] * xm + c[1] * x0;
-      a = a + c[2] * xp;
-      a = a + c[3] * xpp;
-      float d = c[2] * x0 - c[3] * xm;
-      d = d - c[1] * xp;
-      d = d + c[0] * xpp;
-      out[i] = a;
-      detail[i] = d;
+      analysis_step(c, xm, x0, xp, xpp, out[i], detail[i]);
     }
     for (int32_t i = 0; i < n; ++i) {
-      float t = b[3] * detail[wrap(i - 2 * s, n)] - b[2] * detail[wrap(i - s, n)];
-      t = t + b[1] * detail[i];
-      t = t - b[0] * detail[wrap(i + s, n)];
-      bands[l][i] = t;
+      bands[l][i] = synthesis_step(b, detail[wrap(i - 2 * s, n)], detail[wrap(i - s, n)],
+                                   detail[i], detail[wrap(i + s, n)]);
     }
     in = out;
   }
@@ -93,20 +106,11 @@ void segment_bands(const float* line, int32_t n, const int32_t exponents[3],
       const float x0 = in[i];
       const float xp = in[i + s];
       const float xpp = in[i + 2 * s];
-      float a = c[0] * xm + c[1] * x0;
-      a = a + c[2] * xp;
-      a = a + c[3] * xpp;
-      float d = c[2] * x0 - c[3] * xm;
-      d = d - c[1] * xp;
-      d = d + c[0] * xpp;
-      out[i] = a;
-      detail[i] = d;
+      analysis_step(c, xm, x0, xp, xpp, out[i], detail[i]);
     }
     for (int32_t i = first + 2 * s; i < end - s; ++i) {
-      float t = b[3] * detail[i - 2 * s] - b[2] * detail[i - s];
-      t = t + b[1] * detail[i];
-      t = t - b[0] * detail[i + s];
-      bands[l][i] = t;
+      bands[l][i] =
+          synthesis_step(b, detail[i - 2 * s], detail[i - s], detail[i], detail[i + s]);
     }
     in = out;
     lo = first;
