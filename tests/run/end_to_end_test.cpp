@@ -472,6 +472,17 @@ TEST_F(ZoltaRun, MemoryStaysFlatHoweverLongTheStream) {
 #endif
 }
 
+// The peak resident size (kB) of one zolta-run in `dir`, which must succeed.
+static long peak_of_run(const std::vector<std::string>& args, const std::string& dir) {
+  RunChild child = start_zolta_run(args, dir, dir);
+  EXPECT_GT(child.pid, 0);
+  close(child.input);
+  long peak = 0;
+  const int status = wait_child(child.pid, &peak);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << args.back();
+  return peak;
+}
+
 TEST_F(ZoltaRun, AMemoryBudgetBoundsTheFramesInFlightAndKeepsTheBytes) {
   // 1024 x 512 frames of 16-bit 4:4:4, 3 MB each and about 11 MB with the
   // denoiser's working memory: sixteen threads would hold dozens of them.
@@ -488,21 +499,13 @@ TEST_F(ZoltaRun, AMemoryBudgetBoundsTheFramesInFlightAndKeepsTheBytes) {
     write_file(path("big.y4m"), clip);
     clip_size = clip.size();
   }
-  write_file(path("small.y4m"), "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" +
-                                    std::string(16 * 16 * 6, '\1'));
-  const auto peak_of = [&](const std::vector<std::string>& args) {
-    RunChild child = start_zolta_run(args, dir_, dir_);
-    EXPECT_GT(child.pid, 0);
-    close(child.input);
-    long peak = 0;
-    const int status = wait_child(child.pid, &peak);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << args.back();
-    return peak;
-  };
-  const long base = peak_of({"--sigma", "5", "small.y4m", "small-out.y4m"});
-  const long free_run = peak_of({"--threads", "16", "--sigma", "5", "big.y4m", "free.y4m"});
-  const long bounded =
-      peak_of({"--threads", "16", "--memory", "24", "--sigma", "5", "big.y4m", "bounded.y4m"});
+  write_file(path("small.y4m"),
+             "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" + std::string(16 * 16 * 6, '\1'));
+  const long base = peak_of_run({"--sigma", "5", "small.y4m", "small-out.y4m"}, dir_);
+  const long free_run =
+      peak_of_run({"--threads", "16", "--sigma", "5", "big.y4m", "free.y4m"}, dir_);
+  const long bounded = peak_of_run(
+      {"--threads", "16", "--memory", "24", "--sigma", "5", "big.y4m", "bounded.y4m"}, dir_);
   EXPECT_TRUE(read_file(path("bounded.y4m")) == read_file(path("free.y4m")));
   EXPECT_EQ(read_file(path("bounded.y4m")).size(), clip_size);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
@@ -535,18 +538,10 @@ TEST_F(ZoltaRun, AMemoryBudgetHoldsAtEveryTemporalRadius) {
     }
     ASSERT_EQ(std::fclose(clip), 0);
   }
-  write_file(path("small.y4m"), "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" +
-                                    std::string(16 * 16 * 6, '\1'));
-  const auto peak_of = [&](const std::vector<std::string>& args) {
-    RunChild child = start_zolta_run(args, dir_, dir_);
-    EXPECT_GT(child.pid, 0);
-    close(child.input);
-    long peak = 0;
-    const int status = wait_child(child.pid, &peak);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << args.back();
-    return peak;
-  };
-  const long base = peak_of({"--sigma", "5", "--temporal", "2", "small.y4m", "small-out.y4m"});
+  write_file(path("small.y4m"),
+             "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" + std::string(16 * 16 * 6, '\1'));
+  const long base =
+      peak_of_run({"--sigma", "5", "--temporal", "2", "small.y4m", "small-out.y4m"}, dir_);
   // Sixteen threads: sixteen working areas, 300 MB at radius 2 (as many as
   // are in use at once are touched), unless the budget holds them back. A
   // budget smaller than one working area and the frames of its windows
@@ -564,8 +559,8 @@ TEST_F(ZoltaRun, AMemoryBudgetHoldsAtEveryTemporalRadius) {
     const std::string name = std::string("r") + c.radius;
     const std::string free_name = name + "-free.y4m";
     if (!exists(path(free_name))) {
-      const long free_run = peak_of({"--threads", "16", "--sigma", "5", "--temporal", c.radius,
-                                     "mid.y4m", free_name});
+      const long free_run = peak_of_run(
+          {"--threads", "16", "--sigma", "5", "--temporal", c.radius, "mid.y4m", free_name}, dir_);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
       EXPECT_GT(free_run, base + 100 * 1024) << "radius " << c.radius << ": sixteen areas";
 #else
@@ -573,13 +568,14 @@ TEST_F(ZoltaRun, AMemoryBudgetHoldsAtEveryTemporalRadius) {
 #endif
     }
     const std::string bounded_name = name + "-m" + c.memory + ".y4m";
-    const long bounded = peak_of({"--threads", "16", "--memory", c.memory, "--sigma", "5",
-                                  "--temporal", c.radius, "mid.y4m", bounded_name});
+    const long bounded = peak_of_run({"--threads", "16", "--memory", c.memory, "--sigma", "5",
+                                      "--temporal", c.radius, "mid.y4m", bounded_name},
+                                     dir_);
     // Denoised, as long as the input, and the same bytes within the budget.
-    EXPECT_EQ(run("cmp mid.y4m " + free_name + " >/dev/null; [ $? = 1 ] && [ $(stat -c %s " +
-                  free_name + ") = $(stat -c %s mid.y4m) ] && cmp " + free_name + " " +
-                  bounded_name),
-              0)
+    EXPECT_EQ(
+        run("cmp mid.y4m " + free_name + " >/dev/null; [ $? = 1 ] && [ $(stat -c %s " + free_name +
+            ") = $(stat -c %s mid.y4m) ] && cmp " + free_name + " " + bounded_name),
+        0)
         << bounded_name << ": " << stdout_;
 #if !defined(__SANITIZE_ADDRESS__) && !defined(ZOLTA_TEST_UNDER_ASAN)
     EXPECT_LT(bounded, base + c.most_kb)
