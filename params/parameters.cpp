@@ -57,6 +57,10 @@ constexpr ParamDef kParams[kParamCount] = {
      "a noise profile (zolta-run --estimate --profile-out): the settings\n"
      "of its noise model, the temporal ones too",
      kFacePlugins, true, nullptr, 0, nullptr, nullptr, nullptr},
+    {kParamSigmaAuto, "sigma_auto", ParamType::kBool, 0, 0, 1, false, nullptr, nullptr,
+     "the settings of the noise measured on the clip's first 8 frames (as\n"
+     "zolta-run --sigma auto), the temporal ones too",
+     kFacePlugins, true, nullptr, 0, nullptr, nullptr, nullptr},
 
     // The editors' faces (frei0r, GStreamer): every parameter always has a
     // value there, so the noise level is the default way and a settings text,

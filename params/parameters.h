@@ -32,6 +32,7 @@ enum class ParamType {
   kFloat,     // one number in min..max (above min when min_excluded)
   kText,      // a string: a path, a settings text
   kChoice,    // one of the names in `choices`, "a|b|c"; the i-th means i
+  kBool,      // on or off: "1" or "0" (VapourSynth int, AviSynth+ bool, editors' switches)
 };
 
 // Rows in table order; kParams[id].id == id.
@@ -46,6 +47,7 @@ enum ParamId {
   kParamThresholds,
   kParamTemporal,
   kParamPluginProfile,
+  kParamSigmaAuto,
   kParamNoise,
   kParamSettings,
   kParamConfigProperty,

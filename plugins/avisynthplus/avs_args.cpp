@@ -74,6 +74,8 @@ std::string avs_param(const ParamDef& p) {
       return "[" + std::string(p.name) + "]i*";
     case ParamType::kFloat:
       return "[" + std::string(p.name) + "]f";
+    case ParamType::kBool:
+      return "[" + std::string(p.name) + "]b";
     case ParamType::kText:
     case ParamType::kChoice:
       return "[" + std::string(p.name) + "]s";
@@ -131,6 +133,9 @@ const char* avs_read_args(const AVS_Value* a, SettingsArgs& args) {
         break;
       case ParamType::kFloat:
         v.number = as_float(value);
+        break;
+      case ParamType::kBool:
+        v.ints[0] = value.d.boolean ? 1 : 0;
         break;
       default:
         v.text = value.d.string;

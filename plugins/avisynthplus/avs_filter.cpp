@@ -9,6 +9,7 @@
 #include "avs_formats.h"
 #include "avs_functions.h"
 #include "clip_window.h"
+#include "plugin_errors.h"
 #include "settings_args.h"
 #include "zolta.h"
 
@@ -160,6 +161,36 @@ void AVSC_CC free_filter(AVS_FilterInfo* fi) {
   fi->user_data = nullptr;
 }
 
+// sigma_auto: the model of the clip's first frames, got from the child here,
+// before any frame of the filter is asked for: measured once, so every frame
+// has the same settings whatever Prefetch's threads or their order.
+int measure_clip(const Instance& instance, AVS_FilterInfo* fi, const zolta_stream& stream,
+                 zolta_noise_model* model, zolta_error* error) {
+  const int count = fi->vi.num_frames < kMeasureFrames ? fi->vi.num_frames : kMeasureFrames;
+  AVS_VideoFrame* frames[kMeasureFrames] = {};
+  zolta_frame views[kMeasureFrames] = {};
+  const zolta_frame* pointers[kMeasureFrames] = {};
+  int status = count > 0 ? ZOLTA_OK
+                         : plugin_fail(error, ZOLTA_ERROR_ARGUMENT,
+                                       "sigma_auto: the clip has no frame to measure");
+  for (int i = 0; i < count && status == ZOLTA_OK; ++i) {
+    frames[i] = g_avs->get_frame(fi->child, i);
+    if (!frames[i]) {
+      status = plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "sigma_auto: the clip gave no frame %d", i);
+      break;
+    }
+    fill_frame(instance, frames[i], false, views[i]);
+    pointers[i] = &views[i];
+  }
+  if (status == ZOLTA_OK) {
+    zolta_noise_model_default(model, ZOLTA_API_VERSION);
+    status = zolta_noise_measure(&stream, pointers, count, model, error);
+  }
+  for (AVS_VideoFrame* f : frames)
+    if (f) g_avs->release_video_frame(f);
+  return status;
+}
+
 AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user_data*/) {
   if (args.type != kAvsArray || args.array_size != avs_param_count() ||
       args.d.array[kArgClip].type != kAvsClip) {
@@ -185,21 +216,24 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
     status = avs_stream_from_info(fi->vi, &config.stream, &instance->map, &error);
   }
   if (status == ZOLTA_OK) {
-    status = settings_from_args(settings_args, config.stream.family, &config.settings, &error);
+    for (int p = 0; p < instance->map.planes; ++p) {
+      int32_t width = 0;
+      zolta_stream_plane_size(&config.stream, p, &width, &instance->heights[p]);
+    }
   }
-  // The temporal radius; its thresholds come from the noise table (sigma).
-  const int64_t radius =
-      settings_args[kParamTemporal].given ? settings_args[kParamTemporal].ints[0] : 0;
-  if (status == ZOLTA_OK &&
-      (radius < 0 || radius > 2 || (radius > 0 && !settings_args[kParamSigma].given))) {
-    status = ZOLTA_ERROR_ARGUMENT;
-    std::snprintf(error.message, sizeof error.message, "%s",
-                  radius < 0 || radius > 2
-                      ? "temporal must be 0, 1 or 2"
-                      : "temporal takes its thresholds from sigma: give sigma");
+  zolta_noise_model measured;
+  if (status == ZOLTA_OK && settings_args_measure(settings_args)) {
+    status = measure_clip(*instance, fi, config.stream, &measured, &error);
+    settings_args.measured = &measured;
   }
   if (status == ZOLTA_OK) {
-    config.temporal_radius = static_cast<int32_t>(radius);
+    status = settings_from_args(settings_args, config.stream.family, &config.settings, &error);
+  }
+  // The temporal radius; its thresholds come from the noise.
+  int32_t radius = 0;
+  if (status == ZOLTA_OK) status = settings_args_radius(settings_args, &radius, &error);
+  if (status == ZOLTA_OK) {
+    config.temporal_radius = radius;
     instance->radius = static_cast<int>(radius);
     instance->frames = fi->vi.num_frames;
     instance->copy_source = g_avs->check_version(env, kAvsPropertySourceInterface) != 0;
@@ -207,10 +241,6 @@ AVS_Value AVSC_CC apply(AVS_ScriptEnvironment* env, AVS_Value args, void* /*user
   if (status == ZOLTA_OK) {
     const size_t cpus = g_avs->get_env_property(env, kAvsEnvPropertyLogicalCpus);
     config.threads = cpus > 0 && cpus < 1024 ? static_cast<int32_t>(cpus) : 1;
-    for (int p = 0; p < instance->map.planes; ++p) {
-      int32_t width = 0;
-      zolta_stream_plane_size(&config.stream, p, &width, &instance->heights[p]);
-    }
     if (config.stream.family == ZOLTA_FAMILY_RGB32) instance->alpha_width = fi->vi.width;
     status = zolta_denoiser_create(&config, &instance->denoiser, &error);
   }

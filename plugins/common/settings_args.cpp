@@ -19,10 +19,15 @@ std::string ways_text() {
   return text;
 }
 
+// A switch counts when it is on.
+bool way_given(const ParamDef& p, const ArgValue& v) {
+  return v.given && (p.type != ParamType::kBool || v.ints[0] != 0);
+}
+
 int count_of_ways(const SettingsArgs& args) {
   int ways = 0;
   for (const ParamDef& p : kParams)
-    if (param_offered(p, kFacePlugins) && p.settings_way && args[p.id].given) ++ways;
+    if (param_offered(p, kFacePlugins) && p.settings_way && way_given(p, args[p.id])) ++ways;
   return ways;
 }
 
@@ -72,6 +77,11 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
                        "give the settings in exactly one way: %s (%d given)", ways_text().c_str(),
                        ways);
   }
+  const ArgValue& auto_value = args[kParamSigmaAuto];
+  if (auto_value.given && auto_value.ints[0] != 0 && auto_value.ints[0] != 1) {
+    return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "sigma_auto must be 0 or 1, not %lld",
+                       static_cast<long long>(auto_value.ints[0]));
+  }
   if (args[kParamThresholds].given) return take_thresholds(args[kParamThresholds], settings, error);
   int32_t packed[9];
   if (args[kParamConfig].given && args[kParamConfig].text) {
@@ -96,6 +106,13 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
       int status = zolta_noise_profile_read(args[kParamPluginProfile].text, &model, error);
       if (status == ZOLTA_OK) status = zolta_settings_for_model(&model, family, &chosen, error);
       if (status != ZOLTA_OK) return status;
+    } else if (way_given(kParams[kParamSigmaAuto], args[kParamSigmaAuto])) {
+      // The model the face measured on the clip's first frames.
+      if (!args.measured) {
+        return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "sigma_auto: no frames were measured");
+      }
+      const int status = zolta_settings_for_model(args.measured, family, &chosen, error);
+      if (status != ZOLTA_OK) return status;
     } else {
       const float sigma = static_cast<float>(args[kParamSigma].number);
       const float sigmas[3] = {sigma, sigma, sigma};
@@ -117,6 +134,26 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
 }
 
 }  // namespace
+
+bool settings_args_measure(const SettingsArgs& args) {
+  return way_given(kParams[kParamSigmaAuto], args[kParamSigmaAuto]) && count_of_ways(args) == 1 &&
+         args[kParamSigmaAuto].ints[0] == 1;
+}
+
+int settings_args_radius(const SettingsArgs& args, int32_t* radius, zolta_error* error) {
+  const ArgValue& v = args[kParamTemporal];
+  const int64_t r = v.given ? v.ints[0] : 0;
+  if (r < 0 || r > 2) return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "temporal must be 0, 1 or 2");
+  const bool noise = args[kParamSigma].given || args[kParamPluginProfile].given ||
+                     way_given(kParams[kParamSigmaAuto], args[kParamSigmaAuto]);
+  if (r > 0 && !noise) {
+    return plugin_fail(error, ZOLTA_ERROR_ARGUMENT,
+                       "temporal takes its thresholds from the noise: give sigma, sigma_auto or "
+                       "profile");
+  }
+  *radius = static_cast<int32_t>(r);
+  return ZOLTA_OK;
+}
 
 int settings_from_args(const SettingsArgs& args, int32_t family, zolta_settings* settings,
                        zolta_error* error) {

@@ -21,10 +21,27 @@ struct ArgValue {
 
 struct SettingsArgs {
   ArgValue values[kParamCount];  // by ParamId; rows no plugin offers stay unset
+  // sigma_auto: the model the face measured on the clip (settings_args_measure).
+  const zolta_noise_model* measured = nullptr;
 
   ArgValue& operator[](ParamId id) { return values[id]; }
   const ArgValue& operator[](ParamId id) const { return values[id]; }
 };
+
+// The frames a plugin measures sigma_auto on: the clip's first ones, as
+// zolta-run --sigma auto measures its input's.
+constexpr int kMeasureFrames = 8;
+
+// True when sigma_auto is on and is the only way the settings are given: the
+// face then measures the model on the clip (zolta_noise_measure) and sets
+// args.measured before settings_from_args. Any other mix is refused there,
+// before a frame is read.
+bool settings_args_measure(const SettingsArgs& args);
+
+// The temporal radius given (0 when absent), or a zolta_status with the
+// message: 0..2, and a radius above 0 needs the noise (sigma, sigma_auto or
+// a profile) for its thresholds.
+int settings_args_radius(const SettingsArgs& args, int32_t* radius, zolta_error* error);
 
 // Fills settings from args for a stream of the given family (zolta_family):
 // the thresholds given in exactly one of the ways the table marks, and the

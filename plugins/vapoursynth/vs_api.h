@@ -111,7 +111,10 @@ struct VSAPI {
   uint8_t*(VS_CC* getWritePtr)(VSFrame* f, int plane);                                   // 23
   VSUnusedMember unused_24_29[6];                                                        // 24-29
   int(VS_CC* getVideoFormatName)(const VSVideoFormat* format, char* buffer);             // 30
-  VSUnusedMember unused_31_37[7];                                                        // 31-37
+  VSUnusedMember unused_31_35[5];                                                        // 31-35
+  // Synchronous: in a create function only, never inside getFrame.
+  const VSFrame*(VS_CC* getFrame)(int n, VSNode* node, char* errorMsg, int bufSize);     // 36
+  VSUnusedMember unused_37;                                                              // 37
   const VSFrame*(VS_CC* getFrameFilter)(int n, VSNode* node, VSFrameContext* frameCtx);  // 38
   void(VS_CC* requestFrameFilter)(int n, VSNode* node, VSFrameContext* frameCtx);        // 39
   VSUnusedMember unused_40_41[2];                                                        // 40-41

@@ -11,6 +11,7 @@ const char* vs_arg_type(const ParamDef& p) {
     case ParamType::kClip:
       return "vnode";
     case ParamType::kInt:
+    case ParamType::kBool:
       return "int";
     case ParamType::kIntList:
       return "int[]";
@@ -55,6 +56,7 @@ bool vs_read_args(const VSMap* in, const VSAPI* vsapi, SettingsArgs& args, VsTex
     int err = 0;
     switch (p.type) {
       case ParamType::kInt:
+      case ParamType::kBool:
       case ParamType::kIntList:
         v.given = true;
         v.count = n;

@@ -106,6 +106,40 @@ void VS_CC free_instance(void* instance_data, VSCore* /*core*/, const VSAPI* vsa
   delete instance;
 }
 
+// sigma_auto: the model of the clip's first frames, asked for here, before
+// any frame of the filter is: measured once, so every frame has the same
+// settings whatever the threads or the order of the requests.
+int measure_clip(VSNode* node, const VSVideoInfo& vi, const zolta_stream& stream,
+                 const VSAPI* vsapi, zolta_noise_model* model, zolta_error* error) {
+  const int count = vi.numFrames < kMeasureFrames ? vi.numFrames : kMeasureFrames;
+  const int planes = zolta_stream_planes(&stream);
+  const VSFrame* frames[kMeasureFrames] = {};
+  zolta_frame views[kMeasureFrames] = {};
+  const zolta_frame* pointers[kMeasureFrames] = {};
+  int status = ZOLTA_OK;
+  for (int i = 0; i < count && status == ZOLTA_OK; ++i) {
+    char why[256] = {};
+    frames[i] = vsapi->getFrame(i, node, why, sizeof why);
+    if (!frames[i]) {
+      status = plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "sigma_auto: frame %d of the clip: %s", i,
+                           why);
+      break;
+    }
+    for (int p = 0; p < planes; ++p) {
+      views[i].data[p] = const_cast<uint8_t*>(vsapi->getReadPtr(frames[i], p));
+      views[i].stride[p] = vsapi->getStride(frames[i], p);
+    }
+    pointers[i] = &views[i];
+  }
+  if (status == ZOLTA_OK) {
+    zolta_noise_model_default(model, ZOLTA_API_VERSION);
+    status = zolta_noise_measure(&stream, pointers, count, model, error);
+  }
+  for (const VSFrame* f : frames)
+    if (f) vsapi->freeFrame(f);
+  return status;
+}
+
 void VS_CC create(const VSMap* in, VSMap* out, void* /*user_data*/, VSCore* core,
                   const VSAPI* vsapi) {
   int err = 0;
@@ -127,18 +161,20 @@ void VS_CC create(const VSMap* in, VSMap* out, void* /*user_data*/, VSCore* core
     set_error(out, vsapi, error.message);
     return;
   }
-  // The temporal radius; its thresholds come from the noise table (sigma).
-  const int64_t radius = args[kParamTemporal].given ? args[kParamTemporal].ints[0] : 0;
-  if (radius < 0 || radius > 2 || (radius > 0 && !args[kParamSigma].given)) {
+  // The temporal radius; its thresholds come from the noise.
+  int32_t radius = 0;
+  zolta_noise_model measured;
+  if (settings_args_radius(args, &radius, &error) != ZOLTA_OK ||
+      vs_stream_from_info(*vi, named ? format_name : nullptr, &config.stream, &error) != ZOLTA_OK ||
+      (settings_args_measure(args) &&
+       measure_clip(node, *vi, config.stream, vsapi, &measured, &error) != ZOLTA_OK)) {
     vsapi->freeNode(node);
-    set_error(out, vsapi,
-              radius < 0 || radius > 2 ? "temporal must be 0, 1 or 2"
-                                       : "temporal takes its thresholds from sigma: give sigma");
+    set_error(out, vsapi, error.message);
     return;
   }
-  config.temporal_radius = static_cast<int32_t>(radius);
-  if (vs_stream_from_info(*vi, named ? format_name : nullptr, &config.stream, &error) != ZOLTA_OK ||
-      settings_from_args(args, config.stream.family, &config.settings, &error) != ZOLTA_OK) {
+  args.measured = &measured;
+  config.temporal_radius = radius;
+  if (settings_from_args(args, config.stream.family, &config.settings, &error) != ZOLTA_OK) {
     vsapi->freeNode(node);
     set_error(out, vsapi, error.message);
     return;

@@ -14,6 +14,14 @@ namespace standin_vs {
 
 namespace {
 
+// getFrame callbacks running on this thread (a synchronous getFrame is
+// refused inside them).
+thread_local int t_in_callback = 0;
+
+}  // namespace
+
+namespace {
+
 struct Value {
   int type = ptUnset;
   std::vector<int64_t> ints;
@@ -374,6 +382,17 @@ const VSFrame* STANDIN_VS_CC get_frame_filter(int n, VSNode* node, VSFrameContex
   return nullptr;
 }
 
+// The synchronous request: a create function may use it, a getFrame callback
+// may not (the real core deadlocks there).
+const VSFrame* STANDIN_VS_CC get_frame_sync(int n, VSNode* node, char* message, int size) {
+  if (t_in_callback > 0) node->core->violation("getFrame called inside a getFrame callback");
+  std::string error;
+  const VSFrame* f = node->core->produce(node, std::min(std::max(n, 0), node->vi.numFrames - 1),
+                                         error);
+  if (!f && message && size > 0) std::snprintf(message, static_cast<size_t>(size), "%s", error.c_str());
+  return f;
+}
+
 void STANDIN_VS_CC request_frame_filter(int n, VSNode* node, VSFrameContext* ctx) {
   ctx->requested.emplace_back(node, std::min(std::max(n, 0), node->vi.numFrames - 1));
 }
@@ -474,6 +493,7 @@ VSAPI make_api() {
   api.getWritePtr = get_write_ptr;
   api.getVideoFormatName = get_video_format_name;
   api.getFrameFilter = get_frame_filter;
+  api.getFrame = get_frame_sync;
   api.requestFrameFilter = request_frame_filter;
   api.setFilterError = set_filter_error;
   api.mapSetError = map_set_error;
@@ -840,6 +860,7 @@ void VsCore::violation(const std::string& what) {
 }
 
 void VsCore::note_call_enter() {
+  ++t_in_callback;
   const int now = running_.fetch_add(1) + 1;
   int seen = most_concurrent_.load();
   while (now > seen && !most_concurrent_.compare_exchange_weak(seen, now)) {
@@ -847,6 +868,7 @@ void VsCore::note_call_enter() {
 }
 
 void VsCore::note_call_leave() {
+  --t_in_callback;
   running_.fetch_sub(1);
 }
 

@@ -9,6 +9,7 @@
 // refusal coming back as an AviSynth+ error.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -95,6 +96,14 @@ AVS_Value float_value(float f) {
   a.type = AVS_TYPE_FLOAT;
   a.array_size = 0;
   a.d.floating_pt = f;
+  return a;
+}
+
+AVS_Value bool_value(bool b) {
+  AVS_Value a;
+  a.type = AVS_TYPE_BOOL;
+  a.array_size = 0;
+  a.d.boolean = b;
   return a;
 }
 
@@ -220,7 +229,8 @@ class AvsPluginTest : public ::testing::Test {
 
 TEST_F(AvsPluginTest, RegistersZoltaDenoise) {
   EXPECT_EQ(host_.function_params("ZoltaDenoise"),
-            "c[config].[config_text]s[vcf]s[sigma]f[view]s[plane]i[thresholds]i*[temporal]i[profile]s");
+            "c[config].[config_text]s[vcf]s[sigma]f[view]s[plane]i[thresholds]i*[temporal]i[profile]s"
+            "[sigma_auto]b");
 }
 
 TEST_F(AvsPluginTest, EighteenThresholdsBeyondTheConfigRangeReachTheEngine) {
@@ -538,9 +548,67 @@ TEST_F(AvsPluginTest, TemporalWindowsAreTheLibrarysMirroredAtTheClipsEnds) {
                 .find("temporal must be 0, 1 or 2"),
             std::string::npos);
   EXPECT_NE(refusal(src, {{"config_text", string_value(kTestConfig)}, {"temporal", int_value(1)}})
-                .find("give sigma"),
+                .find("temporal takes its thresholds from the noise: give sigma, sigma_auto or "
+                      "profile"),
             std::string::npos);
   host_.release_clip(src);
+}
+
+// sigma_auto measures the clip's first frames (at most 8) from the child
+// once, when the filter is made; a profile gives its model's settings. Every
+// frame, from any number of threads, is the library's for those settings.
+TEST_F(AvsPluginTest, SigmaAutoAndProfileGiveTheModelsSettingsForEveryThreadCount) {
+  const char* profile_path = "zolta-plugin-avs-test.profile";
+  ASSERT_TRUE(write_profile(correlated_model(), profile_path));
+  struct Way {
+    int format;  // index into kCases
+    int frames;
+    int workers;
+    bool profile;  // else sigma_auto
+  };
+  const Way ways[] = {{0, 12, 1, false}, {0, 12, 3, false}, {18, 5, 2, false},
+                      {6, 9, 3, false},  {3, 2, 2, true},   {18, 2, 1, true}};
+  for (const Way& w : ways) {
+    const AvsCase& c = kCases[w.format];
+    SCOPED_TRACE(testing::Message() << c.name << ", " << w.frames << " frames, " << w.workers
+                                    << " threads" << (w.profile ? ", profile" : ", sigma_auto"));
+    const int width = 64, height = 48;
+    SourceContent content{&host_, c, width, height};
+    AVS_Clip* src = source(content, w.frames);
+    zolta_stream stream = c.stream;
+    stream.width = width;
+    stream.height = height;
+    zolta_noise_model model = correlated_model();
+    if (!w.profile) {
+      // The model of the first frames through the library, as a user would make it.
+      const int count = w.frames < 8 ? w.frames : 8;
+      std::vector<AVS_VideoFrame*> frames;
+      std::vector<zolta_frame> inputs(static_cast<size_t>(count));
+      std::vector<const zolta_frame*> pointers;
+      for (int n = 0; n < count; ++n) {
+        std::string e;
+        frames.push_back(host_.get_frame(src, n, e));
+        inputs[static_cast<size_t>(n)] = engine_input(c, frames.back(), height);
+        pointers.push_back(&inputs[static_cast<size_t>(n)]);
+      }
+      zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+      ASSERT_EQ(zolta_noise_measure(&stream, pointers.data(), count, &model, nullptr), ZOLTA_OK);
+      for (AVS_VideoFrame* f : frames) host_.release_frame(f);
+    }
+    zolta_settings expected;
+    ASSERT_EQ(zolta_settings_for_model(&model, stream.family, &expected, nullptr), ZOLTA_OK);
+    std::string error;
+    AVS_Clip* clip = host_.invoke(
+        "ZoltaDenoise", src,
+        {w.profile ? AvsNamedArg{"profile", string_value(profile_path)}
+                   : AvsNamedArg{"sigma_auto", bool_value(true)}},
+        error);
+    ASSERT_NE(clip, nullptr) << error;
+    expect_engine_output(clip, src, c, width, height, expected, w.frames, w.workers);
+    host_.release_clip(clip);
+    host_.release_clip(src);
+  }
+  std::remove(profile_path);
 }
 
 TEST_F(AvsPluginTest, FormatsOutsideTheEnginesAreRefusedNamingTheFormat) {
@@ -611,6 +679,20 @@ TEST_F(AvsPluginTest, BadSettingsComeBackAsErrors) {
       {"plane of grey",
        {{"config_text", string_value(kTestConfig)}, {"plane", int_value(1)}},
        "plane must be 0 for this clip"},
+      {"sigma_auto and sigma",
+       {{"sigma_auto", bool_value(true)}, {"sigma", float_value(5)}},
+       "give the settings in exactly one way: config, config_text, vcf, sigma, thresholds, "
+       "profile or sigma_auto (2 given)"},
+      {"sigma_auto and profile",
+       {{"sigma_auto", bool_value(true)}, {"profile", string_value("p.txt")}},
+       "(2 given)"},
+      {"sigma_auto and thresholds",
+       {{"sigma_auto", bool_value(true)}, {"thresholds", array_value(zeros)}},
+       "(2 given)"},
+      {"sigma_auto off", {{"sigma_auto", bool_value(false)}}, "(0 given)"},
+      {"unreadable profile",
+       {{"profile", string_value("no-such-dir/p.txt")}},
+       "no-such-dir/p.txt"},
   };
   for (const Bad& b : bad) {
     SCOPED_TRACE(b.what);

@@ -122,3 +122,30 @@ zolta_denoiser* temporal_denoiser(const zolta_stream& stream, float sigma, int r
   EXPECT_EQ(zolta_denoiser_create(&config, &d, nullptr), ZOLTA_OK);
   return d;
 }
+
+zolta_noise_model correlated_model() {
+  zolta_noise_model model;
+  zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+  model.planes = 3;
+  model.frames = 8;
+  model.across = 7;
+  for (int p = 0; p < 3; ++p) {
+    model.sigma[p] = 4.0f - static_cast<float>(p) * 0.5f;
+    for (int d = 0; d < 2; ++d)
+      for (int l = 0; l < 3; ++l)
+        model.detail[p][d][l] = 1.5f + 2.25f * static_cast<float>(l) + 0.5f * static_cast<float>(d);
+    for (int b = 0; b < ZOLTA_NOISE_BANDS; ++b)
+      model.curve[p][b] = 6.0f - 0.25f * static_cast<float>(b);
+  }
+  return model;
+}
+
+bool write_profile(const zolta_noise_model& model, const char* path) {
+  char text[4096];
+  const size_t length = zolta_noise_profile_format(&model, text, sizeof text);
+  if (length == 0 || length >= sizeof text) return false;
+  FILE* file = std::fopen(path, "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(text, 1, length, file) == length;
+  return std::fclose(file) == 0 && written;
+}

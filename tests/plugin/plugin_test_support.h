@@ -50,3 +50,9 @@ void mirrored_window(const zolta_frame* inputs, int frames, int n, int radius,
 // for noise `sigma` on every plane, what a face's `sigma` and `temporal`
 // should amount to; null (and a failed expectation) if it cannot be made.
 zolta_denoiser* temporal_denoiser(const zolta_stream& stream, float sigma, int radius);
+
+// A model of correlated noise on three planes (more noise in the coarse
+// levels than in the fine, a curve that falls with brightness), and the same
+// written as a profile file; false when the file cannot be written.
+zolta_noise_model correlated_model();
+bool write_profile(const zolta_noise_model& model, const char* path);

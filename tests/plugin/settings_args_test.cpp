@@ -203,7 +203,7 @@ TEST(SettingsArgs, ThresholdsAreCountedRangedAndAWayOfTheirOwn) {
     EXPECT_EQ(e.code, ZOLTA_ERROR_ARGUMENT) << other;
     EXPECT_STREQ(e.message,
                  "give the settings in exactly one way: config, config_text, vcf, sigma, "
-                 "thresholds or profile (2 given)");
+                 "thresholds, profile or sigma_auto (2 given)");
   }
 }
 

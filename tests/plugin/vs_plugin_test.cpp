@@ -156,7 +156,8 @@ TEST_F(VsPluginTest, RegistersOneFunctionInItsNamespace) {
   EXPECT_EQ(
       p.functions[0].args,
       "clip:vnode;config:int[]:opt:empty;config_text:data:opt;vcf:data:opt;"
-      "sigma:float:opt;view:data:opt;plane:int:opt;thresholds:int[]:opt:empty;temporal:int:opt;profile:data:opt;");
+      "sigma:float:opt;view:data:opt;plane:int:opt;thresholds:int[]:opt:empty;temporal:int:opt;profile:data:opt;"
+      "sigma_auto:int:opt;");
 }
 
 TEST_F(VsPluginTest, EveryFormatEqualsTheEngineWithPropertiesPassedThrough) {
@@ -273,8 +274,109 @@ TEST_F(VsPluginTest, TemporalWindowsAreTheLibrarysMirroredAtTheClipsEnds) {
   VSMap* args = core_.create_map();
   core_.set_data(args, "config_text", kTestConfig);
   core_.set_int(args, "temporal", 1);
-  EXPECT_NE(refusal(src, args).find("give sigma"), std::string::npos);
+  EXPECT_EQ(refusal(src, args),
+            "Denoise: temporal takes its thresholds from the noise: give sigma, sigma_auto or "
+            "profile");
   core_.free_node(src);
+}
+
+// sigma_auto measures the clip's first frames (at most 8) once, when the
+// filter is made: every frame has the settings the library makes of those
+// frames' model, whatever the threads and the order frames are asked in.
+TEST_F(VsPluginTest, SigmaAutoIsTheModelOfTheFirstFramesForEveryThreadAndOrder) {
+  struct Auto {
+    int frames;   // of the clip
+    int workers;  // threads asking
+    bool reverse;  // frames asked last first
+    int temporal;
+  };
+  const Auto cases[] = {{12, 1, false, 0}, {12, 4, false, 0}, {12, 1, true, 0},
+                        {3, 3, true, 0},   {10, 2, false, 1}};
+  const VsCase& c = kCases[8];  // YUV420P8
+  const zolta_stream stream = stream_of(c, 64, 48);
+  for (const Auto& a : cases) {
+    SCOPED_TRACE(testing::Message() << a.frames << " frames, " << a.workers << " threads"
+                                    << (a.reverse ? ", reversed" : "") << ", temporal "
+                                    << a.temporal);
+    VSNode* src = source(c, 64, 48, a.frames);
+    // The model of the first frames through the library, as a user would make it.
+    const int measured = a.frames < 8 ? a.frames : 8;
+    std::vector<int> first;
+    for (int n = 0; n < measured; ++n) first.push_back(n);
+    std::vector<VsFrameResult> in = core_.get_frames(src, first, 1);
+    std::vector<zolta_frame> frames(measured);
+    std::vector<const zolta_frame*> pointers;
+    for (int n = 0; n < measured; ++n) {
+      for (int p = 0; p < 3; ++p) {
+        frames[n].data[p] = const_cast<uint8_t*>(core_.read_ptr(in[n].frame, p));
+        frames[n].stride[p] = core_.stride(in[n].frame, p);
+      }
+      pointers.push_back(&frames[n]);
+    }
+    zolta_noise_model model;
+    zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+    zolta_settings expected;
+    ASSERT_EQ(zolta_noise_measure(&stream, pointers.data(), measured, &model, nullptr), ZOLTA_OK);
+    ASSERT_EQ(zolta_settings_for_model(&model, ZOLTA_FAMILY_YUV420, &expected, nullptr), ZOLTA_OK);
+    for (const VsFrameResult& r : in) core_.free_frame(r.frame);
+    zolta_denoiser_config config;
+    zolta_denoiser_config_default(&config, ZOLTA_API_VERSION);
+    config.stream = stream;
+    config.settings = expected;
+    config.temporal_radius = a.temporal;
+    zolta_denoiser* d = nullptr;
+    ASSERT_EQ(zolta_denoiser_create(&config, &d, nullptr), ZOLTA_OK);
+
+    VSMap* args = core_.create_map();
+    core_.set_int(args, "sigma_auto", 1);
+    if (a.temporal) core_.set_int(args, "temporal", a.temporal);
+    std::string error;
+    VSNode* node = denoise(src, args, &error);
+    ASSERT_NE(node, nullptr) << error;
+    std::vector<int> order;
+    for (int n = 0; n < a.frames; ++n) order.push_back(a.reverse ? a.frames - 1 - n : n);
+    std::vector<VsFrameResult> got = core_.get_frames(node, order, a.workers);
+    std::vector<VsFrameResult> all = core_.get_frames(src, order, 1);
+    std::vector<zolta_frame> inputs(a.frames);
+    for (size_t k = 0; k < order.size(); ++k) {
+      for (int p = 0; p < 3; ++p) {
+        inputs[order[k]].data[p] = const_cast<uint8_t*>(core_.read_ptr(all[k].frame, p));
+        inputs[order[k]].stride[p] = core_.stride(all[k].frame, p);
+      }
+    }
+    for (size_t k = 0; k < order.size(); ++k) {
+      const int n = order[k];
+      ASSERT_NE(got[k].frame, nullptr) << got[k].error;
+      const zolta_frame* window[5];
+      mirrored_window(inputs.data(), a.frames, n, a.temporal, window);
+      std::vector<std::vector<uint8_t>> want(3);
+      zolta_frame out = {};
+      for (int p = 0; p < 3; ++p) {
+        int32_t w = 0, h = 0;
+        zolta_stream_plane_size(&stream, p, &w, &h);
+        want[p].resize(static_cast<size_t>(w) * h);
+        out.data[p] = want[p].data();
+        out.stride[p] = w;
+      }
+      ASSERT_EQ(zolta_denoiser_process_window(d, window, 2 * a.temporal + 1, &out, nullptr),
+                ZOLTA_OK);
+      for (int p = 0; p < 3; ++p) {
+        int32_t w = 0, h = 0;
+        zolta_stream_plane_size(&stream, p, &w, &h);
+        EXPECT_EQ(compare_plane(want[p], w, h, core_.read_ptr(got[k].frame, p),
+                                core_.stride(got[k].frame, p)),
+                  "")
+            << "frame " << n << " plane " << p;
+      }
+    }
+    for (size_t k = 0; k < order.size(); ++k) {
+      core_.free_frame(got[k].frame);
+      core_.free_frame(all[k].frame);
+    }
+    zolta_denoiser_destroy(d);
+    core_.free_node(node);
+    core_.free_node(src);
+  }
 }
 
 TEST_F(VsPluginTest, EachWayOfGivingSettingsReachesTheEngine) {
@@ -300,6 +402,14 @@ TEST_F(VsPluginTest, EachWayOfGivingSettingsReachesTheEngine) {
   zolta_settings direct;
   zolta_settings_default(&direct, ZOLTA_API_VERSION);
   std::memcpy(direct.thresholds, eighteen, sizeof eighteen);
+  // A profile of correlated noise: its model's settings.
+  const char* profile_path = "zolta-plugin-vs-test.profile";
+  zolta_settings from_profile;
+  {
+    const zolta_noise_model model = correlated_model();
+    ASSERT_TRUE(write_profile(model, profile_path));
+    ASSERT_EQ(zolta_settings_for_model(&model, ZOLTA_FAMILY_YUV444, &from_profile, &e), ZOLTA_OK);
+  }
   zolta_settings high = settings_from_text(kTestConfig);
   high.view = ZOLTA_VIEW_HIGH;
   high.plane = 2;
@@ -313,6 +423,13 @@ TEST_F(VsPluginTest, EachWayOfGivingSettingsReachesTheEngine) {
   const Way ways[] = {
       {"vcf", [&](VSMap* m) { core_.set_data(m, "vcf", path); }, settings_from_text(kTestConfig)},
       {"sigma", [&](VSMap* m) { core_.set_float(m, "sigma", 7.5); }, sigma_expected},
+      {"profile", [&](VSMap* m) { core_.set_data(m, "profile", profile_path); }, from_profile},
+      {"sigma_auto off beside sigma",
+       [&](VSMap* m) {
+         core_.set_int(m, "sigma_auto", 0);
+         core_.set_float(m, "sigma", 7.5);
+       },
+       sigma_expected},
       {"thresholds",
        [&](VSMap* m) {
          for (int32_t v : eighteen) core_.set_int(m, "thresholds", v, true);
@@ -339,6 +456,7 @@ TEST_F(VsPluginTest, EachWayOfGivingSettingsReachesTheEngine) {
     core_.free_node(src);
   }
   std::remove(path);
+  std::remove(profile_path);
 }
 
 TEST_F(VsPluginTest, FormatsOutsideTheEnginesAreRefusedNamingTheFormat) {
@@ -418,7 +536,26 @@ TEST_F(VsPluginTest, BadSettingsAreRefusedWithTheEnginesMessages) {
          for (int i = 0; i < 18; ++i) core_.set_int(m, "thresholds", 0, true);
          core_.set_data(m, "vcf", "x.vcf");
        },
-       "exactly one way: config, config_text, vcf, sigma, thresholds or profile (2 given)"},
+       "exactly one way: config, config_text, vcf, sigma, thresholds, profile or sigma_auto (2 "
+       "given)"},
+      {"sigma_auto and sigma",
+       [&](VSMap* m) {
+         core_.set_int(m, "sigma_auto", 1);
+         core_.set_float(m, "sigma", 5);
+       },
+       "exactly one way"},
+      {"sigma_auto and profile",
+       [&](VSMap* m) {
+         core_.set_int(m, "sigma_auto", 1);
+         core_.set_data(m, "profile", "any.profile");
+       },
+       "(2 given)"},
+      {"sigma_auto 2", [&](VSMap* m) { core_.set_int(m, "sigma_auto", 2); },
+       "sigma_auto must be 0 or 1, not 2"},
+      {"sigma_auto 0 alone", [&](VSMap* m) { core_.set_int(m, "sigma_auto", 0); },
+       "exactly one way"},
+      {"unreadable profile", [&](VSMap* m) { core_.set_data(m, "profile", "no-such-dir/p.txt"); },
+       "no-such-dir/p.txt"},
       {"missing file", [&](VSMap* m) { core_.set_data(m, "vcf", "no-such-dir/none.vcf"); },
        nullptr},
       {"sigma 0", [&](VSMap* m) { core_.set_float(m, "sigma", 0); }, nullptr},

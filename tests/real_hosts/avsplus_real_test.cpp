@@ -403,10 +403,10 @@ struct Refusal {
 const Refusal kRefusals[] = {
     {"no settings", "YV12", "",
      "ZoltaDenoise: give the settings in exactly one way: config, "
-     "config_text, vcf, sigma, thresholds or profile (0 given)"},
+     "config_text, vcf, sigma, thresholds, profile or sigma_auto (0 given)"},
     {"two ways", "YV12", "sigma=2.0, config_text=\"Config(1,2,3,4,5,6,7,8,9)\"",
-     "ZoltaDenoise: give the settings in exactly one way: config, config_text, vcf, sigma, thresholds or "
-     "profile (2 given)"},
+     "ZoltaDenoise: give the settings in exactly one way: config, config_text, vcf, sigma, thresholds, "
+     "profile or sigma_auto (2 given)"},
     {"config of eight", "YV24", "config=[1, 2, 3, 4, 5, 6, 7, 8]",
      "ZoltaDenoise: config takes nine integers, not 8"},
     {"config of a float", "YV24", "config=1.5", "ZoltaDenoise: config takes"},
@@ -432,7 +432,9 @@ std::string refusal_case(const Context& c, const Refusal& r) {
   std::string message = r.message ? r.message : "";
   if (!r.message) {
     arguments = std::string("config_text=\"") + kConfigTextValue + "\", temporal=1";
-    message = "ZoltaDenoise: temporal takes its thresholds from sigma: give sigma";
+    message =
+        "ZoltaDenoise: temporal takes its thresholds from the noise: give sigma, sigma_auto or "
+        "profile";
   }
   const std::string text =
       c.load + source_call(format_index(r.format)) + "\nZoltaDenoise(" + arguments + ")\n";

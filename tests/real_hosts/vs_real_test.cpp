@@ -269,15 +269,15 @@ void set_ints(VSMap* args, const char* key, int64_t first, int count) {
 
 const Refusal kRefusals[] = {
     {"no settings", [](VSMap*) {},
-     "Denoise: give the settings in exactly one way: config, config_text, vcf, sigma, thresholds or "
-     "profile (0 given)"},
+     "Denoise: give the settings in exactly one way: config, config_text, vcf, sigma, thresholds, "
+     "profile or sigma_auto (0 given)"},
     {"two ways",
      [](VSMap* a) {
        g_vs->mapSetFloat(a, "sigma", 2, maReplace);
        set_ints(a, "config", 1, 9);
      },
-     "Denoise: give the settings in exactly one way: config, config_text, vcf, sigma, thresholds or "
-     "profile (2 given)"},
+     "Denoise: give the settings in exactly one way: config, config_text, vcf, sigma, thresholds, "
+     "profile or sigma_auto (2 given)"},
     {"config of eight", [](VSMap* a) { set_ints(a, "config", 1, 8); },
      "Denoise: config takes nine integers, not 8"},
     {"threshold out of range", [](VSMap* a) { set_ints(a, "thresholds", 70000, 18); },
@@ -293,7 +293,7 @@ const Refusal kRefusals[] = {
        g_vs->mapSetData(a, "config_text", kConfigTextValue, -1, dtUtf8, maReplace);
        g_vs->mapSetInt(a, "temporal", 1, maReplace);
      },
-     "Denoise: temporal takes its thresholds from sigma: give sigma"},
+     "Denoise: temporal takes its thresholds from the noise: give sigma, sigma_auto or profile"},
     {"temporal out of range",
      [](VSMap* a) {
        g_vs->mapSetFloat(a, "sigma", 2, maReplace);
