@@ -81,6 +81,16 @@ constexpr ParamDef kParams[kParamCount] = {
      "threads that share the work of each frame (0: every core this\n"
      "process may use); the output is the same for every number",
      kFaceGStreamer, false, nullptr, 0, nullptr, nullptr, nullptr},
+    // Rows the editors' faces gained later: after the others, so that frei0r's
+    // positions stay.
+    {kParamNoiseAuto, "sigma_auto", ParamType::kBool, 0, 0, 1, false, nullptr, "0",
+     "measure the noise on the frames instead of taking sigma; unused\n"
+     "when a settings text or a profile is given",
+     kFaceEditors | kFaceOfx, false, nullptr, 0, nullptr, nullptr, nullptr},
+    {kParamEditorProfile, "profile", ParamType::kText, 0, 0, 0, false, nullptr, "",
+     "a noise profile (zolta-run --estimate --profile-out): the settings\n"
+     "of its noise model, the temporal ones too; empty: none",
+     kFaceEditors | kFaceOfx, false, nullptr, 0, nullptr, nullptr, nullptr},
 
     // zolta-run's own.
     {kParamRunPlane, "plane", ParamType::kChoice, 0, 0, 2, false, "y|cb|cr", nullptr,

@@ -52,6 +52,8 @@ enum ParamId {
   kParamSettings,
   kParamConfigProperty,
   kParamFrameThreads,
+  kParamNoiseAuto,
+  kParamEditorProfile,
   kParamRunPlane,
   kParamShowPlane,
   kParamOff,

@@ -67,6 +67,11 @@ int read_settings_text(const std::string& text, SettingsArgs* args, zolta_error*
 
 }  // namespace
 
+bool editor_measures(const EditorValues& values) {
+  return values.sigma_auto && trimmed(values.settings).empty() && trimmed(values.config).empty() &&
+         trimmed(values.thresholds).empty() && trimmed(values.profile).empty();
+}
+
 int editor_settings(const EditorValues& values, int32_t family, zolta_settings* settings,
                     zolta_error* error) {
   SettingsArgs args;
@@ -89,6 +94,15 @@ int editor_settings(const EditorValues& values, int32_t family, zolta_settings* 
     return plugin_fail(error, ZOLTA_ERROR_ARGUMENT,
                        "give the settings as config or as thresholds, not both");
   }
+  const std::string profile = trimmed(values.profile);
+  const bool text_given = !settings_text.empty() || !config.empty() || !thresholds.empty();
+  if (text_given && !profile.empty()) {
+    return plugin_fail(error, ZOLTA_ERROR_ARGUMENT,
+                       "give the settings as %s or as a profile, not both",
+                       !settings_text.empty() ? "a settings text"
+                       : !config.empty()      ? "config"
+                                              : "thresholds");
+  }
   int status = ZOLTA_OK;
   if (!settings_text.empty()) {
     status = read_settings_text(settings_text, &args, error);
@@ -97,6 +111,16 @@ int editor_settings(const EditorValues& values, int32_t family, zolta_settings* 
     args[kParamConfigText].text = config.c_str();
   } else if (!thresholds.empty()) {
     status = read_list(kParams[kParamThresholds].name, thresholds, &args[kParamThresholds], error);
+  } else if (!profile.empty()) {
+    args[kParamPluginProfile].given = true;
+    args[kParamPluginProfile].text = profile.c_str();
+  } else if (values.sigma_auto) {
+    if (!values.measured) {
+      return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "sigma_auto: no frame was measured");
+    }
+    args[kParamSigmaAuto].given = true;
+    args[kParamSigmaAuto].ints[0] = 1;
+    args.measured = values.measured;
   } else {
     const ParamDef& noise = kParams[kParamNoise];
     if (!(values.sigma >= noise.min && values.sigma <= noise.max)) {

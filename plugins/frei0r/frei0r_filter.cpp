@@ -26,6 +26,10 @@ struct Frei0rFilter {
   bool usable = false;   // the settings of the parameters were taken
   std::string reported;  // the last refusal written to standard error
   zolta_denoiser* denoiser = nullptr;  // none for a size refused: frames pass through
+  // sigma_auto: the noise of the first frame the instance got while it was
+  // on, measured once.
+  zolta_noise_model model{};
+  bool measured = false;
 };
 
 namespace {
@@ -57,6 +61,12 @@ EditorValues values_of(const Frei0rFilter& f) {
       case kParamPlane:
         values.plane = f.texts[i];
         break;
+      case kParamNoiseAuto:
+        values.sigma_auto = f.doubles[i] >= 0.5;
+        break;
+      case kParamEditorProfile:
+        values.profile = f.texts[i];
+        break;
       default:
         break;
     }
@@ -64,12 +74,39 @@ EditorValues values_of(const Frei0rFilter& f) {
   return values;
 }
 
-// The parameters into the denoiser; a refusal is written once.
-void take_parameters(Frei0rFilter& f) {
+// The R, G and B planes of a BGRA frame, four bytes apart.
+zolta_frame bgra_frame(const Frei0rFilter& f, const uint32_t* pixels) {
+  unsigned char* bytes = reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(pixels));
+  zolta_frame frame{};
+  for (int p = 0; p < 3; ++p) {
+    frame.data[p] = bytes + 2 - p;
+    frame.stride[p] = static_cast<ptrdiff_t>(f.width) * 4;
+    frame.step[p] = 4;
+  }
+  return frame;
+}
+
+// The parameters into the denoiser; a refusal is written once. sigma_auto
+// measures `in` when nothing was measured yet: frei0r gives one frame at a
+// time and wants it back at once, so the model is the first frame's alone
+// (zolta_noise_measure on one frame: white noise of the finest detail's
+// level), kept for every later frame.
+void take_parameters(Frei0rFilter& f, const uint32_t* in) {
   f.changed = false;
   zolta_settings settings{};
   zolta_error error{};
-  int status = editor_settings(values_of(f), ZOLTA_FAMILY_RGB, &settings, &error);
+  EditorValues values = values_of(f);
+  int status = ZOLTA_OK;
+  if (editor_measures(values) && !f.measured) {
+    const zolta_stream stream = stream_of(f.width, f.height);
+    const zolta_frame frame = bgra_frame(f, in);
+    const zolta_frame* frames[1] = {&frame};
+    zolta_noise_model_default(&f.model, ZOLTA_API_VERSION);
+    status = zolta_noise_measure(&stream, frames, 1, &f.model, &error);
+    f.measured = status == ZOLTA_OK;
+  }
+  values.measured = f.measured ? &f.model : nullptr;
+  if (status == ZOLTA_OK) status = editor_settings(values, ZOLTA_FAMILY_RGB, &settings, &error);
   if (status == ZOLTA_OK) status = zolta_denoiser_update(f.denoiser, &settings, &error);
   f.usable = status == ZOLTA_OK;
   if (f.usable) {
@@ -97,7 +134,7 @@ Frei0rFilter* frei0r_filter_create(unsigned width, unsigned height, std::string*
   for (int i = 0; i < frei0r_param_count(); ++i) {
     const ParamDef& p = *frei0r_param(i);
     const char* value = p.default_value ? p.default_value : "";
-    if (frei0r_param_type(p) == F0R_PARAM_DOUBLE)
+    if (frei0r_param_type(p) != F0R_PARAM_STRING)
       f->doubles[i] = frei0r_double_of(p, std::strtod(value, nullptr));
     else
       f->texts[i] = value;
@@ -142,7 +179,7 @@ void frei0r_filter_set(Frei0rFilter* filter, const void* param, int index) {
   const ParamDef* p = frei0r_param(index);
   if (!filter || !param || !p) return;
   std::lock_guard<std::mutex> hold(filter->lock);
-  if (frei0r_param_type(*p) == F0R_PARAM_DOUBLE) {
+  if (frei0r_param_type(*p) != F0R_PARAM_STRING) {
     filter->doubles[index] = *static_cast<const double*>(param);
   } else {
     const char* text = *static_cast<const char* const*>(param);
@@ -155,7 +192,7 @@ void frei0r_filter_get(Frei0rFilter* filter, void* param, int index) {
   const ParamDef* p = frei0r_param(index);
   if (!filter || !param || !p) return;
   std::lock_guard<std::mutex> hold(filter->lock);
-  if (frei0r_param_type(*p) == F0R_PARAM_DOUBLE)
+  if (frei0r_param_type(*p) != F0R_PARAM_STRING)
     *static_cast<double*>(param) = filter->doubles[index];
   else
     *static_cast<const char**>(param) = filter->texts[index].c_str();
@@ -167,16 +204,10 @@ void frei0r_filter_update(Frei0rFilter* filter, const uint32_t* in, uint32_t* ou
   const size_t row = static_cast<size_t>(filter->width) * 4;
   if (in != out) std::memcpy(out, in, row * static_cast<size_t>(filter->height));
   if (!filter->denoiser) return;  // a size refused when the instance was made
-  if (filter->changed) take_parameters(*filter);
+  if (filter->changed) take_parameters(*filter, in);
   if (!filter->usable) return;
   // BGRA in place: R, G and B as planes four bytes apart; alpha is not touched.
-  unsigned char* bytes = reinterpret_cast<unsigned char*>(out);
-  zolta_frame frame{};
-  for (int p = 0; p < 3; ++p) {
-    frame.data[p] = bytes + 2 - p;
-    frame.stride[p] = static_cast<ptrdiff_t>(row);
-    frame.step[p] = 4;
-  }
+  const zolta_frame frame = bgra_frame(*filter, out);
   zolta_error error{};
   if (zolta_denoiser_process(filter->denoiser, &frame, &frame, &error) == ZOLTA_OK) return;
   if (in != out) std::memcpy(out, in, row * static_cast<size_t>(filter->height));

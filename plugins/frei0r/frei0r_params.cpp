@@ -60,7 +60,14 @@ const ParamDef* frei0r_param(int index) {
 }
 
 int frei0r_param_type(const ParamDef& p) {
-  return p.type == ParamType::kFloat ? F0R_PARAM_DOUBLE : F0R_PARAM_STRING;
+  switch (p.type) {
+    case ParamType::kFloat:
+      return F0R_PARAM_DOUBLE;
+    case ParamType::kBool:
+      return F0R_PARAM_BOOL;  // a double: 0 off, 1 on (at least 0.5: on)
+    default:
+      return F0R_PARAM_STRING;
+  }
 }
 
 const char* frei0r_param_explanation(int index) {

@@ -75,6 +75,15 @@ const ParamDef* zolta_gst_param(guint property_id) {
   return rows()[property_id - 1];
 }
 
+// GLib's form of the row's name, kept for the process: '-' for '_'
+// ("sigma-auto"; gst-launch-1.0 takes either).
+static const char* canonical_name(const ParamDef& p) {
+  std::string name = p.name;
+  for (char& c : name)
+    if (c == '_') c = '-';
+  return g_intern_string(name.c_str());
+}
+
 GParamSpec* zolta_gst_param_spec(const ParamDef& p) {
   // The temporal radius sets the frames held and the latency: taken when
   // the stream starts.
@@ -83,18 +92,21 @@ GParamSpec* zolta_gst_param_spec(const ParamDef& p) {
       (p.id == kParamTemporal ? GST_PARAM_MUTABLE_READY : GST_PARAM_MUTABLE_PLAYING));
   switch (p.type) {
     case ParamType::kFloat:
-      return g_param_spec_double(p.name, p.name, blurb(p), p.min, p.max,
+      return g_param_spec_double(canonical_name(p), p.name, blurb(p), p.min, p.max,
                                  p.default_value ? std::strtod(p.default_value, nullptr) : p.min,
                                  flags);
     case ParamType::kInt:
-      return g_param_spec_int(p.name, p.name, blurb(p),
+      return g_param_spec_int(canonical_name(p), p.name, blurb(p),
                               static_cast<int>(p.min) - (p.default_value ? 0 : 1),
                               static_cast<int>(p.max), default_int(p), flags);
+    case ParamType::kBool:
+      return g_param_spec_boolean(canonical_name(p), p.name, blurb(p),
+                                  p.default_value && std::atoi(p.default_value) != 0, flags);
     case ParamType::kChoice:
-      return g_param_spec_enum(p.name, p.name, blurb(p), choice_type(p),
+      return g_param_spec_enum(canonical_name(p), p.name, blurb(p), choice_type(p),
                                param_choice_index(p, p.default_value), flags);
     default:
-      return g_param_spec_string(p.name, p.name, blurb(p), nullptr, flags);
+      return g_param_spec_string(canonical_name(p), p.name, blurb(p), nullptr, flags);
   }
 }
 
@@ -108,6 +120,12 @@ void zolta_gst_param_store(const ParamDef& p, const GValue* value, EditorValues*
       break;
     case kParamThresholds:
       values->thresholds = g_value_get_string(value) ? g_value_get_string(value) : "";
+      break;
+    case kParamEditorProfile:
+      values->profile = g_value_get_string(value) ? g_value_get_string(value) : "";
+      break;
+    case kParamNoiseAuto:
+      values->sigma_auto = g_value_get_boolean(value) != FALSE;
       break;
     case kParamView: {
       GEnumClass* type = static_cast<GEnumClass*>(g_type_class_ref(G_VALUE_TYPE(value)));
@@ -136,6 +154,12 @@ void zolta_gst_param_load(const ParamDef& p, const EditorValues& values, GValue*
       break;
     case kParamThresholds:
       g_value_set_string(value, values.thresholds.empty() ? nullptr : values.thresholds.c_str());
+      break;
+    case kParamEditorProfile:
+      g_value_set_string(value, values.profile.empty() ? nullptr : values.profile.c_str());
+      break;
+    case kParamNoiseAuto:
+      g_value_set_boolean(value, values.sigma_auto ? TRUE : FALSE);
       break;
     case kParamView:
       g_value_set_enum(value, param_choice_index(p, values.view.c_str()));

@@ -4,6 +4,7 @@
 #include <gst/video/gstvideofilter.h>
 #include <gst/video/video.h>
 
+#include <deque>
 #include <new>
 
 #include "editor_settings.h"
@@ -11,6 +12,7 @@
 #include "gst_frame_window.h"
 #include "gst_properties.h"
 #include "host_threads.h"
+#include "settings_args.h"
 #include "zolta.h"
 
 GST_DEBUG_CATEGORY_STATIC(zolta_denoise_debug);
@@ -33,6 +35,12 @@ struct GstZoltaDenoise {
   GstVideoInfo info;
   zolta_denoiser* denoiser;
   FrameWindow* window;  // the frames held for the temporal radius
+  // sigma_auto: the stream's first frames, held until kMeasureFrames have
+  // come in (or the stream ends), then measured once; the model is kept for
+  // the rest of the stream.
+  std::deque<GstBuffer*>* pending;
+  zolta_noise_model model;
+  gboolean measured;
 };
 
 struct GstZoltaDenoiseClass {
@@ -51,9 +59,17 @@ GstZoltaDenoise* self_of(gpointer object) {
 // element's error.
 bool current_settings(GstZoltaDenoise* self, zolta_settings* settings) {
   GST_OBJECT_LOCK(self);
-  const EditorValues values = *self->values;
+  EditorValues values = *self->values;
   self->changed = FALSE;
   GST_OBJECT_UNLOCK(self);
+  // Until the first frames are measured, sigma's settings stand in: no frame
+  // is denoised with them (the frames wait for the measurement).
+  if (editor_measures(values)) {
+    if (self->measured)
+      values.measured = &self->model;
+    else
+      values.sigma_auto = false;
+  }
   zolta_error error{};
   if (editor_settings(values, self->stream.family, settings, &error) == ZOLTA_OK) return true;
   GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS, ("%s", error.message), (nullptr));
@@ -103,10 +119,26 @@ void drop_denoiser(GstZoltaDenoise* self) {
   self->denoiser = nullptr;
 }
 
+void drop_pending(GstZoltaDenoise* self) {
+  for (GstBuffer* buffer : *self->pending) gst_buffer_unref(buffer);
+  self->pending->clear();
+}
+
+// True while frames wait for sigma_auto's measurement.
+bool measuring(GstZoltaDenoise* self) {
+  if (self->measured) return false;
+  GST_OBJECT_LOCK(self);
+  const bool measures = editor_measures(*self->values);
+  GST_OBJECT_UNLOCK(self);
+  return measures;
+}
+
 void finalize(GObject* object) {
   GstZoltaDenoise* self = self_of(object);
   drop_denoiser(self);
   window_clear(*self->window);
+  drop_pending(self);
+  delete self->pending;
   delete self->window;
   delete self->values;
   G_OBJECT_CLASS(gst_zolta_denoise_parent_class)->finalize(object);
@@ -161,10 +193,15 @@ gboolean set_info(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in_info, GstCa
     return TRUE;
   }
   self->info = *in_info;
+  // A new format is measured anew.
+  self->measured = FALSE;
   GST_OBJECT_LOCK(self);
   const int radius = self->temporal;
-  const bool new_latency = radius != self->latency_frames;
-  self->latency_frames = radius;
+  // sigma_auto holds the first kMeasureFrames frames: the first goes out
+  // when the last of them has come in.
+  const int latency = radius + (editor_measures(*self->values) ? kMeasureFrames - 1 : 0);
+  const bool new_latency = latency != self->latency_frames;
+  self->latency_frames = latency;
   self->fps_n = GST_VIDEO_INFO_FPS_N(in_info);
   self->fps_d = GST_VIDEO_INFO_FPS_D(in_info);
   GST_OBJECT_UNLOCK(self);
@@ -266,9 +303,97 @@ GstFlowReturn window_output(GstZoltaDenoise* self, bool ended, GstBuffer** out) 
   return GST_FLOW_OK;
 }
 
+// One frame on its way as if it had just come in: through the base class
+// (radius 0) or the window, and every frame ready pushed downstream.
+GstFlowReturn pass_on(GstZoltaDenoise* self, GstBuffer* input) {
+  GstBaseTransform* transform = GST_BASE_TRANSFORM(self);
+  GstBaseTransformClass* parent = GST_BASE_TRANSFORM_CLASS(gst_zolta_denoise_parent_class);
+  if (self->window->radius == 0) {
+    GstFlowReturn flow = parent->submit_input_buffer(transform, FALSE, input);
+    GstBuffer* out = nullptr;
+    if (flow == GST_FLOW_OK) flow = parent->generate_output(transform, &out);
+    if (flow == GST_FLOW_OK && out) flow = gst_pad_push(GST_BASE_TRANSFORM_SRC_PAD(self), out);
+    return flow;
+  }
+  window_push(*self->window, input);
+  GstFlowReturn flow = GST_FLOW_OK;
+  while (flow == GST_FLOW_OK && window_ready(*self->window, false)) {
+    if (!take_changes(self)) return GST_FLOW_ERROR;
+    GstBuffer* out = nullptr;
+    flow = window_output(self, false, &out);
+    if (flow == GST_FLOW_OK) flow = gst_pad_push(GST_BASE_TRANSFORM_SRC_PAD(self), out);
+  }
+  return flow;
+}
+
+// sigma_auto: the frames held are measured (zolta_noise_measure, consecutive
+// frames), the settings follow from the model and the frames go on.
+GstFlowReturn measure_pending(GstZoltaDenoise* self) {
+  std::deque<GstBuffer*>& held = *self->pending;
+  if (held.empty()) return GST_FLOW_OK;
+  const int count = static_cast<int>(held.size());
+  const int planes = zolta_stream_planes(&self->stream);
+  GstVideoFrame frames[kMeasureFrames];
+  zolta_frame views[kMeasureFrames];
+  const zolta_frame* pointers[kMeasureFrames];
+  int mapped = 0;
+  for (; mapped < count; ++mapped) {
+    if (!gst_video_frame_map(&frames[mapped], &self->info, held[static_cast<size_t>(mapped)],
+                             GST_MAP_READ))
+      break;
+    views[mapped] = zolta_frame_of(&frames[mapped], planes);
+    pointers[mapped] = &views[mapped];
+  }
+  zolta_error error{};
+  int status = ZOLTA_ERROR_ARGUMENT;
+  if (mapped == count) {
+    zolta_noise_model_default(&self->model, ZOLTA_API_VERSION);
+    status = zolta_noise_measure(&self->stream, pointers, count, &self->model, &error);
+  }
+  for (int k = 0; k < mapped; ++k) gst_video_frame_unmap(&frames[k]);
+  if (status != ZOLTA_OK) {
+    drop_pending(self);
+    if (mapped == count)
+      GST_ELEMENT_ERROR(self, STREAM, FAILED, ("%s", error.message), (nullptr));
+    else
+      GST_ELEMENT_ERROR(self, STREAM, FAILED, ("a frame could not be read"), (nullptr));
+    return GST_FLOW_ERROR;
+  }
+  self->measured = TRUE;
+  GST_OBJECT_LOCK(self);
+  self->changed = TRUE;  // the settings of the model, before the first frame
+  GST_OBJECT_UNLOCK(self);
+  GstFlowReturn flow = GST_FLOW_OK;
+  while (!held.empty()) {
+    GstBuffer* buffer = held.front();
+    held.pop_front();
+    if (flow == GST_FLOW_OK)
+      flow = pass_on(self, buffer);
+    else
+      gst_buffer_unref(buffer);
+  }
+  return flow;
+}
+
 GstFlowReturn submit_input_buffer(GstBaseTransform* transform, gboolean discont,
                                   GstBuffer* input) {
   GstZoltaDenoise* self = self_of(transform);
+  if (measuring(self)) {
+    if (!self->denoiser) {  // refused in set_info, with its message
+      gst_buffer_unref(input);
+      return GST_FLOW_ERROR;
+    }
+    self->pending->push_back(input);
+    if (static_cast<int>(self->pending->size()) < kMeasureFrames) return GST_FLOW_OK;
+    return measure_pending(self);
+  }
+  // sigma_auto given up while frames waited: they are measured all the same
+  // and go first.
+  const GstFlowReturn flow = measure_pending(self);
+  if (flow != GST_FLOW_OK) {
+    gst_buffer_unref(input);
+    return flow;
+  }
   if (self->window->radius == 0) {
     return GST_BASE_TRANSFORM_CLASS(gst_zolta_denoise_parent_class)
         ->submit_input_buffer(transform, discont, input);
@@ -279,11 +404,13 @@ GstFlowReturn submit_input_buffer(GstBaseTransform* transform, gboolean discont,
 
 GstFlowReturn generate_output(GstBaseTransform* transform, GstBuffer** out) {
   GstZoltaDenoise* self = self_of(transform);
+  *out = nullptr;
+  // Frames held for the measurement, or passed on by it, went out already.
+  if (!self->pending->empty()) return GST_FLOW_OK;
   if (self->window->radius == 0) {
     return GST_BASE_TRANSFORM_CLASS(gst_zolta_denoise_parent_class)
         ->generate_output(transform, out);
   }
-  *out = nullptr;
   if (!window_ready(*self->window, false)) return GST_FLOW_OK;
   if (!take_changes(self)) return GST_FLOW_ERROR;
   return window_output(self, false, out);
@@ -311,10 +438,12 @@ gboolean sink_event(GstBaseTransform* transform, GstEvent* event) {
   switch (GST_EVENT_TYPE(event)) {
     case GST_EVENT_EOS:
     case GST_EVENT_CAPS:
-      drain(self);
+      // A stream shorter than kMeasureFrames is measured on what it had.
+      if (measure_pending(self) == GST_FLOW_OK) drain(self);
       break;
     case GST_EVENT_FLUSH_STOP:
       window_clear(*self->window);  // a seek: the frames held are not shown
+      drop_pending(self);
       break;
     default:
       break;
@@ -346,6 +475,8 @@ gboolean query(GstBaseTransform* transform, GstPadDirection direction, GstQuery*
 gboolean stop(GstBaseTransform* transform) {
   GstZoltaDenoise* self = self_of(transform);
   window_clear(*self->window);
+  drop_pending(self);
+  self->measured = FALSE;
   drop_denoiser(self);
   return TRUE;
 }
@@ -394,6 +525,9 @@ static void gst_zolta_denoise_init(GstZoltaDenoise* self) {
   self->temporal = 0;
   self->latency_frames = self->fps_n = self->fps_d = 0;
   self->window = new FrameWindow();
+  self->pending = new std::deque<GstBuffer*>();
+  self->measured = FALSE;
+  zolta_noise_model_default(&self->model, ZOLTA_API_VERSION);
   gst_video_info_init(&self->info);
   self->denoiser = nullptr;
   zolta_stream_default(&self->stream, ZOLTA_API_VERSION);

@@ -219,6 +219,7 @@ constexpr OfxStatus kOfxStatErrImageFormat = 1000;
 #define kOfxParamTypeDouble "OfxParamTypeDouble"
 #define kOfxParamTypeChoice "OfxParamTypeChoice"
 #define kOfxParamTypeString "OfxParamTypeString"
+#define kOfxParamTypeBoolean "OfxParamTypeBoolean"
 #define kOfxParamTypeGroup "OfxParamTypeGroup"
 #define kOfxParamPropDefault "OfxParamPropDefault"
 #define kOfxParamPropMin "OfxParamPropMin"
@@ -233,3 +234,5 @@ constexpr OfxStatus kOfxStatErrImageFormat = 1000;
 #define kOfxParamPropGroupOpen "OfxParamPropGroupOpen"
 #define kOfxParamPropStringMode "OfxParamPropStringMode"
 #define kOfxParamStringIsSingleLine "OfxParamStringIsSingleLine"
+#define kOfxParamStringIsFilePath "OfxParamStringIsFilePath"
+#define kOfxParamPropStringFilePathExists "OfxParamPropStringFilePathExists"

@@ -49,7 +49,7 @@ OfxStatus define_param(OfxParamSetHandle params, const OfxParamRow& r) {
   const OfxSuites& suites = ofx_suites();
   static const char* const kTypes[] = {kOfxParamTypeDouble, kOfxParamTypeInteger,
                                        kOfxParamTypeChoice, kOfxParamTypeString,
-                                       kOfxParamTypeInteger};
+                                       kOfxParamTypeInteger, kOfxParamTypeBoolean};
   OfxPropertySetHandle props = nullptr;
   const OfxStatus defined =
       suites.param->paramDefine(params, kTypes[static_cast<int>(r.kind)], r.name.c_str(), &props);
@@ -89,8 +89,19 @@ OfxStatus define_param(OfxParamSetHandle params, const OfxParamRow& r) {
       break;
     }
     case OfxParamKind::kString:
-      s.text(kOfxParamPropDefault, defaults.settings.c_str());
-      s.text(kOfxParamPropStringMode, kOfxParamStringIsSingleLine);
+      if (p.id == kParamEditorProfile) {
+        // A file the host lets the user pick.
+        s.text(kOfxParamPropDefault, defaults.profile.c_str());
+        s.text(kOfxParamPropStringMode, kOfxParamStringIsFilePath);
+        s.integer(kOfxParamPropStringFilePathExists, 1);
+      } else {
+        s.text(kOfxParamPropDefault, defaults.settings.c_str());
+        s.text(kOfxParamPropStringMode, kOfxParamStringIsSingleLine);
+      }
+      s.integer(kOfxParamPropAnimates, 0);
+      break;
+    case OfxParamKind::kBoolean:
+      s.integer(kOfxParamPropDefault, defaults.sigma_auto ? 1 : 0);
       s.integer(kOfxParamPropAnimates, 0);
       break;
   }

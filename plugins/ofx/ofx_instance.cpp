@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clip_window.h"
+#include "settings_args.h"
 #include "ofx_host.h"
 #include "ofx_params.h"
 #include "ofx_pixels.h"
@@ -26,6 +27,11 @@ struct Instance {
   zolta_settings settings{};
   int64_t generation = 0;  // frames are numbered anew in every pass
   std::vector<unsigned char> scratch;
+  // sigma_auto: the model of the source clip's first frames at a render
+  // scale, measured once (again in a new pass or at another scale).
+  zolta_noise_model model{};
+  bool measured = false;
+  double measured_scale = 0;
 };
 
 Instance* instance_of(OfxImageEffectHandle effect) {
@@ -54,9 +60,13 @@ OfxStatus values_at(OfxImageEffectHandle effect, const Instance& in, OfxTime tim
       case OfxParamKind::kString: {
         char* text = nullptr;
         status = param.paramGetValueAtTime(in.params[i], time, &text);
-        values->settings = text ? text : "";
+        (r.row->id == kParamEditorProfile ? values->profile : values->settings) = text ? text : "";
         break;
       }
+      case OfxParamKind::kBoolean:
+        status = param.paramGetValueAtTime(in.params[i], time, &number);
+        values->sigma_auto = number != 0;
+        break;
       default:
         status = param.paramGetValueAtTime(in.params[i], time, &number);
         if (r.kind == OfxParamKind::kThreshold)
@@ -145,6 +155,42 @@ intptr_t number_of(const Instance& in, double time, double first) {
   return static_cast<intptr_t>((in.generation << 32) + static_cast<int64_t>(halves) + 1);
 }
 
+// sigma_auto: the source clip's first frames (at most kMeasureFrames, from
+// the start of its frame range, consecutive) fetched at the render's scale
+// and measured, once per pass and scale. Frames the host does not give, or
+// gives in another layout than the first's, end the run measured.
+OfxStatus measure_clip(OfxImageEffectHandle effect, Instance& in, double scale) {
+  if (in.measured && in.measured_scale == scale) return kOfxStatOK;
+  double range[2];
+  OfxStatus status = frame_range(effect, in, range);
+  if (status != kOfxStatOK) return status;
+  Fetched fetched;
+  OfxImageView views[kMeasureFrames];
+  zolta_frame frames[kMeasureFrames];
+  const zolta_frame* pointers[kMeasureFrames];
+  int count = 0;
+  for (; count < kMeasureFrames && range[0] + count <= range[1]; ++count) {
+    OfxPropertySetHandle image = fetched.get(in.source, range[0] + count);
+    std::string ignored;
+    if (!image || !ofx_image_view(*ofx_suites().property, image, "source", &views[count], &ignored) ||
+        (count > 0 && !same_layout(views[count], views[0])))
+      break;
+    frames[count] = ofx_frame_of(views[count], views[0].bounds);
+    pointers[count] = &frames[count];
+  }
+  if (count == 0)
+    return ofx_fail(effect, kOfxStatFailed,
+                    "sigma_auto: the host gave no source image at time %g to measure", range[0]);
+  const zolta_stream stream = ofx_stream_of(views[0]);
+  zolta_error error{};
+  zolta_noise_model_default(&in.model, ZOLTA_API_VERSION);
+  if (zolta_noise_measure(&stream, pointers, count, &in.model, &error) != ZOLTA_OK)
+    return ofx_fail(effect, kOfxStatFailed, "%s", error.message);
+  in.measured = true;
+  in.measured_scale = scale;
+  return kOfxStatOK;
+}
+
 size_t temporal_param() {
   const std::vector<OfxParamRow>& rows = ofx_param_rows();
   size_t i = 0;
@@ -198,6 +244,7 @@ OfxStatus ofx_forget_frames(OfxImageEffectHandle effect) {
   Instance* in = instance_of(effect);
   if (!in) return kOfxStatErrBadHandle;
   ++in->generation;
+  in->measured = false;
   return kOfxStatOK;
 }
 
@@ -271,10 +318,15 @@ OfxStatus ofx_render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) 
   if (!ofx_rect_inside(window, output.bounds))
     return ofx_fail(effect, kOfxStatErrValue, "the render window lies outside the output image");
 
+  const double area_scale = std::sqrt(scale[0] * scale[1]);
+  if (ofx_measures(values)) {
+    status = measure_clip(effect, *in, area_scale);
+    if (status != kOfxStatOK) return status;
+  }
   zolta_settings settings;
   zolta_error error{};
-  if (ofx_settings(values, ZOLTA_FAMILY_RGB, std::sqrt(scale[0] * scale[1]), &settings, &error) !=
-      ZOLTA_OK)
+  if (ofx_settings(values, ZOLTA_FAMILY_RGB, area_scale, in->measured ? &in->model : nullptr,
+                   &settings, &error) != ZOLTA_OK)
     return ofx_fail(effect, kOfxStatFailed, "%s", error.message);
   status = prepare(effect, *in, ofx_stream_of(source), radius, settings);
   if (status != kOfxStatOK) return status;

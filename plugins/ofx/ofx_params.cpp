@@ -25,6 +25,8 @@ OfxParamKind kind_of(const ParamDef& p) {
       return OfxParamKind::kChoice;
     case ParamType::kText:
       return OfxParamKind::kString;
+    case ParamType::kBool:
+      return OfxParamKind::kBoolean;
     default:
       // The plane is a choice of "picture" or a plane number.
       return p.id == kParamPlane ? OfxParamKind::kChoice : OfxParamKind::kInteger;
@@ -57,6 +59,16 @@ std::vector<OfxParamRow> make_rows() {
   for (const ParamDef& p : kParams)
     if (param_offered(p, kFaceOfx) && p.id != kParamNoise) add_row(p, &rows);
   return rows;
+}
+
+std::string thresholds_text(const OfxValues& values) {
+  std::string text;
+  bool any = false;
+  for (int t : values.thresholds) any = any || t != 0;
+  if (!any) return text;
+  for (size_t i = 0; i < sizeof values.thresholds / sizeof values.thresholds[0]; ++i)
+    text += (i ? "," : "") + std::to_string(values.thresholds[i]);
+  return text;
 }
 
 bool by_hand(const OfxValues& values) {
@@ -101,7 +113,17 @@ OfxValues ofx_default_values() {
   return values;
 }
 
-int ofx_settings(const OfxValues& values, int32_t family, double scale, zolta_settings* settings,
+bool ofx_measures(const OfxValues& values) {
+  EditorValues editor;
+  editor.settings = values.settings;
+  editor.thresholds = thresholds_text(values);
+  editor.profile = values.profile;
+  editor.sigma_auto = values.sigma_auto;
+  return editor_measures(editor);
+}
+
+int ofx_settings(const OfxValues& values, int32_t family, double scale,
+                 const zolta_noise_model* measured, zolta_settings* settings,
                  zolta_error* error) {
   const ParamDef& noise = kParams[kParamNoise];
   double sigma = values.sigma * scale;
@@ -109,12 +131,15 @@ int ofx_settings(const OfxValues& values, int32_t family, double scale, zolta_se
   EditorValues editor;
   editor.sigma = sigma;
   editor.settings = values.settings;
-  bool any = false;
-  for (int t : values.thresholds) any = any || t != 0;
-  if (any) {
-    for (size_t i = 0; i < sizeof values.thresholds / sizeof values.thresholds[0]; ++i)
-      editor.thresholds += (i ? "," : "") + std::to_string(values.thresholds[i]);
-  }
+  editor.thresholds = thresholds_text(values);
+  editor.profile = values.profile;
+  editor.sigma_auto = values.sigma_auto;
+  editor.measured = measured;
+  // A profile was measured on full-size frames: a proxy render scales its
+  // thresholds as it scales thresholds given by hand. A measured model is
+  // measured at the render's own scale.
+  const bool profile = !by_hand(values) &&
+                       values.profile.find_first_not_of(" \t\r\n") != std::string::npos;
   const std::vector<std::string> views = ofx_choice_options(kParams[kParamView]);
   if (values.view >= 0 && values.view < static_cast<int>(views.size()))
     editor.view = views[static_cast<size_t>(values.view)];
@@ -124,7 +149,7 @@ int ofx_settings(const OfxValues& values, int32_t family, double scale, zolta_se
   zolta_settings built;
   int status = editor_settings(editor, family, &built, error);
   if (status != ZOLTA_OK) return status;
-  if (by_hand(values) && scale != 1.0) {
+  if ((by_hand(values) || profile) && scale != 1.0) {
     for (auto& plane : built.thresholds) {
       for (auto& direction : plane) {
         for (int32_t& v : direction) {

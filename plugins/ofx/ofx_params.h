@@ -6,7 +6,8 @@
 // OfxValues record, and the settings follow from it as in the other editors:
 // a settings text, when given, takes the place of everything else, then the
 // thresholds when any of them is above 0, then the noise level (0: frames
-// pass through).
+// pass through). A profile takes the place of the noise level and of
+// sigma_auto, which takes the place of the noise level.
 #pragma once
 
 #include <string>
@@ -15,7 +16,7 @@
 #include "parameters.h"
 #include "zolta.h"
 
-enum class OfxParamKind { kDouble, kInteger, kChoice, kString, kThreshold };
+enum class OfxParamKind { kDouble, kInteger, kChoice, kString, kThreshold, kBoolean };
 
 struct OfxParamRow {
   const ParamDef* row;  // the table's row
@@ -40,7 +41,13 @@ struct OfxValues {
   int plane = 0;  // 0: the picture; p + 1: plane p as grey
   int thresholds[ZOLTA_PLANES * ZOLTA_DIRECTIONS * ZOLTA_LEVELS] = {};
   std::string settings;
+  bool sigma_auto = false;
+  std::string profile;  // a noise profile's path; empty: none
 };
+
+// True when the settings come from the source clip's measured noise
+// (sigma_auto on, no settings text, thresholds nor profile in its place).
+bool ofx_measures(const OfxValues& values);
 
 // The values every parameter starts with.
 OfxValues ofx_default_values();
@@ -49,7 +56,9 @@ OfxValues ofx_default_values();
 // `scale` (the square root of the render scale's area: a proxy render of
 // half the size in both directions sees half the noise): the noise level is
 // multiplied by it, thresholds given by hand are scaled (each above 0 stays
-// at least 1). The temporal thresholds always follow the noise level. On
-// failure returns a zolta_status with the message in error.
-int ofx_settings(const OfxValues& values, int32_t family, double scale, zolta_settings* settings,
-                 zolta_error* error);
+// at least 1). The temporal thresholds follow the noise level, except for a
+// profile's or a measured model's, which come with their own. `measured`:
+// the model of the source clip's first frames at this scale (sigma_auto),
+// or null. On failure returns a zolta_status with the message in error.
+int ofx_settings(const OfxValues& values, int32_t family, double scale,
+                 const zolta_noise_model* measured, zolta_settings* settings, zolta_error* error);

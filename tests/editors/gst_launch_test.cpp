@@ -168,6 +168,10 @@ TEST(GstElement, RefusalsAreTheElementsErrorsAndNothingIsWritten) {
        "give the settings as config or as thresholds, not both"},
       {64, "thresholds=1,2,3", "thresholds takes eighteen integers, not 3"},
       {64, "plane=2 view=high thresholds=1,x", "thresholds value 2 (\"x\") is not an integer"},
+      {64, "profile=/nonexistent/camera.profile",
+       "cannot open noise profile \"/nonexistent/camera.profile\""},
+      {64, "profile=/nonexistent/camera.profile config='Config(0,0,0,0,0,0,0,0,0)'",
+       "give the settings as config or as a profile, not both"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.properties);
@@ -235,5 +239,42 @@ TEST(GstElement, TemporalWindowsMirrorAtTheEndsAndEveryFrameComesOut) {
       ASSERT_EQ(got.size(), in.size());
       EXPECT_TRUE(got == reference_planar_windows(in, stream, settings, radius));
     }
+  }
+}
+
+TEST(GstElement, SigmaAutoAndProfileGiveTheSettingsOfTheirModel) {
+  // sigma_auto holds the stream's first 8 frames (all of a shorter stream),
+  // measures them and denoises every frame with the settings of that model;
+  // a profile gives its model's.
+  const zolta_stream stream = stream_of(ZOLTA_FAMILY_YUV420, 8);
+  TempDir files;
+  const std::string profile = files.path("camera.profile");
+  const zolta_settings from_profile = write_test_profile(profile, ZOLTA_FAMILY_YUV420);
+  const struct {
+    int frames;
+    std::string properties;
+    int radius;
+    bool automatic;  // else the profile's settings
+  } cases[] = {
+      {12, "sigma-auto=true", 0, true},
+      {12, "sigma-auto=true threads=1", 0, true},
+      {3, "sigma-auto=true", 0, true},
+      {11, "sigma-auto=true temporal=1", 1, true},
+      {4, "sigma-auto=true profile=" + profile, 0, false},
+      {4, "profile=" + profile + " temporal=2", 2, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.frames) + " frames, " + c.properties);
+    TempDir dir;
+    const Bytes in = noisy_samples(planar_frame_size(stream) * c.frames, 70 + c.frames);
+    write_file(dir.path("in.raw"), in);
+    std::string output;
+    ASSERT_EQ(launch(dir, "i420", kWidth, kHeight, c.properties, &output), 0) << output;
+    const Bytes got = read_file(dir.path("out.raw"));
+    ASSERT_EQ(got.size(), in.size());
+    const zolta_settings settings =
+        c.automatic ? settings_of_planar_model(in, stream, c.frames < 8 ? c.frames : 8)
+                    : from_profile;
+    EXPECT_TRUE(got == reference_planar_windows(in, stream, settings, c.radius));
   }
 }

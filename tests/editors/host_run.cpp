@@ -191,3 +191,73 @@ Bytes reference_planar_windows(const Bytes& frames, const zolta_stream& stream,
   zolta_denoiser_destroy(denoiser);
   return out;
 }
+
+namespace {
+
+zolta_settings settings_of_model(const zolta_stream& stream, std::vector<zolta_frame>& frames) {
+  std::vector<const zolta_frame*> pointers;
+  for (const zolta_frame& f : frames) pointers.push_back(&f);
+  zolta_noise_model model;
+  zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+  zolta_settings settings{};
+  zolta_error error{};
+  EXPECT_EQ(zolta_noise_measure(&stream, pointers.data(), static_cast<int32_t>(pointers.size()),
+                                &model, &error),
+            ZOLTA_OK)
+      << error.message;
+  const int32_t family = stream.family == ZOLTA_FAMILY_RGB32 ? ZOLTA_FAMILY_RGB : stream.family;
+  EXPECT_EQ(zolta_settings_for_model(&model, family, &settings, &error), ZOLTA_OK)
+      << error.message;
+  return settings;
+}
+
+}  // namespace
+
+zolta_settings settings_of_bgra_model(const Bytes& frames, int width, int height, int count) {
+  zolta_stream stream{};
+  stream.family = ZOLTA_FAMILY_RGB;
+  stream.bits = 8;
+  stream.width = width;
+  stream.height = height;
+  const size_t size = static_cast<size_t>(width) * height * 4;
+  std::vector<zolta_frame> list(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    uint8_t* bytes = const_cast<uint8_t*>(frames.data()) + size * static_cast<size_t>(i);
+    for (int p = 0; p < 3; ++p) {
+      list[static_cast<size_t>(i)].data[p] = bytes + 2 - p;
+      list[static_cast<size_t>(i)].stride[p] = width * 4;
+      list[static_cast<size_t>(i)].step[p] = 4;
+    }
+  }
+  return settings_of_model(stream, list);
+}
+
+zolta_settings settings_of_planar_model(const Bytes& frames, const zolta_stream& stream,
+                                        int count) {
+  const size_t size = planar_frame_size(stream);
+  std::vector<zolta_frame> list(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    fill_planar(stream, const_cast<uint8_t*>(frames.data()) + size * static_cast<size_t>(i),
+                &list[static_cast<size_t>(i)]);
+  }
+  return settings_of_model(stream, list);
+}
+
+zolta_settings write_test_profile(const std::string& path, int32_t family) {
+  zolta_noise_model model;
+  zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+  model.planes = 3;
+  for (int p = 0; p < 3; ++p) {
+    model.sigma[p] = 3.5f + static_cast<float>(p);
+    for (int d = 0; d < 2; ++d)
+      for (int l = 0; l < 3; ++l) model.detail[p][d][l] = 2.0f + 3.0f * static_cast<float>(l);
+    for (int b = 0; b < ZOLTA_NOISE_BANDS; ++b)
+      model.curve[p][b] = 5.0f - 0.125f * static_cast<float>(b);
+  }
+  char text[4096];
+  const size_t length = zolta_noise_profile_format(&model, text, sizeof text);
+  write_file(path, Bytes(text, text + length));
+  zolta_settings settings{};
+  EXPECT_EQ(zolta_settings_for_model(&model, family, &settings, nullptr), ZOLTA_OK);
+  return settings;
+}

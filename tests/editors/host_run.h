@@ -59,3 +59,13 @@ size_t planar_frame_size(const zolta_stream& stream);
 // gives for the clip.
 Bytes reference_planar_windows(const Bytes& frames, const zolta_stream& stream,
                                const zolta_settings& settings, int radius);
+
+// The settings of the noise model the library measures on the first `count`
+// frames of a clip: BGRA frames (as RGB planes four bytes apart, as the
+// frei0r face gives them) or planar frames of `stream`.
+zolta_settings settings_of_bgra_model(const Bytes& frames, int width, int height, int count);
+zolta_settings settings_of_planar_model(const Bytes& frames, const zolta_stream& stream, int count);
+
+// A noise profile file of correlated noise (coarse levels noisier than
+// fine); the settings of its model for `family`.
+zolta_settings write_test_profile(const std::string& path, int32_t family);

@@ -109,9 +109,14 @@ TEST(KdenliveEffect, DescribesTheModulesParametersAsTheyAre) {
       EXPECT_NE(std::string(param.explanation).find(" / " + p.at("factor") + "]"),
                 std::string::npos)
           << param.explanation;
+    } else if (param.type == F0R_PARAM_BOOL) {
+      ASSERT_EQ(type, "bool");
+      double value = -1;
+      get_value(instance, &value, index);
+      EXPECT_EQ(std::strtod(p.at("default").c_str(), nullptr), value);
     } else {
       ASSERT_EQ(param.type, F0R_PARAM_STRING);
-      ASSERT_TRUE(type == "list" || type == "keywords") << type;
+      ASSERT_TRUE(type == "list" || type == "keywords" || type == "url") << type;
       const char* value = nullptr;
       get_value(instance, &value, index);
       ASSERT_NE(value, nullptr);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -49,8 +50,9 @@ TEST_F(OfxHost, FindsTheBundleOnThePluginPathAndDescribesTheParameters) {
                            "thresholds_y_rows_0", "thresholds_cr_columns_2"}) {
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
   }
-  // Sigma, temporal, view, plane, settings, the group and its eighteen.
-  EXPECT_EQ(names.size(), 24u);
+  // Sigma, temporal, view, plane, settings, the group and its eighteen,
+  // sigma_auto and profile.
+  EXPECT_EQ(names.size(), 26u);
   EXPECT_TRUE(host.messages().empty());
 }
 
@@ -245,6 +247,83 @@ TEST_F(OfxHost, ParametersReachTheSettings) {
   EXPECT_EQ(first_difference(library_output_for_sigma(clip, 0, 4, 0), render_one(*effect, 0)), "");
   EXPECT_EQ(first_difference(library_output_for_sigma(clip, 1, 20, 0), render_one(*effect, 1)), "");
   EXPECT_TRUE(host.messages().empty());
+}
+
+// sigma_auto measures the source clip's first 8 frames (all of a shorter
+// clip) once; a profile gives its model's settings; a profile beside a
+// settings text, or one that cannot be read, is the host's error message.
+TEST_F(OfxHost, SigmaAutoAndProfileGiveTheSettingsOfTheirModel) {
+  TestHost host;
+  const std::string profile = "zolta-ofx-test.profile";
+  zolta_noise_model model;
+  zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+  model.planes = 3;
+  for (int p = 0; p < 3; ++p) {
+    model.sigma[p] = 4;
+    for (int d = 0; d < 2; ++d)
+      for (int l = 0; l < 3; ++l) model.detail[p][d][l] = 2.0f + 3.0f * static_cast<float>(l);
+    for (float& c : model.curve[p]) c = 5;
+  }
+  {
+    char text[4096];
+    const size_t length = zolta_noise_profile_format(&model, text, sizeof text);
+    FILE* file = std::fopen(profile.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(text, 1, length, file), length);
+    std::fclose(file);
+  }
+  zolta_settings from_profile{};
+  ASSERT_EQ(zolta_settings_for_model(&model, ZOLTA_FAMILY_RGB, &from_profile, nullptr), ZOLTA_OK);
+  const std::vector<TestPicture> long_clip = test_clip(10, 32, 24, 4, 8);
+  const std::vector<TestPicture> short_clip = test_clip(3, 32, 24, 3, 16);
+  const zolta_settings from_long = settings_of_clip_model(long_clip, 8);
+  const zolta_settings from_short = settings_of_clip_model(short_clip, 3);
+  struct Case {
+    const char* name;
+    const std::vector<TestPicture>* clip;
+    bool automatic;
+    const char* profile;
+    const char* settings;
+    const zolta_settings* expected;  // null: refused with `message`
+    const char* message;
+  };
+  const Case cases[] = {
+      {"auto", &long_clip, true, "", "", &from_long, nullptr},
+      {"auto, a short clip", &short_clip, true, "", "", &from_short, nullptr},
+      {"profile", &long_clip, false, profile.c_str(), "", &from_profile, nullptr},
+      {"profile over auto", &long_clip, true, profile.c_str(), "", &from_profile, nullptr},
+      {"profile and a settings text", &long_clip, false, profile.c_str(),
+       "Config(10248, 4104, 514, 8456, 4104, 0, 8456, 4104, 0)", nullptr,
+       "give the settings as a settings text or as a profile, not both"},
+      {"unreadable profile", &long_clip, false, "no-such-dir/camera.profile", "", nullptr,
+       "cannot open noise profile \"no-such-dir/camera.profile\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<TestEffect> effect = host.create(kId);
+    ASSERT_TRUE(effect);
+    effect->set_clip(*c.clip);
+    ASSERT_TRUE(effect->set_bool("sigma_auto", c.automatic));
+    ASSERT_TRUE(effect->set_string("profile", c.profile));
+    ASSERT_TRUE(effect->set_string("settings", c.settings));
+    const int last = static_cast<int>(c.clip->size()) - 1;
+    for (int n : {last, 0}) {
+      TestPicture out;
+      if (!c.expected) {
+        EXPECT_NE(effect->render(n, &out), 0);
+        continue;
+      }
+      ASSERT_EQ(effect->render(n, &out), 0);
+      EXPECT_EQ(first_difference(library_output(*c.clip, n, *c.expected, 0), out), "") << n;
+    }
+    if (c.message) {
+      bool found = false;
+      for (const TestMessage& m : host.messages())
+        found = found || m.text.find(c.message) != std::string::npos;
+      EXPECT_TRUE(found) << c.message;
+    }
+  }
+  std::remove(profile.c_str());
 }
 
 TEST_F(OfxHost, AProxyRenderGetsTheSettingsOfItsScale) {

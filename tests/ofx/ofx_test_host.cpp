@@ -90,6 +90,7 @@ class NumberParam : public Base {
 };
 
 using IntParam = NumberParam<prm::IntegerInstance, int>;
+using BoolParam = NumberParam<prm::BooleanInstance, bool>;
 using ChoiceParam = NumberParam<prm::ChoiceInstance, int>;
 
 class DoubleParam : public NumberParam<prm::DoubleInstance, double> {
@@ -392,6 +393,7 @@ struct TestEffect::Impl : public ie::Instance {
     if (type == kOfxParamTypeDouble) return new DoubleParam(d, this);
     if (type == kOfxParamTypeChoice) return new ChoiceParam(d, this);
     if (type == kOfxParamTypeString) return new StringParam(d, this);
+    if (type == kOfxParamTypeBoolean) return new BoolParam(d, this);
     if (type == kOfxParamTypeGroup) return new prm::GroupInstance(d, this);
     if (type == kOfxParamTypePage) return new prm::PageInstance(d, this);
     return nullptr;
@@ -625,6 +627,11 @@ bool TestEffect::set_double_at(const std::string& name, double time, double valu
 bool TestEffect::set_string(const std::string& name, const std::string& value) {
   auto* p = param_of<StringParam>(*impl_, name);
   return p && p->set(value.c_str()) == kOfxStatOK;
+}
+
+bool TestEffect::set_bool(const std::string& name, bool value) {
+  auto* p = param_of<BoolParam>(*impl_, name);
+  return p && p->set(value) == kOfxStatOK;
 }
 
 std::vector<std::string> TestEffect::param_names() const {

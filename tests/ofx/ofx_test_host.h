@@ -87,6 +87,7 @@ class TestEffect {
   bool set_double(const std::string& name, double value);
   bool set_double_at(const std::string& name, double time, double value);
   bool set_string(const std::string& name, const std::string& value);
+  bool set_bool(const std::string& name, bool value);
   std::vector<std::string> param_names() const;
 
   // The frames the effect asks for to render `time`: [first, last].

@@ -127,6 +127,22 @@ TestPicture library_output_for_sigma(const std::vector<TestPicture>& clip, int n
   return library_output(clip, n, settings, radius);
 }
 
+zolta_settings settings_of_clip_model(const std::vector<TestPicture>& clip, int count) {
+  std::vector<TestPicture> copies(clip.begin(), clip.begin() + count);  // only read
+  std::vector<zolta_frame> frames;
+  std::vector<const zolta_frame*> pointers;
+  for (TestPicture& p : copies) frames.push_back(frame_of(p, p.bytes.data(), 0));
+  for (const zolta_frame& f : frames) pointers.push_back(&f);
+  const zolta_stream stream = stream_of(clip[0]);
+  zolta_noise_model model;
+  zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+  zolta_settings settings{};
+  if (zolta_noise_measure(&stream, pointers.data(), count, &model, nullptr) != ZOLTA_OK ||
+      zolta_settings_for_model(&model, ZOLTA_FAMILY_RGB, &settings, nullptr) != ZOLTA_OK)
+    zolta_settings_default(&settings, ZOLTA_API_VERSION);
+  return settings;
+}
+
 std::string first_difference(const TestPicture& expected, const TestPicture& actual) {
   if (expected.bytes.size() != actual.bytes.size() || expected.bytes.empty())
     return "sizes " + std::to_string(expected.bytes.size()) + " and " +

@@ -25,6 +25,10 @@ TestPicture library_output(const std::vector<TestPicture>& clip, int n,
 TestPicture library_output_for_sigma(const std::vector<TestPicture>& clip, int n, float sigma,
                                      int radius);
 
+// The settings of the noise model the library measures on the clip's first
+// `count` frames.
+zolta_settings settings_of_clip_model(const std::vector<TestPicture>& clip, int count);
+
 // "" when equal, else where the first byte differs.
 std::string first_difference(const TestPicture& expected, const TestPicture& actual);
 

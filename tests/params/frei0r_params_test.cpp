@@ -37,6 +37,8 @@ TEST(Frei0rParameters, EveryRowOfTheFaceOnceTheWaysFirst) {
       EXPECT_LE(d, 1.0);
       EXPECT_EQ(frei0r_double_of(p, p.max), 1.0);
       EXPECT_EQ(frei0r_value_of(p, 0.5), p.max / 2);
+    } else if (p.type == ParamType::kBool) {
+      EXPECT_EQ(frei0r_param_type(p), F0R_PARAM_BOOL);
     } else {
       EXPECT_EQ(frei0r_param_type(p), F0R_PARAM_STRING);
     }
