@@ -300,6 +300,10 @@ std::string way_arguments(Way way, const std::string& vcf) {
       return sigma + ", temporal=1";
     case Way::kTemporal2:
       return sigma + ", temporal=2";
+    case Way::kProfile:
+      return "profile=\"" + profile_path(vcf) + "\"";
+    case Way::kSigmaAuto:
+      return "sigma_auto=true";
   }
   return std::string();
 }
@@ -527,7 +531,8 @@ void run_release(ReleaseRun& run, const char* host_path, const char* plugin_path
   run.end(error);
   if (!opened) return;
   Context c{nullptr, std::string(), home + "/zolta.vcf", nullptr};
-  run.check("write a settings file", write_vcf(c.vcf) ? "" : "cannot write " + c.vcf);
+  run.check("write a settings file",
+            write_vcf(c.vcf) && write_profile(c.vcf) ? "" : "cannot write " + c.vcf);
   // Autoloading: the module in the user's plugin folder, no LoadPlugin.
   {
 #ifdef _WIN32

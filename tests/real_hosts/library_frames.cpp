@@ -16,6 +16,9 @@ const WayCase kWayCases[] = {
     {"sigma", Way::kSigma, false},
     {"temporal 1", Way::kTemporal1, false},
     {"temporal 2", Way::kTemporal2, false},
+    {"profile", Way::kProfile, false},
+    {"sigma_auto", Way::kSigmaAuto, false},
+    {"sigma_auto, threads", Way::kSigmaAuto, true},
     {"config, threads", Way::kConfig, true},
     {"temporal 2, threads", Way::kTemporal2, true},
 };
@@ -43,6 +46,40 @@ bool write_vcf(const std::string& path) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   const bool ok = std::fwrite(text, 1, length, f) == length;
+  return std::fclose(f) == 0 && ok;
+}
+
+namespace {
+
+// Correlated noise: coarse levels noisier than the fine, brighter samples
+// quieter.
+zolta_noise_model profile_model() {
+  zolta_noise_model model;
+  zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+  model.planes = 3;
+  for (int p = 0; p < 3; ++p) {
+    model.sigma[p] = 3.5f;
+    for (int d = 0; d < 2; ++d)
+      for (int l = 0; l < 3; ++l) model.detail[p][d][l] = 1.5f + 2.5f * static_cast<float>(l);
+    for (int b = 0; b < ZOLTA_NOISE_BANDS; ++b)
+      model.curve[p][b] = 6.0f - 0.25f * static_cast<float>(b);
+  }
+  return model;
+}
+
+}  // namespace
+
+std::string profile_path(const std::string& vcf) {
+  return vcf + ".profile";
+}
+
+bool write_profile(const std::string& vcf) {
+  const zolta_noise_model model = profile_model();
+  char text[4096];
+  const size_t length = zolta_noise_profile_format(&model, text, sizeof text);
+  FILE* f = std::fopen(profile_path(vcf).c_str(), "wb");
+  if (!f) return false;
+  const bool ok = length > 0 && std::fwrite(text, 1, length, f) == length;
   return std::fclose(f) == 0 && ok;
 }
 
@@ -100,8 +137,23 @@ Planes compact(const zolta_stream& stream, const zolta_frame& frame) {
 
 namespace {
 
-bool way_settings(Way way, int32_t family, zolta_settings& settings, zolta_error& error) {
+bool way_settings(Way way, const zolta_stream& stream, const std::vector<zolta_frame>& inputs,
+                  zolta_settings& settings, zolta_error& error) {
+  const int32_t family = stream.family;
   zolta_settings_default(&settings, ZOLTA_API_VERSION);
+  if (way == Way::kProfile || way == Way::kSigmaAuto) {
+    zolta_noise_model model = profile_model();
+    if (way == Way::kSigmaAuto) {
+      // The first frames, at most 8, as the faces measure them.
+      std::vector<const zolta_frame*> first;
+      for (size_t i = 0; i < inputs.size() && i < 8; ++i) first.push_back(&inputs[i]);
+      zolta_noise_model_default(&model, ZOLTA_API_VERSION);
+      if (zolta_noise_measure(&stream, first.data(), static_cast<int32_t>(first.size()), &model,
+                              &error) != ZOLTA_OK)
+        return false;
+    }
+    return zolta_settings_for_model(&model, family, &settings, &error) == ZOLTA_OK;
+  }
   if (way == Way::kThresholds) {
     int32_t t[18];
     threshold_values(t);
@@ -129,7 +181,7 @@ std::vector<Planes> library_output(const zolta_stream& stream, Way way,
   config.temporal_radius = way_radius(way);
   zolta_error e;
   zolta_denoiser* denoiser = nullptr;
-  if (!way_settings(way, stream.family, config.settings, e) ||
+  if (!way_settings(way, stream, inputs, config.settings, e) ||
       zolta_denoiser_create(&config, &denoiser, &e) != ZOLTA_OK) {
     error = e.message;
     return {};

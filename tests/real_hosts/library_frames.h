@@ -20,6 +20,8 @@ enum class Way {
   kSigma,
   kTemporal1,  // sigma and temporal = 1
   kTemporal2,  // sigma and temporal = 2
+  kProfile,    // the noise profile written by write_profile
+  kSigmaAuto,  // the noise measured on the clip's first frames
 };
 
 struct WayCase {
@@ -41,6 +43,10 @@ int way_radius(Way way);
 
 // The settings file VirtualDub would save for config_values, at `path`.
 bool write_vcf(const std::string& path);
+// The noise profile of the profile way, beside the settings file `vcf`
+// (its path and ".profile"); profile_path gives that path.
+std::string profile_path(const std::string& vcf);
+bool write_profile(const std::string& vcf);
 
 // A frame as compact planes: rows of width * sample bytes, top row first.
 typedef std::vector<std::vector<uint8_t>> Planes;

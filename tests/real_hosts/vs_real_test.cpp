@@ -161,6 +161,12 @@ void set_way(VSMap* args, Way way, const std::string& vcf) {
       g_vs->mapSetFloat(args, "sigma", kSigmaValue, maReplace);
       if (way_radius(way) > 0) g_vs->mapSetInt(args, "temporal", way_radius(way), maReplace);
       break;
+    case Way::kProfile:
+      g_vs->mapSetData(args, "profile", profile_path(vcf).c_str(), -1, dtUtf8, maReplace);
+      break;
+    case Way::kSigmaAuto:
+      g_vs->mapSetInt(args, "sigma_auto", 1, maReplace);
+      break;
   }
 }
 
@@ -350,7 +356,8 @@ VSCore* new_core(bool autoload, const std::string& plugin, std::string& error) {
 void run_release(ReleaseRun& run, const char* core_path, const char* plugin_path) {
   const std::string home = private_home();
   const std::string vcf = home + "/zolta.vcf";
-  run.check("write a settings file", write_vcf(vcf) ? "" : "cannot write " + vcf);
+  run.check("write a settings file",
+            write_vcf(vcf) && write_profile(vcf) ? "" : "cannot write " + vcf);
   run.begin("open the core library");
   void* library = dlopen(core_path, RTLD_NOW | RTLD_GLOBAL);
   typedef const VSAPI*(VS_CC * GetApi)(int version);
