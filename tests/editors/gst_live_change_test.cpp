@@ -197,3 +197,39 @@ TEST(GstElementPlaying, TemporalLatencyAndASeekStartAWindowAtTheNewPosition) {
   gst_object_unref(sink);
   gst_object_unref(pipeline);
 }
+
+TEST(GstElementPlaying, SigmaAutoAddsTheFramesItHoldsToTheLatency) {
+  // sigma-auto holds the first 8 frames: 7 frame durations more latency,
+  // besides the temporal window's R.
+  TempDir dir;
+  setenv("GST_PLUGIN_PATH", ZOLTA_GST_DIR, 1);
+  setenv("GST_REGISTRY", dir.path("registry.bin").c_str(), 1);
+  ASSERT_TRUE(gst_init_check(nullptr, nullptr, nullptr));
+  write_file(dir.path("in.raw"), noisy_samples(planar_frame_size(i420()) * 3, 72));
+  for (int radius : {0, 2}) {
+    SCOPED_TRACE("temporal " + std::to_string(radius));
+    const std::string description =
+        "filesrc location=\"" + dir.path("in.raw") +
+        "\" ! rawvideoparse format=i420 width=64 height=48 framerate=25/1 ! zoltadenoise "
+        "sigma-auto=true temporal=" +
+        std::to_string(radius) + " ! appsink name=sink sync=false";
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
+    ASSERT_NE(pipeline, nullptr) << (error ? error->message : "");
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+    ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);
+    ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND),
+              GST_STATE_CHANGE_SUCCESS);
+    GstPad* sink_pad = gst_element_get_static_pad(sink, "sink");
+    GstQuery* latency = gst_query_new_latency();
+    ASSERT_TRUE(gst_pad_peer_query(sink_pad, latency));
+    GstClockTime least = 0;
+    gst_query_parse_latency(latency, nullptr, &least, nullptr);
+    EXPECT_EQ(least, (7 + radius) * GST_SECOND / 25);
+    gst_query_unref(latency);
+    gst_object_unref(sink_pad);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(sink);
+    gst_object_unref(pipeline);
+  }
+}
