@@ -115,9 +115,6 @@ int editor_settings(const EditorValues& values, int32_t family, zolta_settings* 
     args[kParamPluginProfile].given = true;
     args[kParamPluginProfile].text = profile.c_str();
   } else if (values.sigma_auto) {
-    if (!values.measured) {
-      return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "sigma_auto: no frame was measured");
-    }
     args[kParamSigmaAuto].given = true;
     args[kParamSigmaAuto].ints[0] = 1;
     args.measured = values.measured;

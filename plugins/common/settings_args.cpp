@@ -109,7 +109,7 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
     } else if (way_given(kParams[kParamSigmaAuto], args[kParamSigmaAuto])) {
       // The model the face measured on the clip's first frames.
       if (!args.measured) {
-        return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "sigma_auto: no frames were measured");
+        return plugin_fail(error, ZOLTA_ERROR_ARGUMENT, "sigma_auto: no frame was measured");
       }
       const int status = zolta_settings_for_model(args.measured, family, &chosen, error);
       if (status != ZOLTA_OK) return status;

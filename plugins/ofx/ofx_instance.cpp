@@ -267,8 +267,17 @@ OfxStatus ofx_frames_needed(OfxImageEffectHandle effect, OfxPropertySetHandle in
   if (needed[0] < range[0]) needed[0] = range[0] + (time - std::floor(time));
   if (needed[1] > range[1]) needed[1] = range[1];
   if (needed[1] < needed[0]) needed[1] = needed[0];
-  if (suites.property->propSetDoubleN(out_args, kOfxImageClipPropFrameRange_Source, 2, needed) !=
-      kOfxStatOK)
+  // sigma_auto not yet measured: the clip's first frames too, a range of
+  // their own.
+  double ranges[4] = {needed[0], needed[1], range[0], range[0] + kMeasureFrames - 1};
+  if (ranges[3] > range[1]) ranges[3] = range[1];
+  OfxValues values;
+  const int count = !in->measured && values_at(effect, *in, time, &values) == kOfxStatOK &&
+                            ofx_measures(values)
+                        ? 4
+                        : 2;
+  if (suites.property->propSetDoubleN(out_args, kOfxImageClipPropFrameRange_Source, count,
+                                      ranges) != kOfxStatOK)
     return ofx_fail(effect, kOfxStatErrValue, "the host refused the frames needed");
   return kOfxStatOK;
 }

@@ -138,6 +138,15 @@ TEST_F(OfxHost, FramesNeededAreTheWindowInsideTheClip) {
     EXPECT_EQ(range[0], c.first) << c.radius << " at " << c.time;
     EXPECT_EQ(range[1], c.last) << c.radius << " at " << c.time;
   }
+  // sigma_auto asks for the clip's first frames as well until it has
+  // measured them.
+  ASSERT_TRUE(effect->set_int("temporal", 0));
+  ASSERT_TRUE(effect->set_bool("sigma_auto", true));
+  EXPECT_EQ(effect->frames_needed_ranges(13), (std::vector<double>{13, 13, 10, 15}));
+  TestPicture measured;
+  ASSERT_EQ(effect->render(13, &measured), 0);
+  EXPECT_EQ(effect->frames_needed_ranges(13), (std::vector<double>{13, 13}));
+  ASSERT_TRUE(effect->set_bool("sigma_auto", false));
   // A clip that does not start at 0 renders the same windows.
   ASSERT_TRUE(effect->set_int("temporal", 2));
   const std::vector<TestPicture> clip = test_clip(6, 16, 16, 4, 8);

@@ -653,6 +653,20 @@ int TestEffect::frames_needed(double time, double range[2]) {
   return status;
 }
 
+std::vector<double> TestEffect::frames_needed_ranges(double time) {
+  ie::RangeMap ranges;
+  std::vector<double> pairs;
+  if (impl_->getFrameNeededAction(time, ranges) != kOfxStatOK) return pairs;
+  for (auto& entry : ranges) {
+    if (entry.first->getName() != kOfxImageEffectSimpleSourceClipName) continue;
+    for (const OfxRangeD& r : entry.second) {
+      pairs.push_back(r.min);
+      pairs.push_back(r.max);
+    }
+  }
+  return pairs;
+}
+
 namespace {
 
 void copy_output(const TestEffect::Impl& effect, const TestPicture& like, TestPicture* out) {

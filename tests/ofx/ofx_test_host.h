@@ -92,6 +92,8 @@ class TestEffect {
 
   // The frames the effect asks for to render `time`: [first, last].
   int frames_needed(double time, double range[2]);
+  // Every range the effect asks for of the source clip, as min, max pairs.
+  std::vector<double> frames_needed_ranges(double time);
   // Renders one frame (bracketed by the sequence actions unless `in_pass`)
   // into a new output picture, the render window in pixel coordinates
   // relative to the bounds' origin; null window: the whole picture.
