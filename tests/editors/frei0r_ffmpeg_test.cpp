@@ -32,7 +32,7 @@ int run_filter(const TempDir& dir, const std::string& frames_file, int width, in
 }
 
 struct Case {
-  const char* params;  // ffmpeg's filter_params; commas escaped for its filter graph
+  std::string params;  // ffmpeg's filter_params; commas escaped for its filter graph
   zolta_settings settings;
 };
 
@@ -69,6 +69,11 @@ TEST(Frei0rFfmpeg, FramesAreTheLibrarysBytesAndAlphaIsKept) {
        "200\\,90",
        listed},
       {"0", off},
+      // sigma_auto (ffmpeg writes a frei0r bool y or n): the first frame's
+      // model for every frame; a profile: its model's settings.
+      {"0.1||normal||y", settings_of_bgra_model(frames, kWidth, kHeight, 1)},
+      {"0.1||normal||n|" + dir.path("camera.profile"),
+       write_test_profile(dir.path("camera.profile"), ZOLTA_FAMILY_RGB)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.params);
