@@ -260,6 +260,7 @@ TEST(GstElement, SigmaAutoAndProfileGiveTheSettingsOfTheirModel) {
       {12, "sigma-auto=true threads=1", 0, true},
       {3, "sigma-auto=true", 0, true},
       {11, "sigma-auto=true temporal=1", 1, true},
+      {5, "sigma-auto=true temporal=2", 2, true},
       {4, "sigma-auto=true profile=" + profile, 0, false},
       {4, "profile=" + profile + " temporal=2", 2, false},
   };
