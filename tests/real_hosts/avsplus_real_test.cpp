@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// zolta-plugin in a real AviSynth+ release, built against that release's own
-// header: the host library opened as a program linked against it opens it
-// (global scope), an environment of the release's interface, the module found
+// zolta-plugin in a real AviSynth+ release, built for that release's
+// interface version (ZOLTA_AVSPLUS_INTERFACE, from its soname) with the
+// interface declared in tests/hosts: the host library opened as a program
+// linked against it opens it (global scope), an environment of that version, the module found
 // by autoloading from the user's plugin folder and loaded with LoadPlugin,
 // each as a script would do it. Every format the face takes, through every
 // way of giving the settings, alone and under Prefetch: every output frame
@@ -16,13 +17,7 @@
 // its output frames. EXPECTED: the same file from another build of the host
 // (the Windows builds under wine compare with the Linux 3.7.5's): every case
 // must be there with the same digest.
-#define AVSC_NO_DECLSPEC
-#include <cstdlib>
-#ifdef _WIN32
-#include <windows.h>  // the header's own loader helper needs it first
-#endif
-#include <avisynth/avisynth_c.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +33,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "avsplus_declarations.h"
 #include "library_frames.h"
 #include "release_run.h"
 
@@ -96,7 +92,7 @@ bool open_host(const char* path, std::string& error) {
 
 struct Format {
   const char* name;
-  int pixel_type;
+  uint32_t pixel_type;
   int family, sample, bits;
   int ids[3];  // the host's plane of engine plane 0, 1, 2
   bool bottom_up;
@@ -148,7 +144,7 @@ const char kFrameKey[] = "ZoltaRealFrame";
 // 3.7.0 (interface 8) reads the frame given to its C property functions as a
 // handle of its own and crashes: frame properties are set and checked from
 // 3.7.1 on.
-constexpr bool kFrameProperties = AVISYNTH_INTERFACE_VERSION >= 9;
+constexpr bool kFrameProperties = ZOLTA_AVSPLUS_INTERFACE >= 9;
 
 zolta_stream stream_of(const Format& f) {
   zolta_stream s = {};
@@ -185,7 +181,7 @@ struct SourceData {
   const Format* format;
 };
 
-AVS_VideoFrame* AVSC_CC source_frame(AVS_FilterInfo* fi, int n) {
+AVS_VideoFrame* AVSPLUS_CC source_frame(AVS_FilterInfo* fi, int n) {
   const Format& f = *static_cast<SourceData*>(fi->user_data)->format;
   AVS_VideoFrame* frame = g_host.avs_new_video_frame_a(fi->env, &fi->vi, 64);
   if (!frame) return nullptr;
@@ -206,21 +202,21 @@ AVS_VideoFrame* AVSC_CC source_frame(AVS_FilterInfo* fi, int n) {
   return frame;
 }
 
-int AVSC_CC source_parity(AVS_FilterInfo*, int) {
+int AVSPLUS_CC source_parity(AVS_FilterInfo*, int) {
   return 0;
 }
-int AVSC_CC source_audio(AVS_FilterInfo*, void*, int64_t, int64_t) {
+int AVSPLUS_CC source_audio(AVS_FilterInfo*, void*, int64_t, int64_t) {
   return 0;
 }
-int AVSC_CC source_hints(AVS_FilterInfo*, int hint, int) {
+int AVSPLUS_CC source_hints(AVS_FilterInfo*, int hint, int) {
   return hint == AVS_CACHE_GET_MTMODE ? 1 : 0;  // MT_NICE_FILTER
 }
-void AVSC_CC source_free(AVS_FilterInfo* fi) {
+void AVSPLUS_CC source_free(AVS_FilterInfo* fi) {
   delete static_cast<SourceData*>(fi->user_data);
 }
 
 // ZoltaRealSource(format index)
-AVS_Value AVSC_CC source_apply(AVS_ScriptEnvironment* env, AVS_Value args, void*) {
+AVS_Value AVSPLUS_CC source_apply(AVS_ScriptEnvironment* env, AVS_Value args, void*) {
   const int index = args.d.array[0].d.integer;
   AVS_Value none;
   none.type = 'v';
@@ -234,7 +230,7 @@ AVS_Value AVSC_CC source_apply(AVS_ScriptEnvironment* env, AVS_Value args, void*
   fi->vi.fps_numerator = 25;
   fi->vi.fps_denominator = 1;
   fi->vi.num_frames = kFrames;
-  fi->vi.pixel_type = format->pixel_type;
+  fi->vi.pixel_type = static_cast<int>(format->pixel_type);
   fi->user_data = new SourceData{format};
   fi->get_frame = source_frame;
   fi->get_parity = source_parity;
@@ -471,7 +467,7 @@ std::string foreign_format_case(const Context& c) {
 }
 
 AVS_ScriptEnvironment* new_environment(std::string& error) {
-  AVS_ScriptEnvironment* env = g_host.avs_create_script_environment(AVISYNTH_INTERFACE_VERSION);
+  AVS_ScriptEnvironment* env = g_host.avs_create_script_environment(ZOLTA_AVSPLUS_INTERFACE);
   if (!env || g_host.avs_get_error(env)) {
     error = env && g_host.avs_get_error(env) ? g_host.avs_get_error(env) : "no environment";
     return nullptr;
@@ -564,7 +560,7 @@ void run_release(ReleaseRun& run, const char* host_path, const char* plugin_path
     run.end(failure);
   }
   c.env = new_environment(error);
-  run.check("create an environment of interface " + std::to_string(AVISYNTH_INTERFACE_VERSION),
+  run.check("create an environment of interface " + std::to_string(ZOLTA_AVSPLUS_INTERFACE),
             error);
   if (!c.env) return;
   c.load = std::string("LoadPlugin(\"") + plugin_path + "\")\n";
