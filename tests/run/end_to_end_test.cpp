@@ -399,40 +399,62 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
   write_file(path("w6.png"), png_file_bytes(test_picture(6, 8, 1)));
   write_file(path("ok2.png"), read_file(path("ok.png")) + read_file(path("w6.png")));
 
+  write_file(path("two.ppm"), ppm_file_bytes({test_picture(16, 8, 1), test_picture(14, 8, 2)}));
+
+  // Status 2 for a wrong command line, 1 for anything else; a settings fault
+  // comes before any fault of the input. The message: parts between " | ".
   const struct {
     const char* command;
+    int status;
     const char* message;
   } cases[] = {
-      {"$Z w12.y4m out", "(frame 1)"},
-      {"$Z w12-empty.y4m out", "(stream header)"},  // as with frames, though none follows
-      {"$Z --sigma 4 w12-empty.y4m out", "(stream header)"},
-      {"$Z w6.png out", "(picture 1)"},
-      {"$Z ok2.png out", "(picture 2)"},
-      {"$Z c420.y4m out", "C420foo"},
-      {"$Z cut.y4m out", "truncated"},
-      {"$Z cut.ppm out", "truncated"},
-      {"$Z m1000.ppm out", "maximum value 1000"},
-      {"$Z text.txt out", "unrecognised input"},
-      {"$Z empty out", "empty"},
-      {"$Z missing.png out", "missing.png"},
-      {"$Z --vcf missing.vcf ok.y4m out", "cannot open settings file \"missing.vcf\""},
-      {"$Z --vcf nokey.vcf ok.y4m out", "quilmer"},
-      {"$Z --vcf nokey.vcf ok.png out", "quilmer"},
-      {"$Z --config 'Config(1, 2)' ok.png out", "nine integers"},
-      {"$Z --thresholds 1,2,3 ok.png out", "eighteen integers"},
-      {"$Z --thresholds 1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,4096 ok.png out", "0..4095"},
-      {"$Z --sigma 51 ok.png out", "--sigma"},
-      {"$Z --sigma -1 ok.png out", "above 0 and at most 50"},
-      {"$Z --thresholds \"$(printf '1,2\\n3')\" ok.png out", "\"1,2\\n3\": expected eighteen"},
-      {"$Z \"$(printf 'two\\nlines.png')\" out", "two\\nlines.png"},
-      {"$Z --threads 0 ok.png out", "--threads"},
-      {"$Z --frobnicate ok.png out", "unknown option"},
-      {"$Z ok.png", "INPUT and OUTPUT"},
-      {"$Z ok.png /nonexistent-dir/out.png", "/nonexistent-dir/out.png"},
+      {"$Z w12.y4m out", 1, "(frame 1)"},
+      {"$Z w12-empty.y4m out", 1, "(stream header)"},  // as with frames, though none follows
+      {"$Z --sigma 4 w12-empty.y4m out", 1, "(stream header)"},
+      {"$Z w6.png out", 1, "(picture 1)"},
+      {"$Z ok2.png out", 1, "(picture 2)"},
+      {"$Z two.ppm out", 1, "14 x 8 | multiples of 4 | (picture 2)"},
+      {"$Z c420.y4m out", 1, "C420foo"},
+      {"$Z cut.y4m out", 1, "truncated"},
+      {"$Z cut.ppm out", 1, "truncated"},
+      {"$Z m1000.ppm out", 1, "maximum value 1000"},
+      {"$Z text.txt out", 1, "unrecognised input"},
+      {"$Z empty out", 1, "empty"},
+      {"$Z missing.png out", 1, "missing.png"},
+      {"$Z - out <&-", 1, "standard input is closed"},
+      {"$Z --vcf missing.vcf ok.y4m out", 1, "cannot open settings file \"missing.vcf\""},
+      {"$Z --vcf missing.vcf missing.png out", 1, "missing.vcf"},
+      {"$Z --vcf nokey.vcf ok.y4m out", 1, "quilmer"},
+      {"$Z --vcf nokey.vcf ok.png out", 1, "quilmer"},
+      {"$Z --config 'Config(1, 2)' ok.png out", 1, "nine integers"},
+      {"$Z --config 'Config(1)' missing.png out", 1, "bad --config"},
+      {"$Z --demo --demo-config 'Config(1)' --out-dir out", 1, "Config(1)"},
+      {"$Z --thresholds 1,2,3 ok.png out", 1, "eighteen integers"},
+      {"$Z --thresholds 1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,4096 ok.png out", 1, "0..4095"},
+      {"$Z --thresholds \"$(printf '1,2\\n3')\" ok.png out", 1, "\"1,2\\n3\": expected eighteen"},
+      {"$Z \"$(printf 'two\\nlines.png')\" out", 1, "two\\nlines.png"},
+      {"$Z ok.png /nonexistent-dir/out.png", 1, "/nonexistent-dir/out.png"},
+      {"$Z --sigma 51 ok.png out", 2, "--sigma"},
+      {"$Z --sigma -1 ok.png out", 2, "above 0 and at most 50"},
+      {"$Z --threads 0 ok.png out", 2, "--threads"},
+      {"$Z --frobnicate ok.png out", 2, "unknown option"},
+      {"$Z ok.png", 2, "INPUT and OUTPUT"},
+      {"$Z --demo --seed ' -1' --out-dir out", 2, "--seed"},
+      // Empty settings, also after a good one.
+      {"$Z --config '' ok.png out", 2, "--config needs a value, not an empty one"},
+      {"$Z --config= ok.png out", 2, "--config needs a value, not an empty one"},
+      {"$Z --vcf '' ok.png out", 2, "--vcf needs a value, not an empty one"},
+      {"$Z --vcf= ok.png out", 2, "--vcf needs a value, not an empty one"},
+      {"$Z --config 'Config(0, 0, 0, 0, 0, 0, 0, 0, 0)' --config '' ok.png out", 2, "needs a value"},
+      {"$Z --demo --demo-config '' --out-dir out", 2, "--demo-config needs a value"},
   };
   for (const auto& c : cases) {
-    EXPECT_NE(run(c.command), 0) << c.command;
-    EXPECT_NE(stderr_.find(c.message), std::string::npos) << c.command << ": " << stderr_;
+    EXPECT_EQ(run(c.command), c.status) << c.command;
+    for (std::string rest = c.message; !rest.empty();) {
+      const size_t bar = rest.find(" | ");
+      EXPECT_NE(stderr_.find(rest.substr(0, bar)), std::string::npos) << c.command << ": " << stderr_;
+      rest = bar == std::string::npos ? "" : rest.substr(bar + 3);
+    }
     EXPECT_EQ(std::count(stderr_.begin(), stderr_.end(), '\n'), 1) << c.command << ": " << stderr_;
     EXPECT_FALSE(exists(path("out"))) << c.command;
     EXPECT_FALSE(leftovers()) << c.command;
