@@ -30,11 +30,6 @@ zolta_settings temporal_settings(uint32_t seed, int32_t spatial_max) {
   return s;
 }
 
-ref::Format model_format(const zolta_stream& stream) {
-  return {stream.family, stream.sample == ZOLTA_SAMPLE_FLOAT, stream.bits, stream.width,
-          stream.height};
-}
-
 // Runs a window through a denoiser of settings s and through the model, and
 // compares the frames.
 testing::AssertionResult window_matches_model(Denoiser& d, const zolta_stream& stream,
