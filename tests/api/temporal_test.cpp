@@ -356,8 +356,10 @@ TEST(Temporal, RadiiWindowsAndTemporalSettingsOutOfRangeAreRefused) {
       {&config.temporal_radius, 1000, ZOLTA_ERROR_ARGUMENT, "temporal radius"},
       {&t.temporal_thresholds[1], ZOLTA_THRESHOLD_MAX + 1, ZOLTA_ERROR_SETTINGS,
        "temporal threshold of plane 1"},
-      {&t.temporal_spatial_share[1], 257, ZOLTA_ERROR_SETTINGS, "spatial share at temporal radius 2"},
-      {&t.temporal_spatial_share[1], -1, ZOLTA_ERROR_SETTINGS, "spatial share at temporal radius 2"},
+      {&t.temporal_spatial_share[1], 257, ZOLTA_ERROR_SETTINGS,
+       "spatial share at temporal radius 2"},
+      {&t.temporal_spatial_share[1], -1, ZOLTA_ERROR_SETTINGS,
+       "spatial share at temporal radius 2"},
       {&t.temporal_restore[0], 257, ZOLTA_ERROR_SETTINGS, "restored detail at temporal radius 1"}};
   config.temporal_radius = 2;
   for (const auto& c : kOutOfRange) {

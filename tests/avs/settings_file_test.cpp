@@ -145,8 +145,7 @@ TEST(SettingsFile, ReadsLinesInPiecesOf1023Characters) {
   EXPECT_EQ(read_text(std::string(1023, 'x') + "quilmer\n" + config, t), R::kOk);
   // Key whole in the first piece of a long line: the next piece is the rest
   // of that line, which is no Config line.
-  EXPECT_EQ(read_text("quilmer" + std::string(1500, 'x') + "\n" + config, t),
-            R::kBadConfigLine);
+  EXPECT_EQ(read_text("quilmer" + std::string(1500, 'x') + "\n" + config, t), R::kBadConfigLine);
   // Key split across two pieces is not found.
   EXPECT_EQ(read_text(std::string(1020, 'x') + "quilmer\n" + config, t), R::kNoKeyLine);
   // A Config line that fills a piece exactly, with the rest beyond.

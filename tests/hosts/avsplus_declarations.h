@@ -22,8 +22,8 @@ AVSPLUS_EXPORT(void, avs_delete_script_environment, AVS_ScriptEnvironment* env)
 AVSPLUS_EXPORT(const char*, avs_get_error, AVS_ScriptEnvironment* env)
 AVSPLUS_EXPORT(int, avs_add_function, AVS_ScriptEnvironment* env, const char* name,
                const char* params, AvsPlusApplyFunc apply, void* user_data)
-AVSPLUS_EXPORT(AVS_Value, avs_invoke, AVS_ScriptEnvironment* env, const char* name,
-               AVS_Value args, const char** arg_names)
+AVSPLUS_EXPORT(AVS_Value, avs_invoke, AVS_ScriptEnvironment* env, const char* name, AVS_Value args,
+               const char** arg_names)
 AVSPLUS_EXPORT(void, avs_release_value, AVS_Value v)
 AVSPLUS_EXPORT(AVS_Clip*, avs_take_clip, AVS_Value v, AVS_ScriptEnvironment* env)
 AVSPLUS_EXPORT(void, avs_set_to_clip, AVS_Value* v, AVS_Clip* c)

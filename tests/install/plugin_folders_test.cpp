@@ -55,8 +55,8 @@ std::string folder_from_environment(const char* name) {
 }
 
 const int kWidth = 64, kHeight = 48;
-const zolta_stream kStream = {ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8,
-                              kWidth, kHeight, {}};
+const zolta_stream kStream = {
+    ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, kWidth, kHeight, {}};
 
 // The source frame: plane p of it at `plane(p)`.
 void fill_source(const std::function<PlaneRef(int)>& plane) {
@@ -98,10 +98,12 @@ TEST(PluginFolders, VapourSynthFindsTheModuleInItsPluginFolder) {
     if (!core.load_plugin(file, error) || core.plugin().name_space != "zolta") continue;
     ++zolta_modules;
     SCOPED_TRACE(file);
-    VSNode* src = core.source(
-        vs_format_id(cfYUV, stInteger, 8, 1, 1), kWidth, kHeight, 1, [&core](int, VSFrame* frame) {
-          fill_source([&](int p) { return PlaneRef{core.write_ptr(frame, p), core.stride(frame, p)}; });
-        });
+    VSNode* src = core.source(vs_format_id(cfYUV, stInteger, 8, 1, 1), kWidth, kHeight, 1,
+                              [&core](int, VSFrame* frame) {
+                                fill_source([&](int p) {
+                                  return PlaneRef{core.write_ptr(frame, p), core.stride(frame, p)};
+                                });
+                              });
     VSMap* args = core.create_map();
     core.set_node(args, "clip", src);
     core.set_data(args, "config_text", kTestConfig);

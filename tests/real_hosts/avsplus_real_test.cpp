@@ -369,8 +369,8 @@ std::string run_case(const Context& c, int format_index, const WayCase& w,
         const int64_t kept =
             kFrameProperties
                 ? g_host.avs_prop_get_int(
-                      c.env, g_host.avs_get_frame_props_ro(c.env, out.frames[size_t(n)]),
-                      kFrameKey, 0, &error)
+                      c.env, g_host.avs_get_frame_props_ro(c.env, out.frames[size_t(n)]), kFrameKey,
+                      0, &error)
                 : n;
         failure = frame_failure(n, expected, got[size_t(n)], error == 0 && kept == n);
       }

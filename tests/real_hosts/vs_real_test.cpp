@@ -241,8 +241,9 @@ std::string run_case(VSCore* core, const Format& f, const WayCase& w, const std:
         int error = 0;
         const int64_t kept =
             g_vs->mapGetInt(g_vs->getFramePropertiesRO(frame), kFrameKey, 0, &error);
-        failure = frame_failure(n, want[static_cast<size_t>(n)],
-                                compact(stream, frame_view(stream, frame)), error == 0 && kept == n);
+        failure =
+            frame_failure(n, want[static_cast<size_t>(n)],
+                          compact(stream, frame_view(stream, frame)), error == 0 && kept == n);
       }
     }
     g_vs->freeNode(node);

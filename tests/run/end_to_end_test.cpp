@@ -433,7 +433,8 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
       {"$Z --thresholds 1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,4096 ok.png out", 1, "0..4095"},
       {"$Z --thresholds \"$(printf '1,2\\n3')\" ok.png out", 1, "\"1,2\\n3\": expected eighteen"},
       {"$Z \"$(printf 'two\\nlines.png')\" out", 1, "two\\nlines.png"},
-      {"$Z ok.png /nonexistent-dir/out.png", 1, "/nonexistent-dir/out.png"},
+      {"$Z ok.png /nonexistent-dir/out.png", 1,
+       "/nonexistent-dir/out.png: No such file or directory"},
       {"$Z --sigma 51 ok.png out", 2, "--sigma"},
       {"$Z --sigma -1 ok.png out", 2, "above 0 and at most 50"},
       {"$Z --threads 0 ok.png out", 2, "--threads"},
@@ -445,14 +446,16 @@ TEST_F(ZoltaRun, FailuresSayWhatIsWrongAndLeaveNoOutput) {
       {"$Z --config= ok.png out", 2, "--config needs a value, not an empty one"},
       {"$Z --vcf '' ok.png out", 2, "--vcf needs a value, not an empty one"},
       {"$Z --vcf= ok.png out", 2, "--vcf needs a value, not an empty one"},
-      {"$Z --config 'Config(0, 0, 0, 0, 0, 0, 0, 0, 0)' --config '' ok.png out", 2, "needs a value"},
+      {"$Z --config 'Config(0, 0, 0, 0, 0, 0, 0, 0, 0)' --config '' ok.png out", 2,
+       "needs a value"},
       {"$Z --demo --demo-config '' --out-dir out", 2, "--demo-config needs a value"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(run(c.command), c.status) << c.command;
     for (std::string rest = c.message; !rest.empty();) {
       const size_t bar = rest.find(" | ");
-      EXPECT_NE(stderr_.find(rest.substr(0, bar)), std::string::npos) << c.command << ": " << stderr_;
+      EXPECT_NE(stderr_.find(rest.substr(0, bar)), std::string::npos)
+          << c.command << ": " << stderr_;
       rest = bar == std::string::npos ? "" : rest.substr(bar + 3);
     }
     EXPECT_EQ(std::count(stderr_.begin(), stderr_.end(), '\n'), 1) << c.command << ": " << stderr_;

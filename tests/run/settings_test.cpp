@@ -31,10 +31,9 @@ TEST(ConfigText, ParsesNineIntegersAndRefusesEverythingElse) {
   ASSERT_TRUE(parse_config_call(" Config (1,2,3,4,5,6,7,8,9) ; ", v, error)) << error;
   EXPECT_EQ(v[8], 9);
   // Beyond the shapes the codec refuses: values outside 0..65535.
-  for (const char* bad :
-       {"Config(1, 2, 3, 4, 5, 6, 7, 8, 65536)", "Config(-1, 2, 3, 4, 5, 6, 7, 8, 9)",
-        "Config(1 2, 3, 4, 5, 6, 7, 8, 9)", "Config(99999999999999999999, 2, 3, 4, 5, 6, 7, 8, 9)",
-        ""}) {
+  for (const char* bad : {"Config(1, 2, 3, 4, 5, 6, 7, 8, 65536)",
+                          "Config(-1, 2, 3, 4, 5, 6, 7, 8, 9)", "Config(1 2, 3, 4, 5, 6, 7, 8, 9)",
+                          "Config(99999999999999999999, 2, 3, 4, 5, 6, 7, 8, 9)", ""}) {
     v = ConfigValues{7, 7, 7, 7, 7, 7, 7, 7, 7};
     EXPECT_FALSE(parse_config_call(bad, v, error)) << bad;
     EXPECT_EQ(v[0], 7) << "values changed on failure: " << bad;
