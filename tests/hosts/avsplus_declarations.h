@@ -1,9 +1,9 @@
 /* SPDX-License-Identifier: BSD-2-Clause */
 // The AviSynth+ C interface as a program that drives a real host calls it:
-// the host's exports it opens by name (their types, named <export>_func),
-// the frame property map and the pixel types of every format the face
-// takes, written from the published facts. The records, callbacks, plane ids
-// and calling convention are the stand-ins' own (avsplus_interface.h).
+// the host's exports it opens by name (their types, named <export>_func)
+// and the frame property map, written from the published facts. The
+// records, callbacks, constants and calling convention are the stand-ins'
+// own (avsplus_interface.h).
 #pragma once
 
 #include <cstdint>
@@ -50,38 +50,3 @@ AVSPLUS_EXPORT(int, avs_prop_set_int, AVS_ScriptEnvironment* env, AVS_Map* map, 
 #undef AVSPLUS_EXPORT
 
 }  // extern "C"
-
-// Pixel types (the fields: planar, YUV, BGR bits, sample bits, chroma
-// subsampling codes), one a format.
-constexpr uint32_t AVS_CS_YV12 = 0xA0000008u;
-constexpr uint32_t AVS_CS_I420 = 0xA0000010u;
-constexpr uint32_t AVS_CS_YV16 = 0xA0000308u;
-constexpr uint32_t AVS_CS_YV24 = 0xA000030Bu;
-constexpr uint32_t AVS_CS_YV411 = 0xA0000309u;
-constexpr uint32_t AVS_CS_Y8 = 0xE0000000u;
-constexpr uint32_t AVS_CS_Y10 = 0xE0050000u;
-constexpr uint32_t AVS_CS_Y12 = 0xE0060000u;
-constexpr uint32_t AVS_CS_Y14 = 0xE0070000u;
-constexpr uint32_t AVS_CS_Y16 = 0xE0010000u;
-constexpr uint32_t AVS_CS_Y32 = 0xE0020000u;
-constexpr uint32_t AVS_CS_YUV420P10 = 0xA0050008u;
-constexpr uint32_t AVS_CS_YUV420P12 = 0xA0060008u;
-constexpr uint32_t AVS_CS_YUV420P14 = 0xA0070008u;
-constexpr uint32_t AVS_CS_YUV420P16 = 0xA0010008u;
-constexpr uint32_t AVS_CS_YUV420PS = 0xA0020008u;
-constexpr uint32_t AVS_CS_YUV422P10 = 0xA0050308u;
-constexpr uint32_t AVS_CS_YUV422P12 = 0xA0060308u;
-constexpr uint32_t AVS_CS_YUV422P14 = 0xA0070308u;
-constexpr uint32_t AVS_CS_YUV422P16 = 0xA0010308u;
-constexpr uint32_t AVS_CS_YUV422PS = 0xA0020308u;
-constexpr uint32_t AVS_CS_YUV444P10 = 0xA005030Bu;
-constexpr uint32_t AVS_CS_YUV444P12 = 0xA006030Bu;
-constexpr uint32_t AVS_CS_YUV444P14 = 0xA007030Bu;
-constexpr uint32_t AVS_CS_YUV444P16 = 0xA001030Bu;
-constexpr uint32_t AVS_CS_YUV444PS = 0xA002030Bu;
-constexpr uint32_t AVS_CS_RGBP = 0x90000001u;
-constexpr uint32_t AVS_CS_RGBP10 = 0x90050001u;
-constexpr uint32_t AVS_CS_RGBP12 = 0x90060001u;
-constexpr uint32_t AVS_CS_RGBP14 = 0x90070001u;
-constexpr uint32_t AVS_CS_RGBP16 = 0x90010001u;
-constexpr uint32_t AVS_CS_RGBPS = 0x90020001u;

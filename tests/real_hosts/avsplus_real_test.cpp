@@ -92,7 +92,7 @@ bool open_host(const char* path, std::string& error) {
 
 struct Format {
   const char* name;
-  uint32_t pixel_type;
+  uint32_t pixel_type;  // the host's (planar, YUV, BGR, sample bits, subsampling)
   int family, sample, bits;
   int ids[3];  // the host's plane of engine plane 0, 1, 2
   bool bottom_up;
@@ -103,38 +103,38 @@ constexpr int kR = AVS_PLANAR_R, kG = AVS_PLANAR_G, kB = AVS_PLANAR_B;
 constexpr int kI = ZOLTA_SAMPLE_INTEGER, kF = ZOLTA_SAMPLE_FLOAT;
 
 const Format kFormats[] = {
-    {"YV12", AVS_CS_YV12, ZOLTA_FAMILY_YUV420, kI, 8, {kY, kU, kV}, false},
-    {"I420", AVS_CS_I420, ZOLTA_FAMILY_YUV420, kI, 8, {kY, kU, kV}, false},
-    {"YV16", AVS_CS_YV16, ZOLTA_FAMILY_YUV422, kI, 8, {kY, kU, kV}, false},
-    {"YV24", AVS_CS_YV24, ZOLTA_FAMILY_YUV444, kI, 8, {kY, kU, kV}, false},
-    {"YV411", AVS_CS_YV411, ZOLTA_FAMILY_YUV411, kI, 8, {kY, kU, kV}, false},
-    {"Y8", AVS_CS_Y8, ZOLTA_FAMILY_GRAY, kI, 8, {kY, 0, 0}, false},
-    {"Y10", AVS_CS_Y10, ZOLTA_FAMILY_GRAY, kI, 10, {kY, 0, 0}, false},
-    {"Y12", AVS_CS_Y12, ZOLTA_FAMILY_GRAY, kI, 12, {kY, 0, 0}, false},
-    {"Y14", AVS_CS_Y14, ZOLTA_FAMILY_GRAY, kI, 14, {kY, 0, 0}, false},
-    {"Y16", AVS_CS_Y16, ZOLTA_FAMILY_GRAY, kI, 16, {kY, 0, 0}, false},
-    {"Y32", AVS_CS_Y32, ZOLTA_FAMILY_GRAY, kF, 32, {kY, 0, 0}, false},
-    {"YUV420P10", AVS_CS_YUV420P10, ZOLTA_FAMILY_YUV420, kI, 10, {kY, kU, kV}, false},
-    {"YUV420P12", AVS_CS_YUV420P12, ZOLTA_FAMILY_YUV420, kI, 12, {kY, kU, kV}, false},
-    {"YUV420P14", AVS_CS_YUV420P14, ZOLTA_FAMILY_YUV420, kI, 14, {kY, kU, kV}, false},
-    {"YUV420P16", AVS_CS_YUV420P16, ZOLTA_FAMILY_YUV420, kI, 16, {kY, kU, kV}, false},
-    {"YUV420PS", AVS_CS_YUV420PS, ZOLTA_FAMILY_YUV420, kF, 32, {kY, kU, kV}, false},
-    {"YUV422P10", AVS_CS_YUV422P10, ZOLTA_FAMILY_YUV422, kI, 10, {kY, kU, kV}, false},
-    {"YUV422P12", AVS_CS_YUV422P12, ZOLTA_FAMILY_YUV422, kI, 12, {kY, kU, kV}, false},
-    {"YUV422P14", AVS_CS_YUV422P14, ZOLTA_FAMILY_YUV422, kI, 14, {kY, kU, kV}, false},
-    {"YUV422P16", AVS_CS_YUV422P16, ZOLTA_FAMILY_YUV422, kI, 16, {kY, kU, kV}, false},
-    {"YUV422PS", AVS_CS_YUV422PS, ZOLTA_FAMILY_YUV422, kF, 32, {kY, kU, kV}, false},
-    {"YUV444P10", AVS_CS_YUV444P10, ZOLTA_FAMILY_YUV444, kI, 10, {kY, kU, kV}, false},
-    {"YUV444P12", AVS_CS_YUV444P12, ZOLTA_FAMILY_YUV444, kI, 12, {kY, kU, kV}, false},
-    {"YUV444P14", AVS_CS_YUV444P14, ZOLTA_FAMILY_YUV444, kI, 14, {kY, kU, kV}, false},
-    {"YUV444P16", AVS_CS_YUV444P16, ZOLTA_FAMILY_YUV444, kI, 16, {kY, kU, kV}, false},
-    {"YUV444PS", AVS_CS_YUV444PS, ZOLTA_FAMILY_YUV444, kF, 32, {kY, kU, kV}, false},
-    {"RGBP", AVS_CS_RGBP, ZOLTA_FAMILY_RGB, kI, 8, {kR, kG, kB}, false},
-    {"RGBP10", AVS_CS_RGBP10, ZOLTA_FAMILY_RGB, kI, 10, {kR, kG, kB}, false},
-    {"RGBP12", AVS_CS_RGBP12, ZOLTA_FAMILY_RGB, kI, 12, {kR, kG, kB}, false},
-    {"RGBP14", AVS_CS_RGBP14, ZOLTA_FAMILY_RGB, kI, 14, {kR, kG, kB}, false},
-    {"RGBP16", AVS_CS_RGBP16, ZOLTA_FAMILY_RGB, kI, 16, {kR, kG, kB}, false},
-    {"RGBPS", AVS_CS_RGBPS, ZOLTA_FAMILY_RGB, kF, 32, {kR, kG, kB}, false},
+    {"YV12", 0xa0000008, ZOLTA_FAMILY_YUV420, kI, 8, {kY, kU, kV}, false},
+    {"I420", 0xa0000010, ZOLTA_FAMILY_YUV420, kI, 8, {kY, kU, kV}, false},
+    {"YV16", 0xa0000308, ZOLTA_FAMILY_YUV422, kI, 8, {kY, kU, kV}, false},
+    {"YV24", 0xa000030b, ZOLTA_FAMILY_YUV444, kI, 8, {kY, kU, kV}, false},
+    {"YV411", 0xa0000309, ZOLTA_FAMILY_YUV411, kI, 8, {kY, kU, kV}, false},
+    {"Y8", 0xe0000000, ZOLTA_FAMILY_GRAY, kI, 8, {kY, 0, 0}, false},
+    {"Y10", 0xe0050000, ZOLTA_FAMILY_GRAY, kI, 10, {kY, 0, 0}, false},
+    {"Y12", 0xe0060000, ZOLTA_FAMILY_GRAY, kI, 12, {kY, 0, 0}, false},
+    {"Y14", 0xe0070000, ZOLTA_FAMILY_GRAY, kI, 14, {kY, 0, 0}, false},
+    {"Y16", 0xe0010000, ZOLTA_FAMILY_GRAY, kI, 16, {kY, 0, 0}, false},
+    {"Y32", 0xe0020000, ZOLTA_FAMILY_GRAY, kF, 32, {kY, 0, 0}, false},
+    {"YUV420P10", 0xa0050008, ZOLTA_FAMILY_YUV420, kI, 10, {kY, kU, kV}, false},
+    {"YUV420P12", 0xa0060008, ZOLTA_FAMILY_YUV420, kI, 12, {kY, kU, kV}, false},
+    {"YUV420P14", 0xa0070008, ZOLTA_FAMILY_YUV420, kI, 14, {kY, kU, kV}, false},
+    {"YUV420P16", 0xa0010008, ZOLTA_FAMILY_YUV420, kI, 16, {kY, kU, kV}, false},
+    {"YUV420PS", 0xa0020008, ZOLTA_FAMILY_YUV420, kF, 32, {kY, kU, kV}, false},
+    {"YUV422P10", 0xa0050308, ZOLTA_FAMILY_YUV422, kI, 10, {kY, kU, kV}, false},
+    {"YUV422P12", 0xa0060308, ZOLTA_FAMILY_YUV422, kI, 12, {kY, kU, kV}, false},
+    {"YUV422P14", 0xa0070308, ZOLTA_FAMILY_YUV422, kI, 14, {kY, kU, kV}, false},
+    {"YUV422P16", 0xa0010308, ZOLTA_FAMILY_YUV422, kI, 16, {kY, kU, kV}, false},
+    {"YUV422PS", 0xa0020308, ZOLTA_FAMILY_YUV422, kF, 32, {kY, kU, kV}, false},
+    {"YUV444P10", 0xa005030b, ZOLTA_FAMILY_YUV444, kI, 10, {kY, kU, kV}, false},
+    {"YUV444P12", 0xa006030b, ZOLTA_FAMILY_YUV444, kI, 12, {kY, kU, kV}, false},
+    {"YUV444P14", 0xa007030b, ZOLTA_FAMILY_YUV444, kI, 14, {kY, kU, kV}, false},
+    {"YUV444P16", 0xa001030b, ZOLTA_FAMILY_YUV444, kI, 16, {kY, kU, kV}, false},
+    {"YUV444PS", 0xa002030b, ZOLTA_FAMILY_YUV444, kF, 32, {kY, kU, kV}, false},
+    {"RGBP", 0x90000001, ZOLTA_FAMILY_RGB, kI, 8, {kR, kG, kB}, false},
+    {"RGBP10", 0x90050001, ZOLTA_FAMILY_RGB, kI, 10, {kR, kG, kB}, false},
+    {"RGBP12", 0x90060001, ZOLTA_FAMILY_RGB, kI, 12, {kR, kG, kB}, false},
+    {"RGBP14", 0x90070001, ZOLTA_FAMILY_RGB, kI, 14, {kR, kG, kB}, false},
+    {"RGBP16", 0x90010001, ZOLTA_FAMILY_RGB, kI, 16, {kR, kG, kB}, false},
+    {"RGBPS", 0x90020001, ZOLTA_FAMILY_RGB, kF, 32, {kR, kG, kB}, false},
     {"YUY2", AVS_CS_YUY2, ZOLTA_FAMILY_YUY2, kI, 8, {0, 0, 0}, false},
     {"RGB32", AVS_CS_BGR32, ZOLTA_FAMILY_RGB32, kI, 8, {0, 0, 0}, true},
 };
@@ -415,9 +415,8 @@ const Refusal kRefusals[] = {
      "ZoltaDenoise: temporal takes its thresholds from sigma: give sigma"},
     {"temporal out of range", "YV12", "sigma=2.0, temporal=3",
      "ZoltaDenoise: temporal must be 0, 1 or 2"},
-    {"a format the face does not take",
-     "BlankClip(pixel_type=\"YUVA420\", width=64, height=48)", "sigma=2.0",
-     "ZoltaDenoise: the clip is YUVA420"},
+    {"a format the face does not take", "BlankClip(pixel_type=\"YUVA420\", width=64, height=48)",
+     "sigma=2.0", "ZoltaDenoise: the clip is YUVA420"},
 };
 
 int format_index(const char* name) {
@@ -536,8 +535,7 @@ void run_release(ReleaseRun& run, const char* host_path, const char* plugin_path
     run.end(failure);
   }
   c.env = new_environment(error);
-  run.check("create an environment of interface " + std::to_string(ZOLTA_AVSPLUS_INTERFACE),
-            error);
+  run.check("create an environment of interface " + std::to_string(ZOLTA_AVSPLUS_INTERFACE), error);
   if (!c.env) return;
   c.load = std::string("LoadPlugin(\"") + plugin_path + "\")\n";
   Script loaded = run_script(c.env, c.load + "BlankClip()");
