@@ -84,7 +84,7 @@ else
 fi
 
 section "zolta-plugin in the real hosts (AviSynth+ 3.7.0-dev, VapourSynth R55-R77)"
-# Built in build/ against each release's own header; each release runs in a
+# Built in build/ for each release's interface version; each release runs in a
 # child process. The Windows AviSynth+ runs in the plugin_windows sections
 # below and compares its frames with the Linux 3.7.5's, written here.
 real_hosts=${ZOLTA_REAL_HOSTS:-$(cd .. && pwd)/shared/hosts}

@@ -163,6 +163,11 @@ testing::AssertionResult same_frames(const TestFrame& a, const TestFrame& b) {
   return testing::AssertionSuccess();
 }
 
+ref::Format model_format(const zolta_stream& stream) {
+  return {stream.family, stream.sample == ZOLTA_SAMPLE_FLOAT, stream.bits, stream.width,
+          stream.height};
+}
+
 ref::Settings model_settings(const zolta_settings& s) {
   ref::Settings m;
   for (int p = 0; p < 3; ++p) {

@@ -46,8 +46,10 @@ TestFrame copy_layout(const TestFrame& from, int32_t extra, bool negative);
 
 testing::AssertionResult same_frames(const TestFrame& a, const TestFrame& b);
 
-// The public settings in the model's (and the legacy record's) order.
+// The public settings in the model's (and the legacy record's) order, and
+// the stream as the model names it.
 ref::Settings model_settings(const zolta_settings& s);
+ref::Format model_format(const zolta_stream& stream);
 // Random thresholds in 0..max, about a third of them zero.
 zolta_settings random_settings(uint32_t seed, int32_t max);
 

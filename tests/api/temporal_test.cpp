@@ -30,25 +30,30 @@ zolta_settings temporal_settings(uint32_t seed, int32_t spatial_max) {
   return s;
 }
 
-ref::Format model_format(const zolta_stream& stream) {
-  return {stream.family, stream.sample == ZOLTA_SAMPLE_FLOAT, stream.bits, stream.width,
-          stream.height};
+// Runs a window through a denoiser of settings s and through the model, and
+// compares the frames.
+testing::AssertionResult window_matches_model(Denoiser& d, const zolta_stream& stream,
+                                              const zolta_settings& s,
+                                              const std::vector<const TestFrame*>& window) {
+  TestFrame engine = make_frame(stream, 0, false, 0, 0x5a);
+  TestFrame model = make_frame(stream, 0, false, 0, 0x5a);
+  zolta_error error{};
+  if (d.process_window(window, engine, &error) != ZOLTA_OK) {
+    return testing::AssertionFailure() << error.message;
+  }
+  std::vector<ref::FrameRef> refs;
+  for (const TestFrame* f : window) refs.push_back(f->ref());
+  ref::process_window_format(model_format(stream), refs, model.ref(), model_settings(s));
+  return same_frames(engine, model);
 }
 
-// Runs a window through the engine and the model and compares the frames.
+// The same with a new denoiser of the window's radius.
 void expect_window_matches_model(const zolta_stream& stream, const zolta_settings& s,
                                  const std::vector<const TestFrame*>& window) {
   const int32_t radius = static_cast<int32_t>(window.size() / 2);
   Denoiser d(stream, s, 1, radius);
   ASSERT_EQ(zolta_denoiser_radius(d.d), radius);
-  TestFrame engine = make_frame(stream, 0, false, 0, 0x5a);
-  TestFrame model = make_frame(stream, 0, false, 0, 0x5a);
-  zolta_error error{};
-  ASSERT_EQ(d.process_window(window, engine, &error), ZOLTA_OK) << error.message;
-  std::vector<ref::FrameRef> refs;
-  for (const TestFrame* f : window) refs.push_back(f->ref());
-  ref::process_window_format(model_format(stream), refs, model.ref(), model_settings(s));
-  EXPECT_TRUE(same_frames(engine, model));
+  EXPECT_TRUE(window_matches_model(d, stream, s, window));
 }
 
 const struct {
@@ -255,15 +260,8 @@ TEST(Temporal, AStreamOfMovingNumberedFramesMatchesTheModelOnEveryPath) {
               window.push_back(&frames[at]);
               window.back()->frame.number = numbered ? at + 1 : 0;
             }
-            TestFrame engine = make_frame(stream, 0, false, 0, 0x5a);
-            TestFrame model = make_frame(stream, 0, false, 0, 0x5a);
             const std::vector<const TestFrame*> given(window.begin(), window.end());
-            zolta_error error{};
-            ASSERT_EQ(d.process_window(given, engine, &error), ZOLTA_OK) << error.message;
-            std::vector<ref::FrameRef> refs;
-            for (const TestFrame* f : given) refs.push_back(f->ref());
-            ref::process_window_format(model_format(stream), refs, model.ref(), model_settings(s));
-            EXPECT_TRUE(same_frames(engine, model)) << "frame " << n;
+            EXPECT_TRUE(window_matches_model(d, stream, s, given)) << "frame " << n;
           }
         }
         // A buffer filled again with another frame comes with a new number.
@@ -278,13 +276,7 @@ TEST(Temporal, AStreamOfMovingNumberedFramesMatchesTheModelOnEveryPath) {
         std::swap(frames[radius].storage, reused.storage);
         std::swap(frames[radius].frame.data, reused.frame.data);
         frames[radius].frame.number = 51;
-        TestFrame engine = make_frame(stream, 0, false, 0, 0x5a);
-        TestFrame model = make_frame(stream, 0, false, 0, 0x5a);
-        ASSERT_EQ(d.process_window(window, engine), ZOLTA_OK);
-        std::vector<ref::FrameRef> refs;
-        for (const TestFrame* f : window) refs.push_back(f->ref());
-        ref::process_window_format(model_format(stream), refs, model.ref(), model_settings(s));
-        EXPECT_TRUE(same_frames(engine, model));
+        EXPECT_TRUE(window_matches_model(d, stream, s, window));
         std::swap(frames[radius].storage, reused.storage);
         std::swap(frames[radius].frame.data, reused.frame.data);
         frames[radius].frame.number = 0;
@@ -351,27 +343,33 @@ TEST(Temporal, RadiiWindowsAndTemporalSettingsOutOfRangeAreRefused) {
   EXPECT_EQ(config.temporal_radius, 0);
   zolta_denoiser* d = nullptr;
   zolta_error error{};
-  for (int32_t radius : {-1, 3, 1000}) {
-    config.temporal_radius = radius;
-    EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_ARGUMENT);
-    EXPECT_EQ(d, nullptr);
-    EXPECT_NE(std::string(error.message).find("temporal radius"), std::string::npos)
-        << error.message;
-  }
+  // Each radius and temporal setting out of its range, named in the message.
+  zolta_settings& t = config.settings;
+  const struct {
+    int32_t* field;
+    int32_t value;
+    int code;
+    const char* message;
+  } kOutOfRange[] = {
+      {&config.temporal_radius, -1, ZOLTA_ERROR_ARGUMENT, "temporal radius"},
+      {&config.temporal_radius, 3, ZOLTA_ERROR_ARGUMENT, "temporal radius"},
+      {&config.temporal_radius, 1000, ZOLTA_ERROR_ARGUMENT, "temporal radius"},
+      {&t.temporal_thresholds[1], ZOLTA_THRESHOLD_MAX + 1, ZOLTA_ERROR_SETTINGS,
+       "temporal threshold of plane 1"},
+      {&t.temporal_spatial_share[1], 257, ZOLTA_ERROR_SETTINGS,
+       "spatial share at temporal radius 2"},
+      {&t.temporal_spatial_share[1], -1, ZOLTA_ERROR_SETTINGS,
+       "spatial share at temporal radius 2"},
+      {&t.temporal_restore[0], 257, ZOLTA_ERROR_SETTINGS, "restored detail at temporal radius 1"}};
   config.temporal_radius = 2;
-  config.settings.temporal_thresholds[1] = ZOLTA_THRESHOLD_MAX + 1;
-  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
-  EXPECT_NE(std::string(error.message).find("temporal threshold of plane 1"), std::string::npos)
-      << error.message;
-  config.settings.temporal_thresholds[1] = 0;
-  config.settings.temporal_spatial_share[1] = 257;
-  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
-  config.settings.temporal_spatial_share[1] = -1;
-  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
-  config.settings.temporal_spatial_share[1] = 256;
-  config.settings.temporal_restore[0] = 257;
-  EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_ERROR_SETTINGS);
-  config.settings.temporal_restore[0] = 256;
+  for (const auto& c : kOutOfRange) {
+    const int32_t kept = *c.field;
+    *c.field = c.value;
+    EXPECT_EQ(zolta_denoiser_create(&config, &d, &error), c.code) << c.message << " " << c.value;
+    EXPECT_EQ(d, nullptr);
+    EXPECT_NE(std::string(error.message).find(c.message), std::string::npos) << error.message;
+    *c.field = kept;
+  }
   ASSERT_EQ(zolta_denoiser_create(&config, &d, &error), ZOLTA_OK) << error.message;
   const TestFrame in = make_frame(stream, 0, false, 9);
   TestFrame out = make_frame(stream, 0, false, 0);

@@ -1,25 +1,34 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "settings_file.h"
-
+// Saved processing-settings files as the AviSynth face has always read them,
+// through the settings codec: the Config line, the two bytes of each saved
+// integer, and the file read in pieces after its key line.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
+#include "settings_codec.h"
+
+using zolta::parse_config_line;
+using R = zolta::SettingsReading;
+
 namespace {
 
-// Runs the reader over the given bytes as a file; thresholds start at -7 so
-// that untouched entries show.
-SettingsResult read_text(const std::string& bytes, int32_t (&t)[3][6]) {
+// Reads the given bytes as a file; the thresholds (file rule) when it is
+// read, else -7 everywhere.
+R read_text(const std::string& bytes, int32_t (&t)[3][6]) {
   for (auto& plane : t)
     for (auto& v : plane) v = -7;
   std::FILE* f = tmpfile();
   EXPECT_NE(f, nullptr);
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::rewind(f);
-  const SettingsResult r = read_settings(f, t);
+  int32_t packed[9];
+  R reading = R::kOk;
+  EXPECT_NE(zolta::read_settings_stream(f, packed, reading, nullptr), ZOLTA_ERROR_MEMORY);
   std::fclose(f);
-  return r;
+  if (reading == R::kOk) zolta::unpack_legacy(packed, ZOLTA_UNPACK_FILE, t);
+  return reading;
 }
 
 const char kNineZeros[] = "VirtualDub.video.filters.instance[0].Config(0,0,0,0,0,0,0,0,0);";
@@ -83,7 +92,7 @@ TEST(SettingsValue, KeepsOnlyTheLowSixteenBitsAsTwoBytes) {
                {-256, 255, 0}, {INT32_MAX, 255, 255}};
   for (const auto& c : cases) {
     int32_t first = -1, second = -1;
-    unpack_settings_value(c.value, first, second);
+    zolta::unpack_pair_file(c.value, first, second);
     EXPECT_EQ(first, c.first) << c.value;
     EXPECT_EQ(second, c.second) << c.value;
   }
@@ -99,7 +108,7 @@ TEST(SettingsFile, ReadsTheLineAfterTheFirstKeyLine) {
       "-1);\r\n"
       "VirtualDub.video.filters.Add(\"quilmer (0.1)\");\r\n"
       "VirtualDub.video.filters.instance[1].Config(0, 0, 0, 0, 0, 0, 0, 0, 0);\r\n";
-  ASSERT_EQ(read_text(vdub, t), SettingsResult::Ok);
+  ASSERT_EQ(read_text(vdub, t), R::kOk);
   const int32_t expected[3][6] = {
       {16, 32, 0, 1, 1, 2}, {3, 2, 16, 16, 255, 255}, {0, 16, 16, 0, 255, 255}};
   for (int p = 0; p < 3; ++p)
@@ -112,23 +121,20 @@ TEST(SettingsFile, ReadsTheLineAfterTheFirstKeyLine) {
                       "VirtualDub.video.filters.instance[7].Config(4112,4112,4112,4112,4112,"
                       "4112,4112,4112,4112)",
                       t),
-            SettingsResult::Ok);
+            R::kOk);
   for (auto& plane : t)
     for (int v : plane) EXPECT_EQ(v, 16);
 }
 
 TEST(SettingsFile, RefusesFilesWithoutAKeyOrAUsableConfigLine) {
   int32_t t[3][6];
-  EXPECT_EQ(read_text("", t), SettingsResult::NoKeyLine);
-  EXPECT_EQ(read_text(std::string(kNineZeros) + "\nQUILMER\n", t), SettingsResult::NoKeyLine);
-  EXPECT_EQ(read_text("quilmer (0.1)\n", t), SettingsResult::BadConfigLine);
-  EXPECT_EQ(read_text("quilmer (0.1)", t), SettingsResult::BadConfigLine);
-  EXPECT_EQ(read_text("quilmer\n\n" + std::string(kNineZeros), t), SettingsResult::BadConfigLine);
+  EXPECT_EQ(read_text("", t), R::kNoKeyLine);
+  EXPECT_EQ(read_text(std::string(kNineZeros) + "\nQUILMER\n", t), R::kNoKeyLine);
+  EXPECT_EQ(read_text("quilmer (0.1)\n", t), R::kBadConfigLine);
+  EXPECT_EQ(read_text("quilmer (0.1)", t), R::kBadConfigLine);
+  EXPECT_EQ(read_text("quilmer\n\n" + std::string(kNineZeros), t), R::kBadConfigLine);
   EXPECT_EQ(read_text("quilmer\nVirtualDub.video.filters.instance[0].Config(1,2,3)\n", t),
-            SettingsResult::BadConfigLine);
-  // Refused files leave the thresholds as they were.
-  EXPECT_EQ(t[0][0], -7);
-  EXPECT_EQ(t[2][5], -7);
+            R::kBadConfigLine);
 }
 
 TEST(SettingsFile, ReadsLinesInPiecesOf1023Characters) {
@@ -136,20 +142,19 @@ TEST(SettingsFile, ReadsLinesInPiecesOf1023Characters) {
   const std::string config = std::string(kNineZeros) + "\n";
   // Key whole in the second piece of a long line: the next piece is the
   // Config line.
-  EXPECT_EQ(read_text(std::string(1023, 'x') + "quilmer\n" + config, t), SettingsResult::Ok);
+  EXPECT_EQ(read_text(std::string(1023, 'x') + "quilmer\n" + config, t), R::kOk);
   // Key whole in the first piece of a long line: the next piece is the rest
   // of that line, which is no Config line.
-  EXPECT_EQ(read_text("quilmer" + std::string(1500, 'x') + "\n" + config, t),
-            SettingsResult::BadConfigLine);
+  EXPECT_EQ(read_text("quilmer" + std::string(1500, 'x') + "\n" + config, t), R::kBadConfigLine);
   // Key split across two pieces is not found.
-  EXPECT_EQ(read_text(std::string(1020, 'x') + "quilmer\n" + config, t), SettingsResult::NoKeyLine);
+  EXPECT_EQ(read_text(std::string(1020, 'x') + "quilmer\n" + config, t), R::kNoKeyLine);
   // A Config line that fills a piece exactly, with the rest beyond.
   std::string padded = std::string(kNineZeros);
   padded.resize(1023 + 200, ' ');
-  EXPECT_EQ(read_text("quilmer\n" + padded + "\n", t), SettingsResult::Ok);
+  EXPECT_EQ(read_text("quilmer\n" + padded + "\n", t), R::kOk);
   // A NUL byte ends the text of its piece: a key behind it is not seen, and
   // whatever follows the ninth integer does not matter.
-  EXPECT_EQ(read_text(std::string("abc\0quilmer\n", 12) + config, t), SettingsResult::NoKeyLine);
+  EXPECT_EQ(read_text(std::string("abc\0quilmer\n", 12) + config, t), R::kNoKeyLine);
   EXPECT_EQ(read_text("quilmer\n" + std::string(kNineZeros) + std::string("\0\xff\n", 3), t),
-            SettingsResult::Ok);
+            R::kOk);
 }

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,15 +55,35 @@ std::string folder_from_environment(const char* name) {
 }
 
 const int kWidth = 64, kHeight = 48;
+const zolta_stream kStream = {
+    ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, kWidth, kHeight, {}};
 
-zolta_stream yuv420p8() {
-  zolta_stream s;
-  s.family = ZOLTA_FAMILY_YUV420;
-  s.sample = ZOLTA_SAMPLE_INTEGER;
-  s.bits = 8;
-  s.width = kWidth;
-  s.height = kHeight;
-  return s;
+// The source frame: plane p of it at `plane(p)`.
+void fill_source(const std::function<PlaneRef(int)>& plane) {
+  for (int p = 0; p < 3; ++p) {
+    int32_t w = 0, h = 0;
+    zolta_stream_plane_size(&kStream, p, &w, &h);
+    fill_plane(kStream, w, h, static_cast<uint32_t>(p), plane(p));
+  }
+}
+
+// The module's output frame (plane p at `output(p)`) against the engine's
+// output for the source frame (at `input(p)`).
+void expect_engine_output(const std::function<PlaneRef(int)>& input,
+                          const std::function<PlaneRef(int)>& output) {
+  zolta_frame frame = {};
+  for (int p = 0; p < 3; ++p) {
+    frame.data[p] = input(p).data;
+    frame.stride[p] = input(p).stride;
+  }
+  const auto expected = engine_output(kStream, settings_from_text(kTestConfig), frame);
+  for (int p = 0; p < 3; ++p) {
+    int32_t w = 0, h = 0;
+    zolta_stream_plane_size(&kStream, p, &w, &h);
+    const PlaneRef got = output(p);
+    EXPECT_EQ(compare_plane(expected[static_cast<size_t>(p)], w, h, got.data, got.stride), "")
+        << "plane " << p;
+  }
 }
 
 TEST(PluginFolders, VapourSynthFindsTheModuleInItsPluginFolder) {
@@ -77,17 +98,12 @@ TEST(PluginFolders, VapourSynthFindsTheModuleInItsPluginFolder) {
     if (!core.load_plugin(file, error) || core.plugin().name_space != "zolta") continue;
     ++zolta_modules;
     SCOPED_TRACE(file);
-    const zolta_stream stream = yuv420p8();
-    VSNode* src =
-        core.source(vs_format_id(cfYUV, stInteger, 8, 1, 1), kWidth, kHeight, 1,
-                    [&core, stream](int, VSFrame* frame) {
-                      for (int p = 0; p < 3; ++p) {
-                        int32_t w = 0, h = 0;
-                        zolta_stream_plane_size(&stream, p, &w, &h);
-                        fill_plane(stream, w, h, static_cast<uint32_t>(p),
-                                   PlaneRef{core.write_ptr(frame, p), core.stride(frame, p)});
-                      }
-                    });
+    VSNode* src = core.source(vs_format_id(cfYUV, stInteger, 8, 1, 1), kWidth, kHeight, 1,
+                              [&core](int, VSFrame* frame) {
+                                fill_source([&](int p) {
+                                  return PlaneRef{core.write_ptr(frame, p), core.stride(frame, p)};
+                                });
+                              });
     VSMap* args = core.create_map();
     core.set_node(args, "clip", src);
     core.set_data(args, "config_text", kTestConfig);
@@ -100,20 +116,12 @@ TEST(PluginFolders, VapourSynthFindsTheModuleInItsPluginFolder) {
     const std::vector<VsFrameResult> got = core.get_frames(node, {0}, 1);
     const std::vector<VsFrameResult> in = core.get_frames(src, {0}, 1);
     ASSERT_NE(got[0].frame, nullptr) << got[0].error;
-    zolta_frame input = {};
-    for (int p = 0; p < 3; ++p) {
-      input.data[p] = const_cast<uint8_t*>(core.read_ptr(in[0].frame, p));
-      input.stride[p] = core.stride(in[0].frame, p);
-    }
-    const auto expected = engine_output(stream, settings_from_text(kTestConfig), input);
-    for (int p = 0; p < 3; ++p) {
-      int32_t w = 0, h = 0;
-      zolta_stream_plane_size(&stream, p, &w, &h);
-      EXPECT_EQ(compare_plane(expected[static_cast<size_t>(p)], w, h,
-                              core.read_ptr(got[0].frame, p), core.stride(got[0].frame, p)),
-                "")
-          << "plane " << p;
-    }
+    const auto plane_of = [&core](const VSFrame* frame) {
+      return [&core, frame](int p) {
+        return PlaneRef{const_cast<uint8_t*>(core.read_ptr(frame, p)), core.stride(frame, p)};
+      };
+    };
+    expect_engine_output(plane_of(in[0].frame), plane_of(got[0].frame));
     core.free_frame(got[0].frame);
     core.free_frame(in[0].frame);
     core.free_node(node);
@@ -123,20 +131,17 @@ TEST(PluginFolders, VapourSynthFindsTheModuleInItsPluginFolder) {
   EXPECT_EQ(zolta_modules, 1) << "modules registering the namespace zolta in " << dir;
 }
 
-struct AvsSource {
-  AvsPlusHost* host;
-};
+// Engine plane p of an AviSynth+ frame.
+std::function<PlaneRef(int)> avs_planes(AvsPlusHost& host, AVS_VideoFrame* frame) {
+  return [&host, frame](int p) {
+    const int ids[3] = {AVS_PLANAR_Y, AVS_PLANAR_U, AVS_PLANAR_V};
+    const AvsPlaneView v = host.plane(frame, ids[p]);
+    return PlaneRef{v.data, v.pitch};
+  };
+}
 
-void fill_avs_source(void* user, int, AVS_VideoFrame* frame) {
-  AvsPlusHost* host = static_cast<AvsSource*>(user)->host;
-  const zolta_stream stream = yuv420p8();
-  const int ids[3] = {AVS_PLANAR_Y, AVS_PLANAR_U, AVS_PLANAR_V};
-  for (int p = 0; p < 3; ++p) {
-    int32_t w = 0, h = 0;
-    zolta_stream_plane_size(&stream, p, &w, &h);
-    const AvsPlaneView v = host->plane(frame, ids[p]);
-    fill_plane(stream, w, h, static_cast<uint32_t>(p), PlaneRef{v.data, v.pitch});
-  }
+void fill_avs_source(void* host, int, AVS_VideoFrame* frame) {
+  fill_source(avs_planes(*static_cast<AvsPlusHost*>(host), frame));
 }
 
 TEST(PluginFolders, AviSynthPlusFindsTheModuleInItsAutoloadFolder) {
@@ -158,8 +163,7 @@ TEST(PluginFolders, AviSynthPlusFindsTheModuleInItsAutoloadFolder) {
     vi.fps_denominator = 1;
     vi.num_frames = 1;
     vi.pixel_type = static_cast<int>(0xA0000008u);  // YV12
-    AvsSource content{&host};
-    AVS_Clip* src = host.source(vi, fill_avs_source, &content);
+    AVS_Clip* src = host.source(vi, fill_avs_source, &host);
     AVS_Value config;
     config.type = AVS_TYPE_STRING;
     config.array_size = 0;
@@ -171,22 +175,7 @@ TEST(PluginFolders, AviSynthPlusFindsTheModuleInItsAutoloadFolder) {
     ASSERT_NE(out, nullptr) << error;
     AVS_VideoFrame* in = host.get_frame(src, 0, error);
     ASSERT_NE(in, nullptr) << error;
-    const int ids[3] = {AVS_PLANAR_Y, AVS_PLANAR_U, AVS_PLANAR_V};
-    zolta_frame input = {};
-    for (int p = 0; p < 3; ++p) {
-      const AvsPlaneView v = host.plane(in, ids[p]);
-      input.data[p] = v.data;
-      input.stride[p] = v.pitch;
-    }
-    const zolta_stream stream = yuv420p8();
-    const auto expected = engine_output(stream, settings_from_text(kTestConfig), input);
-    for (int p = 0; p < 3; ++p) {
-      int32_t w = 0, h = 0;
-      zolta_stream_plane_size(&stream, p, &w, &h);
-      const AvsPlaneView v = host.plane(out, ids[p]);
-      EXPECT_EQ(compare_plane(expected[static_cast<size_t>(p)], w, h, v.data, v.pitch), "")
-          << "plane " << p;
-    }
+    expect_engine_output(avs_planes(host, in), avs_planes(host, out));
     host.release_frame(out);
     host.release_frame(in);
     host.release_clip(clip);

@@ -220,6 +220,13 @@ std::vector<Planes> library_output(const zolta_stream& stream, Way way,
   return outputs;
 }
 
+std::string frame_failure(int n, const Planes& expected, const Planes& got, bool properties_kept) {
+  const std::string d = first_difference(expected, got);
+  if (!d.empty()) return "frame " + std::to_string(n) + " differs from the library: " + d;
+  if (!properties_kept) return "frame " + std::to_string(n) + " lost the source frame's properties";
+  return std::string();
+}
+
 std::string first_difference(const Planes& expected, const Planes& got) {
   if (expected.size() != got.size()) return "a different number of planes";
   for (size_t p = 0; p < expected.size(); ++p) {

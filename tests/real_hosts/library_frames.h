@@ -66,6 +66,9 @@ std::vector<Planes> library_output(const zolta_stream& stream, Way way,
 
 // The first difference between two frames, or an empty text.
 std::string first_difference(const Planes& expected, const Planes& got);
+// What is wrong with output frame n: its planes against the library's, then
+// whether it kept the source frame's properties; an empty text when nothing.
+std::string frame_failure(int n, const Planes& expected, const Planes& got, bool properties_kept);
 
 // FNV-1a over every byte of a clip's frames, for comparing hosts on other
 // systems.

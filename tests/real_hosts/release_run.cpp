@@ -124,3 +124,14 @@ bool copy_file(const std::string& from, const std::string& to) {
   out << in.rdbuf();
   return static_cast<bool>(out);
 }
+
+bool write_text(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  return static_cast<bool>(out << text);
+}
+
+std::string refusal_failure(const std::string& error, const std::string& message) {
+  if (error.empty()) return "accepted; the face should refuse it";
+  if (error.compare(0, message.size(), message) == 0) return std::string();
+  return "the host reported \"" + error + "\", not the face's \"" + message + "...\"";
+}

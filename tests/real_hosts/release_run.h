@@ -39,5 +39,11 @@ class ReleaseRun {
 // them must be the test's own) and returns it.
 std::string private_home();
 
-// Copies a file; false when it cannot.
+// Copies a file, or writes a text; false when it cannot.
 bool copy_file(const std::string& from, const std::string& to);
+bool write_text(const std::string& path, const std::string& text);
+
+// What went wrong with a call the face must refuse: `error` is the host's
+// message (empty when it accepted the call), which must begin with the
+// face's `message`.
+std::string refusal_failure(const std::string& error, const std::string& message);

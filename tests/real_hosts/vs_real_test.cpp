@@ -244,15 +244,12 @@ std::string run_case(VSCore* core, const Format& f, const WayCase& w, const std:
       const std::vector<Planes> want = library_output(stream, w.way, inputs, failure);
       for (int n = 0; n < kFrames && failure.empty(); ++n) {
         const VSFrame* frame = out.frames[static_cast<size_t>(n)];
-        const std::string d = first_difference(want[static_cast<size_t>(n)],
-                                               compact(stream, frame_view(stream, frame)));
-        if (!d.empty()) failure = "frame " + std::to_string(n) + " differs from the library: " + d;
         int error = 0;
         const int64_t kept =
             g_vs->mapGetInt(g_vs->getFramePropertiesRO(frame), kFrameKey, 0, &error);
-        if (failure.empty() && (error != 0 || kept != n)) {
-          failure = "frame " + std::to_string(n) + " lost the source frame's properties";
-        }
+        failure =
+            frame_failure(n, want[static_cast<size_t>(n)],
+                          compact(stream, frame_view(stream, frame)), error == 0 && kept == n);
       }
     }
     g_vs->freeNode(node);
@@ -318,21 +315,8 @@ std::string refusal_case(VSCore* core, const Format& f, void (*arguments)(VSMap*
   VSNode* node = denoise(core, source, args, error);
   g_vs->freeMap(args);
   g_vs->freeNode(source);
-  if (node) {
-    g_vs->freeNode(node);
-    return "accepted; the face should refuse it";
-  }
-  if (error.compare(0, message.size(), message) != 0) {
-    return "the core reported \"" + error + "\", not the face's \"" + message + "...\"";
-  }
-  return std::string();
-}
-
-bool write_text(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "w");
-  if (!f) return false;
-  std::fputs(text.c_str(), f);
-  return std::fclose(f) == 0;
+  if (node) g_vs->freeNode(node);
+  return refusal_failure(node ? std::string() : error, message);
 }
 
 // A core with the module found at start-up, or loaded by std.LoadPlugin.
@@ -380,25 +364,17 @@ void run_release(ReleaseRun& run, const char* core_path, const char* plugin_path
       copy_file(plugin_path, user_dir + "/libzolta_plugin.so") &&
       write_text(home + "/.config/vapoursynth/vapoursynth.conf",
                  "UserPluginDir=" + user_dir + "\nSystemPluginDir=" + system_dir + "\n");
+  {
+    // R55 and R65 read the folders from vapoursynth.conf; R77 no longer does,
+    // but reads VAPOURSYNTH_EXTRA_PLUGIN_PATH (and the plugins folder beside
+    // the core library), which R55 and R65 do not.
 #if ZOLTA_VS_RELEASE <= 65
-  {
-    // R55 and R65 read the folders from vapoursynth.conf (R77 no longer does).
     run.begin("autoload from UserPluginDir");
-    std::string failure = placed ? "" : "cannot place the module and vapoursynth.conf";
-    VSCore* core = failure.empty() ? new_core(true, plugin_path, failure) : nullptr;
-    if (core) {
-      if (failure.empty()) failure = run_case(core, all[3 * 7], first, vcf);
-      g_vs->freeCore(core);
-    }
-    run.end(failure);
-  }
 #else
-  {
-    // R77 reads VAPOURSYNTH_EXTRA_PLUGIN_PATH (and the plugins folder beside
-    // the core library), R55 and R65 do not.
     run.begin("autoload from VAPOURSYNTH_EXTRA_PLUGIN_PATH");
     setenv("VAPOURSYNTH_EXTRA_PLUGIN_PATH", user_dir.c_str(), 1);
-    std::string failure = placed ? "" : "cannot place the module";
+#endif
+    std::string failure = placed ? "" : "cannot place the module and vapoursynth.conf";
     VSCore* core = failure.empty() ? new_core(true, plugin_path, failure) : nullptr;
     if (core) {
       if (failure.empty()) failure = run_case(core, all[3 * 7], first, vcf);
@@ -407,7 +383,6 @@ void run_release(ReleaseRun& run, const char* core_path, const char* plugin_path
     unsetenv("VAPOURSYNTH_EXTRA_PLUGIN_PATH");
     run.end(failure);
   }
-#endif
   std::string error;
   VSCore* core = new_core(false, plugin_path, error);
   run.check("std.LoadPlugin", error);

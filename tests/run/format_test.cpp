@@ -13,6 +13,7 @@
 #include "byte_reader.h"
 #include "engine_frames.h"
 #include "picture.h"
+#include "png_encoder.h"
 #include "png_io.h"
 #include "ppm_io.h"
 #include "test_files.h"
@@ -36,25 +37,6 @@ std::string ppm_bytes(int w, int h, uint8_t seed, const char* header = nullptr) 
       header ? header : "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
   for (int i = 0; i < w * h * 3; ++i) s.push_back(static_cast<char>(seed + i * 7));
   return s;
-}
-
-// Encodes raw rows as a PNG of any colour type and depth with libpng itself.
-std::string encode_png(int w, int h, int color_type, int depth, const std::vector<uint8_t>& raw,
-                       const std::vector<png_color>& palette = {}) {
-  return written([&](FILE* f) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, f);
-    png_set_IHDR(png, info, w, h, depth, color_type, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-    png_write_info(png, info);
-    const size_t row = raw.size() / h;
-    for (int y = 0; y < h; ++y) png_write_row(png, raw.data() + y * row);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-  });
 }
 
 Picture decode_png(const std::string& bytes, std::string& error, bool& ok) {
@@ -195,25 +177,11 @@ TEST(PngPicture, EveryLayoutIsReadAsItIsAndWrittenBackTheSame) {
 
   // A transparent colour of an RGB picture becomes an alpha channel: the key
   // pixel transparent, the other opaque.
-  const std::string keyed = written([&](FILE* f) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, f);
-    png_set_IHDR(png, info, 2, 1, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_color_16 key{};
-    key.red = 1;
-    key.green = 2;
-    key.blue = 3;
-    png_set_tRNS(png, info, nullptr, 0, &key);
-    png_write_info(png, info);
-    const uint8_t row[6] = {1, 2, 3, 1, 2, 4};
-    png_write_row(png, row);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-  });
-  p = decode_png(keyed, error, ok);
+  png_color_16 key{};
+  key.red = 1;
+  key.green = 2;
+  key.blue = 3;
+  p = decode_png(encode_png(2, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 1, 2, 4}, {}, &key), error, ok);
   ASSERT_TRUE(ok) << error;
   EXPECT_EQ(p.channels, 4);
   EXPECT_EQ(p.samples, (std::vector<uint8_t>{1, 2, 3, 0, 1, 2, 4, 255}));

@@ -156,40 +156,8 @@ TEST_F(ZoltaRun, ASettingsFileReadsTheSameOnEveryRoad) {
   }
 }
 
-TEST_F(ZoltaRun, SmallSlipsGetOneClearAnswer) {
-  write_file(path("ok.png"), png_file_bytes(test_picture(16, 8, 1)));
-  write_file(path("two.ppm"), ppm_file_bytes({test_picture(16, 8, 1), test_picture(14, 8, 2)}));
-
-  // Empty settings are refused, also after a good one.
-  for (const char* options : {"--config ''", "--config=", "--vcf ''", "--vcf=",
-                              "--config 'Config(0, 0, 0, 0, 0, 0, 0, 0, 0)' --config ''"}) {
-    EXPECT_EQ(run("$Z " + std::string(options) + " ok.png out.png"), 2) << options;
-    EXPECT_TRUE(has(stderr_, "needs a value, not an empty one")) << options << ": " << stderr_;
-  }
-  EXPECT_EQ(run("$Z --demo --demo-config ''"), 2);
-
-  // A settings fault has one status wherever it is given, and comes before
-  // any fault of the input.
-  EXPECT_EQ(run("$Z --config 'Config(1)' missing.png out.png"), 1);
-  EXPECT_TRUE(has(stderr_, "bad --config")) << stderr_;
-  EXPECT_EQ(run("$Z --vcf missing.vcf missing.png out.png"), 1);
-  EXPECT_TRUE(has(stderr_, "missing.vcf")) << stderr_;
-  EXPECT_EQ(run("$Z --demo --demo-config 'Config(1)' --out-dir d"), 1);
-  EXPECT_TRUE(has(stderr_, "Config(1)")) << stderr_;
-
-  EXPECT_EQ(run("$Z --demo --seed ' -1'"), 2);
-  EXPECT_TRUE(has(stderr_, "--seed")) << stderr_;
-
-  EXPECT_EQ(run("$Z - out.ppm <&-"), 1);
-  EXPECT_TRUE(has(stderr_, "standard input is closed")) << stderr_;
-  EXPECT_FALSE(exists(path("out.ppm")));
-  EXPECT_FALSE(leftovers());
-
-  // Sizes: the size, the rule and the picture.
-  EXPECT_EQ(run("$Z two.ppm out.ppm"), 1);
-  EXPECT_TRUE(has(stderr_, "14 x 8") && has(stderr_, "multiples of 4") &&
-              has(stderr_, "(picture 2)"))
-      << stderr_;
+TEST_F(ZoltaRun, TheHelpStatesTheSizeRuleAndANoiselessDemoSaysSo) {
+  // The rule on sizes is in the help (its refusals: FailuresSayWhatIsWrong...).
   ASSERT_EQ(run("$Z --help"), 0);
   EXPECT_TRUE(has(stdout_, "multiple of 4")) << stdout_;
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "png_encoder.h"
 #include "run_fixture.h"
 
 namespace {
@@ -19,29 +20,18 @@ const char kStrong[] =
     "--thresholds 2000,1000,500,2000,1000,500,2000,1000,500,2000,1000,500,"
     "2000,1000,500,2000,1000,500";
 
-// A picture with a transparent colour (tRNS), written by libpng itself: grey
-// or RGB, 8 or 16 bits.
+// A picture with a transparent colour (tRNS): grey or RGB, 8 or 16 bits.
 std::string keyed_png(const Picture& p, const uint16_t key[3]) {
-  return written([&](FILE* f) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, f);
-    png_set_IHDR(png, info, p.width, p.height, p.maxval > 255 ? 16 : 8,
-                 p.channels == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_color_16 k{};
-    k.gray = k.red = key[0];
-    k.green = key[1];
-    k.blue = key[2];
-    png_set_tRNS(png, info, nullptr, 0, &k);
-    png_write_info(png, info);
-    if (p.maxval > 255) png_set_swap(png);  // the samples are in this machine's order
-    const size_t row = p.samples.size() / p.height;
-    for (int y = 0; y < p.height; ++y) png_write_row(png, p.samples.data() + y * row);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-  });
+  png_color_16 k{};
+  k.gray = k.red = key[0];
+  k.green = key[1];
+  k.blue = key[2];
+  std::vector<uint8_t> raw = p.samples;
+  if (p.maxval > 255) {  // the samples are in this machine's order
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) std::swap(raw[i], raw[i + 1]);
+  }
+  return encode_png(p.width, p.height, p.channels == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB,
+                    p.maxval > 255 ? 16 : 8, raw, {}, &k);
 }
 
 // The opacity of every pixel, as libpng's own simplified reader sees it

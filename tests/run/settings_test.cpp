@@ -30,12 +30,10 @@ TEST(ConfigText, ParsesNineIntegersAndRefusesEverythingElse) {
   EXPECT_EQ(v, (ConfigValues{4128, 0, 0, 1, 2, 3, 4, 5, 65535}));
   ASSERT_TRUE(parse_config_call(" Config (1,2,3,4,5,6,7,8,9) ; ", v, error)) << error;
   EXPECT_EQ(v[8], 9);
-  for (const char* bad :
-       {"Config(1, 2, 3, 4, 5, 6, 7, 8)", "Config(1, 2, 3, 4, 5, 6, 7, 8, 9, 10)",
-        "Config(1, 2, 3, 4, 5, 6, 7, 8, 9", "config(1, 2, 3, 4, 5, 6, 7, 8, 9)",
-        "Config(1, 2, 3, 4, 5, 6, 7, 8, 65536)", "Config(-1, 2, 3, 4, 5, 6, 7, 8, 9)",
-        "Config(1, 2, 3, 4, 5, 6, 7, 8, 9) x", "Config(1 2, 3, 4, 5, 6, 7, 8, 9)",
-        "Config(99999999999999999999, 2, 3, 4, 5, 6, 7, 8, 9)", ""}) {
+  // Beyond the shapes the codec refuses: values outside 0..65535.
+  for (const char* bad : {"Config(1, 2, 3, 4, 5, 6, 7, 8, 65536)",
+                          "Config(-1, 2, 3, 4, 5, 6, 7, 8, 9)", "Config(1 2, 3, 4, 5, 6, 7, 8, 9)",
+                          "Config(99999999999999999999, 2, 3, 4, 5, 6, 7, 8, 9)", ""}) {
     v = ConfigValues{7, 7, 7, 7, 7, 7, 7, 7, 7};
     EXPECT_FALSE(parse_config_call(bad, v, error)) << bad;
     EXPECT_EQ(v[0], 7) << "values changed on failure: " << bad;
@@ -79,11 +77,8 @@ TEST(SavedSettingsText, TakesTheLineAfterTheFirstKeyLine) {
   ASSERT_TRUE(parse_settings_text(settings_file_text(written), v, error)) << error;
   EXPECT_EQ(v, written);
 
-  EXPECT_FALSE(read_settings_file("/nonexistent/zolta.vcf", v, error));
-  EXPECT_NE(error.find("/nonexistent/zolta.vcf"), std::string::npos);
-
-  // Only a small regular file can be a settings file; the largest one allowed
-  // is read whole.
+  // The largest settings file allowed is read whole. (Files that cannot be
+  // settings files: the codec's and SettingsFilesMustBeSmallRegularFiles.)
   const std::string dir = testing::TempDir();
   const std::string longest = dir + "zolta-longest.vcf";
   std::string file = settings_file_text(written);
@@ -94,10 +89,6 @@ TEST(SavedSettingsText, TakesTheLineAfterTheFirstKeyLine) {
   EXPECT_FALSE(read_settings_file(longest, v, error));
   EXPECT_NE(error.find("too long"), std::string::npos) << error;
   std::remove(longest.c_str());
-  EXPECT_FALSE(read_settings_file("/dev/zero", v, error));
-  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
-  EXPECT_FALSE(read_settings_file(dir, v, error));
-  EXPECT_NE(error.find("is a directory"), std::string::npos) << error;
 }
 
 TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
@@ -142,21 +133,18 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
   EXPECT_TRUE(o.estimate);
   EXPECT_EQ(o.input, "in.y4m");
 
+  // Refused (word for word below, and through the program in
+  // FailuresSayWhatIsWrongAndLeaveNoOutput with its status).
   const std::vector<std::vector<const char*>> refused = {
-      {"in"},
       {"in", "out", "extra"},
       {"--vcf", "a", "--config", "Config(0,0,0,0,0,0,0,0,0)", "in", "out"},
-      {"--mode", "loud", "in", "out"},
       {"--plane", "g", "in", "out"},
       {"--vcf"},
-      {"--off=1", "in", "out"},
-      {"--frobnicate", "in", "out"},
       {"--sigma", "0", "in", "out"},
       {"--sigma", "50.5", "in", "out"},
       {"--sigma", "loud", "in", "out"},
       {"--sigma", "auto", "--config", "Config(0,0,0,0,0,0,0,0,0)", "in", "out"},
       {"--thresholds", "1", "--vcf", "a", "in", "out"},
-      {"--threads", "0", "in", "out"},
       {"--threads", "2x", "in", "out"},
       {"--threads", "99999", "in", "out"},
       {"--memory", "0", "in", "out"},
@@ -167,24 +155,13 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
       {"--demo", "--estimate"},
       {"--demo", "in", "out"},
       {"--demo", "--mode", "diff"},
-      {"--demo", "--sigma", "-1"},
       {"--demo", "--seed", "x"},
-      {"--demo", "--seed", " -1"},  // strtoull would take it as 2^64 - 1
-      {"--demo", "--seed", "-1"},
+      {"--demo", "--seed", "-1"},  // (" -1": strtoull would take it as 2^64 - 1)
       {"--demo", "--sigma", " 5"},
       // Empty values would mean "not given" and undo an earlier option.
-      {"--config", "", "in", "out"},
-      {"--config=", "in", "out"},
-      {"--vcf", "", "in", "out"},
-      {"--vcf=", "in", "out"},
-      {"--config", "Config(0,0,0,0,0,0,0,0,0)", "--config", "", "in", "out"},
-      {"--demo", "--demo-config", ""},
       {"--library=", "in", "out"},
       // Only whole option names, one to an argument.
-      {"--thr", "3", "in", "out"},
       {"--sig", "5", "in", "out"},
-      {"--of=1", "in", "out"},
-      {"-hh"},
       {"-h=1"},
       {"--thresholds"},
   };
@@ -218,9 +195,7 @@ TEST(CommandLine, ParsesOptionsAndRefusesContradictions) {
     EXPECT_EQ(error, message);
   }
   // A --sigma out of range names the range of what it means: the input's
-  // noise, or the noise the demo adds.
-  EXPECT_FALSE(parse({"--sigma", "-1", "in", "out"}, o, error));
-  EXPECT_NE(error.find("above 0 and at most 50"), std::string::npos) << error;
+  // noise (above), or the noise the demo adds.
   EXPECT_FALSE(parse({"--sigma", "-1", "--demo"}, o, error));
   EXPECT_NE(error.find("from 0 to 255"), std::string::npos) << error;
   EXPECT_FALSE(parse({"--sigma", "-1", "--sigma", "5", "in", "out"}, o, error));

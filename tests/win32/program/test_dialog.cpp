@@ -11,9 +11,7 @@
 
 #include "config_dialog_layout.h"
 #include "dialog_driver.h"
-#include "filter_state.h"
-#include "test_context.h"
-#include "vdub_host.h"
+#include "vdub_session.h"
 
 using namespace zolta;
 
@@ -21,17 +19,6 @@ namespace {
 
 const int kSliders[6] = {1013, 1014, 1015, 1016, 1017, 1018};
 const int kNumbers[6] = {1002, 1003, 1004, 1005, 1006, 1008};
-
-VdubInitEntry init_entry() {
-  return reinterpret_cast<VdubInitEntry>(test_context().library.vdub_init);
-}
-VdubDeinitEntry deinit_entry() {
-  return reinterpret_cast<VdubDeinitEntry>(test_context().library.vdub_deinit);
-}
-
-FilterState& state_of(VdubInstance& instance) {
-  return *static_cast<FilterState*>(instance.data());
-}
 
 void initialise_common_controls() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
@@ -60,13 +47,6 @@ bool sliders_show(HWND dialog, const int32_t (&thresholds)[6]) {
   return true;
 }
 
-bool sliders_match_state(HWND dialog, const int32_t (&thresholds)[6]) {
-  for (int i = 0; i < 6; ++i) {
-    if (trackbar_position(dialog, kSliders[i]) != thresholds[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 TEST(Dialog, Template101MatchesItsLayout) {
@@ -88,13 +68,10 @@ TEST(Dialog, Template101MatchesItsLayout) {
 TEST(Dialog, UsedWithTheMouseAndKeyboardThenCancelled) {
   ASSERT_TRUE(test_context().library.vdub_init);
   initialise_common_controls();
-  VdubHost host(init_entry(), deinit_entry(),
-                static_cast<HINSTANCE>(test_context().library.handle));
-  ASSERT_TRUE(host.load() == 0);
-  VdubInstance instance(host);
-  instance.set_frame(64, 48);
-  instance.init();
-  FilterState& state = state_of(instance);
+  VdubSession session;
+  ASSERT_EQ(session.load_result, 0);
+  VdubInstance& instance = session.instance;
+  FilterState& state = session.state();
   // Cb thresholds 5, 10, ... 30 and Cr 200; Y keeps its defaults.
   ASSERT_TRUE(instance.run_script("Config(0, 0, 0, 1290, 3860, 6430, 51400, 51400, 51400)"));
   RecordingPreview& preview = instance.preview;
@@ -132,7 +109,7 @@ TEST(Dialog, UsedWithTheMouseAndKeyboardThenCancelled) {
     const int redo_before_key = preview.count("RedoFrame");
     press_key(GetDlgItem(dialog, 1015), VK_RIGHT);
     EXPECT_EQ(state.thresholds[1][2], 16);
-    EXPECT_TRUE(sliders_match_state(dialog, state.thresholds[1]));
+    EXPECT_TRUE(sliders_show(dialog, state.thresholds[1]));
     EXPECT_EQ(item_text(dialog, 1004), std::string("16"));
     EXPECT_TRUE(preview.count("RedoFrame") > redo_before_key);
     // End of the range, and a page down from the start.
@@ -206,13 +183,10 @@ TEST(Dialog, UsedWithTheMouseAndKeyboardThenCancelled) {
 TEST(Dialog, ReopenedClosedByOkEscapeAndTheCloseBoxAndWithoutPreview) {
   ASSERT_TRUE(test_context().library.vdub_init);
   initialise_common_controls();
-  VdubHost host(init_entry(), deinit_entry(),
-                static_cast<HINSTANCE>(test_context().library.handle));
-  ASSERT_TRUE(host.load() == 0);
-  VdubInstance instance(host);
-  instance.set_frame(64, 48);
-  instance.init();
-  FilterState& state = state_of(instance);
+  VdubSession session;
+  ASSERT_EQ(session.load_result, 0);
+  VdubInstance& instance = session.instance;
+  FilterState& state = session.state();
   RecordingPreview& preview = instance.preview;
   state.plane = 2;
   state.mode = High;
@@ -267,7 +241,7 @@ TEST(Dialog, ReopenedClosedByOkEscapeAndTheCloseBoxAndWithoutPreview) {
   // A module handle without the template: the platform's failure result
   // comes back unchanged and no setting moves.
   FilterState before = state;
-  host.module().hInstModule = GetModuleHandleA(nullptr);
+  session.host.module().hInstModule = GetModuleHandleA(nullptr);
   EXPECT_EQ(instance.config(nullptr, true), -1);
   EXPECT_TRUE(std::memcmp(before.thresholds, state.thresholds, sizeof before.thresholds) == 0);
   EXPECT_EQ(state.mode, before.mode);
@@ -279,13 +253,11 @@ TEST(Dialog, ReopenedClosedByOkEscapeAndTheCloseBoxAndWithoutPreview) {
 TEST(Dialog, OpensAndWorksForAHostThatNamesNoModule) {
   ASSERT_TRUE(test_context().library.vdub_init);
   initialise_common_controls();
-  VdubHost host(init_entry(), deinit_entry(), nullptr);
-  ASSERT_TRUE(host.load() == 0);
-  ASSERT_TRUE(host.module().hInstModule == nullptr);
-  VdubInstance instance(host);
-  instance.set_frame(64, 48);
-  instance.init();
-  FilterState& state = state_of(instance);
+  VdubSession session(nullptr);
+  ASSERT_EQ(session.load_result, 0);
+  ASSERT_TRUE(session.host.module().hInstModule == nullptr);
+  VdubInstance& instance = session.instance;
+  FilterState& state = session.state();
   RecordingPreview& preview = instance.preview;
 
   const int result = run_dialog(instance, true, [&](HWND dialog) {
