@@ -198,18 +198,22 @@ void denoise_columns(const PlaneJob& j, const ColumnStrips& strips, int32_t firs
   }
 }
 
-void rows_part(const void* context, int32_t part) {
+// Rows of a piece of the row pass: a few, so that the threads finish a
+// pass close together.
+constexpr int32_t kRowPiece = 4;
+
+void rows_part(const void* context, int32_t piece, int32_t slot) {
   const BandedPlane& b = *static_cast<const BandedPlane*>(context);
   int32_t first, end;
-  band_of(b.job.rows, 1, b.parts, part, &first, &end);
-  if (first < end) denoise_rows(b.job, *b.scratch[part], first, end);
+  band_of(b.job.rows, kRowPiece, b.pieces, piece, &first, &end);
+  if (first < end) denoise_rows(b.job, *b.scratch[slot], first, end);
 }
 
-void columns_part(const void* context, int32_t part) {
+void columns_part(const void* context, int32_t piece, int32_t slot) {
   const BandedPlane& b = *static_cast<const BandedPlane*>(context);
   int32_t first, end;
-  band_of(b.job.n, kStripWidth, b.parts, part, &first, &end);
-  if (first < end) denoise_columns(b.job, *b.strips[part], first, end);
+  band_of(b.job.n, kStripWidth, b.pieces, piece, &first, &end);
+  if (first < end) denoise_columns(b.job, *b.strips[slot], first, end);
 }
 
 }  // namespace
@@ -236,9 +240,13 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
 
 void denoise_plane_banded(const PlaneJob& job, const BandRunner* runner,
                           const ScratchRows* const* scratch, const ColumnStrips* const* strips) {
-  const BandedPlane banded{job, band_parts(runner), scratch, strips};
-  run_bands(runner, rows_part, &banded);
-  if (job.along_y->count > 0) run_bands(runner, columns_part, &banded);
+  const BandedPlane rows{job, piece_count(runner, (job.rows + kRowPiece - 1) / kRowPiece), scratch,
+                         strips};
+  run_pieces(runner, rows.pieces, rows_part, &rows);
+  if (job.along_y->count == 0) return;
+  const BandedPlane columns{job, piece_count(runner, (job.n + kStripWidth - 1) / kStripWidth),
+                            scratch, strips};
+  run_pieces(runner, columns.pieces, columns_part, &columns);
 }
 
 ScratchRows scratch_rows_at(float* base, ptrdiff_t slot) {

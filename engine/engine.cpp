@@ -435,7 +435,7 @@ enum class Convert { kToPlanes, kToFrame, kPlaneToFrame, kRestore };
 
 struct ConvertJob {
   Convert what;
-  int32_t parts;
+  int32_t pieces;
   const DspKernels* dsp;
   const StreamLayout* layout;
   const zolta_frame* in;
@@ -449,11 +449,11 @@ struct ConvertJob {
   int32_t restore, radius;
 };
 
-void convert_part(const void* context, int32_t part) {
+void convert_part(const void* context, int32_t piece, int32_t) {
   const ConvertJob& j = *static_cast<const ConvertJob*>(context);
   const StreamLayout& L = *j.layout;
   int32_t first, end;
-  band_of(L.height, kConvertRows, j.parts, part, &first, &end);
+  band_of(L.height, kConvertRows, j.pieces, piece, &first, &end);
   if (first >= end) return;
   const StreamLayout B = band_layout(L, first, end - first);
   const zolta_frame in = band_frame(L, *j.in, first);
@@ -482,8 +482,8 @@ void convert_part(const void* context, int32_t part) {
 }
 
 void convert_in_bands(const BandRunner* runner, ConvertJob job) {
-  job.parts = band_parts(runner);
-  run_bands(runner, convert_part, &job);
+  job.pieces = piece_count(runner, (job.layout->height + kConvertRows - 1) / kConvertRows);
+  run_pieces(runner, job.pieces, convert_part, &job);
 }
 
 ConvertJob convert_job(Convert what, const Engine& engine, const zolta_frame& in,
