@@ -136,5 +136,10 @@ PlaneJob plane_job(const DspKernels& dsp, const FilterBank& bank, const LevelCha
                    const ColumnSink* sink = nullptr);
 void denoise_plane_banded(const PlaneJob& job, const BandRunner* runner,
                           const ScratchRows* const* scratch, const ColumnStrips* const* strips);
+// The same for `count` planes (1..3) at once: their row passes as one job,
+// then their column passes as one, so that the threads meet twice a frame
+// instead of twice a plane. A thread alone takes them plane by plane.
+void denoise_planes_banded(const PlaneJob* jobs, int32_t count, const BandRunner* runner,
+                           const ScratchRows* const* scratch, const ColumnStrips* const* strips);
 
 }  // namespace zolta

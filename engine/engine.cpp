@@ -615,21 +615,26 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
   // Planar frames in the normal view are written plane by plane, and from
   // the column pass straight into the frame when the plane has one.
   const bool by_plane = !whole_frame && view.kind == ViewKind::kNormal;
+  RowSource sources[3];
+  RowLoader loaders[3];
+  StripTarget targets[3];
+  ColumnSink sinks[3];
+  PlaneJob jobs[3];
+  bool columns_out[3];
   for (int p = 0; p < L.planes; ++p) {
-    const RowSource source{&L, &in, p};
-    const RowLoader loader{load_row, &source};
-    const StripTarget target{&L, &out, p};
-    const ColumnSink sink{store_strip, &target};
-    const bool columns_out = by_plane && engine.plan.chains[p][1].count > 0;
-    const PlaneJob job =
-        plane_job(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
-                  w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                  whole_frame ? nullptr : &loader, columns_out ? &sink : nullptr);
-    denoise_plane_banded(job, runner, parts.rows, parts.strips);
-    if (by_plane && !columns_out) {
-      convert_in_bands(runner,
-                       convert_job(Convert::kPlaneToFrame, engine, in, out, w.planes, view, p));
-    }
+    sources[p] = RowSource{&L, &in, p};
+    loaders[p] = RowLoader{load_row, &sources[p]};
+    targets[p] = StripTarget{&L, &out, p};
+    sinks[p] = ColumnSink{store_strip, &targets[p]};
+    columns_out[p] = by_plane && engine.plan.chains[p][1].count > 0;
+    jobs[p] = plane_job(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
+                        w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
+                        whole_frame ? nullptr : &loaders[p], columns_out[p] ? &sinks[p] : nullptr);
+  }
+  denoise_planes_banded(jobs, L.planes, runner, parts.rows, parts.strips);
+  for (int p = 0; p < L.planes && by_plane; ++p) {
+    if (columns_out[p]) continue;
+    convert_in_bands(runner, convert_job(Convert::kPlaneToFrame, engine, in, out, w.planes, view, p));
   }
   if (!by_plane) {
     convert_in_bands(runner, convert_job(Convert::kToFrame, engine, in, out, w.planes, view));
