@@ -309,6 +309,25 @@ void denoise_planes_banded(const PlaneJob* jobs, int32_t count, const BandRunner
   if (columns.first[count] > 0) run_pieces(runner, columns.first[count], planes_columns_part, &columns);
 }
 
+void denoise_planes_columns(const PlaneJob* jobs, int32_t count, const BandRunner* runner,
+                            const ColumnStrips* const* strips) {
+  const bool alone = band_parts(runner) == 1;
+  const int32_t share = kMaxPieces / (count > 0 ? count : 1);
+  BandedPlanes columns{jobs, count, {}, nullptr, strips};
+  for (int32_t p = 0; p < count; ++p) {
+    const int32_t c = jobs[p].along_y->count == 0 ? 0
+                      : alone                     ? 1
+                                                  : (jobs[p].n + kStripWidth - 1) / kStripWidth;
+    columns.first[p + 1] = columns.first[p] + (c < share ? c : share);
+  }
+  if (columns.first[count] > 0) run_pieces(runner, columns.first[count], planes_columns_part, &columns);
+}
+
+void denoise_plane_rows(const PlaneJob& job, const ScratchRows& scratch, int32_t first,
+                        int32_t end) {
+  if (first < end) denoise_rows(job, scratch, first, end);
+}
+
 ScratchRows scratch_rows_at(float* base, ptrdiff_t slot) {
   float* rows[kScratchRowCount];
   for (int k = 0; k < kScratchRowCount; ++k) rows[k] = base + k * slot + kScratchRowLead;

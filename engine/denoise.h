@@ -141,5 +141,12 @@ void denoise_plane_banded(const PlaneJob& job, const BandRunner* runner,
 // instead of twice a plane. A thread alone takes them plane by plane.
 void denoise_planes_banded(const PlaneJob* jobs, int32_t count, const BandRunner* runner,
                            const ScratchRows* const* scratch, const ColumnStrips* const* strips);
+// The two halves of it for callers that cut the row pass themselves: rows
+// [first, end) of one plane's row pass, and every plane's column pass as one
+// job (after the whole row pass).
+void denoise_plane_rows(const PlaneJob& job, const ScratchRows& scratch, int32_t first,
+                        int32_t end);
+void denoise_planes_columns(const PlaneJob* jobs, int32_t count, const BandRunner* runner,
+                            const ColumnStrips* const* strips);
 
 }  // namespace zolta

@@ -493,6 +493,27 @@ ConvertJob convert_job(Convert what, const Engine& engine, const zolta_frame& in
                     view, plane, nullptr,    nullptr,        0,   0};
 }
 
+// A whole frame's conversion to planes and the planes' row passes as one
+// job: a piece converts a band of rows and runs the row passes over it
+// while the band is still in the cache, in every thread's count of pieces.
+struct ConvertAndRows {
+  ConvertJob convert;
+  const PlaneJob* jobs;
+  const ScratchRows* const* scratch;
+};
+
+void convert_and_rows_part(const void* context, int32_t piece, int32_t slot) {
+  const ConvertAndRows& c = *static_cast<const ConvertAndRows*>(context);
+  const StreamLayout& L = *c.convert.layout;
+  convert_part(&c.convert, piece, slot);
+  int32_t first, end;
+  band_of(L.height, kConvertRows, c.convert.pieces, piece, &first, &end);
+  for (int p = 0; p < L.planes; ++p) {
+    denoise_plane_rows(c.jobs[p], *c.scratch[slot], plane_row_of(L, L.plane_height[p], first),
+                       plane_row_of(L, L.plane_height[p], end));
+  }
+}
+
 // Every part's scratch for a call: part 0 the workspace's, the others the
 // engine's band scratch.
 struct PartScratch {
@@ -598,18 +619,16 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
     return;
   }
   const uint32_t float_mode = enter_default_float_mode();
-  // RGB and packed frames are converted first (RGB makes three planes from
-  // every pixel), and so are frames whose planes are interleaved in one
-  // picture; planes of the other families are loaded row by row as the
-  // denoiser reaches them.
+  // RGB and packed frames are converted a band of rows at a time, each band
+  // just before the row passes over it (RGB makes three planes from every
+  // pixel), and so are frames whose planes are interleaved in one picture;
+  // planes of the other families are loaded row by row as the denoiser
+  // reaches them.
   const bool whole_frame = L.rgb || L.family == ZOLTA_FAMILY_YUY2 || frame_interleaved(L, in) ||
                            frame_interleaved(L, out);
   const DspKernels& dsp = *engine.dsp;
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
-  if (whole_frame) {
-    convert_in_bands(runner, convert_job(Convert::kToPlanes, engine, in, out, w.planes, view));
-  }
   PartScratch parts;
   part_scratch(engine, w, runner, parts);
   // Planar frames in the normal view are written plane by plane, and from
@@ -631,7 +650,16 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
                         w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
                         whole_frame ? nullptr : &loaders[p], columns_out[p] ? &sinks[p] : nullptr);
   }
-  denoise_planes_banded(jobs, L.planes, runner, parts.rows, parts.strips);
+  if (whole_frame) {
+    ConvertAndRows convert{convert_job(Convert::kToPlanes, engine, in, out, w.planes, view), jobs,
+                           parts.rows};
+    const int32_t bands = (L.height + kConvertRows - 1) / kConvertRows;
+    convert.convert.pieces = bands < kMaxPieces ? bands : kMaxPieces;
+    run_pieces(runner, convert.convert.pieces, convert_and_rows_part, &convert);
+    denoise_planes_columns(jobs, L.planes, runner, parts.strips);
+  } else {
+    denoise_planes_banded(jobs, L.planes, runner, parts.rows, parts.strips);
+  }
   for (int p = 0; p < L.planes && by_plane; ++p) {
     if (columns_out[p]) continue;
     convert_in_bands(runner, convert_job(Convert::kPlaneToFrame, engine, in, out, w.planes, view, p));
