@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "denoise.h"
 #include "sample_rules.h"
 
 namespace zolta {
@@ -566,11 +567,37 @@ void plane_to_frame(const StreamLayout& L, const float* plane, ptrdiff_t stride,
   store_plane(L, plane, stride, L.plane_width[p], L.plane_height[p], p, c);
 }
 
+namespace {
+
+// store_integer over rows of a whole strip: a row's samples into an array
+// of fixed size, then to the frame, so that the compiler vectorises the row
+// without checking whether the two overlap.
+template <typename T>
+void store_strip_rows(const float* strip, int32_t rows, float k, float max, const Channel& c) {
+  for (int32_t r = 0; r < rows; ++r) {
+    const float* s = strip + r * kStripWidth;
+    T v[kStripWidth];
+    for (int32_t x = 0; x < kStripWidth; ++x) v[x] = static_cast<T>(quantize(s[x], k, max));
+    std::memcpy(row_at<T>(c, r), v, sizeof v);
+  }
+}
+
+}  // namespace
+
 void strip_to_frame(const StreamLayout& L, const float* strip, int32_t width, int32_t rows, int p,
                     int32_t first, const zolta_frame& out) {
   uint8_t* base =
       static_cast<uint8_t*>(out.data[p]) + static_cast<ptrdiff_t>(first) * L.sample_bytes;
   const Channel c{base, out.stride[p], 1};
+  if (width == kStripWidth && !L.is_float) {
+    const float max = static_cast<float>(L.max_value);
+    if (L.sample_bytes == 2) {
+      store_strip_rows<uint16_t>(strip, rows, L.k_out, max, c);
+    } else {
+      store_strip_rows<uint8_t>(strip, rows, L.k_out, max, c);
+    }
+    return;
+  }
   store_plane(L, strip, width, width, rows, p, c);
 }
 
