@@ -8,7 +8,12 @@
 # load on a shared machine does not decide a ratio. Prints a markdown table
 # with the ratio and the serial share s that Amdahl's law gives for it on N
 # cores (speed-up S = 1 / (s + (1 - s) / N)), from which larger machines can
-# be predicted.
+# be predicted; beside it the host's own share: the same command with the
+# filter passing frames through (the frei0r filter at noise 0, which copies
+# the frame; GStreamer's identity element), as a share of the one-thread
+# time. What the host does per frame (decoding, melt's colour conversions,
+# reading and copying buffers) stays serial however many cores the filter
+# uses.
 # usage: bench/editors.sh [BUILD_DIR]   (default: build; needs ffmpeg, melt,
 #        gst-launch-1.0 and the frei0r and GStreamer modules built)
 #        FRAMES=30 RUNS=3 bench/editors.sh ...
@@ -48,30 +53,40 @@ least() {
   awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'
 }
 
+# THREADS, or "host" for the filter passing frames through.
 ffmpeg_run() {
-  ZOLTA_THREADS=$1 ffmpeg -v error -i "$work/hd.nut" -vf frei0r=filter_name=zolta -f null -
+  local params=
+  [ "$1" = host ] && params=:filter_params=0
+  ZOLTA_THREADS=${1/host/1} ffmpeg -v error -i "$work/hd.nut" \
+    -vf "frei0r=filter_name=zolta$params" -f null -
 }
 melt_run() {
-  ZOLTA_THREADS=$1 melt -quiet "$work/hd.nut" -filter frei0r.zolta \
+  local params=()
+  [ "$1" = host ] && params=(0=0)
+  ZOLTA_THREADS=${1/host/1} melt -quiet "$work/hd.nut" -filter frei0r.zolta "${params[@]}" \
     -consumer avformat:"$work/m.nut" vcodec=rawvideo pix_fmt=bgra an=1
 }
 gst_run() {
+  local element=(zoltadenoise threads="$1")
+  [ "$1" = host ] && element=(identity)
   gst-launch-1.0 -q filesrc location="$work/hd420.raw" ! \
     rawvideoparse format=i420 width=1920 height=1080 framerate=25/1 ! \
-    zoltadenoise threads="$1" ! fakesink
+    "${element[@]}" ! fakesink
 }
 
-echo "| path | frames/s, 1 thread | frames/s, $cores threads | ratio | serial share |"
-echo "|---|---|---|---|---|"
+echo "| path | frames/s, 1 thread | frames/s, $cores threads | ratio | serial share | frames/s, host alone | host's share of 1 thread |"
+echo "|---|---|---|---|---|---|---|"
 for path in ffmpeg melt gst; do
-  best1=; bestn=
+  best1=; bestn=; besth=
   for ((r = 0; r < runs; ++r)); do
     t1=$(seconds "${path}_run" 1)
     tn=$(seconds "${path}_run" "$cores")
+    th=$(seconds "${path}_run" host)
     best1=$(least "$best1" "$t1")
     bestn=$(least "$bestn" "$tn")
+    besth=$(least "$besth" "$th")
   done
-  awk -v f="$frames" -v a="$best1" -v b="$bestn" -v n="$cores" -v p="$path" 'BEGIN {
+  awk -v f="$frames" -v a="$best1" -v b="$bestn" -v h="$besth" -v n="$cores" -v p="$path" 'BEGIN {
     s = a / b; share = n > 1 ? (n / s - 1) / (n - 1) : 0;
-    printf "| %s | %.1f | %.1f | %.2f | %.2f |\n", p, f / a, f / b, s, share }'
+    printf "| %s | %.1f | %.1f | %.2f | %.2f | %.1f | %.2f |\n", p, f / a, f / b, s, share, f / h, h / a }'
 done

@@ -14,12 +14,18 @@
 #      ffmpeg's default threading and with one thread;
 #   2. zolta-run with one thread against the engine benchmark (CPU time per
 #      frame), every core against one thread, and zolta-run with every core
-#      against the ffmpeg filters with theirs.
+#      against the ffmpeg filters with theirs;
+#   3. the temporal radius: zolta-run --sigma 10 --temporal R with every core
+#      beside hqdn3d at its defaults, 4:2:0, both writing Y4M to a pipe; 8-bit
+#      clips, 10-bit at 3840 x 2160.
 # usage: bench/speed.sh [BUILD_DIR]    (default: build; needs zolta-run,
 #        bench/zolta_engine_bench, ffmpeg and /usr/bin/time)
 #        FRAMES=20 SIZES=720x480 RUNS=1 bench/speed.sh ...   a quicker look
 #        LAYOUTS=420 DEPTHS=8 ...                              fewer clips
-# Takes about a quarter of an hour on a 2-core machine; not part of the tests.
+#        RADII="0 1 2" TEMPORAL_SIZES="1920x1080 3840x2160"    table 3 (the default)
+#        SIZES= ...  table 3 alone;  RADII= ...  tables 1 and 2 alone
+# Takes about a quarter of an hour on a 2-core machine (table 3 alone about
+# five minutes); not part of the tests.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,9 +35,11 @@ B=$build/bench/zolta_engine_bench
 picture=$root/data/astronaut.png
 frames=${FRAMES:-100}
 fast_runs=${RUNS:-3}
-sizes=${SIZES:-720x480 1920x1080}
+sizes=${SIZES-720x480 1920x1080}
 layouts=${LAYOUTS:-422 420}
 depths=${DEPTHS:-8 10}
+radii=${RADII-0 1 2}
+temporal_sizes=${TEMPORAL_SIZES-1920x1080 3840x2160}
 for tool in "$Z" "$B" /usr/bin/time; do
   [ -x "$tool" ] || { echo "speed.sh: $tool not found" >&2; exit 1; }
 done
@@ -137,20 +145,67 @@ for size in $sizes; do
   done
 done
 
+# Table 3: the temporal radius beside hqdn3d, each run's Y4M to a pipe.
+temporal_rows=$work/temporal.txt
+: >"$temporal_rows"
+piped=(bash -o pipefail -c '"$@" | cat >/dev/null' piped)  # command...: its output through a pipe
+temporal_row() {  # clip program "wall cpu mb" hqdn3d_wall
+  local wall cpu mb
+  read -r wall cpu mb <<<"$3"
+  awk -v c="$1" -v p="$2" -v w="$wall" -v u="$cpu" -v m="$mb" -v f="$frames" -v h="${4:-$wall}" \
+    'BEGIN { printf "| %s | %s | %.3f | %.1f | %.2f | %.0f | %.2f |\n", c, p, w, f / w, 1000 * u / f, m, w / h }' \
+    >>"$temporal_rows"
+}
+if [ -n "$radii" ]; then
+  for size in $temporal_sizes; do
+    w=${size%x*}
+    h=${size#*x}
+    bits=8
+    [ "$w" -ge 3840 ] && bits=10
+    fmt=yuv420p
+    [ "$bits" = 8 ] || fmt=${fmt}${bits}le
+    clip=$work/clip.y4m
+    name="${w}x${h} 420 ${bits}-bit"
+    "${ff[@]}" -loop 1 -i "$picture" -frames:v "$frames" \
+      -vf "scale=$w:$h,noise=alls=10:allf=t,format=$fmt" -strict -1 -f yuv4mpegpipe "$clip"
+    hq=$(measure "$fast_runs" "${piped[@]}" "${ff[@]}" -i "$clip" -vf hqdn3d -strict -1 -f yuv4mpegpipe -)
+    temporal_row "$name" "ffmpeg hqdn3d" "$hq"
+    for r in $radii; do
+      temporal_row "$name" "zolta-run --temporal $r" \
+        "$(measure "$fast_runs" "${piped[@]}" "$Z" --threads "$cores" --sigma 10 --temporal "$r" "$clip" -)" \
+        "${hq%% *}"
+    done
+    rm -f "$clip"
+  done
+fi
+
 echo "zolta-run speed: $(date -u '+%Y-%m-%d %H:%M UTC'), $cores cores," \
   "$(ffmpeg -version | head -n 1 | cut -d' ' -f1-3), $frames frames a clip, load before: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo
-echo "### Every run (Y4M file in, Y4M to /dev/null; zolta-run and hqdn3d: best of $fast_runs runs)"
-echo
-echo "| clip | program | threads | wall s | frames/s | CPU ms/frame | peak MB |"
-echo "|---|---|---:|---:|---:|---:|---:|"
-cat "$rows"
-echo
-echo "### Ratios"
-echo
-echo "CPU: zolta-run --threads 1, user + system per frame; engine: the benchmark's CPU time per frame"
-echo "(median of 3). Speed-ups are frame rates with every core ($cores threads) over the other row."
-echo
-echo "| clip | zolta-run 1 thread CPU ms/frame | engine ms/frame | zolta-run / engine | every core / 1 thread | zolta-run / hqdn3d | zolta-run / vaguedenoiser | zolta-run / nlmeans |"
-echo "|---|---:|---:|---:|---:|---:|---:|---:|"
-cat "$summary"
+if [ -s "$rows" ]; then
+  echo
+  echo "### Every run (Y4M file in, Y4M to /dev/null; zolta-run and hqdn3d: best of $fast_runs runs)"
+  echo
+  echo "| clip | program | threads | wall s | frames/s | CPU ms/frame | peak MB |"
+  echo "|---|---|---:|---:|---:|---:|---:|"
+  cat "$rows"
+  echo
+  echo "### Ratios"
+  echo
+  echo "CPU: zolta-run --threads 1, user + system per frame; engine: the benchmark's CPU time per frame"
+  echo "(median of 3). Speed-ups are frame rates with every core ($cores threads) over the other row."
+  echo
+  echo "| clip | zolta-run 1 thread CPU ms/frame | engine ms/frame | zolta-run / engine | every core / 1 thread | zolta-run / hqdn3d | zolta-run / vaguedenoiser | zolta-run / nlmeans |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+  cat "$summary"
+fi
+if [ -s "$temporal_rows" ]; then
+  echo
+  echo "### The temporal radius (Y4M file in, Y4M to a pipe; best of $fast_runs runs, $cores threads)"
+  echo
+  echo "zolta-run --sigma 10 --threads $cores; hqdn3d at its defaults with ffmpeg's threading."
+  echo "The last column is the wall time over hqdn3d's on the same clip (below 1: faster)."
+  echo
+  echo "| clip | program | wall s | frames/s | CPU ms/frame | peak MB | / hqdn3d |"
+  echo "|---|---|---:|---:|---:|---:|---:|"
+  cat "$temporal_rows"
+fi

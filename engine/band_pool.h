@@ -3,6 +3,12 @@
 // processes it: started with the denoiser, parked between frames, stopped
 // when it is destroyed. One frame uses them at a time; nothing is allocated
 // after init.
+//
+// A job's pieces are taken one by one from a counter by whichever thread is
+// free, the calling thread among them: a worker the system schedules late
+// takes fewer pieces instead of holding the others up. Between the jobs of
+// one frame the threads spin a little before they sleep, so that the next
+// job finds them awake.
 #pragma once
 
 #include <atomic>
@@ -39,27 +45,38 @@ class BandPool {
   BandRunner runner();
 
  private:
-  static void run_parts(void* pool, int32_t parts, BandTask task, const void* context);
-  void work(int32_t index);
+  static void run_job(void* pool, int32_t pieces, PieceTask task, const void* context);
+  // Runs pieces of the current job in `slot` until none is left.
+  void take_pieces(int32_t slot);
+  void work(int32_t slot);
   void stop();
+  // Sleeps until the job word's generation is not `seen`, or stop.
+  void sleep_for_job(uint32_t seen);
+  // Sleeps until `pieces` pieces are done.
+  void sleep_for_done(int32_t pieces);
+  void wake_workers();
+  void wake_caller();
 #if defined(_WIN32)
   static DWORD WINAPI thread_entry(void* argument);
 #endif
 
   struct Start {
     BandPool* pool;
-    int32_t index;
+    int32_t slot;
   };
 
   int32_t count_ = 0;
   std::atomic<bool> taken_{false};
-  // The frame's task, published under the lock with a new generation.
-  BandTask task_ = nullptr;
+  std::atomic<bool> stopping_{false};
+  // The job: generation (32 bits), pieces (16), next piece to take (16).
+  // The task and context are written before a new generation is published
+  // and stay until its last piece is done.
+  alignas(64) std::atomic<uint64_t> job_{0};
+  PieceTask task_ = nullptr;
   const void* context_ = nullptr;
-  int32_t parts_ = 0;
-  uint64_t generation_ = 0;
-  int32_t pending_ = 0;  // workers still on this generation
-  bool stopping_ = false;
+  alignas(64) std::atomic<int32_t> done_{0};  // pieces of the job finished
+  std::atomic<int32_t> sleepers_{0};          // workers asleep (or going to)
+  std::atomic<bool> waiting_{false};          // the caller asleep (or going to)
 #if defined(_WIN32)
   Start* starts_ = nullptr;  // each thread's argument
   HANDLE* threads_ = nullptr;

@@ -198,18 +198,22 @@ void denoise_columns(const PlaneJob& j, const ColumnStrips& strips, int32_t firs
   }
 }
 
-void rows_part(const void* context, int32_t part) {
+// Rows of a piece of the row pass: a few, so that the threads finish a
+// pass close together.
+constexpr int32_t kRowPiece = 4;
+
+void rows_part(const void* context, int32_t piece, int32_t slot) {
   const BandedPlane& b = *static_cast<const BandedPlane*>(context);
   int32_t first, end;
-  band_of(b.job.rows, 1, b.parts, part, &first, &end);
-  if (first < end) denoise_rows(b.job, *b.scratch[part], first, end);
+  band_of(b.job.rows, kRowPiece, b.pieces, piece, &first, &end);
+  if (first < end) denoise_rows(b.job, *b.scratch[slot], first, end);
 }
 
-void columns_part(const void* context, int32_t part) {
+void columns_part(const void* context, int32_t piece, int32_t slot) {
   const BandedPlane& b = *static_cast<const BandedPlane*>(context);
   int32_t first, end;
-  band_of(b.job.n, kStripWidth, b.parts, part, &first, &end);
-  if (first < end) denoise_columns(b.job, *b.strips[part], first, end);
+  band_of(b.job.n, kStripWidth, b.pieces, piece, &first, &end);
+  if (first < end) denoise_columns(b.job, *b.strips[slot], first, end);
 }
 
 }  // namespace
@@ -236,9 +240,92 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
 
 void denoise_plane_banded(const PlaneJob& job, const BandRunner* runner,
                           const ScratchRows* const* scratch, const ColumnStrips* const* strips) {
-  const BandedPlane banded{job, band_parts(runner), scratch, strips};
-  run_bands(runner, rows_part, &banded);
-  if (job.along_y->count > 0) run_bands(runner, columns_part, &banded);
+  const BandedPlane rows{job, piece_count(runner, (job.rows + kRowPiece - 1) / kRowPiece), scratch,
+                         strips};
+  run_pieces(runner, rows.pieces, rows_part, &rows);
+  if (job.along_y->count == 0) return;
+  const BandedPlane columns{job, piece_count(runner, (job.n + kStripWidth - 1) / kStripWidth),
+                            scratch, strips};
+  run_pieces(runner, columns.pieces, columns_part, &columns);
+}
+
+namespace {
+
+// The planes' row passes as one job, then their column passes as one: the
+// pieces of plane 0, then those of plane 1 ..., so that no thread waits at
+// the end of each plane's pass.
+struct BandedPlanes {
+  const PlaneJob* jobs;
+  int32_t count;
+  int32_t first[4];  // the first piece of each plane; first[count]: all of them
+  const ScratchRows* const* scratch;
+  const ColumnStrips* const* strips;
+};
+
+int32_t plane_of_piece(const BandedPlanes& b, int32_t piece) {
+  int32_t p = 0;
+  while (piece >= b.first[p + 1]) ++p;
+  return p;
+}
+
+void planes_rows_part(const void* context, int32_t piece, int32_t slot) {
+  const BandedPlanes& b = *static_cast<const BandedPlanes*>(context);
+  const int32_t p = plane_of_piece(b, piece);
+  const PlaneJob& job = b.jobs[p];
+  int32_t first, end;
+  band_of(job.rows, kRowPiece, b.first[p + 1] - b.first[p], piece - b.first[p], &first, &end);
+  if (first < end) denoise_rows(job, *b.scratch[slot], first, end);
+}
+
+void planes_columns_part(const void* context, int32_t piece, int32_t slot) {
+  const BandedPlanes& b = *static_cast<const BandedPlanes*>(context);
+  const int32_t p = plane_of_piece(b, piece);
+  const PlaneJob& job = b.jobs[p];
+  int32_t first, end;
+  band_of(job.n, kStripWidth, b.first[p + 1] - b.first[p], piece - b.first[p], &first, &end);
+  if (first < end) denoise_columns(job, *b.strips[slot], first, end);
+}
+
+}  // namespace
+
+void denoise_planes_banded(const PlaneJob* jobs, int32_t count, const BandRunner* runner,
+                           const ScratchRows* const* scratch, const ColumnStrips* const* strips) {
+  if (band_parts(runner) == 1) {
+    for (int32_t p = 0; p < count; ++p) denoise_plane_banded(jobs[p], runner, scratch, strips);
+    return;
+  }
+  // Whole pieces for each plane, kMaxPieces at most in all.
+  const int32_t share = kMaxPieces / (count > 0 ? count : 1);
+  BandedPlanes rows{jobs, count, {}, scratch, strips};
+  BandedPlanes columns = rows;
+  for (int32_t p = 0; p < count; ++p) {
+    const int32_t r = (jobs[p].rows + kRowPiece - 1) / kRowPiece;
+    const int32_t c =
+        jobs[p].along_y->count > 0 ? (jobs[p].n + kStripWidth - 1) / kStripWidth : 0;
+    rows.first[p + 1] = rows.first[p] + (r < share ? r : share);
+    columns.first[p + 1] = columns.first[p] + (c < share ? c : share);
+  }
+  run_pieces(runner, rows.first[count], planes_rows_part, &rows);
+  if (columns.first[count] > 0) run_pieces(runner, columns.first[count], planes_columns_part, &columns);
+}
+
+void denoise_planes_columns(const PlaneJob* jobs, int32_t count, const BandRunner* runner,
+                            const ColumnStrips* const* strips) {
+  const bool alone = band_parts(runner) == 1;
+  const int32_t share = kMaxPieces / (count > 0 ? count : 1);
+  BandedPlanes columns{jobs, count, {}, nullptr, strips};
+  for (int32_t p = 0; p < count; ++p) {
+    const int32_t c = jobs[p].along_y->count == 0 ? 0
+                      : alone                     ? 1
+                                                  : (jobs[p].n + kStripWidth - 1) / kStripWidth;
+    columns.first[p + 1] = columns.first[p] + (c < share ? c : share);
+  }
+  if (columns.first[count] > 0) run_pieces(runner, columns.first[count], planes_columns_part, &columns);
+}
+
+void denoise_plane_rows(const PlaneJob& job, const ScratchRows& scratch, int32_t first,
+                        int32_t end) {
+  if (first < end) denoise_rows(job, scratch, first, end);
 }
 
 ScratchRows scratch_rows_at(float* base, ptrdiff_t slot) {

@@ -103,12 +103,12 @@ void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelCha
                    ptrdiff_t stride, const ScratchRows& s, const ColumnStrips& strips,
                    const RowLoader* loader = nullptr, const ColumnSink* sink = nullptr);
 
-// The same work as parts that run at once (bands.h): the row pass in bands
-// of rows, then the column pass in bands of strips. Every row and every
-// strip goes through the same operations as in denoise_plane, so the bytes
-// are the same for any number of parts. Part k works in scratch[k] and
-// strips[k]; the loader and the sink are called from every part's thread,
-// each row and each strip once.
+// The same work in pieces that run at once (bands.h): the row pass in
+// pieces of a few rows, then the column pass strip by strip. Every row and
+// every strip goes through the same operations as in denoise_plane, so the
+// bytes are the same for any number of threads. A piece run in slot k works
+// in scratch[k] and strips[k]; the loader and the sink are called from
+// every thread, each row and each strip once.
 struct PlaneJob {
   const DspKernels* dsp;
   const FilterBank* bank;
@@ -125,7 +125,7 @@ struct PlaneJob {
 
 struct BandedPlane {
   PlaneJob job;
-  int32_t parts;
+  int32_t pieces;
   const ScratchRows* const* scratch;
   const ColumnStrips* const* strips;
 };
@@ -136,5 +136,17 @@ PlaneJob plane_job(const DspKernels& dsp, const FilterBank& bank, const LevelCha
                    const ColumnSink* sink = nullptr);
 void denoise_plane_banded(const PlaneJob& job, const BandRunner* runner,
                           const ScratchRows* const* scratch, const ColumnStrips* const* strips);
+// The same for `count` planes (1..3) at once: their row passes as one job,
+// then their column passes as one, so that the threads meet twice a frame
+// instead of twice a plane. A thread alone takes them plane by plane.
+void denoise_planes_banded(const PlaneJob* jobs, int32_t count, const BandRunner* runner,
+                           const ScratchRows* const* scratch, const ColumnStrips* const* strips);
+// The two halves of it for callers that cut the row pass themselves: rows
+// [first, end) of one plane's row pass, and every plane's column pass as one
+// job (after the whole row pass).
+void denoise_plane_rows(const PlaneJob& job, const ScratchRows& scratch, int32_t first,
+                        int32_t end);
+void denoise_planes_columns(const PlaneJob* jobs, int32_t count, const BandRunner* runner,
+                            const ColumnStrips* const* strips);
 
 }  // namespace zolta

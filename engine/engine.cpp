@@ -435,7 +435,7 @@ enum class Convert { kToPlanes, kToFrame, kPlaneToFrame, kRestore };
 
 struct ConvertJob {
   Convert what;
-  int32_t parts;
+  int32_t pieces;
   const DspKernels* dsp;
   const StreamLayout* layout;
   const zolta_frame* in;
@@ -449,11 +449,11 @@ struct ConvertJob {
   int32_t restore, radius;
 };
 
-void convert_part(const void* context, int32_t part) {
+void convert_part(const void* context, int32_t piece, int32_t) {
   const ConvertJob& j = *static_cast<const ConvertJob*>(context);
   const StreamLayout& L = *j.layout;
   int32_t first, end;
-  band_of(L.height, kConvertRows, j.parts, part, &first, &end);
+  band_of(L.height, kConvertRows, j.pieces, piece, &first, &end);
   if (first >= end) return;
   const StreamLayout B = band_layout(L, first, end - first);
   const zolta_frame in = band_frame(L, *j.in, first);
@@ -482,8 +482,8 @@ void convert_part(const void* context, int32_t part) {
 }
 
 void convert_in_bands(const BandRunner* runner, ConvertJob job) {
-  job.parts = band_parts(runner);
-  run_bands(runner, convert_part, &job);
+  job.pieces = piece_count(runner, (job.layout->height + kConvertRows - 1) / kConvertRows);
+  run_pieces(runner, job.pieces, convert_part, &job);
 }
 
 ConvertJob convert_job(Convert what, const Engine& engine, const zolta_frame& in,
@@ -491,6 +491,27 @@ ConvertJob convert_job(Convert what, const Engine& engine, const zolta_frame& in
                        int plane = 0) {
   return ConvertJob{what, 1,     engine.dsp, &engine.layout, &in, &out, planes,
                     view, plane, nullptr,    nullptr,        0,   0};
+}
+
+// A whole frame's conversion to planes and the planes' row passes as one
+// job: a piece converts a band of rows and runs the row passes over it
+// while the band is still in the cache, in every thread's count of pieces.
+struct ConvertAndRows {
+  ConvertJob convert;
+  const PlaneJob* jobs;
+  const ScratchRows* const* scratch;
+};
+
+void convert_and_rows_part(const void* context, int32_t piece, int32_t slot) {
+  const ConvertAndRows& c = *static_cast<const ConvertAndRows*>(context);
+  const StreamLayout& L = *c.convert.layout;
+  convert_part(&c.convert, piece, slot);
+  int32_t first, end;
+  band_of(L.height, kConvertRows, c.convert.pieces, piece, &first, &end);
+  for (int p = 0; p < L.planes; ++p) {
+    denoise_plane_rows(c.jobs[p], *c.scratch[slot], plane_row_of(L, L.plane_height[p], first),
+                       plane_row_of(L, L.plane_height[p], end));
+  }
 }
 
 // Every part's scratch for a call: part 0 the workspace's, the others the
@@ -598,38 +619,50 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
     return;
   }
   const uint32_t float_mode = enter_default_float_mode();
-  // RGB and packed frames are converted first (RGB makes three planes from
-  // every pixel), and so are frames whose planes are interleaved in one
-  // picture; planes of the other families are loaded row by row as the
-  // denoiser reaches them.
+  // RGB and packed frames are converted a band of rows at a time, each band
+  // just before the row passes over it (RGB makes three planes from every
+  // pixel), and so are frames whose planes are interleaved in one picture;
+  // planes of the other families are loaded row by row as the denoiser
+  // reaches them.
   const bool whole_frame = L.rgb || L.family == ZOLTA_FAMILY_YUY2 || frame_interleaved(L, in) ||
                            frame_interleaved(L, out);
   const DspKernels& dsp = *engine.dsp;
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
-  if (whole_frame) {
-    convert_in_bands(runner, convert_job(Convert::kToPlanes, engine, in, out, w.planes, view));
-  }
   PartScratch parts;
   part_scratch(engine, w, runner, parts);
   // Planar frames in the normal view are written plane by plane, and from
   // the column pass straight into the frame when the plane has one.
   const bool by_plane = !whole_frame && view.kind == ViewKind::kNormal;
+  RowSource sources[3];
+  RowLoader loaders[3];
+  StripTarget targets[3];
+  ColumnSink sinks[3];
+  PlaneJob jobs[3];
+  bool columns_out[3];
   for (int p = 0; p < L.planes; ++p) {
-    const RowSource source{&L, &in, p};
-    const RowLoader loader{load_row, &source};
-    const StripTarget target{&L, &out, p};
-    const ColumnSink sink{store_strip, &target};
-    const bool columns_out = by_plane && engine.plan.chains[p][1].count > 0;
-    const PlaneJob job =
-        plane_job(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
-                  w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
-                  whole_frame ? nullptr : &loader, columns_out ? &sink : nullptr);
-    denoise_plane_banded(job, runner, parts.rows, parts.strips);
-    if (by_plane && !columns_out) {
-      convert_in_bands(runner,
-                       convert_job(Convert::kPlaneToFrame, engine, in, out, w.planes, view, p));
-    }
+    sources[p] = RowSource{&L, &in, p};
+    loaders[p] = RowLoader{load_row, &sources[p]};
+    targets[p] = StripTarget{&L, &out, p};
+    sinks[p] = ColumnSink{store_strip, &targets[p]};
+    columns_out[p] = by_plane && engine.plan.chains[p][1].count > 0;
+    jobs[p] = plane_job(dsp, engine.bank, engine.plan.chains[p][0], engine.plan.chains[p][1], high,
+                        w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
+                        whole_frame ? nullptr : &loaders[p], columns_out[p] ? &sinks[p] : nullptr);
+  }
+  if (whole_frame) {
+    ConvertAndRows convert{convert_job(Convert::kToPlanes, engine, in, out, w.planes, view), jobs,
+                           parts.rows};
+    const int32_t bands = (L.height + kConvertRows - 1) / kConvertRows;
+    convert.convert.pieces = bands < kMaxPieces ? bands : kMaxPieces;
+    run_pieces(runner, convert.convert.pieces, convert_and_rows_part, &convert);
+    denoise_planes_columns(jobs, L.planes, runner, parts.strips);
+  } else {
+    denoise_planes_banded(jobs, L.planes, runner, parts.rows, parts.strips);
+  }
+  for (int p = 0; p < L.planes && by_plane; ++p) {
+    if (columns_out[p]) continue;
+    convert_in_bands(runner, convert_job(Convert::kPlaneToFrame, engine, in, out, w.planes, view, p));
   }
   if (!by_plane) {
     convert_in_bands(runner, convert_job(Convert::kToFrame, engine, in, out, w.planes, view));

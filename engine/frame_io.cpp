@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "denoise.h"
 #include "sample_rules.h"
 
 namespace zolta {
@@ -133,6 +134,58 @@ void load_rgb(const StreamLayout& layout, const Channel c[3], const FloatPlanes&
       py[x] = y;
       pcb[x] = (b - y) * 0.565f;
       pcr[x] = (red - y) * 0.713f;
+    }
+  }
+}
+
+// Pixels of a row the two functions below take at a time.
+constexpr int32_t kPixelRun = 128;
+
+// n samples `step` apart to an array and back; the step of RGBA (4) fixed,
+// so that the compiler unrolls the copy.
+template <typename T, int kStep>
+void gather_run(const T* from, ptrdiff_t step, int32_t n, T* to) {
+  const ptrdiff_t s = kStep != 0 ? kStep : step;
+  for (int32_t i = 0; i < n; ++i) to[i] = from[s * i];
+}
+
+template <typename T, int kStep>
+void scatter_run(const T* from, ptrdiff_t step, int32_t n, T* to) {
+  const ptrdiff_t s = kStep != 0 ? kStep : step;
+  for (int32_t i = 0; i < n; ++i) to[s * i] = from[i];
+}
+
+// load_rgb for integer samples, a run of pixels at a time: the channels'
+// samples gathered into arrays first, so that the compiler vectorises the
+// arithmetic (the same operations, in the same order, per pixel).
+template <typename T>
+void load_rgb_runs(const StreamLayout& layout, const Channel c[3], const FloatPlanes& out) {
+  const float k = layout.k_in;
+  T run[3][kPixelRun];
+  for (int32_t r = 0; r < layout.height; ++r) {
+    for (int32_t x0 = 0; x0 < layout.width; x0 += kPixelRun) {
+      const int32_t n = layout.width - x0 < kPixelRun ? layout.width - x0 : kPixelRun;
+      for (int ch = 0; ch < 3; ++ch) {
+        const ptrdiff_t step = c[ch].step;
+        const T* s = row_at<const T>(c[ch], r) + step * x0;
+        if (step == 4) {
+          gather_run<T, 4>(s, step, n, run[ch]);
+        } else {
+          gather_run<T, 0>(s, step, n, run[ch]);
+        }
+      }
+      float* py = out.plane[0] + r * out.stride[0] + x0;
+      float* pcb = out.plane[1] + r * out.stride[1] + x0;
+      float* pcr = out.plane[2] + r * out.stride[2] + x0;
+      for (int32_t i = 0; i < n; ++i) {
+        const float red = static_cast<float>(run[0][i]) * k;
+        const float g = static_cast<float>(run[1][i]) * k;
+        const float b = static_cast<float>(run[2][i]) * k;
+        const float y = (g * 0.587f + red * 0.299f) + b * 0.114f;
+        py[i] = y;
+        pcb[i] = (b - y) * 0.565f;
+        pcr[i] = (red - y) * 0.713f;
+      }
     }
   }
 }
@@ -338,6 +391,44 @@ void store_rgb_integer(const StreamLayout& L, const FloatPlanes& planes, const O
   }
 }
 
+// The normal view of store_rgb_integer a run of pixels at a time (for any
+// family but 32-bit RGB, whose fourth byte it also writes): the arithmetic
+// into arrays, which the compiler vectorises, then the samples to their
+// places.
+template <typename T>
+void store_rgb_runs(const StreamLayout& L, const FloatPlanes& planes, const Channel out[3]) {
+  const float maxf = static_cast<float>(L.max_value);
+  const float k = L.k_out;
+  T run[3][kPixelRun];
+  for (int32_t r = 0; r < L.height; ++r) {
+    for (int32_t x0 = 0; x0 < L.width; x0 += kPixelRun) {
+      const int32_t n = L.width - x0 < kPixelRun ? L.width - x0 : kPixelRun;
+      const float* py = planes.plane[0] + r * planes.stride[0] + x0;
+      const float* pcb = planes.plane[1] + r * planes.stride[1] + x0;
+      const float* pcr = planes.plane[2] + r * planes.stride[2] + x0;
+      for (int32_t i = 0; i < n; ++i) {
+        const float y = py[i], cb = pcb[i], cr = pcr[i];
+        // ycc_to_rgb, written out so that it vectorises.
+        const float blue = cb * 1.77f + y;
+        const float red = cr * 1.403f + y;
+        const float green = (cb * -0.344f + cr * -0.714f) + y;
+        run[0][i] = static_cast<T>(quantize(red, k, maxf));
+        run[1][i] = static_cast<T>(quantize(green, k, maxf));
+        run[2][i] = static_cast<T>(quantize(blue, k, maxf));
+      }
+      for (int ch = 0; ch < 3; ++ch) {
+        const ptrdiff_t step = out[ch].step;
+        T* d = row_at<T>(out[ch], r) + step * x0;
+        if (step == 4) {
+          scatter_run<T, 4>(run[ch], step, n, d);
+        } else {
+          scatter_run<T, 0>(run[ch], step, n, d);
+        }
+      }
+    }
+  }
+}
+
 void store_rgb_float(const StreamLayout& L, const FloatPlanes& planes, const OutputView& view,
                      const Channel in[3], const Channel out[3]) {
   for (int32_t r = 0; r < L.height; ++r) {
@@ -377,9 +468,9 @@ void frame_to_planes(const StreamLayout& layout, const zolta_frame& in, const Fl
     if (layout.is_float) {
       load_rgb<float>(layout, c, out);
     } else if (layout.sample_bytes == 2) {
-      load_rgb<uint16_t>(layout, c, out);
+      load_rgb_runs<uint16_t>(layout, c, out);
     } else {
-      load_rgb<uint8_t>(layout, c, out);
+      load_rgb_runs<uint8_t>(layout, c, out);
     }
     return;
   }
@@ -419,10 +510,17 @@ void planes_to_frame(const StreamLayout& layout, const FloatPlanes& planes, cons
   frame_channels(layout, in, ci);
   frame_channels(layout, out, co);
   if (layout.rgb) {
+    const bool runs = view.kind == ViewKind::kNormal && layout.family != ZOLTA_FAMILY_RGB32;
     if (layout.is_float) {
       store_rgb_float(layout, planes, view, ci, co);
     } else if (layout.sample_bytes == 2) {
-      store_rgb_integer<uint16_t>(layout, planes, view, ci, co);
+      if (runs) {
+        store_rgb_runs<uint16_t>(layout, planes, co);
+      } else {
+        store_rgb_integer<uint16_t>(layout, planes, view, ci, co);
+      }
+    } else if (runs) {
+      store_rgb_runs<uint8_t>(layout, planes, co);
     } else {
       store_rgb_integer<uint8_t>(layout, planes, view, ci, co);
     }
@@ -469,11 +567,37 @@ void plane_to_frame(const StreamLayout& L, const float* plane, ptrdiff_t stride,
   store_plane(L, plane, stride, L.plane_width[p], L.plane_height[p], p, c);
 }
 
+namespace {
+
+// store_integer over rows of a whole strip: a row's samples into an array
+// of fixed size, then to the frame, so that the compiler vectorises the row
+// without checking whether the two overlap.
+template <typename T>
+void store_strip_rows(const float* strip, int32_t rows, float k, float max, const Channel& c) {
+  for (int32_t r = 0; r < rows; ++r) {
+    const float* s = strip + r * kStripWidth;
+    T v[kStripWidth];
+    for (int32_t x = 0; x < kStripWidth; ++x) v[x] = static_cast<T>(quantize(s[x], k, max));
+    std::memcpy(row_at<T>(c, r), v, sizeof v);
+  }
+}
+
+}  // namespace
+
 void strip_to_frame(const StreamLayout& L, const float* strip, int32_t width, int32_t rows, int p,
                     int32_t first, const zolta_frame& out) {
   uint8_t* base =
       static_cast<uint8_t*>(out.data[p]) + static_cast<ptrdiff_t>(first) * L.sample_bytes;
   const Channel c{base, out.stride[p], 1};
+  if (width == kStripWidth && !L.is_float) {
+    const float max = static_cast<float>(L.max_value);
+    if (L.sample_bytes == 2) {
+      store_strip_rows<uint16_t>(strip, rows, L.k_out, max, c);
+    } else {
+      store_strip_rows<uint8_t>(strip, rows, L.k_out, max, c);
+    }
+    return;
+  }
   store_plane(L, strip, width, width, rows, p, c);
 }
 
