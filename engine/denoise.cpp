@@ -101,8 +101,8 @@ void run_strip_chain(const DspKernels& dsp, const LevelChain& chain, const Filte
       dsp.synthesize_span_scaled(output, s.approx[l], s.detail[l], bank.synthesis_low, count,
                                  step * width, st[l].threshold, gains);
     } else {
-      dsp.synthesize_span(output, s.approx[l], s.detail[l], bank.synthesis_low, count,
-                          step * width, st[l].threshold);
+      dsp.synthesize_span(output, s.approx[l], s.detail[l], bank.synthesis_low, count, step * width,
+                          st[l].threshold);
     }
   }
 }
@@ -248,8 +248,8 @@ PlaneJob plane_job(const DspKernels& dsp, const FilterBank& bank, const LevelCha
   // Loaded rows whose columns go to a sink never need the plane's layout:
   // the rows are kept strip by strip, each strip in one piece.
   const bool strip_major = loader && sink && along_y.count > 0;
-  return PlaneJob{&dsp,   &bank,  &along_x, &along_y,    high,   plane, n,
-                  rows,   stride, loader,   sink,        strip_major, nullptr};
+  return PlaneJob{&dsp, &bank,  &along_x, &along_y, high,        plane,  n,
+                  rows, stride, loader,   sink,     strip_major, nullptr};
 }
 
 void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,

@@ -604,8 +604,7 @@ void temporal_planes_part(const void* context, int32_t part) {
 // (rows `stride` floats apart), or from its rows as the loader gives them;
 // null where the plane's thresholds do not follow brightness.
 const BrightnessMap* brightness_map(const Engine& engine, Workspace& w, int p, const float* plane,
-                                    ptrdiff_t stride, const RowLoader* loader,
-                                    BrightnessMap& map) {
+                                    ptrdiff_t stride, const RowLoader* loader, BrightnessMap& map) {
   const BrightnessCurve& curve = engine.curves[p];
   if (!curve.on) return nullptr;
   const int32_t n = engine.layout.plane_width[p], rows = engine.layout.plane_height[p];
@@ -769,8 +768,8 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
       const RestoreTarget target{&dsp,  &L, &out, p, plane, joined, stride, engine.temporal.restore,
                                  radius};
       const ColumnSink sink{restore_and_store_strip, &target};
-      PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high,
-                               spare, width, rows, stride, &loader, &sink);
+      PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, spare,
+                               width, rows, stride, &loader, &sink);
       job.brightness = brightness;
       denoise_plane_banded(job, runner, parts.rows, parts.strips);
       continue;
@@ -778,9 +777,8 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
     const bool columns_out = by_plane && !restore && columns;
-    PlaneJob job =
-        plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane, width, rows,
-                  stride, nullptr, columns_out ? &sink : nullptr);
+    PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane,
+                             width, rows, stride, nullptr, columns_out ? &sink : nullptr);
     job.brightness = brightness;
     denoise_plane_banded(job, runner, parts.rows, parts.strips);
     if (restore) {

@@ -446,8 +446,9 @@ void brightness_gains_for(const zolta_noise_model& model, int p, float peak,
   for (int k = 0; k < ZOLTA_BRIGHTNESS_BANDS; ++k) {
     // A band without noise is left alone, as the table leaves a plane.
     const float noise = model.curve[p][k];
-    const float gain =
-        at_peak > 0.0f && noise > 0.0f ? table_weight(std::min(noise, peak), p > 0) / at_peak : 0.0f;
+    const float gain = at_peak > 0.0f && noise > 0.0f
+                           ? table_weight(std::min(noise, peak), p > 0) / at_peak
+                           : 0.0f;
     gains[k] = static_cast<uint16_t>(std::min(gain * 1024.0f + 0.5f, 1024.0f));
     flat = flat && gains[k] == 1024;
   }
@@ -469,7 +470,9 @@ void settings_for_model(const zolta_noise_model& model, int planes, zolta_settin
     }
   }
   temporal_for_sigma(peak, planes, settings);
-  for (int p = 0; p < planes; ++p) brightness_gains_for(model, p, peak[p], settings.brightness_gains[p]);
+  for (int p = 0; p < planes; ++p) {
+    brightness_gains_for(model, p, peak[p], settings.brightness_gains[p]);
+  }
 }
 
 float curve_at(const zolta_noise_model& model, int p, float mean) {

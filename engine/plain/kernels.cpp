@@ -97,8 +97,8 @@ inline float threshold_at(float threshold, const float* gains, int32_t i) {
   return gains ? threshold * gains[i] : threshold;
 }
 
-void synthesize_line(float* out, float* approx, float* detail, const float* coefficients,
-                     int32_t n, int32_t a, float threshold, const float* gains) {
+void synthesize_line(float* out, float* approx, float* detail, const float* coefficients, int32_t n,
+                     int32_t a, float threshold, const float* gains) {
   const Taps b{coefficients[0], coefficients[1], coefficients[2], coefficients[3]};
   const int32_t s = 1 << a;
   extend_row(detail, n);

@@ -22,7 +22,7 @@ void synthesize_avx2(float* out, float* approx, float* detail, const float* coef
 }
 
 void synthesize_scaled_avx2(float* out, float* approx, float* detail, const float* coefficients,
-                         int32_t n, int32_t a, float threshold, const float* gains) {
+                            int32_t n, int32_t a, float threshold, const float* gains) {
   synthesize_row_gains<Lanes8>(out, approx, detail, coefficients, n, a, threshold, gains);
 }
 

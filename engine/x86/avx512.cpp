@@ -37,7 +37,7 @@ void synthesize_avx512(float* out, float* approx, float* detail, const float* co
 }
 
 void synthesize_scaled_avx512(float* out, float* approx, float* detail, const float* coefficients,
-                         int32_t n, int32_t a, float threshold, const float* gains) {
+                              int32_t n, int32_t a, float threshold, const float* gains) {
   synthesize_row_gains<Lanes16, Lanes8>(out, approx, detail, coefficients, n, a, threshold, gains);
 }
 

@@ -378,9 +378,8 @@ Run::Run(const Case& c, size_t shift) : case_(c), shift_(shift) {
     Buffer& gains = add("gains", 4, true, kGuard, n, 0);
     const float special[] = {0.0f, 1.0f, 0.25f, 4.0f, 64.0f};
     for (int32_t i = 0; i < n; ++i) {
-      *gains.at<float>(i) = rng() % 4 == 0
-                                ? special[rng() % 5]
-                                : std::uniform_real_distribution<float>(0.0f, 2.0f)(rng);
+      *gains.at<float>(i) = rng() % 4 == 0 ? special[rng() % 5]
+                                           : std::uniform_real_distribution<float>(0.0f, 2.0f)(rng);
     }
   }
   snapshot();

@@ -179,7 +179,7 @@ TEST(Brightness, SettingsFromAModelCarryItsCurve) {
   EXPECT_EQ(s.brightness_gains[0][0], 1024);
   EXPECT_LT(s.brightness_gains[0][15], 544);  // 4.25 / 8
   for (int k = 0; k < ZOLTA_NOISE_BANDS; ++k) EXPECT_EQ(s.brightness_gains[1][k], 0) << k;
-  EXPECT_LT(s.brightness_gains[2][0], 512);   // 2 / 4 (sigma is the peak)
+  EXPECT_LT(s.brightness_gains[2][0], 512);    // 2 / 4 (sigma is the peak)
   EXPECT_LT(s.brightness_gains[2][15], 1024);  // 3.875 / 4
   for (int k = 1; k < ZOLTA_NOISE_BANDS; ++k) {
     EXPECT_LE(s.brightness_gains[0][k], s.brightness_gains[0][k - 1]) << k;

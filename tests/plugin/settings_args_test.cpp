@@ -278,8 +278,7 @@ TEST(SettingsArgs, AProfileGivesItsModelsSettings) {
     EXPECT_EQ(std::memcmp(s.temporal_thresholds, expected.temporal_thresholds,
                           sizeof s.temporal_thresholds),
               0);
-    EXPECT_EQ(std::memcmp(s.brightness_gains, expected.brightness_gains,
-                          sizeof s.brightness_gains),
+    EXPECT_EQ(std::memcmp(s.brightness_gains, expected.brightness_gains, sizeof s.brightness_gains),
               0);
     EXPECT_NE(s.brightness_gains[0][0], 0) << "the curve's gains";
     EXPECT_EQ(s.view, ZOLTA_VIEW_DIFF);
