@@ -18,6 +18,9 @@
 #        scipy and OpenCV; about 12.5 minutes of one core)
 #        CLIPS="astronaut-pan" LEVELS="highiso" bench/camera.sh   a part of it
 #        CLIPS="astronaut-still coffee-still" ...   the still clips (not run by default)
+#        PEERS=none ...   zolta's columns only (the peers' figures do not change
+#                         with zolta's; reuse them from doc/benchmarks-camera.md)
+#        KEEP=DIR ...     the clips are made in (and left in) DIR
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,8 +37,14 @@ clips=${CLIPS:-"astronaut-pan coffee-pan"}
 levels=${LEVELS:-"mild lowlight highiso lowlight-x264"}
 cv_every=8
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+peers=${PEERS:-all}
+if [ -n "${KEEP:-}" ]; then
+  work=$KEEP
+  mkdir -p "$work"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
 ff=(ffmpeg -hide_banner -loglevel error -nostdin -y -threads 1 -filter_threads 1)
 clip_tool() { "$py" "$tools/camera_clips.py" "$@"; }
 
@@ -98,8 +107,12 @@ rule="|---|---|---:|---:|---:|"
 if [ $has_profile = 1 ]; then
   header+=" zolta profile R0 | zolta profile R2 |"; rule+="---:|---:|"
 fi
-header+=" zolta best R0 | zolta best R2 | fftdnoiz | atadenoise | hqdn3d | nlmeans | vaguedenoiser | bm3d basic | OpenCV NLM 5 frames |"
-rule+="---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+header+=" zolta best R0 | zolta best R2 |"
+rule+="---:|---:|"
+if [ "$peers" != none ]; then
+  header+=" fftdnoiz | atadenoise | hqdn3d | nlmeans | vaguedenoiser | bm3d basic | OpenCV NLM 5 frames |"
+  rule+="---:|---:|---:|---:|---:|---:|---:|"
+fi
 rows=() notes=()
 
 for c in $clips; do
@@ -139,6 +152,12 @@ for c in $clips; do
       row+=" ${top_all[fixed$r]} / ${top_y[fixed$r]} (σ ${top_set[fixed$r]}) |"
     done
 
+    if [ "$peers" = none ]; then
+      rows+=("$row")
+      notes+=("- $c $l: noise σ Y $sy, Cb $scb, Cr $scr")
+      echo "camera.sh: $c $l done" >&2
+      continue
+    fi
     grid=()
     for k in 0.8 1.3 2 3 4.5; do grid+=("fftdnoiz=sigma=$(times "$sy" $k):prev=1:next=1"); done
     peer fftdnoiz "$clean" "$noisy" "${grid[@]}"

@@ -35,6 +35,7 @@ void time_entry(benchmark::State& st, SimdPath path, Case c) {
 int main(int argc, char** argv) {
   for (int e = 0; e < checkasm::kEntryCount; ++e) {
     const Entry entry = static_cast<Entry>(e);
+    const Entry base = checkasm::base_entry(entry);
     for (int a = 0; a < 4; ++a) {
       Case c = checkasm::case_for(entry, 0, 1);
       c.bottom_up = false;
@@ -44,12 +45,12 @@ int main(int argc, char** argv) {
       c.threshold = 2.5f;
       c.offset = 0;
       std::string size;
-      if (entry == checkasm::kAnalyze || entry == checkasm::kSynthesize) {
+      if (base == checkasm::kAnalyze || base == checkasm::kSynthesize) {
         c.length = 720;
         c.height = 1;
         c.a = a;
         size = "720/step" + std::to_string(1 << a);
-      } else if (entry == checkasm::kAnalyzeSpan || entry == checkasm::kSynthesizeSpan) {
+      } else if (base == checkasm::kAnalyzeSpan || base == checkasm::kSynthesizeSpan) {
         if (a == 3) break;
         // A strip of 16 columns of 480 rows.
         c.length = 16 * 480;

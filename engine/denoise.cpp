@@ -13,26 +13,35 @@
 
 namespace zolta {
 
+static_assert(kStripWidth == kBrightnessCell, "a strip of columns spans the centres of two cells");
+
 namespace {
 
 // Runs the analysis chain down and the synthesis chain back up over one line,
 // leaving the reconstruction in `result` (which may be the line itself) and
 // the coarsest approximation untouched in approx[count - 1].
+// `gains`: null, or the gain of every sample's thresholds.
 void run_chain(const DspKernels& dsp, const LevelChain& chain, const FilterBank& bank, float* line,
-               float* result, const ScratchRows& s, int32_t n) {
+               float* result, const ScratchRows& s, int32_t n, const float* gains = nullptr) {
   const float* c = bank.analysis_low;
   const float* b = bank.synthesis_low;
   const LevelStage* st = chain.stages;
+  auto synthesize = [&](float* out, int l) {
+    if (gains) {
+      dsp.synthesize_scaled(out, s.approx[l], s.detail[l], b, n, st[l].exponent, st[l].threshold,
+                            gains);
+    } else {
+      dsp.synthesize(out, s.approx[l], s.detail[l], b, n, st[l].exponent, st[l].threshold);
+    }
+  };
   dsp.analyze(line, s.approx[0], s.detail[0], c, n, st[0].exponent);
   if (chain.count >= 2) dsp.analyze(s.approx[0], s.approx[1], s.detail[1], c, n, st[1].exponent);
   if (chain.count == 3) {
     dsp.analyze(s.approx[1], s.approx[2], s.detail[2], c, n, st[2].exponent);
-    dsp.synthesize(s.approx[1], s.approx[2], s.detail[2], b, n, st[2].exponent, st[2].threshold);
+    synthesize(s.approx[1], 2);
   }
-  if (chain.count >= 2) {
-    dsp.synthesize(s.approx[0], s.approx[1], s.detail[1], b, n, st[1].exponent, st[1].threshold);
-  }
-  dsp.synthesize(result, s.approx[0], s.detail[0], b, n, st[0].exponent, st[0].threshold);
+  if (chain.count >= 2) synthesize(s.approx[0], 1);
+  synthesize(result, 0);
 }
 
 int32_t wrap_row(int32_t r, int32_t rows) {
@@ -73,7 +82,8 @@ void copy_rows(float* to, ptrdiff_t to_stride, const float* from, ptrdiff_t from
 // same operations, with the neighbours of a sample `step` strip rows away.
 // The reconstruction replaces the strip.
 void run_strip_chain(const DspKernels& dsp, const LevelChain& chain, const FilterBank& bank,
-                     float* strip, const ColumnStrips& s, int32_t width, int32_t rows) {
+                     float* strip, const ColumnStrips& s, int32_t width, int32_t rows,
+                     const float* gains) {
   const int32_t count = width * rows;
   const LevelStage* st = chain.stages;
   for (int32_t l = 0; l < chain.count; ++l) {
@@ -87,8 +97,13 @@ void run_strip_chain(const DspKernels& dsp, const LevelChain& chain, const Filte
     const int32_t step = 1 << st[l].exponent;
     extend_strip(s.approx[l], width, rows, 2 * step);
     extend_strip(s.detail[l], width, rows, 2 * step);
-    dsp.synthesize_span(output, s.approx[l], s.detail[l], bank.synthesis_low, count, step * width,
-                        st[l].threshold);
+    if (gains) {
+      dsp.synthesize_span_scaled(output, s.approx[l], s.detail[l], bank.synthesis_low, count,
+                                 step * width, st[l].threshold, gains);
+    } else {
+      dsp.synthesize_span(output, s.approx[l], s.detail[l], bank.synthesis_low, count, step * width,
+                          st[l].threshold);
+    }
   }
 }
 
@@ -140,13 +155,19 @@ void denoise_rows(const PlaneJob& j, const ScratchRows& s, int32_t first, int32_
   const int32_t n = j.n;
   float* plane = j.plane;
   const RowLoader* loader = j.loader;
+  // The gains of the row's samples, where the thresholds follow brightness.
+  float* gains = j.brightness && along_x.count > 0 ? s.spare[1] : nullptr;
+  auto gains_of = [&](int32_t r) -> const float* {
+    if (gains) brightness_gain_row(*j.brightness, r, 0, n, gains);
+    return gains;
+  };
   if (j.strip_major) {
     for (int32_t r = first; r < end; ++r) {
       float* arrived = s.spare[0];
       loader->load(loader->context, r, arrived);
       const float* done = arrived;
       if (along_x.count > 0) {
-        run_chain(dsp, along_x, *j.bank, arrived, s.out_row, s, n);
+        run_chain(dsp, along_x, *j.bank, arrived, s.out_row, s, n, gains_of(r));
         done = s.out_row;
       }
       scatter_row(done, n, r, j.rows, plane);
@@ -164,11 +185,11 @@ void denoise_rows(const PlaneJob& j, const ScratchRows& s, int32_t first, int32_
         // straight into the plane.
         float* arrived = s.spare[0];
         loader->load(loader->context, r, arrived);
-        run_chain(dsp, along_x, *j.bank, arrived, line, s, n);
+        run_chain(dsp, along_x, *j.bank, arrived, line, s, n, gains_of(r));
         if (amplify) amplify_detail(line, coarsest, n);
         continue;
       }
-      run_chain(dsp, along_x, *j.bank, line, s.out_row, s, n);
+      run_chain(dsp, along_x, *j.bank, line, s.out_row, s, n, gains_of(r));
       if (amplify) amplify_detail(s.out_row, coarsest, n);
       for (int32_t i = 0; i < n; ++i) line[i] = s.out_row[i];
     }
@@ -188,7 +209,14 @@ void denoise_columns(const PlaneJob& j, const ColumnStrips& strips, int32_t firs
     float* columns = j.plane + at;
     float* strip = j.strip_major ? strip_in_place(j.plane, at, rows) : strips.strip;
     if (!j.strip_major) copy_rows(strip, width, columns, j.stride, width, rows);
-    run_strip_chain(*j.dsp, along_y, *j.bank, strip, strips, width, rows);
+    // The gains of the strip's samples go to the sink's room, free until
+    // the strip is done.
+    float* gains = nullptr;
+    if (j.brightness) {
+      gains = strips.room;
+      brightness_gain_strip(*j.brightness, at, width, rows, gains);
+    }
+    run_strip_chain(*j.dsp, along_y, *j.bank, strip, strips, width, rows, gains);
     if (j.high) amplify_detail(strip, coarsest, width * rows);
     if (j.sink) {
       j.sink->store(j.sink->context, at, width, rows, strip, strips.room);
@@ -224,8 +252,8 @@ PlaneJob plane_job(const DspKernels& dsp, const FilterBank& bank, const LevelCha
   // Loaded rows whose columns go to a sink never need the plane's layout:
   // the rows are kept strip by strip, each strip in one piece.
   const bool strip_major = loader && sink && along_y.count > 0;
-  return PlaneJob{&dsp,   &bank,  &along_x, &along_y, high, plane, n,
-                  rows,   stride, loader,   sink,     strip_major};
+  return PlaneJob{&dsp, &bank,  &along_x, &along_y, high,        plane,  n,
+                  rows, stride, loader,   sink,     strip_major, nullptr};
 }
 
 void denoise_plane(const DspKernels& dsp, const FilterBank& bank, const LevelChain& along_x,

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "bands.h"
+#include "brightness.h"
 #include "filter_bank.h"
 
 namespace zolta {
@@ -121,6 +122,11 @@ struct PlaneJob {
   const RowLoader* loader;
   const ColumnSink* sink;
   bool strip_major;  // the plane is kept strip by strip (loader, sink and columns)
+  // Null, or the gains of the plane's samples (brightness.h): every
+  // threshold of a sample is multiplied by its gain. Each part reads its
+  // rows' gains into its second spare scratch row and its strips' into the
+  // column sink's room before the strip's chain.
+  const BrightnessMap* brightness;
 };
 
 struct BandedPlane {

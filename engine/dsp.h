@@ -46,6 +46,14 @@ struct DspKernels {
                        int32_t count, int32_t step);
   void (*synthesize_span)(float* output, const float* approx, const float* detail,
                           const float* coefficients, int32_t count, int32_t step, float threshold);
+  // synthesize and synthesize_span with a threshold per output sample:
+  // threshold * gains[i] (one product, then the same comparison). `gains`
+  // needs no alignment.
+  void (*synthesize_scaled)(float* output, float* approx, float* detail, const float* coefficients,
+                            int32_t n, int32_t a, float threshold, const float* gains);
+  void (*synthesize_span_scaled)(float* output, const float* approx, const float* detail,
+                                 const float* coefficients, int32_t count, int32_t step,
+                                 float threshold, const float* gains);
 
   // Frame conversions. Source rows are `src_pitch` words apart, plane rows
   // `stride` (chroma of YUY2: `chroma_stride`) floats apart, output rows back

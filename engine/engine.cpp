@@ -30,6 +30,7 @@ struct Geometry {
   uint64_t window[kMaxNeighbours + 3][3];  // the window's frames, two more
   uint64_t temporal;                       // the temporal step's rows
   uint64_t matches;                        // the block matches of each neighbour
+  uint64_t cells[3];                       // each plane's map of brightness gains
   uint64_t floats;                         // the whole workspace, a multiple of 16
 };
 
@@ -103,6 +104,11 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   g.matches = round16(at);
   at = g.matches;
   if (radius > 0) at += 2 * radius * matches_floats(layout);
+  for (int p = 0; p < layout.planes; ++p) {
+    g.cells[p] = round16(at);
+    at = g.cells[p] + static_cast<uint64_t>(brightness_cells(layout.plane_width[p])) *
+                          static_cast<uint64_t>(brightness_cells(layout.plane_height[p]));
+  }
   g.floats = round16(at);
   return g;
 }
@@ -185,6 +191,7 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
   engine->layout = layout;
   engine->radius = radius;
   engine->temporal = TemporalSettings{};
+  for (BrightnessCurve& curve : engine->curves) curve = BrightnessCurve{};
   std::memset(&engine->bank, 0, sizeof engine->bank);
   build_daubechies(engine->bank, 2);
   engine_set_settings(*engine, settings);
@@ -206,6 +213,7 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
       w.planes.stride[p] =
           present ? static_cast<ptrdiff_t>(layout.plane_width[p] + kPlaneMargin) : 0;
     }
+    for (int p = 0; p < 3; ++p) w.cells[p] = p < layout.planes ? start + g.cells[p] : nullptr;
     const int32_t line = layout.width > layout.height ? layout.width : layout.height;
     w.scratch = scratch_rows_at(start + g.scratch, static_cast<ptrdiff_t>(scratch_slot(line)));
     w.strips = column_strips_at(start + g.strips, layout.height);
@@ -279,6 +287,10 @@ void engine_set_settings(Engine& engine, const EngineSettings& settings) {
     }
     engine.window_plans[count] = level_plan_for(shared, engine.layout.wide_chroma);
   }
+}
+
+void engine_set_brightness(Engine& engine, const uint16_t gains[3][kBrightnessBands]) {
+  for (int p = 0; p < 3; ++p) engine.curves[p] = brightness_curve(gains[p]);
 }
 
 void engine_set_temporal(Engine& engine, const TemporalSettings& temporal) {
@@ -609,6 +621,27 @@ void temporal_planes_part(const void* context, int32_t part) {
   }
 }
 
+// The map of brightness gains of plane p, from its samples as they are now
+// (rows `stride` floats apart), or from its rows as the loader gives them;
+// null where the plane's thresholds do not follow brightness.
+const BrightnessMap* brightness_map(const Engine& engine, Workspace& w, int p, const float* plane,
+                                    ptrdiff_t stride, const RowLoader* loader, BrightnessMap& map) {
+  const BrightnessCurve& curve = engine.curves[p];
+  if (!curve.on) return nullptr;
+  const int32_t n = engine.layout.plane_width[p], rows = engine.layout.plane_height[p];
+  map = brightness_map_start(w.cells[p], w.scratch.spare[1], n, rows);
+  for (int32_t r = 0; r < rows; ++r) {
+    const float* row = plane + r * stride;
+    if (loader) {
+      loader->load(loader->context, r, w.scratch.spare[0]);
+      row = w.scratch.spare[0];
+    }
+    brightness_map_add_row(map, row, r);
+  }
+  brightness_map_finish(map, curve);
+  return &map;
+}
+
 }  // namespace
 
 void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
@@ -650,7 +683,11 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
                         w.planes.plane[p], L.plane_width[p], L.plane_height[p], w.planes.stride[p],
                         whole_frame ? nullptr : &loaders[p], columns_out[p] ? &sinks[p] : nullptr);
   }
-  if (whole_frame) {
+  // Gains that follow brightness need a plane's map before its row pass, so
+  // frames with a curve are converted and mapped whole first.
+  bool curves = false;
+  for (int p = 0; p < L.planes; ++p) curves = curves || engine.curves[p].on;
+  if (whole_frame && !curves) {
     ConvertAndRows convert{convert_job(Convert::kToPlanes, engine, in, out, w.planes, view), jobs,
                            parts.rows};
     const int32_t bands = (L.height + kConvertRows - 1) / kConvertRows;
@@ -658,6 +695,14 @@ void engine_process(const Engine& engine, Workspace& w, const zolta_frame& in,
     run_pieces(runner, convert.convert.pieces, convert_and_rows_part, &convert);
     denoise_planes_columns(jobs, L.planes, runner, parts.strips);
   } else {
+    if (whole_frame) {
+      convert_in_bands(runner, convert_job(Convert::kToPlanes, engine, in, out, w.planes, view));
+    }
+    BrightnessMap maps[3];
+    for (int p = 0; p < L.planes; ++p) {
+      jobs[p].brightness = brightness_map(engine, w, p, w.planes.plane[p], w.planes.stride[p],
+                                          whole_frame ? nullptr : &loaders[p], maps[p]);
+    }
     denoise_planes_banded(jobs, L.planes, runner, parts.rows, parts.strips);
   }
   for (int p = 0; p < L.planes && by_plane; ++p) {
@@ -757,23 +802,26 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
         restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
     float* plane = w.planes.plane[p];
     const LevelPlan& plan = engine.window_plans[used[p]];
+    BrightnessMap map;
+    const BrightnessMap* brightness = brightness_map(engine, w, p, plane, stride, nullptr, map);
     if (fused) {
       const PlaneRows source{plane, stride, width};
       const RowLoader loader{load_plane_row, &source};
       const RestoreTarget target{&dsp,  &L, &out, p, plane, joined, stride, engine.temporal.restore,
                                  radius};
       const ColumnSink sink{restore_and_store_strip, &target};
-      const PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high,
-                                     spare, width, rows, stride, &loader, &sink);
+      PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, spare,
+                               width, rows, stride, &loader, &sink);
+      job.brightness = brightness;
       denoise_plane_banded(job, runner, parts.rows, parts.strips);
       continue;
     }
     const StripTarget target{&L, &out, p};
     const ColumnSink sink{store_strip, &target};
     const bool columns_out = by_plane && !restore && columns;
-    const PlaneJob job =
-        plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane, width, rows,
-                  stride, nullptr, columns_out ? &sink : nullptr);
+    PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane,
+                             width, rows, stride, nullptr, columns_out ? &sink : nullptr);
+    job.brightness = brightness;
     denoise_plane_banded(job, runner, parts.rows, parts.strips);
     if (restore) {
       ConvertJob job_restore = convert_job(Convert::kRestore, engine, in, out, w.planes, view, p);

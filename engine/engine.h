@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "bands.h"
+#include "brightness.h"
 #include "denoise.h"
 #include "filter_bank.h"
 #include "frame_io.h"
@@ -45,6 +46,7 @@ struct Workspace {
   intptr_t numbers[kMaxNeighbours + 1];
   TemporalRows temporal;
   BlockMatch* matches[kMaxNeighbours];
+  float* cells[3];  // per plane, its map of brightness gains (brightness.h)
 };
 
 // The row pass's and the column pass's scratch of one more part of a frame
@@ -78,6 +80,7 @@ struct Engine {
   LevelPlan window_plans[kMaxNeighbours + 1];  // by the other frames a window has
   int32_t radius;                              // frames before and after the centre of a window
   TemporalSettings temporal;
+  BrightnessCurve curves[3];  // per plane: how its thresholds follow brightness
   int32_t workspace_count;
   Workspace* workspaces;  // in the same block, behind the engine
   int32_t band_count;     // the scratch of parts 1.. of a frame
@@ -105,6 +108,9 @@ void engine_set_settings(Engine& engine, const EngineSettings& settings);
 // Takes new temporal settings (the spatial thresholds' share follows them
 // when the radius is not 0). Allocates nothing.
 void engine_set_temporal(Engine& engine, const TemporalSettings& temporal);
+// Takes the planes' brightness gains (zolta_settings' brightness_gains; all
+// of a plane 0: its thresholds stay as they are). Allocates nothing.
+void engine_set_brightness(Engine& engine, const uint16_t gains[3][kBrightnessBands]);
 
 // Processes one frame with one workspace, under the default floating-point
 // mode. `in` and `out` have been checked against the layout. With a runner

@@ -423,6 +423,40 @@ float noise_peak(const zolta_noise_model& model, int p) {
   return peak;
 }
 
+namespace {
+
+// The sum of the noise-level table's six thresholds of a plane for noise
+// sigma: how hard the table thresholds that noise, as one number.
+float table_weight(float sigma, bool chroma) {
+  int32_t t[2][3];
+  thresholds_for_sigma(sigma, chroma, t);
+  float sum = 0.0f;
+  for (const auto& direction : t) {
+    for (int32_t v : direction) sum = sum + static_cast<float>(v);
+  }
+  return sum;
+}
+
+}  // namespace
+
+void brightness_gains_for(const zolta_noise_model& model, int p, float peak,
+                          uint16_t gains[ZOLTA_BRIGHTNESS_BANDS]) {
+  const float at_peak = peak > 0.0f ? table_weight(peak, p > 0) : 0.0f;
+  bool flat = true;
+  for (int k = 0; k < ZOLTA_BRIGHTNESS_BANDS; ++k) {
+    // A band without noise is left alone, as the table leaves a plane.
+    const float noise = model.curve[p][k];
+    const float gain = at_peak > 0.0f && noise > 0.0f
+                           ? table_weight(std::min(noise, peak), p > 0) / at_peak
+                           : 0.0f;
+    gains[k] = static_cast<uint16_t>(std::min(gain * 1024.0f + 0.5f, 1024.0f));
+    flat = flat && gains[k] == 1024;
+  }
+  if (flat || at_peak == 0.0f) {
+    for (int k = 0; k < ZOLTA_BRIGHTNESS_BANDS; ++k) gains[k] = 0;
+  }
+}
+
 void settings_for_model(const zolta_noise_model& model, int planes, zolta_settings& settings) {
   float peak[3] = {0.0f, 0.0f, 0.0f};
   for (int p = 0; p < planes; ++p) peak[p] = noise_peak(model, p);
@@ -436,6 +470,9 @@ void settings_for_model(const zolta_noise_model& model, int planes, zolta_settin
     }
   }
   temporal_for_sigma(peak, planes, settings);
+  for (int p = 0; p < planes; ++p) {
+    brightness_gains_for(model, p, peak[p], settings.brightness_gains[p]);
+  }
 }
 
 float curve_at(const zolta_noise_model& model, int p, float mean) {

@@ -64,6 +64,11 @@ float noise_peak(const zolta_noise_model& model, int p);
 // The settings for a checked model with `planes` planes (zolta_settings_for_model).
 void settings_for_model(const zolta_noise_model& model, int planes, zolta_settings& settings);
 
+// The brightness gains of plane p for its peak: each band its curve / peak,
+// none (all 0) for a flat curve.
+void brightness_gains_for(const zolta_noise_model& model, int p, float peak,
+                          uint16_t gains[ZOLTA_BRIGHTNESS_BANDS]);
+
 // The curve of plane p at local mean `mean` (8-bit scale).
 float curve_at(const zolta_noise_model& model, int p, float mean);
 

@@ -104,6 +104,14 @@ TemporalSettings temporal_settings(const zolta_settings& s, int32_t radius) {
   return t;
 }
 
+// The planes' brightness gains: read from records of version 1.2 on (earlier
+// ones had reserved space there), none before.
+void set_brightness(Engine& engine, const zolta_settings& s) {
+  uint16_t gains[3][kBrightnessBands] = {};
+  if ((s.version & 0xffff) >= 2) std::memcpy(gains, s.brightness_gains, sizeof gains);
+  engine_set_brightness(engine, gains);
+}
+
 size_t copy_empty(char* buffer, size_t size) {
   if (buffer && size > 0) buffer[0] = '\0';
   return 0;
@@ -148,7 +156,7 @@ int zolta_version(void) {
 }
 
 const char* zolta_version_text(void) {
-  return "zolta 1.1";
+  return "zolta 1.2";
 }
 
 void zolta_settings_default(zolta_settings* settings, uint32_t version) {
@@ -314,6 +322,7 @@ int zolta_denoiser_create(const zolta_denoiser_config* config, zolta_denoiser** 
   }
   d->radius = radius;
   engine_set_temporal(*d->engine, temporal_settings(config->settings, radius));
+  set_brightness(*d->engine, config->settings);
   if (!d->pool.init(threads)) {
     engine_destroy(d->engine);
     delete d;
@@ -336,6 +345,7 @@ int zolta_denoiser_update(zolta_denoiser* denoiser, const zolta_settings* settin
   if (status != ZOLTA_OK) return status;
   engine_set_settings(*denoiser->engine, engine_settings(*settings));
   engine_set_temporal(*denoiser->engine, temporal_settings(*settings, denoiser->radius));
+  set_brightness(*denoiser->engine, *settings);
   return succeed(error);
 }
 

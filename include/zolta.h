@@ -69,10 +69,12 @@ extern "C" {
  * with a version and reserved space, the pixel step of a frame, the window
  * process call with its temporal radius and the noise of the input's own
  * channels. 1.1 adds zolta_denoiser_config's frame_threads and the noise
- * model (measured per level, direction and brightness, kept as a profile). */
+ * model (measured per level, direction and brightness, kept as a profile).
+ * 1.2 adds zolta_settings' brightness gains (thresholds that follow the
+ * noise's brightness curve, sample by sample). */
 #define ZOLTA_MAKE_VERSION(major, minor) (((major) << 16) | (minor))
 #define ZOLTA_API_VERSION_MAJOR 1
-#define ZOLTA_API_VERSION_MINOR 1
+#define ZOLTA_API_VERSION_MINOR 2
 #define ZOLTA_API_VERSION ZOLTA_MAKE_VERSION(ZOLTA_API_VERSION_MAJOR, ZOLTA_API_VERSION_MINOR)
 
 /* The version the library was built with. */
@@ -104,7 +106,7 @@ typedef struct zolta_error {
 
 /* ---- settings ----------------------------------------------------------------- */
 
-enum { ZOLTA_PLANES = 3, ZOLTA_DIRECTIONS = 2, ZOLTA_LEVELS = 3 };
+enum { ZOLTA_PLANES = 3, ZOLTA_DIRECTIONS = 2, ZOLTA_LEVELS = 3, ZOLTA_BRIGHTNESS_BANDS = 16 };
 
 /* Thresholds of the public interface lie in 0..ZOLTA_THRESHOLD_MAX; a value v
  * means a hard threshold of v / 16 on the detail of its level, 0 turns the
@@ -162,7 +164,21 @@ typedef struct zolta_settings {
    * [1], each 0..256; 0: none): where the frames already took the noise out,
    * less picture is taken away. */
   int32_t temporal_restore[2];
-  int32_t reserved[57];
+  /* From 1.2 (records of 1.0 and 1.1 have none): per plane, how its spatial
+   * thresholds follow brightness. Band k is the gain, in 1024ths, where the
+   * plane's local brightness is (k + 0.5) * 16 on the 8-bit scale; a plane
+   * whose sixteen values are all 0 keeps its thresholds as given (exactly
+   * the bytes of earlier versions). Otherwise the local brightness is the
+   * mean of the plane's cell of 16 x 16 samples (cells from the top left
+   * corner; at the right and bottom edges, what is left), as the frame
+   * arrives (with a temporal radius, after the temporal step); its gain,
+   * taken linearly between band centres (beyond the first and the last,
+   * theirs), is interpolated bilinearly between the centres of the cells
+   * around a sample (at the edges, the nearest cell's), and every spatial
+   * threshold v of the sample becomes (v / 16) * gain. Single precision in
+   * that order (doc/settings-from-noise.md). */
+  uint16_t brightness_gains[ZOLTA_PLANES][ZOLTA_BRIGHTNESS_BANDS];
+  int32_t reserved[33];
 } zolta_settings;
 
 /* Every threshold 0, the normal view, plane 0, enabled; `version` set to the
@@ -550,8 +566,12 @@ ZOLTA_API int zolta_noise_measure(const zolta_stream* stream, const zolta_frame*
  * detail holds more noise than white noise of the peak would (correlated
  * noise, in the coarse levels) gets more, none gets less (on camera-model
  * clips the fine levels lost more picture than noise below it). The
- * temporal fields are zolta_settings_for_sigma's for the peaks. So a model of
- * white noise (all values sigma) gives what zolta_settings_for_sigma gives.
+ * temporal fields are zolta_settings_for_sigma's for the peaks. From 1.2 the
+ * brightness gains follow the curve: band k's gain is the sum of the table's
+ * six thresholds of the plane for min(curve[p][k], peak) over that sum for
+ * the peak (1024ths; a band of no noise 0), and a flat curve gives none (all
+ * 0). So a model of white noise (all values sigma) gives what
+ * zolta_settings_for_sigma gives.
  * Values must be finite, 0..255 (a plane of sigma 0 is left alone);
  * ZOLTA_ERROR_ARGUMENT otherwise, or for a model with fewer planes than the
  * family. */

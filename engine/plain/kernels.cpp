@@ -92,8 +92,13 @@ void analyze_plain(float* x, float* approx, float* detail, const float* coeffici
   }
 }
 
-void synthesize_plain(float* out, float* approx, float* detail, const float* coefficients,
-                      int32_t n, int32_t a, float threshold) {
+// The threshold of output i: the level's own, or scaled by the sample's gain.
+inline float threshold_at(float threshold, const float* gains, int32_t i) {
+  return gains ? threshold * gains[i] : threshold;
+}
+
+void synthesize_line(float* out, float* approx, float* detail, const float* coefficients, int32_t n,
+                     int32_t a, float threshold, const float* gains) {
   const Taps b{coefficients[0], coefficients[1], coefficients[2], coefficients[3]};
   const int32_t s = 1 << a;
   extend_row(detail, n);
@@ -108,13 +113,23 @@ void synthesize_plain(float* out, float* approx, float* detail, const float* coe
       wa[k] = approx[j];
       wd[k] = detail[j];
     }
-    out[i] = synthesize_sample(wa, wd, b, threshold);
+    out[i] = synthesize_sample(wa, wd, b, threshold_at(threshold, gains, i));
   }
   for (; i < n; ++i) {
     const float wa[4] = {approx[i - 2 * s], approx[i - s], approx[i], approx[i + s]};
     const float wd[4] = {detail[i - 2 * s], detail[i - s], detail[i], detail[i + s]};
-    out[i] = synthesize_sample(wa, wd, b, threshold);
+    out[i] = synthesize_sample(wa, wd, b, threshold_at(threshold, gains, i));
   }
+}
+
+void synthesize_plain(float* out, float* approx, float* detail, const float* coefficients,
+                      int32_t n, int32_t a, float threshold) {
+  synthesize_line(out, approx, detail, coefficients, n, a, threshold, nullptr);
+}
+
+void synthesize_scaled_plain(float* out, float* approx, float* detail, const float* coefficients,
+                             int32_t n, int32_t a, float threshold, const float* gains) {
+  synthesize_line(out, approx, detail, coefficients, n, a, threshold, gains);
 }
 
 void analyze_span_plain(const float* x, float* approx, float* detail, const float* coefficients,
@@ -125,17 +140,29 @@ void analyze_span_plain(const float* x, float* approx, float* detail, const floa
   }
 }
 
-void synthesize_span_plain(float* out, const float* approx, const float* detail,
-                           const float* coefficients, int32_t count, int32_t step,
-                           float threshold) {
+void synthesize_span_line(float* out, const float* approx, const float* detail,
+                          const float* coefficients, int32_t count, int32_t step, float threshold,
+                          const float* gains) {
   const Taps b{coefficients[0], coefficients[1], coefficients[2], coefficients[3]};
   for (int32_t i = 0; i < count; ++i) {
     const float* a = approx + i - 2 * step;
     const float* d = detail + i - 2 * step;
     const float wa[4] = {a[0], a[step], a[2 * step], a[3 * step]};
     const float wd[4] = {d[0], d[step], d[2 * step], d[3 * step]};
-    out[i] = synthesize_sample(wa, wd, b, threshold);
+    out[i] = synthesize_sample(wa, wd, b, threshold_at(threshold, gains, i));
   }
+}
+
+void synthesize_span_plain(float* out, const float* approx, const float* detail,
+                           const float* coefficients, int32_t count, int32_t step,
+                           float threshold) {
+  synthesize_span_line(out, approx, detail, coefficients, count, step, threshold, nullptr);
+}
+
+void synthesize_span_scaled_plain(float* out, const float* approx, const float* detail,
+                                  const float* coefficients, int32_t count, int32_t step,
+                                  float threshold, const float* gains) {
+  synthesize_span_line(out, approx, detail, coefficients, count, step, threshold, gains);
 }
 
 // Output words go through memcpy: the host's buffer need not be aligned.
@@ -238,6 +265,8 @@ void dsp_init_plain(DspKernels& k) {
   k.synthesize = synthesize_plain;
   k.analyze_span = analyze_span_plain;
   k.synthesize_span = synthesize_span_plain;
+  k.synthesize_scaled = synthesize_scaled_plain;
+  k.synthesize_span_scaled = synthesize_span_scaled_plain;
   k.rgb32_to_planes = rgb32_to_planes_plain;
   k.planes_to_rgb32 = planes_to_rgb32_plain;
   k.plane_to_gray = plane_to_gray_plain;

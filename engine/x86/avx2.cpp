@@ -21,6 +21,11 @@ void synthesize_avx2(float* out, float* approx, float* detail, const float* coef
   synthesize_row<Lanes8>(out, approx, detail, coefficients, n, a, threshold);
 }
 
+void synthesize_scaled_avx2(float* out, float* approx, float* detail, const float* coefficients,
+                            int32_t n, int32_t a, float threshold, const float* gains) {
+  synthesize_row_gains<Lanes8>(out, approx, detail, coefficients, n, a, threshold, gains);
+}
+
 }  // namespace
 
 // The packing back to YUY2 stays four-wide: it reads a chroma plane at half
@@ -32,6 +37,8 @@ void dsp_init_avx2(DspKernels& k) {
   k.synthesize = synthesize_avx2;
   k.analyze_span = analyze_span<Lanes8>;
   k.synthesize_span = synthesize_span<Lanes8>;
+  k.synthesize_scaled = synthesize_scaled_avx2;
+  k.synthesize_span_scaled = synthesize_span_scaled<Lanes8>;
   k.rgb32_to_planes = rgb32_to_planes_wide;
   k.planes_to_rgb32 = planes_to_rgb32_wide;
   k.plane_to_gray = plane_to_gray_wide;

@@ -36,6 +36,11 @@ void synthesize_avx512(float* out, float* approx, float* detail, const float* co
   synthesize_row<Lanes16, Lanes8>(out, approx, detail, coefficients, n, a, threshold);
 }
 
+void synthesize_scaled_avx512(float* out, float* approx, float* detail, const float* coefficients,
+                              int32_t n, int32_t a, float threshold, const float* gains) {
+  synthesize_row_gains<Lanes16, Lanes8>(out, approx, detail, coefficients, n, a, threshold, gains);
+}
+
 }  // namespace
 
 // Only the two wavelet kernels; the conversions stay eight-wide (AVX2).
@@ -46,6 +51,8 @@ void dsp_init_avx512(DspKernels& k) {
   k.synthesize = synthesize_avx512;
   k.analyze_span = analyze_span<Lanes16, Lanes8>;
   k.synthesize_span = synthesize_span<Lanes16, Lanes8>;
+  k.synthesize_scaled = synthesize_scaled_avx512;
+  k.synthesize_span_scaled = synthesize_span_scaled<Lanes16, Lanes8>;
   k.temporal_plane = steps::temporal_plane;
   k.restore_detail = steps::restore_detail;
   k.restore_strip = steps::restore_strip;

@@ -25,18 +25,12 @@ void analyze_sse(float* x, float* approx, float* detail, const float* coefficien
 
 void synthesize_sse(float* out, float* approx, float* detail, const float* coefficients, int32_t n,
                     int32_t a, float threshold) {
-  const Taps4 b = broadcast_taps(coefficients);
-  const __m128 x = _mm_set1_ps(threshold);
-  const int32_t s = 1 << a;
-  extend_row(detail, n);
-  extend_row(approx, n);
-  // Output vectors below i = 2s - 8 reach in front of x[-8] (step 8 only).
-  int32_t i = 0;
-  const int32_t wrapped_end = s < 8 ? 0 : (n < 8 ? n : 8);
-  for (; i < wrapped_end; i += 4) synthesize_wrapped4(approx, detail, n, i, s, b, x, out);
-  for (; i < n; i += 4) {
-    synthesize_step4(approx + i - 2 * s, detail + i - 2 * s, s, b, x, out + i);
-  }
+  synthesize_row4(out, approx, detail, coefficients, n, a, threshold, nullptr);
+}
+
+void synthesize_scaled_sse(float* out, float* approx, float* detail, const float* coefficients,
+                           int32_t n, int32_t a, float threshold, const float* gains) {
+  synthesize_row4(out, approx, detail, coefficients, n, a, threshold, gains);
 }
 
 void analyze_span_sse(const float* x, float* approx, float* detail, const float* coefficients,
@@ -48,6 +42,13 @@ void synthesize_span_sse(float* out, const float* approx, const float* detail,
                          const float* coefficients, int32_t count, int32_t step, float threshold) {
   synthesize_span4(approx, detail, broadcast_taps(coefficients), _mm_set1_ps(threshold), 0, count,
                    step, out);
+}
+
+void synthesize_span_scaled_sse(float* out, const float* approx, const float* detail,
+                                const float* coefficients, int32_t count, int32_t step,
+                                float threshold, const float* gains) {
+  synthesize_span4(approx, detail, broadcast_taps(coefficients), _mm_set1_ps(threshold), 0, count,
+                   step, out, gains);
 }
 
 void rgb32_to_planes_sse(const uint32_t* src, ptrdiff_t src_pitch, int32_t width, int32_t height,
@@ -125,6 +126,8 @@ void dsp_init_sse(DspKernels& k) {
   k.synthesize = synthesize_sse;
   k.analyze_span = analyze_span_sse;
   k.synthesize_span = synthesize_span_sse;
+  k.synthesize_scaled = synthesize_scaled_sse;
+  k.synthesize_span_scaled = synthesize_span_scaled_sse;
   k.rgb32_to_planes = rgb32_to_planes_sse;
   k.planes_to_rgb32 = planes_to_rgb32_sse;
   k.plane_to_gray = plane_to_gray_sse;

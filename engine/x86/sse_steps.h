@@ -104,10 +104,37 @@ inline void analyze_span4(const float* x, float* approx, float* detail, const Ta
   }
 }
 
+// The thresholds of outputs i..i+3: the level's x, or x times their gains.
+inline __m128 thresholds4(__m128 x, const float* gains, int32_t i) {
+  return gains ? _mm_mul_ps(x, _mm_loadu_ps(gains + i)) : x;
+}
+
 inline void synthesize_span4(const float* approx, const float* detail, const Taps4& b, __m128 x,
-                             int32_t i, int32_t count, int32_t step, float* out) {
+                             int32_t i, int32_t count, int32_t step, float* out,
+                             const float* gains = nullptr) {
   for (; i < count; i += 4) {
-    synthesize_step4(approx + i - 2 * step, detail + i - 2 * step, step, b, x, out + i);
+    synthesize_step4(approx + i - 2 * step, detail + i - 2 * step, step, b,
+                     thresholds4(x, gains, i), out + i);
+  }
+}
+
+// A whole row's synthesis, four samples per step (gains: null or per output).
+inline void synthesize_row4(float* out, float* approx, float* detail, const float* coefficients,
+                            int32_t n, int32_t a, float threshold, const float* gains) {
+  const Taps4 b = broadcast_taps(coefficients);
+  const __m128 x = _mm_set1_ps(threshold);
+  const int32_t s = 1 << a;
+  extend_row(detail, n);
+  extend_row(approx, n);
+  // Output vectors below i = 2s - 8 reach in front of x[-8] (step 8 only).
+  int32_t i = 0;
+  const int32_t wrapped_end = s < 8 ? 0 : (n < 8 ? n : 8);
+  for (; i < wrapped_end; i += 4) {
+    synthesize_wrapped4(approx, detail, n, i, s, b, thresholds4(x, gains, i), out);
+  }
+  for (; i < n; i += 4) {
+    synthesize_step4(approx + i - 2 * s, detail + i - 2 * s, s, b, thresholds4(x, gains, i),
+                     out + i);
   }
 }
 

@@ -64,10 +64,11 @@ int32_t analyze_run(const float* x, int32_t s, const float* coefficients, float*
 template <class L>
 int32_t synthesize_run(const float* approx, const float* detail, int32_t s,
                        const float* coefficients, float threshold, float* out, int32_t i,
-                       int32_t end) {
+                       int32_t end, const float* gains) {
   const WideTaps<L> b(coefficients);
-  const typename L::V x = L::set1(threshold);
+  const typename L::V level = L::set1(threshold);
   for (; i + L::kWidth <= end; i += L::kWidth) {
+    const typename L::V x = gains ? L::mul(level, L::load(gains + i)) : level;
     const float* a0 = approx + i - 2 * s;
     const float* d0 = detail + i - 2 * s;
     typename L::V u = L::add(L::mul(b.k0, L::load(a0)), L::mul(b.k1, L::load(a0 + s)));
@@ -99,8 +100,8 @@ void analyze_row(float* x, float* approx, float* detail, const float* coefficien
 }
 
 template <class... Widths>
-void synthesize_row(float* out, float* approx, float* detail, const float* coefficients, int32_t n,
-                    int32_t a, float threshold) {
+void synthesize_row_gains(float* out, float* approx, float* detail, const float* coefficients,
+                          int32_t n, int32_t a, float threshold, const float* gains) {
   const int32_t s = 1 << a;
   extend_row(detail, n);
   extend_row(approx, n);
@@ -108,11 +109,20 @@ void synthesize_row(float* out, float* approx, float* detail, const float* coeff
   const __m128 x = _mm_set1_ps(threshold);
   int32_t i = 0;
   const int32_t wrapped_end = s < 8 ? 0 : (n < 8 ? n : 8);
-  for (; i < wrapped_end; i += 4) synthesize_wrapped4(approx, detail, n, i, s, b, x, out);
-  ((i = synthesize_run<Widths>(approx, detail, s, coefficients, threshold, out, i, n)), ...);
-  for (; i < n; i += 4) {
-    synthesize_step4(approx + i - 2 * s, detail + i - 2 * s, s, b, x, out + i);
+  for (; i < wrapped_end; i += 4) {
+    synthesize_wrapped4(approx, detail, n, i, s, b, thresholds4(x, gains, i), out);
   }
+  ((i = synthesize_run<Widths>(approx, detail, s, coefficients, threshold, out, i, n, gains)), ...);
+  for (; i < n; i += 4) {
+    synthesize_step4(approx + i - 2 * s, detail + i - 2 * s, s, b, thresholds4(x, gains, i),
+                     out + i);
+  }
+}
+
+template <class... Widths>
+void synthesize_row(float* out, float* approx, float* detail, const float* coefficients, int32_t n,
+                    int32_t a, float threshold) {
+  synthesize_row_gains<Widths...>(out, approx, detail, coefficients, n, a, threshold, nullptr);
 }
 
 // A level over samples whose neighbours are all in place: widest vectors
@@ -126,12 +136,22 @@ void analyze_span(const float* x, float* approx, float* detail, const float* coe
 }
 
 template <class... Widths>
+void synthesize_span_scaled(float* out, const float* approx, const float* detail,
+                            const float* coefficients, int32_t count, int32_t step, float threshold,
+                            const float* gains) {
+  int32_t i = 0;
+  ((i = synthesize_run<Widths>(approx, detail, step, coefficients, threshold, out, i, count,
+                               gains)),
+   ...);
+  synthesize_span4(approx, detail, broadcast_taps(coefficients), _mm_set1_ps(threshold), i, count,
+                   step, out, gains);
+}
+
+template <class... Widths>
 void synthesize_span(float* out, const float* approx, const float* detail,
                      const float* coefficients, int32_t count, int32_t step, float threshold) {
-  int32_t i = 0;
-  ((i = synthesize_run<Widths>(approx, detail, step, coefficients, threshold, out, i, count)), ...);
-  synthesize_span4(approx, detail, broadcast_taps(coefficients), _mm_set1_ps(threshold), i, count,
-                   step, out);
+  synthesize_span_scaled<Widths...>(out, approx, detail, coefficients, count, step, threshold,
+                                    nullptr);
 }
 
 }  // namespace

@@ -128,6 +128,9 @@ int thresholds_from_args(const SettingsArgs& args, int32_t family, zolta_setting
                 sizeof settings->temporal_spatial_share);
     std::memcpy(settings->temporal_restore, chosen.temporal_restore,
                 sizeof settings->temporal_restore);
+    // And a profile's brightness gains (none for a given sigma).
+    std::memcpy(settings->brightness_gains, chosen.brightness_gains,
+                sizeof settings->brightness_gains);
     return ZOLTA_OK;
   }
   return zolta_config_unpack(packed, ZOLTA_UNPACK_STRICT, settings, error);

@@ -182,6 +182,7 @@ ref::Settings model_settings(const zolta_settings& s) {
   for (int p = 0; p < 3; ++p) m.temporal[p] = s.temporal_thresholds[p];
   for (int r = 0; r < 2; ++r) m.share[r] = s.temporal_spatial_share[r];
   for (int r = 0; r < 2; ++r) m.restore[r] = s.temporal_restore[r];
+  std::memcpy(m.gains, s.brightness_gains, sizeof m.gains);
   return m;
 }
 

@@ -210,7 +210,7 @@ TEST(InterfaceGrowth, RecordsOfAnotherVersionAreRefusedByName) {
                "zolta_stream_default(&record, ZOLTA_API_VERSION) first");
   s.version = ZOLTA_MAKE_VERSION(ZOLTA_API_VERSION_MAJOR, ZOLTA_API_VERSION_MINOR + 1);
   EXPECT_EQ(zolta_stream_check(&s, &error), ZOLTA_ERROR_ARGUMENT);
-  EXPECT_STREQ(error.message, "the zolta_stream has version 1.2; this library is version 1.1");
+  EXPECT_STREQ(error.message, "the zolta_stream has version 1.3; this library is version 1.2");
   s.version = ZOLTA_MAKE_VERSION(2, 0);
   EXPECT_EQ(zolta_stream_check(&s, &error), ZOLTA_ERROR_ARGUMENT);
 

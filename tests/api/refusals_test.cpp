@@ -158,8 +158,8 @@ TEST(Refusals, StreamPlanesAndSizesOfEveryFamily) {
   EXPECT_EQ(w, 0);
   const zolta_stream bad{ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, 12, 8, {}};
   EXPECT_EQ(zolta_stream_planes(&bad), 0);
-  EXPECT_EQ(zolta_version(), (1 << 16) | 1);
-  EXPECT_STREQ(zolta_version_text(), "zolta 1.1");
+  EXPECT_EQ(zolta_version(), (1 << 16) | 2);
+  EXPECT_STREQ(zolta_version_text(), "zolta 1.2");
 }
 
 }  // namespace

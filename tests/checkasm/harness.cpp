@@ -103,22 +103,32 @@ const char* entry_name(Entry entry) {
       return "yuy2_to_planes";
     case kPlanesToYuy2:
       return "planes_to_yuy2";
+    case kSynthesizeScaled:
+      return "synthesize_scaled";
+    case kSynthesizeSpanScaled:
+      return "synthesize_span_scaled";
   }
   return "?";
 }
 
+Entry base_entry(Entry entry) {
+  if (entry == kSynthesizeScaled) return kSynthesize;
+  if (entry == kSynthesizeSpanScaled) return kSynthesizeSpan;
+  return entry;
+}
+
 std::string Case::describe() const {
   std::ostringstream s;
-  switch (entry) {
+  switch (base_entry(entry)) {
     case kAnalyze:
     case kSynthesize:
       s << "n " << length << " step " << (1 << a) << (filter_taps ? "" : " random taps");
-      if (entry == kSynthesize) s << " threshold " << float_text(threshold);
+      if (entry != kAnalyze) s << " threshold " << float_text(threshold);
       break;
     case kAnalyzeSpan:
     case kSynthesizeSpan:
       s << "count " << length << " step " << step << (filter_taps ? "" : " random taps");
-      if (entry == kSynthesizeSpan) s << " threshold " << float_text(threshold);
+      if (entry != kAnalyzeSpan) s << " threshold " << float_text(threshold);
       break;
     default:
       s << length << "x" << height << " pad " << pad << (bottom_up ? " bottom-up" : "")
@@ -130,7 +140,7 @@ std::string Case::describe() const {
 }
 
 int sweep_length(Entry entry) {
-  switch (entry) {
+  switch (base_entry(entry)) {
     case kAnalyze:
     case kSynthesize:
       return 4 * count_of(kWaveletLengths);
@@ -144,6 +154,8 @@ int sweep_length(Entry entry) {
     case kYuy2ToPlanes:
     case kPlanesToYuy2:
       return 4 * count_of(kYuy2Widths);
+    default:
+      break;
   }
   return 1;
 }
@@ -155,12 +167,13 @@ Case case_for(Entry entry, int index, uint32_t seed) {
   c.entry = entry;
   c.seed = rng();
   const int sweep = index % sweep_length(entry);
-  switch (entry) {
+  const Entry base = base_entry(entry);
+  switch (base) {
     case kAnalyze:
     case kSynthesize:
     case kAnalyzeSpan:
     case kSynthesizeSpan:
-      if (entry == kAnalyze || entry == kSynthesize) {
+      if (base == kAnalyze || base == kSynthesize) {
         c.length = kWaveletLengths[sweep / 4];
         c.a = sweep % 4;
       } else {
@@ -275,7 +288,8 @@ Run::Run(const Case& c, size_t shift) : case_(c), shift_(shift) {
                              : std::uniform_real_distribution<float>(-1.0f, 1.0f)(rng);
   }
   const int32_t n = c.length;
-  switch (c.entry) {
+  const Entry base = base_entry(c.entry);
+  switch (base) {
     case kAnalyze: {
       Buffer& x = add("x", 4, true, kGuard, n, 0);
       fill_floats(x, 0, n, false);
@@ -294,12 +308,21 @@ Run::Run(const Case& c, size_t shift) : case_(c), shift_(shift) {
       mark(add("out", 4, true, kGuard, n, 0), 0, n);
       break;
     }
+    default:
+      break;
+  }
+  switch (base) {
+    case kSynthesize:
+    case kAnalyze:
+    case kSynthesizeScaled:
+    case kSynthesizeSpanScaled:
+      break;
     case kAnalyzeSpan:
     case kSynthesizeSpan: {
       // The samples around the span continue it periodically (so the model's
       // periodic row gives the expected outputs); the entry may write none
       // of them.
-      const bool analysis = c.entry == kAnalyzeSpan;
+      const bool analysis = base == kAnalyzeSpan;
       const int32_t before = analysis ? c.step : 2 * c.step;
       const int32_t after = analysis ? 2 * c.step : c.step;
       auto input = [&](const char* name) {
@@ -347,6 +370,16 @@ Run::Run(const Case& c, size_t shift) : case_(c), shift_(shift) {
       const int64_t count = int64_t{n} * c.height * (yuy2 ? 2 : 1);
       mark(add("out", yuy2 ? 1 : 4, false, kGuard, count, yuy2 ? 2 * n : n), 0, count);
       break;
+    }
+  }
+  if (base != c.entry) {
+    // The gains of the outputs: zero, one, what the noise's curve gives and
+    // far beyond it.
+    Buffer& gains = add("gains", 4, true, kGuard, n, 0);
+    const float special[] = {0.0f, 1.0f, 0.25f, 4.0f, 64.0f};
+    for (int32_t i = 0; i < n; ++i) {
+      *gains.at<float>(i) = rng() % 4 == 0 ? special[rng() % 5]
+                                           : std::uniform_real_distribution<float>(0.0f, 2.0f)(rng);
     }
   }
   snapshot();
@@ -398,6 +431,14 @@ void Run::call(const DspKernels& k) {
     case kPlanesToYuy2:
       k.planes_to_yuy2(b[0].at<float>(0), b[1].at<float>(0), b[2].at<float>(0), stride_,
                        chroma_stride_, n, c.height, b[3].at<uint8_t>(0));
+      break;
+    case kSynthesizeScaled:
+      k.synthesize_scaled(b[2].at<float>(0), b[0].at<float>(0), b[1].at<float>(0), taps_, n, c.a,
+                          c.threshold, b[3].at<float>(0));
+      break;
+    case kSynthesizeSpanScaled:
+      k.synthesize_span_scaled(b[2].at<float>(0), b[0].at<float>(0), b[1].at<float>(0), taps_, n,
+                               c.step, c.threshold, b[3].at<float>(0));
       break;
   }
 }
@@ -490,11 +531,15 @@ std::string Run::model_difference() const {
       break;
     }
     case kSynthesize:
-    case kSynthesizeSpan: {
+    case kSynthesizeSpan:
+    case kSynthesizeScaled:
+    case kSynthesizeSpanScaled: {
       if (!c.filter_taps) return "";
       std::vector<float> out;
+      const bool scaled = base_entry(c.entry) != c.entry;
       ref::synthesize(row_vector(b[0], 0, n), row_vector(b[1], 0, n),
-                      c.entry == kSynthesize ? 1 << c.a : c.step, c.threshold, out);
+                      base_entry(c.entry) == kSynthesize ? 1 << c.a : c.step, c.threshold, out,
+                      scaled ? row_vector(b[3], 0, n) : std::vector<float>());
       compare_floats(b[2], 0, out.data(), n);
       break;
     }

@@ -24,9 +24,14 @@ enum Entry : int {
   kPlaneToGray,
   kYuy2ToPlanes,
   kPlanesToYuy2,
+  kSynthesizeScaled,
+  kSynthesizeSpanScaled,
 };
-constexpr int kEntryCount = 9;
+constexpr int kEntryCount = 11;
 const char* entry_name(Entry entry);
+// The entry whose buffers and sizes an entry takes (the scaled syntheses:
+// their unscaled one's, and a gain per output sample).
+Entry base_entry(Entry entry);
 
 // The parameters of one call.
 struct Case {

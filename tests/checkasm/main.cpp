@@ -45,6 +45,10 @@ bool same_entry(const DspKernels& a, const DspKernels& b, Entry e) {
       return a.yuy2_to_planes == b.yuy2_to_planes;
     case checkasm::kPlanesToYuy2:
       return a.planes_to_yuy2 == b.planes_to_yuy2;
+    case checkasm::kSynthesizeScaled:
+      return a.synthesize_scaled == b.synthesize_scaled;
+    case checkasm::kSynthesizeSpanScaled:
+      return a.synthesize_span_scaled == b.synthesize_span_scaled;
   }
   return false;
 }

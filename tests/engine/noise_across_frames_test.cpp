@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "clip_frames.h"
 #include "clips.h"
 
 namespace {
@@ -25,28 +26,11 @@ Clip noisy_clip(int dx, int dy, double sigma) {
   return add_noise(clean, sigma, 2026);
 }
 
-struct Frames {
-  zolta_stream stream{
-      ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, kWidth, kHeight, {}};
-  std::vector<zolta_frame> frames;
-  std::vector<const zolta_frame*> pointers;
-};
+using Frames = ClipFrames;
 
 // The clip's frames as the library takes them; frame n given `repeat` times.
 Frames frames_of(Clip& clip, int repeat = 1) {
-  Frames f;
-  const size_t luma = static_cast<size_t>(kWidth) * kHeight;
-  for (std::vector<uint8_t>& bytes : clip.frames) {
-    zolta_frame frame{};
-    frame.data[0] = bytes.data();
-    frame.data[1] = bytes.data() + luma;
-    frame.data[2] = bytes.data() + luma + luma / 4;
-    frame.stride[0] = kWidth;
-    frame.stride[1] = frame.stride[2] = kWidth / 2;
-    for (int r = 0; r < repeat; ++r) f.frames.push_back(frame);
-  }
-  for (const zolta_frame& frame : f.frames) f.pointers.push_back(&frame);
-  return f;
+  return clip_frames(clip, kWidth, kHeight, repeat);
 }
 
 void across_frames(const Frames& f, float sigma[3]) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "clip_frames.h"
 #include "clips.h"
 #include "dsp.h"
 #include "filter_bank.h"
@@ -67,28 +68,11 @@ Clip noisy(const Clip& clean, Shape shape, double sigma, unsigned seed = 2026) {
   return out;
 }
 
-struct Frames {
-  zolta_stream stream{
-      ZOLTA_API_VERSION, ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8, kWidth, kHeight, {}};
-  std::vector<zolta_frame> frames;
-  std::vector<const zolta_frame*> pointers;
-};
+using Frames = ClipFrames;
 
+// The clip's frames as the library takes them; frame n given `repeat` times.
 Frames frames_of(Clip& clip, int repeat = 1) {
-  Frames f;
-  const size_t luma = static_cast<size_t>(kWidth) * kHeight;
-  f.frames.reserve(clip.frames.size() * repeat);
-  for (std::vector<uint8_t>& bytes : clip.frames) {
-    zolta_frame frame{};
-    frame.data[0] = bytes.data();
-    frame.data[1] = bytes.data() + luma;
-    frame.data[2] = bytes.data() + luma + luma / 4;
-    frame.stride[0] = kWidth;
-    frame.stride[1] = frame.stride[2] = kWidth / 2;
-    for (int r = 0; r < repeat; ++r) f.frames.push_back(frame);
-  }
-  for (const zolta_frame& frame : f.frames) f.pointers.push_back(&frame);
-  return f;
+  return clip_frames(clip, kWidth, kHeight, repeat);
 }
 
 zolta_noise_model measure(const Frames& f) {

@@ -278,6 +278,9 @@ TEST(SettingsArgs, AProfileGivesItsModelsSettings) {
     EXPECT_EQ(std::memcmp(s.temporal_thresholds, expected.temporal_thresholds,
                           sizeof s.temporal_thresholds),
               0);
+    EXPECT_EQ(std::memcmp(s.brightness_gains, expected.brightness_gains, sizeof s.brightness_gains),
+              0);
+    EXPECT_NE(s.brightness_gains[0][0], 0) << "the curve's gains";
     EXPECT_EQ(s.view, ZOLTA_VIEW_DIFF);
     // The coarse levels hold more noise than a sample: they get more.
     EXPECT_GT(s.thresholds[0][0][2], 0);

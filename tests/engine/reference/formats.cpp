@@ -330,7 +330,7 @@ void denoise_and_write(const Format& f, const FrameRef& in, const FrameRef& out,
     for (int i = 0; i < 6; ++i) {
       t[i] = shared_threshold(s.thresholds[c][i], tp.on[c] ? tp.share[c] : 0);
     }
-    denoise_plane(m.p[c], m.w[c], m.h[c], t, high, c > 0 && full_width_chroma);
+    denoise_plane(m.p[c], m.w[c], m.h[c], t, high, c > 0 && full_width_chroma, s.gains[c]);
     if (tp.on[c] && !high && tp.restore != 0) {
       for (size_t i = 0; i < m.p[c].size(); ++i) {
         const int32_t joined = int32_t(tp.joined[c][i]);

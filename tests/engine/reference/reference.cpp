@@ -49,7 +49,7 @@ void analyze(const std::vector<float>& x, int32_t s, std::vector<float>& approx,
 }
 
 void synthesize(const std::vector<float>& approx, const std::vector<float>& detail, int32_t s,
-                float threshold, std::vector<float>& out) {
+                float threshold, std::vector<float>& out, const std::vector<float>& gains) {
   const float b0 = kSynthesis[0], b1 = kSynthesis[1], b2 = kSynthesis[2], b3 = kSynthesis[3];
   const int64_t n = static_cast<int64_t>(approx.size());
   out.assign(approx.size(), 0.0f);
@@ -60,7 +60,8 @@ void synthesize(const std::vector<float>& approx, const std::vector<float>& deta
     const float t =
         ((b3 * tap(detail, i - 2 * s) - b2 * tap(detail, i - s)) + b1 * tap(detail, i)) -
         b0 * tap(detail, i + s);
-    const bool passes = t > threshold || !(t >= -threshold);
+    const float x = gains.empty() ? threshold : threshold * gains[size_t(i)];
+    const bool passes = t > x || !(t >= -x);
     out[i] = u + (passes ? t : 0.0f);
   }
 }
@@ -75,7 +76,7 @@ struct Stage {
 // Chain over one line; returns the reconstruction, with the High rule applied
 // when asked.
 std::vector<float> run_line(const std::vector<float>& line, const std::vector<Stage>& stages,
-                            bool high) {
+                            bool high, const std::vector<float>& gains) {
   const size_t k = stages.size();
   std::vector<std::vector<float>> approx(k), detail(k);
   const std::vector<float>* input = &line;
@@ -86,7 +87,7 @@ std::vector<float> run_line(const std::vector<float>& line, const std::vector<St
   std::vector<float> up = approx[k - 1];
   for (size_t l = k; l-- > 0;) {
     std::vector<float> rebuilt;
-    synthesize(up, detail[l], stages[l].step, stages[l].threshold, rebuilt);
+    synthesize(up, detail[l], stages[l].step, stages[l].threshold, rebuilt, gains);
     up = rebuilt;
   }
   if (high) {
@@ -110,22 +111,26 @@ std::vector<Stage> stages_for(const int32_t settings[6], int32_t direction, bool
 }  // namespace
 
 void denoise_plane(std::vector<float>& plane, int32_t w, int32_t h, const int32_t thresholds[6],
-                   bool high, bool doubled_row_step) {
+                   bool high, bool doubled_row_step, const uint16_t gains[16]) {
   const std::vector<Stage> xs = stages_for(thresholds, 0, doubled_row_step);
   const std::vector<Stage> ys = stages_for(thresholds, 1, false);
+  const std::vector<float> g = gains ? brightness_gains(plane, w, h, gains) : std::vector<float>();
   auto at = [&](int32_t r, int32_t x) -> float& { return plane[size_t(r) * w + x]; };
   if (!xs.empty()) {
     for (int32_t r = 0; r < h; ++r) {
       std::vector<float> line(plane.begin() + size_t(r) * w, plane.begin() + size_t(r + 1) * w);
-      const std::vector<float> result = run_line(line, xs, high && ys.empty());
+      std::vector<float> line_gains;
+      if (!g.empty()) line_gains.assign(g.begin() + size_t(r) * w, g.begin() + size_t(r + 1) * w);
+      const std::vector<float> result = run_line(line, xs, high && ys.empty(), line_gains);
       for (int32_t x = 0; x < w; ++x) at(r, x) = result[x];
     }
   }
   if (!ys.empty()) {
     for (int32_t x = 0; x < w; ++x) {
-      std::vector<float> column(h);
+      std::vector<float> column(h), column_gains;
       for (int32_t r = 0; r < h; ++r) column[r] = at(r, x);
-      const std::vector<float> result = run_line(column, ys, high);
+      for (int32_t r = 0; !g.empty() && r < h; ++r) column_gains.push_back(g[size_t(r) * w + x]);
+      const std::vector<float> result = run_line(column, ys, high, column_gains);
       for (int32_t r = 0; r < h; ++r) at(r, x) = result[r];
     }
   }

@@ -31,6 +31,8 @@ struct Settings {
   int32_t temporal[3] = {0, 0, 0};
   int32_t share[2] = {0, 0};
   int32_t restore[2] = {0, 0};  // the detail given back where frames joined
+  // Per plane, the brightness gains in 1024ths (all 0: thresholds as given).
+  uint16_t gains[3][16] = {};
 };
 
 // The four-tap analysis low-pass c0..c3 and synthesis low-pass b0..b3.
@@ -46,14 +48,20 @@ int32_t round_sample(float v);
 // One level at step s over a periodic row.
 void analyze(const std::vector<float>& x, int32_t s, std::vector<float>& approx,
              std::vector<float>& detail);
+// `gains`: empty, or per sample the factor of its threshold.
 void synthesize(const std::vector<float>& approx, const std::vector<float>& detail, int32_t s,
-                float threshold, std::vector<float>& out);
+                float threshold, std::vector<float>& out, const std::vector<float>& gains = {});
+
+// The factor of every sample's thresholds of a plane of w x h (row after
+// row) for its sixteen brightness gains; empty when they are all 0.
+std::vector<float> brightness_gains(const std::vector<float>& plane, int32_t w, int32_t h,
+                                    const uint16_t gains[16]);
 
 // Denoises one plane of w x h samples (row after row) with its six
 // thresholds X0 Y0 X1 Y1 X2 Y2; `doubled_row_step`: steps along rows twice
 // the luma's (full-width chroma).
 void denoise_plane(std::vector<float>& plane, int32_t w, int32_t h, const int32_t thresholds[6],
-                   bool high, bool doubled_row_step);
+                   bool high, bool doubled_row_step, const uint16_t gains[16] = nullptr);
 
 // Denoises the planes in place; `yuy2` selects the chroma step rule.
 void denoise(Planes& planes, const int32_t thresholds[3][6], int32_t mode, bool yuy2);
