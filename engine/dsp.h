@@ -68,6 +68,10 @@ struct DspKernels {
                             int32_t width, int32_t rows, int32_t threshold,
                             const TemporalRows& scratch, float* kept, uint8_t* joined,
                             const RowsReady* ready);
+  int32_t (*temporal_plane_bytes)(const BytePlanes& window, int32_t count, float* result,
+                                  ptrdiff_t stride, BlockMatch* const* matches, int32_t width,
+                                  int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                                  float* kept, uint8_t* joined);
   void (*restore_detail)(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,
                          int32_t width, int32_t rows, int32_t restore, int32_t radius);
   void (*restore_strip)(const float* strip, const float* kept, const uint8_t* joined,

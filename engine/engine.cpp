@@ -520,6 +520,7 @@ struct TemporalPlanes {
   Workspace* w;
   const LevelPlan* plan;
   bool by_plane, whole;
+  bool bytes;  // 8-bit planes read where the frames hold them (none converted)
   int32_t frames, count;
   const zolta_frame* frame[kMaxNeighbours + 1];
   int32_t slot[kMaxNeighbours + 1];
@@ -557,7 +558,18 @@ void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scr
   uint8_t* joined =
       restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
   float* plane = w.planes.plane[p];
-  if (step) {
+  if (step && t.bytes) {
+    BytePlanes window{};
+    for (int32_t i = 0; i < t.frames; ++i) {
+      window.plane[i] = static_cast<const uint8_t*>(t.frame[i]->data[p]);
+      window.stride[i] = t.frame[i]->stride[p];
+    }
+    t.used[p] = engine.dsp->temporal_plane_bytes(window, t.count, plane, stride, matches, width,
+                                                 rows, engine.temporal.thresholds[p], scratch,
+                                                 kept, joined);
+  } else if (t.bytes) {
+    plane_rows_to_floats(L, *t.frame[0], p, 0, rows, plane, stride);
+  } else if (step) {
     const float* neighbours[kMaxNeighbours];
     for (int32_t j = 0; j < t.count; ++j) neighbours[j] = w.window[t.slot[j + 1]].plane[p];
     t.used[p] = engine.dsp->temporal_plane(window_rows.to[0], plane, neighbours, matches, t.count,
@@ -656,11 +668,18 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const int32_t frames = count + 1;
   const zolta_frame* frame[kMaxNeighbours + 1] = {&in};
   for (int32_t k = 0; k < count; ++k) frame[k + 1] = neighbour_frames[k];
+  // Planar frames are converted plane by plane as the temporal step reaches
+  // their rows; the others whole, first. 8-bit planar frames are not
+  // converted at all: the step reads their bytes, which are the float
+  // planes' values, and nothing is kept for the next window.
+  bool whole = L.family == ZOLTA_FAMILY_YUY2 || L.rgb;
+  for (int32_t i = 0; i < frames && !whole; ++i) whole = frame_interleaved(L, *frame[i]);
+  const bool bytes = !whole && !L.is_float && L.sample_bytes == 1 && L.k_in == 1.0f;
   int32_t slot[kMaxNeighbours + 1];
   bool held[kMaxNeighbours + 1] = {};
   bool taken[kMaxNeighbours + 1] = {};
   for (int32_t i = 0; i < frames; ++i) {
-    slot[i] = -1;
+    slot[i] = bytes ? i : -1;
     for (int32_t s = 0; s <= 2 * radius && frame[i]->number != 0 && slot[i] < 0; ++s) {
       if (!taken[s] && w.numbers[s] == frame[i]->number) {
         slot[i] = s;
@@ -677,10 +696,9 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
       }
     }
   }
-  // Planar frames are converted plane by plane as the temporal step reaches
-  // their rows; the others whole, first.
-  bool whole = L.family == ZOLTA_FAMILY_YUY2 || L.rgb;
-  for (int32_t i = 0; i < frames && !whole; ++i) whole = frame_interleaved(L, *frame[i]);
+  if (bytes) {
+    for (int32_t s = 0; s <= 2 * radius; ++s) w.numbers[s] = 0;
+  }
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
   if (whole) {
@@ -699,7 +717,7 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   // its thresholds following the other frames each plane's step took.
   int32_t used[3] = {count, count, count};
   TemporalPlanes steps{
-      &engine, &w,  &engine.window_plans[count], by_plane, whole, frames, count, {}, {}, {},
+      &engine, &w, &engine.window_plans[count], by_plane, whole, bytes, frames, count, {}, {}, {},
       1,       used};
   for (int32_t i = 0; i < frames; ++i) {
     steps.frame[i] = frame[i];

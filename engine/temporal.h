@@ -72,6 +72,22 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
                        float* kept = nullptr, uint8_t* joined = nullptr,
                        const RowsReady* ready = nullptr);
 
+// The window's planes of an 8-bit stream as its frames hold them: the
+// centre's first, then the other frames' in the rule's order, each with its
+// own stride in bytes. Their float planes hold exactly these values, so the
+// step reads the bytes (a quarter of the memory) and gives the same bits.
+struct BytePlanes {
+  const uint8_t* plane[kMaxNeighbours + 1];
+  ptrdiff_t stride[kMaxNeighbours + 1];
+};
+
+// temporal_plane over such planes (no rows to ask for: the frames are
+// there); the result, `kept` and `joined` with rows `stride` apart.
+int32_t temporal_plane_bytes(const BytePlanes& window, int32_t count, float* result,
+                             ptrdiff_t stride, BlockMatch* const* matches, int32_t width,
+                             int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                             float* kept = nullptr, uint8_t* joined = nullptr);
+
 // The detail given back: u + (t - u) * w for every sample, u in `plane`, t
 // in `kept`, m in `joined` (1..5, bytes, rows `stride` bytes apart),
 // w = (float)(q (m - 1)) / (float)(512 R) with q = `restore` and R = `radius`

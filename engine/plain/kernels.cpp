@@ -244,6 +244,7 @@ void dsp_init_plain(DspKernels& k) {
   k.yuy2_to_planes = yuy2_to_planes_plain;
   k.planes_to_yuy2 = planes_to_yuy2_plain;
   k.temporal_plane = temporal_plane;
+  k.temporal_plane_bytes = temporal_plane_bytes;
   k.restore_detail = restore_detail;
   k.restore_strip = restore_strip;
 }

@@ -3,6 +3,7 @@
 // -mavx512vl, with fused multiply-add never generated), then eight, then four.
 #include <immintrin.h>
 
+#include "byte_blocks.h"
 #include "kernels.h"
 #include "temporal_steps.h"
 #include "wide_steps.h"
@@ -47,6 +48,7 @@ void dsp_init_avx512(DspKernels& k) {
   k.analyze_span = analyze_span<Lanes16, Lanes8>;
   k.synthesize_span = synthesize_span<Lanes16, Lanes8>;
   k.temporal_plane = steps::temporal_plane;
+  k.temporal_plane_bytes = steps::temporal_plane_bytes;
   k.restore_detail = steps::restore_detail;
   k.restore_strip = steps::restore_strip;
 }
