@@ -29,7 +29,7 @@ struct Geometry {
   uint64_t strips;
   uint64_t window[kMaxNeighbours + 3][3];  // the window's frames, two more
   uint64_t temporal;                       // the temporal step's rows
-  uint64_t matches;                        // the block matches of each neighbour
+  uint64_t matches[3];                     // the block matches of each neighbour, per plane
   uint64_t floats;                         // the whole workspace, a multiple of 16
 };
 
@@ -49,10 +49,10 @@ uint64_t temporal_row(const StreamLayout& layout) {
   return round16(static_cast<uint64_t>(layout.width) + 16);
 }
 
-// Floats of one neighbour's block matches (those of the largest plane).
-uint64_t matches_floats(const StreamLayout& layout) {
-  const uint64_t blocks = static_cast<uint64_t>(blocks_along(layout.width)) *
-                          static_cast<uint64_t>(blocks_along(layout.height));
+// Floats of one neighbour's block matches of plane p.
+uint64_t matches_floats(const StreamLayout& layout, int p) {
+  const uint64_t blocks = static_cast<uint64_t>(blocks_along(layout.plane_width[p])) *
+                          static_cast<uint64_t>(blocks_along(layout.plane_height[p]));
   return round16(blocks * (sizeof(BlockMatch) / sizeof(float)));
 }
 
@@ -100,9 +100,13 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   }
   g.temporal = at;
   if (radius > 0) at += kTemporalRowCount * temporal_row(layout);
-  g.matches = round16(at);
-  at = g.matches;
-  if (radius > 0) at += 2 * radius * matches_floats(layout);
+  // Every plane's matches: the planes' steps all run before their spatial
+  // steps, which may read them.
+  for (int p = 0; p < layout.planes; ++p) {
+    g.matches[p] = round16(at);
+    at = g.matches[p];
+    if (radius > 0) at += 2 * radius * matches_floats(layout, p);
+  }
   g.floats = round16(at);
   return g;
 }
@@ -115,11 +119,10 @@ uint64_t band_spatial_floats(const StreamLayout& layout) {
          kStripCount * strip_floats(layout.height);
 }
 
-// ... and with a temporal radius its temporal rows and block matches.
+// ... and with a temporal radius its temporal rows.
 uint64_t band_floats(const StreamLayout& layout, int32_t radius) {
   if (radius == 0) return band_spatial_floats(layout);
-  return band_spatial_floats(layout) + round16(kTemporalRowCount * temporal_row(layout)) +
-         2 * radius * matches_floats(layout);
+  return band_spatial_floats(layout) + round16(kTemporalRowCount * temporal_row(layout));
 }
 
 uint64_t round_bytes(uint64_t bytes) {
@@ -222,10 +225,12 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     for (int k = 0; k < kMaxNeighbours; ++k) {
       w.temporal.limits[k] = radius > 0 ? rows + k * row : nullptr;
       w.temporal.moved[k] = radius > 0 ? rows + (kMaxNeighbours + k) * row : nullptr;
-      w.matches[k] =
-          k < 2 * radius
-              ? reinterpret_cast<BlockMatch*>(start + g.matches + k * matches_floats(layout))
-              : nullptr;
+      for (int p = 0; p < 3; ++p) {
+        w.matches[p][k] = k < 2 * radius && p < layout.planes
+                              ? reinterpret_cast<BlockMatch*>(start + g.matches[p] +
+                                                              k * matches_floats(layout, p))
+                              : nullptr;
+      }
     }
     w.temporal.counts =
         radius > 0 ? reinterpret_cast<uint8_t*>(rows + 2 * kMaxNeighbours * row) : nullptr;
@@ -240,13 +245,9 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
         column_strips_at(start + round16(kScratchRowCount * scratch_slot(line)), layout.height);
     float* rows = start + band_spatial_floats(layout);
     const uint64_t row = temporal_row(layout);
-    float* matches = rows + round16(kTemporalRowCount * row);
     for (int j = 0; j < kMaxNeighbours; ++j) {
       b.temporal.limits[j] = radius > 0 ? rows + j * row : nullptr;
       b.temporal.moved[j] = radius > 0 ? rows + (kMaxNeighbours + j) * row : nullptr;
-      b.matches[j] = j < 2 * radius
-                         ? reinterpret_cast<BlockMatch*>(matches + j * matches_floats(layout))
-                         : nullptr;
     }
     b.temporal.counts =
         radius > 0 ? reinterpret_cast<uint8_t*>(rows + 2 * kMaxNeighbours * row) : nullptr;
@@ -389,6 +390,44 @@ void restore_and_store_strip(const void* context, int32_t first, int32_t width, 
   strip_to_frame(*t.layout, room, width, rows, t.plane, first, *t.frame);
 }
 
+// Rows of a plane's temporal step over an 8-bit window, made as the row pass
+// loads them; with `packed`, their sums and counts kept for the detail given
+// back (rows `stride` apart).
+struct AveragedRows {
+  const DspKernels* dsp;
+  const ByteAveraging* averaging;
+  int32_t width;
+  uint16_t* packed;
+  ptrdiff_t stride;
+};
+
+void load_averaged_row(const void* context, int32_t row, float* line) {
+  const AveragedRows& s = *static_cast<const AveragedRows*>(context);
+  s.dsp->temporal_row_bytes(*s.averaging, row, s.width, line,
+                            s.packed ? s.packed + row * s.stride : nullptr);
+}
+
+// The column pass's finished strips with the detail given back from those
+// sums and counts, into the frame.
+struct PackedTarget {
+  const DspKernels* dsp;
+  const StreamLayout* layout;
+  const zolta_frame* frame;
+  int plane;
+  const uint16_t* packed;
+  ptrdiff_t stride;
+  int32_t restore;
+  int32_t radius;
+};
+
+void restore_packed_strip(const void* context, int32_t first, int32_t width, int32_t rows,
+                          const float* strip, float* room) {
+  const PackedTarget& t = *static_cast<const PackedTarget*>(context);
+  t.dsp->restore_strip_packed(strip, t.packed + first, t.stride, width, rows, t.restore, t.radius,
+                              room);
+  strip_to_frame(*t.layout, room, width, rows, t.plane, first, *t.frame);
+}
+
 // ---- a frame in bands of rows ----
 
 // Luma rows of a band of the conversions: a multiple of 8 keeps every
@@ -527,6 +566,9 @@ struct TemporalPlanes {
   bool held[kMaxNeighbours + 1];
   int32_t parts;
   int32_t* used;  // per plane, the other frames its step took (written by its part)
+  // Per plane of an 8-bit window whose spatial step has a column pass: the
+  // step's result is made row by row as that pass reads it (no plane).
+  ByteAveraging* averaging;
 };
 
 void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scratch,
@@ -558,15 +600,25 @@ void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scr
   uint8_t* joined =
       restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
   float* plane = w.planes.plane[p];
-  if (step && t.bytes) {
+  if (step && t.bytes && t.by_plane && columns) {
     BytePlanes window{};
     for (int32_t i = 0; i < t.frames; ++i) {
       window.plane[i] = static_cast<const uint8_t*>(t.frame[i]->data[p]);
       window.stride[i] = t.frame[i]->stride[p];
     }
-    t.used[p] = engine.dsp->temporal_plane_bytes(window, t.count, plane, stride, matches, width,
-                                                 rows, engine.temporal.thresholds[p], scratch,
-                                                 kept, joined);
+    // The blocks' steps in the spare plane, which this path leaves free.
+    t.used[p] = engine.dsp->temporal_judge_bytes(
+        window, t.count, matches, width, rows, engine.temporal.thresholds[p],
+        reinterpret_cast<BlockStep*>(spare), t.averaging[p]);
+  } else if (step && t.bytes) {
+    BytePlanes window{};
+    for (int32_t i = 0; i < t.frames; ++i) {
+      window.plane[i] = static_cast<const uint8_t*>(t.frame[i]->data[p]);
+      window.stride[i] = t.frame[i]->stride[p];
+    }
+    t.used[p] =
+        engine.dsp->temporal_plane_bytes(window, t.count, plane, stride, matches, width, rows,
+                                         engine.temporal.thresholds[p], scratch, kept, joined);
   } else if (t.bytes) {
     plane_rows_to_floats(L, *t.frame[0], p, 0, rows, plane, stride);
   } else if (step) {
@@ -593,9 +645,9 @@ void temporal_planes_part(const void* context, int32_t part) {
     const int owner = t.parts > 1 && p > 0 ? 1 : 0;
     if (owner != part) continue;
     if (owner == 0) {
-      temporal_plane_step(t, p, t.w->temporal, t.w->matches);
+      temporal_plane_step(t, p, t.w->temporal, t.w->matches[p]);
     } else {
-      temporal_plane_step(t, p, t.engine->bands[0].temporal, t.engine->bands[0].matches);
+      temporal_plane_step(t, p, t.engine->bands[0].temporal, t.w->matches[p]);
     }
   }
 }
@@ -716,9 +768,12 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   // where the runner has two parts; then the spatial step plane by plane,
   // its thresholds following the other frames each plane's step took.
   int32_t used[3] = {count, count, count};
-  TemporalPlanes steps{
-      &engine, &w, &engine.window_plans[count], by_plane, whole, bytes, frames, count, {}, {}, {},
-      1,       used};
+  ByteAveraging averaging[3] = {};
+  TemporalPlanes steps{&engine,  &w,       &engine.window_plans[count],
+                       by_plane, whole,    bytes,
+                       frames,   count,    {},
+                       {},       {},       1,
+                       used,     averaging};
   for (int32_t i = 0; i < frames; ++i) {
     steps.frame[i] = frame[i];
     steps.slot[i] = slot[i];
@@ -742,6 +797,23 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
         restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
     float* plane = w.planes.plane[p];
     const LevelPlan& plan = engine.window_plans[used[p]];
+    if (step && bytes && by_plane && columns) {
+      // The step's rows made as the row pass loads them, their sums and
+      // counts kept (16 bits a sample, in the counts' plane) for the detail
+      // given back strip by strip on the way out.
+      uint16_t* packed = restore ? reinterpret_cast<uint16_t*>(joined) : nullptr;
+      const AveragedRows source{&dsp, &averaging[p], width, packed, stride};
+      const RowLoader loader{load_averaged_row, &source};
+      const PackedTarget restoring{&dsp,  &L, &out, p, packed, stride, engine.temporal.restore,
+                                   radius};
+      const StripTarget storing{&L, &out, p};
+      const ColumnSink sink = restore ? ColumnSink{restore_packed_strip, &restoring}
+                                      : ColumnSink{store_strip, &storing};
+      const PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high,
+                                     plane, width, rows, stride, &loader, &sink);
+      denoise_plane_banded(job, runner, parts.rows, parts.strips);
+      continue;
+    }
     if (fused) {
       const PlaneRows source{plane, stride, width};
       const RowLoader loader{load_plane_row, &source};

@@ -27,6 +27,24 @@ int32_t temporal_plane_bytes(const BytePlanes& window, int32_t count, float* res
                                      scratch, kept, joined);
 }
 
+int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch* const* matches,
+                             int32_t width, int32_t rows, int32_t threshold, BlockStep* room,
+                             ByteAveraging& averaging) {
+  return steps::temporal_judge_bytes(window, count, matches, width, rows, threshold, room,
+                                     averaging);
+}
+
+void temporal_row_bytes(const ByteAveraging& averaging, int32_t row, int32_t width, float* out,
+                        uint16_t* packed) {
+  steps::temporal_row_bytes(averaging, row, width, out, packed);
+}
+
+void restore_strip_packed(const float* strip, const uint16_t* packed, ptrdiff_t stride,
+                          int32_t width, int32_t rows, int32_t restore, int32_t radius,
+                          float* out) {
+  steps::restore_strip_packed(strip, packed, stride, width, rows, restore, radius, out);
+}
+
 void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,
                     int32_t width, int32_t rows, int32_t restore, int32_t radius) {
   steps::restore_detail(plane, kept, joined, stride, width, rows, restore, radius);

@@ -78,6 +78,12 @@ float block_offset(const float* centre, ptrdiff_t cs, const float* neighbour, pt
 // integer that single precision holds exactly, so summing in integers, in
 // any order, gives the float rule's bits. The x86 files bring their own
 // whole-block sums (x86/byte_blocks.h); these are the plain ones.
+// The sum s and the count m of a sample of the step over bytes in 16 bits:
+// s is an integer up to 5 x 255, m one of 1..5, and s / m the sample.
+inline uint16_t pack_average(float s, float m) {
+  return static_cast<uint16_t>(static_cast<int32_t>(s) * 8 + static_cast<int32_t>(m));
+}
+
 #if !defined(ZOLTA_BYTE_BLOCKS)
 namespace bytes {
 
@@ -95,8 +101,8 @@ int32_t block_sad(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __re
   return sum;
 }
 
-int32_t block_sum_difference(const uint8_t* __restrict c, ptrdiff_t cs,
-                             const uint8_t* __restrict n, ptrdiff_t ns) {
+int32_t block_sum_difference(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __restrict n,
+                             ptrdiff_t ns) {
   int32_t sum = 0;
   for (int32_t r = 0; r < kBlockSize; ++r) {
     for (int32_t x = 0; x < kBlockSize; ++x) {
@@ -110,6 +116,24 @@ int32_t block_sum_difference(const uint8_t* __restrict c, ptrdiff_t cs,
 
 void to_floats8(const uint8_t* __restrict from, float* __restrict to) {
   for (int32_t x = 0; x < kBlockSize; ++x) to[x] = static_cast<float>(from[x]);
+}
+
+// A block's row of the step's result, as join_rows makes each sample; with
+// `packed` also s * 8 + m, s the sum (an integer) and m the frames averaged.
+void average_block(const uint8_t* c, const uint8_t* const* from, const float* limits, int32_t used,
+                   float* out, uint16_t* packed) {
+  for (int32_t x = 0; x < kBlockSize; ++x) {
+    const float cx = static_cast<float>(c[x]);
+    float s = cx, m = 1.0f;
+    for (int32_t k = 0; k < used; ++k) {
+      const float n = static_cast<float>(from[k][x]);
+      const bool joins = std::fabs(n - cx) <= limits[k];
+      s = s + (joins ? n : 0.0f);
+      m = m + (joins ? 1.0f : 0.0f);
+    }
+    out[x] = s / m;
+    if (packed) packed[x] = pack_average(s, m);
+  }
 }
 
 }  // namespace bytes
@@ -232,9 +256,9 @@ void match_block_row(SamplePlane<T> centre, SamplePlane<T> neighbour, int32_t wi
     here->dy = s.best_dy;
     // (0, 0) always fits, so the best is finite.
     here->mean = s.best / samples;
-    here->offset = block_offset(s.centre, s.cs, s.neighbour + s.best_dy * s.ns + s.best_dx, s.ns,
-                                s.bw, s.bh) /
-                   samples;
+    here->offset =
+        block_offset(s.centre, s.cs, s.neighbour + s.best_dy * s.ns + s.best_dx, s.ns, s.bw, s.bh) /
+        samples;
   }
 }
 
@@ -303,8 +327,7 @@ void block_limits(const BlockMatch* matches, int32_t width, float block_limit, f
 void moved_row(SamplePlane<float> neighbour, const BlockMatch* matches, int32_t width, int32_t r,
                float* row) {
   for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
-    const float* from =
-        neighbour.at + (r + matches[b].dy) * neighbour.stride + x0 + matches[b].dx;
+    const float* from = neighbour.at + (r + matches[b].dy) * neighbour.stride + x0 + matches[b].dx;
     if (x0 + kBlockSize <= width) {
       std::memcpy(row + x0, from, sizeof(float) * kBlockSize);
     } else {
@@ -322,7 +345,8 @@ void moved_row(SamplePlane<uint8_t> neighbour, const BlockMatch* matches, int32_
                       row + x0);
   }
   if (x0 < width) {
-    const uint8_t* from = neighbour.at + (r + matches[b].dy) * neighbour.stride + x0 + matches[b].dx;
+    const uint8_t* from =
+        neighbour.at + (r + matches[b].dy) * neighbour.stride + x0 + matches[b].dx;
     for (int32_t x = 0; x < width - x0; ++x) row[x0 + x] = static_cast<float>(from[x]);
   }
 }
@@ -338,13 +362,24 @@ void copy_row(const uint8_t* __restrict c, int32_t width, float* __restrict out)
   for (; x < width; ++x) out[x] = static_cast<float>(c[x]);
 }
 
-// The step over planes of samples of type T; the result, `kept` and
-// `joined` have rows `stride` apart.
+// What the averaging of a plane's step needs once its blocks are matched:
+// the centre, the other frames taken (those that hold its scene) with their
+// matches, and the limits.
 template <typename T>
-int32_t step_plane(SamplePlane<T> centre, float* result, const SamplePlane<T>* neighbours,
-                   BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                   int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
-                   uint8_t* joined, const RowsReady* ready) {
+struct Averaging {
+  SamplePlane<T> centre;
+  SamplePlane<T> taken[kMaxNeighbours];
+  const BlockMatch* matches[kMaxNeighbours];
+  int32_t used, across;
+  float block_limit, offset_limit, sample_limit;
+};
+
+// Matches every block of the plane in each other frame and judges which of
+// them hold the centre's scene: those go into `a`, in order.
+template <typename T>
+void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
+                 BlockMatch* const* matches, int32_t count, int32_t width, int32_t rows,
+                 int32_t threshold, const RowsReady* ready, Averaging<T>& a) {
   // v / 16, v * 7 / 128, v * 3 / 128, v / 256 and v / 4 are exact in
   // single precision for v < 2^20.
   const float block_limit = static_cast<float>(threshold) * 0.0625f;
@@ -380,19 +415,83 @@ int32_t step_plane(SamplePlane<T> centre, float* result, const SamplePlane<T>* n
   }
   // A frame of which too few blocks join holds another scene (a cut, a
   // flash, a fade, motion beyond the search): it is left out whole.
-  SamplePlane<T> taken[kMaxNeighbours];
-  const BlockMatch* taken_matches[kMaxNeighbours];
+  a.centre = centre;
+  a.across = across;
+  a.block_limit = block_limit;
+  a.offset_limit = offset_limit;
+  a.sample_limit = sample_limit;
   int32_t used = 0;
   for (int k = 0; k < count; ++k) {
     const bool one_scene =
         int64_t{joining[k]} * kSceneOutOf >= int64_t{blocks} * kSceneShare &&
         std::fabs(drift[k]) <= drift_limit * static_cast<float>(joining[k] + kDriftSlack);
     if (one_scene) {
-      taken[used] = neighbours[k];
-      taken_matches[used] = matches[k];
+      a.taken[used] = neighbours[k];
+      a.matches[used] = matches[k];
       ++used;
     }
   }
+  a.used = used;
+}
+
+// Columns [first, end) of row r of the step's result over bytes (first a
+// multiple of the block size) into out[0 ..], and with `packed` the sums and
+// counts (pack_average): block by block, each sample as join_rows makes it,
+// in the same order.
+void average_span(const ByteAveraging& a, int32_t r, int32_t first, int32_t end, float* out,
+                  uint16_t* packed) {
+  const uint8_t* c = a.taken.plane[0] + r * a.taken.stride[0];
+  const uint8_t* row[kMaxNeighbours];
+  const BlockStep* block_row[kMaxNeighbours];
+  for (int32_t k = 0; k < a.used; ++k) {
+    row[k] = a.taken.plane[k + 1] + r * a.taken.stride[k + 1];
+    block_row[k] = a.steps[k] + (r / kBlockSize) * a.across;
+  }
+  for (int32_t x0 = first; x0 < end; x0 += kBlockSize) {
+    const int32_t b = x0 / kBlockSize;
+    const int32_t n = end - x0 < kBlockSize ? end - x0 : kBlockSize;
+    const uint8_t* from[kMaxNeighbours];
+    float limits[kMaxNeighbours];
+    for (int32_t k = 0; k < a.used; ++k) {
+      from[k] = row[k] + x0 + block_row[k][b].shift;
+      limits[k] = block_row[k][b].limit;
+    }
+    float* o = out + (x0 - first);
+    uint16_t* j = packed ? packed + (x0 - first) : nullptr;
+    if (n == kBlockSize) {
+      bytes::average_block(c + x0, from, limits, a.used, o, j);
+      continue;
+    }
+    // The plane's last block, narrower: its samples one by one.
+    for (int32_t x = 0; x < n; ++x) {
+      const float cx = static_cast<float>(c[x0 + x]);
+      float s = cx, m = 1.0f;
+      for (int32_t k = 0; k < a.used; ++k) {
+        const float nx = static_cast<float>(from[k][x]);
+        const bool joins = std::fabs(nx - cx) <= limits[k];
+        s = s + (joins ? nx : 0.0f);
+        m = m + (joins ? 1.0f : 0.0f);
+      }
+      o[x] = s / m;
+      if (j) j[x] = pack_average(s, m);
+    }
+  }
+}
+
+// The step over planes of samples of type T; the result, `kept` and
+// `joined` have rows `stride` apart.
+template <typename T>
+int32_t step_plane(SamplePlane<T> centre, float* result, const SamplePlane<T>* neighbours,
+                   BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                   int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
+                   uint8_t* joined, const RowsReady* ready) {
+  Averaging<T> a;
+  judge_plane(centre, neighbours, matches, count, width, rows, threshold, ready, a);
+  const int32_t used = a.used, across = a.across;
+  const float block_limit = a.block_limit, offset_limit = a.offset_limit;
+  const float sample_limit = a.sample_limit;
+  const SamplePlane<T>* taken = a.taken;
+  const BlockMatch* const* taken_matches = a.matches;
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
     for (int k = 0; k < used; ++k) {
       steps::block_limits(taken_matches[k] + by * across, width, block_limit, offset_limit,
@@ -474,7 +573,39 @@ void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrd
   }
 }
 
-// A row of a strip; kWidth 0: `width` samples.
+int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch* const* matches,
+                             int32_t width, int32_t rows, int32_t threshold, BlockStep* room,
+                             ByteAveraging& averaging) {
+  SamplePlane<uint8_t> others[kMaxNeighbours];
+  for (int32_t k = 0; k < count; ++k) others[k] = {window.plane[k + 1], window.stride[k + 1]};
+  Averaging<uint8_t> a;
+  judge_plane<uint8_t>({window.plane[0], window.stride[0]}, others, matches, count, width, rows,
+                       threshold, nullptr, a);
+  averaging = ByteAveraging{};
+  averaging.taken.plane[0] = window.plane[0];
+  averaging.taken.stride[0] = window.stride[0];
+  const int32_t blocks = a.across * blocks_along(rows);
+  for (int32_t k = 0; k < a.used; ++k) {
+    averaging.taken.plane[k + 1] = a.taken[k].at;
+    averaging.taken.stride[k + 1] = a.taken[k].stride;
+    BlockStep* steps = room + k * blocks;
+    for (int32_t b = 0; b < blocks; ++b) {
+      const BlockMatch& m = a.matches[k][b];
+      steps[b].shift = m.dy * a.taken[k].stride + m.dx;
+      steps[b].limit = block_joins(m, a.block_limit, a.offset_limit) ? a.sample_limit : -1.0f;
+    }
+    averaging.steps[k] = steps;
+  }
+  averaging.used = a.used;
+  averaging.across = a.across;
+  return a.used;
+}
+
+void temporal_row_bytes(const ByteAveraging& averaging, int32_t row, int32_t width, float* out,
+                        uint16_t* packed) {
+  average_span(averaging, row, 0, width, out, packed);
+}
+
 template <int32_t kWidth>
 void restore_strip_row(const float* __restrict u, const float* __restrict t,
                        const uint8_t* __restrict m, int32_t width, int32_t restore,
@@ -496,6 +627,23 @@ void restore_strip(const float* strip, const float* kept, const uint8_t* joined,
     } else {
       steps::restore_strip_row<0>(strip + r * width, kept + r * stride, joined + r * stride, width,
                                   restore, reciprocal, out + r * width);
+    }
+  }
+}
+
+void restore_strip_packed(const float* strip, const uint16_t* packed, ptrdiff_t stride,
+                          int32_t width, int32_t rows, int32_t restore, int32_t radius,
+                          float* out) {
+  const float reciprocal = steps::restore_reciprocal(radius);
+  for (int32_t r = 0; r < rows; ++r) {
+    const float* __restrict u = strip + r * width;
+    const uint16_t* __restrict p = packed + r * stride;
+    float* __restrict o = out + r * width;
+    for (int32_t x = 0; x < width; ++x) {
+      const int32_t m = p[x] & 7;
+      const float t = static_cast<float>(p[x] >> 3) / static_cast<float>(m);
+      const float w = static_cast<float>(restore * (m - 1)) * reciprocal;
+      o[x] = u[x] + (t - u[x]) * w;
     }
   }
 }

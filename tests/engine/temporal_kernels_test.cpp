@@ -147,9 +147,9 @@ Step run_bytes(const DspKernels& k, const BytePlanes& b, int32_t threshold) {
     std::fill(s.matches[i].begin(), s.matches[i].end(), BlockMatch{});
     matches[i] = s.matches[i].data();
   }
-  s.taken = k.temporal_plane_bytes(b.window, int32_t(p.others.size()), s.result.data(), p.stride,
-                                   matches, p.width, p.rows, threshold, scratch, s.kept.data(),
-                                   s.joined.data());
+  s.taken =
+      k.temporal_plane_bytes(b.window, int32_t(p.others.size()), s.result.data(), p.stride, matches,
+                             p.width, p.rows, threshold, scratch, s.kept.data(), s.joined.data());
   return s;
 }
 
@@ -233,6 +233,78 @@ TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
             EXPECT_EQ(std::memcmp(want.matches[i].data(), got.matches[i].data(),
                                   want.matches[i].size() * sizeof(BlockMatch)),
                       0);
+          }
+        }
+      }
+    }
+  }
+}
+
+// The step over bytes in two halves (the blocks judged, then the result
+// row by row with its sums and counts, the detail given back from those)
+// gives the whole step's bits, on every path.
+TEST(TemporalKernels, BytesRowByRowGiveTheWholeStepsBits) {
+  const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
+  uint32_t seed = 131;
+  for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {101, 37}, {240, 144}}) {
+    for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
+      for (int32_t threshold : {1, 160, 4095}) {
+        const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
+        const Planes& p = b.floats;
+        const Step want = run_step(plain, p, threshold);
+        const size_t blocks = size_t(zolta::blocks_along(p.width)) * zolta::blocks_along(p.rows);
+        for (zolta::SimdPath path : available_paths()) {
+          const DspKernels& k = *zolta::dsp_kernels_for(path);
+          SCOPED_TRACE(testing::Message() << k.name << " " << size.first << "x" << size.second
+                                          << " frames " << count << " v " << threshold);
+          std::vector<BlockMatch> matches[zolta::kMaxNeighbours];
+          BlockMatch* pointers[zolta::kMaxNeighbours];
+          for (int32_t i = 0; i < count; ++i) {
+            matches[i].assign(blocks, BlockMatch{});
+            pointers[i] = matches[i].data();
+          }
+          std::vector<zolta::BlockStep> room(blocks * count);
+          zolta::ByteAveraging averaging;
+          EXPECT_EQ(k.temporal_judge_bytes(b.window, count, pointers, p.width, p.rows, threshold,
+                                           room.data(), averaging),
+                    want.taken);
+          for (int32_t i = 0; i < count; ++i) {
+            EXPECT_EQ(
+                std::memcmp(want.matches[i].data(), matches[i].data(), blocks * sizeof(BlockMatch)),
+                0);
+          }
+          std::vector<float> result(want.result.size(), 0.0f);
+          std::vector<uint16_t> packed(want.result.size(), 0);
+          for (int32_t r = 0; r < p.rows; ++r) {
+            k.temporal_row_bytes(averaging, r, p.width, result.data() + r * p.stride,
+                                 packed.data() + r * p.stride);
+          }
+          EXPECT_TRUE(same_bits(want.result, result));
+          // The sums and counts give back the result and the counts.
+          std::vector<float> kept(want.kept.size(), 0.0f);
+          std::vector<uint8_t> joined(want.joined.size(), 0);
+          for (int32_t r = 0; r < p.rows; ++r) {
+            for (int32_t x = 0; x < p.width; ++x) {
+              const uint16_t v = packed[size_t(r) * p.stride + x];
+              kept[size_t(r) * p.stride + x] = float(v >> 3) / float(v & 7);
+              joined[size_t(r) * p.stride + x] = uint8_t(v & 7);
+            }
+          }
+          EXPECT_TRUE(same_bits(want.kept, kept));
+          EXPECT_EQ(want.joined, joined);
+          // The detail given back from them, strip by strip, as from the
+          // result and the counts.
+          for (int32_t radius = 1; radius <= 2; ++radius) {
+            for (int32_t first = 0; first < p.width; first += 16) {
+              const int32_t width = p.width - first < 16 ? p.width - first : 16;
+              std::vector<float> in(size_t(width) * p.rows), x(in.size()), y(in.size());
+              for (size_t i = 0; i < in.size(); ++i) in[i] = p.centre[i] * 0.75f;
+              plain.restore_strip(in.data(), want.kept.data() + first, want.joined.data() + first,
+                                  p.stride, width, p.rows, 200, radius, x.data());
+              k.restore_strip_packed(in.data(), packed.data() + first, p.stride, width, p.rows, 200,
+                                     radius, y.data());
+              EXPECT_TRUE(same_bits(x, y));
+            }
           }
         }
       }
