@@ -438,12 +438,14 @@ void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
 // multiple of the block size) into out[0 ..], and with `packed` the sums and
 // counts (pack_average): block by block, each sample as join_rows makes it,
 // in the same order.
-void average_span(const ByteAveraging& a, int32_t r, int32_t first, int32_t end, float* out,
-                  uint16_t* packed) {
+// K, the frames taken, a constant: the loops over them unrolled.
+template <int32_t K>
+void average_span_of(const ByteAveraging& a, int32_t r, int32_t first, int32_t end, float* out,
+                     uint16_t* packed) {
   const uint8_t* c = a.taken.plane[0] + r * a.taken.stride[0];
-  const uint8_t* row[kMaxNeighbours];
-  const BlockStep* block_row[kMaxNeighbours];
-  for (int32_t k = 0; k < a.used; ++k) {
+  const uint8_t* row[kMaxNeighbours] = {};
+  const BlockStep* block_row[kMaxNeighbours] = {};
+  for (int32_t k = 0; k < K; ++k) {
     row[k] = a.taken.plane[k + 1] + r * a.taken.stride[k + 1];
     block_row[k] = a.steps[k] + (r / kBlockSize) * a.across;
   }
@@ -452,21 +454,21 @@ void average_span(const ByteAveraging& a, int32_t r, int32_t first, int32_t end,
     const int32_t n = end - x0 < kBlockSize ? end - x0 : kBlockSize;
     const uint8_t* from[kMaxNeighbours];
     float limits[kMaxNeighbours];
-    for (int32_t k = 0; k < a.used; ++k) {
+    for (int32_t k = 0; k < K; ++k) {
       from[k] = row[k] + x0 + block_row[k][b].shift;
       limits[k] = block_row[k][b].limit;
     }
     float* o = out + (x0 - first);
     uint16_t* j = packed ? packed + (x0 - first) : nullptr;
     if (n == kBlockSize) {
-      bytes::average_block(c + x0, from, limits, a.used, o, j);
+      bytes::average_block(c + x0, from, limits, K, o, j);
       continue;
     }
     // The plane's last block, narrower: its samples one by one.
     for (int32_t x = 0; x < n; ++x) {
       const float cx = static_cast<float>(c[x0 + x]);
       float s = cx, m = 1.0f;
-      for (int32_t k = 0; k < a.used; ++k) {
+      for (int32_t k = 0; k < K; ++k) {
         const float nx = static_cast<float>(from[k][x]);
         const bool joins = std::fabs(nx - cx) <= limits[k];
         s = s + (joins ? nx : 0.0f);
@@ -475,6 +477,27 @@ void average_span(const ByteAveraging& a, int32_t r, int32_t first, int32_t end,
       o[x] = s / m;
       if (j) j[x] = pack_average(s, m);
     }
+  }
+}
+
+void average_span(const ByteAveraging& a, int32_t r, int32_t first, int32_t end, float* out,
+                  uint16_t* packed) {
+  switch (a.used) {
+    case 0:
+      average_span_of<0>(a, r, first, end, out, packed);
+      break;
+    case 1:
+      average_span_of<1>(a, r, first, end, out, packed);
+      break;
+    case 2:
+      average_span_of<2>(a, r, first, end, out, packed);
+      break;
+    case 3:
+      average_span_of<3>(a, r, first, end, out, packed);
+      break;
+    default:
+      average_span_of<4>(a, r, first, end, out, packed);
+      break;
   }
 }
 
