@@ -155,12 +155,13 @@ void reference_frame(benchmark::State& st, int32_t width, int32_t height, bool y
   }
 }
 
-// Frame after frame of a 1920 x 1080 4:2:0 8-bit stream, each from its
-// window of 2R + 1 frames (a still picture, new noise of sigma 10 in every
-// frame), with the
-// settings the noise table gives for sigma 10, on the widest path, one
-// thread: the cost of the temporal radius.
-void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius, int32_t frame_threads) {
+// Frame after frame of a 1920 x 1080 4:2:0 stream of `bits` (8 or 10), each
+// from its window of 2R + 1 frames (a still picture, new noise of sigma 10
+// in every frame), with the settings the noise table gives for sigma 10, on
+// the widest path, one thread: the cost of the temporal radius. 8-bit
+// windows are read as bytes; other depths go through float planes.
+void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius, int32_t frame_threads,
+                    int32_t bits) {
   select_simd_path(path);
   const int32_t width = 1920, height = 1080;
   zolta_denoiser_config config;
@@ -168,6 +169,7 @@ void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius, int32_t
   config.stream.family = ZOLTA_FAMILY_YUV420;
   config.stream.width = width;
   config.stream.height = height;
+  config.stream.bits = bits;
   config.temporal_radius = radius;
   config.frame_threads = frame_threads;
   const float sigma[3] = {10.0f, 10.0f, 10.0f};
@@ -179,7 +181,8 @@ void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius, int32_t
   }
   // A stream: 2R + 2 pictures taken in turn, each window the next frames,
   // numbered, so that each call converts one new frame as in a real stream.
-  const size_t luma = size_t(width) * height;
+  const size_t sample = bits > 8 ? 2 : 1;
+  const size_t luma = size_t(width) * height * sample;
   const int32_t ring = 2 * radius + 2;
   std::vector<std::vector<uint8_t>> frames(ring);
   std::vector<zolta_frame> in(frames.size());
@@ -187,16 +190,22 @@ void temporal_frame(benchmark::State& st, SimdPath path, int32_t radius, int32_t
   std::normal_distribution<float> noise(0.0f, 10.0f);
   for (size_t n = 0; n < frames.size(); ++n) {
     frames[n].resize(luma * 3 / 2);
-    for (size_t i = 0; i < frames[n].size(); ++i) {
+    for (size_t i = 0; i < frames[n].size() / sample; ++i) {
       const float v = static_cast<float>((i / 7) % 200 + 28) + noise(rng);
-      frames[n][i] = static_cast<uint8_t>(v < 0.0f ? 0.0f : (v > 255.0f ? 255.0f : v));
+      const float c = v < 0.0f ? 0.0f : (v > 255.0f ? 255.0f : v);
+      if (sample == 1) {
+        frames[n][i] = static_cast<uint8_t>(c);
+      } else {
+        const uint16_t u = static_cast<uint16_t>(c * 1023.0f / 255.0f);
+        std::memcpy(&frames[n][2 * i], &u, 2);
+      }
     }
     in[n] = zolta_frame{};
     in[n].data[0] = frames[n].data();
     in[n].data[1] = frames[n].data() + luma;
     in[n].data[2] = frames[n].data() + luma * 5 / 4;
-    in[n].stride[0] = width;
-    in[n].stride[1] = in[n].stride[2] = width / 2;
+    in[n].stride[0] = width * static_cast<ptrdiff_t>(sample);
+    in[n].stride[1] = in[n].stride[2] = width / 2 * static_cast<ptrdiff_t>(sample);
   }
   std::vector<uint8_t> out(luma * 3 / 2);
   zolta_frame fout = in[0];
@@ -290,12 +299,17 @@ int main(int argc, char** argv) {
     }
     for (int32_t radius = 0; radius <= 2; ++radius) {
       const std::string name = "temporal/yuv420p8/1920x1080/radius" + std::to_string(radius);
-      benchmark::RegisterBenchmark(name.c_str(), temporal_frame, widest, radius, 1)
+      benchmark::RegisterBenchmark(name.c_str(), temporal_frame, widest, radius, 1, 8)
           ->Unit(benchmark::kMillisecond);
       // The same, each frame shared by two threads.
-      benchmark::RegisterBenchmark((name + "/threads2").c_str(), temporal_frame, widest, radius, 2)
+      benchmark::RegisterBenchmark((name + "/threads2").c_str(), temporal_frame, widest, radius, 2,
+                                   8)
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime();
+      // 10 bits: the window through float planes.
+      const std::string ten = "temporal/yuv420p10/1920x1080/radius" + std::to_string(radius);
+      benchmark::RegisterBenchmark(ten.c_str(), temporal_frame, widest, radius, 1, 10)
+          ->Unit(benchmark::kMillisecond);
     }
   }
   // One frame cut into 1 and 2 parts (frame_threads), wall-clock time:

@@ -29,7 +29,7 @@ struct Geometry {
   uint64_t strips;
   uint64_t window[kMaxNeighbours + 3][3];  // the window's frames, two more
   uint64_t temporal;                       // the temporal step's rows
-  uint64_t matches;                        // the block matches of each neighbour
+  uint64_t matches[3];                     // the block matches of each neighbour, per plane
   uint64_t cells[3];                       // each plane's map of brightness gains
   uint64_t floats;                         // the whole workspace, a multiple of 16
 };
@@ -50,10 +50,10 @@ uint64_t temporal_row(const StreamLayout& layout) {
   return round16(static_cast<uint64_t>(layout.width) + 16);
 }
 
-// Floats of one neighbour's block matches (those of the largest plane).
-uint64_t matches_floats(const StreamLayout& layout) {
-  const uint64_t blocks = static_cast<uint64_t>(blocks_along(layout.width)) *
-                          static_cast<uint64_t>(blocks_along(layout.height));
+// Floats of one neighbour's block matches of plane p.
+uint64_t matches_floats(const StreamLayout& layout, int p) {
+  const uint64_t blocks = static_cast<uint64_t>(blocks_along(layout.plane_width[p])) *
+                          static_cast<uint64_t>(blocks_along(layout.plane_height[p]));
   return round16(blocks * (sizeof(BlockMatch) / sizeof(float)));
 }
 
@@ -101,9 +101,13 @@ Geometry geometry_of(const StreamLayout& layout, int32_t radius) {
   }
   g.temporal = at;
   if (radius > 0) at += kTemporalRowCount * temporal_row(layout);
-  g.matches = round16(at);
-  at = g.matches;
-  if (radius > 0) at += 2 * radius * matches_floats(layout);
+  // Every plane's matches: the planes' steps all run before their spatial
+  // steps, which may read them.
+  for (int p = 0; p < layout.planes; ++p) {
+    g.matches[p] = round16(at);
+    at = g.matches[p];
+    if (radius > 0) at += 2 * radius * matches_floats(layout, p);
+  }
   for (int p = 0; p < layout.planes; ++p) {
     g.cells[p] = round16(at);
     at = g.cells[p] + static_cast<uint64_t>(brightness_cells(layout.plane_width[p])) *
@@ -121,11 +125,10 @@ uint64_t band_spatial_floats(const StreamLayout& layout) {
          kStripCount * strip_floats(layout.height);
 }
 
-// ... and with a temporal radius its temporal rows and block matches.
+// ... and with a temporal radius its temporal rows.
 uint64_t band_floats(const StreamLayout& layout, int32_t radius) {
   if (radius == 0) return band_spatial_floats(layout);
-  return band_spatial_floats(layout) + round16(kTemporalRowCount * temporal_row(layout)) +
-         2 * radius * matches_floats(layout);
+  return band_spatial_floats(layout) + round16(kTemporalRowCount * temporal_row(layout));
 }
 
 uint64_t round_bytes(uint64_t bytes) {
@@ -230,10 +233,12 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
     for (int k = 0; k < kMaxNeighbours; ++k) {
       w.temporal.limits[k] = radius > 0 ? rows + k * row : nullptr;
       w.temporal.moved[k] = radius > 0 ? rows + (kMaxNeighbours + k) * row : nullptr;
-      w.matches[k] =
-          k < 2 * radius
-              ? reinterpret_cast<BlockMatch*>(start + g.matches + k * matches_floats(layout))
-              : nullptr;
+      for (int p = 0; p < 3; ++p) {
+        w.matches[p][k] = k < 2 * radius && p < layout.planes
+                              ? reinterpret_cast<BlockMatch*>(start + g.matches[p] +
+                                                              k * matches_floats(layout, p))
+                              : nullptr;
+      }
     }
     w.temporal.counts =
         radius > 0 ? reinterpret_cast<uint8_t*>(rows + 2 * kMaxNeighbours * row) : nullptr;
@@ -248,13 +253,9 @@ Engine* engine_create(const StreamLayout& layout, const EngineSettings& settings
         column_strips_at(start + round16(kScratchRowCount * scratch_slot(line)), layout.height);
     float* rows = start + band_spatial_floats(layout);
     const uint64_t row = temporal_row(layout);
-    float* matches = rows + round16(kTemporalRowCount * row);
     for (int j = 0; j < kMaxNeighbours; ++j) {
       b.temporal.limits[j] = radius > 0 ? rows + j * row : nullptr;
       b.temporal.moved[j] = radius > 0 ? rows + (kMaxNeighbours + j) * row : nullptr;
-      b.matches[j] = j < 2 * radius
-                         ? reinterpret_cast<BlockMatch*>(matches + j * matches_floats(layout))
-                         : nullptr;
     }
     b.temporal.counts =
         radius > 0 ? reinterpret_cast<uint8_t*>(rows + 2 * kMaxNeighbours * row) : nullptr;
@@ -398,6 +399,44 @@ void restore_and_store_strip(const void* context, int32_t first, int32_t width, 
   const RestoreTarget& t = *static_cast<const RestoreTarget*>(context);
   t.dsp->restore_strip(strip, t.kept + first, t.joined + first, t.stride, width, rows, t.restore,
                        t.radius, room);
+  strip_to_frame(*t.layout, room, width, rows, t.plane, first, *t.frame);
+}
+
+// Rows of a plane's temporal step over an 8-bit window, made as the row pass
+// loads them; with `packed`, their sums and counts kept for the detail given
+// back (rows `stride` apart).
+struct AveragedRows {
+  const DspKernels* dsp;
+  const ByteAveraging* averaging;
+  int32_t width;
+  uint16_t* packed;
+  ptrdiff_t stride;
+};
+
+void load_averaged_row(const void* context, int32_t row, float* line) {
+  const AveragedRows& s = *static_cast<const AveragedRows*>(context);
+  s.dsp->temporal_row_bytes(*s.averaging, row, s.width, line,
+                            s.packed ? s.packed + row * s.stride : nullptr);
+}
+
+// The column pass's finished strips with the detail given back from those
+// sums and counts, into the frame.
+struct PackedTarget {
+  const DspKernels* dsp;
+  const StreamLayout* layout;
+  const zolta_frame* frame;
+  int plane;
+  const uint16_t* packed;
+  ptrdiff_t stride;
+  int32_t restore;
+  int32_t radius;
+};
+
+void restore_packed_strip(const void* context, int32_t first, int32_t width, int32_t rows,
+                          const float* strip, float* room) {
+  const PackedTarget& t = *static_cast<const PackedTarget*>(context);
+  t.dsp->restore_strip_packed(strip, t.packed + first, t.stride, width, rows, t.restore, t.radius,
+                              room);
   strip_to_frame(*t.layout, room, width, rows, t.plane, first, *t.frame);
 }
 
@@ -553,12 +592,16 @@ struct TemporalPlanes {
   Workspace* w;
   const LevelPlan* plan;
   bool by_plane, whole;
+  bool bytes;  // 8-bit planes read where the frames hold them (none converted)
   int32_t frames, count;
   const zolta_frame* frame[kMaxNeighbours + 1];
   int32_t slot[kMaxNeighbours + 1];
   bool held[kMaxNeighbours + 1];
   int32_t parts;
   int32_t* used;  // per plane, the other frames its step took (written by its part)
+  // Per plane of an 8-bit window whose spatial step has a column pass: the
+  // step's result is made row by row as that pass reads it (no plane).
+  ByteAveraging* averaging;
 };
 
 void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scratch,
@@ -590,7 +633,28 @@ void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scr
   uint8_t* joined =
       restore ? reinterpret_cast<uint8_t*>(w.window[2 * radius + 2].plane[p]) : nullptr;
   float* plane = w.planes.plane[p];
-  if (step) {
+  if (step && t.bytes && t.by_plane && columns) {
+    BytePlanes window{};
+    for (int32_t i = 0; i < t.frames; ++i) {
+      window.plane[i] = static_cast<const uint8_t*>(t.frame[i]->data[p]);
+      window.stride[i] = t.frame[i]->stride[p];
+    }
+    // The blocks' steps in the spare plane, which this path leaves free.
+    t.used[p] = engine.dsp->temporal_judge_bytes(
+        window, t.count, matches, width, rows, engine.temporal.thresholds[p],
+        reinterpret_cast<BlockStep*>(spare), t.averaging[p]);
+  } else if (step && t.bytes) {
+    BytePlanes window{};
+    for (int32_t i = 0; i < t.frames; ++i) {
+      window.plane[i] = static_cast<const uint8_t*>(t.frame[i]->data[p]);
+      window.stride[i] = t.frame[i]->stride[p];
+    }
+    t.used[p] =
+        engine.dsp->temporal_plane_bytes(window, t.count, plane, stride, matches, width, rows,
+                                         engine.temporal.thresholds[p], scratch, kept, joined);
+  } else if (t.bytes) {
+    plane_rows_to_floats(L, *t.frame[0], p, 0, rows, plane, stride);
+  } else if (step) {
     const float* neighbours[kMaxNeighbours];
     for (int32_t j = 0; j < t.count; ++j) neighbours[j] = w.window[t.slot[j + 1]].plane[p];
     t.used[p] = engine.dsp->temporal_plane(window_rows.to[0], plane, neighbours, matches, t.count,
@@ -614,9 +678,9 @@ void temporal_planes_part(const void* context, int32_t part) {
     const int owner = t.parts > 1 && p > 0 ? 1 : 0;
     if (owner != part) continue;
     if (owner == 0) {
-      temporal_plane_step(t, p, t.w->temporal, t.w->matches);
+      temporal_plane_step(t, p, t.w->temporal, t.w->matches[p]);
     } else {
-      temporal_plane_step(t, p, t.engine->bands[0].temporal, t.engine->bands[0].matches);
+      temporal_plane_step(t, p, t.engine->bands[0].temporal, t.w->matches[p]);
     }
   }
 }
@@ -734,11 +798,18 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   const int32_t frames = count + 1;
   const zolta_frame* frame[kMaxNeighbours + 1] = {&in};
   for (int32_t k = 0; k < count; ++k) frame[k + 1] = neighbour_frames[k];
+  // Planar frames are converted plane by plane as the temporal step reaches
+  // their rows; the others whole, first. 8-bit planar frames are not
+  // converted at all: the step reads their bytes, which are the float
+  // planes' values, and nothing is kept for the next window.
+  bool whole = L.family == ZOLTA_FAMILY_YUY2 || L.rgb;
+  for (int32_t i = 0; i < frames && !whole; ++i) whole = frame_interleaved(L, *frame[i]);
+  const bool bytes = !whole && !L.is_float && L.sample_bytes == 1 && L.k_in == 1.0f;
   int32_t slot[kMaxNeighbours + 1];
   bool held[kMaxNeighbours + 1] = {};
   bool taken[kMaxNeighbours + 1] = {};
   for (int32_t i = 0; i < frames; ++i) {
-    slot[i] = -1;
+    slot[i] = bytes ? i : -1;
     for (int32_t s = 0; s <= 2 * radius && frame[i]->number != 0 && slot[i] < 0; ++s) {
       if (!taken[s] && w.numbers[s] == frame[i]->number) {
         slot[i] = s;
@@ -755,10 +826,9 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
       }
     }
   }
-  // Planar frames are converted plane by plane as the temporal step reaches
-  // their rows; the others whole, first.
-  bool whole = L.family == ZOLTA_FAMILY_YUY2 || L.rgb;
-  for (int32_t i = 0; i < frames && !whole; ++i) whole = frame_interleaved(L, *frame[i]);
+  if (bytes) {
+    for (int32_t s = 0; s <= 2 * radius; ++s) w.numbers[s] = 0;
+  }
   const bool high = engine.settings.mode == 1;
   const OutputView view = output_view(L, engine.settings);
   if (whole) {
@@ -776,9 +846,12 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   // where the runner has two parts; then the spatial step plane by plane,
   // its thresholds following the other frames each plane's step took.
   int32_t used[3] = {count, count, count};
-  TemporalPlanes steps{
-      &engine, &w,  &engine.window_plans[count], by_plane, whole, frames, count, {}, {}, {},
-      1,       used};
+  ByteAveraging averaging[3] = {};
+  TemporalPlanes steps{&engine,  &w,       &engine.window_plans[count],
+                       by_plane, whole,    bytes,
+                       frames,   count,    {},
+                       {},       {},       1,
+                       used,     averaging};
   for (int32_t i = 0; i < frames; ++i) {
     steps.frame[i] = frame[i];
     steps.slot[i] = slot[i];
@@ -803,6 +876,25 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
     float* plane = w.planes.plane[p];
     const LevelPlan& plan = engine.window_plans[used[p]];
     BrightnessMap map;
+    if (step && bytes && by_plane && columns) {
+      // The step's rows made as the row pass loads them, their sums and
+      // counts kept (16 bits a sample, in the counts' plane) for the detail
+      // given back strip by strip on the way out.
+      uint16_t* packed = restore ? reinterpret_cast<uint16_t*>(joined) : nullptr;
+      const AveragedRows source{&dsp, &averaging[p], width, packed, stride};
+      const RowLoader loader{load_averaged_row, &source};
+      const PackedTarget restoring{&dsp,  &L, &out, p, packed, stride, engine.temporal.restore,
+                                   radius};
+      const StripTarget storing{&L, &out, p};
+      const ColumnSink sink = restore ? ColumnSink{restore_packed_strip, &restoring}
+                                      : ColumnSink{store_strip, &storing};
+      PlaneJob job = plane_job(dsp, engine.bank, plan.chains[p][0], plan.chains[p][1], high, plane,
+                               width, rows, stride, &loader, &sink);
+      // The gains from the step's rows as the row pass will load them.
+      job.brightness = brightness_map(engine, w, p, plane, stride, &loader, map);
+      denoise_plane_banded(job, runner, parts.rows, parts.strips);
+      continue;
+    }
     const BrightnessMap* brightness = brightness_map(engine, w, p, plane, stride, nullptr, map);
     if (fused) {
       const PlaneRows source{plane, stride, width};

@@ -45,7 +45,7 @@ struct Workspace {
   FloatPlanes window[kMaxNeighbours + 3];
   intptr_t numbers[kMaxNeighbours + 1];
   TemporalRows temporal;
-  BlockMatch* matches[kMaxNeighbours];
+  BlockMatch* matches[3][kMaxNeighbours];  // per plane
   float* cells[3];  // per plane, its map of brightness gains (brightness.h)
 };
 
@@ -54,10 +54,9 @@ struct Workspace {
 struct BandScratch {
   ScratchRows scratch;
   ColumnStrips strips;
-  // With a temporal radius: the temporal step's rows and block matches, for
-  // a plane's step beside the calling thread's.
+  // With a temporal radius: the temporal step's rows, for a plane's step
+  // beside the calling thread's.
   TemporalRows temporal;
-  BlockMatch* matches[kMaxNeighbours];
 };
 
 // The most parts one frame is cut into.

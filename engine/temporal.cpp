@@ -7,7 +7,8 @@ namespace zolta {
 
 void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stride, int32_t width,
                      int32_t rows, int32_t by, float good_enough, BlockMatch* matches) {
-  steps::match_block_row(centre, neighbour, stride, width, rows, by, good_enough, matches);
+  steps::match_block_row<float>({centre, stride}, {neighbour, stride}, width, rows, by, good_enough,
+                                matches);
 }
 
 int32_t temporal_plane(const float* centre, float* result, const float* const* neighbours,
@@ -16,6 +17,32 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
                        uint8_t* joined, const RowsReady* ready) {
   return steps::temporal_plane(centre, result, neighbours, matches, count, stride, width, rows,
                                threshold, scratch, kept, joined, ready);
+}
+
+int32_t temporal_plane_bytes(const BytePlanes& window, int32_t count, float* result,
+                             ptrdiff_t stride, BlockMatch* const* matches, int32_t width,
+                             int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                             float* kept, uint8_t* joined) {
+  return steps::temporal_plane_bytes(window, count, result, stride, matches, width, rows, threshold,
+                                     scratch, kept, joined);
+}
+
+int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch* const* matches,
+                             int32_t width, int32_t rows, int32_t threshold, BlockStep* room,
+                             ByteAveraging& averaging) {
+  return steps::temporal_judge_bytes(window, count, matches, width, rows, threshold, room,
+                                     averaging);
+}
+
+void temporal_row_bytes(const ByteAveraging& averaging, int32_t row, int32_t width, float* out,
+                        uint16_t* packed) {
+  steps::temporal_row_bytes(averaging, row, width, out, packed);
+}
+
+void restore_strip_packed(const float* strip, const uint16_t* packed, ptrdiff_t stride,
+                          int32_t width, int32_t rows, int32_t restore, int32_t radius,
+                          float* out) {
+  steps::restore_strip_packed(strip, packed, stride, width, rows, restore, radius, out);
 }
 
 void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrdiff_t stride,

@@ -72,6 +72,59 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
                        float* kept = nullptr, uint8_t* joined = nullptr,
                        const RowsReady* ready = nullptr);
 
+// The window's planes of an 8-bit stream as its frames hold them: the
+// centre's first, then the other frames' in the rule's order, each with its
+// own stride in bytes. Their float planes hold exactly these values, so the
+// step reads the bytes (a quarter of the memory) and gives the same bits.
+struct BytePlanes {
+  const uint8_t* plane[kMaxNeighbours + 1];
+  ptrdiff_t stride[kMaxNeighbours + 1];
+};
+
+// temporal_plane over such planes (no rows to ask for: the frames are
+// there); the result, `kept` and `joined` with rows `stride` apart.
+int32_t temporal_plane_bytes(const BytePlanes& window, int32_t count, float* result,
+                             ptrdiff_t stride, BlockMatch* const* matches, int32_t width,
+                             int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                             float* kept = nullptr, uint8_t* joined = nullptr);
+
+// A plane's step over an 8-bit window after its blocks are matched, for the
+// result to be made row by row where the spatial step reads it (and again
+// strip by strip where the detail is given back) instead of kept in a
+// plane: the centre and the other frames taken, with their matches.
+// Per block of a frame taken: where its samples lie from the block's own
+// place (bytes), and the limit of a sample's difference (negative where the
+// block does not join).
+struct BlockStep {
+  ptrdiff_t shift;
+  float limit;
+};
+
+struct ByteAveraging {
+  BytePlanes taken;                        // the centre first
+  const BlockStep* steps[kMaxNeighbours];  // block by block, row by row
+  int32_t used;
+  int32_t across;  // blocks in a row
+};
+
+// The first half of temporal_plane_bytes: matches the blocks and keeps in
+// `averaging` the frames that hold the centre's scene, with their blocks'
+// steps in `room` (count x blocks_along(width) x blocks_along(rows)
+// records). Returns how many frames are taken.
+int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch* const* matches,
+                             int32_t width, int32_t rows, int32_t threshold, BlockStep* room,
+                             ByteAveraging& averaging);
+// Row `row` of the step's result (`width` samples), as temporal_plane_bytes
+// writes it; with `packed`, per sample the sum s of the frames' samples
+// averaged (an integer) and their count m as s * 8 + m, which the detail
+// given back needs (the result is s / m).
+void temporal_row_bytes(const ByteAveraging& averaging, int32_t row, int32_t width, float* out,
+                        uint16_t* packed);
+// restore_strip with t and m read from such a plane (rows `stride` apart,
+// from the strip's first column).
+void restore_strip_packed(const float* strip, const uint16_t* packed, ptrdiff_t stride,
+                          int32_t width, int32_t rows, int32_t restore, int32_t radius, float* out);
+
 // The detail given back: u + (t - u) * w for every sample, u in `plane`, t
 // in `kept`, m in `joined` (1..5, bytes, rows `stride` bytes apart),
 // w = (float)(q (m - 1)) / (float)(512 R) with q = `restore` and R = `radius`

@@ -24,23 +24,23 @@ float sum_columns(const float acc[kBlockSize]) {
 }
 
 // The whole block: a fixed count the compiler unrolls and vectorises.
-float full_block_difference(const float* __restrict c, const float* __restrict n,
-                            ptrdiff_t stride) {
+float full_block_difference(const float* __restrict c, ptrdiff_t cs, const float* __restrict n,
+                            ptrdiff_t ns) {
   float acc[kBlockSize] = {};
   for (int32_t r = 0; r < kBlockSize; ++r) {
     for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += std::fabs(n[x] - c[x]);
-    c += stride;
-    n += stride;
+    c += cs;
+    n += ns;
   }
   return sum_columns(acc);
 }
 
-float block_difference(const float* centre, const float* neighbour, ptrdiff_t stride,
+float block_difference(const float* centre, ptrdiff_t cs, const float* neighbour, ptrdiff_t ns,
                        int32_t block_width, int32_t block_rows) {
   float acc[kBlockSize] = {};
   for (int32_t r = 0; r < block_rows; ++r) {
     for (int32_t x = 0; x < block_width; ++x) {
-      acc[x] += std::fabs(neighbour[r * stride + x] - centre[r * stride + x]);
+      acc[x] += std::fabs(neighbour[r * ns + x] - centre[r * cs + x]);
     }
   }
   return sum_columns(acc);
@@ -48,34 +48,141 @@ float block_difference(const float* centre, const float* neighbour, ptrdiff_t st
 
 // The sum of n - c over a block, by columns as block_difference; the whole
 // block with a fixed count.
-float full_block_offset(const float* __restrict c, const float* __restrict n, ptrdiff_t stride) {
+float full_block_offset(const float* __restrict c, ptrdiff_t cs, const float* __restrict n,
+                        ptrdiff_t ns) {
   float acc[kBlockSize] = {};
   for (int32_t r = 0; r < kBlockSize; ++r) {
     for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += n[x] - c[x];
-    c += stride;
-    n += stride;
+    c += cs;
+    n += ns;
   }
   return sum_columns(acc);
 }
 
-float block_offset(const float* centre, const float* neighbour, ptrdiff_t stride,
+float block_offset(const float* centre, ptrdiff_t cs, const float* neighbour, ptrdiff_t ns,
                    int32_t block_width, int32_t block_rows) {
   if (block_width == kBlockSize && block_rows == kBlockSize) {
-    return full_block_offset(centre, neighbour, stride);
+    return full_block_offset(centre, cs, neighbour, ns);
   }
   float acc[kBlockSize] = {};
   for (int32_t r = 0; r < block_rows; ++r) {
     for (int32_t x = 0; x < block_width; ++x) {
-      acc[x] += neighbour[r * stride + x] - centre[r * stride + x];
+      acc[x] += neighbour[r * ns + x] - centre[r * cs + x];
     }
   }
   return sum_columns(acc);
 }
 
-struct Search {
-  const float* centre;     // the block's first sample
-  const float* neighbour;  // the neighbour's sample at the block's place
+// The same sums over the bytes of an 8-bit stream, whose float samples are
+// the bytes' values: every partial sum of a block (at most 64 x 255) is an
+// integer that single precision holds exactly, so summing in integers, in
+// any order, gives the float rule's bits. The x86 files bring their own
+// whole-block sums (x86/byte_blocks.h); these are the plain ones.
+// The sum s and the count m of a sample of the step over bytes in 16 bits:
+// s is an integer up to 5 x 255, m one of 1..5, and s / m the sample.
+inline uint16_t pack_average(float s, float m) {
+  return static_cast<uint16_t>(static_cast<int32_t>(s) * 8 + static_cast<int32_t>(m));
+}
+
+#if !defined(ZOLTA_BYTE_BLOCKS)
+namespace bytes {
+
+int32_t block_sad(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __restrict n,
+                  ptrdiff_t ns) {
+  int32_t sum = 0;
+  for (int32_t r = 0; r < kBlockSize; ++r) {
+    for (int32_t x = 0; x < kBlockSize; ++x) {
+      const int32_t d = static_cast<int32_t>(n[x]) - static_cast<int32_t>(c[x]);
+      sum += d < 0 ? -d : d;
+    }
+    c += cs;
+    n += ns;
+  }
+  return sum;
+}
+
+int32_t block_sum_difference(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __restrict n,
+                             ptrdiff_t ns) {
+  int32_t sum = 0;
+  for (int32_t r = 0; r < kBlockSize; ++r) {
+    for (int32_t x = 0; x < kBlockSize; ++x) {
+      sum += static_cast<int32_t>(n[x]) - static_cast<int32_t>(c[x]);
+    }
+    c += cs;
+    n += ns;
+  }
+  return sum;
+}
+
+void to_floats8(const uint8_t* __restrict from, float* __restrict to) {
+  for (int32_t x = 0; x < kBlockSize; ++x) to[x] = static_cast<float>(from[x]);
+}
+
+// A block's row of the step's result, as join_rows makes each sample; with
+// `packed` also s * 8 + m, s the sum (an integer) and m the frames averaged.
+void average_block(const uint8_t* c, const uint8_t* const* from, const float* limits, int32_t used,
+                   float* out, uint16_t* packed) {
+  for (int32_t x = 0; x < kBlockSize; ++x) {
+    const float cx = static_cast<float>(c[x]);
+    float s = cx, m = 1.0f;
+    for (int32_t k = 0; k < used; ++k) {
+      const float n = static_cast<float>(from[k][x]);
+      const bool joins = std::fabs(n - cx) <= limits[k];
+      s = s + (joins ? n : 0.0f);
+      m = m + (joins ? 1.0f : 0.0f);
+    }
+    out[x] = s / m;
+    if (packed) packed[x] = pack_average(s, m);
+  }
+}
+
+}  // namespace bytes
+#endif
+
+float full_block_difference(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
+  return static_cast<float>(bytes::block_sad(c, cs, n, ns));
+}
+
+float block_difference(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
+                       int32_t block_width, int32_t block_rows) {
+  int32_t sum = 0;
+  for (int32_t r = 0; r < block_rows; ++r) {
+    for (int32_t x = 0; x < block_width; ++x) {
+      const int32_t d =
+          static_cast<int32_t>(neighbour[r * ns + x]) - static_cast<int32_t>(centre[r * cs + x]);
+      sum += d < 0 ? -d : d;
+    }
+  }
+  return static_cast<float>(sum);
+}
+
+float block_offset(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
+                   int32_t block_width, int32_t block_rows) {
+  if (block_width == kBlockSize && block_rows == kBlockSize) {
+    return static_cast<float>(bytes::block_sum_difference(centre, cs, neighbour, ns));
+  }
+  int32_t sum = 0;
+  for (int32_t r = 0; r < block_rows; ++r) {
+    for (int32_t x = 0; x < block_width; ++x) {
+      sum += static_cast<int32_t>(neighbour[r * ns + x]) - static_cast<int32_t>(centre[r * cs + x]);
+    }
+  }
+  return static_cast<float>(sum);
+}
+
+// A plane of the window as the step reads it: floats on the 8-bit scale, or
+// an 8-bit stream's bytes, rows `stride` samples apart.
+template <typename T>
+struct SamplePlane {
+  const T* at;
   ptrdiff_t stride;
+};
+
+template <typename T>
+struct Search {
+  const T* centre;     // the block's first sample
+  const T* neighbour;  // the neighbour's sample at the block's place
+  ptrdiff_t cs, ns;    // their strides
   int32_t x0, y0, bw, bh, width, rows;
   int32_t best_dx, best_dy;
   float best;
@@ -88,10 +195,10 @@ struct Search {
   // Tries a displacement; true if it is the new best.
   bool attempt(int32_t dx, int32_t dy) {
     if (!fits(dx, dy)) return false;
-    const float* n = neighbour + dy * stride + dx;
+    const T* n = neighbour + dy * ns + dx;
     const float sad = bw == kBlockSize && bh == kBlockSize
-                          ? full_block_difference(centre, n, stride)
-                          : steps::block_difference(centre, n, stride, bw, bh);
+                          ? full_block_difference(centre, cs, n, ns)
+                          : steps::block_difference(centre, cs, n, ns, bw, bh);
     if (sad < best) {
       best = sad;
       best_dx = dx;
@@ -102,20 +209,22 @@ struct Search {
   }
 };
 
-void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stride, int32_t width,
-                     int32_t rows, int32_t by, float good_enough, BlockMatch* matches) {
+template <typename T>
+void match_block_row(SamplePlane<T> centre, SamplePlane<T> neighbour, int32_t width, int32_t rows,
+                     int32_t by, float good_enough, BlockMatch* matches) {
   const int32_t across = blocks_along(width);
   for (int32_t bx = 0; bx < across; ++bx) {
-    Search s;
+    Search<T> s;
     s.x0 = bx * kBlockSize;
     s.y0 = by * kBlockSize;
     s.bw = width - s.x0 < kBlockSize ? width - s.x0 : kBlockSize;
     s.bh = rows - s.y0 < kBlockSize ? rows - s.y0 : kBlockSize;
     s.width = width;
     s.rows = rows;
-    s.stride = stride;
-    s.centre = centre + s.y0 * stride + s.x0;
-    s.neighbour = neighbour + s.y0 * stride + s.x0;
+    s.cs = centre.stride;
+    s.ns = neighbour.stride;
+    s.centre = centre.at + s.y0 * s.cs + s.x0;
+    s.neighbour = neighbour.at + s.y0 * s.ns + s.x0;
     s.best_dx = 0;
     s.best_dy = 0;
     s.best = INFINITY;
@@ -148,7 +257,7 @@ void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stri
     // (0, 0) always fits, so the best is finite.
     here->mean = s.best / samples;
     here->offset =
-        block_offset(s.centre, s.neighbour + s.best_dy * stride + s.best_dx, stride, s.bw, s.bh) /
+        block_offset(s.centre, s.cs, s.neighbour + s.best_dy * s.ns + s.best_dx, s.ns, s.bw, s.bh) /
         samples;
   }
 }
@@ -159,8 +268,8 @@ void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stri
 // each frame in order s = s + (joins ? n : 0), m = m + (joins ? 1 : 0) with
 // joins = |n - c| <= limit (a negative limit: never); the result s / m and
 // the count m.
-template <int K>
-void join_rows(const float* __restrict c, const float* const* moved, const float* const* limits,
+template <int K, typename T>
+void join_rows(const T* __restrict c, const float* const* moved, const float* const* limits,
                int32_t width, float* __restrict out, uint8_t* __restrict joined) {
   const float* __restrict n0 = moved[0];
   const float* __restrict n1 = moved[K > 1 ? 1 : 0];
@@ -171,7 +280,7 @@ void join_rows(const float* __restrict c, const float* const* moved, const float
   const float* __restrict l2 = limits[K > 2 ? 2 : 0];
   const float* __restrict l3 = limits[K > 3 ? 3 : 0];
   for (int32_t x = 0; x < width; ++x) {
-    const float cx = c[x];
+    const float cx = static_cast<float>(c[x]);
     float s = cx, m = 1.0f;
     bool joins = std::fabs(n0[x] - cx) <= l0[x];
     s = s + (joins ? n0[x] : 0.0f);
@@ -215,10 +324,10 @@ void block_limits(const BlockMatch* matches, int32_t width, float block_limit, f
 }
 
 // Row r of a neighbour, each block's part from where the block was found.
-void moved_row(const float* neighbour, const BlockMatch* matches, ptrdiff_t stride, int32_t width,
-               int32_t r, float* row) {
+void moved_row(SamplePlane<float> neighbour, const BlockMatch* matches, int32_t width, int32_t r,
+               float* row) {
   for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
-    const float* from = neighbour + (r + matches[b].dy) * stride + x0 + matches[b].dx;
+    const float* from = neighbour.at + (r + matches[b].dy) * neighbour.stride + x0 + matches[b].dx;
     if (x0 + kBlockSize <= width) {
       std::memcpy(row + x0, from, sizeof(float) * kBlockSize);
     } else {
@@ -227,10 +336,50 @@ void moved_row(const float* neighbour, const BlockMatch* matches, ptrdiff_t stri
   }
 }
 
-int32_t temporal_plane(const float* centre, float* result, const float* const* neighbours,
-                       BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                       int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
-                       uint8_t* joined, const RowsReady* ready) {
+// The same from bytes, each the float of its value.
+void moved_row(SamplePlane<uint8_t> neighbour, const BlockMatch* matches, int32_t width, int32_t r,
+               float* row) {
+  int32_t x0 = 0, b = 0;
+  for (; x0 + kBlockSize <= width; x0 += kBlockSize, ++b) {
+    bytes::to_floats8(neighbour.at + (r + matches[b].dy) * neighbour.stride + x0 + matches[b].dx,
+                      row + x0);
+  }
+  if (x0 < width) {
+    const uint8_t* from =
+        neighbour.at + (r + matches[b].dy) * neighbour.stride + x0 + matches[b].dx;
+    for (int32_t x = 0; x < width - x0; ++x) row[x0 + x] = static_cast<float>(from[x]);
+  }
+}
+
+// The centre's row as the result where no other frame is taken.
+void copy_row(const float* c, int32_t width, float* out) {
+  std::memcpy(out, c, sizeof(float) * static_cast<size_t>(width));
+}
+
+void copy_row(const uint8_t* __restrict c, int32_t width, float* __restrict out) {
+  int32_t x = 0;
+  for (; x + kBlockSize <= width; x += kBlockSize) bytes::to_floats8(c + x, out + x);
+  for (; x < width; ++x) out[x] = static_cast<float>(c[x]);
+}
+
+// What the averaging of a plane's step needs once its blocks are matched:
+// the centre, the other frames taken (those that hold its scene) with their
+// matches, and the limits.
+template <typename T>
+struct Averaging {
+  SamplePlane<T> centre;
+  SamplePlane<T> taken[kMaxNeighbours];
+  const BlockMatch* matches[kMaxNeighbours];
+  int32_t used, across;
+  float block_limit, offset_limit, sample_limit;
+};
+
+// Matches every block of the plane in each other frame and judges which of
+// them hold the centre's scene: those go into `a`, in order.
+template <typename T>
+void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
+                 BlockMatch* const* matches, int32_t count, int32_t width, int32_t rows,
+                 int32_t threshold, const RowsReady* ready, Averaging<T>& a) {
   // v / 16, v * 7 / 128, v * 3 / 128, v / 256 and v / 4 are exact in
   // single precision for v < 2^20.
   const float block_limit = static_cast<float>(threshold) * 0.0625f;
@@ -254,8 +403,7 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
       ready->fill(ready->context, reach < rows ? reach : rows);
     }
     for (int k = 0; k < count; ++k) {
-      steps::match_block_row(centre, neighbours[k], stride, width, rows, by, good_enough,
-                             matches[k]);
+      steps::match_block_row(centre, neighbours[k], width, rows, by, good_enough, matches[k]);
       if (ring && (by == 0 || by == down - 1)) continue;
       const BlockMatch* row = matches[k] + by * across;
       for (int32_t b = ring ? 1 : 0; b < (ring ? across - 1 : across); ++b) {
@@ -267,19 +415,106 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
   }
   // A frame of which too few blocks join holds another scene (a cut, a
   // flash, a fade, motion beyond the search): it is left out whole.
-  const float* taken[kMaxNeighbours];
-  const BlockMatch* taken_matches[kMaxNeighbours];
+  a.centre = centre;
+  a.across = across;
+  a.block_limit = block_limit;
+  a.offset_limit = offset_limit;
+  a.sample_limit = sample_limit;
   int32_t used = 0;
   for (int k = 0; k < count; ++k) {
     const bool one_scene =
         int64_t{joining[k]} * kSceneOutOf >= int64_t{blocks} * kSceneShare &&
         std::fabs(drift[k]) <= drift_limit * static_cast<float>(joining[k] + kDriftSlack);
     if (one_scene) {
-      taken[used] = neighbours[k];
-      taken_matches[used] = matches[k];
+      a.taken[used] = neighbours[k];
+      a.matches[used] = matches[k];
       ++used;
     }
   }
+  a.used = used;
+}
+
+// Columns [first, end) of row r of the step's result over bytes (first a
+// multiple of the block size) into out[0 ..], and with `packed` the sums and
+// counts (pack_average): block by block, each sample as join_rows makes it,
+// in the same order.
+// K, the frames taken, a constant: the loops over them unrolled.
+template <int32_t K>
+void average_span_of(const ByteAveraging& a, int32_t r, int32_t first, int32_t end, float* out,
+                     uint16_t* packed) {
+  const uint8_t* c = a.taken.plane[0] + r * a.taken.stride[0];
+  const uint8_t* row[kMaxNeighbours] = {};
+  const BlockStep* block_row[kMaxNeighbours] = {};
+  for (int32_t k = 0; k < K; ++k) {
+    row[k] = a.taken.plane[k + 1] + r * a.taken.stride[k + 1];
+    block_row[k] = a.steps[k] + (r / kBlockSize) * a.across;
+  }
+  for (int32_t x0 = first; x0 < end; x0 += kBlockSize) {
+    const int32_t b = x0 / kBlockSize;
+    const int32_t n = end - x0 < kBlockSize ? end - x0 : kBlockSize;
+    const uint8_t* from[kMaxNeighbours];
+    float limits[kMaxNeighbours];
+    for (int32_t k = 0; k < K; ++k) {
+      from[k] = row[k] + x0 + block_row[k][b].shift;
+      limits[k] = block_row[k][b].limit;
+    }
+    float* o = out + (x0 - first);
+    uint16_t* j = packed ? packed + (x0 - first) : nullptr;
+    if (n == kBlockSize) {
+      bytes::average_block(c + x0, from, limits, K, o, j);
+      continue;
+    }
+    // The plane's last block, narrower: its samples one by one.
+    for (int32_t x = 0; x < n; ++x) {
+      const float cx = static_cast<float>(c[x0 + x]);
+      float s = cx, m = 1.0f;
+      for (int32_t k = 0; k < K; ++k) {
+        const float nx = static_cast<float>(from[k][x]);
+        const bool joins = std::fabs(nx - cx) <= limits[k];
+        s = s + (joins ? nx : 0.0f);
+        m = m + (joins ? 1.0f : 0.0f);
+      }
+      o[x] = s / m;
+      if (j) j[x] = pack_average(s, m);
+    }
+  }
+}
+
+void average_span(const ByteAveraging& a, int32_t r, int32_t first, int32_t end, float* out,
+                  uint16_t* packed) {
+  switch (a.used) {
+    case 0:
+      average_span_of<0>(a, r, first, end, out, packed);
+      break;
+    case 1:
+      average_span_of<1>(a, r, first, end, out, packed);
+      break;
+    case 2:
+      average_span_of<2>(a, r, first, end, out, packed);
+      break;
+    case 3:
+      average_span_of<3>(a, r, first, end, out, packed);
+      break;
+    default:
+      average_span_of<4>(a, r, first, end, out, packed);
+      break;
+  }
+}
+
+// The step over planes of samples of type T; the result, `kept` and
+// `joined` have rows `stride` apart.
+template <typename T>
+int32_t step_plane(SamplePlane<T> centre, float* result, const SamplePlane<T>* neighbours,
+                   BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                   int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
+                   uint8_t* joined, const RowsReady* ready) {
+  Averaging<T> a;
+  judge_plane(centre, neighbours, matches, count, width, rows, threshold, ready, a);
+  const int32_t used = a.used, across = a.across;
+  const float block_limit = a.block_limit, offset_limit = a.offset_limit;
+  const float sample_limit = a.sample_limit;
+  const SamplePlane<T>* taken = a.taken;
+  const BlockMatch* const* taken_matches = a.matches;
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
     for (int k = 0; k < used; ++k) {
       steps::block_limits(taken_matches[k] + by * across, width, block_limit, offset_limit,
@@ -290,15 +525,14 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
       // Each other frame's row from where its blocks were found, then the
       // row of the result and its counts in one pass.
       for (int k = 0; k < used; ++k) {
-        steps::moved_row(taken[k], taken_matches[k] + by * across, stride, width, r,
-                         scratch.moved[k]);
+        steps::moved_row(taken[k], taken_matches[k] + by * across, width, r, scratch.moved[k]);
       }
-      const float* c = centre + r * stride;
+      const T* c = centre.at + r * centre.stride;
       float* out = result + r * stride;
       uint8_t* j = joined ? joined + r * stride : scratch.counts;
       switch (used) {
         case 0:
-          std::memcpy(out, c, sizeof(float) * static_cast<size_t>(width));
+          steps::copy_row(c, width, out);
           std::memset(j, 1, static_cast<size_t>(width));
           break;
         case 1:
@@ -318,6 +552,26 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
     }
   }
   return used;
+}
+
+int32_t temporal_plane(const float* centre, float* result, const float* const* neighbours,
+                       BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
+                       int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
+                       uint8_t* joined, const RowsReady* ready) {
+  SamplePlane<float> others[kMaxNeighbours];
+  for (int32_t k = 0; k < count; ++k) others[k] = {neighbours[k], stride};
+  return step_plane<float>({centre, stride}, result, others, matches, count, stride, width, rows,
+                           threshold, scratch, kept, joined, ready);
+}
+
+int32_t temporal_plane_bytes(const BytePlanes& window, int32_t count, float* result,
+                             ptrdiff_t stride, BlockMatch* const* matches, int32_t width,
+                             int32_t rows, int32_t threshold, const TemporalRows& scratch,
+                             float* kept, uint8_t* joined) {
+  SamplePlane<uint8_t> others[kMaxNeighbours];
+  for (int32_t k = 0; k < count; ++k) others[k] = {window.plane[k + 1], window.stride[k + 1]};
+  return step_plane<uint8_t>({window.plane[0], window.stride[0]}, result, others, matches, count,
+                             stride, width, rows, threshold, scratch, kept, joined, nullptr);
 }
 
 // u + (t - u) * w over a row, w = (float)(q (m - 1)) / (float)(512 R) made
@@ -342,7 +596,39 @@ void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrd
   }
 }
 
-// A row of a strip; kWidth 0: `width` samples.
+int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch* const* matches,
+                             int32_t width, int32_t rows, int32_t threshold, BlockStep* room,
+                             ByteAveraging& averaging) {
+  SamplePlane<uint8_t> others[kMaxNeighbours];
+  for (int32_t k = 0; k < count; ++k) others[k] = {window.plane[k + 1], window.stride[k + 1]};
+  Averaging<uint8_t> a;
+  judge_plane<uint8_t>({window.plane[0], window.stride[0]}, others, matches, count, width, rows,
+                       threshold, nullptr, a);
+  averaging = ByteAveraging{};
+  averaging.taken.plane[0] = window.plane[0];
+  averaging.taken.stride[0] = window.stride[0];
+  const int32_t blocks = a.across * blocks_along(rows);
+  for (int32_t k = 0; k < a.used; ++k) {
+    averaging.taken.plane[k + 1] = a.taken[k].at;
+    averaging.taken.stride[k + 1] = a.taken[k].stride;
+    BlockStep* steps = room + k * blocks;
+    for (int32_t b = 0; b < blocks; ++b) {
+      const BlockMatch& m = a.matches[k][b];
+      steps[b].shift = m.dy * a.taken[k].stride + m.dx;
+      steps[b].limit = block_joins(m, a.block_limit, a.offset_limit) ? a.sample_limit : -1.0f;
+    }
+    averaging.steps[k] = steps;
+  }
+  averaging.used = a.used;
+  averaging.across = a.across;
+  return a.used;
+}
+
+void temporal_row_bytes(const ByteAveraging& averaging, int32_t row, int32_t width, float* out,
+                        uint16_t* packed) {
+  average_span(averaging, row, 0, width, out, packed);
+}
+
 template <int32_t kWidth>
 void restore_strip_row(const float* __restrict u, const float* __restrict t,
                        const uint8_t* __restrict m, int32_t width, int32_t restore,
@@ -364,6 +650,23 @@ void restore_strip(const float* strip, const float* kept, const uint8_t* joined,
     } else {
       steps::restore_strip_row<0>(strip + r * width, kept + r * stride, joined + r * stride, width,
                                   restore, reciprocal, out + r * width);
+    }
+  }
+}
+
+void restore_strip_packed(const float* strip, const uint16_t* packed, ptrdiff_t stride,
+                          int32_t width, int32_t rows, int32_t restore, int32_t radius,
+                          float* out) {
+  const float reciprocal = steps::restore_reciprocal(radius);
+  for (int32_t r = 0; r < rows; ++r) {
+    const float* __restrict u = strip + r * width;
+    const uint16_t* __restrict p = packed + r * stride;
+    float* __restrict o = out + r * width;
+    for (int32_t x = 0; x < width; ++x) {
+      const int32_t m = p[x] & 7;
+      const float t = static_cast<float>(p[x] >> 3) / static_cast<float>(m);
+      const float w = static_cast<float>(restore * (m - 1)) * reciprocal;
+      o[x] = u[x] + (t - u[x]) * w;
     }
   }
 }

@@ -11,8 +11,8 @@ namespace {
 // The engine's layout, as far as it sets the size: rows of a plane with a
 // margin of 256 floats and a lead of 128; eleven scratch rows of the longer
 // side and 512 more; seven column strips of 16 floats by the height and 32;
-// nine rows of the temporal step; one strip given back; a block match (12
-// bytes) for each block of 8 x 8 of the largest plane and neighbour.
+// nine rows of the temporal step; one strip given back; a block match (16
+// bytes) for each block of 8 x 8 of every plane and neighbour.
 constexpr uint64_t kMargin = 256;
 constexpr uint64_t kLead = 128;
 
@@ -39,7 +39,15 @@ size_t temporal_area_bytes(const zolta_stream& stream, int radius) {
                     7 * 16 * (h + 32);
   if (radius > 0) floats += 9 * (w + 32) + 16 * h;
   uint64_t bytes = 4 * floats;
-  if (radius > 0) bytes += 2 * static_cast<uint64_t>(radius) * ((w + 7) / 8) * ((h + 7) / 8) * 12;
+  const bool packed = stream.family == ZOLTA_FAMILY_RGB32 || stream.family == ZOLTA_FAMILY_YUY2;
+  const int planes = packed ? 3 : zolta_stream_planes(&stream);
+  for (int p = 0; p < planes && radius > 0; ++p) {
+    int32_t pw = stream.width, ph = stream.height;
+    if (!packed) zolta_stream_plane_size(&stream, p, &pw, &ph);
+    const uint64_t blocks =
+        static_cast<uint64_t>((pw + 7) / 8) * static_cast<uint64_t>((ph + 7) / 8);
+    bytes += 2 * static_cast<uint64_t>(radius) * blocks * 16;
+  }
   return static_cast<size_t>(bytes);
 }
 

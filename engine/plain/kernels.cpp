@@ -273,6 +273,10 @@ void dsp_init_plain(DspKernels& k) {
   k.yuy2_to_planes = yuy2_to_planes_plain;
   k.planes_to_yuy2 = planes_to_yuy2_plain;
   k.temporal_plane = temporal_plane;
+  k.temporal_plane_bytes = temporal_plane_bytes;
+  k.temporal_judge_bytes = temporal_judge_bytes;
+  k.temporal_row_bytes = temporal_row_bytes;
+  k.restore_strip_packed = restore_strip_packed;
   k.restore_detail = restore_detail;
   k.restore_strip = restore_strip;
 }

@@ -2,6 +2,7 @@
 // Eight samples per step with AVX2 (compiled with -mavx2, never with FMA).
 #include <immintrin.h>
 
+#include "byte_blocks.h"
 #include "kernels.h"
 #include "temporal_steps.h"
 #include "wide_conversions.h"
@@ -44,6 +45,10 @@ void dsp_init_avx2(DspKernels& k) {
   k.plane_to_gray = plane_to_gray_wide;
   k.yuy2_to_planes = yuy2_to_planes_wide;
   k.temporal_plane = steps::temporal_plane;
+  k.temporal_plane_bytes = steps::temporal_plane_bytes;
+  k.temporal_judge_bytes = steps::temporal_judge_bytes;
+  k.temporal_row_bytes = steps::temporal_row_bytes;
+  k.restore_strip_packed = steps::restore_strip_packed;
   k.restore_detail = steps::restore_detail;
   k.restore_strip = steps::restore_strip;
 }

@@ -96,6 +96,63 @@ Step run_step(const DspKernels& k, const Planes& p, int32_t threshold) {
   return s;
 }
 
+// The planes as an 8-bit stream's frames hold them (rounded, clamped), each
+// frame's rows its own number of bytes apart, and the same values as floats
+// with the float planes' stride.
+struct BytePlanes {
+  std::vector<std::vector<uint8_t>> frames;  // the centre first
+  zolta::BytePlanes window{};
+  Planes floats;
+};
+
+BytePlanes to_bytes(const Planes& p) {
+  BytePlanes b;
+  b.floats = p;
+  std::vector<const std::vector<float>*> all{&b.floats.centre};
+  for (auto& o : b.floats.others) all.push_back(&o);
+  for (size_t i = 0; i < all.size(); ++i) {
+    const ptrdiff_t stride = p.width + 3 + 5 * ptrdiff_t(i);
+    std::vector<uint8_t> f(size_t(stride) * p.rows, 0);
+    std::vector<float>& v = const_cast<std::vector<float>&>(*all[i]);
+    for (int32_t r = 0; r < p.rows; ++r) {
+      for (int32_t x = 0; x < p.width; ++x) {
+        const float s = std::nearbyint(std::clamp(v[size_t(r) * p.stride + x], 0.0f, 255.0f));
+        f[size_t(r) * stride + x] = uint8_t(s);
+        v[size_t(r) * p.stride + x] = s;
+      }
+    }
+    b.frames.push_back(std::move(f));
+    b.window.stride[i] = stride;
+  }
+  for (size_t i = 0; i < b.frames.size(); ++i) b.window.plane[i] = b.frames[i].data();
+  return b;
+}
+
+Step run_bytes(const DspKernels& k, const BytePlanes& b, int32_t threshold) {
+  const Planes& p = b.floats;
+  Step s = run_step(k, p, threshold);  // the same buffers, then the byte entry over them
+  std::vector<float> rows(size_t(zolta::kTemporalRowCount) * (p.width + 16), 0.0f);
+  zolta::TemporalRows scratch{};
+  for (int i = 0; i < zolta::kMaxNeighbours; ++i) {
+    scratch.limits[i] = rows.data() + i * (p.width + 16);
+    scratch.moved[i] = rows.data() + (zolta::kMaxNeighbours + i) * (p.width + 16);
+  }
+  scratch.counts =
+      reinterpret_cast<uint8_t*>(rows.data() + 2 * zolta::kMaxNeighbours * (p.width + 16));
+  std::fill(s.result.begin(), s.result.end(), 0.0f);
+  std::fill(s.kept.begin(), s.kept.end(), 0.0f);
+  std::fill(s.joined.begin(), s.joined.end(), 0);
+  BlockMatch* matches[zolta::kMaxNeighbours];
+  for (size_t i = 0; i < p.others.size(); ++i) {
+    std::fill(s.matches[i].begin(), s.matches[i].end(), BlockMatch{});
+    matches[i] = s.matches[i].data();
+  }
+  s.taken =
+      k.temporal_plane_bytes(b.window, int32_t(p.others.size()), s.result.data(), p.stride, matches,
+                             p.width, p.rows, threshold, scratch, s.kept.data(), s.joined.data());
+  return s;
+}
+
 bool same_bits(const std::vector<float>& a, const std::vector<float>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
@@ -146,6 +203,108 @@ TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
             k.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows, 200,
                             radius, y.data());
             EXPECT_TRUE(same_bits(x, y));
+          }
+        }
+      }
+    }
+  }
+}
+
+// The step over an 8-bit stream's bytes gives the bits of the step over the
+// float planes of the same values, on every path.
+TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
+  const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
+  uint32_t seed = 71;
+  for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {101, 37}, {240, 144}}) {
+    for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
+      for (int32_t threshold : {1, 160, 4095}) {
+        const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
+        const Step want = run_step(plain, b.floats, threshold);
+        for (zolta::SimdPath path : available_paths()) {
+          const DspKernels& k = *zolta::dsp_kernels_for(path);
+          SCOPED_TRACE(testing::Message() << k.name << " " << size.first << "x" << size.second
+                                          << " frames " << count << " v " << threshold);
+          const Step got = run_bytes(k, b, threshold);
+          EXPECT_TRUE(same_bits(want.result, got.result));
+          EXPECT_TRUE(same_bits(want.kept, got.kept));
+          EXPECT_EQ(want.joined, got.joined);
+          EXPECT_EQ(want.taken, got.taken);
+          for (int32_t i = 0; i < count; ++i) {
+            EXPECT_EQ(std::memcmp(want.matches[i].data(), got.matches[i].data(),
+                                  want.matches[i].size() * sizeof(BlockMatch)),
+                      0);
+          }
+        }
+      }
+    }
+  }
+}
+
+// The step over bytes in two halves (the blocks judged, then the result
+// row by row with its sums and counts, the detail given back from those)
+// gives the whole step's bits, on every path.
+TEST(TemporalKernels, BytesRowByRowGiveTheWholeStepsBits) {
+  const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
+  uint32_t seed = 131;
+  for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {101, 37}, {240, 144}}) {
+    for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
+      for (int32_t threshold : {1, 160, 4095}) {
+        const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
+        const Planes& p = b.floats;
+        const Step want = run_step(plain, p, threshold);
+        const size_t blocks = size_t(zolta::blocks_along(p.width)) * zolta::blocks_along(p.rows);
+        for (zolta::SimdPath path : available_paths()) {
+          const DspKernels& k = *zolta::dsp_kernels_for(path);
+          SCOPED_TRACE(testing::Message() << k.name << " " << size.first << "x" << size.second
+                                          << " frames " << count << " v " << threshold);
+          std::vector<BlockMatch> matches[zolta::kMaxNeighbours];
+          BlockMatch* pointers[zolta::kMaxNeighbours];
+          for (int32_t i = 0; i < count; ++i) {
+            matches[i].assign(blocks, BlockMatch{});
+            pointers[i] = matches[i].data();
+          }
+          std::vector<zolta::BlockStep> room(blocks * count);
+          zolta::ByteAveraging averaging;
+          EXPECT_EQ(k.temporal_judge_bytes(b.window, count, pointers, p.width, p.rows, threshold,
+                                           room.data(), averaging),
+                    want.taken);
+          for (int32_t i = 0; i < count; ++i) {
+            EXPECT_EQ(
+                std::memcmp(want.matches[i].data(), matches[i].data(), blocks * sizeof(BlockMatch)),
+                0);
+          }
+          std::vector<float> result(want.result.size(), 0.0f);
+          std::vector<uint16_t> packed(want.result.size(), 0);
+          for (int32_t r = 0; r < p.rows; ++r) {
+            k.temporal_row_bytes(averaging, r, p.width, result.data() + r * p.stride,
+                                 packed.data() + r * p.stride);
+          }
+          EXPECT_TRUE(same_bits(want.result, result));
+          // The sums and counts give back the result and the counts.
+          std::vector<float> kept(want.kept.size(), 0.0f);
+          std::vector<uint8_t> joined(want.joined.size(), 0);
+          for (int32_t r = 0; r < p.rows; ++r) {
+            for (int32_t x = 0; x < p.width; ++x) {
+              const uint16_t v = packed[size_t(r) * p.stride + x];
+              kept[size_t(r) * p.stride + x] = float(v >> 3) / float(v & 7);
+              joined[size_t(r) * p.stride + x] = uint8_t(v & 7);
+            }
+          }
+          EXPECT_TRUE(same_bits(want.kept, kept));
+          EXPECT_EQ(want.joined, joined);
+          // The detail given back from them, strip by strip, as from the
+          // result and the counts.
+          for (int32_t radius = 1; radius <= 2; ++radius) {
+            for (int32_t first = 0; first < p.width; first += 16) {
+              const int32_t width = p.width - first < 16 ? p.width - first : 16;
+              std::vector<float> in(size_t(width) * p.rows), x(in.size()), y(in.size());
+              for (size_t i = 0; i < in.size(); ++i) in[i] = p.centre[i] * 0.75f;
+              plain.restore_strip(in.data(), want.kept.data() + first, want.joined.data() + first,
+                                  p.stride, width, p.rows, 200, radius, x.data());
+              k.restore_strip_packed(in.data(), packed.data() + first, p.stride, width, p.rows, 200,
+                                     radius, y.data());
+              EXPECT_TRUE(same_bits(x, y));
+            }
           }
         }
       }

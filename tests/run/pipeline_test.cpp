@@ -234,6 +234,7 @@ TEST(WindowPlan, AWorkingAreaGrowsWithTheRadiusAndThePlanes) {
     hd.family = c.family;
     const double bytes = static_cast<double>(temporal_area_bytes(hd, c.radius));
     EXPECT_GT(bytes, c.sets * set) << c.family << ", radius " << c.radius;
-    EXPECT_LT(bytes, c.sets * set + 4e6) << c.family << ", radius " << c.radius;
+    // Beside the planes: rows, strips and every plane's block matches.
+    EXPECT_LT(bytes, c.sets * set + 8e6) << c.family << ", radius " << c.radius;
   }
 }
