@@ -14,17 +14,6 @@
 
 namespace {
 
-// The squared error of frame n's luma.
-double luma_squares(const Clip& a, const Clip& b, size_t n) {
-  const size_t luma = static_cast<size_t>(a.width) * a.height;
-  double s = 0;
-  for (size_t i = 0; i < luma; ++i) {
-    const double d = static_cast<double>(a.frames[n][i]) - b.frames[n][i];
-    s += d * d;
-  }
-  return s;
-}
-
 Clip denoised(const Clip& clip, const zolta_settings& s, int radius) {
   Clip out;
   std::string error;
@@ -51,8 +40,8 @@ TEST(TemporalHardClips, NoFrameIsWorseThanAtRadiusZero) {
         for (int radius = 1; radius <= 2; ++radius) {
           const Clip out = denoised(in, settings, radius);
           for (size_t n = 0; n < in.frames.size(); ++n) {
-            const double base = luma_squares(c.clip, alone, n);
-            EXPECT_LE(luma_squares(c.clip, out, n), base * worse)
+            const double base = frame_luma_squares(c.clip, alone, n);
+            EXPECT_LE(frame_luma_squares(c.clip, out, n), base * worse)
                 << c.name << (noisy ? " noisy" : " clean") << " sigma " << sigma << " radius "
                 << radius << " frame " << n << ": " << frame_luma_psnr(c.clip, out, n)
                 << " dB against " << frame_luma_psnr(c.clip, alone, n) << " dB";
