@@ -72,6 +72,33 @@ float block_offset(const float* centre, const float* neighbour, ptrdiff_t stride
   return sum_columns(acc);
 }
 
+// The sum of (n - c)^2 over a block, by columns as block_difference; the
+// whole block with a fixed count.
+float full_block_squares(const float* __restrict c, const float* __restrict n, ptrdiff_t stride) {
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < kBlockSize; ++r) {
+    for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += (n[x] - c[x]) * (n[x] - c[x]);
+    c += stride;
+    n += stride;
+  }
+  return sum_columns(acc);
+}
+
+float block_squares(const float* centre, const float* neighbour, ptrdiff_t stride,
+                    int32_t block_width, int32_t block_rows) {
+  if (block_width == kBlockSize && block_rows == kBlockSize) {
+    return full_block_squares(centre, neighbour, stride);
+  }
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < block_rows; ++r) {
+    for (int32_t x = 0; x < block_width; ++x) {
+      const float d = neighbour[r * stride + x] - centre[r * stride + x];
+      acc[x] += d * d;
+    }
+  }
+  return sum_columns(acc);
+}
+
 struct Search {
   const float* centre;     // the block's first sample
   const float* neighbour;  // the neighbour's sample at the block's place
@@ -147,9 +174,9 @@ void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stri
     here->dy = s.best_dy;
     // (0, 0) always fits, so the best is finite.
     here->mean = s.best / samples;
-    here->offset =
-        block_offset(s.centre, s.neighbour + s.best_dy * stride + s.best_dx, stride, s.bw, s.bh) /
-        samples;
+    const float* found = s.neighbour + s.best_dy * stride + s.best_dx;
+    here->offset = block_offset(s.centre, found, stride, s.bw, s.bh) / samples;
+    here->square = block_squares(s.centre, found, stride, s.bw, s.bh) / samples;
   }
 }
 
@@ -196,19 +223,33 @@ void join_rows(const float* __restrict c, const float* const* moved, const float
   }
 }
 
-// Whether a block's match is close enough to join: its mean absolute
-// difference at most block_limit and its mean difference at most
-// offset_limit either way.
-bool block_joins(const BlockMatch& m, float block_limit, float offset_limit) {
-  return m.mean <= block_limit && std::fabs(m.offset) <= offset_limit;
+// The bounds a block's match is held to (temporal.h).
+struct MatchLimits {
+  float mean;    // of the absolute differences, v / 16
+  float offset;  // of the differences, either way, v * 3 / 128
+  float slack;   // squared, (v / 64)^2
+};
+
+// Whether a block's match holds the centre's picture: its mean absolute
+// difference and its mean difference (either way) within their limits.
+// The scene test counts these blocks.
+bool block_matches(const BlockMatch& m, const MatchLimits& l) {
+  return m.mean <= l.mean && std::fabs(m.offset) <= l.offset;
+}
+
+// Whether it joins: it matches, and its differences spread as noise's do,
+// their mean square at most twice their mean absolute value squared plus
+// the slack.
+bool block_joins(const BlockMatch& m, const MatchLimits& l) {
+  return block_matches(m, l) && m.square <= kSpreadRatio * (m.mean * m.mean) + l.slack;
 }
 
 // The limits of a row of blocks: the sample limit where the block's match
 // joins, -1 where it does not.
-void block_limits(const BlockMatch* matches, int32_t width, float block_limit, float offset_limit,
+void block_limits(const BlockMatch* matches, int32_t width, const MatchLimits& limits,
                   float sample_limit, float* limit) {
   for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
-    const float l = block_joins(matches[b], block_limit, offset_limit) ? sample_limit : -1.0f;
+    const float l = block_joins(matches[b], limits) ? sample_limit : -1.0f;
     const int32_t end = x0 + kBlockSize < width ? x0 + kBlockSize : width;
     for (int32_t x = x0; x < end; ++x) limit[x] = l;
   }
@@ -231,11 +272,13 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
                        BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
                        int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
                        uint8_t* joined, const RowsReady* ready) {
-  // v / 16, v * 7 / 128, v * 3 / 128, v / 256 and v / 4 are exact in
-  // single precision for v < 2^20.
-  const float block_limit = static_cast<float>(threshold) * 0.0625f;
+  // v / 16, v * 7 / 128, v * 3 / 128, v / 64, v / 512 and v / 4 are exact
+  // in single precision for v < 2^20.
   const float good_enough = static_cast<float>(threshold) * 0.0546875f;
-  const float offset_limit = static_cast<float>(threshold) * kOffsetShare;
+  const float spread_slack = static_cast<float>(threshold) * kSpreadSlackShare;
+  const MatchLimits limits{static_cast<float>(threshold) * 0.0625f,
+                           static_cast<float>(threshold) * kOffsetShare,
+                           spread_slack * spread_slack};
   const float sample_limit = static_cast<float>(threshold) * 0.25f;
   const float drift_limit = static_cast<float>(threshold) * kDriftShare;
   const int32_t across = blocks_along(width), down = blocks_along(rows);
@@ -244,9 +287,9 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
   // either way).
   const bool ring = across > 2 && down > 2;
   const int32_t blocks = ring ? (across - 2) * (down - 2) : across * down;
-  // Every block matched first, counting per other frame the blocks that
-  // would join.
-  int32_t joining[kMaxNeighbours] = {};
+  // Every block matched first, counting per other frame the blocks whose
+  // match holds the centre's picture.
+  int32_t matching[kMaxNeighbours] = {};
   float drift[kMaxNeighbours] = {};
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
     if (ready) {
@@ -259,21 +302,22 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
       if (ring && (by == 0 || by == down - 1)) continue;
       const BlockMatch* row = matches[k] + by * across;
       for (int32_t b = ring ? 1 : 0; b < (ring ? across - 1 : across); ++b) {
-        const bool joins = block_joins(row[b], block_limit, offset_limit);
-        joining[k] += joins ? 1 : 0;
-        drift[k] = drift[k] + (joins ? row[b].offset : 0.0f);
+        const bool matches_here = block_matches(row[b], limits);
+        matching[k] += matches_here ? 1 : 0;
+        drift[k] = drift[k] + (matches_here ? row[b].offset : 0.0f);
       }
     }
   }
-  // A frame of which too few blocks join holds another scene (a cut, a
-  // flash, a fade, motion beyond the search): it is left out whole.
+  // A frame of which too few blocks match, or whose blocks are brighter or
+  // darker on the whole, holds another scene (a cut, a flash, a fade,
+  // motion beyond the search): it is left out whole.
   const float* taken[kMaxNeighbours];
   const BlockMatch* taken_matches[kMaxNeighbours];
   int32_t used = 0;
   for (int k = 0; k < count; ++k) {
     const bool one_scene =
-        int64_t{joining[k]} * kSceneOutOf >= int64_t{blocks} * kSceneShare &&
-        std::fabs(drift[k]) <= drift_limit * static_cast<float>(joining[k] + kDriftSlack);
+        int64_t{matching[k]} * kSceneOutOf >= int64_t{blocks} * kSceneShare &&
+        std::fabs(drift[k]) <= drift_limit * static_cast<float>(matching[k] + kDriftSlack);
     if (one_scene) {
       taken[used] = neighbours[k];
       taken_matches[used] = matches[k];
@@ -282,8 +326,8 @@ int32_t temporal_plane(const float* centre, float* result, const float* const* n
   }
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
     for (int k = 0; k < used; ++k) {
-      steps::block_limits(taken_matches[k] + by * across, width, block_limit, offset_limit,
-                          sample_limit, scratch.limits[k]);
+      steps::block_limits(taken_matches[k] + by * across, width, limits, sample_limit,
+                          scratch.limits[k]);
     }
     const int32_t last = (by + 1) * kBlockSize < rows ? (by + 1) * kBlockSize : rows;
     for (int32_t r = by * kBlockSize; r < last; ++r) {
