@@ -16,13 +16,14 @@ constexpr int32_t kBlockSize = 8;
 constexpr int32_t kMotionRange = 24;
 
 // Where a block was found: its displacement, the mean absolute difference
-// of its samples there and the mean of their differences (neighbour less
-// centre).
+// of its samples there, the mean of their differences (neighbour less
+// centre) and the mean of their squares.
 struct BlockMatch {
   int32_t dx;
   int32_t dy;
   float mean;
   float offset;
+  float square;
 };
 
 inline int32_t blocks_along(int32_t samples) {
@@ -41,7 +42,7 @@ inline int32_t blocks_along(int32_t samples) {
 // `good_enough`; then, unless one did, from the best the four displacements
 // one sample away, moving to the best of them while it is less, at most
 // kMotionRange times. A displacement is tried only if the block lies wholly
-// inside the plane there. The best's mean and offset are recorded. (zolta.h
+// inside the plane there. The best's mean, offset and square are recorded. (zolta.h
 // gives the rule in full.)
 void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stride, int32_t width,
                      int32_t rows, int32_t by, float good_enough, BlockMatch* matches);

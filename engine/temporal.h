@@ -2,13 +2,14 @@
 // The temporal step: the centre frame's plane averaged, sample by sample,
 // with the samples of its neighbour frames, each block of them taken from
 // where it matches the centre's block best (motion.h). A block whose match
-// is poor or brighter or darker on the whole (motion the search did not
-// follow, a new object, a change of light) is left out, and so is a sample
-// that differs from the centre's by much; a frame of which too few blocks
-// match, or whose blocks are brighter or darker on the whole, is left out
-// whole. The loops are plain C++ compiled once per instruction set
-// (temporal_steps.h); the arithmetic is the rule of zolta.h, the same bits
-// on every processor.
+// is poor, brighter or darker on the whole, or differs by much in a few
+// samples only (motion the search did not follow, a new object, a change
+// of light, a repeating pattern matched in the wrong place) is left out,
+// and so is a sample that differs from the centre's by much; a frame of
+// which too few blocks match, or whose blocks are brighter or darker on the
+// whole, is left out whole. The loops are plain C++ compiled once per
+// instruction set (temporal_steps.h); the arithmetic is the rule of
+// zolta.h, the same bits on every processor.
 #pragma once
 
 #include <cstddef>
@@ -22,20 +23,34 @@ namespace zolta {
 constexpr int kMaxNeighbours = 4;
 
 // What noise alone cannot explain, in fractions of the threshold v:
-// a block joins only if the mean of its differences (neighbour less centre)
-// is at most v * 3 / 128 either way (three eighths of the mean absolute
-// difference v / 16 that it may have); a neighbour frame is taken only if
-// at least 13 blocks in 16 off the plane's outer ring of blocks (where
-// picture enters and leaves) join and the sum of those means over them
-// is at most (J + 16) v / 256 either way, J the blocks that join (near
-// v / 256 a block over many blocks, more over few, whose sum noise moves
-// more). Otherwise it holds another scene (a cut, a flash, a fade, motion
-// beyond the search) and is left out whole.
-constexpr float kOffsetShare = 0.0234375f;  // 3 / 128
-constexpr float kDriftShare = 0.00390625f;  // 1 / 256
+// a block matches only if the mean of its differences (neighbour less
+// centre) is at most v * 3 / 128 either way (three eighths of the mean
+// absolute difference v / 16 that it may have); a neighbour frame is taken
+// only if at least 13 blocks in 16 off the plane's outer ring of blocks
+// (where picture enters and leaves) match and the sum of those means over
+// them is at most (M + 16) v / 512 either way, M the blocks that match
+// (near v / 512 a block over many blocks, more over few, whose sum noise
+// moves more; a fade of a few levels a frame at high noise settings is
+// more, and averaged in it would brighten or darken the frames at a
+// stream's ends, whose neighbours lie on one side). Otherwise it holds
+// another scene (a cut, a flash, a fade, motion beyond the search) and is
+// left out whole.
+constexpr float kOffsetShare = 0.0234375f;   // 3 / 128
+constexpr float kDriftShare = 0.001953125f;  // 1 / 512
 constexpr int32_t kDriftSlack = 16;
 constexpr int32_t kSceneShare = 13;
 constexpr int32_t kSceneOutOf = 16;
+// A block that matches joins only if its differences spread as noise's
+// do: noise's, bell-shaped, have a mean square near pi / 2 times their
+// mean absolute value squared (above twice it in fewer than one block of
+// 64 samples in 1000), while where a few samples differ by much and the
+// rest by little (a grid's lines, text, an edge out of place, on a clean
+// picture whose settings are for much noise) it is near 1 / q times for a
+// share q of the samples. Its mean square must be at most 2 mean^2 +
+// (v / 64)^2, the slack for blocks that differ by next to nothing. (A
+// frame's blocks that match but do not join still count for its scene.)
+constexpr float kSpreadRatio = 2.0f;
+constexpr float kSpreadSlackShare = 0.015625f;  // 1 / 64
 
 // Rows of scratch the step needs: per other frame a row of limits and a
 // moved row, and a row of counts (bytes), each as long as the plane's rows

@@ -170,6 +170,50 @@ float block_offset(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour
   return static_cast<float>(sum);
 }
 
+// The sum of (n - c)^2 over a block, by columns as block_difference; the
+// whole block with a fixed count.
+float full_block_squares(const float* __restrict c, ptrdiff_t cs, const float* __restrict n,
+                         ptrdiff_t ns) {
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < kBlockSize; ++r) {
+    for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += (n[x] - c[x]) * (n[x] - c[x]);
+    c += cs;
+    n += ns;
+  }
+  return sum_columns(acc);
+}
+
+float block_squares(const float* centre, ptrdiff_t cs, const float* neighbour, ptrdiff_t ns,
+                    int32_t block_width, int32_t block_rows) {
+  if (block_width == kBlockSize && block_rows == kBlockSize) {
+    return full_block_squares(centre, cs, neighbour, ns);
+  }
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < block_rows; ++r) {
+    for (int32_t x = 0; x < block_width; ++x) {
+      const float d = neighbour[r * ns + x] - centre[r * cs + x];
+      acc[x] += d * d;
+    }
+  }
+  return sum_columns(acc);
+}
+
+// The same over bytes: every partial sum (at most 64 x 255^2) is an integer
+// below 2^24, exact in single precision, so the integer sum is the float
+// rule's value.
+float block_squares(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
+                    int32_t block_width, int32_t block_rows) {
+  int32_t sum = 0;
+  for (int32_t r = 0; r < block_rows; ++r) {
+    for (int32_t x = 0; x < block_width; ++x) {
+      const int32_t d =
+          static_cast<int32_t>(neighbour[r * ns + x]) - static_cast<int32_t>(centre[r * cs + x]);
+      sum += d * d;
+    }
+  }
+  return static_cast<float>(sum);
+}
+
 // A plane of the window as the step reads it: floats on the 8-bit scale, or
 // an 8-bit stream's bytes, rows `stride` samples apart.
 template <typename T>
@@ -256,9 +300,9 @@ void match_block_row(SamplePlane<T> centre, SamplePlane<T> neighbour, int32_t wi
     here->dy = s.best_dy;
     // (0, 0) always fits, so the best is finite.
     here->mean = s.best / samples;
-    here->offset =
-        block_offset(s.centre, s.cs, s.neighbour + s.best_dy * s.ns + s.best_dx, s.ns, s.bw, s.bh) /
-        samples;
+    const T* found = s.neighbour + s.best_dy * s.ns + s.best_dx;
+    here->offset = block_offset(s.centre, s.cs, found, s.ns, s.bw, s.bh) / samples;
+    here->square = block_squares(s.centre, s.cs, found, s.ns, s.bw, s.bh) / samples;
   }
 }
 
@@ -305,19 +349,33 @@ void join_rows(const T* __restrict c, const float* const* moved, const float* co
   }
 }
 
-// Whether a block's match is close enough to join: its mean absolute
-// difference at most block_limit and its mean difference at most
-// offset_limit either way.
-bool block_joins(const BlockMatch& m, float block_limit, float offset_limit) {
-  return m.mean <= block_limit && std::fabs(m.offset) <= offset_limit;
+// The bounds a block's match is held to (temporal.h).
+struct MatchLimits {
+  float mean;    // of the absolute differences, v / 16
+  float offset;  // of the differences, either way, v * 3 / 128
+  float slack;   // squared, (v / 64)^2
+};
+
+// Whether a block's match holds the centre's picture: its mean absolute
+// difference and its mean difference (either way) within their limits.
+// The scene test counts these blocks.
+bool block_matches(const BlockMatch& m, const MatchLimits& l) {
+  return m.mean <= l.mean && std::fabs(m.offset) <= l.offset;
+}
+
+// Whether it joins: it matches, and its differences spread as noise's do,
+// their mean square at most twice their mean absolute value squared plus
+// the slack.
+bool block_joins(const BlockMatch& m, const MatchLimits& l) {
+  return block_matches(m, l) && m.square <= kSpreadRatio * (m.mean * m.mean) + l.slack;
 }
 
 // The limits of a row of blocks: the sample limit where the block's match
 // joins, -1 where it does not.
-void block_limits(const BlockMatch* matches, int32_t width, float block_limit, float offset_limit,
+void block_limits(const BlockMatch* matches, int32_t width, const MatchLimits& limits,
                   float sample_limit, float* limit) {
   for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
-    const float l = block_joins(matches[b], block_limit, offset_limit) ? sample_limit : -1.0f;
+    const float l = block_joins(matches[b], limits) ? sample_limit : -1.0f;
     const int32_t end = x0 + kBlockSize < width ? x0 + kBlockSize : width;
     for (int32_t x = x0; x < end; ++x) limit[x] = l;
   }
@@ -371,7 +429,8 @@ struct Averaging {
   SamplePlane<T> taken[kMaxNeighbours];
   const BlockMatch* matches[kMaxNeighbours];
   int32_t used, across;
-  float block_limit, offset_limit, sample_limit;
+  MatchLimits limits;
+  float sample_limit;
 };
 
 // Matches every block of the plane in each other frame and judges which of
@@ -380,11 +439,13 @@ template <typename T>
 void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
                  BlockMatch* const* matches, int32_t count, int32_t width, int32_t rows,
                  int32_t threshold, const RowsReady* ready, Averaging<T>& a) {
-  // v / 16, v * 7 / 128, v * 3 / 128, v / 256 and v / 4 are exact in
-  // single precision for v < 2^20.
-  const float block_limit = static_cast<float>(threshold) * 0.0625f;
+  // v / 16, v * 7 / 128, v * 3 / 128, v / 64, v / 512 and v / 4 are exact
+  // in single precision for v < 2^20.
   const float good_enough = static_cast<float>(threshold) * 0.0546875f;
-  const float offset_limit = static_cast<float>(threshold) * kOffsetShare;
+  const float spread_slack = static_cast<float>(threshold) * kSpreadSlackShare;
+  const MatchLimits limits{static_cast<float>(threshold) * 0.0625f,
+                           static_cast<float>(threshold) * kOffsetShare,
+                           spread_slack * spread_slack};
   const float sample_limit = static_cast<float>(threshold) * 0.25f;
   const float drift_limit = static_cast<float>(threshold) * kDriftShare;
   const int32_t across = blocks_along(width), down = blocks_along(rows);
@@ -393,9 +454,9 @@ void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
   // either way).
   const bool ring = across > 2 && down > 2;
   const int32_t blocks = ring ? (across - 2) * (down - 2) : across * down;
-  // Every block matched first, counting per other frame the blocks that
-  // would join.
-  int32_t joining[kMaxNeighbours] = {};
+  // Every block matched first, counting per other frame the blocks whose
+  // match holds the centre's picture.
+  int32_t matching[kMaxNeighbours] = {};
   float drift[kMaxNeighbours] = {};
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
     if (ready) {
@@ -407,24 +468,24 @@ void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
       if (ring && (by == 0 || by == down - 1)) continue;
       const BlockMatch* row = matches[k] + by * across;
       for (int32_t b = ring ? 1 : 0; b < (ring ? across - 1 : across); ++b) {
-        const bool joins = block_joins(row[b], block_limit, offset_limit);
-        joining[k] += joins ? 1 : 0;
-        drift[k] = drift[k] + (joins ? row[b].offset : 0.0f);
+        const bool matches_here = block_matches(row[b], limits);
+        matching[k] += matches_here ? 1 : 0;
+        drift[k] = drift[k] + (matches_here ? row[b].offset : 0.0f);
       }
     }
   }
-  // A frame of which too few blocks join holds another scene (a cut, a
-  // flash, a fade, motion beyond the search): it is left out whole.
+  // A frame of which too few blocks match, or whose blocks are brighter or
+  // darker on the whole, holds another scene (a cut, a flash, a fade,
+  // motion beyond the search): it is left out whole.
   a.centre = centre;
   a.across = across;
-  a.block_limit = block_limit;
-  a.offset_limit = offset_limit;
+  a.limits = limits;
   a.sample_limit = sample_limit;
   int32_t used = 0;
   for (int k = 0; k < count; ++k) {
     const bool one_scene =
-        int64_t{joining[k]} * kSceneOutOf >= int64_t{blocks} * kSceneShare &&
-        std::fabs(drift[k]) <= drift_limit * static_cast<float>(joining[k] + kDriftSlack);
+        int64_t{matching[k]} * kSceneOutOf >= int64_t{blocks} * kSceneShare &&
+        std::fabs(drift[k]) <= drift_limit * static_cast<float>(matching[k] + kDriftSlack);
     if (one_scene) {
       a.taken[used] = neighbours[k];
       a.matches[used] = matches[k];
@@ -511,14 +572,13 @@ int32_t step_plane(SamplePlane<T> centre, float* result, const SamplePlane<T>* n
   Averaging<T> a;
   judge_plane(centre, neighbours, matches, count, width, rows, threshold, ready, a);
   const int32_t used = a.used, across = a.across;
-  const float block_limit = a.block_limit, offset_limit = a.offset_limit;
   const float sample_limit = a.sample_limit;
   const SamplePlane<T>* taken = a.taken;
   const BlockMatch* const* taken_matches = a.matches;
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
     for (int k = 0; k < used; ++k) {
-      steps::block_limits(taken_matches[k] + by * across, width, block_limit, offset_limit,
-                          sample_limit, scratch.limits[k]);
+      steps::block_limits(taken_matches[k] + by * across, width, a.limits, sample_limit,
+                          scratch.limits[k]);
     }
     const int32_t last = (by + 1) * kBlockSize < rows ? (by + 1) * kBlockSize : rows;
     for (int32_t r = by * kBlockSize; r < last; ++r) {
@@ -615,7 +675,7 @@ int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch
     for (int32_t b = 0; b < blocks; ++b) {
       const BlockMatch& m = a.matches[k][b];
       steps[b].shift = m.dy * a.taken[k].stride + m.dx;
-      steps[b].limit = block_joins(m, a.block_limit, a.offset_limit) ? a.sample_limit : -1.0f;
+      steps[b].limit = block_joins(m, a.limits) ? a.sample_limit : -1.0f;
     }
     averaging.steps[k] = steps;
   }

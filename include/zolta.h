@@ -409,27 +409,32 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  * then, while the best's difference is above g and at most 24 times, the
  * four displacements one sample left, right, up and down of the best, in
  * that order, again if one of them became the best. The block's mean is the
- * best's difference over its samples, and its offset the sum of f_k(x + dx,
- * y + dy) - c(x, y) at the best's displacement, taken in the same order,
+ * best's difference over its samples, its offset the sum of f_k(x + dx,
+ * y + dy) - c(x, y) at the best's displacement, and its square the sum of
+ * (f_k(x + dx, y + dy) - c(x, y))^2 there, each taken in the same order,
  * over its samples.
  *
- * A block joins if its mean <= v / 16 and |its offset| <= v * 3 / 128.
- * Neighbour k is taken only if it holds the centre's scene: with B the
- * plane's blocks off its outer ring (not in the first or last row or column
- * of blocks; all blocks if the plane has fewer than 3 blocks across or
- * down), J those of them that join and D the sum of their offsets (block
- * rows top to bottom, each left to right, from 0, single precision), 16 J >=
- * 13 B and |D| <= (v / 256) * (J + 16) in single precision. A neighbour not
- * taken (a cut, a flash, a fade, motion beyond the search) adds nothing to
- * the plane.
+ * A block matches if its mean <= v / 16 and |its offset| <= v * 3 / 128; it
+ * joins if it matches and its square <= 2 * (mean * mean) + (v / 64) *
+ * (v / 64) in single precision (its differences spread as noise's do, not a
+ * few samples far off and the rest close, as a grid or text matched in the
+ * wrong place). Neighbour k is taken only if it holds the centre's scene:
+ * with B the plane's blocks off its outer ring (not in the first or last
+ * row or column of blocks; all blocks if the plane has fewer than 3 blocks
+ * across or down), M those of them that match and D the sum of their
+ * offsets (block rows top to bottom, each left to right, from 0, single
+ * precision), 16 M >= 13 B and |D| <= (v / 512) * (M + 16) in single
+ * precision. A neighbour not taken (a cut, a flash, a fade, motion beyond
+ * the search) adds nothing to the plane.
  *
  * Averaging: with c the centre frame's sample and f_k the sample of
  * neighbour k at the displacement of its block, the sample becomes s / m
  * with s = c, m = 1, and for every taken k in order s = s + (joins ? f_k :
  * 0), m = m + (joins ? 1 : 0), where joins is (the block joins and |f_k - c|
  * <= v / 4); single precision, in this order. What the search did not
- * follow (a new object, a change of light) leaves a poor or offset match
- * and keeps the centre's sample; noise is averaged away.
+ * follow (a new object, a change of light, a pattern that repeats) leaves a
+ * poor, offset or unevenly spread match and keeps the centre's sample;
+ * noise is averaged away.
  *
  * The spatial step of plane p then runs with its thresholds scaled by the
  * share S of the radius (temporal_spatial_share, 0 meaning 256), which with

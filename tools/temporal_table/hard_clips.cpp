@@ -132,13 +132,19 @@ std::vector<NamedClip> hard_clips(const Picture& photo, int width, int height, i
   return clips;
 }
 
-double frame_luma_psnr(const Clip& a, const Clip& b, size_t n) {
+double frame_luma_squares(const Clip& a, const Clip& b, size_t n) {
   const size_t luma = static_cast<size_t>(a.width) * a.height;
   double squares = 0;
   for (size_t i = 0; i < luma; ++i) {
     const double d = static_cast<double>(a.frames[n][i]) - b.frames[n][i];
     squares += d * d;
   }
+  return squares;
+}
+
+double frame_luma_psnr(const Clip& a, const Clip& b, size_t n) {
+  const size_t luma = static_cast<size_t>(a.width) * a.height;
+  const double squares = frame_luma_squares(a, b, n);
   if (squares == 0) return INFINITY;
   return 10 * std::log10(255.0 * 255.0 * static_cast<double>(luma) / squares);
 }

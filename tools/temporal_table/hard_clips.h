@@ -22,5 +22,7 @@ struct NamedClip {
 // for the same arguments.
 std::vector<NamedClip> hard_clips(const Picture& photo, int width, int height, int frames);
 
-// PSNR of the luma of frame n alone (infinite when equal).
+// The sum of squared differences of frame n's luma, and its PSNR
+// (infinite when equal).
+double frame_luma_squares(const Clip& a, const Clip& b, size_t n);
 double frame_luma_psnr(const Clip& a, const Clip& b, size_t n);

@@ -15,7 +15,7 @@
 //       for that clip alone.
 //   temporal_grid --clips DIR --sigmas 10,20 PHOTO...
 //       Writes DIR/NAME-MOTION-clean.y4m and DIR/NAME-MOTION-sSIGMA.y4m.
-//   temporal_grid --hard [--sigmas 10,20] PHOTO...
+//   temporal_grid --hard [--sigmas 10,20,30,50] PHOTO...
 //       The clips of hard_clips.h (384 x 256, 20 frames) from each
 //       photograph, clean and with Gaussian noise of sigma, denoised with the
 //       settings for sigma at radius 0, 1 and 2: prints for each clip the
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
   }
   if (photos.empty()) die("no photograph given");
   if (hard) {
-    if (!sigmas_given) sigmas = {10, 20};
+    if (!sigmas_given) sigmas = {10, 20, 30, 50};
     hard_mode(photos, sigmas);
     return 0;
   }

@@ -169,6 +169,7 @@ struct Found {
   int32_t dx = 0, dy = 0;
   float mean = 0.0f;
   float offset = 0.0f;  // the mean of the differences, other less centre
+  float square = 0.0f;  // the mean of their squares
 };
 
 // The block matches of one other frame, as zolta.h describes the search.
@@ -186,20 +187,22 @@ std::vector<Found> find_blocks(const std::vector<float>& c, const std::vector<fl
         return std::abs(dx) <= kRange && std::abs(dy) <= kRange && x0 + dx >= 0 &&
                x0 + dx + bw <= w && y0 + dy >= 0 && y0 + dy + bh <= h;
       };
-      auto columns = [&](int32_t dx, int32_t dy, bool absolute) {
+      // Per column the sum of |d|, d or d * d, d = other less centre.
+      enum Sum { kAbsolute, kPlain, kSquared };
+      auto columns = [&](int32_t dx, int32_t dy, Sum sum) {
         float column[kSize] = {0, 0, 0, 0, 0, 0, 0, 0};
         for (int32_t j = 0; j < bw; ++j) {
           for (int32_t i = 0; i < bh; ++i) {
             const size_t at = size_t(y0 + i) * w + (x0 + j);
             const size_t there = size_t(y0 + dy + i) * w + (x0 + dx + j);
             const float d = o[there] - c[at];
-            column[j] += absolute ? std::fabs(d) : d;
+            column[j] += sum == kAbsolute ? std::fabs(d) : (sum == kPlain ? d : d * d);
           }
         }
         return ((column[0] + column[1]) + (column[2] + column[3])) +
                ((column[4] + column[5]) + (column[6] + column[7]));
       };
-      auto sad = [&](int32_t dx, int32_t dy) { return columns(dx, dy, true); };
+      auto sad = [&](int32_t dx, int32_t dy) { return columns(dx, dy, kAbsolute); };
       const float enough = enough_per_sample * float(bw * bh);
       Found best;
       float best_sad = INFINITY;
@@ -236,7 +239,8 @@ std::vector<Found> find_blocks(const std::vector<float>& c, const std::vector<fl
         if (!better) break;
       }
       best.mean = best_sad / float(bw * bh);
-      best.offset = columns(best.dx, best.dy, false) / float(bw * bh);
+      best.offset = columns(best.dx, best.dy, kPlain) / float(bw * bh);
+      best.square = columns(best.dx, best.dy, kSquared) / float(bw * bh);
       found[size_t(by) * across + bx] = best;
     }
   }
@@ -255,27 +259,33 @@ int32_t temporal_model(std::vector<float>& centre,
   // plane has fewer than three blocks either way).
   const bool ring = across > 2 && down > 2;
   const int32_t blocks = ring ? (across - 2) * (down - 2) : across * down;
-  auto block_joins = [&](const Found& f) {
+  auto block_matches = [&](const Found& f) {
     return f.mean <= float(v) / 16.0f && std::fabs(f.offset) <= float(v) * 3.0f / 128.0f;
   };
-  // A frame is taken when at least 13 blocks in 16 join and the sum
-  // of their offsets is at most (joining + 16) v / 256 either way.
+  // A block that matches joins if its mean square is at most twice its
+  // mean absolute difference squared, plus (v / 64)^2.
+  auto block_joins = [&](const Found& f) {
+    const float slack = float(v) / 64.0f;
+    return block_matches(f) && f.square <= 2.0f * (f.mean * f.mean) + slack * slack;
+  };
+  // A frame is taken when at least 13 blocks in 16 match and the sum
+  // of their offsets is at most (matching + 16) v / 512 either way.
   std::vector<std::vector<Found>> found;
   std::vector<const std::vector<float>*> taken;
   for (const std::vector<float>* o : others) {
     std::vector<Found> f = find_blocks(c, *o, w, h, v);
-    int32_t joining = 0;
+    int32_t matching = 0;
     float drift = 0.0f;
     for (int32_t i = 0; i < across * down; ++i) {
       const int32_t bx = i % across, by = i / across;
       if (ring && (bx == 0 || by == 0 || bx == across - 1 || by == down - 1)) continue;
       const Found& b = f[size_t(i)];
-      if (!block_joins(b)) continue;
-      ++joining;
+      if (!block_matches(b)) continue;
+      ++matching;
       drift = drift + b.offset;
     }
-    if (16 * int64_t(joining) < 13 * int64_t(blocks) ||
-        !(std::fabs(drift) <= float(v) / 256.0f * float(joining + 16))) {
+    if (16 * int64_t(matching) < 13 * int64_t(blocks) ||
+        !(std::fabs(drift) <= float(v) / 512.0f * float(matching + 16))) {
       continue;
     }
     found.push_back(std::move(f));
