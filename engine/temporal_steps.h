@@ -114,6 +114,20 @@ int32_t block_sum_difference(const uint8_t* __restrict c, ptrdiff_t cs, const ui
   return sum;
 }
 
+int32_t block_squares(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __restrict n,
+                      ptrdiff_t ns) {
+  int32_t sum = 0;
+  for (int32_t r = 0; r < kBlockSize; ++r) {
+    for (int32_t x = 0; x < kBlockSize; ++x) {
+      const int32_t d = static_cast<int32_t>(n[x]) - static_cast<int32_t>(c[x]);
+      sum += d * d;
+    }
+    c += cs;
+    n += ns;
+  }
+  return sum;
+}
+
 void to_floats8(const uint8_t* __restrict from, float* __restrict to) {
   for (int32_t x = 0; x < kBlockSize; ++x) to[x] = static_cast<float>(from[x]);
 }
@@ -203,6 +217,9 @@ float block_squares(const float* centre, ptrdiff_t cs, const float* neighbour, p
 // rule's value.
 float block_squares(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
                     int32_t block_width, int32_t block_rows) {
+  if (block_width == kBlockSize && block_rows == kBlockSize) {
+    return static_cast<float>(bytes::block_squares(centre, cs, neighbour, ns));
+  }
   int32_t sum = 0;
   for (int32_t r = 0; r < block_rows; ++r) {
     for (int32_t x = 0; x < block_width; ++x) {

@@ -56,6 +56,24 @@ inline int32_t block_sum_difference(const uint8_t* c, ptrdiff_t cs, const uint8_
   return halves(sn) - halves(sc);
 }
 
+// The sum of (n - c)^2 over an 8 x 8 block: the differences in 16 bits,
+// their squares summed in pairs (pmaddwd) into 32-bit lanes.
+inline int32_t block_squares(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i acc = _mm_setzero_si128();
+  for (int32_t r = 0; r < 8; ++r) {
+    const __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(c)), zero);
+    const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(n)), zero);
+    const __m128i d = _mm_sub_epi16(b, a);
+    acc = _mm_add_epi32(acc, _mm_madd_epi16(d, d));
+    c += cs;
+    n += ns;
+  }
+  acc = _mm_add_epi32(acc, _mm_srli_si128(acc, 8));
+  acc = _mm_add_epi32(acc, _mm_srli_si128(acc, 4));
+  return _mm_cvtsi128_si32(acc);
+}
+
 // Eight bytes to the floats of their values.
 inline void to_floats8(const uint8_t* from, float* to) {
   const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));

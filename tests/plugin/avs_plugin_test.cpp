@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -558,7 +559,10 @@ TEST_F(AvsPluginTest, TemporalWindowsAreTheLibrarysMirroredAtTheClipsEnds) {
 // once, when the filter is made; a profile gives its model's settings. Every
 // frame, from any number of threads, is the library's for those settings.
 TEST_F(AvsPluginTest, SigmaAutoAndProfileGiveTheModelsSettingsForEveryThreadCount) {
-  const char* profile_path = "zolta-plugin-avs-test.profile";
+  // A name of its own: the programs of the other interfaces run beside this one.
+  const std::string profile_file =
+      "zolta-plugin-avs-test-" + std::to_string(std::random_device{}()) + ".profile";
+  const char* profile_path = profile_file.c_str();
   ASSERT_TRUE(write_profile(correlated_model(), profile_path));
   struct Way {
     int format;  // index into kCases
