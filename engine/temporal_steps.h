@@ -23,54 +23,62 @@ float sum_columns(const float acc[kBlockSize]) {
   return ((acc[0] + acc[1]) + (acc[2] + acc[3])) + ((acc[4] + acc[5]) + (acc[6] + acc[7]));
 }
 
-// The whole block: a fixed count the compiler unrolls and vectorises.
-float full_block_difference(const float* __restrict c, ptrdiff_t cs, const float* __restrict n,
-                            ptrdiff_t ns) {
+// The terms of a block's sums over float samples: |n - c|, n - c and
+// (n - c)^2.
+struct AbsoluteTerm {
+  static float of(float n, float c) { return std::fabs(n - c); }
+};
+struct DifferenceTerm {
+  static float of(float n, float c) { return n - c; }
+};
+struct SquareTerm {
+  static float of(float n, float c) { return (n - c) * (n - c); }
+};
+
+// The sum of a term over a block, by columns (each top to bottom, then
+// sum_columns); the whole block with a fixed count the compiler unrolls and
+// vectorises.
+template <typename Term>
+float full_block_sum(const float* __restrict c, ptrdiff_t cs, const float* __restrict n,
+                     ptrdiff_t ns) {
   float acc[kBlockSize] = {};
   for (int32_t r = 0; r < kBlockSize; ++r) {
-    for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += std::fabs(n[x] - c[x]);
+    for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += Term::of(n[x], c[x]);
     c += cs;
     n += ns;
   }
   return sum_columns(acc);
 }
 
+template <typename Term>
+float block_sum(const float* centre, ptrdiff_t cs, const float* neighbour, ptrdiff_t ns,
+                int32_t block_width, int32_t block_rows) {
+  if (block_width == kBlockSize && block_rows == kBlockSize) {
+    return full_block_sum<Term>(centre, cs, neighbour, ns);
+  }
+  float acc[kBlockSize] = {};
+  for (int32_t r = 0; r < block_rows; ++r) {
+    for (int32_t x = 0; x < block_width; ++x) {
+      acc[x] += Term::of(neighbour[r * ns + x], centre[r * cs + x]);
+    }
+  }
+  return sum_columns(acc);
+}
+
+float full_block_difference(const float* c, ptrdiff_t cs, const float* n, ptrdiff_t ns) {
+  return full_block_sum<AbsoluteTerm>(c, cs, n, ns);
+}
 float block_difference(const float* centre, ptrdiff_t cs, const float* neighbour, ptrdiff_t ns,
                        int32_t block_width, int32_t block_rows) {
-  float acc[kBlockSize] = {};
-  for (int32_t r = 0; r < block_rows; ++r) {
-    for (int32_t x = 0; x < block_width; ++x) {
-      acc[x] += std::fabs(neighbour[r * ns + x] - centre[r * cs + x]);
-    }
-  }
-  return sum_columns(acc);
+  return block_sum<AbsoluteTerm>(centre, cs, neighbour, ns, block_width, block_rows);
 }
-
-// The sum of n - c over a block, by columns as block_difference; the whole
-// block with a fixed count.
-float full_block_offset(const float* __restrict c, ptrdiff_t cs, const float* __restrict n,
-                        ptrdiff_t ns) {
-  float acc[kBlockSize] = {};
-  for (int32_t r = 0; r < kBlockSize; ++r) {
-    for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += n[x] - c[x];
-    c += cs;
-    n += ns;
-  }
-  return sum_columns(acc);
-}
-
 float block_offset(const float* centre, ptrdiff_t cs, const float* neighbour, ptrdiff_t ns,
                    int32_t block_width, int32_t block_rows) {
-  if (block_width == kBlockSize && block_rows == kBlockSize) {
-    return full_block_offset(centre, cs, neighbour, ns);
-  }
-  float acc[kBlockSize] = {};
-  for (int32_t r = 0; r < block_rows; ++r) {
-    for (int32_t x = 0; x < block_width; ++x) {
-      acc[x] += neighbour[r * ns + x] - centre[r * cs + x];
-    }
-  }
-  return sum_columns(acc);
+  return block_sum<DifferenceTerm>(centre, cs, neighbour, ns, block_width, block_rows);
+}
+float block_squares(const float* centre, ptrdiff_t cs, const float* neighbour, ptrdiff_t ns,
+                    int32_t block_width, int32_t block_rows) {
+  return block_sum<SquareTerm>(centre, cs, neighbour, ns, block_width, block_rows);
 }
 
 // The same sums over the bytes of an 8-bit stream, whose float samples are
@@ -182,34 +190,6 @@ float block_offset(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour
     }
   }
   return static_cast<float>(sum);
-}
-
-// The sum of (n - c)^2 over a block, by columns as block_difference; the
-// whole block with a fixed count.
-float full_block_squares(const float* __restrict c, ptrdiff_t cs, const float* __restrict n,
-                         ptrdiff_t ns) {
-  float acc[kBlockSize] = {};
-  for (int32_t r = 0; r < kBlockSize; ++r) {
-    for (int32_t x = 0; x < kBlockSize; ++x) acc[x] += (n[x] - c[x]) * (n[x] - c[x]);
-    c += cs;
-    n += ns;
-  }
-  return sum_columns(acc);
-}
-
-float block_squares(const float* centre, ptrdiff_t cs, const float* neighbour, ptrdiff_t ns,
-                    int32_t block_width, int32_t block_rows) {
-  if (block_width == kBlockSize && block_rows == kBlockSize) {
-    return full_block_squares(centre, cs, neighbour, ns);
-  }
-  float acc[kBlockSize] = {};
-  for (int32_t r = 0; r < block_rows; ++r) {
-    for (int32_t x = 0; x < block_width; ++x) {
-      const float d = neighbour[r * ns + x] - centre[r * cs + x];
-      acc[x] += d * d;
-    }
-  }
-  return sum_columns(acc);
 }
 
 // The same over bytes: every partial sum (at most 64 x 255^2) is an integer
@@ -746,6 +726,18 @@ void restore_strip_packed(const float* strip, const uint16_t* packed, ptrdiff_t 
       o[x] = u[x] + (t - u[x]) * w;
     }
   }
+}
+
+// The temporal step's entries of a path's kernels, compiled for that path.
+template <typename Kernels>
+void set_temporal_entries(Kernels& k) {
+  k.temporal_plane = temporal_plane;
+  k.temporal_plane_bytes = temporal_plane_bytes;
+  k.temporal_judge_bytes = temporal_judge_bytes;
+  k.temporal_row_bytes = temporal_row_bytes;
+  k.restore_strip_packed = restore_strip_packed;
+  k.restore_detail = restore_detail;
+  k.restore_strip = restore_strip;
 }
 
 }  // namespace steps

@@ -44,13 +44,7 @@ void dsp_init_avx2(DspKernels& k) {
   k.planes_to_rgb32 = planes_to_rgb32_wide;
   k.plane_to_gray = plane_to_gray_wide;
   k.yuy2_to_planes = yuy2_to_planes_wide;
-  k.temporal_plane = steps::temporal_plane;
-  k.temporal_plane_bytes = steps::temporal_plane_bytes;
-  k.temporal_judge_bytes = steps::temporal_judge_bytes;
-  k.temporal_row_bytes = steps::temporal_row_bytes;
-  k.restore_strip_packed = steps::restore_strip_packed;
-  k.restore_detail = steps::restore_detail;
-  k.restore_strip = steps::restore_strip;
+  steps::set_temporal_entries(k);
 }
 
 }  // namespace zolta

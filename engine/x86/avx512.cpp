@@ -54,13 +54,7 @@ void dsp_init_avx512(DspKernels& k) {
   k.synthesize_span = synthesize_span<Lanes16, Lanes8>;
   k.synthesize_scaled = synthesize_scaled_avx512;
   k.synthesize_span_scaled = synthesize_span_scaled<Lanes16, Lanes8>;
-  k.temporal_plane = steps::temporal_plane;
-  k.temporal_plane_bytes = steps::temporal_plane_bytes;
-  k.temporal_judge_bytes = steps::temporal_judge_bytes;
-  k.temporal_row_bytes = steps::temporal_row_bytes;
-  k.restore_strip_packed = steps::restore_strip_packed;
-  k.restore_detail = steps::restore_detail;
-  k.restore_strip = steps::restore_strip;
+  steps::set_temporal_entries(k);
 }
 
 }  // namespace zolta
