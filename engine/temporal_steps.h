@@ -95,13 +95,14 @@ inline uint16_t pack_average(float s, float m) {
 #if !defined(ZOLTA_BYTE_BLOCKS)
 namespace bytes {
 
-int32_t block_sad(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __restrict n,
+// The sum of a term of d = n - c over an 8 x 8 block of bytes.
+template <typename Term>
+int32_t block_sum(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __restrict n,
                   ptrdiff_t ns) {
   int32_t sum = 0;
   for (int32_t r = 0; r < kBlockSize; ++r) {
     for (int32_t x = 0; x < kBlockSize; ++x) {
-      const int32_t d = static_cast<int32_t>(n[x]) - static_cast<int32_t>(c[x]);
-      sum += d < 0 ? -d : d;
+      sum += Term::of(static_cast<int32_t>(n[x]) - static_cast<int32_t>(c[x]));
     }
     c += cs;
     n += ns;
@@ -109,31 +110,24 @@ int32_t block_sad(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __re
   return sum;
 }
 
-int32_t block_sum_difference(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __restrict n,
-                             ptrdiff_t ns) {
-  int32_t sum = 0;
-  for (int32_t r = 0; r < kBlockSize; ++r) {
-    for (int32_t x = 0; x < kBlockSize; ++x) {
-      sum += static_cast<int32_t>(n[x]) - static_cast<int32_t>(c[x]);
-    }
-    c += cs;
-    n += ns;
-  }
-  return sum;
-}
+struct AbsoluteBytes {
+  static int32_t of(int32_t d) { return d < 0 ? -d : d; }
+};
+struct DifferenceBytes {
+  static int32_t of(int32_t d) { return d; }
+};
+struct SquareBytes {
+  static int32_t of(int32_t d) { return d * d; }
+};
 
-int32_t block_squares(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __restrict n,
-                      ptrdiff_t ns) {
-  int32_t sum = 0;
-  for (int32_t r = 0; r < kBlockSize; ++r) {
-    for (int32_t x = 0; x < kBlockSize; ++x) {
-      const int32_t d = static_cast<int32_t>(n[x]) - static_cast<int32_t>(c[x]);
-      sum += d * d;
-    }
-    c += cs;
-    n += ns;
-  }
-  return sum;
+int32_t block_sad(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
+  return block_sum<AbsoluteBytes>(c, cs, n, ns);
+}
+int32_t block_sum_difference(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
+  return block_sum<DifferenceBytes>(c, cs, n, ns);
+}
+int32_t block_squares(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
+  return block_sum<SquareBytes>(c, cs, n, ns);
 }
 
 void to_floats8(const uint8_t* __restrict from, float* __restrict to) {

@@ -68,20 +68,27 @@ struct Step {
   int32_t taken = 0;  // the other frames the step took
 };
 
+// The step's rows of scratch for planes `width` samples wide, in `rows`.
+zolta::TemporalRows temporal_rows(int32_t width, std::vector<float>& rows) {
+  const size_t row = size_t(width) + 16;
+  rows.assign(size_t(zolta::kTemporalRowCount) * row, 0.0f);
+  zolta::TemporalRows scratch{};
+  for (int i = 0; i < zolta::kMaxNeighbours; ++i) {
+    scratch.limits[i] = rows.data() + i * row;
+    scratch.moved[i] = rows.data() + (zolta::kMaxNeighbours + i) * row;
+  }
+  scratch.counts = reinterpret_cast<uint8_t*>(rows.data() + 2 * zolta::kMaxNeighbours * row);
+  return scratch;
+}
+
 Step run_step(const DspKernels& k, const Planes& p, int32_t threshold) {
   Step s;
   const size_t size = size_t(p.stride) * p.rows;
   s.result.assign(size, 0.0f);
   s.kept.assign(size, 0.0f);
   s.joined.assign(size, 0);
-  std::vector<float> rows(size_t(zolta::kTemporalRowCount) * (p.width + 16), 0.0f);
-  zolta::TemporalRows scratch{};
-  for (int i = 0; i < zolta::kMaxNeighbours; ++i) {
-    scratch.limits[i] = rows.data() + i * (p.width + 16);
-    scratch.moved[i] = rows.data() + (zolta::kMaxNeighbours + i) * (p.width + 16);
-  }
-  scratch.counts =
-      reinterpret_cast<uint8_t*>(rows.data() + 2 * zolta::kMaxNeighbours * (p.width + 16));
+  std::vector<float> rows;
+  const zolta::TemporalRows scratch = temporal_rows(p.width, rows);
   const float* others[zolta::kMaxNeighbours];
   BlockMatch* matches[zolta::kMaxNeighbours];
   const size_t blocks = size_t(zolta::blocks_along(p.width)) * zolta::blocks_along(p.rows);
@@ -131,14 +138,8 @@ BytePlanes to_bytes(const Planes& p) {
 Step run_bytes(const DspKernels& k, const BytePlanes& b, int32_t threshold) {
   const Planes& p = b.floats;
   Step s = run_step(k, p, threshold);  // the same buffers, then the byte entry over them
-  std::vector<float> rows(size_t(zolta::kTemporalRowCount) * (p.width + 16), 0.0f);
-  zolta::TemporalRows scratch{};
-  for (int i = 0; i < zolta::kMaxNeighbours; ++i) {
-    scratch.limits[i] = rows.data() + i * (p.width + 16);
-    scratch.moved[i] = rows.data() + (zolta::kMaxNeighbours + i) * (p.width + 16);
-  }
-  scratch.counts =
-      reinterpret_cast<uint8_t*>(rows.data() + 2 * zolta::kMaxNeighbours * (p.width + 16));
+  std::vector<float> rows;
+  const zolta::TemporalRows scratch = temporal_rows(p.width, rows);
   std::fill(s.result.begin(), s.result.end(), 0.0f);
   std::fill(s.kept.begin(), s.kept.end(), 0.0f);
   std::fill(s.joined.begin(), s.joined.end(), 0);
