@@ -2,54 +2,19 @@
 // The frei0r module's measured noise and noise profiles: sigma_auto takes the
 // model of the first frame an instance gets and keeps it; a profile gives its
 // model's settings; what is refused lets frames pass through unchanged.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "frei0r_module.h"
 #include "host_run.h"
-
-extern "C" {
-#include <frei0r.h>
-}
 
 namespace {
 
 constexpr int kWidth = 96, kHeight = 64;
 constexpr size_t kFrame = size_t{kWidth} * kHeight * 4;
-
-struct Module {
-  void* handle = nullptr;
-  f0r_instance_t (*construct)(unsigned, unsigned) = nullptr;
-  void (*destruct)(f0r_instance_t) = nullptr;
-  void (*set_value)(f0r_instance_t, f0r_param_t, int) = nullptr;
-  void (*update)(f0r_instance_t, double, const uint32_t*, uint32_t*) = nullptr;
-  void (*param_info)(f0r_param_info_t*, int) = nullptr;
-
-  bool load() {
-    handle = dlopen(ZOLTA_FREI0R_MODULE, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) return false;
-    construct = reinterpret_cast<decltype(construct)>(dlsym(handle, "f0r_construct"));
-    destruct = reinterpret_cast<decltype(destruct)>(dlsym(handle, "f0r_destruct"));
-    set_value = reinterpret_cast<decltype(set_value)>(dlsym(handle, "f0r_set_param_value"));
-    update = reinterpret_cast<decltype(update)>(dlsym(handle, "f0r_update"));
-    param_info = reinterpret_cast<decltype(param_info)>(dlsym(handle, "f0r_get_param_info"));
-    auto init = reinterpret_cast<int (*)()>(dlsym(handle, "f0r_init"));
-    return construct && destruct && set_value && update && param_info && init && init() == 1;
-  }
-
-  // The index of the parameter named `name`, by the module's own list.
-  int index(const char* name) const {
-    for (int i = 0; i < 16; ++i) {
-      f0r_param_info_t info{};
-      param_info(&info, i);
-      if (info.name && std::strcmp(info.name, name) == 0) return i;
-    }
-    return -1;
-  }
-};
 
 Bytes frame_of(const Bytes& clip, int n) {
   return Bytes(clip.begin() + static_cast<std::ptrdiff_t>(kFrame) * n,
@@ -59,7 +24,7 @@ Bytes frame_of(const Bytes& clip, int n) {
 }  // namespace
 
 TEST(Frei0rNoise, AutoProfileAndRefusalsGiveTheLibrarysBytes) {
-  Module m;
+  Frei0rModule m;
   ASSERT_TRUE(m.load()) << dlerror();
   const int sigma_auto = m.index("sigma_auto"), profile = m.index("profile"),
             settings_text = m.index("settings");

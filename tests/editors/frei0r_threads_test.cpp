@@ -2,7 +2,6 @@
 // The frei0r module as MLT uses it: several instances made and run at once on
 // several threads, and one instance called from several threads, each frame
 // with the library's bytes.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,36 +9,14 @@
 #include <thread>
 #include <vector>
 
+#include "frei0r_module.h"
 #include "host_run.h"
-
-extern "C" {
-#include <frei0r.h>
-}
 
 namespace {
 
 constexpr int kWidth = 96, kHeight = 64;
 
-struct Frei0r {
-  void* handle = nullptr;
-  f0r_instance_t (*construct)(unsigned, unsigned) = nullptr;
-  void (*destruct)(f0r_instance_t) = nullptr;
-  void (*set_value)(f0r_instance_t, f0r_param_t, int) = nullptr;
-  void (*update)(f0r_instance_t, double, const uint32_t*, uint32_t*) = nullptr;
-
-  bool load() {
-    handle = dlopen(ZOLTA_FREI0R_MODULE, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) return false;
-    construct = reinterpret_cast<decltype(construct)>(dlsym(handle, "f0r_construct"));
-    destruct = reinterpret_cast<decltype(destruct)>(dlsym(handle, "f0r_destruct"));
-    set_value = reinterpret_cast<decltype(set_value)>(dlsym(handle, "f0r_set_param_value"));
-    update = reinterpret_cast<decltype(update)>(dlsym(handle, "f0r_update"));
-    auto init = reinterpret_cast<int (*)()>(dlsym(handle, "f0r_init"));
-    return construct && destruct && set_value && update && init && init() == 1;
-  }
-};
-
-Bytes filtered(const Frei0r& f, f0r_instance_t instance, const Bytes& in, double time) {
+Bytes filtered(const Frei0rModule& f, f0r_instance_t instance, const Bytes& in, double time) {
   Bytes out(in.size());
   f.update(instance, time, reinterpret_cast<const uint32_t*>(in.data()),
            reinterpret_cast<uint32_t*>(out.data()));
@@ -49,7 +26,7 @@ Bytes filtered(const Frei0r& f, f0r_instance_t instance, const Bytes& in, double
 }  // namespace
 
 TEST(Frei0rThreads, InstancesAndThreadsGiveTheLibrarysBytes) {
-  Frei0r f;
+  Frei0rModule f;
   ASSERT_TRUE(f.load()) << dlerror();
   const size_t size = size_t{kWidth} * kHeight * 4;
   const Bytes frame = noisy_samples(size, 51);
@@ -95,7 +72,7 @@ TEST(Frei0rThreads, InstancesAndThreadsGiveTheLibrarysBytes) {
 TEST(Frei0rThreads, EveryThreadCountOfOneFrameGivesTheLibrarysBytes) {
   // ZOLTA_THREADS limits the threads an instance shares each frame among;
   // values that are no count leave every core.
-  Frei0r f;
+  Frei0rModule f;
   ASSERT_TRUE(f.load()) << dlerror();
   const Bytes frame = noisy_samples(size_t{kWidth} * kHeight * 4, 52);
   const Bytes want =
