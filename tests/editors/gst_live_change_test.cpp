@@ -45,6 +45,20 @@ Bytes through(GstElement* source, GstElement* sink, const Bytes& frame, int inde
   return bytes;
 }
 
+// The least latency the pipeline reports upstream of `sink` (-1 when the
+// query is not answered).
+GstClockTime least_latency(GstElement* sink) {
+  GstPad* sink_pad = gst_element_get_static_pad(sink, "sink");
+  GstQuery* latency = gst_query_new_latency();
+  GstClockTime least = GST_CLOCK_TIME_NONE;
+  if (gst_pad_peer_query(sink_pad, latency)) {
+    gst_query_parse_latency(latency, nullptr, &least, nullptr);
+  }
+  gst_query_unref(latency);
+  gst_object_unref(sink_pad);
+  return least;
+}
+
 }  // namespace
 
 TEST(GstElementPlaying, PropertiesChangeBetweenFrames) {
@@ -132,14 +146,7 @@ TEST(GstElementPlaying, TemporalLatencyAndASeekStartAWindowAtTheNewPosition) {
   ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND),
             GST_STATE_CHANGE_SUCCESS);
 
-  GstPad* sink_pad = gst_element_get_static_pad(sink, "sink");
-  GstQuery* latency = gst_query_new_latency();
-  ASSERT_TRUE(gst_pad_peer_query(sink_pad, latency));
-  GstClockTime least = 0;
-  gst_query_parse_latency(latency, nullptr, &least, nullptr);
-  EXPECT_EQ(least, GST_SECOND / 25);  // one frame at 25 frames a second
-  gst_query_unref(latency);
-  gst_object_unref(sink_pad);
+  EXPECT_EQ(least_latency(sink), GST_SECOND / 25);  // one frame at 25 frames a second
 
   // The buffers that leave the element after the seek's flush.
   std::vector<GstClockTime> seen;
@@ -220,14 +227,7 @@ TEST(GstElementPlaying, SigmaAutoAddsTheFramesItHoldsToTheLatency) {
     ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);
     ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND),
               GST_STATE_CHANGE_SUCCESS);
-    GstPad* sink_pad = gst_element_get_static_pad(sink, "sink");
-    GstQuery* latency = gst_query_new_latency();
-    ASSERT_TRUE(gst_pad_peer_query(sink_pad, latency));
-    GstClockTime least = 0;
-    gst_query_parse_latency(latency, nullptr, &least, nullptr);
-    EXPECT_EQ(least, (7 + radius) * GST_SECOND / 25);
-    gst_query_unref(latency);
-    gst_object_unref(sink_pad);
+    EXPECT_EQ(least_latency(sink), (7 + radius) * GST_SECOND / 25);
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(sink);
     gst_object_unref(pipeline);
