@@ -2,8 +2,8 @@
 // Thresholds that follow brightness: a curve thresholds shadows and
 // highlights differently and leaves the rest as it was; no curve (or a flat
 // one, or a record older than the curve) gives the bytes without one; every
-// format, view, radius and path equals the scalar model; and the settings
-// made from a noise model carry its curve.
+// format, view, radius and path equals the scalar model. (The settings made
+// from a noise model carry its curve: noise_model_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -150,39 +150,5 @@ TEST(Brightness, EveryFormatViewRadiusAndPathMatchesTheModel) {
         EXPECT_TRUE(same_frames(out, model));
       }
     }
-  }
-}
-
-TEST(Brightness, SettingsFromAModelCarryItsCurve) {
-  zolta_noise_model model;
-  zolta_noise_model_default(&model, ZOLTA_API_VERSION);
-  model.planes = 3;
-  for (int p = 0; p < 3; ++p) {
-    model.sigma[p] = 4.0f;
-    for (auto& direction : model.detail[p]) {
-      for (float& v : direction) v = 4.0f;
-    }
-    for (int k = 0; k < ZOLTA_NOISE_BANDS; ++k) model.curve[p][k] = 4.0f;
-  }
-  // Plane 0 noisier in the shadows (8 at the darkest band), plane 1 flat,
-  // plane 2 brighter noisier (2 at the darkest band).
-  for (int k = 0; k < ZOLTA_NOISE_BANDS; ++k) {
-    model.curve[0][k] = 8.0f - 0.25f * static_cast<float>(k);
-    model.curve[2][k] = 2.0f + 0.125f * static_cast<float>(k);
-  }
-  zolta_settings s;
-  zolta_error error{};
-  ASSERT_EQ(zolta_settings_for_model(&model, ZOLTA_FAMILY_YUV420, &s, &error), ZOLTA_OK)
-      << error.message;
-  // Where the noise peaks, the table's thresholds; elsewhere less, and
-  // below the noise's own ratio (the table thresholds light noise lightly).
-  EXPECT_EQ(s.brightness_gains[0][0], 1024);
-  EXPECT_LT(s.brightness_gains[0][15], 544);  // 4.25 / 8
-  for (int k = 0; k < ZOLTA_NOISE_BANDS; ++k) EXPECT_EQ(s.brightness_gains[1][k], 0) << k;
-  EXPECT_LT(s.brightness_gains[2][0], 512);    // 2 / 4 (sigma is the peak)
-  EXPECT_LT(s.brightness_gains[2][15], 1024);  // 3.875 / 4
-  for (int k = 1; k < ZOLTA_NOISE_BANDS; ++k) {
-    EXPECT_LE(s.brightness_gains[0][k], s.brightness_gains[0][k - 1]) << k;
-    EXPECT_GE(s.brightness_gains[2][k], s.brightness_gains[2][k - 1]) << k;
   }
 }

@@ -303,6 +303,13 @@ TEST(NoiseModel, SettingsForAWhiteModelAreTheTables) {
       ASSERT_EQ(zolta_settings_for_sigma(peak, family, &from_sigma, nullptr), ZOLTA_OK);
       EXPECT_EQ(from_model.thresholds[0][0][0], from_sigma.thresholds[0][0][0]);
       EXPECT_EQ(from_model.temporal_thresholds[0], from_sigma.temporal_thresholds[0]);
+      // ... and there only are its thresholds whole: the darker bands, less
+      // noisy, are scaled down; flat planes carry no curve at all.
+      EXPECT_EQ(from_model.brightness_gains[0][12], 1024);
+      EXPECT_LT(from_model.brightness_gains[0][0], 1024);
+      for (int p = 1; p < m.planes; ++p) {
+        for (int k = 0; k < ZOLTA_NOISE_BANDS; ++k) EXPECT_EQ(from_model.brightness_gains[p][k], 0);
+      }
     }
   }
 }
