@@ -114,7 +114,8 @@ check "--temporal 1 keeps the timing, audio and tags of --temporal 0" overlap_ca
 # Variable frame rate: frames 53, 53 and 14 ms apart, with gaps of 0.3 s and
 # 0.5 s (dropped frames), against 3 s of audio. Every frame keeps its time
 # (to Matroska's millisecond), also across the segments' joins, and the
-# frames are those of one zolta-run over all of them.
+# frames are those of one zolta-run over all of them, also where the noise is
+# measured (once, on the film's first frames, for every segment).
 packet_times() {  # FILE
   ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 "$1"
 }
@@ -125,19 +126,20 @@ audio_bytes() {  # FILE
 "${ff[@]}" -f lavfi -i testsrc=size=64x48:rate=25 -f lavfi -i sine=duration=3 -frames:v 31 \
   -vf "noise=alls=12:allf=t,format=yuv420p,settb=1/1000,setpts='(N*0.04+0.3*gte(N\,10)+0.5*gte(N\,20)+0.013*mod(N\,3))/TB'" \
   -fps_mode passthrough -enc_time_base:v 1:1000 -c:v ffv1 -c:a flac vfr.mkv || exit 1
-vfr_case() {  # RADIUS
-  local out=vfr-$1.mkv
-  "$zolta" --sigma 5 --temporal "$1" \
+vfr_case() {  # RADIUS SIGMA
+  local out=vfr-$1-$2.mkv
+  "$zolta" --sigma "$2" --temporal "$1" \
     <("${ff[@]}" -i vfr.mkv -fps_mode passthrough -f yuv4mpegpipe -) "vfr-whole-$1.y4m" &&
-    bash "$split" -j 2 -t 0.5 --zolta "$zolta" vfr.mkv "$out" -- --sigma 5 --temporal "$1" ||
+    bash "$split" -j 2 -t 0.5 --zolta "$zolta" vfr.mkv "$out" -- --sigma "$2" --temporal "$1" ||
     return 1
   diff <(packet_times vfr.mkv) <(packet_times "$out") || { echo "frame times differ"; return 1; }
   cmp <(tail -n +2 "vfr-whole-$1.y4m") \
     <("${ff[@]}" -i "$out" -fps_mode passthrough -f yuv4mpegpipe - | tail -n +2) &&
     diff <(audio_bytes vfr.mkv) <(audio_bytes "$out") && same_offset vfr.mkv "$out"
 }
-check "variable frame rate: every frame keeps its time, audio in step" vfr_case 0
-check "variable frame rate through overlapping segments (--temporal 2)" vfr_case 2
+check "variable frame rate: every frame keeps its time, audio in step" vfr_case 0 5
+check "variable frame rate through overlapping segments (--temporal 2)" vfr_case 2 5
+check "variable frame rate, the noise measured once for every segment" vfr_case 2 auto
 
 echo "split-denoise metadata: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
