@@ -291,11 +291,6 @@ TEST(NoiseModel, SettingsForAWhiteModelAreTheTables) {
       ASSERT_EQ(zolta_settings_for_model(&m, family, &from_model, nullptr), ZOLTA_OK);
       ASSERT_EQ(zolta_settings_for_sigma(planes, family, &from_sigma, nullptr), ZOLTA_OK);
       EXPECT_EQ(std::memcmp(&from_model, &from_sigma, sizeof from_model), 0);
-      // More noise in a coarse level than in a sample: more there only.
-      m.detail[0][1][2] = 2.0f * sigma;
-      ASSERT_EQ(zolta_settings_for_model(&m, family, &from_model, nullptr), ZOLTA_OK);
-      EXPECT_GT(from_model.thresholds[0][1][2], from_sigma.thresholds[0][1][2]);
-      EXPECT_EQ(from_model.thresholds[0][0][2], from_sigma.thresholds[0][0][2]);
       // A brighter part that is noisier raises the plane to its peak.
       m.curve[0][12] = 1.5f * sigma;
       const float peak[3] = {1.5f * sigma, planes[1], planes[2]};
@@ -312,6 +307,74 @@ TEST(NoiseModel, SettingsForAWhiteModelAreTheTables) {
       }
     }
   }
+}
+
+// Noise spread over neighbouring samples (more of it in the coarse levels
+// than in the fine): the thresholds of a plane and direction follow the
+// ratio of its coarsest level's noise to its finest's, and nothing else.
+TEST(NoiseModel, SettingsFollowHowSpreadTheNoiseIs) {
+  constexpr float kSigma = 6.0f;
+  struct Case {
+    const char* name;
+    int plane, direction;
+    float fine, coarse;  // detail of levels 0 and 2 along that direction
+    // Against the table for the plane's peak: -1 lower, 0 equal, 1 higher,
+    // per level of that direction; the other direction stays the table's.
+    int expected[3];
+  };
+  const Case cases[] = {
+      {"white", 0, 0, kSigma, kSigma, {0, 0, 0}},
+      {"finer than white is white", 0, 1, kSigma, 0.5f * kSigma, {0, 0, 0}},
+      {"no fine noise is white", 1, 0, 0.0f, kSigma, {0, 0, 0}},
+      {"luma rows, spread", 0, 0, 0.5f * kSigma, 1.2f * kSigma, {0, 1, 1}},
+      {"luma columns, spread", 0, 1, 0.5f * kSigma, 1.2f * kSigma, {-1, 0, 1}},
+      {"chroma rows, spread", 1, 0, 0.7f * kSigma, 1.1f * kSigma, {0, 1, 1}},
+      {"chroma columns, spread", 2, 1, 0.7f * kSigma, 1.1f * kSigma, {-1, -1, -1}},
+  };
+  zolta_noise_model white;
+  zolta_noise_model_default(&white, ZOLTA_API_VERSION);
+  white.planes = 3;
+  for (int p = 0; p < 3; ++p) {
+    white.sigma[p] = kSigma;
+    for (int k = 0; k < 6; ++k) white.detail[p][k / 3][k % 3] = kSigma;
+    for (float& c : white.curve[p]) c = kSigma;
+  }
+  zolta_settings table;
+  ASSERT_EQ(zolta_settings_for_model(&white, ZOLTA_FAMILY_YUV420, &table, nullptr), ZOLTA_OK);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    zolta_noise_model m = white;
+    m.detail[c.plane][c.direction][0] = c.fine;
+    m.detail[c.plane][c.direction][2] = c.coarse;
+    zolta_settings s;
+    ASSERT_EQ(zolta_settings_for_model(&m, ZOLTA_FAMILY_YUV420, &s, nullptr), ZOLTA_OK);
+    for (int p = 0; p < 3; ++p) {
+      for (int d = 0; d < 2; ++d) {
+        for (int l = 0; l < 3; ++l) {
+          const int32_t got = s.thresholds[p][d][l], want = table.thresholds[p][d][l];
+          const int sign = got > want ? 1 : got < want ? -1 : 0;
+          const bool tested = p == c.plane && d == c.direction;
+          EXPECT_EQ(sign, tested ? c.expected[l] : 0) << p << " " << d << " " << l;
+        }
+      }
+    }
+    // Only the ratio counts: the same shape at twice the level (the peak
+    // unchanged) gives the same thresholds; a ratio beyond the largest
+    // followed gives the largest's.
+    zolta_noise_model twice = m;
+    for (float& v : twice.detail[c.plane][c.direction]) v = 2.0f * v;
+    zolta_settings s2;
+    ASSERT_EQ(zolta_settings_for_model(&twice, ZOLTA_FAMILY_YUV420, &s2, nullptr), ZOLTA_OK);
+    EXPECT_EQ(std::memcmp(s.thresholds, s2.thresholds, sizeof s.thresholds), 0);
+  }
+  zolta_noise_model far = white, farther = white;
+  far.detail[0][0][0] = 0.3f * kSigma;
+  farther.detail[0][0][0] = 0.01f * kSigma;
+  zolta_settings a, b;
+  ASSERT_EQ(zolta_settings_for_model(&far, ZOLTA_FAMILY_YUV420, &a, nullptr), ZOLTA_OK);
+  ASSERT_EQ(zolta_settings_for_model(&farther, ZOLTA_FAMILY_YUV420, &b, nullptr), ZOLTA_OK);
+  EXPECT_EQ(std::memcmp(a.thresholds, b.thresholds, sizeof a.thresholds), 0);
+  EXPECT_GT(a.thresholds[0][0][2], table.thresholds[0][0][2]);
 }
 
 }  // namespace
