@@ -72,7 +72,9 @@ if [ ${#white[@]} -gt 0 ]; then
 fi
 
 has_profile=0
-"$Z" --help 2>&1 | grep -q -- '--profile' && has_profile=1
+# (grep reads the whole help: one that stops at the first match can leave
+# zolta-run writing into a closed pipe, and pipefail would take that as no --profile)
+"$Z" --help 2>&1 | grep -- '--profile' >/dev/null && has_profile=1
 
 # f X: X rounded to one decimal.
 f() { printf '%.1f' "$1"; }

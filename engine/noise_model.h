@@ -61,6 +61,11 @@ int check_noise_model(const zolta_noise_model& model, int planes, zolta_error* e
 // The largest noise of a sample of plane p: sigma or the curve's highest point.
 float noise_peak(const zolta_noise_model& model, int p);
 
+// How spread plane p's noise is along direction d: the noise of its coarsest
+// level over its finest's, 1 for white noise (and for noise finer than
+// white), at most 3.
+float noise_colour(const zolta_noise_model& model, int p, int d);
+
 // The settings for a checked model with `planes` planes (zolta_settings_for_model).
 void settings_for_model(const zolta_noise_model& model, int planes, zolta_settings& settings);
 

@@ -567,10 +567,15 @@ ZOLTA_API int zolta_noise_measure(const zolta_stream* stream, const zolta_frame*
  * plane's peak, the largest of sigma[p] and curve[p][0..15] (the noise where
  * the plane is noisiest), each of the eighteen thresholds is the
  * noise-level table's threshold of its level and direction
- * (zolta_settings_for_sigma) for max(detail[p][d][l], peak): a level whose
- * detail holds more noise than white noise of the peak would (correlated
- * noise, in the coarse levels) gets more, none gets less (on camera-model
- * clips the fine levels lost more picture than noise below it). The
+ * (zolta_settings_for_sigma) for the peak, times a power of how spread the
+ * noise is along that direction: c = detail[p][d][2] / detail[p][d][0]
+ * (1 where that is below 1 or detail[p][d][0] is 0, at most 3), raised to
+ * q / 4 with q per level, along rows then columns, 0 3 5 and -4 0 1 for
+ * plane 0, 0 8 4 and -6 -4 -2 for planes 1 and 2 (demosaiced or scaled
+ * noise, spread over neighbouring samples, wants the coarse levels along
+ * rows harder and what the pass along columns meets softer); the power is
+ * made of square roots and products, in single precision, and the product
+ * rounded to nearest, at most ZOLTA_THRESHOLD_MAX. The
  * temporal fields are zolta_settings_for_sigma's for the peaks. From 1.2 the
  * brightness gains follow the curve: band k's gain is the sum of the table's
  * six thresholds of the plane for min(curve[p][k], peak) over that sum for

@@ -291,11 +291,6 @@ TEST(NoiseModel, SettingsForAWhiteModelAreTheTables) {
       ASSERT_EQ(zolta_settings_for_model(&m, family, &from_model, nullptr), ZOLTA_OK);
       ASSERT_EQ(zolta_settings_for_sigma(planes, family, &from_sigma, nullptr), ZOLTA_OK);
       EXPECT_EQ(std::memcmp(&from_model, &from_sigma, sizeof from_model), 0);
-      // More noise in a coarse level than in a sample: more there only.
-      m.detail[0][1][2] = 2.0f * sigma;
-      ASSERT_EQ(zolta_settings_for_model(&m, family, &from_model, nullptr), ZOLTA_OK);
-      EXPECT_GT(from_model.thresholds[0][1][2], from_sigma.thresholds[0][1][2]);
-      EXPECT_EQ(from_model.thresholds[0][0][2], from_sigma.thresholds[0][0][2]);
       // A brighter part that is noisier raises the plane to its peak.
       m.curve[0][12] = 1.5f * sigma;
       const float peak[3] = {1.5f * sigma, planes[1], planes[2]};
@@ -311,6 +306,57 @@ TEST(NoiseModel, SettingsForAWhiteModelAreTheTables) {
         for (int k = 0; k < ZOLTA_NOISE_BANDS; ++k) EXPECT_EQ(from_model.brightness_gains[p][k], 0);
       }
     }
+  }
+}
+
+// Noise spread over neighbouring samples: a direction's thresholds follow
+// the ratio of its coarsest level's noise to its finest's, and only that
+// ratio (up to a largest); the other direction and the other planes keep the
+// table's for the peak.
+TEST(NoiseModel, SettingsFollowHowSpreadTheNoiseIs) {
+  struct Case {
+    const char* name;
+    int plane, direction;
+    float fine, coarse;    // detail of levels 0 and 2 there; white noise of 6 elsewhere
+    int expected[3];       // per level there against the table: -1 lower, 0 equal, 1 higher
+    float fine2, coarse2;  // another pair that gives the same thresholds
+  };
+  const Case cases[] = {
+      {"finer than white is white", 0, 1, 6.0f, 3.0f, {0, 0, 0}, 6.0f, 6.0f},
+      {"no fine noise is white", 1, 0, 0.0f, 6.0f, {0, 0, 0}, 6.0f, 6.0f},
+      {"luma rows", 0, 0, 3.0f, 7.2f, {0, 1, 1}, 1.5f, 3.6f},
+      {"luma columns", 0, 1, 3.0f, 7.2f, {-1, 0, 1}, 1.5f, 3.6f},
+      {"chroma rows", 1, 0, 4.2f, 6.6f, {0, 1, 1}, 2.1f, 3.3f},
+      {"chroma columns", 2, 1, 4.2f, 6.6f, {-1, -1, -1}, 2.1f, 3.3f},
+      {"beyond the largest ratio", 0, 0, 0.06f, 6.0f, {0, 1, 1}, 1.5f, 6.0f},
+  };
+  const auto settings = [](int plane, int direction, float fine, float coarse) {
+    zolta_noise_model m;
+    zolta_noise_model_default(&m, ZOLTA_API_VERSION);
+    m.planes = 3;
+    for (int p = 0; p < 3; ++p) {
+      m.sigma[p] = 6.0f;
+      for (int k = 0; k < 6; ++k) m.detail[p][k / 3][k % 3] = 6.0f;
+      for (float& c : m.curve[p]) c = 6.0f;
+    }
+    m.detail[plane][direction][0] = fine;
+    m.detail[plane][direction][2] = coarse;
+    zolta_settings s;
+    EXPECT_EQ(zolta_settings_for_model(&m, ZOLTA_FAMILY_YUV420, &s, nullptr), ZOLTA_OK);
+    return s;
+  };
+  const zolta_settings table = settings(0, 0, 6.0f, 6.0f);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const zolta_settings s = settings(c.plane, c.direction, c.fine, c.coarse);
+    for (int k = 0; k < 18; ++k) {
+      const int p = k / 6, d = k / 3 % 2, l = k % 3;
+      const int32_t got = s.thresholds[p][d][l], want = table.thresholds[p][d][l];
+      const bool there = p == c.plane && d == c.direction;
+      EXPECT_EQ(got > want ? 1 : got < want ? -1 : 0, there ? c.expected[l] : 0) << p << d << l;
+    }
+    const zolta_settings same = settings(c.plane, c.direction, c.fine2, c.coarse2);
+    EXPECT_EQ(std::memcmp(s.thresholds, same.thresholds, sizeof s.thresholds), 0);
   }
 }
 
