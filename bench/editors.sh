@@ -44,11 +44,11 @@ export FREI0R_PATH=$build/frei0r-1 GST_PLUGIN_PATH=$build/gstreamer-1.0
 export GST_REGISTRY=$work/registry.bin
 gst-inspect-1.0 zoltadenoise >/dev/null
 
-# Seconds of one run of "$@".
+# Seconds of one run of "$@"; a run that fails stops the script.
 seconds() {
   local start end
   start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
+  "$@" >/dev/null 2>&1 || { echo "editors.sh: $* failed" >&2; return 1; }
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
 }
