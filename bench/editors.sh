@@ -21,7 +21,8 @@
 # none dropped; there melt's own work overlaps the filter's.
 # usage: bench/editors.sh [BUILD_DIR]   (default: build; needs ffmpeg, melt,
 #        gst-launch-1.0 and the frei0r and GStreamer modules built)
-#        FRAMES=30 RUNS=3 bench/editors.sh ...
+#        FRAMES=30 RUNS=3 PATHS="ffmpeg melt melt_parallel gst" bench/editors.sh ...
+#        (PATHS: the rows to run)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -44,13 +45,21 @@ export FREI0R_PATH=$build/frei0r-1 GST_PLUGIN_PATH=$build/gstreamer-1.0
 export GST_REGISTRY=$work/registry.bin
 gst-inspect-1.0 zoltadenoise >/dev/null
 
-# Seconds of one run of "$@"; a run that fails stops the script.
+# Seconds of one run of "$@", tried up to three times; a command that fails
+# every time stops the script.
 seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1 || { echo "editors.sh: $* failed" >&2; return 1; }
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
+  local start end try
+  for try in 1 2 3; do
+    start=$(date +%s.%N)
+    if "$@" >"$work/run.log" 2>&1; then
+      end=$(date +%s.%N)
+      awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
+      return 0
+    fi
+  done
+  echo "editors.sh: $* failed:" >&2
+  tail -n 5 "$work/run.log" >&2
+  return 1
 }
 
 # The smaller of two times.
@@ -65,13 +74,17 @@ ffmpeg_run() {
   ZOLTA_THREADS=${1/host/1} ffmpeg -v error -i "$work/hd.nut" \
     -vf "frei0r=filter_name=zolta$params" -f null -
 }
-# THREADS, then melt's consumer properties.
+# THREADS, then melt's consumer properties. melt 7.12 now and then exits at
+# once with success and an unreadable file: a run counts only when it wrote
+# its frames (melt writes one fewer than the clip has).
 melt_with() {
   local threads=$1 params=()
   shift
   [ "$threads" = host ] && params=(0=0)
+  rm -f "$work/m.nut"
   ZOLTA_THREADS=${threads/host/1} melt -quiet "$work/hd.nut" -filter frei0r.zolta "${params[@]}" \
-    -consumer avformat:"$work/m.nut" vcodec=rawvideo pix_fmt=bgra an=1 "$@" </dev/null
+    -consumer avformat:"$work/m.nut" vcodec=rawvideo pix_fmt=bgra an=1 "$@" </dev/null &&
+    [ "$(stat -c %s "$work/m.nut" 2>/dev/null || echo 0)" -ge $(((frames - 1) * 1920 * 1080 * 4)) ]
 }
 melt_run() { melt_with "$1"; }
 melt_parallel_run() { melt_with "$1" real_time=-"$cores"; }
@@ -85,7 +98,7 @@ gst_run() {
 
 echo "| path | frames/s, 1 thread | frames/s, $cores threads | ratio | serial share | frames/s, host alone | host's share of 1 thread |"
 echo "|---|---|---|---|---|---|---|"
-for path in ffmpeg melt melt_parallel gst; do
+for path in ${PATHS:-ffmpeg melt melt_parallel gst}; do
   best1=; bestn=; besth=
   for ((r = 0; r < runs; ++r)); do
     t1=$(seconds "${path}_run" 1)
