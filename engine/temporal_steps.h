@@ -375,14 +375,29 @@ bool block_joins(const BlockMatch& m, const MatchLimits& l) {
 // The mean of a block of the centre: per column the sum of its samples,
 // top to bottom, then the columns as sum_columns adds them, over the
 // block's samples (over bytes, integers that single precision holds).
-template <typename T>
-float block_brightness(SamplePlane<T> centre, int32_t x0, int32_t y0, int32_t bw, int32_t bh) {
+float block_brightness(SamplePlane<float> centre, int32_t x0, int32_t y0, int32_t bw, int32_t bh) {
   float acc[kBlockSize] = {};
-  const T* c = centre.at + y0 * centre.stride + x0;
+  const float* c = centre.at + y0 * centre.stride + x0;
   for (int32_t r = 0; r < bh; ++r) {
-    for (int32_t x = 0; x < bw; ++x) acc[x] += static_cast<float>(c[r * centre.stride + x]);
+    for (int32_t x = 0; x < bw; ++x) acc[x] += c[r * centre.stride + x];
   }
   return sum_columns(acc) / static_cast<float>(bw * bh);
+}
+
+float block_brightness(SamplePlane<uint8_t> centre, int32_t x0, int32_t y0, int32_t bw,
+                       int32_t bh) {
+  int32_t sum = 0;
+  const uint8_t* c = centre.at + y0 * centre.stride + x0;
+  if (bw == kBlockSize && bh == kBlockSize) {
+    for (int32_t r = 0; r < kBlockSize; ++r, c += centre.stride) {
+      for (int32_t x = 0; x < kBlockSize; ++x) sum += c[x];
+    }
+  } else {
+    for (int32_t r = 0; r < bh; ++r, c += centre.stride) {
+      for (int32_t x = 0; x < bw; ++x) sum += c[x];
+    }
+  }
+  return static_cast<float>(sum) / static_cast<float>(bw * bh);
 }
 
 // Row r of a neighbour, each block's part from where the block was found.
@@ -438,29 +453,35 @@ struct Averaging {
   const BrightnessCurve* curve;  // null or off: v holds for every block
 };
 
-// The limit of the samples' differences of block b (row after row of
-// blocks) of taken frame k: v / 4 where its match joins, -1 where it does
-// not; with a curve, for v times its gain at the block's brightness.
+// The threshold block b (row after row of blocks) is held to: v, or with
+// a curve v times its gain at the block's brightness.
 template <typename T>
-float join_limit(const Averaging<T>& a, int32_t k, int32_t b) {
-  float v = a.threshold;
-  if (a.curve && a.curve->on) {
-    const int32_t x0 = (b % a.across) * kBlockSize, y0 = (b / a.across) * kBlockSize;
-    const int32_t bw = a.width - x0 < kBlockSize ? a.width - x0 : kBlockSize;
-    const int32_t bh = a.rows - y0 < kBlockSize ? a.rows - y0 : kBlockSize;
-    v = v * curve_gain(*a.curve, block_brightness(a.centre, x0, y0, bw, bh));
-  }
-  return block_joins(a.matches[k][b], match_limits(v)) ? sample_limit_of(v) : -1.0f;
+float block_threshold(const Averaging<T>& a, int32_t b) {
+  if (!a.curve || !a.curve->on) return a.threshold;
+  const int32_t x0 = (b % a.across) * kBlockSize, y0 = (b / a.across) * kBlockSize;
+  const int32_t bw = a.width - x0 < kBlockSize ? a.width - x0 : kBlockSize;
+  const int32_t bh = a.rows - y0 < kBlockSize ? a.rows - y0 : kBlockSize;
+  return a.threshold * curve_gain(*a.curve, block_brightness(a.centre, x0, y0, bw, bh));
 }
 
-// The limits of a row of blocks of taken frame k, each block's repeated
-// over its columns.
+// The limit of the samples' differences of block b of taken frame k, held
+// to threshold u: u / 4 where its match joins, -1 where it does not.
 template <typename T>
-void block_limits(const Averaging<T>& a, int32_t k, int32_t by, float* limit) {
+float join_limit(const Averaging<T>& a, int32_t k, int32_t b, float u) {
+  return block_joins(a.matches[k][b], match_limits(u)) ? sample_limit_of(u) : -1.0f;
+}
+
+// The limits of a row of blocks of every taken frame, each block's
+// repeated over its columns.
+template <typename T>
+void block_limits(const Averaging<T>& a, int32_t by, float* const* limits) {
   for (int32_t x0 = 0, b = by * a.across; x0 < a.width; x0 += kBlockSize, ++b) {
-    const float l = join_limit(a, k, b);
+    const float u = block_threshold(a, b);
     const int32_t end = x0 + kBlockSize < a.width ? x0 + kBlockSize : a.width;
-    for (int32_t x = x0; x < end; ++x) limit[x] = l;
+    for (int32_t k = 0; k < a.used; ++k) {
+      const float l = join_limit(a, k, b, u);
+      for (int32_t x = x0; x < end; ++x) limits[k][x] = l;
+    }
   }
 }
 
@@ -605,7 +626,7 @@ int32_t step_plane(SamplePlane<T> centre, float* result, const SamplePlane<T>* n
   const SamplePlane<T>* taken = a.taken;
   const BlockMatch* const* taken_matches = a.matches;
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
-    for (int k = 0; k < used; ++k) steps::block_limits(a, k, by, scratch.limits[k]);
+    steps::block_limits(a, by, scratch.limits);
     const int32_t last = (by + 1) * kBlockSize < rows ? (by + 1) * kBlockSize : rows;
     for (int32_t r = by * kBlockSize; r < last; ++r) {
       // Each other frame's row from where its blocks were found, then the
@@ -699,13 +720,16 @@ int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch
   for (int32_t k = 0; k < a.used; ++k) {
     averaging.taken.plane[k + 1] = a.taken[k].at;
     averaging.taken.stride[k + 1] = a.taken[k].stride;
-    BlockStep* steps = room + k * blocks;
-    for (int32_t b = 0; b < blocks; ++b) {
+    averaging.steps[k] = room + k * blocks;
+  }
+  for (int32_t b = 0; b < blocks; ++b) {
+    const float u = block_threshold(a, b);
+    for (int32_t k = 0; k < a.used; ++k) {
       const BlockMatch& m = a.matches[k][b];
-      steps[b].shift = m.dy * a.taken[k].stride + m.dx;
-      steps[b].limit = join_limit(a, k, b);
+      BlockStep& step = room[k * blocks + b];
+      step.shift = m.dy * a.taken[k].stride + m.dx;
+      step.limit = join_limit(a, k, b, u);
     }
-    averaging.steps[k] = steps;
   }
   averaging.used = a.used;
   averaging.across = a.across;
