@@ -587,10 +587,12 @@ ZOLTA_API int zolta_noise_measure(const zolta_stream* stream, const zolta_frame*
  * brightness gains follow the curve: band k's gain is the sum of the table's
  * six thresholds of the plane for min(curve[p][k], peak) over that sum for
  * the peak (1024ths; a band of no noise 0), and a flat curve gives none (all
- * 0); a plane with gains has its temporal threshold times 7 / 6 (rounded to
- * the nearest, at most ZOLTA_THRESHOLD_MAX), its blocks being held to it
- * times their gain. So a model of white noise (all values sigma) gives what
- * zolta_settings_for_sigma gives.
+ * 0). A plane's temporal threshold is then widened for noise spread over
+ * neighbouring samples, which moves a block's differences more than white
+ * noise does: times the largest of detail[p][0][2] and detail[p][1][2] over
+ * sigma[p], taken between 1 and 7 / 6 (rounded to the nearest, at most
+ * ZOLTA_THRESHOLD_MAX). So a model of white noise (all values sigma) gives
+ * what zolta_settings_for_sigma gives.
  * Values must be finite, 0..255 (a plane of sigma 0 is left alone);
  * ZOLTA_ERROR_ARGUMENT otherwise, or for a model with fewer planes than the
  * family. */
