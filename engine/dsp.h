@@ -74,15 +74,16 @@ struct DspKernels {
   int32_t (*temporal_plane)(const float* centre, float* result, const float* const* neighbours,
                             BlockMatch* const* matches, int32_t count, ptrdiff_t stride,
                             int32_t width, int32_t rows, int32_t threshold,
-                            const TemporalRows& scratch, float* kept, uint8_t* joined,
-                            const RowsReady* ready);
+                            const BrightnessCurve* curve, const TemporalRows& scratch, float* kept,
+                            uint8_t* joined, const RowsReady* ready);
   int32_t (*temporal_plane_bytes)(const BytePlanes& window, int32_t count, float* result,
                                   ptrdiff_t stride, BlockMatch* const* matches, int32_t width,
-                                  int32_t rows, int32_t threshold, const TemporalRows& scratch,
-                                  float* kept, uint8_t* joined);
+                                  int32_t rows, int32_t threshold, const BrightnessCurve* curve,
+                                  const TemporalRows& scratch, float* kept, uint8_t* joined);
   int32_t (*temporal_judge_bytes)(const BytePlanes& window, int32_t count,
                                   BlockMatch* const* matches, int32_t width, int32_t rows,
-                                  int32_t threshold, BlockStep* room, ByteAveraging& averaging);
+                                  int32_t threshold, const BrightnessCurve* curve, BlockStep* room,
+                                  ByteAveraging& averaging);
   void (*temporal_row_bytes)(const ByteAveraging& averaging, int32_t row, int32_t width, float* out,
                              uint16_t* packed);
   void (*restore_strip_packed)(const float* strip, const uint16_t* packed, ptrdiff_t stride,

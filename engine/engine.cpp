@@ -641,7 +641,7 @@ void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scr
     }
     // The blocks' steps in the spare plane, which this path leaves free.
     t.used[p] = engine.dsp->temporal_judge_bytes(
-        window, t.count, matches, width, rows, engine.temporal.thresholds[p],
+        window, t.count, matches, width, rows, engine.temporal.thresholds[p], &engine.curves[p],
         reinterpret_cast<BlockStep*>(spare), t.averaging[p]);
   } else if (step && t.bytes) {
     BytePlanes window{};
@@ -649,9 +649,9 @@ void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scr
       window.plane[i] = static_cast<const uint8_t*>(t.frame[i]->data[p]);
       window.stride[i] = t.frame[i]->stride[p];
     }
-    t.used[p] =
-        engine.dsp->temporal_plane_bytes(window, t.count, plane, stride, matches, width, rows,
-                                         engine.temporal.thresholds[p], scratch, kept, joined);
+    t.used[p] = engine.dsp->temporal_plane_bytes(window, t.count, plane, stride, matches, width,
+                                                 rows, engine.temporal.thresholds[p],
+                                                 &engine.curves[p], scratch, kept, joined);
   } else if (t.bytes) {
     plane_rows_to_floats(L, *t.frame[0], p, 0, rows, plane, stride);
   } else if (step) {
@@ -659,7 +659,7 @@ void temporal_plane_step(const TemporalPlanes& t, int p, const TemporalRows& scr
     for (int32_t j = 0; j < t.count; ++j) neighbours[j] = w.window[t.slot[j + 1]].plane[p];
     t.used[p] = engine.dsp->temporal_plane(window_rows.to[0], plane, neighbours, matches, t.count,
                                            stride, width, rows, engine.temporal.thresholds[p],
-                                           scratch, kept, joined, &ready);
+                                           &engine.curves[p], scratch, kept, joined, &ready);
   } else {
     // Every frame's plane is converted all the same: a numbered frame's
     // planes are used again by later windows, whose settings may differ.

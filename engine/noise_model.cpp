@@ -504,7 +504,17 @@ void settings_for_model(const zolta_noise_model& model, int planes, zolta_settin
   temporal_for_sigma(peak, planes, settings);
   for (int p = 0; p < planes; ++p) {
     brightness_gains_for(model, p, peak[p], settings.brightness_gains[p]);
+    const long v = std::lround(static_cast<float>(settings.temporal_thresholds[p]) *
+                               temporal_widening(model, p));
+    settings.temporal_thresholds[p] =
+        v > ZOLTA_THRESHOLD_MAX ? ZOLTA_THRESHOLD_MAX : static_cast<int32_t>(v);
   }
+}
+
+float temporal_widening(const zolta_noise_model& model, int p) {
+  if (!(model.sigma[p] > 0.0f)) return 1.0f;
+  const float coarse = std::max(model.detail[p][0][2], model.detail[p][1][2]) / model.sigma[p];
+  return std::min(std::max(coarse, 1.0f), kMostTemporalWidening);
 }
 
 float curve_at(const zolta_noise_model& model, int p, float mean) {

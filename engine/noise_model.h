@@ -24,6 +24,14 @@ constexpr float kModelMostAboveOneFrame = 4.0f;
 // lower (motion beyond the search is not always caught by either).
 constexpr float kModelMostSpread = 8.0f;
 
+// Noise spread over neighbouring samples (demosaicing, 4:2:0, compression)
+// moves the mean of a block's differences, and their spread, more than
+// white noise of the same sigma does: a plane's temporal threshold (the
+// noise-level table's for its peak) is widened by the share of noise in its
+// coarsest level over that of white noise, at most this much (measured on
+// camera-model clips at radius 2, where wider lost on the mild ones).
+constexpr float kMostTemporalWidening = 7.0f / 6.0f;
+
 // The detail that the synthesis of level `level` compares with its threshold,
 // for every sample of one periodic line of n samples (n >= 4), as the
 // denoiser's chain computes it on an untouched line: the analysis down to
@@ -73,6 +81,11 @@ void settings_for_model(const zolta_noise_model& model, int planes, zolta_settin
 // none (all 0) for a flat curve.
 void brightness_gains_for(const zolta_noise_model& model, int p, float peak,
                           uint16_t gains[ZOLTA_BRIGHTNESS_BANDS]);
+
+// How much plane p's temporal threshold is widened: the largest of its
+// coarsest level's detail over sigma, 1 to kMostTemporalWidening (1 for a
+// plane of sigma 0).
+float temporal_widening(const zolta_noise_model& model, int p);
 
 // The curve of plane p at local mean `mean` (8-bit scale).
 float curve_at(const zolta_noise_model& model, int p, float mean);

@@ -13,24 +13,26 @@ void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stri
 
 int32_t temporal_plane(const float* centre, float* result, const float* const* neighbours,
                        BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                       int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
-                       uint8_t* joined, const RowsReady* ready) {
+                       int32_t rows, int32_t threshold, const BrightnessCurve* curve,
+                       const TemporalRows& scratch, float* kept, uint8_t* joined,
+                       const RowsReady* ready) {
   return steps::temporal_plane(centre, result, neighbours, matches, count, stride, width, rows,
-                               threshold, scratch, kept, joined, ready);
+                               threshold, curve, scratch, kept, joined, ready);
 }
 
 int32_t temporal_plane_bytes(const BytePlanes& window, int32_t count, float* result,
                              ptrdiff_t stride, BlockMatch* const* matches, int32_t width,
-                             int32_t rows, int32_t threshold, const TemporalRows& scratch,
-                             float* kept, uint8_t* joined) {
+                             int32_t rows, int32_t threshold, const BrightnessCurve* curve,
+                             const TemporalRows& scratch, float* kept, uint8_t* joined) {
   return steps::temporal_plane_bytes(window, count, result, stride, matches, width, rows, threshold,
-                                     scratch, kept, joined);
+                                     curve, scratch, kept, joined);
 }
 
 int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch* const* matches,
-                             int32_t width, int32_t rows, int32_t threshold, BlockStep* room,
+                             int32_t width, int32_t rows, int32_t threshold,
+                             const BrightnessCurve* curve, BlockStep* room,
                              ByteAveraging& averaging) {
-  return steps::temporal_judge_bytes(window, count, matches, width, rows, threshold, room,
+  return steps::temporal_judge_bytes(window, count, matches, width, rows, threshold, curve, room,
                                      averaging);
 }
 

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "brightness.h"
 #include "motion.h"
 
 namespace zolta {
@@ -51,6 +52,13 @@ constexpr int32_t kSceneOutOf = 16;
 // frame's blocks that match but do not join still count for its scene.)
 constexpr float kSpreadRatio = 2.0f;
 constexpr float kSpreadSlackShare = 0.015625f;  // 1 / 64
+// Where the plane's thresholds follow brightness (a curve that is on), the
+// noise a block's samples carry is the noise of its brightness: whether it
+// joins, and the limit of its samples' differences, are judged with v
+// times the curve's gain at the mean of the centre's block (its samples
+// summed as the block's other sums, over their count), so that a bright
+// block whose noise is half the plane's peak is held to half the bounds.
+// Which frames hold the centre's scene is judged with v as it is.
 
 // Rows of scratch the step needs: per other frame a row of limits and a
 // moved row, and a row of counts (bytes), each as long as the plane's rows
@@ -75,7 +83,8 @@ struct RowsReady {
 // apart) to `result` (the same stride); `neighbours` are the planes of the
 // other frames of the window in the rule's order, with the same stride, and
 // `matches` their block matches (blocks_along(width) x blocks_along(rows)
-// each, written here). `threshold` is the public value v (1..4095). With
+// each, written here). `threshold` is the public value v (1..4095), and
+// `curve` (null: none) how the plane's noise follows brightness. With
 // `kept` (a plane of the same stride) the result is written there too; with
 // `joined` (bytes, rows `stride` bytes apart) the number of frames averaged
 // (1..count + 1); with `ready`, the planes are filled as the step goes.
@@ -83,9 +92,9 @@ struct RowsReady {
 // centre's scene, above).
 int32_t temporal_plane(const float* centre, float* result, const float* const* neighbours,
                        BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                       int32_t rows, int32_t threshold, const TemporalRows& scratch,
-                       float* kept = nullptr, uint8_t* joined = nullptr,
-                       const RowsReady* ready = nullptr);
+                       int32_t rows, int32_t threshold, const BrightnessCurve* curve,
+                       const TemporalRows& scratch, float* kept = nullptr,
+                       uint8_t* joined = nullptr, const RowsReady* ready = nullptr);
 
 // The window's planes of an 8-bit stream as its frames hold them: the
 // centre's first, then the other frames' in the rule's order, each with its
@@ -100,8 +109,9 @@ struct BytePlanes {
 // there); the result, `kept` and `joined` with rows `stride` apart.
 int32_t temporal_plane_bytes(const BytePlanes& window, int32_t count, float* result,
                              ptrdiff_t stride, BlockMatch* const* matches, int32_t width,
-                             int32_t rows, int32_t threshold, const TemporalRows& scratch,
-                             float* kept = nullptr, uint8_t* joined = nullptr);
+                             int32_t rows, int32_t threshold, const BrightnessCurve* curve,
+                             const TemporalRows& scratch, float* kept = nullptr,
+                             uint8_t* joined = nullptr);
 
 // A plane's step over an 8-bit window after its blocks are matched, for the
 // result to be made row by row where the spatial step reads it (and again
@@ -127,7 +137,8 @@ struct ByteAveraging {
 // steps in `room` (count x blocks_along(width) x blocks_along(rows)
 // records). Returns how many frames are taken.
 int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch* const* matches,
-                             int32_t width, int32_t rows, int32_t threshold, BlockStep* room,
+                             int32_t width, int32_t rows, int32_t threshold,
+                             const BrightnessCurve* curve, BlockStep* room,
                              ByteAveraging& averaging);
 // Row `row` of the step's result (`width` samples), as temporal_plane_bytes
 // writes it; with `packed`, per sample the sum s of the frames' samples

@@ -347,6 +347,17 @@ struct MatchLimits {
   float slack;   // squared, (v / 64)^2
 };
 
+// Those of a threshold v, and the limit of a sample's difference, v / 4.
+// v / 16, v * 3 / 128, v / 64 and v / 4 are exact in single precision for
+// v < 2^20 (a whole v).
+MatchLimits match_limits(float v) {
+  const float slack = v * kSpreadSlackShare;
+  return {v * 0.0625f, v * kOffsetShare, slack * slack};
+}
+float sample_limit_of(float v) {
+  return v * 0.25f;
+}
+
 // Whether a block's match holds the centre's picture: its mean absolute
 // difference and its mean difference (either way) within their limits.
 // The scene test counts these blocks.
@@ -361,15 +372,32 @@ bool block_joins(const BlockMatch& m, const MatchLimits& l) {
   return block_matches(m, l) && m.square <= kSpreadRatio * (m.mean * m.mean) + l.slack;
 }
 
-// The limits of a row of blocks: the sample limit where the block's match
-// joins, -1 where it does not.
-void block_limits(const BlockMatch* matches, int32_t width, const MatchLimits& limits,
-                  float sample_limit, float* limit) {
-  for (int32_t x0 = 0, b = 0; x0 < width; x0 += kBlockSize, ++b) {
-    const float l = block_joins(matches[b], limits) ? sample_limit : -1.0f;
-    const int32_t end = x0 + kBlockSize < width ? x0 + kBlockSize : width;
-    for (int32_t x = x0; x < end; ++x) limit[x] = l;
+// The mean of a block of the centre: per column the sum of its samples,
+// top to bottom, then the columns as sum_columns adds them, over the
+// block's samples (over bytes, integers that single precision holds).
+float block_brightness(SamplePlane<float> centre, int32_t x0, int32_t y0, int32_t bw, int32_t bh) {
+  float acc[kBlockSize] = {};
+  const float* c = centre.at + y0 * centre.stride + x0;
+  for (int32_t r = 0; r < bh; ++r) {
+    for (int32_t x = 0; x < bw; ++x) acc[x] += c[r * centre.stride + x];
   }
+  return sum_columns(acc) / static_cast<float>(bw * bh);
+}
+
+float block_brightness(SamplePlane<uint8_t> centre, int32_t x0, int32_t y0, int32_t bw,
+                       int32_t bh) {
+  int32_t sum = 0;
+  const uint8_t* c = centre.at + y0 * centre.stride + x0;
+  if (bw == kBlockSize && bh == kBlockSize) {
+    for (int32_t r = 0; r < kBlockSize; ++r, c += centre.stride) {
+      for (int32_t x = 0; x < kBlockSize; ++x) sum += c[x];
+    }
+  } else {
+    for (int32_t r = 0; r < bh; ++r, c += centre.stride) {
+      for (int32_t x = 0; x < bw; ++x) sum += c[x];
+    }
+  }
+  return static_cast<float>(sum) / static_cast<float>(bw * bh);
 }
 
 // Row r of a neighbour, each block's part from where the block was found.
@@ -420,24 +448,53 @@ struct Averaging {
   SamplePlane<T> taken[kMaxNeighbours];
   const BlockMatch* matches[kMaxNeighbours];
   int32_t used, across;
-  MatchLimits limits;
-  float sample_limit;
+  int32_t width, rows;
+  float threshold;               // v
+  const BrightnessCurve* curve;  // null or off: v holds for every block
 };
+
+// The threshold block b (row after row of blocks) is held to: v, or with
+// a curve v times its gain at the block's brightness.
+template <typename T>
+float block_threshold(const Averaging<T>& a, int32_t b) {
+  if (!a.curve || !a.curve->on) return a.threshold;
+  const int32_t x0 = (b % a.across) * kBlockSize, y0 = (b / a.across) * kBlockSize;
+  const int32_t bw = a.width - x0 < kBlockSize ? a.width - x0 : kBlockSize;
+  const int32_t bh = a.rows - y0 < kBlockSize ? a.rows - y0 : kBlockSize;
+  return a.threshold * curve_gain(*a.curve, block_brightness(a.centre, x0, y0, bw, bh));
+}
+
+// The limit of the samples' differences of block b of taken frame k, held
+// to threshold u: u / 4 where its match joins, -1 where it does not.
+template <typename T>
+float join_limit(const Averaging<T>& a, int32_t k, int32_t b, float u) {
+  return block_joins(a.matches[k][b], match_limits(u)) ? sample_limit_of(u) : -1.0f;
+}
+
+// The limits of a row of blocks of every taken frame, each block's
+// repeated over its columns.
+template <typename T>
+void block_limits(const Averaging<T>& a, int32_t by, float* const* limits) {
+  for (int32_t x0 = 0, b = by * a.across; x0 < a.width; x0 += kBlockSize, ++b) {
+    const float u = block_threshold(a, b);
+    const int32_t end = x0 + kBlockSize < a.width ? x0 + kBlockSize : a.width;
+    for (int32_t k = 0; k < a.used; ++k) {
+      const float l = join_limit(a, k, b, u);
+      for (int32_t x = x0; x < end; ++x) limits[k][x] = l;
+    }
+  }
+}
 
 // Matches every block of the plane in each other frame and judges which of
 // them hold the centre's scene: those go into `a`, in order.
 template <typename T>
 void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
                  BlockMatch* const* matches, int32_t count, int32_t width, int32_t rows,
-                 int32_t threshold, const RowsReady* ready, Averaging<T>& a) {
-  // v / 16, v * 7 / 128, v * 3 / 128, v / 64, v / 512 and v / 4 are exact
-  // in single precision for v < 2^20.
+                 int32_t threshold, const BrightnessCurve* curve, const RowsReady* ready,
+                 Averaging<T>& a) {
+  // v * 7 / 128 and v / 512 are exact in single precision for v < 2^20.
   const float good_enough = static_cast<float>(threshold) * 0.0546875f;
-  const float spread_slack = static_cast<float>(threshold) * kSpreadSlackShare;
-  const MatchLimits limits{static_cast<float>(threshold) * 0.0625f,
-                           static_cast<float>(threshold) * kOffsetShare,
-                           spread_slack * spread_slack};
-  const float sample_limit = static_cast<float>(threshold) * 0.25f;
+  const MatchLimits limits = match_limits(static_cast<float>(threshold));
   const float drift_limit = static_cast<float>(threshold) * kDriftShare;
   const int32_t across = blocks_along(width), down = blocks_along(rows);
   // The blocks the scene is judged on: all but the outer ring, where
@@ -470,8 +527,10 @@ void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
   // motion beyond the search): it is left out whole.
   a.centre = centre;
   a.across = across;
-  a.limits = limits;
-  a.sample_limit = sample_limit;
+  a.width = width;
+  a.rows = rows;
+  a.threshold = static_cast<float>(threshold);
+  a.curve = curve;
   int32_t used = 0;
   for (int k = 0; k < count; ++k) {
     const bool one_scene =
@@ -558,19 +617,16 @@ void average_span(const ByteAveraging& a, int32_t r, int32_t first, int32_t end,
 template <typename T>
 int32_t step_plane(SamplePlane<T> centre, float* result, const SamplePlane<T>* neighbours,
                    BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                   int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
-                   uint8_t* joined, const RowsReady* ready) {
+                   int32_t rows, int32_t threshold, const BrightnessCurve* curve,
+                   const TemporalRows& scratch, float* kept, uint8_t* joined,
+                   const RowsReady* ready) {
   Averaging<T> a;
-  judge_plane(centre, neighbours, matches, count, width, rows, threshold, ready, a);
+  judge_plane(centre, neighbours, matches, count, width, rows, threshold, curve, ready, a);
   const int32_t used = a.used, across = a.across;
-  const float sample_limit = a.sample_limit;
   const SamplePlane<T>* taken = a.taken;
   const BlockMatch* const* taken_matches = a.matches;
   for (int32_t by = 0; by * kBlockSize < rows; ++by) {
-    for (int k = 0; k < used; ++k) {
-      steps::block_limits(taken_matches[k] + by * across, width, a.limits, sample_limit,
-                          scratch.limits[k]);
-    }
+    steps::block_limits(a, by, scratch.limits);
     const int32_t last = (by + 1) * kBlockSize < rows ? (by + 1) * kBlockSize : rows;
     for (int32_t r = by * kBlockSize; r < last; ++r) {
       // Each other frame's row from where its blocks were found, then the
@@ -607,22 +663,23 @@ int32_t step_plane(SamplePlane<T> centre, float* result, const SamplePlane<T>* n
 
 int32_t temporal_plane(const float* centre, float* result, const float* const* neighbours,
                        BlockMatch* const* matches, int32_t count, ptrdiff_t stride, int32_t width,
-                       int32_t rows, int32_t threshold, const TemporalRows& scratch, float* kept,
-                       uint8_t* joined, const RowsReady* ready) {
+                       int32_t rows, int32_t threshold, const BrightnessCurve* curve,
+                       const TemporalRows& scratch, float* kept, uint8_t* joined,
+                       const RowsReady* ready) {
   SamplePlane<float> others[kMaxNeighbours];
   for (int32_t k = 0; k < count; ++k) others[k] = {neighbours[k], stride};
   return step_plane<float>({centre, stride}, result, others, matches, count, stride, width, rows,
-                           threshold, scratch, kept, joined, ready);
+                           threshold, curve, scratch, kept, joined, ready);
 }
 
 int32_t temporal_plane_bytes(const BytePlanes& window, int32_t count, float* result,
                              ptrdiff_t stride, BlockMatch* const* matches, int32_t width,
-                             int32_t rows, int32_t threshold, const TemporalRows& scratch,
-                             float* kept, uint8_t* joined) {
+                             int32_t rows, int32_t threshold, const BrightnessCurve* curve,
+                             const TemporalRows& scratch, float* kept, uint8_t* joined) {
   SamplePlane<uint8_t> others[kMaxNeighbours];
   for (int32_t k = 0; k < count; ++k) others[k] = {window.plane[k + 1], window.stride[k + 1]};
   return step_plane<uint8_t>({window.plane[0], window.stride[0]}, result, others, matches, count,
-                             stride, width, rows, threshold, scratch, kept, joined, nullptr);
+                             stride, width, rows, threshold, curve, scratch, kept, joined, nullptr);
 }
 
 // u + (t - u) * w over a row, w = (float)(q (m - 1)) / (float)(512 R) made
@@ -648,13 +705,14 @@ void restore_detail(float* plane, const float* kept, const uint8_t* joined, ptrd
 }
 
 int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch* const* matches,
-                             int32_t width, int32_t rows, int32_t threshold, BlockStep* room,
+                             int32_t width, int32_t rows, int32_t threshold,
+                             const BrightnessCurve* curve, BlockStep* room,
                              ByteAveraging& averaging) {
   SamplePlane<uint8_t> others[kMaxNeighbours];
   for (int32_t k = 0; k < count; ++k) others[k] = {window.plane[k + 1], window.stride[k + 1]};
   Averaging<uint8_t> a;
   judge_plane<uint8_t>({window.plane[0], window.stride[0]}, others, matches, count, width, rows,
-                       threshold, nullptr, a);
+                       threshold, curve, nullptr, a);
   averaging = ByteAveraging{};
   averaging.taken.plane[0] = window.plane[0];
   averaging.taken.stride[0] = window.stride[0];
@@ -662,13 +720,16 @@ int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch
   for (int32_t k = 0; k < a.used; ++k) {
     averaging.taken.plane[k + 1] = a.taken[k].at;
     averaging.taken.stride[k + 1] = a.taken[k].stride;
-    BlockStep* steps = room + k * blocks;
-    for (int32_t b = 0; b < blocks; ++b) {
+    averaging.steps[k] = room + k * blocks;
+  }
+  for (int32_t b = 0; b < blocks; ++b) {
+    const float u = block_threshold(a, b);
+    for (int32_t k = 0; k < a.used; ++k) {
       const BlockMatch& m = a.matches[k][b];
-      steps[b].shift = m.dy * a.taken[k].stride + m.dx;
-      steps[b].limit = block_joins(m, a.limits) ? a.sample_limit : -1.0f;
+      BlockStep& step = room[k * blocks + b];
+      step.shift = m.dy * a.taken[k].stride + m.dx;
+      step.limit = join_limit(a, k, b, u);
     }
-    averaging.steps[k] = steps;
   }
   averaging.used = a.used;
   averaging.across = a.across;

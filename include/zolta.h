@@ -152,7 +152,8 @@ typedef struct zolta_settings {
    * from the centre's by at most v / 16 on average (and is not brighter or
    * darker by more than v * 3 / 128 on the whole), the sample's own
    * difference is at most v / 4, and the neighbour holds the centre's scene
-   * (see zolta_denoiser_process_window). */
+   * (see zolta_denoiser_process_window); with brightness gains, a block
+   * joins by v times the gain of its own brightness. */
   int32_t temporal_thresholds[ZOLTA_PLANES];
   /* The share of the spatial thresholds of a plane that goes through the
    * temporal step, in 256ths, at radius 1 ([0]) and 2 ([1]); 0 means 256
@@ -415,10 +416,16 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  * over its samples.
  *
  * A block matches if its mean <= v / 16 and |its offset| <= v * 3 / 128; it
- * joins if it matches and its square <= 2 * (mean * mean) + (v / 64) *
- * (v / 64) in single precision (its differences spread as noise's do, not a
- * few samples far off and the rest close, as a grid or text matched in the
- * wrong place). Neighbour k is taken only if it holds the centre's scene:
+ * joins if its mean <= u / 16, |its offset| <= u * 3 / 128 and its square
+ * <= 2 * (mean * mean) + (u / 64) * (u / 64) in single precision (its
+ * differences spread as noise's do, not a few samples far off and the rest
+ * close, as a grid or text matched in the wrong place), u the block's own
+ * threshold: v (as a float) where the plane's brightness gains are all 0;
+ * otherwise u = v * g, g the gains' value (taken as zolta_settings'
+ * brightness_gains describe, linear between band centres) at the mean of
+ * the centre frame's block: its samples summed down each column, the
+ * column sums as the difference's, over the block's samples. Neighbour k
+ * is taken only if it holds the centre's scene:
  * with B the plane's blocks off its outer ring (not in the first or last
  * row or column of blocks; all blocks if the plane has fewer than 3 blocks
  * across or down), M those of them that match and D the sum of their
@@ -431,7 +438,7 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  * neighbour k at the displacement of its block, the sample becomes s / m
  * with s = c, m = 1, and for every taken k in order s = s + (joins ? f_k :
  * 0), m = m + (joins ? 1 : 0), where joins is (the block joins and |f_k - c|
- * <= v / 4); single precision, in this order. What the search did not
+ * <= u / 4); single precision, in this order. What the search did not
  * follow (a new object, a change of light, a pattern that repeats) leaves a
  * poor, offset or unevenly spread match and keeps the centre's sample;
  * noise is averaged away.
@@ -580,8 +587,12 @@ ZOLTA_API int zolta_noise_measure(const zolta_stream* stream, const zolta_frame*
  * brightness gains follow the curve: band k's gain is the sum of the table's
  * six thresholds of the plane for min(curve[p][k], peak) over that sum for
  * the peak (1024ths; a band of no noise 0), and a flat curve gives none (all
- * 0). So a model of white noise (all values sigma) gives what
- * zolta_settings_for_sigma gives.
+ * 0). A plane's temporal threshold is then widened for noise spread over
+ * neighbouring samples, which moves a block's differences more than white
+ * noise does: times the largest of detail[p][0][2] and detail[p][1][2] over
+ * sigma[p], taken between 1 and 7 / 6 (rounded to the nearest, at most
+ * ZOLTA_THRESHOLD_MAX). So a model of white noise (all values sigma) gives
+ * what zolta_settings_for_sigma gives.
  * Values must be finite, 0..255 (a plane of sigma 0 is left alone);
  * ZOLTA_ERROR_ARGUMENT otherwise, or for a model with fewer planes than the
  * family. */

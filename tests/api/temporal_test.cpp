@@ -232,8 +232,8 @@ TestFrame moving_frame(const FormatCase& fc, const zolta_stream& stream, int32_t
 TEST(Temporal, AStreamOfMovingNumberedFramesMatchesTheModelOnEveryPath) {
   // One denoiser over a stream, each window mirrored at the ends, frames
   // numbered (so the denoiser keeps what it converted) or not, and buffers
-  // used again for later frames under new numbers: every output frame is the
-  // model's, on every path.
+  // used again for later frames under new numbers, thresholds that follow
+  // brightness or not: every output frame is the model's, on every path.
   const FormatCase cases[] = {{ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8},
                               {ZOLTA_FAMILY_YUV444, ZOLTA_SAMPLE_INTEGER, 16},
                               {ZOLTA_FAMILY_YUV422, ZOLTA_SAMPLE_INTEGER, 10},
@@ -249,9 +249,17 @@ TEST(Temporal, AStreamOfMovingNumberedFramesMatchesTheModelOnEveryPath) {
       for (int32_t radius = 1; radius <= 2; ++radius) {
         zolta_settings s = temporal_settings(70 + radius, 300);
         for (int32_t& v : s.temporal_thresholds) v = 400;
-        for (const bool numbered : {true, false}) {
+        for (const auto& [numbered, curved] :
+             {std::pair{true, false}, {false, false}, {false, true}}) {
           SCOPED_TRACE(format_name(fc) + " radius " + std::to_string(radius) +
-                       (numbered ? " numbered" : ""));
+                       (numbered ? " numbered" : "") + (curved ? " curve" : ""));
+          // Gains from 1.4 in the dark to a quarter in the bright: the
+          // step holds each block to its own threshold.
+          for (auto& plane : s.brightness_gains) {
+            for (int k = 0; k < ZOLTA_BRIGHTNESS_BANDS; ++k) {
+              plane[k] = curved ? static_cast<uint16_t>(1434 - 72 * k) : 0;
+            }
+          }
           Denoiser d(stream, s, 1, radius);
           for (int32_t n = 0; n < kFrames; ++n) {
             std::vector<TestFrame*> window;

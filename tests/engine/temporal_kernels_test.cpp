@@ -81,7 +81,25 @@ zolta::TemporalRows temporal_rows(int32_t width, std::vector<float>& rows) {
   return scratch;
 }
 
-Step run_step(const DspKernels& k, const Planes& p, int32_t threshold) {
+// A curve of noise that falls from the dark to the bright, above 1 below
+// 96 (the test pictures lie between 20 and 220), and none.
+const zolta::BrightnessCurve* curve_case(bool on) {
+  static const zolta::BrightnessCurve falling = [] {
+    uint16_t gains[zolta::kBrightnessBands];
+    for (int32_t k = 0; k < zolta::kBrightnessBands; ++k) gains[k] = uint16_t(1400 - 70 * k);
+    return zolta::brightness_curve(gains);
+  }();
+  return on ? &falling : nullptr;
+}
+
+// Thresholds, each with or without that curve.
+const struct {
+  int32_t threshold;
+  bool curved;
+} kStepCases[] = {{1, false}, {160, false}, {160, true}, {4095, false}, {4095, true}};
+
+Step run_step(const DspKernels& k, const Planes& p, int32_t threshold,
+              const zolta::BrightnessCurve* curve) {
   Step s;
   const size_t size = size_t(p.stride) * p.rows;
   s.result.assign(size, 0.0f);
@@ -98,7 +116,7 @@ Step run_step(const DspKernels& k, const Planes& p, int32_t threshold) {
     matches[i] = s.matches[i].data();
   }
   s.taken = k.temporal_plane(p.centre.data(), s.result.data(), others, matches,
-                             int32_t(p.others.size()), p.stride, p.width, p.rows, threshold,
+                             int32_t(p.others.size()), p.stride, p.width, p.rows, threshold, curve,
                              scratch, s.kept.data(), s.joined.data(), nullptr);
   return s;
 }
@@ -135,9 +153,10 @@ BytePlanes to_bytes(const Planes& p) {
   return b;
 }
 
-Step run_bytes(const DspKernels& k, const BytePlanes& b, int32_t threshold) {
+Step run_bytes(const DspKernels& k, const BytePlanes& b, int32_t threshold,
+               const zolta::BrightnessCurve* curve) {
   const Planes& p = b.floats;
-  Step s = run_step(k, p, threshold);  // the same buffers, then the byte entry over them
+  Step s = run_step(k, p, threshold, curve);  // the same buffers, then the byte entry over them
   std::vector<float> rows;
   const zolta::TemporalRows scratch = temporal_rows(p.width, rows);
   std::fill(s.result.begin(), s.result.end(), 0.0f);
@@ -148,9 +167,9 @@ Step run_bytes(const DspKernels& k, const BytePlanes& b, int32_t threshold) {
     std::fill(s.matches[i].begin(), s.matches[i].end(), BlockMatch{});
     matches[i] = s.matches[i].data();
   }
-  s.taken =
-      k.temporal_plane_bytes(b.window, int32_t(p.others.size()), s.result.data(), p.stride, matches,
-                             p.width, p.rows, threshold, scratch, s.kept.data(), s.joined.data());
+  s.taken = k.temporal_plane_bytes(b.window, int32_t(p.others.size()), s.result.data(), p.stride,
+                                   matches, p.width, p.rows, threshold, curve, scratch,
+                                   s.kept.data(), s.joined.data());
   return s;
 }
 
@@ -166,11 +185,13 @@ TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
     for (const auto& size :
          {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {64, 40}, {101, 37}, {240, 144}}) {
       for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
-        for (int32_t threshold : {1, 160, 4095}) {
-          SCOPED_TRACE(testing::Message() << k.name << " " << size.first << "x" << size.second
-                                          << " frames " << count << " v " << threshold);
+        for (const auto& [threshold, curved] : kStepCases) {
+          SCOPED_TRACE(testing::Message()
+                       << k.name << " " << size.first << "x" << size.second << " frames " << count
+                       << " v " << threshold << (curved ? " curve" : ""));
           const Planes p = make_planes(size.first, size.second, count, seed++);
-          const Step a = run_step(plain, p, threshold), b = run_step(k, p, threshold);
+          const zolta::BrightnessCurve* curve = curve_case(curved);
+          const Step a = run_step(plain, p, threshold, curve), b = run_step(k, p, threshold, curve);
           EXPECT_TRUE(same_bits(a.result, b.result));
           EXPECT_TRUE(same_bits(a.kept, b.kept));
           EXPECT_EQ(a.joined, b.joined);
@@ -181,6 +202,18 @@ TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
           if (threshold == 160 && size.first >= 240) {
             EXPECT_GT(*std::max_element(a.joined.begin(), a.joined.end()), 1);
             EXPECT_EQ(a.taken, count > 2 ? count - 1 : count);
+          }
+          // A curve holds the bright blocks to less and leaves the frames
+          // taken as they are: fewer of the brightest samples join.
+          if (curved && threshold == 160 && size.first >= 240) {
+            const Step flat = run_step(plain, p, threshold, nullptr);
+            EXPECT_EQ(a.taken, flat.taken);
+            size_t with = 0, without = 0;
+            for (size_t i = 0; i < a.joined.size(); ++i) {
+              with += p.centre[i] > 180.0f ? a.joined[i] : 0;
+              without += p.centre[i] > 180.0f ? flat.joined[i] : 0;
+            }
+            EXPECT_LT(with, without);
           }
           for (int32_t i = 0; i < count; ++i) {
             ASSERT_EQ(a.matches[i].size(), b.matches[i].size());
@@ -218,14 +251,16 @@ TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
   uint32_t seed = 71;
   for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {101, 37}, {240, 144}}) {
     for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
-      for (int32_t threshold : {1, 160, 4095}) {
+      for (const auto& [threshold, curved] : kStepCases) {
+        const zolta::BrightnessCurve* curve = curve_case(curved);
         const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
-        const Step want = run_step(plain, b.floats, threshold);
+        const Step want = run_step(plain, b.floats, threshold, curve);
         for (zolta::SimdPath path : available_paths()) {
           const DspKernels& k = *zolta::dsp_kernels_for(path);
-          SCOPED_TRACE(testing::Message() << k.name << " " << size.first << "x" << size.second
-                                          << " frames " << count << " v " << threshold);
-          const Step got = run_bytes(k, b, threshold);
+          SCOPED_TRACE(testing::Message()
+                       << k.name << " " << size.first << "x" << size.second << " frames " << count
+                       << " v " << threshold << (curved ? " curve" : ""));
+          const Step got = run_bytes(k, b, threshold, curve);
           EXPECT_TRUE(same_bits(want.result, got.result));
           EXPECT_TRUE(same_bits(want.kept, got.kept));
           EXPECT_EQ(want.joined, got.joined);
@@ -249,15 +284,17 @@ TEST(TemporalKernels, BytesRowByRowGiveTheWholeStepsBits) {
   uint32_t seed = 131;
   for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {101, 37}, {240, 144}}) {
     for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
-      for (int32_t threshold : {1, 160, 4095}) {
+      for (const auto& [threshold, curved] : kStepCases) {
+        const zolta::BrightnessCurve* curve = curve_case(curved);
         const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
         const Planes& p = b.floats;
-        const Step want = run_step(plain, p, threshold);
+        const Step want = run_step(plain, p, threshold, curve);
         const size_t blocks = size_t(zolta::blocks_along(p.width)) * zolta::blocks_along(p.rows);
         for (zolta::SimdPath path : available_paths()) {
           const DspKernels& k = *zolta::dsp_kernels_for(path);
-          SCOPED_TRACE(testing::Message() << k.name << " " << size.first << "x" << size.second
-                                          << " frames " << count << " v " << threshold);
+          SCOPED_TRACE(testing::Message()
+                       << k.name << " " << size.first << "x" << size.second << " frames " << count
+                       << " v " << threshold << (curved ? " curve" : ""));
           std::vector<BlockMatch> matches[zolta::kMaxNeighbours];
           BlockMatch* pointers[zolta::kMaxNeighbours];
           for (int32_t i = 0; i < count; ++i) {
@@ -267,7 +304,7 @@ TEST(TemporalKernels, BytesRowByRowGiveTheWholeStepsBits) {
           std::vector<zolta::BlockStep> room(blocks * count);
           zolta::ByteAveraging averaging;
           EXPECT_EQ(k.temporal_judge_bytes(b.window, count, pointers, p.width, p.rows, threshold,
-                                           room.data(), averaging),
+                                           curve, room.data(), averaging),
                     want.taken);
           for (int32_t i = 0; i < count; ++i) {
             EXPECT_EQ(

@@ -8,9 +8,6 @@
 
 namespace ref {
 
-namespace {
-
-// The gain of the bands at brightness m: band k's centre is 16 k + 8.
 float band_gain(const uint16_t gains[16], float m) {
   const float place = m / 16.0f - 0.5f;
   if (place <= 0.0f || place != place) return float(gains[0]) / 1024.0f;
@@ -19,6 +16,8 @@ float band_gain(const uint16_t gains[16], float m) {
   const float low = float(gains[k]) / 1024.0f, high = float(gains[k + 1]) / 1024.0f;
   return low + (high - low) * (place - float(k));
 }
+
+namespace {
 
 // Cell k's centre is at 16 k + 7.5; position i between centres a and a + 1.
 void place_between(int32_t i, int32_t cells, int32_t& a, int32_t& b, float& part) {

@@ -247,11 +247,11 @@ std::vector<Found> find_blocks(const std::vector<float>& c, const std::vector<fl
   return found;
 }
 
-// The temporal rule of zolta.h, one sample at a time; returns how many of
-// the other frames were taken.
+// The temporal rule of zolta.h, one sample at a time, with the plane's
+// brightness gains; returns how many of the other frames were taken.
 int32_t temporal_model(std::vector<float>& centre,
                        const std::vector<const std::vector<float>*>& others, int32_t w, int32_t h,
-                       int32_t v, std::vector<float>& joined) {
+                       int32_t v, const uint16_t gains[16], std::vector<float>& joined) {
   joined.assign(centre.size(), 1.0f);
   const std::vector<float> c = centre;
   const int32_t across = (w + 7) / 8, down = (h + 7) / 8;
@@ -262,11 +262,32 @@ int32_t temporal_model(std::vector<float>& centre,
   auto block_matches = [&](const Found& f) {
     return f.mean <= float(v) / 16.0f && std::fabs(f.offset) <= float(v) * 3.0f / 128.0f;
   };
-  // A block that matches joins if its mean square is at most twice its
-  // mean absolute difference squared, plus (v / 64)^2.
-  auto block_joins = [&](const Found& f) {
-    const float slack = float(v) / 64.0f;
-    return block_matches(f) && f.square <= 2.0f * (f.mean * f.mean) + slack * slack;
+  // A block joins, and its samples' differences are limited, by its own
+  // threshold: v, or with gains v times the gain at the mean of the
+  // centre's block (summed down each column, then the columns in pairs).
+  bool curved = false;
+  for (int k = 0; k < 16; ++k) curved = curved || gains[k] != 0;
+  std::vector<float> own(size_t(across) * down, float(v));
+  for (int32_t by = 0; curved && by < down; ++by) {
+    for (int32_t bx = 0; bx < across; ++bx) {
+      float column[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+      int32_t n = 0;
+      for (int32_t j = 0; j < 8 && 8 * bx + j < w; ++j) {
+        for (int32_t i = 0; i < 8 && 8 * by + i < h; ++i, ++n) {
+          column[j] += c[size_t(8 * by + i) * w + 8 * bx + j];
+        }
+      }
+      const float sum = ((column[0] + column[1]) + (column[2] + column[3])) +
+                        ((column[4] + column[5]) + (column[6] + column[7]));
+      own[size_t(by) * across + bx] = float(v) * band_gain(gains, sum / float(n));
+    }
+  }
+  // It joins if it matches by its threshold u and its mean square is at
+  // most twice its mean absolute difference squared, plus (u / 64)^2.
+  auto block_joins = [&](const Found& f, float u) {
+    const float slack = u / 64.0f;
+    return f.mean <= u / 16.0f && std::fabs(f.offset) <= u * 3.0f / 128.0f &&
+           f.square <= 2.0f * (f.mean * f.mean) + slack * slack;
   };
   // A frame is taken when at least 13 blocks in 16 match and the sum
   // of their offsets is at most (matching + 16) v / 512 either way.
@@ -297,9 +318,11 @@ int32_t temporal_model(std::vector<float>& centre,
       float sum = c[at];
       float count = 1.0f;
       for (size_t k = 0; k < taken.size(); ++k) {
-        const Found& f = found[k][size_t(r / 8) * across + x / 8];
+        const size_t block = size_t(r / 8) * across + x / 8;
+        const Found& f = found[k][block];
         const float n = (*taken[k])[size_t(r + f.dy) * w + (x + f.dx)];
-        const bool joins = block_joins(f) && std::fabs(n - c[at]) <= float(v) / 4.0f;
+        const float u = own[block];
+        const bool joins = block_joins(f, u) && std::fabs(n - c[at]) <= u / 4.0f;
         sum = sum + (joins ? n : 0.0f);
         count = count + (joins ? 1.0f : 0.0f);
       }
@@ -508,7 +531,8 @@ void process_window_format(const Format& f, const std::vector<FrameRef>& window,
     tp.on[c] = true;
     std::vector<const std::vector<float>*> planes;
     for (const ModelPlanes& o : others) planes.push_back(&o.p[c]);
-    const int32_t n = temporal_model(m.p[c], planes, m.w[c], m.h[c], s.temporal[c], tp.joined[c]);
+    const int32_t n =
+        temporal_model(m.p[c], planes, m.w[c], m.h[c], s.temporal[c], s.gains[c], tp.joined[c]);
     tp.share[c] = share == 0 || n >= 2 * radius ? share : 256 - ((256 - share) * n) / (2 * radius);
     tp.kept[c] = m.p[c];
   }

@@ -52,6 +52,10 @@ void analyze(const std::vector<float>& x, int32_t s, std::vector<float>& approx,
 void synthesize(const std::vector<float>& approx, const std::vector<float>& detail, int32_t s,
                 float threshold, std::vector<float>& out, const std::vector<float>& gains = {});
 
+// The gain of sixteen brightness gains (1024ths) at brightness m: linear
+// between band centres 16 k + 8, the end bands' beyond them.
+float band_gain(const uint16_t gains[16], float m);
+
 // The factor of every sample's thresholds of a plane of w x h (row after
 // row) for its sixteen brightness gains; empty when they are all 0.
 std::vector<float> brightness_gains(const std::vector<float>& plane, int32_t w, int32_t h,
