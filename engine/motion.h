@@ -39,11 +39,14 @@ inline int32_t blocks_along(int32_t samples) {
 // left block, the upper block and the upper right block (each once), then
 // (0, 0) if not yet tried, the first with the least sum of absolute
 // differences kept, until one gives a mean absolute difference of at most
-// `good_enough`; then, unless one did, from the best the four displacements
-// one sample away, moving to the best of them while it is less, at most
-// kMotionRange times. A displacement is tried only if the block lies wholly
-// inside the plane there. The best's mean, offset and square are recorded. (zolta.h
-// gives the rule in full.)
+// `good_enough`; then from the best the four displacements one sample away,
+// moving to the best of them while it is less, at most kMotionRange times,
+// unless the best's mean is at most `good_enough` and either 0 or at least
+// a sixteenth of it (less comes from a picture cleaner than the settings,
+// where a displacement a sample or two off passes as well). A displacement
+// is tried only if the block lies wholly inside the plane there. The
+// best's mean, offset and square are recorded. (zolta.h gives the rule in
+// full.)
 void match_block_row(const float* centre, const float* neighbour, ptrdiff_t stride, int32_t width,
                      int32_t rows, int32_t by, float good_enough, BlockMatch* matches);
 

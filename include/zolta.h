@@ -407,11 +407,14 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  * order: the displacements found for the left, the upper and the upper right
  * block (each once), then (0, 0) if not yet tried, stopping as soon as the
  * best's difference is at most g = v * 7 / 128 times the block's samples;
- * then, while the best's difference is above g and at most 24 times, the
- * four displacements one sample left, right, up and down of the best, in
- * that order, again if one of them became the best. The block's mean is the
- * best's difference over its samples, its offset the sum of f_k(x + dx,
- * y + dy) - c(x, y) at the best's displacement, and its square the sum of
+ * then, at most 24 times, the four displacements one sample left, right,
+ * up and down of the best, in that order, again if one of them became the
+ * best, while the best's difference is above g or, unless 0, below g / 16
+ * times the block's samples (far below the noise the settings are for: on
+ * a cleaner picture, where a displacement a sample or two off passes too,
+ * only a least difference ends the search). The block's mean is the best's
+ * difference over its samples, its offset the sum of f_k(x + dx, y + dy) -
+ * c(x, y) at the best's displacement, and its square the sum of
  * (f_k(x + dx, y + dy) - c(x, y))^2 there, each taken in the same order,
  * over its samples.
  *

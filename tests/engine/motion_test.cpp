@@ -91,28 +91,43 @@ TEST(BlockMatching, EveryBlockThatStaysInsideIsFoundWhereItMoved) {
   }
 }
 
-TEST(BlockMatching, AMatchGoodEnoughEndsTheSearchAndAPoorOneShowsInTheMean) {
+TEST(BlockMatching, GoodEnoughEndsTheSearchUnlessFarBelowTheBoundAndAPoorMatchShowsInTheMean) {
   const std::vector<float> centre = texture(8);
   std::vector<float> noisy = moved_by(centre, 3, 2);
   std::mt19937 rng(3);
   std::normal_distribution<float> noise(0.0f, 4.0f);
   for (float& v : noisy) v += noise(rng);
-  // With everything good enough, every block keeps the first candidate:
-  // (0, 0) for the first, then the left block's.
-  for (const zolta::BlockMatch& m : match_all(centre, noisy, 1000.0f)) {
-    EXPECT_EQ(m.dx, 0);
-    EXPECT_EQ(m.dy, 0);
+  const int32_t across = zolta::blocks_along(kWidth);
+  const size_t interior = size_t(across) * 3 + 5;
+  // At (0, 0) the first two blocks differ by about 38 and 19 a sample, at
+  // the motion by about 3 (the noise).
+  struct Case {
+    float good_enough;
+    int32_t dx, dy;  // where the first two blocks are found
+    const char* why;
+  };
+  const Case cases[] = {
+      {60.0f, 0, 0, "(0, 0) good enough ends the search, and the next block takes it on"},
+      {1000.0f, 3, 2, "everything far below the bound, as on a picture cleaner than the settings"},
+      {0.0f, 3, 2, "nothing good enough"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    const std::vector<zolta::BlockMatch> found = match_all(centre, noisy, c.good_enough);
+    for (size_t b = 0; b < 2; ++b) {
+      EXPECT_EQ(found[b].dx, c.dx) << "block " << b;
+      EXPECT_EQ(found[b].dy, c.dy) << "block " << b;
+    }
+    if (c.dx == 0) continue;
+    // Searched to a least, the interior blocks find the motion too, with
+    // the noise's mean absolute difference (about 0.8 sigma), far below
+    // that of unrelated texture.
+    EXPECT_EQ(found[interior].dx, 3);
+    EXPECT_EQ(found[interior].dy, 2);
+    EXPECT_NEAR(found[interior].mean, 0.8f * 4.0f, 1.0f);
+    const std::vector<zolta::BlockMatch> unrelated = match_all(centre, texture(123), c.good_enough);
+    EXPECT_GT(unrelated[interior].mean, 2.0f * found[interior].mean);
   }
-  // Searched to the end, the interior blocks find the motion, with the
-  // noise's mean absolute difference (about 0.8 sigma) and far below that
-  // of unrelated texture.
-  const std::vector<zolta::BlockMatch> found = match_all(centre, noisy, 0.0f);
-  const zolta::BlockMatch& interior = found[size_t(zolta::blocks_along(kWidth)) * 3 + 5];
-  EXPECT_EQ(interior.dx, 3);
-  EXPECT_EQ(interior.dy, 2);
-  EXPECT_NEAR(interior.mean, 0.8f * 4.0f, 1.0f);
-  const std::vector<zolta::BlockMatch> unrelated = match_all(centre, texture(123), 0.0f);
-  EXPECT_GT(unrelated[size_t(zolta::blocks_along(kWidth)) * 3 + 5].mean, 2.0f * interior.mean);
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 // flash, a cut between two views of one photograph, a fade, motion beyond
 // the search, pages of text or tiles that change every frame) or where a
 // wrong match is cheap (scrolling text, a grid moving over a still
-// picture): at radius 1 and 2 no frame's luma comes out more than 0.1 dB
+// picture, a slow pan of a clean picture under settings for much noise):
+// at radius 1 and 2 no frame's luma comes out more than 0.1 dB
 // worse than at radius 0, clean or with the noise the settings are for, up
 // to the settings for heavy noise.
 #include <gtest/gtest.h>
@@ -23,19 +24,26 @@ Clip denoised(const Clip& clip, const zolta_settings& s, int radius) {
   return out;
 }
 
-// Every clip of a photograph at a size, or one (`only`), at noise levels.
+// Every clip of a photograph at a size but one (`except`), or one
+// (`only`), at noise levels.
 struct HardCase {
   const char* photo;
   int width, height, frames;
   std::vector<double> sigmas;
   const char* only;
+  const char* except;
 };
 
 const HardCase kCases[] = {
-    {"astronaut.png", 192, 128, 10, {10, 20, 30, 50}, nullptr},
+    {"astronaut.png", 192, 128, 10, {10, 20, 30, 50}, nullptr, "slow-pan"},
     // A fade of about 4 levels a frame at the settings for sigma 50: at the
     // clip's ends every neighbour lies on one side, brighter or darker.
-    {"coffee.png", 384, 256, 20, {50}, "fade"},
+    {"coffee.png", 384, 256, 20, {50}, "fade", nullptr},
+    // A slow pan, clean, at the settings for much noise: (0, 0) or a
+    // displacement a sample off passes for good enough, and at the clip's
+    // ends, where every neighbour lies on one side, it would shift the
+    // picture.
+    {"astronaut.png", 384, 256, 8, {30, 50}, "slow-pan", nullptr},
 };
 
 TEST(TemporalHardClips, NoFrameIsWorseThanAtRadiusZero) {
@@ -52,7 +60,7 @@ TEST(TemporalHardClips, NoFrameIsWorseThanAtRadiusZero) {
       zolta_settings settings;
       ASSERT_EQ(zolta_settings_for_noise(s3, ZOLTA_FAMILY_YUV420, &settings, nullptr), ZOLTA_OK);
       for (const NamedClip& c : clips) {
-        if (hc.only && c.name != hc.only) continue;
+        if ((hc.only && c.name != hc.only) || (hc.except && c.name == hc.except)) continue;
         for (const bool noisy : {false, true}) {
           const Clip in = noisy ? add_noise(c.clip, sigma, ++seed) : c.clip;
           const Clip alone = denoised(in, settings, 0);

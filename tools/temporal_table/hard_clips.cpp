@@ -129,6 +129,12 @@ std::vector<NamedClip> hard_clips(const Picture& photo, int width, int height, i
                      const bool line = (r + 3 * n) % 8 == 0 || (x + 5 * n) % 8 == 0;
                      return line ? Pixel{p.y * 0.3, p.cb, p.cr} : p;
                    })});
+  // A pan of 2 samples right and 1 down a frame: on the clean picture with
+  // settings for much noise, a displacement a sample or two off passes for
+  // good enough.
+  clips.push_back({"slow-pan", clip_of(width, height, frames, [&](int n, int r, int x) {
+                     return photo_at(photo, r + n, x + 2 * n);
+                   })});
   return clips;
 }
 

@@ -3,8 +3,9 @@
 // where a wrong match is cheap: a flash, a flat frame between tiles, a cut
 // between two views of one photograph, a fade, motion beyond the search
 // range, scrolling text, tiles that change every frame, a grid moving over
-// a still picture. The temporal step must leave each of their frames no
-// worse than radius 0 does.
+// a still picture, a slow pan (cheap to match a sample or two off where the
+// picture is clean and the settings are for much noise). The temporal step
+// must leave each of their frames no worse than radius 0 does.
 #pragma once
 
 #include <string>

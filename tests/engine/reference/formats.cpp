@@ -215,6 +215,12 @@ std::vector<Found> find_blocks(const std::vector<float>& c, const std::vector<fl
         best.dy = dy;
         return true;
       };
+      // The descent ends at a best good enough, but not so good that only a
+      // picture cleaner than the settings gives it (below g / 16), unless
+      // nothing is less (0).
+      auto good = [&] {
+        return best_sad <= enough && (best_sad >= enough / 16.0f || best_sad == 0.0f);
+      };
       std::vector<std::pair<int32_t, int32_t>> tried;
       auto hint = [&](int32_t hx, int32_t hy) {
         if (hx < 0 || hx >= across || hy < 0 || best_sad <= enough) return;
@@ -231,7 +237,7 @@ std::vector<Found> find_blocks(const std::vector<float>& c, const std::vector<fl
       bool zero = false;
       for (const auto& t : tried) zero = zero || (t.first == 0 && t.second == 0);
       if (!zero && !(best_sad <= enough)) take(0, 0);
-      for (int32_t step = 0; step < kRange && !(best_sad <= enough); ++step) {
+      for (int32_t step = 0; step < kRange && !good(); ++step) {
         const Found from = best;
         bool better = false;
         const int32_t moves[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
