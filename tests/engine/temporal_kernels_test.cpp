@@ -211,14 +211,23 @@ TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
   }
 }
 
+// Planes of bytes: one block; a narrow block after a whole one; rows of an
+// even and of an odd number of whole blocks (taken two at a time), each
+// with a narrow one after them or not. Thresholds whose quarter (the
+// largest difference that joins) is below one sample, not a whole number
+// (1.5), whole, and above every difference.
+constexpr std::pair<int32_t, int32_t> kByteSizes[] = {{8, 8},    {13, 9},  {27, 11},
+                                                      {101, 37}, {40, 16}, {240, 144}};
+constexpr int32_t kByteThresholds[] = {1, 6, 160, 4095};
+
 // The step over an 8-bit stream's bytes gives the bits of the step over the
 // float planes of the same values, on every path.
 TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
   const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
   uint32_t seed = 71;
-  for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {101, 37}, {240, 144}}) {
+  for (const auto& size : kByteSizes) {
     for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
-      for (int32_t threshold : {1, 160, 4095}) {
+      for (int32_t threshold : kByteThresholds) {
         const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
         const Step want = run_step(plain, b.floats, threshold);
         for (zolta::SimdPath path : available_paths()) {
@@ -247,9 +256,9 @@ TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
 TEST(TemporalKernels, BytesRowByRowGiveTheWholeStepsBits) {
   const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
   uint32_t seed = 131;
-  for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {101, 37}, {240, 144}}) {
+  for (const auto& size : kByteSizes) {
     for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
-      for (int32_t threshold : {1, 160, 4095}) {
+      for (int32_t threshold : kByteThresholds) {
         const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
         const Planes& p = b.floats;
         const Step want = run_step(plain, p, threshold);
