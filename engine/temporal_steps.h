@@ -193,10 +193,19 @@ float block_difference(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neigh
 
 // A whole block's sums of differences and of their squares (the float
 // rule's sums by columns, block_sum).
-void full_block_moments(const float* c, ptrdiff_t cs, const float* n, ptrdiff_t ns, float* sum,
-                        float* squares) {
-  *sum = full_block_sum<DifferenceTerm>(c, cs, n, ns);
-  *squares = full_block_sum<SquareTerm>(c, cs, n, ns);
+void full_block_moments(const float* __restrict c, ptrdiff_t cs, const float* __restrict n,
+                        ptrdiff_t ns, float* sum, float* squares) {
+  float acc[kBlockSize] = {}, square_acc[kBlockSize] = {};
+  for (int32_t r = 0; r < kBlockSize; ++r) {
+    for (int32_t x = 0; x < kBlockSize; ++x) {
+      acc[x] += DifferenceTerm::of(n[x], c[x]);
+      square_acc[x] += SquareTerm::of(n[x], c[x]);
+    }
+    c += cs;
+    n += ns;
+  }
+  *sum = sum_columns(acc);
+  *squares = sum_columns(square_acc);
 }
 
 void full_block_moments(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns,
@@ -304,18 +313,25 @@ void match_block_row(SamplePlane<T> centre, SamplePlane<T> neighbour, int32_t wi
     Search<T> s(centre, neighbour, bx * kBlockSize, by * kBlockSize, width, rows);
     const float enough = good_enough * static_cast<float>(s.bw * s.bh);
     BlockMatch* here = matches + by * across + bx;
-    const BlockMatch* hints[3] = {bx > 0 ? here - 1 : nullptr, by > 0 ? here - across : nullptr,
-                                  by > 0 && bx + 1 < across ? here - across + 1 : nullptr};
-    bool zero_tried = false;
-    for (int i = 0; i < 3 && !(s.best <= enough); ++i) {
-      if (!hints[i]) continue;
-      bool tried = false;
-      for (int j = 0; j < i && !tried; ++j) {
-        tried = hints[j] && hints[j]->dx == hints[i]->dx && hints[j]->dy == hints[i]->dy;
+    // The hints in order, each displacement once (as keys dy * 64 + dx),
+    // then (0, 0) unless among them.
+    int32_t tried[3];
+    int32_t count = 0;
+    const auto hint = [&](const BlockMatch& m) {
+      const int32_t key = m.dy * 64 + m.dx;
+      for (int32_t j = 0; j < count; ++j) {
+        if (tried[j] == key) return;
       }
-      if (!tried) s.attempt(hints[i]->dx, hints[i]->dy);
-      zero_tried = zero_tried || (hints[i]->dx == 0 && hints[i]->dy == 0);
+      tried[count++] = key;
+      s.attempt(m.dx, m.dy);
+    };
+    if (bx > 0) hint(here[-1]);
+    if (by > 0) {
+      if (!(s.best <= enough)) hint(here[-across]);
+      if (bx + 1 < across && !(s.best <= enough)) hint(here[1 - across]);
     }
+    bool zero_tried = false;
+    for (int32_t j = 0; j < count; ++j) zero_tried = zero_tried || tried[j] == 0;
     if (!zero_tried && !(s.best <= enough)) s.attempt(0, 0);
     for (int32_t step = 0; step < kMotionRange && !(s.best <= enough); ++step) {
       const int32_t dx = s.best_dx, dy = s.best_dy;
