@@ -191,31 +191,6 @@ float block_difference(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neigh
   return static_cast<float>(sum);
 }
 
-// A whole block's sums of differences and of their squares (the float
-// rule's sums by columns, block_sum).
-void full_block_moments(const float* __restrict c, ptrdiff_t cs, const float* __restrict n,
-                        ptrdiff_t ns, float* sum, float* squares) {
-  float acc[kBlockSize] = {}, square_acc[kBlockSize] = {};
-  for (int32_t r = 0; r < kBlockSize; ++r) {
-    for (int32_t x = 0; x < kBlockSize; ++x) {
-      acc[x] += DifferenceTerm::of(n[x], c[x]);
-      square_acc[x] += SquareTerm::of(n[x], c[x]);
-    }
-    c += cs;
-    n += ns;
-  }
-  *sum = sum_columns(acc);
-  *squares = sum_columns(square_acc);
-}
-
-void full_block_moments(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns,
-                        float* sum, float* squares) {
-  int32_t s = 0, q = 0;
-  bytes::block_moments(c, cs, n, ns, &s, &q);
-  *sum = static_cast<float>(s);
-  *squares = static_cast<float>(q);
-}
-
 // Over a block narrower or shorter than kBlockSize.
 float block_offset(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
                    int32_t block_width, int32_t block_rows) {
@@ -242,6 +217,27 @@ float block_squares(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbou
     }
   }
   return static_cast<float>(sum);
+}
+
+// A block's sums of differences and of their squares: over floats by
+// columns (block_sum); over bytes in integers, a whole block's in one pass.
+void block_moments(const float* c, ptrdiff_t cs, const float* n, ptrdiff_t ns, int32_t block_width,
+                   int32_t block_rows, float* sum, float* squares) {
+  *sum = block_offset(c, cs, n, ns, block_width, block_rows);
+  *squares = block_squares(c, cs, n, ns, block_width, block_rows);
+}
+
+void block_moments(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns,
+                   int32_t block_width, int32_t block_rows, float* sum, float* squares) {
+  if (block_width == kBlockSize && block_rows == kBlockSize) {
+    int32_t s = 0, q = 0;
+    bytes::block_moments(c, cs, n, ns, &s, &q);
+    *sum = static_cast<float>(s);
+    *squares = static_cast<float>(q);
+  } else {
+    *sum = block_offset(c, cs, n, ns, block_width, block_rows);
+    *squares = block_squares(c, cs, n, ns, block_width, block_rows);
+  }
 }
 
 // A plane of the window as the step reads it: floats on the 8-bit scale, or
@@ -347,12 +343,7 @@ void match_block_row(SamplePlane<T> centre, SamplePlane<T> neighbour, int32_t wi
     here->mean = s.per_sample(s.best);
     const T* found = s.neighbour + s.best_dy * s.ns + s.best_dx;
     float offset, squares;
-    if (s.whole) {
-      full_block_moments(s.centre, s.cs, found, s.ns, &offset, &squares);
-    } else {
-      offset = block_offset(s.centre, s.cs, found, s.ns, s.bw, s.bh);
-      squares = block_squares(s.centre, s.cs, found, s.ns, s.bw, s.bh);
-    }
+    block_moments(s.centre, s.cs, found, s.ns, s.bw, s.bh, &offset, &squares);
     here->offset = s.per_sample(offset);
     here->square = s.per_sample(squares);
   }
