@@ -118,11 +118,11 @@ int32_t temporal_plane_bytes(const BytePlanes& window, int32_t count, float* res
 // strip by strip where the detail is given back) instead of kept in a
 // plane: the centre and the other frames taken, with their matches.
 // Per block of a frame taken: where its samples lie from the block's own
-// place (bytes), and the limit of a sample's difference (negative where the
-// block does not join).
+// place (bytes), and the largest difference |n - c| of a sample that joins,
+// an integer (-1 where the block does not join).
 struct BlockStep {
   ptrdiff_t shift;
-  float limit;
+  int32_t reach;
 };
 
 struct ByteAveraging {

@@ -86,10 +86,29 @@ float block_squares(const float* centre, ptrdiff_t cs, const float* neighbour, p
 // integer that single precision holds exactly, so summing in integers, in
 // any order, gives the float rule's bits. The x86 files bring their own
 // whole-block sums (x86/byte_blocks.h); these are the plain ones.
-// The sum s and the count m of a sample of the step over bytes in 16 bits:
-// s is an integer up to 5 x 255, m one of 1..5, and s / m the sample.
-inline uint16_t pack_average(float s, float m) {
-  return static_cast<uint16_t>(static_cast<int32_t>(s) * 8 + static_cast<int32_t>(m));
+// The step's samples over bytes: a sample n joins where |n - c| <= u / 4
+// (u the threshold of its block), which for integers is |n - c| <= reach,
+// reach the integer part of u / 4 (at most 255, -1 where the block does
+// not join). s = c plus the samples that join and m = 1 plus their count
+// are integers below 2^24 however they are summed, so s / m in floats is the
+// float rule's result; s * 8 + m (s at most 5 x 255, m at most 5) fits in
+// 16 bits for the detail given back.
+// Samples [0, n) of a block's row so: from[k] the other frames' samples
+// (k < used), reach[k] their reaches.
+inline void average_samples(const uint8_t* c, const uint8_t* const* from, const int32_t* reach,
+                            int32_t used, int32_t n, float* out, uint16_t* packed) {
+  for (int32_t x = 0; x < n; ++x) {
+    const int32_t cx = c[x];
+    int32_t s = cx, m = 1;
+    for (int32_t k = 0; k < used; ++k) {
+      const int32_t d = from[k][x] - cx;
+      const bool joins = (d < 0 ? -d : d) <= reach[k];
+      s += joins ? from[k][x] : 0;
+      m += joins ? 1 : 0;
+    }
+    out[x] = static_cast<float>(s) / static_cast<float>(m);
+    if (packed) packed[x] = static_cast<uint16_t>(s * 8 + m);
+  }
 }
 
 #if !defined(ZOLTA_BYTE_BLOCKS)
@@ -123,37 +142,38 @@ struct SquareBytes {
 int32_t block_sad(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
   return block_sum<AbsoluteBytes>(c, cs, n, ns);
 }
-int32_t block_sum_difference(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
-  return block_sum<DifferenceBytes>(c, cs, n, ns);
-}
-int32_t block_squares(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
-  return block_sum<SquareBytes>(c, cs, n, ns);
+// The sums of n - c and of (n - c)^2 over an 8 x 8 block.
+void block_moments(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns, int32_t* sum,
+                   int32_t* squares) {
+  *sum = block_sum<DifferenceBytes>(c, cs, n, ns);
+  *squares = block_sum<SquareBytes>(c, cs, n, ns);
 }
 
 void to_floats8(const uint8_t* __restrict from, float* __restrict to) {
   for (int32_t x = 0; x < kBlockSize; ++x) to[x] = static_cast<float>(from[x]);
 }
 
-// A block's row of the step's result, as join_rows makes each sample; with
-// `packed` also s * 8 + m, s the sum (an integer) and m the frames averaged.
-void average_block(const uint8_t* c, const uint8_t* const* from, const float* limits, int32_t used,
+// A block's row of the step's result (average_samples).
+void average_block(const uint8_t* c, const uint8_t* const* from, const int32_t* reach, int32_t used,
                    float* out, uint16_t* packed) {
-  for (int32_t x = 0; x < kBlockSize; ++x) {
-    const float cx = static_cast<float>(c[x]);
-    float s = cx, m = 1.0f;
-    for (int32_t k = 0; k < used; ++k) {
-      const float n = static_cast<float>(from[k][x]);
-      const bool joins = std::fabs(n - cx) <= limits[k];
-      s = s + (joins ? n : 0.0f);
-      m = m + (joins ? 1.0f : 0.0f);
-    }
-    out[x] = s / m;
-    if (packed) packed[x] = pack_average(s, m);
-  }
+  average_samples(c, from, reach, used, kBlockSize, out, packed);
 }
 
 }  // namespace bytes
 #endif
+
+// Two neighbouring blocks' rows: from[k] and reach[k] for the first,
+// from[kMaxNeighbours + k] and reach[kMaxNeighbours + k] for the second.
+inline void average_two_blocks(const uint8_t* c, const uint8_t* const* from, const int32_t* reach,
+                               int32_t used, float* out, uint16_t* packed) {
+#if defined(ZOLTA_TWO_BLOCKS)
+  bytes::average_two_blocks(c, from, reach, used, out, packed);
+#else
+  bytes::average_block(c, from, reach, used, out, packed);
+  bytes::average_block(c + kBlockSize, from + kMaxNeighbours, reach + kMaxNeighbours, used,
+                       out + kBlockSize, packed ? packed + kBlockSize : nullptr);
+#endif
+}
 
 float full_block_difference(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
   return static_cast<float>(bytes::block_sad(c, cs, n, ns));
@@ -172,11 +192,9 @@ float block_difference(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neigh
   return static_cast<float>(sum);
 }
 
+// Over a block narrower or shorter than kBlockSize.
 float block_offset(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
                    int32_t block_width, int32_t block_rows) {
-  if (block_width == kBlockSize && block_rows == kBlockSize) {
-    return static_cast<float>(bytes::block_sum_difference(centre, cs, neighbour, ns));
-  }
   int32_t sum = 0;
   for (int32_t r = 0; r < block_rows; ++r) {
     for (int32_t x = 0; x < block_width; ++x) {
@@ -191,9 +209,6 @@ float block_offset(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour
 // rule's value.
 float block_squares(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
                     int32_t block_width, int32_t block_rows) {
-  if (block_width == kBlockSize && block_rows == kBlockSize) {
-    return static_cast<float>(bytes::block_squares(centre, cs, neighbour, ns));
-  }
   int32_t sum = 0;
   for (int32_t r = 0; r < block_rows; ++r) {
     for (int32_t x = 0; x < block_width; ++x) {
@@ -203,6 +218,27 @@ float block_squares(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbou
     }
   }
   return static_cast<float>(sum);
+}
+
+// A block's sums of differences and of their squares: over floats by
+// columns (block_sum); over bytes in integers, a whole block's in one pass.
+void block_moments(const float* c, ptrdiff_t cs, const float* n, ptrdiff_t ns, int32_t block_width,
+                   int32_t block_rows, float* sum, float* squares) {
+  *sum = block_offset(c, cs, n, ns, block_width, block_rows);
+  *squares = block_squares(c, cs, n, ns, block_width, block_rows);
+}
+
+void block_moments(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns,
+                   int32_t block_width, int32_t block_rows, float* sum, float* squares) {
+  if (block_width == kBlockSize && block_rows == kBlockSize) {
+    int32_t s = 0, q = 0;
+    bytes::block_moments(c, cs, n, ns, &s, &q);
+    *sum = static_cast<float>(s);
+    *squares = static_cast<float>(q);
+  } else {
+    *sum = block_offset(c, cs, n, ns, block_width, block_rows);
+    *squares = block_squares(c, cs, n, ns, block_width, block_rows);
+  }
 }
 
 // A plane of the window as the step reads it: floats on the 8-bit scale, or
@@ -216,24 +252,39 @@ struct SamplePlane {
 template <typename T>
 struct Search {
   const T* centre;     // the block's first sample
+  int32_t bw;          // its width
   const T* neighbour;  // the neighbour's sample at the block's place
+  int32_t bh;          // and rows
   ptrdiff_t cs, ns;    // their strides
-  int32_t x0, y0, bw, bh, width, rows;
+  // The displacements that keep the block inside the plane and the range.
+  int32_t low_dx, high_dx, low_dy, high_dy;
+  bool whole;  // bw and bh kBlockSize
   int32_t best_dx, best_dy;
   float best;
 
+  Search(SamplePlane<T> c, SamplePlane<T> n, int32_t x0, int32_t y0, int32_t width, int32_t rows)
+      : cs(c.stride), ns(n.stride), best_dx(0), best_dy(0), best(INFINITY) {
+    centre = c.at + y0 * cs + x0;
+    neighbour = n.at + y0 * ns + x0;
+    bw = width - x0 < kBlockSize ? width - x0 : kBlockSize;
+    bh = rows - y0 < kBlockSize ? rows - y0 : kBlockSize;
+    whole = bw == kBlockSize && bh == kBlockSize;
+    low_dx = -x0 > -kMotionRange ? -x0 : -kMotionRange;
+    high_dx = width - bw - x0 < kMotionRange ? width - bw - x0 : kMotionRange;
+    low_dy = -y0 > -kMotionRange ? -y0 : -kMotionRange;
+    high_dy = rows - bh - y0 < kMotionRange ? rows - bh - y0 : kMotionRange;
+  }
+
   bool fits(int32_t dx, int32_t dy) const {
-    return dx >= -kMotionRange && dx <= kMotionRange && dy >= -kMotionRange && dy <= kMotionRange &&
-           x0 + dx >= 0 && x0 + dx + bw <= width && y0 + dy >= 0 && y0 + dy + bh <= rows;
+    return dx >= low_dx && dx <= high_dx && dy >= low_dy && dy <= high_dy;
   }
 
   // Tries a displacement; true if it is the new best.
   bool attempt(int32_t dx, int32_t dy) {
     if (!fits(dx, dy)) return false;
     const T* n = neighbour + dy * ns + dx;
-    const float sad = bw == kBlockSize && bh == kBlockSize
-                          ? full_block_difference(centre, cs, n, ns)
-                          : steps::block_difference(centre, cs, n, ns, bw, bh);
+    const float sad = whole ? full_block_difference(centre, cs, n, ns)
+                            : steps::block_difference(centre, cs, n, ns, bw, bh);
     if (sad < best) {
       best = sad;
       best_dx = dx;
@@ -241,6 +292,13 @@ struct Search {
       return true;
     }
     return false;
+  }
+
+  // A sum over the block's samples divided by their count: for a whole
+  // block the multiplication by 1 / 64, which is exact and the same bits.
+  float per_sample(float sum) const {
+    return whole ? sum * (1.0f / (kBlockSize * kBlockSize))
+                 : sum / static_cast<float>(bw * bh);
   }
 };
 
@@ -259,35 +317,28 @@ void match_block_row(SamplePlane<T> centre, SamplePlane<T> neighbour, int32_t wi
                      int32_t by, float good_enough, BlockMatch* matches) {
   const int32_t across = blocks_along(width);
   for (int32_t bx = 0; bx < across; ++bx) {
-    Search<T> s;
-    s.x0 = bx * kBlockSize;
-    s.y0 = by * kBlockSize;
-    s.bw = width - s.x0 < kBlockSize ? width - s.x0 : kBlockSize;
-    s.bh = rows - s.y0 < kBlockSize ? rows - s.y0 : kBlockSize;
-    s.width = width;
-    s.rows = rows;
-    s.cs = centre.stride;
-    s.ns = neighbour.stride;
-    s.centre = centre.at + s.y0 * s.cs + s.x0;
-    s.neighbour = neighbour.at + s.y0 * s.ns + s.x0;
-    s.best_dx = 0;
-    s.best_dy = 0;
-    s.best = INFINITY;
-    const float samples = static_cast<float>(s.bw * s.bh);
-    const float enough = good_enough * samples;
+    Search<T> s(centre, neighbour, bx * kBlockSize, by * kBlockSize, width, rows);
+    const float enough = good_enough * static_cast<float>(s.bw * s.bh);
     BlockMatch* here = matches + by * across + bx;
-    const BlockMatch* hints[3] = {bx > 0 ? here - 1 : nullptr, by > 0 ? here - across : nullptr,
-                                  by > 0 && bx + 1 < across ? here - across + 1 : nullptr};
-    bool zero_tried = false;
-    for (int i = 0; i < 3 && !(s.best <= enough); ++i) {
-      if (!hints[i]) continue;
-      bool tried = false;
-      for (int j = 0; j < i && !tried; ++j) {
-        tried = hints[j] && hints[j]->dx == hints[i]->dx && hints[j]->dy == hints[i]->dy;
+    // The hints in order, each displacement once (as keys dy * 64 + dx),
+    // then (0, 0) unless among them.
+    int32_t tried[3];
+    int32_t count = 0;
+    const auto hint = [&](const BlockMatch& m) {
+      const int32_t key = m.dy * 64 + m.dx;
+      for (int32_t j = 0; j < count; ++j) {
+        if (tried[j] == key) return;
       }
-      if (!tried) s.attempt(hints[i]->dx, hints[i]->dy);
-      zero_tried = zero_tried || (hints[i]->dx == 0 && hints[i]->dy == 0);
+      tried[count++] = key;
+      s.attempt(m.dx, m.dy);
+    };
+    if (bx > 0) hint(here[-1]);
+    if (by > 0) {
+      if (!(s.best <= enough)) hint(here[-across]);
+      if (bx + 1 < across && !(s.best <= enough)) hint(here[1 - across]);
     }
+    bool zero_tried = false;
+    for (int32_t j = 0; j < count; ++j) zero_tried = zero_tried || tried[j] == 0;
     if (!zero_tried && !(s.best <= enough)) s.attempt(0, 0);
     for (int32_t step = 0; step < kMotionRange && !ends_search(s.best, enough); ++step) {
       const int32_t dx = s.best_dx, dy = s.best_dy;
@@ -300,10 +351,12 @@ void match_block_row(SamplePlane<T> centre, SamplePlane<T> neighbour, int32_t wi
     here->dx = s.best_dx;
     here->dy = s.best_dy;
     // (0, 0) always fits, so the best is finite.
-    here->mean = s.best / samples;
+    here->mean = s.per_sample(s.best);
     const T* found = s.neighbour + s.best_dy * s.ns + s.best_dx;
-    here->offset = block_offset(s.centre, s.cs, found, s.ns, s.bw, s.bh) / samples;
-    here->square = block_squares(s.centre, s.cs, found, s.ns, s.bw, s.bh) / samples;
+    float offset, squares;
+    block_moments(s.centre, s.cs, found, s.ns, s.bw, s.bh, &offset, &squares);
+    here->offset = s.per_sample(offset);
+    here->square = s.per_sample(squares);
   }
 }
 
@@ -481,6 +534,13 @@ float join_limit(const Averaging<T>& a, int32_t k, int32_t b, float u) {
   return block_joins(a.matches[k][b], match_limits(u)) ? sample_limit_of(u) : -1.0f;
 }
 
+// The reach of such a limit over bytes: an integer difference is at most
+// the limit where it is at most its integer part (bytes differ by at most
+// 255, so larger limits are 255); -1 where the block does not join.
+inline int32_t reach_of(float limit) {
+  return limit < 0.0f ? -1 : static_cast<int32_t>(limit < 255.0f ? limit : 255.0f);
+}
+
 // The limits of a row of blocks of every taken frame, each block's
 // repeated over its columns.
 template <typename T>
@@ -557,8 +617,8 @@ void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
 
 // Columns [first, end) of row r of the step's result over bytes (first a
 // multiple of the block size) into out[0 ..], and with `packed` the sums and
-// counts (pack_average): block by block, each sample as join_rows makes it,
-// in the same order.
+// counts (average_samples): block by block, two at a time where both are
+// whole, each sample as join_rows makes it.
 // K, the frames taken, a constant: the loops over them unrolled.
 template <int32_t K>
 void average_span_of(const ByteAveraging& a, int32_t r, int32_t first, int32_t end, float* out,
@@ -570,33 +630,32 @@ void average_span_of(const ByteAveraging& a, int32_t r, int32_t first, int32_t e
     row[k] = a.taken.plane[k + 1] + r * a.taken.stride[k + 1];
     block_row[k] = a.steps[k] + (r / kBlockSize) * a.across;
   }
-  for (int32_t x0 = first; x0 < end; x0 += kBlockSize) {
+  for (int32_t x0 = first; x0 < end;) {
     const int32_t b = x0 / kBlockSize;
     const int32_t n = end - x0 < kBlockSize ? end - x0 : kBlockSize;
-    const uint8_t* from[kMaxNeighbours];
-    float limits[kMaxNeighbours];
+    const bool two = end - x0 >= 2 * kBlockSize;
+    const uint8_t* from[2 * kMaxNeighbours] = {};
+    int32_t reach[2 * kMaxNeighbours] = {};
     for (int32_t k = 0; k < K; ++k) {
       from[k] = row[k] + x0 + block_row[k][b].shift;
-      limits[k] = block_row[k][b].limit;
+      reach[k] = block_row[k][b].reach;
+      if (two) {
+        from[kMaxNeighbours + k] = row[k] + x0 + kBlockSize + block_row[k][b + 1].shift;
+        reach[kMaxNeighbours + k] = block_row[k][b + 1].reach;
+      }
     }
     float* o = out + (x0 - first);
     uint16_t* j = packed ? packed + (x0 - first) : nullptr;
-    if (n == kBlockSize) {
-      bytes::average_block(c + x0, from, limits, K, o, j);
-      continue;
-    }
-    // The plane's last block, narrower: its samples one by one.
-    for (int32_t x = 0; x < n; ++x) {
-      const float cx = static_cast<float>(c[x0 + x]);
-      float s = cx, m = 1.0f;
-      for (int32_t k = 0; k < K; ++k) {
-        const float nx = static_cast<float>(from[k][x]);
-        const bool joins = std::fabs(nx - cx) <= limits[k];
-        s = s + (joins ? nx : 0.0f);
-        m = m + (joins ? 1.0f : 0.0f);
-      }
-      o[x] = s / m;
-      if (j) j[x] = pack_average(s, m);
+    if (two) {
+      average_two_blocks(c + x0, from, reach, K, o, j);
+      x0 += 2 * kBlockSize;
+    } else if (n == kBlockSize) {
+      bytes::average_block(c + x0, from, reach, K, o, j);
+      x0 += kBlockSize;
+    } else {
+      // The plane's last block, narrower.
+      average_samples(c + x0, from, reach, K, n, o, j);
+      x0 += n;
     }
   }
 }
@@ -738,7 +797,7 @@ int32_t temporal_judge_bytes(const BytePlanes& window, int32_t count, BlockMatch
       const BlockMatch& m = a.matches[k][b];
       BlockStep& step = room[k * blocks + b];
       step.shift = m.dy * a.taken[k].stride + m.dx;
-      step.limit = join_limit(a, k, b, u);
+      step.reach = reach_of(join_limit(a, k, b, u));
     }
   }
   averaging.used = a.used;

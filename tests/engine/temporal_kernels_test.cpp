@@ -92,11 +92,14 @@ const zolta::BrightnessCurve* curve_case(bool on) {
   return on ? &falling : nullptr;
 }
 
-// Thresholds, each with or without that curve.
+// Thresholds, each with or without that curve: one whose quarter (the
+// largest difference that joins) is below one sample, one where it is not
+// a whole number (1.5), whole, and above every difference.
 const struct {
   int32_t threshold;
   bool curved;
-} kStepCases[] = {{1, false}, {160, false}, {160, true}, {4095, false}, {4095, true}};
+} kStepCases[] = {{1, false},   {6, false},    {6, true},    {160, false},
+                  {160, true},  {4095, false}, {4095, true}};
 
 Step run_step(const DspKernels& k, const Planes& p, int32_t threshold,
               const zolta::BrightnessCurve* curve) {
@@ -244,12 +247,18 @@ TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
   }
 }
 
+// Planes of bytes: one block; a narrow block after a whole one; rows of an
+// even and of an odd number of whole blocks (taken two at a time), each
+// with a narrow one after them or not.
+constexpr std::pair<int32_t, int32_t> kByteSizes[] = {{8, 8},    {13, 9},  {27, 11},
+                                                      {101, 37}, {40, 16}, {240, 144}};
+
 // The step over an 8-bit stream's bytes gives the bits of the step over the
 // float planes of the same values, on every path.
 TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
   const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
   uint32_t seed = 71;
-  for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {101, 37}, {240, 144}}) {
+  for (const auto& size : kByteSizes) {
     for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
       for (const auto& [threshold, curved] : kStepCases) {
         const zolta::BrightnessCurve* curve = curve_case(curved);
@@ -282,7 +291,7 @@ TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
 TEST(TemporalKernels, BytesRowByRowGiveTheWholeStepsBits) {
   const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
   uint32_t seed = 131;
-  for (const auto& size : {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {101, 37}, {240, 144}}) {
+  for (const auto& size : kByteSizes) {
     for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
       for (const auto& [threshold, curved] : kStepCases) {
         const zolta::BrightnessCurve* curve = curve_case(curved);
