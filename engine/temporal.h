@@ -28,8 +28,11 @@ constexpr int kMaxNeighbours = 4;
 // centre) is at most v * 3 / 128 either way (three eighths of the mean
 // absolute difference v / 16 that it may have); a neighbour frame is taken
 // only if at least 13 blocks in 16 off the plane's outer ring of blocks
-// (where picture enters and leaves) match and the sum of those means over
-// them is at most (M + 16) v / 512 either way, M the blocks that match
+// (where picture enters and leaves) match, found short of the search's
+// bound (a search that stops at it may have met motion beyond its reach,
+// where on a smooth picture under much noise many blocks still match,
+// picture not theirs), and the sum of those means over them is at most
+// (M + 16) v / 512 either way, M the blocks that count so
 // (near v / 512 a block over many blocks, more over few, whose sum noise
 // moves more; a fade of a few levels a frame at high noise settings is
 // more, and averaged in it would brighten or darken the frames at a

@@ -428,6 +428,15 @@ bool block_matches(const BlockMatch& m, const MatchLimits& l) {
   return m.mean <= l.mean && std::fabs(m.offset) <= l.offset;
 }
 
+// Whether a block found where it matches counts for the frame's scene: not
+// at the search's bound either way, where the search may have stopped on
+// motion beyond its reach (a fast pan, where many blocks match picture
+// that is not theirs when the picture is smooth and the noise much).
+bool counts_for_scene(const BlockMatch& m, const MatchLimits& l) {
+  return block_matches(m, l) && m.dx > -kMotionRange && m.dx < kMotionRange &&
+         m.dy > -kMotionRange && m.dy < kMotionRange;
+}
+
 // Whether it joins: it matches, and its differences spread as noise's do,
 // their mean square at most twice their mean absolute value squared plus
 // the slack.
@@ -586,7 +595,7 @@ void judge_plane(SamplePlane<T> centre, const SamplePlane<T>* neighbours,
       if (ring && (by == 0 || by == down - 1)) continue;
       const BlockMatch* row = matches[k] + by * across;
       for (int32_t b = ring ? 1 : 0; b < (ring ? across - 1 : across); ++b) {
-        const bool matches_here = block_matches(row[b], limits);
+        const bool matches_here = counts_for_scene(row[b], limits);
         matching[k] += matches_here ? 1 : 0;
         drift[k] = drift[k] + (matches_here ? row[b].offset : 0.0f);
       }

@@ -431,11 +431,14 @@ ZOLTA_API int zolta_denoiser_radius(const zolta_denoiser* denoiser);
  * is taken only if it holds the centre's scene:
  * with B the plane's blocks off its outer ring (not in the first or last
  * row or column of blocks; all blocks if the plane has fewer than 3 blocks
- * across or down), M those of them that match and D the sum of their
- * offsets (block rows top to bottom, each left to right, from 0, single
- * precision), 16 M >= 13 B and |D| <= (v / 512) * (M + 16) in single
- * precision. A neighbour not taken (a cut, a flash, a fade, motion beyond
- * the search) adds nothing to the plane.
+ * across or down), M those of them that match and were found short of
+ * the search's bound (|dx| < 24 and |dy| < 24: one found at the bound may
+ * have stopped there on motion beyond it, and on a smooth picture under
+ * much noise many blocks match picture that is not theirs) and D the sum
+ * of their offsets (block rows top to bottom, each left to right, from 0,
+ * single precision), 16 M >= 13 B and |D| <= (v / 512) * (M + 16) in
+ * single precision. A neighbour not taken (a cut, a flash, a fade, motion
+ * beyond the search) adds nothing to the plane.
  *
  * Averaging: with c the centre frame's sample and f_k the sample of
  * neighbour k at the displacement of its block, the sample becomes s / m

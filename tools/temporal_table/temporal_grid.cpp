@@ -15,12 +15,15 @@
 //       for that clip alone.
 //   temporal_grid --clips DIR --sigmas 10,20 PHOTO...
 //       Writes DIR/NAME-MOTION-clean.y4m and DIR/NAME-MOTION-sSIGMA.y4m.
-//   temporal_grid --hard [--sigmas 10,20,30,50] PHOTO...
+//   temporal_grid --hard [--sigmas 10,20,30,50] [--seeds N]
+//                 [--size WIDTH HEIGHT FRAMES] PHOTO...
 //       The clips of hard_clips.h (384 x 256, 20 frames) from each
 //       photograph, clean and with Gaussian noise of sigma, denoised with the
 //       settings for sigma at radius 0, 1 and 2: prints for each clip the
 //       PSNR of the clip and the lowest per-frame luma PSNR gain over radius
-//       0 at radius 1 and 2 (negative: some frame lost).
+//       0 at radius 1 and 2 (negative: some frame lost); with N seeds, each
+//       noisy clip N times with other noise: the mean PSNR, the lowest gain
+//       over them and how many lose more than 0.1 dB on a frame.
 //   temporal_grid --psnr CLEAN OUT [BASE]
 //       PSNR of OUT against CLEAN over the clip; with BASE, also the lowest
 //       difference per frame of OUT's PSNR less BASE's.
@@ -120,15 +123,33 @@ int psnr_mode(int argc, char** argv) {
   return 0;
 }
 
+// The lowest per-frame luma gain of `out` over `base` (0 where equal).
+double lowest_gain(const Clip& clean, const Clip& out, const Clip& base) {
+  double lowest = INFINITY;
+  for (size_t n = 0; n < out.frames.size(); ++n) {
+    const double a = frame_luma_psnr(clean, out, n);
+    const double b = frame_luma_psnr(clean, base, n);
+    lowest = std::min(lowest, a == b ? 0.0 : a - b);
+  }
+  return lowest;
+}
+
+struct HardRun {
+  int width = kWidth, height = kHeight, frames = 20;
+  int seeds = 1;
+};
+
 // Per clip, radius 0's PSNR, and at radius 1 and 2 the PSNR and the lowest
-// per-frame luma gain over radius 0.
-void hard_mode(const std::vector<std::string>& photos, const std::vector<double>& sigmas) {
-  constexpr int kHardFrames = 20;
+// per-frame luma gain over radius 0; with more than one seed, per clip
+// noisy the lowest gain over the seeds and how many seeds lose more than
+// 0.1 dB on some frame.
+void hard_mode(const std::vector<std::string>& photos, const std::vector<double>& sigmas,
+               const HardRun& h) {
   for (const std::string& photo : photos) {
     Picture picture;
     std::string error;
     if (!read_photo(photo, picture, error)) die(error);
-    const std::vector<NamedClip> clips = hard_clips(picture, kWidth, kHeight, kHardFrames);
+    const std::vector<NamedClip> clips = hard_clips(picture, h.width, h.height, h.frames);
     for (const double sigma : sigmas) {
       const zolta_settings s = settings_for(sigma);
       for (const bool noisy : {false, true}) {
@@ -136,20 +157,27 @@ void hard_mode(const std::vector<std::string>& photos, const std::vector<double>
           Case c;
           c.name = base_name(photo) + "-" + clips[i].name;
           c.clean = clips[i].clip;
-          c.noisy = noisy ? add_noise(c.clean, sigma, kSeed + 1000 * i + sigma) : c.clean;
-          Clip base;
-          std::printf("sigma %2d %-5s %-28s r0 %6.2f", static_cast<int>(sigma),
-                      noisy ? "noisy" : "clean", c.name.c_str(), run(c, s, 0, &base));
-          for (int radius = 1; radius <= 2; ++radius) {
-            Clip out;
-            const double p = run(c, s, radius, &out);
-            double lowest = INFINITY;
-            for (size_t n = 0; n < out.frames.size(); ++n) {
-              const double a = frame_luma_psnr(c.clean, out, n);
-              const double b = frame_luma_psnr(c.clean, base, n);
-              lowest = std::min(lowest, a == b ? 0.0 : a - b);
+          const int seeds = noisy ? h.seeds : 1;
+          double lowest[2] = {INFINITY, INFINITY}, psnr[3] = {};
+          int losing[2] = {};
+          for (int seed = 0; seed < seeds; ++seed) {
+            c.noisy = noisy ? add_noise(c.clean, sigma, kSeed + 1000 * i + sigma + 7919 * seed)
+                            : c.clean;
+            Clip base;
+            psnr[0] += run(c, s, 0, &base) / seeds;
+            for (int radius = 1; radius <= 2; ++radius) {
+              Clip out;
+              psnr[radius] += run(c, s, radius, &out) / seeds;
+              const double gain = lowest_gain(c.clean, out, base);
+              lowest[radius - 1] = std::min(lowest[radius - 1], gain);
+              losing[radius - 1] += gain < -0.1 ? 1 : 0;
             }
-            std::printf("  r%d %6.2f lowest %+6.2f", radius, p, lowest);
+          }
+          std::printf("sigma %2d %-5s %-28s r0 %6.2f", static_cast<int>(sigma),
+                      noisy ? "noisy" : "clean", c.name.c_str(), psnr[0]);
+          for (int radius = 1; radius <= 2; ++radius) {
+            std::printf("  r%d %6.2f lowest %+6.2f", radius, psnr[radius], lowest[radius - 1]);
+            if (seeds > 1) std::printf(" losing %d/%d", losing[radius - 1], seeds);
           }
           std::printf("\n");
           std::fflush(stdout);
@@ -170,6 +198,7 @@ int main(int argc, char** argv) {
   std::vector<double> restores = {0};
   std::string clips_dir;
   bool hard = false, sigmas_given = false;
+  HardRun hard_run;
   std::vector<std::string> photos;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--sigmas") == 0 && i + 1 < argc) {
@@ -185,6 +214,12 @@ int main(int argc, char** argv) {
       radii = parse_list(argv[++i]);
     } else if (std::strcmp(argv[i], "--hard") == 0) {
       hard = true;
+    } else if (std::strcmp(argv[i], "--seeds") == 0 && i + 1 < argc) {
+      hard_run.seeds = std::max(1, std::atoi(argv[++i]));
+    } else if (std::strcmp(argv[i], "--size") == 0 && i + 3 < argc) {
+      hard_run.width = std::atoi(argv[++i]);
+      hard_run.height = std::atoi(argv[++i]);
+      hard_run.frames = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--clips") == 0 && i + 1 < argc) {
       clips_dir = argv[++i];
     } else {
@@ -194,7 +229,7 @@ int main(int argc, char** argv) {
   if (photos.empty()) die("no photograph given");
   if (hard) {
     if (!sigmas_given) sigmas = {10, 20, 30, 50};
-    hard_mode(photos, sigmas);
+    hard_mode(photos, sigmas, hard_run);
     return 0;
   }
   std::vector<Case> clean_cases;

@@ -295,8 +295,9 @@ int32_t temporal_model(std::vector<float>& centre,
     return f.mean <= u / 16.0f && std::fabs(f.offset) <= u * 3.0f / 128.0f &&
            f.square <= 2.0f * (f.mean * f.mean) + slack * slack;
   };
-  // A frame is taken when at least 13 blocks in 16 match and the sum
-  // of their offsets is at most (matching + 16) v / 512 either way.
+  // A frame is taken when at least 13 blocks in 16 match, found short of
+  // the search's bound (24) either way, and the sum of their offsets is at
+  // most (matching + 16) v / 512 either way.
   std::vector<std::vector<Found>> found;
   std::vector<const std::vector<float>*> taken;
   for (const std::vector<float>* o : others) {
@@ -307,7 +308,7 @@ int32_t temporal_model(std::vector<float>& centre,
       const int32_t bx = i % across, by = i / across;
       if (ring && (bx == 0 || by == 0 || bx == across - 1 || by == down - 1)) continue;
       const Found& b = f[size_t(i)];
-      if (!block_matches(b)) continue;
+      if (!block_matches(b) || std::abs(b.dx) == 24 || std::abs(b.dy) == 24) continue;
       ++matching;
       drift = drift + b.offset;
     }
