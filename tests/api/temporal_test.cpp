@@ -330,6 +330,45 @@ TEST(Temporal, AFrameOfAnotherSceneIsLeftOutWhole) {
   }
 }
 
+TEST(Temporal, AFrameFoundAtTheSearchsBoundIsLeftOutWhole) {
+  // A ramp moving 24 samples right a frame (every plane, in its own
+  // samples), a centre with a level of noise either way, a low threshold:
+  // every block the search can follow that far is found exactly at the
+  // bound, as one stopped there by motion beyond it. Such blocks do not
+  // count for the scene (were they counted, 16 blocks in 18 across would
+  // match): the neighbours add no more than frames of another scene do, on
+  // every path, as the model has it.
+  const FormatCase fc{ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 8};
+  const zolta_stream stream = stream_of(fc, 160, 96);
+  auto ramp = [&](int32_t k, bool noisy) {
+    TestFrame f = make_frame(stream, 0, false, 0);
+    std::mt19937 rng(k + 40);
+    for (int p = 0; p < 3; ++p) {
+      for (int32_t r = 0; r < plane_rows(stream, p); ++r) {
+        uint8_t* row = static_cast<uint8_t*>(f.frame.data[p]) + r * f.frame.stride[p];
+        for (size_t x = 0; x < row_bytes(stream, p); ++x) {
+          const int32_t u = int32_t(x) - 24 * k, level = noisy ? int32_t(rng() % 3) - 1 : 0;
+          row[x] = uint8_t(std::min(255, std::max(0, 10 + u * 3 / 2 + level)));
+        }
+      }
+    }
+    return f;
+  };
+  const TestFrame before = ramp(-1, false), centre = ramp(0, true), after = ramp(1, false);
+  const TestFrame grey = make_frame(stream, 0, false, 0, 0x80);
+  zolta_settings s = temporal_settings(82, 300);
+  for (int32_t& v : s.temporal_thresholds) v = 20;
+  for (zolta::SimdPath path : available_paths()) {
+    PathScope scope(path);
+    Denoiser d(stream, s, 1, 1);
+    TestFrame moved = make_frame(stream, 0, false, 0), other = make_frame(stream, 0, false, 0);
+    ASSERT_EQ(d.process_window({&before, &centre, &after}, moved), ZOLTA_OK);
+    ASSERT_EQ(d.process_window({&grey, &centre, &grey}, other), ZOLTA_OK);
+    EXPECT_TRUE(same_frames(moved, other));
+    expect_window_matches_model(stream, s, {&before, &centre, &after});
+  }
+}
+
 TEST(Temporal, TheCentreFrameMayBeTheOutput) {
   const zolta_stream stream = stream_of({ZOLTA_FAMILY_YUV420, ZOLTA_SAMPLE_INTEGER, 10}, 40, 24);
   const TestFrame a = make_frame(stream, 0, false, 51);
