@@ -842,9 +842,12 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   part_scratch(engine, w, runner, parts);
   const bool by_plane = L.family != ZOLTA_FAMILY_YUY2 && !L.rgb && !frame_interleaved(L, out) &&
                         view.kind == ViewKind::kNormal;
-  // First every plane's temporal step (or its copy), the planes at once
-  // where the runner has two parts; then the spatial step plane by plane,
-  // its thresholds following the other frames each plane's step took.
+  // Every plane's temporal step (or its copy), then its spatial step, its
+  // thresholds following the other frames the plane's step took. Where the
+  // runner has two parts, the planes' temporal steps run at once first;
+  // otherwise each plane's right before its spatial step, which reads the
+  // same rows of the window's frames again while the cache still holds
+  // them.
   int32_t used[3] = {count, count, count};
   ByteAveraging averaging[3] = {};
   TemporalPlanes steps{&engine,  &w,       &engine.window_plans[count],
@@ -859,8 +862,9 @@ void engine_process_window(const Engine& engine, Workspace& w, const zolta_frame
   }
   steps.parts = band_parts(runner) > 1 && L.planes > 1 && engine.band_count > 0 ? 2 : 1;
   const BandRunner pair{runner ? runner->run : nullptr, runner ? runner->pool : nullptr, 2};
-  run_bands(steps.parts > 1 ? &pair : nullptr, temporal_planes_part, &steps);
+  if (steps.parts > 1) run_bands(&pair, temporal_planes_part, &steps);
   for (int p = 0; p < L.planes; ++p) {
+    if (steps.parts == 1) temporal_plane_step(steps, p, w.temporal, w.matches[p]);
     const bool step = engine.temporal.thresholds[p] != 0;
     const bool restore = step && !high && engine.temporal.restore != 0;
     // Whether a column pass runs does not depend on the share (a share keeps

@@ -844,11 +844,16 @@ void restore_strip(const float* strip, const float* kept, const uint8_t* joined,
   }
 }
 
+// How many rows ahead a strip's rows in a plane are asked for.
+constexpr int32_t kRowsAhead = 12;
+
 void restore_strip_packed(const float* strip, const uint16_t* packed, ptrdiff_t stride,
                           int32_t width, int32_t rows, int32_t restore, int32_t radius,
                           float* out) {
   const float reciprocal = steps::restore_reciprocal(radius);
   for (int32_t r = 0; r < rows; ++r) {
+    // The sums' rows are far apart: each is asked for a few rows ahead.
+    if (r + kRowsAhead < rows) __builtin_prefetch(packed + (r + kRowsAhead) * stride);
     const float* __restrict u = strip + r * width;
     const uint16_t* __restrict p = packed + r * stride;
     float* __restrict o = out + r * width;
