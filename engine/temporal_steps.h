@@ -111,6 +111,17 @@ inline void average_samples(const uint8_t* c, const uint8_t* const* from, const 
   }
 }
 
+// The terms of d = n - c summed over blocks of bytes: |d|, d and d^2.
+struct AbsoluteBytes {
+  static int32_t of(int32_t d) { return d < 0 ? -d : d; }
+};
+struct DifferenceBytes {
+  static int32_t of(int32_t d) { return d; }
+};
+struct SquareBytes {
+  static int32_t of(int32_t d) { return d * d; }
+};
+
 #if !defined(ZOLTA_BYTE_BLOCKS)
 namespace bytes {
 
@@ -128,16 +139,6 @@ int32_t block_sum(const uint8_t* __restrict c, ptrdiff_t cs, const uint8_t* __re
   }
   return sum;
 }
-
-struct AbsoluteBytes {
-  static int32_t of(int32_t d) { return d < 0 ? -d : d; }
-};
-struct DifferenceBytes {
-  static int32_t of(int32_t d) { return d; }
-};
-struct SquareBytes {
-  static int32_t of(int32_t d) { return d * d; }
-};
 
 int32_t block_sad(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, ptrdiff_t ns) {
   return block_sum<AbsoluteBytes>(c, cs, n, ns);
@@ -179,45 +180,33 @@ float full_block_difference(const uint8_t* c, ptrdiff_t cs, const uint8_t* n, pt
   return static_cast<float>(bytes::block_sad(c, cs, n, ns));
 }
 
+// A term's sum over a block of bytes narrower or shorter than kBlockSize:
+// every partial sum (at most 64 x 255^2) is an integer below 2^24, exact in
+// single precision, so the integer sum is the float rule's value.
+template <typename Term>
+float partial_block_sum(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour,
+                        ptrdiff_t ns, int32_t block_width, int32_t block_rows) {
+  int32_t sum = 0;
+  for (int32_t r = 0; r < block_rows; ++r) {
+    for (int32_t x = 0; x < block_width; ++x) {
+      sum += Term::of(static_cast<int32_t>(neighbour[r * ns + x]) -
+                      static_cast<int32_t>(centre[r * cs + x]));
+    }
+  }
+  return static_cast<float>(sum);
+}
+
 float block_difference(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
                        int32_t block_width, int32_t block_rows) {
-  int32_t sum = 0;
-  for (int32_t r = 0; r < block_rows; ++r) {
-    for (int32_t x = 0; x < block_width; ++x) {
-      const int32_t d =
-          static_cast<int32_t>(neighbour[r * ns + x]) - static_cast<int32_t>(centre[r * cs + x]);
-      sum += d < 0 ? -d : d;
-    }
-  }
-  return static_cast<float>(sum);
+  return partial_block_sum<AbsoluteBytes>(centre, cs, neighbour, ns, block_width, block_rows);
 }
-
-// Over a block narrower or shorter than kBlockSize.
 float block_offset(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
                    int32_t block_width, int32_t block_rows) {
-  int32_t sum = 0;
-  for (int32_t r = 0; r < block_rows; ++r) {
-    for (int32_t x = 0; x < block_width; ++x) {
-      sum += static_cast<int32_t>(neighbour[r * ns + x]) - static_cast<int32_t>(centre[r * cs + x]);
-    }
-  }
-  return static_cast<float>(sum);
+  return partial_block_sum<DifferenceBytes>(centre, cs, neighbour, ns, block_width, block_rows);
 }
-
-// The same over bytes: every partial sum (at most 64 x 255^2) is an integer
-// below 2^24, exact in single precision, so the integer sum is the float
-// rule's value.
 float block_squares(const uint8_t* centre, ptrdiff_t cs, const uint8_t* neighbour, ptrdiff_t ns,
                     int32_t block_width, int32_t block_rows) {
-  int32_t sum = 0;
-  for (int32_t r = 0; r < block_rows; ++r) {
-    for (int32_t x = 0; x < block_width; ++x) {
-      const int32_t d =
-          static_cast<int32_t>(neighbour[r * ns + x]) - static_cast<int32_t>(centre[r * cs + x]);
-      sum += d * d;
-    }
-  }
-  return static_cast<float>(sum);
+  return partial_block_sum<SquareBytes>(centre, cs, neighbour, ns, block_width, block_rows);
 }
 
 // A block's sums of differences and of their squares: over floats by
