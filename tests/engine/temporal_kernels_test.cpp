@@ -195,75 +195,18 @@ testing::Message case_name(const DspKernels& k, std::pair<int32_t, int32_t> size
                             << count << " v " << threshold << (curved ? " curve" : "");
 }
 
-TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
-  const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
-  uint32_t seed = 11;
-  for (zolta::SimdPath path : available_paths()) {
-    const DspKernels& k = *zolta::dsp_kernels_for(path);
-    for (const auto& size :
-         {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {64, 40}, {101, 37}, {240, 144}}) {
-      for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
-        for (const auto& [threshold, curved] : kStepCases) {
-          SCOPED_TRACE(case_name(k, size, count, threshold, curved));
-          const Planes p = make_planes(size.first, size.second, count, seed++);
-          const zolta::BrightnessCurve* curve = curve_case(curved);
-          const Step a = run_step(plain, p, threshold, curve), b = run_step(k, p, threshold, curve);
-          EXPECT_TRUE(same_bits(a.result, b.result));
-          EXPECT_TRUE(same_bits(a.kept, b.kept));
-          EXPECT_EQ(a.joined, b.joined);
-          EXPECT_EQ(a.taken, b.taken);
-          // On planes of many blocks (few blocks are mostly at the edges,
-          // where a moved block leaves the plane) the moved frames join and
-          // the lit one is left out.
-          if (threshold == 160 && size.first >= 240) {
-            EXPECT_GT(*std::max_element(a.joined.begin(), a.joined.end()), 1);
-            EXPECT_EQ(a.taken, count > 2 ? count - 1 : count);
-          }
-          // A curve holds the bright blocks to less and leaves the frames
-          // taken as they are: fewer of the brightest samples join.
-          if (curved && threshold == 160 && size.first >= 240) {
-            const Step flat = run_step(plain, p, threshold, nullptr);
-            EXPECT_EQ(a.taken, flat.taken);
-            size_t with = 0, without = 0;
-            for (size_t i = 0; i < a.joined.size(); ++i) {
-              with += p.centre[i] > 180.0f ? a.joined[i] : 0;
-              without += p.centre[i] > 180.0f ? flat.joined[i] : 0;
-            }
-            EXPECT_LT(with, without);
-          }
-          expect_same_matches(a.matches, b.matches, count);
-          // The detail given back, over the plane and over a strip.
-          for (int32_t radius = 1; radius <= 2; ++radius) {
-            std::vector<float> u = p.others[0], v = p.others[0];
-            plain.restore_detail(u.data(), a.kept.data(), a.joined.data(), p.stride, p.width,
-                                 p.rows, 97, radius);
-            k.restore_detail(v.data(), a.kept.data(), a.joined.data(), p.stride, p.width, p.rows,
-                             97, radius);
-            EXPECT_TRUE(same_bits(u, v));
-            const int32_t strip = p.width < 16 ? p.width : 16;
-            std::vector<float> in(size_t(strip) * p.rows), x(in.size()), y(in.size());
-            for (size_t i = 0; i < in.size(); ++i) in[i] = p.centre[i] * 0.5f;
-            plain.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows,
-                                200, radius, x.data());
-            k.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows, 200,
-                            radius, y.data());
-            EXPECT_TRUE(same_bits(x, y));
-          }
-        }
-      }
-    }
-  }
-}
-
-// Planes of bytes: one block; a narrow block after a whole one; rows of an
-// even and of an odd number of whole blocks (taken two at a time), each
-// with a narrow one after them or not.
+// Planes of floats: one block, narrow ones, and many. Planes of bytes: one
+// block; a narrow block after a whole one; rows of an even and of an odd
+// number of whole blocks (taken two at a time), each with a narrow one after
+// them or not.
+constexpr std::pair<int32_t, int32_t> kFloatSizes[] = {
+    {8, 8}, {13, 9}, {64, 40}, {101, 37}, {240, 144}};
 constexpr std::pair<int32_t, int32_t> kByteSizes[] = {{8, 8},    {13, 9},  {27, 11},
                                                       {101, 37}, {40, 16}, {240, 144}};
 
-// One case of the byte planes: the planes, the step the plain path takes
-// over their floats, and the path to hold to it.
-struct ByteCase {
+// One case: the planes (as bytes too, when the case is of bytes), the step
+// the plain path takes over their floats, and the path to hold to it.
+struct Case {
   const DspKernels& plain;
   const DspKernels& k;
   const BytePlanes& b;
@@ -272,31 +215,83 @@ struct ByteCase {
   const Step& want;
 };
 
-// Calls `check` on every path for every size of byte planes, number of
-// frames and threshold, the planes made from `seed` on.
-template <typename Check>
-void for_each_byte_case(uint32_t seed, Check check) {
+// Calls `check` on every path for every one of `sizes`, number of frames
+// and threshold, the planes made from `seed` on, rounded to bytes or not.
+template <size_t N, typename Check>
+void for_each_case(const std::pair<int32_t, int32_t> (&sizes)[N], bool bytes, uint32_t seed,
+                   Check check) {
   const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
-  for (const auto& size : kByteSizes) {
+  for (const auto& size : sizes) {
     for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
       for (const auto& [threshold, curved] : kStepCases) {
         const zolta::BrightnessCurve* curve = curve_case(curved);
-        const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
+        const Planes p = make_planes(size.first, size.second, count, seed++);
+        const BytePlanes b = bytes ? to_bytes(p) : BytePlanes{{}, {}, p};
         const Step want = run_step(plain, b.floats, threshold, curve);
         for (zolta::SimdPath path : available_paths()) {
           const DspKernels& k = *zolta::dsp_kernels_for(path);
           SCOPED_TRACE(case_name(k, size, count, threshold, curved));
-          check(ByteCase{plain, k, b, count, threshold, curve, want});
+          check(Case{plain, k, b, count, threshold, curve, want});
         }
       }
     }
   }
 }
 
+TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
+  for_each_case(kFloatSizes, false, 11, [](const Case& c) {
+    const DspKernels &plain = c.plain, &k = c.k;
+    const Planes& p = c.b.floats;
+    const int32_t threshold = c.threshold, count = c.count;
+    const Step &a = c.want, b = run_step(k, p, threshold, c.curve);
+    EXPECT_TRUE(same_bits(a.result, b.result));
+    EXPECT_TRUE(same_bits(a.kept, b.kept));
+    EXPECT_EQ(a.joined, b.joined);
+    EXPECT_EQ(a.taken, b.taken);
+    // On planes of many blocks (few blocks are mostly at the edges, where a
+    // moved block leaves the plane) the moved frames join and the lit one is
+    // left out.
+    if (threshold == 160 && p.width >= 240) {
+      EXPECT_GT(*std::max_element(a.joined.begin(), a.joined.end()), 1);
+      EXPECT_EQ(a.taken, count > 2 ? count - 1 : count);
+    }
+    // A curve holds the bright blocks to less and leaves the frames taken as
+    // they are: fewer of the brightest samples join.
+    if (c.curve != nullptr && threshold == 160 && p.width >= 240) {
+      const Step flat = run_step(plain, p, threshold, nullptr);
+      EXPECT_EQ(a.taken, flat.taken);
+      size_t with = 0, without = 0;
+      for (size_t i = 0; i < a.joined.size(); ++i) {
+        with += p.centre[i] > 180.0f ? a.joined[i] : 0;
+        without += p.centre[i] > 180.0f ? flat.joined[i] : 0;
+      }
+      EXPECT_LT(with, without);
+    }
+    expect_same_matches(a.matches, b.matches, count);
+    // The detail given back, over the plane and over a strip.
+    for (int32_t radius = 1; radius <= 2; ++radius) {
+      std::vector<float> u = p.others[0], v = p.others[0];
+      plain.restore_detail(u.data(), a.kept.data(), a.joined.data(), p.stride, p.width, p.rows, 97,
+                           radius);
+      k.restore_detail(v.data(), a.kept.data(), a.joined.data(), p.stride, p.width, p.rows, 97,
+                       radius);
+      EXPECT_TRUE(same_bits(u, v));
+      const int32_t strip = p.width < 16 ? p.width : 16;
+      std::vector<float> in(size_t(strip) * p.rows), x(in.size()), y(in.size());
+      for (size_t i = 0; i < in.size(); ++i) in[i] = p.centre[i] * 0.5f;
+      plain.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows, 200,
+                          radius, x.data());
+      k.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows, 200,
+                      radius, y.data());
+      EXPECT_TRUE(same_bits(x, y));
+    }
+  });
+}
+
 // The step over an 8-bit stream's bytes gives the bits of the step over the
 // float planes of the same values, on every path.
 TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
-  for_each_byte_case(71, [](const ByteCase& c) {
+  for_each_case(kByteSizes, true, 71, [](const Case& c) {
     const Step got = run_bytes(c.k, c.b, c.threshold, c.curve);
     EXPECT_TRUE(same_bits(c.want.result, got.result));
     EXPECT_TRUE(same_bits(c.want.kept, got.kept));
@@ -310,7 +305,7 @@ TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
 // row by row with its sums and counts, the detail given back from those)
 // gives the whole step's bits, on every path.
 TEST(TemporalKernels, BytesRowByRowGiveTheWholeStepsBits) {
-  for_each_byte_case(131, [](const ByteCase& c) {
+  for_each_case(kByteSizes, true, 131, [](const Case& c) {
     const Planes& p = c.b.floats;
     const Step& want = c.want;
     const size_t blocks = size_t(zolta::blocks_along(p.width)) * zolta::blocks_along(p.rows);
