@@ -180,183 +180,181 @@ bool same_bits(const std::vector<float>& a, const std::vector<float>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
-TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
+// The first `count` frames' block matches of `a` and `b` hold the same bytes.
+void expect_same_matches(const std::vector<BlockMatch>* a, const std::vector<BlockMatch>* b,
+                         int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    ASSERT_EQ(a[i].size(), b[i].size());
+    EXPECT_EQ(std::memcmp(a[i].data(), b[i].data(), a[i].size() * sizeof(BlockMatch)), 0);
+  }
+}
+
+testing::Message case_name(const DspKernels& k, std::pair<int32_t, int32_t> size, int32_t count,
+                           int32_t threshold, bool curved) {
+  return testing::Message() << k.name << " " << size.first << "x" << size.second << " frames "
+                            << count << " v " << threshold << (curved ? " curve" : "");
+}
+
+// Planes of floats: one block, narrow ones, and many. Planes of bytes: one
+// block; a narrow block after a whole one; rows of an even and of an odd
+// number of whole blocks (taken two at a time), each with a narrow one after
+// them or not.
+constexpr std::pair<int32_t, int32_t> kFloatSizes[] = {
+    {8, 8}, {13, 9}, {64, 40}, {101, 37}, {240, 144}};
+constexpr std::pair<int32_t, int32_t> kByteSizes[] = {{8, 8},    {13, 9},  {27, 11},
+                                                      {101, 37}, {40, 16}, {240, 144}};
+
+// One case: the planes (as bytes too, when the case is of bytes), the step
+// the plain path takes over their floats, and the path to hold to it.
+struct Case {
+  const DspKernels& plain;
+  const DspKernels& k;
+  const BytePlanes& b;
+  int32_t count, threshold;
+  const zolta::BrightnessCurve* curve;
+  const Step& want;
+};
+
+// Calls `check` on every path for every one of `sizes`, number of frames
+// and threshold, the planes made from `seed` on, rounded to bytes or not.
+template <size_t N, typename Check>
+void for_each_case(const std::pair<int32_t, int32_t> (&sizes)[N], bool bytes, uint32_t seed,
+                   Check check) {
   const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
-  uint32_t seed = 11;
-  for (zolta::SimdPath path : available_paths()) {
-    const DspKernels& k = *zolta::dsp_kernels_for(path);
-    for (const auto& size :
-         {std::pair<int32_t, int32_t>{8, 8}, {13, 9}, {64, 40}, {101, 37}, {240, 144}}) {
-      for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
-        for (const auto& [threshold, curved] : kStepCases) {
-          SCOPED_TRACE(testing::Message()
-                       << k.name << " " << size.first << "x" << size.second << " frames " << count
-                       << " v " << threshold << (curved ? " curve" : ""));
-          const Planes p = make_planes(size.first, size.second, count, seed++);
-          const zolta::BrightnessCurve* curve = curve_case(curved);
-          const Step a = run_step(plain, p, threshold, curve), b = run_step(k, p, threshold, curve);
-          EXPECT_TRUE(same_bits(a.result, b.result));
-          EXPECT_TRUE(same_bits(a.kept, b.kept));
-          EXPECT_EQ(a.joined, b.joined);
-          EXPECT_EQ(a.taken, b.taken);
-          // On planes of many blocks (few blocks are mostly at the edges,
-          // where a moved block leaves the plane) the moved frames join and
-          // the lit one is left out.
-          if (threshold == 160 && size.first >= 240) {
-            EXPECT_GT(*std::max_element(a.joined.begin(), a.joined.end()), 1);
-            EXPECT_EQ(a.taken, count > 2 ? count - 1 : count);
-          }
-          // A curve holds the bright blocks to less and leaves the frames
-          // taken as they are: fewer of the brightest samples join.
-          if (curved && threshold == 160 && size.first >= 240) {
-            const Step flat = run_step(plain, p, threshold, nullptr);
-            EXPECT_EQ(a.taken, flat.taken);
-            size_t with = 0, without = 0;
-            for (size_t i = 0; i < a.joined.size(); ++i) {
-              with += p.centre[i] > 180.0f ? a.joined[i] : 0;
-              without += p.centre[i] > 180.0f ? flat.joined[i] : 0;
-            }
-            EXPECT_LT(with, without);
-          }
-          for (int32_t i = 0; i < count; ++i) {
-            ASSERT_EQ(a.matches[i].size(), b.matches[i].size());
-            EXPECT_EQ(std::memcmp(a.matches[i].data(), b.matches[i].data(),
-                                  a.matches[i].size() * sizeof(BlockMatch)),
-                      0);
-          }
-          // The detail given back, over the plane and over a strip.
-          for (int32_t radius = 1; radius <= 2; ++radius) {
-            std::vector<float> u = p.others[0], v = p.others[0];
-            plain.restore_detail(u.data(), a.kept.data(), a.joined.data(), p.stride, p.width,
-                                 p.rows, 97, radius);
-            k.restore_detail(v.data(), a.kept.data(), a.joined.data(), p.stride, p.width, p.rows,
-                             97, radius);
-            EXPECT_TRUE(same_bits(u, v));
-            const int32_t strip = p.width < 16 ? p.width : 16;
-            std::vector<float> in(size_t(strip) * p.rows), x(in.size()), y(in.size());
-            for (size_t i = 0; i < in.size(); ++i) in[i] = p.centre[i] * 0.5f;
-            plain.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows,
-                                200, radius, x.data());
-            k.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows, 200,
-                            radius, y.data());
-            EXPECT_TRUE(same_bits(x, y));
-          }
+  for (const auto& size : sizes) {
+    for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
+      for (const auto& [threshold, curved] : kStepCases) {
+        const zolta::BrightnessCurve* curve = curve_case(curved);
+        const Planes p = make_planes(size.first, size.second, count, seed++);
+        const BytePlanes b = bytes ? to_bytes(p) : BytePlanes{{}, {}, p};
+        const Step want = run_step(plain, b.floats, threshold, curve);
+        for (zolta::SimdPath path : available_paths()) {
+          const DspKernels& k = *zolta::dsp_kernels_for(path);
+          SCOPED_TRACE(case_name(k, size, count, threshold, curved));
+          check(Case{plain, k, b, count, threshold, curve, want});
         }
       }
     }
   }
 }
 
-// Planes of bytes: one block; a narrow block after a whole one; rows of an
-// even and of an odd number of whole blocks (taken two at a time), each
-// with a narrow one after them or not.
-constexpr std::pair<int32_t, int32_t> kByteSizes[] = {{8, 8},    {13, 9},  {27, 11},
-                                                      {101, 37}, {40, 16}, {240, 144}};
+TEST(TemporalKernels, EveryPathGivesThePlainPathsBits) {
+  for_each_case(kFloatSizes, false, 11, [](const Case& c) {
+    const DspKernels &plain = c.plain, &k = c.k;
+    const Planes& p = c.b.floats;
+    const int32_t threshold = c.threshold, count = c.count;
+    const Step &a = c.want, b = run_step(k, p, threshold, c.curve);
+    EXPECT_TRUE(same_bits(a.result, b.result));
+    EXPECT_TRUE(same_bits(a.kept, b.kept));
+    EXPECT_EQ(a.joined, b.joined);
+    EXPECT_EQ(a.taken, b.taken);
+    // On planes of many blocks (few blocks are mostly at the edges, where a
+    // moved block leaves the plane) the moved frames join and the lit one is
+    // left out.
+    if (threshold == 160 && p.width >= 240) {
+      EXPECT_GT(*std::max_element(a.joined.begin(), a.joined.end()), 1);
+      EXPECT_EQ(a.taken, count > 2 ? count - 1 : count);
+    }
+    // A curve holds the bright blocks to less and leaves the frames taken as
+    // they are: fewer of the brightest samples join.
+    if (c.curve != nullptr && threshold == 160 && p.width >= 240) {
+      const Step flat = run_step(plain, p, threshold, nullptr);
+      EXPECT_EQ(a.taken, flat.taken);
+      size_t with = 0, without = 0;
+      for (size_t i = 0; i < a.joined.size(); ++i) {
+        with += p.centre[i] > 180.0f ? a.joined[i] : 0;
+        without += p.centre[i] > 180.0f ? flat.joined[i] : 0;
+      }
+      EXPECT_LT(with, without);
+    }
+    expect_same_matches(a.matches, b.matches, count);
+    // The detail given back, over the plane and over a strip.
+    for (int32_t radius = 1; radius <= 2; ++radius) {
+      std::vector<float> u = p.others[0], v = p.others[0];
+      plain.restore_detail(u.data(), a.kept.data(), a.joined.data(), p.stride, p.width, p.rows, 97,
+                           radius);
+      k.restore_detail(v.data(), a.kept.data(), a.joined.data(), p.stride, p.width, p.rows, 97,
+                       radius);
+      EXPECT_TRUE(same_bits(u, v));
+      const int32_t strip = p.width < 16 ? p.width : 16;
+      std::vector<float> in(size_t(strip) * p.rows), x(in.size()), y(in.size());
+      for (size_t i = 0; i < in.size(); ++i) in[i] = p.centre[i] * 0.5f;
+      plain.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows, 200,
+                          radius, x.data());
+      k.restore_strip(in.data(), a.kept.data(), a.joined.data(), p.stride, strip, p.rows, 200,
+                      radius, y.data());
+      EXPECT_TRUE(same_bits(x, y));
+    }
+  });
+}
 
 // The step over an 8-bit stream's bytes gives the bits of the step over the
 // float planes of the same values, on every path.
 TEST(TemporalKernels, BytesGiveTheFloatPlanesBits) {
-  const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
-  uint32_t seed = 71;
-  for (const auto& size : kByteSizes) {
-    for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
-      for (const auto& [threshold, curved] : kStepCases) {
-        const zolta::BrightnessCurve* curve = curve_case(curved);
-        const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
-        const Step want = run_step(plain, b.floats, threshold, curve);
-        for (zolta::SimdPath path : available_paths()) {
-          const DspKernels& k = *zolta::dsp_kernels_for(path);
-          SCOPED_TRACE(testing::Message()
-                       << k.name << " " << size.first << "x" << size.second << " frames " << count
-                       << " v " << threshold << (curved ? " curve" : ""));
-          const Step got = run_bytes(k, b, threshold, curve);
-          EXPECT_TRUE(same_bits(want.result, got.result));
-          EXPECT_TRUE(same_bits(want.kept, got.kept));
-          EXPECT_EQ(want.joined, got.joined);
-          EXPECT_EQ(want.taken, got.taken);
-          for (int32_t i = 0; i < count; ++i) {
-            EXPECT_EQ(std::memcmp(want.matches[i].data(), got.matches[i].data(),
-                                  want.matches[i].size() * sizeof(BlockMatch)),
-                      0);
-          }
-        }
-      }
-    }
-  }
+  for_each_case(kByteSizes, true, 71, [](const Case& c) {
+    const Step got = run_bytes(c.k, c.b, c.threshold, c.curve);
+    EXPECT_TRUE(same_bits(c.want.result, got.result));
+    EXPECT_TRUE(same_bits(c.want.kept, got.kept));
+    EXPECT_EQ(c.want.joined, got.joined);
+    EXPECT_EQ(c.want.taken, got.taken);
+    expect_same_matches(c.want.matches, got.matches, c.count);
+  });
 }
 
 // The step over bytes in two halves (the blocks judged, then the result
 // row by row with its sums and counts, the detail given back from those)
 // gives the whole step's bits, on every path.
 TEST(TemporalKernels, BytesRowByRowGiveTheWholeStepsBits) {
-  const DspKernels& plain = *zolta::dsp_kernels_for(zolta::kSimdPlain);
-  uint32_t seed = 131;
-  for (const auto& size : kByteSizes) {
-    for (int32_t count = 1; count <= zolta::kMaxNeighbours; ++count) {
-      for (const auto& [threshold, curved] : kStepCases) {
-        const zolta::BrightnessCurve* curve = curve_case(curved);
-        const BytePlanes b = to_bytes(make_planes(size.first, size.second, count, seed++));
-        const Planes& p = b.floats;
-        const Step want = run_step(plain, p, threshold, curve);
-        const size_t blocks = size_t(zolta::blocks_along(p.width)) * zolta::blocks_along(p.rows);
-        for (zolta::SimdPath path : available_paths()) {
-          const DspKernels& k = *zolta::dsp_kernels_for(path);
-          SCOPED_TRACE(testing::Message()
-                       << k.name << " " << size.first << "x" << size.second << " frames " << count
-                       << " v " << threshold << (curved ? " curve" : ""));
-          std::vector<BlockMatch> matches[zolta::kMaxNeighbours];
-          BlockMatch* pointers[zolta::kMaxNeighbours];
-          for (int32_t i = 0; i < count; ++i) {
-            matches[i].assign(blocks, BlockMatch{});
-            pointers[i] = matches[i].data();
-          }
-          std::vector<zolta::BlockStep> room(blocks * count);
-          zolta::ByteAveraging averaging;
-          EXPECT_EQ(k.temporal_judge_bytes(b.window, count, pointers, p.width, p.rows, threshold,
-                                           curve, room.data(), averaging),
-                    want.taken);
-          for (int32_t i = 0; i < count; ++i) {
-            EXPECT_EQ(
-                std::memcmp(want.matches[i].data(), matches[i].data(), blocks * sizeof(BlockMatch)),
-                0);
-          }
-          std::vector<float> result(want.result.size(), 0.0f);
-          std::vector<uint16_t> packed(want.result.size(), 0);
-          for (int32_t r = 0; r < p.rows; ++r) {
-            k.temporal_row_bytes(averaging, r, p.width, result.data() + r * p.stride,
-                                 packed.data() + r * p.stride);
-          }
-          EXPECT_TRUE(same_bits(want.result, result));
-          // The sums and counts give back the result and the counts.
-          std::vector<float> kept(want.kept.size(), 0.0f);
-          std::vector<uint8_t> joined(want.joined.size(), 0);
-          for (int32_t r = 0; r < p.rows; ++r) {
-            for (int32_t x = 0; x < p.width; ++x) {
-              const uint16_t v = packed[size_t(r) * p.stride + x];
-              kept[size_t(r) * p.stride + x] = float(v >> 3) / float(v & 7);
-              joined[size_t(r) * p.stride + x] = uint8_t(v & 7);
-            }
-          }
-          EXPECT_TRUE(same_bits(want.kept, kept));
-          EXPECT_EQ(want.joined, joined);
-          // The detail given back from them, strip by strip, as from the
-          // result and the counts.
-          for (int32_t radius = 1; radius <= 2; ++radius) {
-            for (int32_t first = 0; first < p.width; first += 16) {
-              const int32_t width = p.width - first < 16 ? p.width - first : 16;
-              std::vector<float> in(size_t(width) * p.rows), x(in.size()), y(in.size());
-              for (size_t i = 0; i < in.size(); ++i) in[i] = p.centre[i] * 0.75f;
-              plain.restore_strip(in.data(), want.kept.data() + first, want.joined.data() + first,
-                                  p.stride, width, p.rows, 200, radius, x.data());
-              k.restore_strip_packed(in.data(), packed.data() + first, p.stride, width, p.rows, 200,
-                                     radius, y.data());
-              EXPECT_TRUE(same_bits(x, y));
-            }
-          }
-        }
+  for_each_case(kByteSizes, true, 131, [](const Case& c) {
+    const Planes& p = c.b.floats;
+    const Step& want = c.want;
+    const size_t blocks = size_t(zolta::blocks_along(p.width)) * zolta::blocks_along(p.rows);
+    std::vector<BlockMatch> matches[zolta::kMaxNeighbours];
+    BlockMatch* pointers[zolta::kMaxNeighbours];
+    for (int32_t i = 0; i < c.count; ++i) {
+      matches[i].assign(blocks, BlockMatch{});
+      pointers[i] = matches[i].data();
+    }
+    std::vector<zolta::BlockStep> room(blocks * c.count);
+    zolta::ByteAveraging averaging;
+    EXPECT_EQ(c.k.temporal_judge_bytes(c.b.window, c.count, pointers, p.width, p.rows, c.threshold,
+                                       c.curve, room.data(), averaging),
+              want.taken);
+    expect_same_matches(want.matches, matches, c.count);
+    std::vector<float> result(want.result.size(), 0.0f);
+    std::vector<uint16_t> packed(want.result.size(), 0);
+    for (int32_t r = 0; r < p.rows; ++r) {
+      c.k.temporal_row_bytes(averaging, r, p.width, result.data() + r * p.stride,
+                             packed.data() + r * p.stride);
+    }
+    EXPECT_TRUE(same_bits(want.result, result));
+    // The sums and counts give back the result and the counts.
+    std::vector<float> kept(want.kept.size(), 0.0f);
+    std::vector<uint8_t> joined(want.joined.size(), 0);
+    for (int32_t r = 0; r < p.rows; ++r) {
+      for (int32_t x = 0; x < p.width; ++x) {
+        const uint16_t v = packed[size_t(r) * p.stride + x];
+        kept[size_t(r) * p.stride + x] = float(v >> 3) / float(v & 7);
+        joined[size_t(r) * p.stride + x] = uint8_t(v & 7);
       }
     }
-  }
+    EXPECT_TRUE(same_bits(want.kept, kept));
+    EXPECT_EQ(want.joined, joined);
+    // The detail given back from them, strip by strip, as from the result
+    // and the counts.
+    for (int32_t radius = 1; radius <= 2; ++radius) {
+      for (int32_t first = 0; first < p.width; first += 16) {
+        const int32_t width = p.width - first < 16 ? p.width - first : 16;
+        std::vector<float> in(size_t(width) * p.rows), x(in.size()), y(in.size());
+        for (size_t i = 0; i < in.size(); ++i) in[i] = p.centre[i] * 0.75f;
+        c.plain.restore_strip(in.data(), want.kept.data() + first, want.joined.data() + first,
+                              p.stride, width, p.rows, 200, radius, x.data());
+        c.k.restore_strip_packed(in.data(), packed.data() + first, p.stride, width, p.rows, 200,
+                                 radius, y.data());
+        EXPECT_TRUE(same_bits(x, y));
+      }
+    }
+  });
 }
 
 }  // namespace

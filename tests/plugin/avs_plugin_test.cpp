@@ -76,43 +76,34 @@ AVS_VideoInfo video_info(uint32_t pixel_type, int width, int height, int frames)
   return vi;
 }
 
+using Payload = decltype(AVS_Value::d);
+
+// A value of `type` with `v` in its `member`.
+template <typename T>
+AVS_Value typed_value(short type, T Payload::*member, T v) {
+  AVS_Value a;
+  a.type = type;
+  a.array_size = 0;
+  a.d.*member = v;
+  return a;
+}
+
 AVS_Value int_value(int v) {
-  AVS_Value a;
-  a.type = AVS_TYPE_INT;
-  a.array_size = 0;
-  a.d.integer = v;
-  return a;
+  return typed_value(AVS_TYPE_INT, &Payload::integer, v);
 }
-
 AVS_Value string_value(const char* s) {
-  AVS_Value a;
-  a.type = AVS_TYPE_STRING;
-  a.array_size = 0;
-  a.d.string = s;
-  return a;
+  return typed_value(AVS_TYPE_STRING, &Payload::string, s);
 }
-
 AVS_Value float_value(float f) {
-  AVS_Value a;
-  a.type = AVS_TYPE_FLOAT;
-  a.array_size = 0;
-  a.d.floating_pt = f;
-  return a;
+  return typed_value(AVS_TYPE_FLOAT, &Payload::floating_pt, f);
 }
-
 AVS_Value bool_value(bool b) {
-  AVS_Value a;
-  a.type = AVS_TYPE_BOOL;
-  a.array_size = 0;
-  a.d.boolean = b;
-  return a;
+  return typed_value(AVS_TYPE_BOOL, &Payload::boolean, char(b));
 }
 
 AVS_Value array_value(const std::vector<AVS_Value>& elements) {
-  AVS_Value a;
-  a.type = AVS_TYPE_ARRAY;
+  AVS_Value a = typed_value(AVS_TYPE_ARRAY, &Payload::array, elements.data());
   a.array_size = static_cast<short>(elements.size());
-  a.d.array = elements.data();
   return a;
 }
 

@@ -107,6 +107,21 @@ Y4mClip noisy_clip(const std::string& header, int width, int height, size_t byte
   return clip;
 }
 
+// A YUV4MPEG2 stream of `frames` frames of the same bytes after `header`.
+std::string repeated_clip(const char* header, const std::vector<uint8_t>& frame, int frames) {
+  std::string clip = header;
+  for (int f = 0; f < frames; ++f) {
+    clip += "FRAME\n";
+    clip.append(frame.begin(), frame.end());
+  }
+  return clip;
+}
+
+// A stream of one small frame of 16-bit 4:4:4: the memory of a run beyond
+// its frames.
+const std::string kSmallClip =
+    "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" + std::string(16 * 16 * 6, '\1');
+
 // AddressSanitizer's shadow memory and quarantine add a fixed amount that
 // says nothing about frames held: under it, peaks are compared only with
 // each other.
@@ -479,12 +494,8 @@ TEST_F(ZoltaRun, MemoryStaysFlatHoweverLongTheStream) {
   const size_t bytes = 320 * 240 * 3 / 2;
   const std::vector<uint8_t> frame = noisy_bytes(bytes, 5);
   for (int frames : {40, 600}) {
-    std::string clip = "YUV4MPEG2 W320 H240 F25:1 C420jpeg\n";
-    for (int f = 0; f < frames; ++f) {
-      clip += "FRAME\n";
-      clip.append(frame.begin(), frame.end());
-    }
-    write_file(path("long" + std::to_string(frames) + ".y4m"), clip);
+    write_file(path("long" + std::to_string(frames) + ".y4m"),
+               repeated_clip("YUV4MPEG2 W320 H240 F25:1 C420jpeg\n", frame, frames));
   }
   const auto peak = [&](const char* name) {
     return peak_of_run({"--threads", "2", "--config", kSettingsText, std::string(name) + ".y4m",
@@ -507,16 +518,11 @@ TEST_F(ZoltaRun, AMemoryBudgetBoundsTheFramesInFlightAndKeepsTheBytes) {
   size_t clip_size = 0;
   {
     const std::vector<uint8_t> frame = noisy_bytes(1024 * 512 * 6, 8);
-    std::string clip = "YUV4MPEG2 W1024 H512 F25:1 C444p16\n";
-    for (int f = 0; f < 40; ++f) {
-      clip += "FRAME\n";
-      clip.append(frame.begin(), frame.end());
-    }
+    const std::string clip = repeated_clip("YUV4MPEG2 W1024 H512 F25:1 C444p16\n", frame, 40);
     write_file(path("big.y4m"), clip);
     clip_size = clip.size();
   }
-  write_file(path("small.y4m"),
-             "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" + std::string(16 * 16 * 6, '\1'));
+  write_file(path("small.y4m"), kSmallClip);
   const long base = peak_of_run({"--sigma", "5", "small.y4m", "small-out.y4m"}, dir_);
   const long free_run =
       peak_of_run({"--threads", "16", "--sigma", "5", "big.y4m", "free.y4m"}, dir_);
@@ -548,8 +554,7 @@ TEST_F(ZoltaRun, AMemoryBudgetHoldsAtEveryTemporalRadius) {
     }
     ASSERT_EQ(std::fclose(clip), 0);
   }
-  write_file(path("small.y4m"),
-             "YUV4MPEG2 W16 H16 F25:1 C444p16\nFRAME\n" + std::string(16 * 16 * 6, '\1'));
+  write_file(path("small.y4m"), kSmallClip);
   const long base =
       peak_of_run({"--sigma", "5", "--temporal", "2", "small.y4m", "small-out.y4m"}, dir_);
   // Sixteen threads: sixteen working areas, 300 MB at radius 2 (as many as
