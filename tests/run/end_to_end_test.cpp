@@ -558,9 +558,10 @@ TEST_F(ZoltaRun, AMemoryBudgetHoldsAtEveryTemporalRadius) {
   const long base =
       peak_of_run({"--sigma", "5", "--temporal", "2", "small.y4m", "small-out.y4m"}, dir_);
   // Sixteen threads: sixteen working areas, 300 MB at radius 2 (as many as
-  // are in use at once are touched), unless the budget holds them back. A
-  // budget smaller than one working area and the frames of its windows
-  // (1 MiB) works on one frame at a time.
+  // are in use at once are touched, fewer on a busy machine), unless the
+  // budget holds them back. A budget smaller than one working area and the
+  // frames of its windows (1 MiB) works on one frame at a time. Without a
+  // budget the run must go past the bound, or the bound shows nothing.
   const struct {
     const char* radius;
     const char* memory;
@@ -577,7 +578,7 @@ TEST_F(ZoltaRun, AMemoryBudgetHoldsAtEveryTemporalRadius) {
       const long free_run = peak_of_run(
           {"--threads", "16", "--sigma", "5", "--temporal", c.radius, "mid.y4m", free_name}, dir_);
       if (kPeaksInKilobytes) {
-        EXPECT_GT(free_run, base + 100 * 1024) << "radius " << c.radius << ": sixteen areas";
+        EXPECT_GT(free_run, base + c.most_kb) << "radius " << c.radius << ": sixteen areas";
       }
     }
     const std::string bounded_name = name + "-m" + c.memory + ".y4m";
